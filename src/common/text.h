@@ -1,0 +1,59 @@
+#pragma once
+// Number and text helpers shared by every part of the program. Most subtle
+// faults of a station program hide in number formatting, so each rule lives
+// here once and everything else calls it.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace zel {
+
+// Leading decimal number of a text: skips leading blanks, optional sign,
+// digits, optional point and digits (point is the only separator). A text
+// that does not begin with a number gives 0. Never throws, never reads the
+// whole of a huge text.
+double leadingNumber(const QString& text);
+
+// Rounds halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+double roundHalfEven(double value);
+
+// Rounds half to even and clamps into the 16-bit range, for settings and
+// counters that the instruments and files keep in 16 bits.
+int16_t toInt16(double value);
+int32_t toInt32(double value);
+
+// Leading number of `text`, rounded half to even, clamped to 16 bits.
+int16_t leadingInt16(const QString& text);
+
+// Picture formats: "##00", "0000", "000000", "###0.00", "##0.00", "0.00",
+// "0.00E+00". '0' is a digit that always shows, '#' one that shows only when
+// needed; the fraction is rounded half to even.
+QString formatPicture(double value, const QString& picture);
+
+// Shortest text of a number: at most 15 significant digits, no trailing
+// zeros, point as separator, no exponent for ordinary magnitudes
+// (0.01 * 1000 gives "10").
+QString shortestText(double value);
+
+// A single-precision instrument value keeps at most 7 significant digits:
+// the float is passed through its shortest text and read back as double.
+double singleToDouble(float value);
+
+// The float whose little-endian bytes are b0 (least significant) .. b3.
+double myRetDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
+
+// Right alignment with leading spaces: one space for each count from the
+// length of `text` up to `width` inclusive; a longer text is unchanged.
+QString padLeft(const QString& text, int width);
+
+// For each of the first `count` characters: its code in upper-case hex
+// without leading zeros, followed by one space ("Ab" -> "41 62 ").
+QString cnvStrToHex(int count, const QByteArray& text);
+
+// Characters whose codes are bytes 1 .. count of `bytes`, joined.
+QString cnvByteToString(int count, const QByteArray& bytes);
+
+// Number as plain decimal text with a point, as written into settings files.
+QString plainNumber(double value);
+
+} // namespace zel
