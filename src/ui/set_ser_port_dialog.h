@@ -1,0 +1,53 @@
+#pragma once
+// The port dialog "Set Port", shared by zel and tarvoset. It keeps pending
+// values and only touches the port on OK.
+#include "link/port_settings.h"
+#include <QDialog>
+#include <functional>
+
+class QButtonGroup;
+
+namespace zel {
+
+struct PortDialogVariant {
+    int portCount = 15;                                // "Com&1" .. "Com&<n>"
+    QList<int32_t> baudRates{300, 4800, 9600, 19200, 115200};
+};
+
+PortDialogVariant zelPortDialogVariant();
+PortDialogVariant tarvosetPortDialogVariant(); // Com1..Com4, no 115200
+
+// Closes whatever port is open and opens (port, baud). On failure returns
+// false and fills `detail` (device path, system error, permission hint).
+using PortReopener = std::function<bool(int16_t port, int32_t baud, QString* detail)>;
+
+class SetSerPortDialog : public QDialog {
+    Q_OBJECT
+public:
+    SetSerPortDialog(PortSettings& settings, PortSettingsFile& file, PortReopener reopen,
+                     PortDialogVariant variant, QWidget* parent = nullptr);
+
+    int16_t pendingPort() const { return pendingPort_; }
+    int32_t pendingBaud() const { return pendingBaud_; }
+
+public slots:
+    void chkPort_Click(int index);
+    void chkBaud_Click(int index);
+    void OK_Click();
+    void CANCEL_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    PortSettings& settings_;
+    PortSettingsFile& file_;
+    PortReopener reopen_;
+    PortDialogVariant variant_;
+    int16_t pendingPort_;
+    int32_t pendingBaud_;
+    QButtonGroup* chkPort_ = nullptr;
+    QButtonGroup* chkBaud_ = nullptr;
+};
+
+} // namespace zel
