@@ -1,0 +1,147 @@
+#include "common/text.h"
+
+#include <QElapsedTimer>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace zel;
+
+TEST(LeadingNumber, TakesOnlyTheLeadingDecimal) {
+    EXPECT_DOUBLE_EQ(leadingNumber("0.35abc"), 0.35);
+    EXPECT_DOUBLE_EQ(leadingNumber("abc"), 0);
+    EXPECT_DOUBLE_EQ(leadingNumber(""), 0);
+    EXPECT_DOUBLE_EQ(leadingNumber("  -12.5 mR/h"), -12.5);
+    EXPECT_DOUBLE_EQ(leadingNumber("+7"), 7);
+    EXPECT_DOUBLE_EQ(leadingNumber(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(leadingNumber("-.25x"), -0.25);
+    EXPECT_DOUBLE_EQ(leadingNumber("5."), 5);
+    EXPECT_DOUBLE_EQ(leadingNumber("1,5"), 1);
+    EXPECT_DOUBLE_EQ(leadingNumber("1e3"), 1);
+    EXPECT_DOUBLE_EQ(leadingNumber("-"), 0);
+    EXPECT_DOUBLE_EQ(leadingNumber("."), 0);
+    EXPECT_DOUBLE_EQ(leadingNumber("- 5"), 0);
+}
+
+TEST(LeadingNumber, HugeTextsStayFast) {
+    const QString digits(1 << 20, u'9');
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_TRUE(std::isfinite(leadingNumber(digits)));
+        EXPECT_DOUBLE_EQ(leadingNumber(QString("12") + QString(1 << 20, u'x')), 12);
+    }
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST(Rounding, HalvesGoToEvenAndIntegersClamp) {
+    EXPECT_EQ(roundHalfEven(2.5), 2);
+    EXPECT_EQ(roundHalfEven(3.5), 4);
+    EXPECT_EQ(roundHalfEven(-2.5), -2);
+    EXPECT_EQ(roundHalfEven(-3.5), -4);
+    EXPECT_EQ(roundHalfEven(0.5), 0);
+    EXPECT_EQ(roundHalfEven(2.4999), 2);
+    EXPECT_EQ(roundHalfEven(-0.6), -1);
+    EXPECT_EQ(leadingInt16("2.5"), 2);
+    EXPECT_EQ(leadingInt16("3.5"), 4);
+    EXPECT_EQ(leadingInt16("A"), 0);
+    EXPECT_EQ(leadingInt16("99999"), 32767);
+    EXPECT_EQ(leadingInt16("-99999"), -32768);
+    EXPECT_EQ(toInt16(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(toInt32(1e12), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(toInt32(-1e12), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(toInt32(9600.5), 9600);
+    EXPECT_EQ(toInt32(std::numeric_limits<double>::infinity()),
+              std::numeric_limits<int32_t>::max());
+}
+
+TEST(FormatPicture, FixedPictures) {
+    EXPECT_EQ(formatPicture(5, "##00"), "05");
+    EXPECT_EQ(formatPicture(123, "##00"), "123");
+    EXPECT_EQ(formatPicture(0, "##00"), "00");
+    EXPECT_EQ(formatPicture(7, "0000"), "0007");
+    EXPECT_EQ(formatPicture(42, "000000"), "000042");
+    EXPECT_EQ(formatPicture(10, "###0.00"), "10.00");
+    EXPECT_EQ(formatPicture(0.5, "###0.00"), "0.50");
+    EXPECT_EQ(formatPicture(12345.678, "###0.00"), "12345.68");
+    EXPECT_EQ(formatPicture(2.5, "##0.00"), "2.50");
+    EXPECT_EQ(formatPicture(-1.5, "0.00"), "-1.50");
+    EXPECT_EQ(formatPicture(-0.001, "0.00"), "0.00");
+    // Halves to even on the decimal value.
+    EXPECT_EQ(formatPicture(0.125, "0.00"), "0.12");
+    EXPECT_EQ(formatPicture(0.375, "0.00"), "0.38");
+    EXPECT_EQ(formatPicture(2.5, "##00"), "02");
+    EXPECT_EQ(formatPicture(3.5, "##00"), "04");
+    EXPECT_EQ(formatPicture(9.995, "0.00"), "10.00");
+    // Scaled single-precision values keep their clean decimal.
+    EXPECT_EQ(formatPicture(singleToDouble(0.01f) * 1000, "###0.00"), "10.00");
+    EXPECT_EQ(formatPicture(0.5, "#.00"), ".50");
+    EXPECT_EQ(formatPicture(1.5, "0.0#"), "1.5");
+    EXPECT_EQ(formatPicture(1.25, "0.0#"), "1.25");
+    EXPECT_EQ(formatPicture(1e20, "0.00"), "100000000000000000000.00");
+}
+
+TEST(FormatPicture, ExponentPicturesAndOddValues) {
+    EXPECT_EQ(formatPicture(12345, "0.00E+00"), "1.23E+04");
+    EXPECT_EQ(formatPicture(0.00012345, "0.00E+00"), "1.23E-04");
+    EXPECT_EQ(formatPicture(-9.999, "0.00E+00"), "-1.00E+01");
+    EXPECT_EQ(formatPicture(0, "0.00E+00"), "0.00E+00");
+    EXPECT_EQ(formatPicture(1.5e-120, "0.00E+00"), "1.50E-120");
+    EXPECT_EQ(formatPicture(250, "0.0E-00"), "2.5E02");
+    EXPECT_FALSE(formatPicture(std::numeric_limits<double>::quiet_NaN(), "0.00").isEmpty());
+    EXPECT_FALSE(formatPicture(std::numeric_limits<double>::infinity(), "0.00E+00").isEmpty());
+    EXPECT_EQ(formatPicture(3, ""), "3");
+}
+
+TEST(ShortestText, FifteenDigitsAtMostNoTrailingZeros) {
+    EXPECT_EQ(shortestText(singleToDouble(0.01f) * 1000), "10");
+    EXPECT_EQ(shortestText(0.01 * 1000), "10");
+    EXPECT_EQ(shortestText(1500), "1500");
+    EXPECT_EQ(shortestText(0), "0");
+    EXPECT_EQ(shortestText(-0.0), "0");
+    EXPECT_EQ(shortestText(0.2), "0.2");
+    EXPECT_EQ(shortestText(0.1 + 0.2), "0.3");
+    EXPECT_EQ(shortestText(-2.5), "-2.5");
+    EXPECT_EQ(shortestText(1e-15), "0.000000000000001");
+    EXPECT_EQ(shortestText(123456789012345.0), "123456789012345");
+    EXPECT_EQ(shortestText(1e15), "1E+15");
+    EXPECT_EQ(shortestText(1.5e-20), "1.5E-20");
+    EXPECT_EQ(plainNumber(9600), "9600");
+    EXPECT_EQ(plainNumber(0.35), "0.35");
+    EXPECT_FALSE(shortestText(std::numeric_limits<double>::quiet_NaN()).isEmpty());
+    EXPECT_FALSE(shortestText(-std::numeric_limits<double>::infinity()).isEmpty());
+}
+
+TEST(SingleValues, SevenSignificantDigitsFromLittleEndianBytes) {
+    // Bytes are given least significant first: 0x3C23D70A.
+    EXPECT_EQ(myRetDouble(0x0A, 0xD7, 0x23, 0x3C), 0.01);
+    EXPECT_EQ(myRetDouble(0x00, 0x00, 0x80, 0x3F), 1.0);
+    EXPECT_EQ(myRetDouble(0x00, 0x00, 0xC0, 0x3F), 1.5);
+    EXPECT_EQ(myRetDouble(0x00, 0x00, 0x00, 0x00), 0.0);
+    EXPECT_EQ(singleToDouble(0.2f), 0.2);
+    EXPECT_EQ(singleToDouble(123456.789f), 123456.8);
+    EXPECT_TRUE(std::isnan(myRetDouble(0x00, 0x00, 0xC0, 0x7F)));
+    EXPECT_TRUE(std::isinf(myRetDouble(0x00, 0x00, 0x80, 0x7F)));
+}
+
+TEST(PadLeft, OneSpaceForEachCountUpToWidth) {
+    EXPECT_EQ(padLeft("2.5", 7), "     2.5");
+    EXPECT_EQ(padLeft("mR/h", 8), "     mR/h");
+    EXPECT_EQ(padLeft("", 10), QString(11, u' '));
+    EXPECT_EQ(padLeft("12345678", 7), "12345678");
+    EXPECT_EQ(padLeft("12345678", 8), " 12345678");
+    EXPECT_EQ(padLeft("x", -3), "x");
+}
+
+TEST(DebugText, HexAndByteTexts) {
+    EXPECT_EQ(cnvStrToHex(2, "Ab"), "41 62 ");
+    EXPECT_EQ(cnvStrToHex(1, QByteArray(1, '\n')), "A ");
+    EXPECT_EQ(cnvStrToHex(3, QByteArray("\x00\xff", 2)), "0 FF ");
+    EXPECT_EQ(cnvStrToHex(-1, "Ab"), "");
+    EXPECT_EQ(cnvStrToHex(1, "Ab"), "41 ");
+    EXPECT_EQ(cnvByteToString(3, "xABC"), "ABC");
+    EXPECT_EQ(cnvByteToString(10, "xAB"), "AB");
+    EXPECT_EQ(cnvByteToString(5, ""), "");
+    EXPECT_EQ(cnvByteToString(-2, "xAB"), "");
+    EXPECT_EQ(cnvByteToString(1, QByteArray("x\xe9", 2)), QString(QChar(0xE9)));
+}
