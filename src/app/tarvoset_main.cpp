@@ -1,6 +1,26 @@
+// tarvoset: initialises a Tarvo-5 on the port named in "dax.ini".
+#include "common/paths.h"
+#include "common/strings.h"
+#include "link/port_settings.h"
+#include "link/serial_link.h"
+#include "setup/tarvoset_controller.h"
+#include "setup/tarvoset_window.h"
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    if (zel::currentLanguage() == zel::Language::Hebrew)
+        app.setLayoutDirection(Qt::RightToLeft);
+
+    // Whoever starts us with anything on the command line gets the hint
+    // about the next step once the instrument is ready.
+    const bool startedByCaller = app.arguments().size() > 1;
+
+    zel::PortSettingsFile portFile(zel::portSettingsFilePath());
+    zel::SerialLink link;
+    zel::TarvosetController controller(link, portFile);
+    zel::TarvosetWindow window(controller);
+    controller.start(startedByCaller);
+    window.show();
+    return app.exec();
 }

@@ -1,0 +1,119 @@
+#pragma once
+// tarvoset's whole conversation with a Tarvo-5: open the port of "dax.ini",
+// send the initialisation request, answer the announcement, report the
+// confirmation, and retry every 500 ms before asking the user to try again.
+// The window only shows what this tells it and forwards the button clicks.
+#include "link/port_settings.h"
+#include "link/transport.h"
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+
+namespace zel {
+
+// Colours of the status text. Default is the window's ordinary text colour.
+enum class StatusColour { Default, Blue, Red };
+
+// What tarvoset shows a person. TarvosetWindow implements it; tests record it.
+class TarvosetView {
+public:
+    virtual ~TarvosetView() = default;
+    virtual void showStatus(const QString& text, StatusColour colour) = 0; // Text1
+    virtual void showHint(const QString& text) = 0;                        // Label1
+    virtual void setInitializeEnabled(bool enabled) = 0;                   // btStop
+    virtual void setSetPortEnabled(bool enabled) = 0;                      // btSetPort
+};
+
+// The window's texts.
+namespace tarvoset {
+inline const QString PortErrorText = QStringLiteral(" Error in Opening Comm. port, Use Set Port ");
+inline const QString InitialisedText = QStringLiteral("Tarvo-5 has succesfully initialize");
+inline const QString NotConnectedText =
+    QStringLiteral("The Tarvo-5 is not Connected, Press 'Initialze' again");
+inline const QString HintText = QStringLiteral("Click on 'File/New Report' to start");
+inline const QString Caption = QStringLiteral("Set for TARVO-5");
+constexpr int16_t DefaultPort = 1;
+constexpr int RetryIntervalMs = 500;
+// Ticks that repeat the request; the next one reports the failure.
+constexpr int16_t RetryLimit = 4;
+} // namespace tarvoset
+
+class TarvosetController : public QObject {
+    Q_OBJECT
+public:
+    // `transport` and `file` must outlive the controller. The view may be
+    // set later (the window registers itself); until then nothing is shown.
+    TarvosetController(Transport& transport, PortSettingsFile& file, TarvosetView* view = nullptr,
+                       QObject* parent = nullptr);
+    ~TarvosetController() override;
+
+    void setView(TarvosetView* view) { view_ = view; }
+
+    // Window load: read the port settings, open the port and, when it opened,
+    // send the first request. `startedByCaller`: the command line was not empty.
+    void start(bool startedByCaller);
+
+    // "Initialize": a new attempt with the retry count back at 0.
+    void btStop_Click();
+    // "Set Port ": call before showing the port dialog. After it closes,
+    // whatever the user chose, call btStop_Click().
+    void beginSetPort();
+    // The port dialog's way to close the port and open another one. Returns
+    // false when the new port did not open; no port is open then.
+    bool reopenPort(int16_t port, int32_t baud, QString* detail);
+    // Window termination: close the port if it is open.
+    void shutdown();
+
+    // Writes 02 04 04 03 and (re)arms the retry timer. With no port open it
+    // writes nothing and shows the port error instead.
+    void SendTarvoTest();
+    // Writes one built frame to the open port, nothing else.
+    bool SendTarvoFrame(const QByteArray& frame);
+    // Handles the frame held in the receive buffer (index 0 to MesPoint - 1,
+    // ETX last). Returns the XOR over payload and checksum: 0 when valid.
+    int ExtractTarvo();
+
+    PortSettings& settings() { return settings_; }
+    const PortSettings& settings() const { return settings_; }
+    PortSettingsFile& portSettingsFile() { return file_; }
+    Transport& transport() { return transport_; }
+
+    int16_t RetryCount() const { return retryCount_; }
+    bool StartedByCaller() const { return startedByCaller_; }
+    int16_t MesPoint() const { return mesPoint_; }
+    bool isTimer2Active() const { return Timer2_.isActive(); }
+    const QTimer& Timer2() const { return Timer2_; }
+    // Tests use it to reach the top of the count without 32767 ticks.
+    void setRetryCountForTest(int16_t value) { retryCount_ = value; }
+
+public slots:
+    // One 500-ms tick of the retry timer.
+    void Timer2_Timer();
+    // The port's receive event: takes every waiting byte and cuts frames.
+    void MSComm1_OnComm();
+
+private:
+    void onPortLost(const QString& reason);
+    bool openPort(int16_t port, int32_t baud, QString* detail);
+    void showPortError();
+    void enableTimer2();
+    void status(const QString& text, StatusColour colour);
+
+    static constexpr uint8_t EndByte = 0x03;
+    static constexpr int BufferSize = 101;
+
+    Transport& transport_;
+    PortSettingsFile& file_;
+    TarvosetView* view_ = nullptr;
+    PortSettings settings_;
+    int16_t retryCount_ = 0;
+    bool startedByCaller_ = false;
+    std::array<uint8_t, BufferSize> buffer_{};
+    int16_t mesPoint_ = 0;
+    QTimer Timer2_;
+};
+
+} // namespace zel
