@@ -27,7 +27,9 @@ QString formatShortDate(const QDate& date);
 std::optional<QDateTime> parseGeneralDateTime(const QString& text);
 
 // Day counts with the time as fraction of a day (day 0 = 1899-12-30), as the
-// graph stores keep them.
+// graph stores keep them. Local date and clock time, no time-zone shifts. An
+// invalid moment gives -1 (the stores' "missing"); a count that is not a
+// finite number within years 100..9999 gives an invalid QDateTime.
 double toDayCount(const QDateTime& moment);
 QDateTime fromDayCount(double days);
 

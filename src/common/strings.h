@@ -1,6 +1,7 @@
 #pragma once
 // The program's string table: each id has an English, a German and a Hebrew
 // text. The language follows the system locale; English is the fallback.
+#include <QList>
 #include <QString>
 
 namespace zel {
@@ -16,5 +17,9 @@ QString str(int id);
 
 // Every id the table knows, for tests that check all three languages.
 QList<int> knownStringIds();
+
+// Text of a caption that is not in the string table but is shown in all
+// three languages: the one of the current language.
+QString tr3(const char* english, const char* german, const char* hebrew);
 
 } // namespace zel
