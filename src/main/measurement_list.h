@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <array>
+#include <vector>
 
 namespace zel {
 
@@ -40,8 +41,13 @@ public:
 
     int16_t RowIndex = 0;
 
-    // Cell text of a data row (1..300) for tests and printing.
+    // Cell text of a data row (1..300) for tests and printing; empty outside
+    // the list.
     QString cell(int row, int column) const;
+
+    // Retitles one column while the program runs (the Orvan checker puts its
+    // units into column 3).
+    void setHeading(int column, const QString& text);
 
 private:
     int16_t family_;
