@@ -1,0 +1,169 @@
+#include "sim/sim_cli.h"
+#include <QCommandLineParser>
+#include <cmath>
+
+namespace zel::sim {
+
+namespace {
+
+const QStringList kFamilies = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
+                               QStringLiteral("amp"), QStringLiteral("orvan"),
+                               QStringLiteral("auto")};
+const QStringList kBuilt = {QStringLiteral("tarvo5")};
+
+SimCommandLine fail(SimCommandLine cmd, const QString& text) {
+    cmd.exitCode = 2;
+    cmd.message = QStringLiteral("zel-sim: %1\n").arg(text);
+    return cmd;
+}
+
+} // namespace
+
+SimCommandLine parseSimCommandLine(const QStringList& arguments) {
+    SimCommandLine cmd;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated radiation instrument on a pseudo-terminal.\n"
+                       "Prints \"zel-sim: <family> on <device>\" and serves the device "
+                       "until interrupted."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("family"),
+                                 QStringLiteral("tarvo5 (portables, amp, orvan and auto are "
+                                                "not available yet)"));
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Point the symbolic link PATH at the device "
+                                                 "(an old link is replaced; removed on exit)."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Log the line traffic on stderr."));
+    const QCommandLineOption detector(QStringLiteral("detector"),
+                                      QStringLiteral("Tarvo-5 detector code (default 161)."),
+                                      QStringLiteral("CODE"), QStringLiteral("161"));
+    const QCommandLineOption value(QStringLiteral("value"),
+                                   QStringLiteral("Base value in the instrument's unit "
+                                                  "(default 0.012, shown as 12 mR/h)."),
+                                   QStringLiteral("X"), QStringLiteral("0.012"));
+    const QCommandLineOption units(QStringLiteral("units"),
+                                   QStringLiteral("Units code (default 1)."),
+                                   QStringLiteral("CODE"), QStringLiteral("1"));
+    const QCommandLineOption status(QStringLiteral("status"),
+                                    QStringLiteral("Status byte (default 0)."), QStringLiteral("S"),
+                                    QStringLiteral("0"));
+    const QCommandLineOption shortForm(QStringLiteral("short"),
+                                       QStringLiteral("Answer polls with short (0x10) readings."));
+    const QCommandLineOption records(QStringLiteral("records"),
+                                     QStringLiteral("Logged records to download (default 20)."),
+                                     QStringLiteral("N"), QStringLiteral("20"));
+    const QCommandLineOption pushEvery(QStringLiteral("push-every"),
+                                       QStringLiteral("Send a reading unasked every SECONDS "
+                                                      "(fractions allowed; 0 = never, default)."),
+                                       QStringLiteral("SECONDS"), QStringLiteral("0"));
+    const QCommandLineOption steady(QStringLiteral("steady"),
+                                    QStringLiteral("Keep the value at the base value instead of "
+                                                   "letting it drift slowly."));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
+    const QCommandLineOption announceOnly(
+        QStringLiteral("announce-only"),
+        QStringLiteral("Answer the test with the announce, never confirm initialisation."));
+    const QCommandLineOption corruptEvery(
+        QStringLiteral("corrupt-every"),
+        QStringLiteral("Give every N-th frame sent a wrong checksum."), QStringLiteral("N"));
+    const QCommandLineOption stopAfter(QStringLiteral("stop-after"),
+                                       QStringLiteral("Fall silent after N received messages."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption anyChecksum(
+        QStringLiteral("any-checksum"),
+        QStringLiteral("Do not steer the checksum away from the bytes 02, 03 and 1B."));
+    parser.addOptions({link, verbose, detector, value, units, status, shortForm, records, pushEvery,
+                       steady, silent, announceOnly, corruptEvery, stopAfter, anyChecksum});
+
+    if (!parser.parse(arguments))
+        return fail(cmd, parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        cmd.exitCode = 0;
+        cmd.message = parser.helpText();
+        return cmd;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        cmd.exitCode = 0;
+        cmd.message = QStringLiteral("zel-sim %1\n").arg(QStringLiteral(ZEL_VERSION_TEXT));
+        return cmd;
+    }
+
+    const QStringList pos = parser.positionalArguments();
+    if (pos.size() != 1)
+        return fail(cmd, QStringLiteral("give exactly one family: %1 (see --help)")
+                             .arg(kFamilies.join(QStringLiteral(", "))));
+    cmd.family = pos.first().toLower();
+    if (!kFamilies.contains(cmd.family))
+        return fail(cmd, QStringLiteral("unknown family '%1'; choose one of %2")
+                             .arg(pos.first(), kFamilies.join(QStringLiteral(", "))));
+    if (!kBuilt.contains(cmd.family))
+        return fail(cmd, QStringLiteral("%1 is not available yet (available: %2)")
+                             .arg(cmd.family, kBuilt.join(QStringLiteral(", "))));
+
+    cmd.link = parser.value(link);
+    cmd.verbose = parser.isSet(verbose);
+
+    // Whole numbers in decimal or 0x hex, within [lo, hi].
+    QString bad;
+    const auto number = [&](const QCommandLineOption& opt, int lo, int hi, int fallback) {
+        if (!parser.isSet(opt))
+            return fallback;
+        bool ok = false;
+        const int v = parser.value(opt).toInt(&ok, 0);
+        if (!ok || v < lo || v > hi) {
+            if (bad.isEmpty())
+                bad = QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
+                          .arg(opt.names().first())
+                          .arg(lo)
+                          .arg(hi)
+                          .arg(parser.value(opt));
+            return fallback;
+        }
+        return v;
+    };
+    const auto real = [&](const QCommandLineOption& opt, double lo, double fallback) {
+        if (!parser.isSet(opt))
+            return fallback;
+        bool ok = false;
+        const double v = parser.value(opt).toDouble(&ok);
+        if (!ok || !std::isfinite(v) || v < lo) {
+            if (bad.isEmpty())
+                bad = QStringLiteral("--%1 wants a number, not '%2'")
+                          .arg(opt.names().first(), parser.value(opt));
+            return fallback;
+        }
+        return v;
+    };
+
+    TarvoOptions& t = cmd.tarvo;
+    t.detector = number(detector, 0, 255, t.detector);
+    t.value = real(value, -1e30, t.value);
+    t.units = number(units, 0, 255, t.units);
+    t.status = number(status, 0, 255, t.status);
+    t.shortReadings = parser.isSet(shortForm);
+    t.records = number(records, 0, 255 * 255 + 254, t.records);
+    // Longer than a day is no use, and keeps the milliseconds in an int.
+    t.pushEverySeconds = real(pushEvery, 0, t.pushEverySeconds);
+    if (t.pushEverySeconds > 86400 && bad.isEmpty())
+        bad = QStringLiteral("--push-every wants at most 86400 seconds");
+    t.steady = parser.isSet(steady);
+    t.silent = parser.isSet(silent);
+    t.announceOnly = parser.isSet(announceOnly);
+    t.corruptEvery = number(corruptEvery, 0, 1000000, 0);
+    t.stopAfter = number(stopAfter, 0, 1000000000, -1);
+    t.padChecksum = !parser.isSet(anyChecksum);
+    if (!bad.isEmpty())
+        return fail(cmd, bad);
+    return cmd;
+}
+
+std::unique_ptr<SimInstrument> makeInstrument(const SimCommandLine& cmd) {
+    if (cmd.family == QLatin1String("tarvo5"))
+        return std::make_unique<SimTarvo>(cmd.tarvo);
+    return nullptr;
+}
+
+} // namespace zel::sim

@@ -1,0 +1,367 @@
+#include "sim/sim_tarvo.h"
+#include "link/tarvo.h"
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace zel::sim {
+
+namespace {
+
+using zel::tarvo::ESC;
+using zel::tarvo::ETX;
+using zel::tarvo::STX;
+
+bool frameByte(uint8_t b) {
+    return b == STX || b == ETX || b == ESC;
+}
+
+// Month, day, year - 2000, hour, minute: the date block of records and readings.
+void putDateTime(QByteArray& p, int at, const QDateTime& t) {
+    const QDate d = t.date();
+    const QTime tm = t.time();
+    p[at] = char(d.month());
+    p[at + 1] = char(d.day());
+    p[at + 2] = char(std::clamp(d.year() - 2000, 0, 255));
+    p[at + 3] = char(tm.hour());
+    p[at + 4] = char(tm.minute());
+}
+
+void putFloatBigEndian(QByteArray& p, int at, double v) {
+    const float f = float(v);
+    uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    qToBigEndian(bits, p.data() + at);
+}
+
+} // namespace
+
+QString hexBytes(const QByteArray& bytes) {
+    QString s;
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (i)
+            s += QLatin1Char(' ');
+        s += QStringLiteral("%1").arg(uint8_t(bytes[i]), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return s;
+}
+
+void padTarvoChecksum(QByteArray& payload, int padIndex) {
+    if (padIndex < 0 || padIndex >= payload.size())
+        return;
+    payload[padIndex] = 0;
+    const uint8_t c = zel::tarvo::tarvoChecksum(payload);
+    if (!frameByte(c))
+        return;
+    for (int p = 1; p < 256; ++p) {
+        if (!frameByte(uint8_t(p)) && !frameByte(uint8_t(c ^ p))) {
+            payload[padIndex] = char(p);
+            return;
+        }
+    }
+}
+
+// --- TarvoFrameCutter ------------------------------------------------------
+
+std::vector<TarvoFrameCutter::Frame> TarvoFrameCutter::feed(const QByteArray& bytes) {
+    std::vector<Frame> out;
+    for (char c : bytes)
+        feedByte(uint8_t(c), out);
+    return out;
+}
+
+void TarvoFrameCutter::startFrame() {
+    state_ = State::Body;
+    body_.clear();
+    xor_ = 0;
+}
+
+void TarvoFrameCutter::append(uint8_t b) {
+    body_.append(char(b));
+    xor_ ^= b;
+}
+
+void TarvoFrameCutter::finish(std::vector<Frame>& out, bool ok) {
+    // A valid frame holds at least a type byte and its checksum.
+    ok = ok && body_.size() >= 2 && xor_ == 0;
+    if (!body_.isEmpty())
+        out.push_back({body_.left(body_.size() - 1), ok});
+    body_.clear();
+    xor_ = 0;
+    state_ = State::Idle;
+}
+
+void TarvoFrameCutter::feedByte(uint8_t b, std::vector<Frame>& out) {
+    switch (state_) {
+    case State::Idle:
+        if (b == STX)
+            startFrame();
+        return;
+    case State::Body:
+        if (b == ESC) {
+            state_ = State::Escape;
+        } else if (b == ETX) {
+            if (body_.size() >= 2 && xor_ == 0) {
+                finish(out, true);
+            } else if (!body_.isEmpty() && xor_ == ETX) {
+                // The payload XORs to 03: this 03 is the raw checksum and the
+                // ETX is still to come.
+                append(ETX);
+                state_ = State::ChecksumEtx;
+            } else {
+                finish(out, false);
+            }
+        } else if (b == STX) {
+            // Either a raw checksum 02 (then ETX follows) or the start of a
+            // new frame after a broken one.
+            state_ = State::RawStx;
+        } else {
+            append(b);
+        }
+        break;
+    case State::Escape:
+        if (b == ESC) {
+            append(ESC);
+            state_ = State::Body;
+        } else if (b >= '0' && b <= '9') {
+            append(b - '0');
+            state_ = State::Body;
+        } else if (b == ETX) {
+            // No escape is followed by 03: the ESC was the raw checksum.
+            append(ESC);
+            finish(out, true);
+        } else {
+            finish(out, false);
+            if (b == STX)
+                startFrame();
+        }
+        break;
+    case State::RawStx:
+        if (b == ETX) {
+            append(STX);
+            finish(out, true);
+        } else {
+            finish(out, false);
+            startFrame();
+            feedByte(b, out);
+        }
+        return;
+    case State::ChecksumEtx:
+        if (b == ETX) {
+            finish(out, true);
+        } else {
+            finish(out, false);
+            if (b == STX)
+                startFrame();
+        }
+        return;
+    }
+    if ((state_ == State::Body || state_ == State::Escape) && body_.size() > MaxBody)
+        finish(out, false);
+}
+
+// --- SimTarvo --------------------------------------------------------------
+
+SimTarvo::SimTarvo(TarvoOptions options, const Clock* clock) : options_(options), clock_(clock) {
+    if (!clock_) {
+        ownClock_ = std::make_unique<SystemClock>();
+        clock_ = ownClock_.get();
+    }
+    started_ = clock_->now();
+    // The log ends at start-up, one record a minute.
+    QDateTime minute = started_;
+    minute.setTime(QTime(minute.time().hour(), minute.time().minute()));
+    logStart_ = minute.addSecs(-60LL * std::max(options_.records, 0));
+}
+
+QDateTime SimTarvo::instrumentNow() const {
+    return clock_->now().addSecs(clockOffsetSecs_);
+}
+
+double SimTarvo::currentValue() const {
+    if (options_.steady)
+        return options_.value;
+    const double t = started_.msecsTo(clock_->now()) / 1000.0;
+    return options_.value * (1.0 + 0.3 * std::sin(t / 20.0));
+}
+
+double SimTarvo::recordValue(int k) const {
+    if (options_.steady)
+        return options_.value;
+    return options_.value * (1.0 + 0.3 * std::sin(k / 3.0));
+}
+
+QDateTime SimTarvo::recordTime(int k) const {
+    return logStart_.addSecs(60LL * k);
+}
+
+QByteArray SimTarvo::announcePayload() const {
+    // Type, detector, 00, the byte the station echoes, firmware version,
+    // a spare byte that keeps the checksum clear of frame bytes.
+    QByteArray p(6, '\0');
+    p[0] = char(zel::tarvo::TypeAnnounce);
+    p[1] = char(options_.detector);
+    p[3] = char(AnnounceByte4);
+    p[4] = char(0x05);
+    if (options_.padChecksum)
+        padTarvoChecksum(p, 5);
+    return p;
+}
+
+QByteArray SimTarvo::onlinePayload() const {
+    // Bytes 1..27 of the message; payload index = byte number - 1.
+    QByteArray p(27, '\0');
+    p[0] = char(zel::tarvo::TypeOnline);
+    p[1] = char(0xFF); // on-line, not a logged record
+    putDateTime(p, 15, instrumentNow());
+    putFloatBigEndian(p, 20, currentValue());
+    p[24] = char(options_.units);
+    p[25] = char(options_.detector);
+    p[26] = char(options_.status);
+    if (options_.padChecksum)
+        padTarvoChecksum(p, 14);
+    return p;
+}
+
+QByteArray SimTarvo::recordPayload(int k) const {
+    QByteArray p(27, '\0');
+    p[0] = char(zel::tarvo::TypeRecord);
+    p[1] = char(k / 255);
+    p[2] = char(k % 255);
+    putDateTime(p, 15, recordTime(k));
+    putFloatBigEndian(p, 20, recordValue(k));
+    p[24] = char(options_.units);
+    p[25] = char(options_.detector);
+    p[26] = char(options_.status);
+    if (options_.padChecksum)
+        padTarvoChecksum(p, 14);
+    return p;
+}
+
+QByteArray SimTarvo::shortPayload() const {
+    // Type, two spare bytes, value at 4..7, status 8, units 9.
+    QByteArray p(9, '\0');
+    p[0] = char(zel::tarvo::TypeShort);
+    putFloatBigEndian(p, 3, currentValue());
+    p[7] = char(options_.status);
+    p[8] = char(options_.units);
+    if (options_.padChecksum)
+        padTarvoChecksum(p, 2);
+    return p;
+}
+
+QByteArray SimTarvo::countPayload(int count) {
+    count = std::clamp(count, 0, 255 * 255 + 254);
+    QByteArray p(3, '\0');
+    p[0] = char(zel::tarvo::TypeRecordCount);
+    p[1] = char(count / 255);
+    p[2] = char(count % 255);
+    // The station reads bytes 2 and 3 only; a fourth byte keeps the checksum
+    // clear (a count of 129 would otherwise give the checksum 03).
+    p.append('\0');
+    padTarvoChecksum(p, 3);
+    if (p[3] == '\0')
+        p.chop(1);
+    return p;
+}
+
+bool SimTarvo::quiet() const {
+    return options_.silent || (options_.stopAfter >= 0 && heard_ >= options_.stopAfter);
+}
+
+QByteArray SimTarvo::frame(QByteArray payload) {
+    QByteArray f = zel::tarvo::buildTarvoFrame(payload);
+    ++sent_;
+    if (options_.corruptEvery > 0 && sent_ % options_.corruptEvery == 0 && f.size() >= 2) {
+        const int at = f.size() - 2;
+        uint8_t c = uint8_t(f[at]) ^ 0x40;
+        if (frameByte(c))
+            c ^= 0xC0; // still wrong, but no frame byte
+        f[at] = char(c);
+        log(QStringLiteral("corrupting the checksum of frame %1").arg(sent_));
+    }
+    return f;
+}
+
+QByteArray SimTarvo::receive(const QByteArray& bytes) {
+    QByteArray out;
+    for (const TarvoFrameCutter::Frame& f : cutter_.feed(bytes)) {
+        if (!f.checksumOk) {
+            log(QStringLiteral("rx bad frame %1 (ignored)").arg(hexBytes(f.payload)));
+            continue;
+        }
+        ++recognised_;
+        log(QStringLiteral("rx %1").arg(hexBytes(f.payload)));
+        // Checked before counting: with a limit of n the first n messages
+        // are answered, and from then on the instrument says nothing at all.
+        const bool mute = quiet();
+        ++heard_;
+        if (mute) {
+            log(QStringLiteral("quiet: no answer"));
+            continue;
+        }
+        const QByteArray reply = answer(f.payload);
+        if (reply.isEmpty())
+            continue;
+        log(QStringLiteral("tx %1").arg(hexBytes(reply)));
+        out += frame(reply);
+    }
+    return out;
+}
+
+QByteArray SimTarvo::answer(const QByteArray& p) {
+    const auto byte = [&p](int i) { return i < p.size() ? uint8_t(p[i]) : uint8_t(0); };
+    switch (byte(0)) {
+    case 0x04: // test
+        return announcePayload();
+    case 0x03: // acknowledge of our announce: 03 detector byte4 01
+        if (p.size() < 4 || byte(1) != uint8_t(options_.detector) || byte(2) != AnnounceByte4) {
+            log(QStringLiteral("acknowledge does not echo the announce: no answer"));
+            return {};
+        }
+        if (options_.announceOnly)
+            return {};
+        return QByteArray(1, char(zel::tarvo::TypeInitialised));
+    case 0x0F: // poll
+        return options_.shortReadings ? shortPayload() : onlinePayload();
+    case 0x81: // start download
+        return countPayload(options_.records);
+    case 0x83: // request record k
+        if (p.size() < 3)
+            return {};
+        return recordPayload(byte(1) * 255 + byte(2));
+    case 0x80: // end of download
+        return countPayload(0);
+    case 0x20: { // set clock: MM DD YY hh mm ss
+        if (p.size() >= 7) {
+            const QDateTime set(QDate(2000 + byte(3), byte(1), byte(2)),
+                                QTime(byte(4), byte(5), byte(6)));
+            if (set.isValid())
+                clockOffsetSecs_ = clock_->now().secsTo(set);
+            else
+                log(QStringLiteral("clock message with an impossible date kept the clock"));
+        }
+        return QByteArray(1, char(zel::tarvo::TypeClockSet));
+    }
+    default:
+        log(QStringLiteral("unknown message type, no answer"));
+        return {};
+    }
+}
+
+int SimTarvo::timerIntervalMs() const {
+    if (options_.pushEverySeconds <= 0)
+        return 0;
+    return std::max(1, int(std::lround(options_.pushEverySeconds * 1000.0)));
+}
+
+QByteArray SimTarvo::onTimer() {
+    if (quiet())
+        return {};
+    const QByteArray p = onlinePayload();
+    log(QStringLiteral("tx %1 (unasked)").arg(hexBytes(p)));
+    return frame(p);
+}
+
+} // namespace zel::sim
