@@ -2,12 +2,21 @@
 // Everything the station shows to a person or asks of one. The main window
 // implements it; tests implement a recording fake. The station never
 // includes a widget header.
-#include <QColor>
 #include <QString>
 
 namespace zel {
 
 struct MeasurementRecord;
+
+// An RGB colour; the core needs no GUI library for it. A default one means
+// "keep the current colour".
+struct Rgb {
+    int red = -1, green = -1, blue = -1;
+    constexpr Rgb() = default;
+    constexpr Rgb(int r, int g, int b) : red(r), green(g), blue(b) {}
+    constexpr bool isValid() const { return red >= 0; }
+    bool operator==(const Rgb&) const = default;
+};
 
 enum class Answer { Yes, No, Cancel };
 
@@ -26,12 +35,12 @@ public:
     virtual ~StationView() = default;
 
     // Status label lblTime; an invalid colour keeps the current colour.
-    virtual void setStatus(const QString& text, const QColor& color = QColor()) = 0;
+    virtual void setStatus(const QString& text, const Rgb& color = Rgb()) = 0;
     // Connection lamp spOk.
-    virtual void setLamp(const QColor& color) = 0;
+    virtual void setLamp(const Rgb& color) = 0;
     // Value label lblValue text and background (alarm colour).
     virtual void setValueText(const QString& text) = 0;
-    virtual void setValueColor(const QColor& color) = 0;
+    virtual void setValueColor(const Rgb& color) = 0;
     virtual void setDoseText(const QString& text) = 0;
     // edId, edStatus, edDetector.
     virtual void setReadingDetails(const QString& id, const QString& status,

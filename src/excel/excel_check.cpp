@@ -1,0 +1,16 @@
+#include "excel/excel_check.h"
+
+#include <QStandardPaths>
+#include <QString>
+
+namespace zel {
+
+bool Xl::TestExcel() const {
+    for (const char* name : {"localc", "soffice", "libreoffice", "gnumeric"}) {
+        if (!QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+} // namespace zel
