@@ -1,9 +1,14 @@
 #include "link/serial_link.h"
 
+#include <poll.h>
+
 namespace zel {
 
 SerialLink::SerialLink(QObject* parent) : Transport(parent) {
-    connect(&port_, &QSerialPort::readyRead, this, &Transport::bytesArrived);
+    connect(&port_, &QSerialPort::readyRead, this, [this] {
+        readErrors_ = 0;
+        emit bytesArrived();
+    });
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }
 
@@ -26,6 +31,7 @@ bool SerialLink::open(const QString& device, qint32 baudRate) {
     lastError_.clear();
     permission_ = false;
     lost_ = false;
+    readErrors_ = 0;
     port_.setPortName(device);
     if (!port_.open(QIODevice::ReadWrite)) {
         permission_ = port_.error() == QSerialPort::PermissionError;
@@ -72,26 +78,51 @@ QByteArray SerialLink::readAll() {
     return port_.readAll();
 }
 
+bool SerialLink::hungUp() const {
+    const int fd = static_cast<int>(port_.handle());
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 void SerialLink::onError(QSerialPort::SerialPortError error) {
-    switch (error) {
-    case QSerialPort::ResourceError:
-    case QSerialPort::PermissionError:
-    case QSerialPort::DeviceNotFoundError:
-        break;
-    default:
-        return;
-    }
     // Only a port that was open can be lost; failures of open() itself are
     // reported through its return value.
     if (!port_.isOpen() || lost_)
         return;
+    QString reason;
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::DeviceNotFoundError:
+        reason = port_.errorString();
+        break;
+    case QSerialPort::ReadError:
+        // A hung-up line stays readable and every read returns nothing: the
+        // port reports a read error on each turn of the event loop. Treat a
+        // hang-up, or a run of read errors without any data between them,
+        // as the port being gone.
+        if (hungUp())
+            reason = QStringLiteral("the device hung up");
+        else if (++readErrors_ >= kMaxReadErrors)
+            reason =
+                QStringLiteral("the device keeps failing to read (%1)").arg(port_.errorString());
+        else
+            return;
+        break;
+    default:
+        return;
+    }
     lost_ = true;
-    fail(port_.errorString());
-    const QString reason = lastError_;
+    fail(reason);
+    const QString text = lastError_;
     // Close before telling anyone: a vanished adapter keeps the descriptor
     // readable forever, and a listener must never be woken again by it.
     port_.close();
-    emit portLost(reason);
+    emit portLost(text);
 }
 
 } // namespace zel

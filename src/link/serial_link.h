@@ -24,12 +24,16 @@ public:
 private:
     void onError(QSerialPort::SerialPortError error);
     void fail(const QString& what);
+    bool hungUp() const;
+
+    static constexpr int kMaxReadErrors = 10;
 
     QSerialPort port_;
     QString device_;
     QString lastError_;
     bool permission_ = false;
     bool lost_ = false;
+    int readErrors_ = 0;
 };
 
 } // namespace zel
