@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -30,7 +31,10 @@ QString osError(const char* what) {
 SimPty::SimPty(SimInstrument& instrument, QObject* parent)
     : QObject(parent), instrument_(instrument) {
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] { send(instrument_.onTimer()); });
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        discardUnread();
+        send(instrument_.onTimer());
+    });
 }
 
 SimPty::~SimPty() {
@@ -134,6 +138,24 @@ void SimPty::flush() {
     }
     if (writeNotifier_)
         writeNotifier_->setEnabled(!pending_.isEmpty());
+}
+
+void SimPty::discardUnread() {
+    if (slave_ < 0)
+        return;
+    // What the last tick sent is still unread a whole interval later: the
+    // port is closed. A real line would have lost those bytes; a station
+    // opening the port later must not receive a backlog of old readings.
+    int waiting = 0;
+    if (::ioctl(slave_, FIONREAD, &waiting) == 0 && waiting > 0) {
+        ::tcflush(slave_, TCIFLUSH);
+        dropped_ += waiting + pending_.size();
+        log(QStringLiteral("nobody reads the line: %1 bytes dropped")
+                .arg(waiting + pending_.size()));
+        pending_.clear();
+        if (writeNotifier_)
+            writeNotifier_->setEnabled(false);
+    }
 }
 
 bool SimPty::createLink(const QString& path) {

@@ -42,6 +42,7 @@ public:
 private:
     void readMaster();
     void flush();
+    void discardUnread();
     void log(const QString& line) const {
         if (log_)
             log_(line);

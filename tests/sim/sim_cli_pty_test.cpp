@@ -13,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 using namespace zel::sim;
@@ -149,6 +150,45 @@ TEST(SimPty, AnswersTheTestFrameThroughTheSlaveAndKeepsServingAfterReopen) {
         EXPECT_EQ(readFor(fd, int(expected.size())), expected) << round;
         ::close(fd);
     }
+}
+
+TEST(SimPty, ReadingsPushedWhileThePortIsClosedDoNotPileUp) {
+    TarvoOptions o;
+    o.pushEverySeconds = 0.02;
+    SimTarvo sim(o);
+    SimPty pty(sim);
+    ASSERT_TRUE(pty.open());
+    QDeadlineTimer deadline(3000);
+    while (pty.bytesDropped() == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_GT(pty.bytesDropped(), 0);
+
+    // No event runs from here on, so no new tick: the line holds the
+    // reading of the tick that dropped the backlog, and nothing after it.
+    const int fd =
+        ::open(QFile::encodeName(pty.slaveName()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    QByteArray got;
+    QDeadlineTimer frameDeadline(2000);
+    while (got.indexOf(char(t::ETX), 1) < 0 && !frameDeadline.hasExpired()) {
+        pollfd p{fd, POLLIN, 0};
+        char buf[512];
+        if (::poll(&p, 1, 50) > 0)
+            if (const ssize_t n = ::read(fd, buf, sizeof buf); n > 0)
+                got.append(buf, int(n));
+    }
+    pollfd p{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 50), 0) << "more than one reading was waiting";
+    EXPECT_EQ(got.indexOf(char(t::ETX), 1), got.size() - 1);
+    auto work = t::myEscape(got);
+    ASSERT_TRUE(work);
+    EXPECT_EQ(t::interpret(*work).type, t::TypeOnline);
+    // Read promptly, nothing more is dropped.
+    const qint64 dropped = pty.bytesDropped();
+    EXPECT_EQ(t::interpret(*t::myEscape(readFrame(fd))).type, t::TypeOnline);
+    EXPECT_EQ(t::interpret(*t::myEscape(readFrame(fd))).type, t::TypeOnline);
+    EXPECT_EQ(pty.bytesDropped(), dropped);
+    ::close(fd);
 }
 
 TEST(SimPty, LinkIsReplacedAndRemovedButOtherFilesAreLeftAlone) {
