@@ -299,7 +299,7 @@ TEST_F(SimTarvoTest, SilentStopAfterAndCorruptEvery) {
     {
         SimTarvo sim(o, &clock);
         EXPECT_FALSE(sim.receive(t::testFrame()).isEmpty());
-        EXPECT_FALSE(sim.onTimer().isEmpty());
+        EXPECT_EQ(only(sim.onTimer()).type, t::TypeOnline);
         EXPECT_FALSE(sim.receive(t::pollFrame()).isEmpty());
         EXPECT_TRUE(sim.receive(t::pollFrame()).isEmpty());
         EXPECT_TRUE(sim.onTimer().isEmpty());
@@ -320,16 +320,6 @@ TEST_F(SimTarvoTest, SilentStopAfterAndCorruptEvery) {
             EXPECT_TRUE(c != 0x02 && c != 0x03 && c != 0x1B);
         }
     }
-}
-
-TEST_F(SimTarvoTest, PushesOnlineReadingsAtTheGivenInterval) {
-    TarvoOptions o = opts();
-    SimTarvo never(o, &clock);
-    EXPECT_EQ(never.timerIntervalMs(), 0);
-    o.pushEverySeconds = 0.25;
-    SimTarvo sim(o, &clock);
-    EXPECT_EQ(sim.timerIntervalMs(), 250);
-    EXPECT_EQ(only(sim.onTimer()).type, t::TypeOnline);
 }
 
 TEST_F(SimTarvoTest, IgnoresBadChecksumsAndUnknownTypes) {
