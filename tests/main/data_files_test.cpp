@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -266,6 +267,55 @@ TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
     series.SeriesLast = 4;
     EXPECT_FALSE(readDataFile(file("absent.csv"), series).opened);
     EXPECT_EQ(series.SeriesLast, 4);
+}
+
+// The reader reuses a repeated date; every answer must still be the date
+// parser's own, also on the days the clock changes.
+void expectParserTimes(const QString& path, const QStringList& times) {
+    Series series;
+    ASSERT_EQ(readDataFile(path, series).readingCount, times.size());
+    int entry = 0;
+    for (const QString& t : times) {
+        const auto parsed = parseGeneralDateTime(t);
+        if (!parsed)
+            continue;
+        ASSERT_LE(entry, series.SeriesLast) << t.toStdString();
+        EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(entry)], toDayCount(*parsed)) << t.toStdString();
+        ++entry;
+    }
+    EXPECT_EQ(entry, series.SeriesLast + 1);
+}
+
+TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
+    const QStringList times = {
+        "1/2/2024 08:00:00",   "1/2/2024 8:00:01",    "1/2/2024 23:59:59",   "1/2/2024 24:00:00",
+        "1/2/2024 08:60:00",   "1/3/2024 00:00:00",   "1/2/2024 08:00:02",   "13/2/2024 08:00:00",
+        "13/2/2024 08:00:01",  "1/2/2024  08:00:03",  " 1/2/2024 08:00:04 ", "1/2/2024 8:00 PM",
+        "2024-01-02 10:00:00", "2024-01-02T10:00:00", "2024-01-02 10:00:01", "1/2/2024",
+        "junk 08:00:00",       "junk 08:00:01",       "1/2/2024 08:00:0x",   "02.01.2024 07:00:00",
+    };
+    QByteArray data = header();
+    for (const QString& t : times)
+        data += "I," + t.toUtf8() + ",1\r\n";
+    writeBytes(file("times.csv"), data);
+    expectParserTimes(file("times.csv"), times);
+
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QStringList clockChange = {"3/31/2024 01:59:59",  "3/31/2024 02:30:00",
+                                     "3/31/2024 03:00:00",  "10/27/2024 02:30:00",
+                                     "10/27/2024 03:30:00", "1/2/2024 12:00:00"};
+    data = header();
+    for (const QString& t : clockChange)
+        data += "I," + t.toUtf8() + ",1\r\n";
+    writeBytes(file("dst.csv"), data);
+    expectParserTimes(file("dst.csv"), clockChange);
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
 }
 
 TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {

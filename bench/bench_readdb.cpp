@@ -1,0 +1,78 @@
+// Reading a data file back into the series (start-up, graph command) and the
+// per-reading cost of the list step plus the flushed file line.
+#include "common/datetime.h"
+#include "main/data_files.h"
+#include "main/measurement_list.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QString writeDataFile(const QTemporaryDir& dir, int readings) {
+    const QString path = dir.filePath(QStringLiteral("bench%1.csv").arg(readings));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return path;
+    zel::Legend legend;
+    legend.Date = QStringLiteral("1/2/2024");
+    f.write(zel::headerLines(legend, QString(), 0, QString()));
+    const QDateTime t0(QDate(2024, 1, 2), QTime(8, 0, 0));
+    for (int n = 0; n < readings; ++n) {
+        zel::MeasurementRecord r;
+        r.InstrumentId = QStringLiteral("1234");
+        r.ReadingTime = zel::formatGeneralDateTime(t0.addSecs(n));
+        r.Value = QString::number(0.01 * (n % 500));
+        r.Units = QStringLiteral("mR/h");
+        r.Status = QStringLiteral("OK");
+        r.Detector = QStringLiteral("GM");
+        r.OverMark = QStringLiteral(" ");
+        f.write(zel::readingLine(r));
+    }
+    return path;
+}
+
+void BM_ReadDb(benchmark::State& state) {
+    zel::setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    QTemporaryDir dir;
+    const QString path = writeDataFile(dir, int(state.range(0)));
+    zel::Series series;
+    for (auto _ : state) {
+        const zel::ReadDbResult r = zel::readDataFile(path, series);
+        benchmark::DoNotOptimize(r.readingCount);
+        if (r.readingCount != state.range(0))
+            state.SkipWithError("wrong reading count");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ReadDb)->Arg(10001)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+void BM_AppendAndListStep(benchmark::State& state) {
+    QTemporaryDir dir;
+    zel::DataStore store(dir.filePath(QStringLiteral("ZelTemp.csv")));
+    zel::Legend legend;
+    store.openNewTempFile(zel::headerLines(legend, QString(), 0, QString()));
+    zel::MeasurementList list(0);
+    zel::MeasurementRecord proto;
+    proto.InstrumentId = QStringLiteral("1234");
+    proto.ReadingTime = QStringLiteral("1/2/2024 08:00:00");
+    proto.Value = QStringLiteral("0.25");
+    proto.Units = QStringLiteral("mR/h");
+    proto.Status = QStringLiteral("OK");
+    proto.Detector = QStringLiteral("GM");
+    proto.OverMark = QStringLiteral(" ");
+    for (auto _ : state) {
+        zel::MeasurementRecord r = proto;
+        list.listStep(r, false, QString());
+        store.countReading();
+        if (!store.appendReading(r))
+            state.SkipWithError("append failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendAndListStep);
+
+} // namespace
+
+BENCHMARK_MAIN();
