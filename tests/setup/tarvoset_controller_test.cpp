@@ -1,3 +1,4 @@
+#include "link/tarvo.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_fakes.h"
 
@@ -227,6 +228,13 @@ TEST_F(TarvosetControllerTest, AnyEndByteEndsTheFrameWhateverTheFirstByte) {
     link.inject(hex("FF050503"));
     EXPECT_EQ(view.lastText(), ts::InitialisedText);
     EXPECT_EQ(c.MesPoint(), 0);
+
+    // Even when the byte after it is 0x02: that is the type of an
+    // announcement (02 07 00 01, checksum 04), not a second STX.
+    link.clearWrites();
+    link.inject(hex("FF020700010403"));
+    ASSERT_EQ(link.writes().size(), 1);
+    EXPECT_EQ(link.writes().first(), zel::tarvo::buildTarvoFrame(hex("03070101")));
 }
 
 TEST_F(TarvosetControllerTest, BadChecksumDropsTheRestOfTheBatch) {
