@@ -10,7 +10,7 @@ class QButtonGroup;
 namespace zel {
 
 struct PortDialogVariant {
-    int portCount = 15;                                // "Com&1" .. "Com&<n>"
+    int portCount = 15; // "Com&1" .. "Com&<n>"
     QList<int32_t> baudRates{300, 4800, 9600, 19200, 115200};
 };
 
@@ -35,11 +35,15 @@ public slots:
     void chkBaud_Click(int index);
     void OK_Click();
     void CANCEL_Click();
+    // Escape and the window's close button act as Cancel.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void selectPendingButtons();
+
     PortSettings& settings_;
     PortSettingsFile& file_;
     PortReopener reopen_;

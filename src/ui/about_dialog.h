@@ -1,0 +1,29 @@
+#pragma once
+// The about box: program title, version and where its files are kept.
+#include <QDialog>
+
+class QLabel;
+
+namespace zel {
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit AboutDialog(QWidget* parent = nullptr);
+
+    // "Zel": caption of the box and of the main window.
+    static QString applicationTitle();
+    // "Version " followed by major.minor.revision of this build.
+    static QString versionText();
+
+    // The owner empties the description before showing the box.
+    QLabel* lblDescription() const { return lblDescription_; }
+
+public slots:
+    void cmdOK_Click();
+
+private:
+    QLabel* lblDescription_;
+};
+
+} // namespace zel

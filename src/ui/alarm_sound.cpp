@@ -1,0 +1,97 @@
+#include "ui/alarm_sound.h"
+
+#include "common/paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSoundEffect>
+#include <QTimer>
+#include <QUrl>
+
+// The built-in sound lives in the resources of the static ui library; the
+// linker keeps them only when something asks for them by name.
+static void initZelResources() {
+    Q_INIT_RESOURCE(zel);
+}
+
+namespace zel {
+
+namespace {
+// A play that ends sooner than this was not a real play (no device, a
+// broken file): the next try waits a while instead of spinning.
+constexpr int kShortestPlayMs = 100;
+constexpr int kRetryDelayMs = 1000;
+} // namespace
+
+bool AlarmSound::ensureSoundFile(const QString& path) {
+    if (QFileInfo::exists(path))
+        return true;
+    initZelResources();
+    if (!QFile::copy(":/Notify.wav", path))
+        return false;
+    // Resource files are read-only; the copy should be the user's to replace.
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    return true;
+}
+
+AlarmSound::AlarmSound(QObject* parent) : QObject(parent), path_(programFile("Notify.wav")) {
+    setObjectName("frmSound");
+    ensureSoundFile(path_);
+    setUp();
+}
+
+AlarmSound::AlarmSound(const QString& wavPath, QObject* parent) : QObject(parent), path_(wavPath) {
+    setObjectName("frmSound");
+    setUp();
+}
+
+AlarmSound::~AlarmSound() = default;
+
+void AlarmSound::setUp() {
+    effect_ = new QSoundEffect(this);
+    effect_->setSource(QUrl::fromLocalFile(path_));
+    retry_ = new QTimer(this);
+    retry_->setSingleShot(true);
+    retry_->setInterval(kRetryDelayMs);
+    connect(retry_, &QTimer::timeout, this, [this] {
+        if (!SoundIdle_)
+            playOnce();
+    });
+    connect(effect_, &QSoundEffect::playingChanged, this, [this] {
+        if (!effect_->isPlaying())
+            playFinished();
+    });
+}
+
+void AlarmSound::MakeSound() {
+    if (!SoundIdle_)
+        return;
+    SoundIdle_ = false;
+    playOnce();
+}
+
+void AlarmSound::MuteAlarm() {
+    SoundIdle_ = true;
+    retry_->stop();
+}
+
+void AlarmSound::playOnce() {
+    if (effect_->status() == QSoundEffect::Error)
+        return; // no device or no usable file: the alarm stays silent
+    lastStart_.start();
+    effect_->play();
+}
+
+void AlarmSound::playFinished() {
+    if (SoundIdle_)
+        return;
+    if (lastStart_.isValid() && lastStart_.elapsed() >= kShortestPlayMs)
+        QTimer::singleShot(0, this, [this] {
+            if (!SoundIdle_)
+                playOnce();
+        });
+    else
+        retry_->start();
+}
+
+} // namespace zel

@@ -1,0 +1,49 @@
+#pragma once
+// The alarm sound: "Notify.wav" of the program folder, played again and
+// again from a rising alarm until it is muted. Without an audio device or a
+// sound file the alarm is silent; that is never an error.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QSoundEffect;
+class QTimer;
+
+namespace zel {
+
+class AlarmSound : public QObject {
+    Q_OBJECT
+public:
+    // Looks for "Notify.wav" in the program folder and puts the built-in one
+    // there first when it is missing.
+    explicit AlarmSound(QObject* parent = nullptr);
+    // For tests and other folders: plays `wavPath` as it is.
+    AlarmSound(const QString& wavPath, QObject* parent);
+    ~AlarmSound() override;
+
+    // Starts the repeating sound; a sound already repeating is not
+    // restarted.
+    void MakeSound();
+    // Lets the sound that is playing end and stops the repetition.
+    void MuteAlarm();
+
+    bool soundIdle() const { return SoundIdle_; }
+    QString file() const { return path_; }
+
+    // Copies the built-in sound to `path` when no file is there. Returns
+    // whether a file is there afterwards.
+    static bool ensureSoundFile(const QString& path);
+
+private:
+    void setUp();
+    void playOnce();
+    void playFinished();
+
+    QString path_;
+    QSoundEffect* effect_ = nullptr;
+    bool SoundIdle_ = true;
+    QElapsedTimer lastStart_;
+    QTimer* retry_ = nullptr;
+};
+
+} // namespace zel

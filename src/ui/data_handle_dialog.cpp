@@ -1,0 +1,92 @@
+#include "ui/data_handle_dialog.h"
+
+#include "common/strings.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace zel {
+
+DataHandleDialog::DataHandleDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("FrmDataHandle");
+    setWindowTitle(tr3("Data Handle", "Datenbehandlung", "טיפול בנתונים"));
+
+    auto* frame = new QGroupBox(tr3("Scale", "Skala", "סקאלה"), this);
+    frame->setObjectName("frScale");
+    auto* box = new QVBoxLayout(frame);
+    chkScale_ = new QButtonGroup(this);
+    const QString captions[5] = {tr3("Auto", "Automatisch", "אוטומטי"),
+                                 tr3("Manual", "Manuell", "ידני"), "0-10", "0-100", "0-1000"};
+    for (int i = 0; i < 5; ++i) {
+        auto* b = new QRadioButton(captions[i], frame);
+        b->setObjectName(QString("chkScale_%1").arg(i));
+        b->setAccessibleName(captions[i]);
+        chkScale_->addButton(b, i);
+        box->addWidget(b);
+    }
+    chkScale_->button(Auto)->setChecked(true);
+
+    btOnline_ = new QPushButton(this);
+    btOnline_->setObjectName("btOnline");
+
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(frame);
+    top->addWidget(btOnline_);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+    updateOnlineButton();
+
+    connect(chkScale_, &QButtonGroup::idClicked, this, &DataHandleDialog::chkScale_Click);
+    connect(btOnline_, &QPushButton::clicked, this, &DataHandleDialog::btOnline_Click);
+}
+
+void DataHandleDialog::setOnline(bool value) {
+    const int16_t now = value ? 1 : 0;
+    const bool changed = now != Online;
+    Online = now;
+    updateOnlineButton();
+    if (changed)
+        emit onlineChanged(value);
+}
+
+void DataHandleDialog::setScale(int mode) {
+    if (QAbstractButton* b = chkScale_->button(mode))
+        b->setChecked(true);
+}
+
+int DataHandleDialog::scale() const {
+    return chkScale_->checkedId();
+}
+
+void DataHandleDialog::btOnline_Click() {
+    // The button offers the other mode: going on line has the working file
+    // read again first, through the owner.
+    setOnline(Online == 0);
+}
+
+void DataHandleDialog::chkScale_Click(int index) {
+    emit scaleChosen(index);
+}
+
+void DataHandleDialog::showEvent(QShowEvent* event) {
+    updateOnlineButton();
+    QDialog::showEvent(event);
+}
+
+void DataHandleDialog::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        updateOnlineButton();
+    QDialog::changeEvent(event);
+}
+
+void DataHandleDialog::updateOnlineButton() {
+    // The caption names the action the button offers.
+    btOnline_->setText(Online ? tr3("OffLine", "Offline", "לא מקוון")
+                              : tr3("Online", "Online", "מקוון"));
+    btOnline_->setAccessibleName(btOnline_->text());
+}
+
+} // namespace zel

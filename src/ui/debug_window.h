@@ -1,0 +1,47 @@
+#pragma once
+// "Debug": the log of the serial traffic, not modal. The station adds lines
+// while "Show All" is ticked and fills the two error counters.
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+
+namespace zel {
+
+class DebugWindow : public QWidget {
+    Q_OBJECT
+public:
+    // A week of traffic must not exhaust memory: only the newest lines are
+    // kept.
+    static constexpr int MaxLines = 20000;
+
+    explicit DebugWindow(QWidget* parent = nullptr);
+
+    void addLine(const QString& line);
+    int lineCount() const;
+    QString line(int index) const;
+    bool showAll() const;
+    void setCounters(quint32 errorCount, quint32 totalErrors);
+
+    // Writes the log file (replacing an older one): a first line with the
+    // moment and "Zel 1.05 debug", then every list line in double quotes,
+    // CR LF line ends. Returns false with `error` filled when it fails.
+    bool saveTo(const QString& path, const QDateTime& now, QString* error = nullptr) const;
+
+public slots:
+    void btClear_Click();
+    // Saves programFile("ZelDbg.txt") and tells the user how it went.
+    void btSave_Click();
+
+private:
+    QListWidget* List1_;
+    QCheckBox* chkShowAll_;
+    QLineEdit* edErrCount_;
+    QLineEdit* edTotalErrors_;
+};
+
+} // namespace zel

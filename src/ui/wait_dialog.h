@@ -1,0 +1,38 @@
+#pragma once
+// The wait window: a progress bar and a "Stop" button while the graph fills
+// its data list. Stopping, or closing the window any other way, asks the
+// filling to end.
+#include <QDialog>
+
+class QProgressBar;
+
+namespace zel {
+
+class WaitDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit WaitDialog(QWidget* parent = nullptr);
+
+    QProgressBar* progressBar() const { return ProgressBar1_; }
+    bool stopped() const { return stopped_; }
+    // Ready for the next filling.
+    void reset();
+
+public slots:
+    void btStop_Click();
+    void reject() override;
+
+signals:
+    void stopRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void requestStop();
+
+    QProgressBar* ProgressBar1_;
+    bool stopped_ = false;
+};
+
+} // namespace zel

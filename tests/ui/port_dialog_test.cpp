@@ -1,0 +1,238 @@
+// The "Set Port" dialog of zel and tarvoset: what OK, a failed OK and
+// Cancel do to the stored settings, the port and dax.ini.
+#include "common/strings.h"
+#include "link/port_settings.h"
+#include "ui/message_box_answer.h"
+#include "ui/set_ser_port_dialog.h"
+
+#include <QFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace zel {
+namespace {
+
+struct ReopenCall {
+    int16_t port;
+    int32_t baud;
+};
+
+class PortDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setCurrentLanguage(Language::English);
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath("dax.ini");
+    }
+
+    QByteArray fileBytes() const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void writeFile(const QByteArray& bytes) const {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    PortReopener reopener(bool succeed, const QString& detail = QString()) {
+        return [this, succeed, detail](int16_t port, int32_t baud, QString* d) {
+            calls.push_back({port, baud});
+            if (!succeed && d)
+                *d = detail;
+            return succeed;
+        };
+    }
+
+    template <typename T> static T* child(QWidget& w, const QString& name) {
+        T* c = w.findChild<T*>(name);
+        EXPECT_NE(c, nullptr) << name.toStdString();
+        return c;
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::vector<ReopenCall> calls;
+};
+
+TEST_F(PortDialogTest, OkOpensChosenPortAndWritesPortThenBaudRate) {
+    PortSettings s; // Port 6, 9600
+    s.OpenPort = 6;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    dlg.show();
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkPort_5")->isChecked());
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_2")->isChecked());
+
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_2"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_3"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].port, 3);
+    EXPECT_EQ(calls[0].baud, 19200);
+    EXPECT_EQ(s.Port, 3);
+    EXPECT_EQ(s.OpenPort, 3);
+    EXPECT_EQ(s.BaudRate, 19200);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg.isVisible());
+
+    const QByteArray bytes = fileBytes();
+    EXPECT_TRUE(bytes.contains("[Communication]"));
+    const auto portAt = bytes.indexOf("Port=3");
+    const auto baudAt = bytes.indexOf("BaudRate=19200");
+    ASSERT_GE(portAt, 0);
+    ASSERT_GE(baudAt, 0);
+    EXPECT_LT(portAt, baudAt);
+
+    PortSettings back;
+    PortSettingsFile again(path);
+    ASSERT_TRUE(again.readPort(back));
+    again.readBaudRate(back);
+    EXPECT_EQ(back.Port, 3);
+    EXPECT_EQ(back.BaudRate, 19200);
+}
+
+TEST_F(PortDialogTest, FailedOpenKeepsDialogOpenFileUnchangedAndNoPortOpen) {
+    const QByteArray before = "[Communication]\r\nPort=6\r\nBaudRate=9600\r\n";
+    writeFile(before);
+    PortSettings s;
+    s.OpenPort = 6;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(false, "/dev/ttyS1: Permission denied"),
+                         zelPortDialogVariant());
+    dlg.show();
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_1"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_4"), Qt::LeftButton);
+    EXPECT_EQ(dlg.pendingPort(), 2);
+    EXPECT_EQ(dlg.pendingBaud(), 115200);
+
+    auto seen = test::answerNextMessageBox(QMessageBox::Ok);
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->text, "Error in opening Communication port");
+    EXPECT_EQ(seen->title, "Error in Communication");
+    EXPECT_EQ(seen->icon, QMessageBox::Critical);
+    EXPECT_EQ(seen->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(seen->detail, "/dev/ttyS1: Permission denied");
+
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].port, 2);
+    EXPECT_EQ(s.OpenPort, 0);
+    EXPECT_EQ(s.Port, 6);
+    EXPECT_EQ(s.BaudRate, 9600);
+    EXPECT_EQ(dlg.pendingPort(), 6);
+    EXPECT_EQ(dlg.pendingBaud(), 9600);
+    EXPECT_TRUE(dlg.isVisible());
+    // The screen shows the stored choice again, not the one that failed.
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkPort_5")->isChecked());
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_2")->isChecked());
+    EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(PortDialogTest, BaudRateWithoutButtonShowsFirstButKeepsValue) {
+    PortSettings s;
+    s.BaudRate = 2400;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    dlg.show();
+    auto* first = child<QRadioButton>(dlg, "chkBaud_0");
+    EXPECT_EQ(first->text(), "300");
+    EXPECT_TRUE(first->isChecked());
+    EXPECT_EQ(dlg.pendingBaud(), 2400);
+
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].baud, 2400);
+    EXPECT_EQ(s.BaudRate, 2400);
+    EXPECT_TRUE(fileBytes().contains("BaudRate=2400"));
+}
+
+TEST_F(PortDialogTest, CancelAndEscapeTouchNothing) {
+    PortSettings s;
+    s.OpenPort = 6;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    dlg.show();
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_0"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_1"), Qt::LeftButton);
+    auto* cancel = child<QPushButton>(dlg, "CANCEL");
+    EXPECT_EQ(cancel->text(), "&Cancel");
+    QTest::mouseClick(cancel, Qt::LeftButton);
+
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(dlg.pendingPort(), 6);
+    EXPECT_EQ(dlg.pendingBaud(), 9600);
+    EXPECT_EQ(s.Port, 6);
+    EXPECT_EQ(s.OpenPort, 6);
+    EXPECT_FALSE(QFile::exists(path));
+
+    // Shown again, the dialog starts from the stored values; Escape is Cancel.
+    dlg.show();
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkPort_5")->isChecked());
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_0"), Qt::LeftButton);
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.pendingPort(), 6);
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(PortDialogTest, CaptionsNamesAndDeviceToolTips) {
+    writeFile("[Devices]\r\nCOM2=/dev/ttyUSB0\r\n");
+    PortSettings s;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    dlg.show();
+    EXPECT_EQ(dlg.windowTitle(), "Set Port");
+    EXPECT_EQ(dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")).size(), 15);
+    EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_0")->text(), "Com&1");
+    EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_14")->text(), "Com&15");
+    EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_1")->toolTip(), "/dev/ttyUSB0");
+    EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_2")->toolTip(), "/dev/ttyS2");
+    EXPECT_EQ(child<QRadioButton>(dlg, "chkBaud_4")->text(), "115200");
+    for (QWidget* w : dlg.findChildren<QWidget*>()) {
+        if (qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(PortDialogTest, PortOutsideButtonsShowsNoneAndKeepsNumber) {
+    PortSettings s;
+    s.Port = 22;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    dlg.show();
+    for (auto* b : dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")))
+        EXPECT_FALSE(b->isChecked());
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].port, 22);
+}
+
+TEST_F(PortDialogTest, TarvosetVariantHasFourPortsAndNo115200) {
+    PortSettings s;
+    s.Port = 1;
+    s.BaudRate = 115200;
+    PortSettingsFile file(path);
+    SetSerPortDialog dlg(s, file, reopener(true), tarvosetPortDialogVariant());
+    dlg.show();
+    EXPECT_EQ(dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")).size(), 4);
+    EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_3")->text(), "Com&4");
+    const auto bauds = dlg.findChildren<QRadioButton*>(QRegularExpression("^chkBaud_"));
+    ASSERT_EQ(bauds.size(), 4);
+    for (auto* b : bauds)
+        EXPECT_NE(b->text(), "115200");
+    // 115200 has no button here: "300" shows, the value stays.
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_0")->isChecked());
+    EXPECT_EQ(dlg.pendingBaud(), 115200);
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_3"), Qt::LeftButton);
+    EXPECT_EQ(dlg.pendingBaud(), 19200);
+}
+
+} // namespace
+} // namespace zel
