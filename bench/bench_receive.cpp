@@ -1,0 +1,69 @@
+// Throughput of the receive path for a stream of on-line readings: bytes in,
+// frames cut, un-escaped, checked, interpreted and parsed into records. The
+// line at 115200 bit/s carries 11,520 bytes/s; this says how far above that
+// the station's decoding runs.
+#include "link/instrument.h"
+#include "link/receiver.h"
+#include "link/tarvo.h"
+
+#include <QDateTime>
+#include <benchmark/benchmark.h>
+#include <cstring>
+
+namespace {
+
+QByteArray onlineFrame(float value) {
+    QByteArray p(27, '\0');
+    p[0] = char(zel::tarvo::TypeOnline);
+    p[1] = char(0xFF);
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    for (int i = 0; i < 4; ++i)
+        p[20 + i] = char((bits >> (24 - 8 * i)) & 0xFF);
+    p[24] = 1;   // mR/h
+    p[25] = 161; // detector
+    p[26] = 0;   // status OK
+    return zel::tarvo::buildTarvoFrame(p);
+}
+
+QByteArray stream(int frames) {
+    QByteArray s;
+    for (int i = 0; i < frames; ++i)
+        s.append(onlineFrame(0.01f + 0.37f * float(i)));
+    return s;
+}
+
+void BM_ReceiveOnlineReadings(benchmark::State& state) {
+    const QByteArray bytes = stream(1000);
+    const int batch = static_cast<int>(state.range(0));
+    const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
+    zel::Receiver rx;
+    rx.setRules(zel::frameRulesFor(zel::Tarvo5));
+    int64_t readings = 0;
+    auto onFrame = [&](const QByteArray& frame) -> int16_t {
+        const auto work = zel::tarvo::myEscape(frame);
+        if (!work)
+            return zel::Result::BadChecksum;
+        const zel::tarvo::Message m = zel::tarvo::interpret(*work);
+        if (m.result == zel::Result::Reading) {
+            auto r = zel::tarvo::parseReading(*work, zel::tarvo::TypeOnline, 0, now);
+            benchmark::DoNotOptimize(r);
+            ++readings;
+        }
+        return m.result;
+    };
+    for (auto _ : state) {
+        for (qsizetype pos = 0; pos < bytes.size(); pos += batch)
+            rx.feed(bytes.mid(pos, batch), onFrame);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
+    state.counters["readings/s"] =
+        benchmark::Counter(double(readings), benchmark::Counter::kIsRate);
+    if (readings != int64_t(state.iterations()) * 1000)
+        state.SkipWithError("a frame was lost");
+}
+BENCHMARK(BM_ReceiveOnlineReadings)->Arg(1)->Arg(16)->Arg(64);
+
+} // namespace
+
+BENCHMARK_MAIN();
