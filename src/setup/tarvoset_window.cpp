@@ -2,6 +2,7 @@
 
 #include "ui/set_ser_port_dialog.h"
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,12 +37,14 @@ TarvosetWindow::TarvosetWindow(TarvosetController& controller, QWidget* parent)
     Text1_->setReadOnly(true);
     Text1_->setFocusPolicy(Qt::NoFocus);
     Text1_->setAlignment(Qt::AlignCenter);
-    // Room for the longest message without clipping it.
-    Text1_->setMinimumWidth(Text1_->fontMetrics().horizontalAdvance(tarvoset::NotConnectedText) +
-                            4 * Text1_->fontMetrics().averageCharWidth());
     QFont statusFont = Text1_->font();
     statusFont.setBold(true);
     Text1_->setFont(statusFont);
+    // Room for the longest message, in the bold face it is shown in, plus the
+    // frame and text margins of the line.
+    const QFontMetrics fm(statusFont);
+    Text1_->setMinimumWidth(fm.horizontalAdvance(tarvoset::NotConnectedText) +
+                            6 * fm.averageCharWidth());
 
     Label1_ = new QLabel(this);
     Label1_->setObjectName("Label1");
