@@ -299,12 +299,4 @@ TEST_F(TarvosetControllerTest, LostPortStopsRetryingAndSaysSo) {
     EXPECT_TRUE(link.writes().isEmpty());
 }
 
-TEST_F(TarvosetControllerTest, ShutdownClosesThePort) {
-    TarvosetController& c = started();
-    c.shutdown();
-    EXPECT_FALSE(link.isOpen());
-    EXPECT_FALSE(c.isTimer2Active());
-    EXPECT_EQ(c.settings().OpenPort, 0);
-}
-
 } // namespace
