@@ -50,14 +50,18 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
                                  this);
     lblDescription_->setObjectName("lblDescription");
     lblDescription_->setWordWrap(true);
+    lblDescription_->setMinimumWidth(
+        lblDescription_->fontMetrics().horizontalAdvance(QString(56, QChar('x'))));
     lblDescription_->setAccessibleName(tr3("Description", "Beschreibung", "תיאור"));
 
     // Where the files are is what a user most often needs to know on a
     // system without a Windows folder.
+    // Paths are isolated so a right-to-left caption does not reorder them.
+    auto isolated = [](const QString& path) { return QChar(0x2066) + path + QChar(0x2069); };
     auto* lblNote = new QLabel(tr3("Program folder:", "Programmordner:", "תיקיית התוכנית:") + " " +
-                                   programFolder() + "\n" +
+                                   isolated(programFolder()) + "\n" +
                                    tr3("Settings file:", "Einstellungsdatei:", "קובץ ההגדרות:") +
-                                   " " + settingsFilePath(),
+                                   " " + isolated(settingsFilePath()),
                                this);
     lblNote->setObjectName("lblNote");
     lblNote->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -27,6 +27,8 @@ DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     List1_->setAccessibleName(tr3("Traffic log", "Verkehrsprotokoll", "יומן תעבורה"));
     List1_->setUniformItemSizes(true); // keeps a long list fast
     List1_->setFont(QFont("Monospace"));
+    // Link traffic reads left to right in every language.
+    List1_->setLayoutDirection(Qt::LeftToRight);
     List1_->setMinimumSize(List1_->fontMetrics().horizontalAdvance(QString(60, QChar('0'))),
                            List1_->fontMetrics().height() * 16);
 

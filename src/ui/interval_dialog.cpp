@@ -103,9 +103,9 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     lblSec_->setObjectName("lblSec");
     lblSec_->setBuddy(edSeconds_);
 
-    chkSec_ = new QCheckBox("100 mSec", this);
+    chkSec_ = new QCheckBox(tr3("100 mSec", "100 mSec", "100 אלפיות שנייה"), this);
     chkSec_->setObjectName("chkSec");
-    chkSec_->setAccessibleName("100 mSec");
+    chkSec_->setAccessibleName(chkSec_->text());
     chkSec_->setToolTip(tr3("Set 100 mSec interval", "Intervall von 100 ms einstellen",
                             "הגדרת מרווח של 100 מילישניות"));
 

@@ -1,0 +1,104 @@
+// Pictures of the dialogs for the documentation. Runs only when
+// ZEL_SCREENSHOT_DIR names a folder; best under a real X server
+// (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
+#include "common/strings.h"
+#include "link/port_settings.h"
+#include "main/settings.h"
+#include "ui/about_dialog.h"
+#include "ui/calibration_dialog.h"
+#include "ui/data_handle_dialog.h"
+#include "ui/debug_window.h"
+#include "ui/interval_dialog.h"
+#include "ui/legend_dialog.h"
+#include "ui/parameters_dialog.h"
+#include "ui/set_ser_port_dialog.h"
+#include "ui/wait_dialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace zel {
+namespace {
+
+void snap(QWidget& w, const QString& folder, const QString& name) {
+    w.show();
+    QTest::qWait(150);
+    w.grab().save(QDir(folder).filePath(name + ".png"));
+    w.hide();
+}
+
+void snapAll(const QString& folder, const QString& suffix, Language language) {
+    setCurrentLanguage(language);
+    QApplication::setLayoutDirection(language == Language::Hebrew ? Qt::RightToLeft
+                                                                  : Qt::LeftToRight);
+    QTemporaryDir dir;
+    qputenv("ZEL_HOME", dir.path().toLocal8Bit());
+
+    PortSettings ports;
+    PortSettingsFile portFile(dir.filePath("dax.ini"));
+    SetSerPortDialog port(ports, portFile, nullptr, zelPortDialogVariant());
+    snap(port, folder, "set-port-" + suffix);
+    SetSerPortDialog tarvoPort(ports, portFile, nullptr, tarvosetPortDialogVariant());
+    snap(tarvoPort, folder, "set-port-tarvoset-" + suffix);
+
+    SettingsStore store(dir.filePath("Zel.ini"));
+    IntervalDialog interval(store);
+    snap(interval, folder, "interval-" + suffix);
+
+    ParametersDialog parameters;
+    Settings s;
+    s.Threshold1 = 0.2;
+    s.Threshold2 = 5;
+    s.LostContactInterval = 5;
+    s.AudioAlarm = 1;
+    s.AutoArrange = 1;
+    parameters.takeFrom(s);
+    snap(parameters, folder, "parameters-" + suffix);
+
+    store.ini().write("COMMON", "Department", "Radiation Safety");
+    store.ini().write("COMMON", "Detector", "Tarvo-5");
+    LegendDialog legend(store);
+    snap(legend, folder, "legend-" + suffix);
+
+    DebugWindow debug;
+    debug.addLine("Send 2 4 4 3 ");
+    debug.addLine("Part 2 2 1 3 1B 33 4 3 ");
+    debug.addLine("All 2 2 1 3 1B 33 4 3 ");
+    debug.setCounters(1, 3);
+    snap(debug, folder, "debug-" + suffix);
+
+    AboutDialog about;
+    snap(about, folder, "about-" + suffix);
+
+    CalibrationDialog calibration;
+    calibration.setRecord("12345", "2025-06-30", "Lab 3", "1.02");
+    snap(calibration, folder, "calibration-" + suffix);
+
+    DataHandleDialog dataHandle;
+    snap(dataHandle, folder, "data-handle-" + suffix);
+
+    WaitDialog wait;
+    wait.progressBar()->setValue(40);
+    snap(wait, folder, "wait-" + suffix);
+}
+
+TEST(DialogScreenshots, SaveWhenAsked) {
+    const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the dialogs";
+    QDir().mkpath(folder);
+    const QByteArray home = qgetenv("ZEL_HOME");
+    snapAll(folder, "en", Language::English);
+    snapAll(folder, "de", Language::German);
+    snapAll(folder, "he", Language::Hebrew);
+    setCurrentLanguage(Language::English);
+    QApplication::setLayoutDirection(Qt::LeftToRight);
+    qputenv("ZEL_HOME", home);
+}
+
+} // namespace
+} // namespace zel
