@@ -1,0 +1,242 @@
+// The main window over an in-memory port: enabling rules, the family
+// layouts, the questions of the collecting commands and the exit prompt.
+#include "common/datetime.h"
+#include "link/tarvo.h"
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace zel;
+
+namespace {
+
+QByteArray reading(float value) {
+    QByteArray p(27, '\0');
+    p[0] = char(0x86);
+    p[1] = char(0xFF);
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    p[20] = char(bits >> 24);
+    p[21] = char(bits >> 16);
+    p[22] = char(bits >> 8);
+    p[23] = char(bits);
+    p[24] = 6; // counts: shown as sent
+    return tarvo::buildTarvoFrame(p);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    void TearDown() override {
+        qunsetenv("ZEL_HOME");
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void writeSettings(const QByteArray& common) {
+        QDir().mkpath(dir.filePath("cfg/zel"));
+        QFile f(dir.filePath("cfg/zel/Zel.ini"));
+        f.open(QIODevice::WriteOnly);
+        f.write("[COMMON]\r\n" + common);
+    }
+    void writeWorkingFile(int readings) {
+        QDir().mkpath(dir.filePath("prog"));
+        QFile f(dir.filePath("prog/ZelTemp.csv"));
+        f.open(QIODevice::WriteOnly);
+        f.write(
+            "\"Department: \"\r\n\"Date: \"\r\n\"Instrument Type: \"\r\n\"Survey location: \"\r\n"
+            "\"Surveyor: \"\r\n\"Signature:\"\r\n\"Chargennummer: \"\r\n-\r\n");
+        for (int i = 0; i < readings; ++i)
+            f.write(QStringLiteral("On-Line,3/14/2026 10:%1:00,1.5,mR/h,OK,DX24,\r\n")
+                        .arg(i % 60, 2, 10, QLatin1Char('0'))
+                        .toUtf8());
+    }
+
+    MainWindow& start() {
+        window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}, &port, &clock});
+        window->messageHook = [this](const QString& t) { messages << t; };
+        window->answerHook = [this](const QString& t, const QString&, bool) {
+            questions << t;
+            return answers.empty() ? Answer::No : answers.takeFirst();
+        };
+        window->Form_Load();
+        return *window;
+    }
+    template <typename T> T* find(const char* name) {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QTemporaryDir dir;
+    LoopbackTransport port;
+    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
+    std::unique_ptr<MainWindow> window;
+    QStringList messages;
+    QStringList questions;
+    QList<Answer> answers;
+};
+
+TEST_F(MainWindowTest, SaveAndClearFollowTheListAndGraphNeedsEightReadings) {
+    writeSettings("InsType=1\r\n");
+    writeWorkingFile(7);
+    MainWindow& w = start();
+    EXPECT_FALSE(find<QPushButton>("btSave")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("btClearList")->isEnabled());
+    EXPECT_FALSE(find<QAction>("mnWrFile")->isEnabled());
+    EXPECT_FALSE(find<QAction>("mnGraph")->isEnabled()) << "seven readings";
+    EXPECT_EQ(find<QLineEdit>("edCount")->text(), "7");
+
+    port.inject(reading(0.1f));
+    EXPECT_TRUE(find<QPushButton>("btSave")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("btClearList")->isEnabled());
+    EXPECT_EQ(find<QAction>("mnWrFile")->isEnabled(), w.ExcelAvailable);
+    EXPECT_TRUE(find<QAction>("mnGraph")->isEnabled()) << "eight readings";
+    EXPECT_EQ(find<QLineEdit>("edCount")->text(), "8");
+}
+
+TEST_F(MainWindowTest, FamilyChoiceShowsItsMenus) {
+    writeSettings("InsType=1\r\n");
+    start();
+    EXPECT_TRUE(find<QAction>("mnSendTime")->isVisible());
+    EXPECT_FALSE(find<QAction>("mnSetAmp")->isVisible());
+    find<QRadioButton>("chkInstType_2")->click();
+    EXPECT_FALSE(find<QAction>("mnSendTime")->isVisible());
+    EXPECT_FALSE(find<QAction>("mnOnline")->isVisible());
+    EXPECT_FALSE(find<QAction>("mnGetData")->isVisible());
+    EXPECT_TRUE(find<QAction>("mnSetAmp")->isVisible());
+    EXPECT_EQ(window->settings().InstrumentType, 2);
+    QFile f(dir.filePath("cfg/zel/Zel.ini"));
+    f.open(QIODevice::ReadOnly);
+    EXPECT_TRUE(f.readAll().contains("InsType=2"));
+}
+
+TEST_F(MainWindowTest, StartUpOpensThePortAndTestsATarvo) {
+    writeSettings("InsType=1\r\n");
+    start();
+    // The test of the port opening, and the one at the end of start-up.
+    EXPECT_EQ(port.takeWritten(), QByteArray::fromHex("0204040302040403"));
+    EXPECT_TRUE(find<QAction>("mnTest")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("btStart")->isEnabled()) << "waiting for the instrument";
+}
+
+TEST_F(MainWindowTest, EmptyPortKeyIsReportedAndLeavesTheLaterKeysUnread) {
+    QDir().mkpath(dir.filePath("prog"));
+    QFile f(dir.filePath("prog/dax.ini"));
+    f.open(QIODevice::WriteOnly);
+    f.write("[Communication]\r\nPort=\r\n");
+    f.close();
+    writeSettings("InsType=1\r\nThreshold1=3\r\n");
+    start();
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_EQ(messages.first(), "Port not opened, Use Set Port ");
+    EXPECT_EQ(window->settings().InstrumentType, 0);
+    EXPECT_EQ(window->settings().Threshold1, 0.0);
+    EXPECT_TRUE(port.writes().isEmpty());
+}
+
+TEST_F(MainWindowTest, CancelInTheDownloadQuestionStartsANewFile) {
+    writeSettings("InsType=1\r\n");
+    start();
+    port.inject(reading(0.1f));
+    port.inject(reading(0.1f));
+    ASSERT_EQ(window->list().RowIndex, 2);
+    answers << Answer::Cancel;
+    window->btGetData_Click();
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0], "Do you want to append data to the existing list ? \n\n");
+    EXPECT_EQ(window->list().RowIndex, 0);
+    EXPECT_EQ(window->data().ReadingCount, 0);
+}
+
+TEST_F(MainWindowTest, ExitPromptAnswers) {
+    writeSettings("InsType=1\r\n");
+    start();
+    // No readings: no question.
+    {
+        QCloseEvent e;
+        QApplication::sendEvent(window.get(), &e);
+        EXPECT_TRUE(e.isAccepted());
+        EXPECT_TRUE(questions.isEmpty());
+    }
+    window.reset();
+    start();
+    port.inject(reading(0.1f));
+    answers << Answer::Cancel;
+    {
+        QCloseEvent e;
+        QApplication::sendEvent(window.get(), &e);
+        EXPECT_FALSE(e.isAccepted()) << "Cancel keeps the window";
+        EXPECT_EQ(questions.last(), "Do you want to save data before exiting ?");
+    }
+    // Yes saves through the save dialog and then ends.
+    QString offered;
+    window->saveFileHook = [&](const QString&, const QString& suggested) {
+        offered = suggested;
+        return dir.filePath("saved.csv");
+    };
+    answers << Answer::Yes;
+    {
+        QCloseEvent e;
+        QApplication::sendEvent(window.get(), &e);
+    }
+    EXPECT_EQ(offered, "ZelData0");
+    EXPECT_TRUE(QFile::exists(dir.filePath("saved.csv")));
+    EXPECT_FALSE(window->station().portOpen());
+
+    window.reset();
+    start();
+    port.inject(reading(0.1f));
+    answers << Answer::No;
+    QCloseEvent e;
+    QApplication::sendEvent(window.get(), &e);
+    EXPECT_TRUE(e.isAccepted()) << "No ends without saving";
+    EXPECT_FALSE(window->station().portOpen());
+}
+
+TEST_F(MainWindowTest, IntervalCancelStillEnablesStartWithAStoredInterval) {
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=5\r\n");
+    start();
+    EXPECT_FALSE(find<QPushButton>("btStart")->isEnabled());
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    window->btOnLine_Click();
+    EXPECT_TRUE(find<QPushButton>("btStart")->isEnabled());
+}
+
+TEST_F(MainWindowTest, DbgOnTheCommandLineShowsTheDebugButton) {
+    writeSettings("InsType=1\r\n");
+    window = std::make_unique<MainWindow>(MainWindow::Options{{"zel", "dbg"}, &port, &clock});
+    window->messageHook = [](const QString&) {};
+    window->Form_Load();
+    window->show();
+    EXPECT_TRUE(find<QPushButton>("btDebug")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("btDax")->isVisible()) << "no calibration program";
+}
+
+TEST_F(MainWindowTest, ControlsHaveAccessibleNames) {
+    writeSettings("InsType=1\r\n");
+    start();
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        EXPECT_FALSE(b->accessibleName().isEmpty()) << b->objectName().toStdString();
+    for (QLineEdit* e : window->findChildren<QLineEdit*>())
+        EXPECT_FALSE(e->accessibleName().isEmpty()) << e->objectName().toStdString();
+}
+
+} // namespace
