@@ -337,17 +337,6 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
     r = readDataFile(file("open.csv"), series);
     EXPECT_GT(r.readingCount, 1);
     EXPECT_GT(series.SeriesLast, 0);
-
-    QByteArray binary(3 * 1024 * 1024, '\0');
-    quint32 x = 12345;
-    for (char& c : binary) {
-        x = x * 1664525u + 1013904223u;
-        c = char(x >> 24);
-    }
-    writeBytes(file("binary.csv"), binary);
-    r = readDataFile(file("binary.csv"), series);
-    EXPECT_TRUE(r.opened);
-    EXPECT_LE(series.SeriesLast, 10000);
 }
 
 TEST_F(DataFilesTest, WorkingFileAtStartUp) {
