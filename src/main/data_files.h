@@ -116,12 +116,14 @@ public:
 
     // Closes the channel, reads `path` (the working file when empty) into
     // the series, sets ReadingCount, then reopens the working file for
-    // appending (creating it with its header when it is missing).
+    // appending (creating it with its header when it is missing). A file
+    // that cannot be opened leaves the series and ReadingCount as they were.
     ReadDbResult readDb(const QString& path = {});
 
     // The counters of the list step: SeriesLast += 1 (held at the last
     // entry of the series, so an index handed on never leaves it),
-    // ReadingCount += 1, Unsaved = true.
+    // ReadingCount += 1, Unsaved = true. appendReading does not count: the
+    // intake calls both, this one at the list step.
     void countReading();
 
     // Writes one reading line to the working file and flushes it. Reopens a
