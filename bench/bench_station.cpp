@@ -1,0 +1,137 @@
+// The whole reading intake through the station (frame in -> list row, alarm
+// colour, flushed file line) and the main window's start-up with a full
+// working file. Resident memory after start-up is reported as a counter.
+#include "common/datetime.h"
+#include "link/station.h"
+#include "link/tarvo.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstring>
+
+namespace {
+
+class NullView : public zel::StationView {
+public:
+    void setStatus(const QString&, const zel::Rgb&) override {}
+    void setLamp(const zel::Rgb&) override {}
+    void setValueText(const QString&) override {}
+    void setValueColor(const zel::Rgb&) override {}
+    void setDoseText(const QString&) override {}
+    void setReadingDetails(const QString&, const QString&, const QString&) override {}
+    void setCount(qint32) override {}
+    void setProgress(const QString&) override {}
+    void enableCommand(zel::Command, bool) override {}
+    void showOnline(bool) override {}
+    void refreshControls() override {}
+    zel::Answer ask(const QString&, const QString&, bool) override { return zel::Answer::No; }
+    void critical(const QString&, const QString&, const QString&) override {}
+    void information(const QString&, const QString&) override {}
+    bool showAll() const override { return false; }
+    void debugLine(const QString&) override {}
+    void showErrorCounters(quint32, quint32) override {}
+    void startAlarmSound() override {}
+    void readingTaken(double) override {}
+};
+
+QByteArray readingFrame(float value) {
+    QByteArray p(27, '\0');
+    p[0] = char(0x86);
+    p[1] = char(0xFF);
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    p[20] = char(bits >> 24);
+    p[21] = char(bits >> 16);
+    p[22] = char(bits >> 8);
+    p[23] = char(bits);
+    p[24] = 1;
+    p[25] = char(161);
+    return zel::tarvo::buildTarvoFrame(p);
+}
+
+long residentKiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+void BM_ReadingIntake(benchmark::State& state) {
+    QTemporaryDir dir;
+    zel::LoopbackTransport port;
+    NullView view;
+    zel::FixedClock clock;
+    zel::Settings settings;
+    settings.InstrumentType = zel::Tarvo5;
+    settings.Threshold1 = 0.2;
+    settings.Threshold2 = 5;
+    zel::SettingsStore store(dir.filePath("Zel.ini"));
+    zel::PortSettings ports;
+    zel::PortSettingsFile portFile(dir.filePath("dax.ini"));
+    zel::DataStore data(dir.filePath("ZelTemp.csv"));
+    zel::MeasurementList list(zel::Tarvo5);
+    zel::Station station({port, view, clock, settings, store, ports, portFile, data, list});
+    data.headerProvider = [&] { return station.currentHeader(); };
+    data.ensureWorkingFile();
+    station.openPortAtStartup();
+    const QByteArray frame = readingFrame(0.012f);
+    for (auto _ : state)
+        port.inject(frame);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReadingIntake)->Unit(benchmark::kMicrosecond);
+
+void BM_StartupWithFullWorkingFile(benchmark::State& state) {
+    QTemporaryDir dir;
+    qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
+    qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
+    QDir().mkpath(dir.filePath("prog"));
+    {
+        QFile f(dir.filePath("prog/ZelTemp.csv"));
+        f.open(QIODevice::WriteOnly);
+        f.write(zel::headerLines(zel::Legend{}, QString(), 1, QString()));
+        const QDateTime t0(QDate(2026, 1, 2), QTime(8, 0, 0));
+        for (int n = 0; n < 10001; ++n) {
+            zel::MeasurementRecord r{"On-Line",
+                                     zel::formatGeneralDateTime(t0.addSecs(n)),
+                                     QString::number(0.01 * (n % 500)),
+                                     "mR/h",
+                                     "OK",
+                                     "DX24",
+                                     ""};
+            f.write(zel::readingLine(r));
+        }
+    }
+    zel::LoopbackTransport port;
+    long rss = 0;
+    for (auto _ : state) {
+        zel::MainWindow w({{"zel"}, &port, nullptr});
+        w.messageHook = [](const QString&) {};
+        w.Form_Load();
+        w.show();
+        QApplication::processEvents();
+        rss = residentKiB();
+        benchmark::DoNotOptimize(w.data().ReadingCount);
+    }
+    state.counters["rss_MiB"] = double(rss) / 1024.0;
+}
+BENCHMARK(BM_StartupWithFullWorkingFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    zel::setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
