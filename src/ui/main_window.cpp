@@ -479,13 +479,20 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // ---------------------------------------------------------------- StationView
 
+// Style sheets are re-applied only when a colour really changes: a restyle
+// costs far more than the text of a reading, which arrives ten times a second.
 void MainWindow::setStatus(const QString& text, const Rgb& color) {
     lblTime_->setText(text);
-    if (color.isValid())
+    if (color.isValid() && !(color == statusColor_)) {
+        statusColor_ = color;
         lblTime_->setStyleSheet(QStringLiteral("color: %1;").arg(toQColor(color).name()));
+    }
 }
 
 void MainWindow::setLamp(const Rgb& color) {
+    if (color == lampColor_)
+        return;
+    lampColor_ = color;
     spOk_->setStyleSheet(
         QStringLiteral("background-color: %1; border-radius: 11px; border: 1px solid gray;")
             .arg(toQColor(color).name()));

@@ -125,6 +125,7 @@ private:
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
     bool exiting_ = false;
+    Rgb statusColor_, lampColor_, valueColor_;
 
     // Controls (objectName = their documented names).
     QButtonGroup* chkInstType_ = nullptr;
