@@ -219,9 +219,9 @@ void MainWindow::buildUi() {
     lblTime_->setMinimumWidth(300);
     readouts->addWidget(lblTime_, 2, 0, 1, 4);
 
-    Label6_ = new QLabel(QStringLiteral("ID No.:"), central);
-    Label7_ = new QLabel(QStringLiteral("Detector:"), central);
-    Label8_ = new QLabel(QStringLiteral("Status:"), central);
+    Label6_ = new QLabel(tr3("ID No.:", "ID-Nr.:", "מס' זיהוי:"), central);
+    Label7_ = new QLabel(tr3("Detector:", "Detektor:", "גלאי:"), central);
+    Label8_ = new QLabel(tr3("Status:", "Status:", "מצב:"), central);
     Label6_->setObjectName(QStringLiteral("Label6"));
     Label7_->setObjectName(QStringLiteral("Label7"));
     Label8_->setObjectName(QStringLiteral("Label8"));
@@ -237,7 +237,7 @@ void MainWindow::buildUi() {
     readouts->addWidget(edDetector_, 3, 3);
     readouts->addWidget(Label8_, 4, 0);
     readouts->addWidget(edStatus_, 4, 1);
-    auto* countLabel = new QLabel(QStringLiteral("Readings:"), central);
+    auto* countLabel = new QLabel(tr3("Readings:", "Messwerte:", "קריאות:"), central);
     edCount_ = makeReadout(QStringLiteral("edCount"), QStringLiteral("Readings"), central);
     countLabel->setBuddy(edCount_);
     edProgress_ = makeReadout(QStringLiteral("edProgress"), QStringLiteral("Activity"), central);
@@ -247,8 +247,9 @@ void MainWindow::buildUi() {
     countRow->addWidget(edProgress_);
     readouts->addWidget(countLabel, 4, 2);
     readouts->addLayout(countRow, 4, 3);
-    edAuto_ = makeReadout(QStringLiteral("edAuto"), QStringLiteral("Automatic"), central);
-    edAuto_->setText(QStringLiteral("Automatic"));
+    edAuto_ =
+        makeReadout(QStringLiteral("edAuto"), tr3("Automatic", "Automatisch", "אוטומטי"), central);
+    edAuto_->setText(tr3("Automatic", "Automatisch", "אוטומטי"));
     ProgressBar1_ = new QProgressBar(central);
     ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1_->setAccessibleName(QStringLiteral("Automatic measurement progress"));
@@ -260,7 +261,7 @@ void MainWindow::buildUi() {
     // Family, and the command buttons.
     auto* side = new QVBoxLayout;
     top->addLayout(side, 1);
-    auto* family = new QGroupBox(QStringLiteral("Instrument"), central);
+    auto* family = new QGroupBox(tr3("Instrument", "Gerät", "מכשיר"), central);
     family->setObjectName(QStringLiteral("frInstrument"));
     auto* familyLayout = new QVBoxLayout(family);
     chkInstType_ = new QButtonGroup(this);
@@ -275,56 +276,64 @@ void MainWindow::buildUi() {
     connect(chkInstType_, &QButtonGroup::idClicked, this, &MainWindow::chkInstType_Click);
     side->addWidget(family);
 
-    auto* online = new QGroupBox(QStringLiteral("On Line"), central);
+    auto* online = new QGroupBox(tr3("On Line", "Online", "מקוון"), central);
     auto* onlineLayout = new QVBoxLayout(online);
-    btStart_ = makeButton(QStringLiteral("btStart"), QStringLiteral("Start"), QString(), online);
-    btOnLine_ = makeButton(QStringLiteral("btOnLine"), QStringLiteral("Set &Interval"),
-                           QStringLiteral("Send time interval to get data online"), online);
+    btStart_ =
+        makeButton(QStringLiteral("btStart"), tr3("Start", "Start", "התחל"), QString(), online);
+    btOnLine_ = makeButton(
+        QStringLiteral("btOnLine"), tr3("Set &Interval", "&Intervall", "קבע מרווח"),
+        tr3("Send time interval to get data online",
+            "Zeitintervall für die Online-Erfassung senden", "שלח מרווח זמן לקבלת נתונים מקוונים"),
+        online);
     btOnLine_->setEnabled(false);
     onlineLayout->addWidget(btStart_);
     onlineLayout->addWidget(btOnLine_);
     side->addWidget(online);
 
-    auto* listBox = new QGroupBox(QStringLiteral("List"), central);
+    auto* listBox = new QGroupBox(tr3("List", "Liste", "רשימה"), central);
     auto* listLayout = new QVBoxLayout(listBox);
-    btClearList_ = makeButton(QStringLiteral("btClearList"), QStringLiteral("&Clear "),
-                              QStringLiteral("Clear the list"), listBox);
+    btClearList_ = makeButton(QStringLiteral("btClearList"), tr3("&Clear ", "&Löschen ", "נקה"),
+                              tr3("Clear the list", "Liste löschen", "נקה את הרשימה"), listBox);
     btClearList_->setEnabled(false);
     listLayout->addWidget(btClearList_);
     side->addWidget(listBox);
 
-    auto* settingsBox = new QGroupBox(QStringLiteral("Settings"), central);
+    auto* settingsBox = new QGroupBox(tr3("Settings", "Einstellungen", "הגדרות"), central);
     auto* settingsLayout = new QVBoxLayout(settingsBox);
-    SetCom_ = makeButton(QStringLiteral("SetCom"), QStringLiteral("Set &Port"),
-                         QStringLiteral("Set communication port"), settingsBox);
-    btSetTime_ = makeButton(QStringLiteral("btSetTime"), QStringLiteral("Send &Time"),
-                            QStringLiteral("Download time to instrument"), settingsBox);
+    SetCom_ = makeButton(
+        QStringLiteral("SetCom"), tr3("Set &Port", "&Schnittstelle", "קבע יציאה"),
+        tr3("Set communication port", "Schnittstelle einstellen", "קבע יציאת תקשורת"), settingsBox);
+    btSetTime_ = makeButton(
+        QStringLiteral("btSetTime"), tr3("Send &Time", "&Zeit senden", "שלח זמן"),
+        tr3("Download time to instrument", "Uhrzeit zum Gerät übertragen", "העבר זמן למכשיר"),
+        settingsBox);
     settingsLayout->addWidget(SetCom_);
     settingsLayout->addWidget(btSetTime_);
     side->addWidget(settingsBox);
 
-    btSave_ = makeButton(QStringLiteral("btSave"), QStringLiteral("&Save"),
+    btSave_ = makeButton(QStringLiteral("btSave"), tr3("&Save", "&Speichern", "שמור"),
                          QStringLiteral("Exit from program"), central);
-    btExit_ = makeButton(QStringLiteral("btExit"), QStringLiteral("&Exit"),
+    btExit_ = makeButton(QStringLiteral("btExit"), tr3("&Exit", "&Beenden", "יציאה"),
                          QStringLiteral("Exit from program"), central);
     btDax_ = makeButton(
-        QStringLiteral("btDax"), QStringLiteral("Calibration"),
+        QStringLiteral("btDax"), tr3("Calibration", "Kalibrierung", "כיול"),
         QStringLiteral("Operate Halvex Meter Calibration. To Come back, close the DAX"), central);
     btGetData_ =
         makeButton(QStringLiteral("btGetData"), QStringLiteral("&Get Data"), QString(), central);
     btGetCalib_ = makeButton(QStringLiteral("btGetCalib"), QStringLiteral("calibration info"),
                              QStringLiteral("Retrieve Calibration data"), central);
     btGraph_ = makeButton(QStringLiteral("btGraph"), QStringLiteral("Graph"), QString(), central);
-    btMuteAlarm_ =
-        makeButton(QStringLiteral("btMuteAlarm"), QStringLiteral("Mute Alarm"), QString(), central);
+    btMuteAlarm_ = makeButton(QStringLiteral("btMuteAlarm"),
+                              tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"), QString(), central);
     btSetThreshold_ = makeButton(QStringLiteral("btSetThreshold"), QStringLiteral("set Thresholds"),
                                  QString(), central);
-    btGetLegend_ = makeButton(QStringLiteral("btGetLegend"), QStringLiteral("Get &Legend"),
-                              QString(), central);
+    btGetLegend_ = makeButton(QStringLiteral("btGetLegend"),
+                              tr3("Get &Legend", "&Legende", "קבל מקרא"), QString(), central);
     btDebug_ = makeButton(QStringLiteral("btDebug"), QStringLiteral("Dbg"), QString(), central);
     btStartAmp_ =
-        makeButton(QStringLiteral("btStartAmp"), QStringLiteral("Start"), QString(), central);
-    btStop_ = makeButton(QStringLiteral("btStop"), QStringLiteral("Stop"), QString(), central);
+        makeButton(QStringLiteral("btStartAmp"), tr3("Start", "Start", "התחל"), QString(), central);
+    btStop_ =
+        makeButton(QStringLiteral("btStop"), tr3("Stop", "Stopp", "עצור"), QString(), central);
     btGape_ = makeButton(QStringLiteral("btGape"), QStringLiteral("gape"), QString(), central);
     side->addWidget(btSave_);
     side->addWidget(btDax_);
@@ -341,6 +350,9 @@ void MainWindow::buildUi() {
     Grid1_->setObjectName(QStringLiteral("Grid1"));
     Grid1_->setAccessibleName(QStringLiteral("Readings list"));
     Grid1_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The list holds numbers, units and date-times written left to right;
+    // in a right-to-left layout their parts would be reordered.
+    Grid1_->setLayoutDirection(Qt::LeftToRight);
     Grid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1_->verticalHeader()->setDefaultSectionSize(Grid1_->fontMetrics().height() + 4);
@@ -376,46 +388,54 @@ void MainWindow::buildMenus() {
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QMenu* data = menuBar()->addMenu(QStringLiteral("&Data"));
-    mnStart_ = add(data, QStringLiteral("mnStart"), QStringLiteral("&Start Online"),
-                   &MainWindow::btStart_Click);
+    QMenu* data = menuBar()->addMenu(tr3("&Data", "&Daten", "נתונים"));
+    mnStart_ =
+        add(data, QStringLiteral("mnStart"), tr3("&Start Online", "Online &starten", "התחל מקוון"),
+            &MainWindow::btStart_Click);
     mnStart_->setShortcut(QKeySequence(Qt::Key_F5));
-    mnGetData_ = add(data, QStringLiteral("mnGetData"), QStringLiteral("&Get Offline Data"),
+    mnGetData_ = add(data, QStringLiteral("mnGetData"),
+                     tr3("&Get Offline Data", "Offline-Daten &holen", "קבל נתונים לא מקוונים"),
                      &MainWindow::btGetData_Click);
     mnGetData_->setEnabled(false);
-    mnGetLegend_ = add(data, QStringLiteral("mnGetLegend"), QStringLiteral("Get &Legend"),
-                       &MainWindow::btGetLegend_Click);
+    mnGetLegend_ = add(data, QStringLiteral("mnGetLegend"),
+                       tr3("Get &Legend", "&Legende", "קבל מקרא"), &MainWindow::btGetLegend_Click);
     mnGetCalibration_ = add(data, QStringLiteral("mnGetCalibration"),
-                            QStringLiteral("Get &Calibration data"), &MainWindow::btGetCalib_Click);
+                            tr3("Get &Calibration data", "&Kalibrierdaten holen", "קבל נתוני כיול"),
+                            &MainWindow::btGetCalib_Click);
     mnGetCalibration_->setEnabled(false);
 
-    QMenu* setting = menuBar()->addMenu(QStringLiteral("&Setting"));
-    mnOnline_ = add(setting, QStringLiteral("mnOnline"), QStringLiteral("On Line &Interval"),
+    QMenu* setting = menuBar()->addMenu(tr3("&Setting", "&Einstellungen", "הגדרות"));
+    mnOnline_ = add(setting, QStringLiteral("mnOnline"),
+                    tr3("On Line &Interval", "Online-&Intervall", "מרווח מקוון"),
                     &MainWindow::btOnLine_Click);
-    mnSetCom_ = add(setting, QStringLiteral("mnSetCom"), QStringLiteral("Communication &Port"),
+    mnSetCom_ = add(setting, QStringLiteral("mnSetCom"),
+                    tr3("Communication &Port", "&Schnittstelle", "יציאת תקשורת"),
                     &MainWindow::SetCom_Click);
-    mnSetThreshold_ = add(setting, QStringLiteral("mnSetThreshold"), QStringLiteral("P&arameters"),
-                          &MainWindow::btSetThreshold_Click);
-    mnSetAmp_ = add(setting, QStringLiteral("mnSetAmp"), QStringLiteral("Setup A&mp"),
-                    &MainWindow::mnSetAmp_Click);
+    mnSetThreshold_ =
+        add(setting, QStringLiteral("mnSetThreshold"), tr3("P&arameters", "P&arameter", "פרמטרים"),
+            &MainWindow::btSetThreshold_Click);
+    mnSetAmp_ =
+        add(setting, QStringLiteral("mnSetAmp"),
+            tr3("Setup A&mp", "&Verstärker einrichten", "הגדרת מגבר"), &MainWindow::mnSetAmp_Click);
 
-    QMenu* utility = menuBar()->addMenu(QStringLiteral("&Utility"));
-    mnAuto_ = add(utility, QStringLiteral("mnAuto"), QStringLiteral("&Automatic"), [] {});
+    QMenu* utility = menuBar()->addMenu(tr3("&Utility", "E&xtras", "כלים"));
+    mnAuto_ =
+        add(utility, QStringLiteral("mnAuto"), tr3("&Automatic", "&Automatisch", "אוטומטי"), [] {});
     mnAuto_->setEnabled(false);
-    mnWrFile_ = add(utility, QStringLiteral("mnWrFile"), QStringLiteral("&Save"),
+    mnWrFile_ = add(utility, QStringLiteral("mnWrFile"), tr3("&Save", "&Speichern", "שמור"),
                     &MainWindow::btSave_Click);
     mnWrFile_->setShortcut(QKeySequence::Save);
-    mnSendTime_ = add(utility, QStringLiteral("mnSendTime"), QStringLiteral("Send &Time"),
-                      &MainWindow::btSetTime_Click);
-    mnGraph_ = add(utility, QStringLiteral("mnGraph"), QStringLiteral("&Graph"),
+    mnSendTime_ = add(utility, QStringLiteral("mnSendTime"),
+                      tr3("Send &Time", "&Zeit senden", "שלח זמן"), &MainWindow::btSetTime_Click);
+    mnGraph_ = add(utility, QStringLiteral("mnGraph"), tr3("&Graph", "&Grafik", "גרף"),
                    &MainWindow::btGraph_Click);
-    mnTest_ =
-        add(utility, QStringLiteral("mnTest"), QStringLiteral("T&est"), &MainWindow::mnTest_Click);
+    mnTest_ = add(utility, QStringLiteral("mnTest"), tr3("T&est", "&Test", "בדיקה"),
+                  &MainWindow::mnTest_Click);
     mnTest_->setEnabled(false);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnAbout_ =
-        add(help, QStringLiteral("mnAbout"), QStringLiteral("&About"), &MainWindow::mnAbout_Click);
+    QMenu* help = menuBar()->addMenu(tr3("&Help", "&Hilfe", "עזרה"));
+    mnAbout_ = add(help, QStringLiteral("mnAbout"), tr3("&About", "Ü&ber", "אודות"),
+                   &MainWindow::mnAbout_Click);
 }
 
 void MainWindow::buildToolbar() {
@@ -431,22 +451,25 @@ void MainWindow::buildToolbar() {
         return a;
     };
     tbStart_ =
-        add(QStringLiteral("mnStart"), QStringLiteral("Start/Stop On line Collection"),
+        add(QStringLiteral("mnStart"),
+            tr3("Start/Stop On line Collection", "Online-Erfassung starten/stoppen",
+                "התחל/עצור איסוף מקוון"),
             themed("media-playback-start", QStyle::SP_MediaPlay), &MainWindow::btStart_Click);
     tbStart_->setCheckable(true);
-    tbMute_ = add(QStringLiteral("mnMuteAlarm"), QStringLiteral("Mute Alarm"),
+    tbMute_ = add(QStringLiteral("mnMuteAlarm"), tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"),
                   themed("audio-volume-muted", QStyle::SP_MediaVolumeMuted),
                   &MainWindow::btMuteAlarm_Click);
-    tbGetData_ =
-        add(QStringLiteral("mnGetData"), QStringLiteral("Get Offline data from instrument"),
-            themed("document-import", QStyle::SP_ArrowDown), &MainWindow::btGetData_Click);
+    tbGetData_ = add(QStringLiteral("mnGetData"),
+                     tr3("Get Offline data from instrument", "Offline-Daten vom Gerät holen",
+                         "קבל נתונים לא מקוונים מהמכשיר"),
+                     themed("document-import", QStyle::SP_ArrowDown), &MainWindow::btGetData_Click);
     tbGetData_->setEnabled(false);
-    tbGraph_ = add(QStringLiteral("mnGraph"), QStringLiteral("Display Graph"),
+    tbGraph_ = add(QStringLiteral("mnGraph"), tr3("Display Graph", "Grafik anzeigen", "הצג גרף"),
                    themed("x-office-spreadsheet", QStyle::SP_FileDialogDetailedView),
                    &MainWindow::btGraph_Click);
-    tbClear_ = add(QStringLiteral("mnClear"), QStringLiteral("Clear List"),
+    tbClear_ = add(QStringLiteral("mnClear"), tr3("Clear List", "Liste löschen", "נקה רשימה"),
                    themed("edit-clear", QStyle::SP_DialogResetButton), &MainWindow::mnClear_Click);
-    tbAuto_ = add(QStringLiteral("mnAuto"), QStringLiteral("Automatic"),
+    tbAuto_ = add(QStringLiteral("mnAuto"), tr3("Automatic", "Automatisch", "אוטומטי"),
                   themed("chronometer", QStyle::SP_BrowserReload), [] {});
     tbAuto_->setEnabled(false);
 }
@@ -555,15 +578,15 @@ void MainWindow::enableCommand(Command command, bool enabled) {
 void MainWindow::showOnline(bool running) {
     if (running) {
         setBackground(btStart_, QColor(0, 255, 0));
-        btStart_->setText(QStringLiteral("Stop"));
-        btStart_->setAccessibleName(QStringLiteral("Stop"));
-        mnStart_->setText(QStringLiteral("Stop Online"));
+        btStart_->setText(tr3("Stop", "Stopp", "עצור"));
+        btStart_->setAccessibleName(tr3("Stop", "Stopp", "עצור"));
+        mnStart_->setText(tr3("Stop Online", "Online stoppen", "עצור מקוון"));
         tbStart_->setChecked(true);
     } else {
         setBackground(btStart_, QColor(255, 128, 0));
-        btStart_->setText(QStringLiteral("Start"));
-        btStart_->setAccessibleName(QStringLiteral("Start"));
-        mnStart_->setText(QStringLiteral("Start Online"));
+        btStart_->setText(tr3("Start", "Start", "התחל"));
+        btStart_->setAccessibleName(tr3("Start", "Start", "התחל"));
+        mnStart_->setText(tr3("Start Online", "Online starten", "התחל מקוון"));
         tbStart_->setChecked(false);
     }
 }
@@ -762,7 +785,7 @@ void MainWindow::btDebug_Click() {
 void MainWindow::btDax_Click() {
     if (!QProcess::startDetached(daxPath(), {}, programFolder())) {
         critical(QStringLiteral("The calibration program could not be started."),
-                 QStringLiteral("Calibration"), daxPath());
+                 tr3("Calibration", "Kalibrierung", "כיול"), daxPath());
         return;
     }
     close();
