@@ -47,10 +47,12 @@ run_ctest build-asan QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 echo "== fuzz"
 CC=clang CXX=clang++ scripts/build.sh build-fuzz -DZEL_FUZZ=ON
 fuzz_seconds=${ZEL_FUZZ_SECONDS:-60}
-targets=(build-fuzz/fuzz_*)
+targets=()
+for t in build-fuzz/fuzz_*; do
+  [ -f "$t" ] && [ -x "$t" ] && targets+=("$t")
+done
 per=$(( fuzz_seconds / ${#targets[@]} + 1 ))
 for t in "${targets[@]}"; do
-  [ -x "$t" ] || continue
   name=$(basename "$t")
   mkdir -p "build-fuzz/corpus-$name"
   echo "-- $name for ${per}s"
