@@ -109,9 +109,16 @@ void Station::onPortLost(const QString& reason) {
     view_.startAlarmSound();
     ConnectionLost();
     setStatus(QStringLiteral("Communication port lost"), colors::StatusRed);
-    view_.critical(
-        QStringLiteral("The communication port was lost. Choose it again with Set Port."),
-        QStringLiteral("Error in Communication"), reason);
+    deferCritical(QStringLiteral("The communication port was lost. Choose it again with Set Port."),
+                  QStringLiteral("Error in Communication"), reason);
+}
+
+// A message box runs its own event loop. Shown from inside the receive path
+// it would let the next batch of bytes into a receive routine that has not
+// finished with the last one, so boxes raised there wait for the loop.
+void Station::deferCritical(const QString& text, const QString& title, const QString& detail) {
+    QTimer::singleShot(0, this,
+                       [this, text, title, detail] { view_.critical(text, title, detail); });
 }
 
 bool Station::send(const QByteArray& bytes) {
@@ -709,8 +716,7 @@ void Station::PutDataInList(const QByteArray& frame) {
         r.Value = shortestText(leadingNumber(r.Value) * 1000);
         r.Units = r.Units.mid(k + 1);
     }
-    if (!data_.appendReading(r))
-        reportFileError(data_.lastError());
+    writeReading(r);
 
     view_.readingTaken(leadingNumber(r.Value));
     view_.setCount(data_.ReadingCount);
@@ -726,10 +732,28 @@ void Station::reportFileError(const QString& what) {
     view_.debugLine(QStringLiteral("Working file: ") + what);
     if (!fileErrorShown_) {
         fileErrorShown_ = true;
-        view_.critical(QStringLiteral("A reading could not be written to the working file "
-                                      "ZelTemp.csv. Readings stay in the list; save them as soon "
-                                      "as the disk is writable again."),
-                       QStringLiteral("Error in data file"), what);
+        deferCritical(QStringLiteral("A reading could not be written to the working file "
+                                     "ZelTemp.csv. The program keeps it and writes it as soon as "
+                                     "the file can be written again."),
+                      QStringLiteral("Error in data file"), what);
+    }
+}
+
+void Station::writeReading(const MeasurementRecord& r) {
+    // The working file is the only copy of a reading until a save: a line
+    // that could not be written waits here and goes out, in order, with the
+    // next reading that can be written.
+    unwritten_.push_back(r);
+    while (!unwritten_.empty()) {
+        if (!data_.appendReading(unwritten_.front())) {
+            reportFileError(data_.lastError());
+            return;
+        }
+        unwritten_.pop_front();
+    }
+    if (fileErrorShown_) {
+        fileErrorShown_ = false;
+        setStatus(QStringLiteral("Working file written again"));
     }
 }
 

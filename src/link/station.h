@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <optional>
 
 namespace zel {
@@ -164,6 +165,8 @@ private:
     void setStatus(const QString& text, const Rgb& color = Rgb());
     void onPortLost(const QString& reason);
     void reportFileError(const QString& what);
+    void deferCritical(const QString& text, const QString& title, const QString& detail);
+    void writeReading(const MeasurementRecord& r);
 
     Transport& transport_;
     StationView& view_;
@@ -184,6 +187,7 @@ private:
     std::optional<Legend> legend_;
     Interval interval_;
     bool fileErrorShown_ = false;
+    std::deque<MeasurementRecord> unwritten_;
 };
 
 } // namespace zel

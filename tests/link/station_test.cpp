@@ -5,6 +5,7 @@
 #include "link/tarvo.h"
 #include "support/fake_view.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -368,6 +369,7 @@ TEST_F(StationTest, EmptyLogSaysNoData) {
 TEST_F(StationTest, LostPortIsReportedOnceAndCountsAsLostContact) {
     openPort();
     emit port.portLost("device removed");
+    QCoreApplication::processEvents();
     EXPECT_EQ(view.criticals.size(), 1);
     EXPECT_EQ(view.valueColor, colors::PaleCyan);
     EXPECT_EQ(view.lamp, colors::LampLost);
@@ -379,6 +381,29 @@ TEST_F(StationTest, LostPortIsReportedOnceAndCountsAsLostContact) {
     EXPECT_TRUE(station->reopenPort(6, 9600, &detail));
     station->mnTest_Click();
     EXPECT_EQ(port.takeWritten(), hex("02040403"));
+}
+
+TEST_F(StationTest, ReadingsThatCannotBeWrittenWaitAndAreWrittenInOrderLater) {
+    openPort();
+    receive(readingPayload(0x86, 1.0f, 6));
+    const QString path = data.workingFile().path();
+    data.workingFile().close();
+    QFile::rename(path, path + ".away");
+    QDir().mkdir(path); // the working file's name is now taken by a folder
+    receive(readingPayload(0x86, 2.0f, 6));
+    receive(readingPayload(0x86, 3.0f, 6));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.criticals.size(), 1) << "one message for the whole episode";
+    EXPECT_EQ(list.RowIndex, 3);
+
+    QDir().rmdir(path);
+    QFile::rename(path + ".away", path);
+    receive(readingPayload(0x86, 4.0f, 6));
+    const QStringList lines = fileLines();
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_TRUE(lines[9].contains(",2,counts,"));
+    EXPECT_TRUE(lines[10].contains(",3,counts,"));
+    EXPECT_TRUE(lines[11].contains(",4,counts,"));
 }
 
 TEST_F(StationTest, ErrorCountersSaturateInsteadOfWrapping) {
