@@ -1,6 +1,7 @@
 // The whole reading intake through the station (frame in -> list row, alarm
 // colour, flushed file line) and the main window's start-up with a full
 // working file. Resident memory after start-up is reported as a counter.
+#include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
 #include "link/station.h"
 #include "link/tarvo.h"
@@ -38,18 +39,7 @@ public:
 };
 
 QByteArray readingFrame(float value) {
-    QByteArray p(27, '\0');
-    p[0] = char(0x86);
-    p[1] = char(0xFF);
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    p[20] = char(bits >> 24);
-    p[21] = char(bits >> 16);
-    p[22] = char(bits >> 8);
-    p[23] = char(bits);
-    p[24] = 1;
-    p[25] = char(161);
-    return zel::tarvo::buildTarvoFrame(p);
+    return zel::tarvo::buildTarvoFrame(zel::test::readingPayload(0x86, value, 1));
 }
 
 long residentKiB() {

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r.OverMark = parts.mid(6).join(QChar(0x1f));
     const QByteArray line = zel::readingLine(r);
     const QStringList back = zel::splitDataLine(line.chopped(2));
-    const QStringList expected = {r.InstrumentId, r.ReadingTime, r.Value, r.Units,
+    const QStringList expected = {r.InstrumentId, r.ReadingTime, r.Value,   r.Units,
                                   r.Status,       r.Detector,    r.OverMark};
     if (back != expected)
         std::abort();

@@ -26,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (s.AudioAlarm < 0 || s.AudioAlarm > 9 || s.AutoArrange < 0 || s.AutoArrange > 9)
         std::abort();
     if (s.CommonFileName.size() > 29 || legend.Department.size() > 19 ||
-        legend.Location.size() > 19 || legend.Personnel.size() > 19 ||
-        legend.Detector.size() > 19)
+        legend.Location.size() > 19 || legend.Personnel.size() > 19 || legend.Detector.size() > 19)
         std::abort();
     return 0;
 }

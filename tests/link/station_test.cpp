@@ -4,6 +4,7 @@
 #include "link/station.h"
 #include "link/tarvo.h"
 #include "support/fake_view.h"
+#include "support/tarvo_frames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,29 +21,7 @@ QByteArray hex(const char* h) {
     return QByteArray::fromHex(h);
 }
 
-// A 0x86 (or 0x84) payload with the value as a big-endian float.
-QByteArray readingPayload(uint8_t type, float value, uint8_t units, uint8_t status = 0,
-                          uint8_t b2 = 0xFF, uint8_t b3 = 0, uint8_t detector = 161) {
-    QByteArray p(27, '\0');
-    p[0] = char(type);
-    p[1] = char(b2);
-    p[2] = char(b3);
-    p[15] = 3;  // month
-    p[16] = 14; // day
-    p[17] = 26; // year - 2000
-    p[18] = 9;  // hour
-    p[19] = 30; // minute
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    p[20] = char(bits >> 24);
-    p[21] = char(bits >> 16);
-    p[22] = char(bits >> 8);
-    p[23] = char(bits);
-    p[24] = char(units);
-    p[25] = char(detector);
-    p[26] = char(status);
-    return p;
-}
+using test::readingPayload;
 
 class StationTest : public ::testing::Test {
 protected:

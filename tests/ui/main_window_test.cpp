@@ -2,6 +2,7 @@
 // layouts, the questions of the collecting commands and the exit prompt.
 #include "common/datetime.h"
 #include "link/tarvo.h"
+#include "support/tarvo_frames.h"
 #include "ui/main_window.h"
 
 #include <QAction>
@@ -23,18 +24,9 @@ using namespace zel;
 
 namespace {
 
+// Units code 6 ("counts"): the value is shown as sent.
 QByteArray reading(float value) {
-    QByteArray p(27, '\0');
-    p[0] = char(0x86);
-    p[1] = char(0xFF);
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    p[20] = char(bits >> 24);
-    p[21] = char(bits >> 16);
-    p[22] = char(bits >> 8);
-    p[23] = char(bits);
-    p[24] = 6; // counts: shown as sent
-    return tarvo::buildTarvoFrame(p);
+    return tarvo::buildTarvoFrame(test::readingPayload(0x86, value, 6, 0, 0xFF, 0, 0));
 }
 
 class MainWindowTest : public ::testing::Test {
