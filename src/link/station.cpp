@@ -254,7 +254,6 @@ void Station::ConnectionOk() {
     Timer1.stop();
     view_.enableCommand(Command::Start, true);
     view_.enableCommand(Command::Interval, true);
-    view_.enableCommand(Command::Auto, true);
     view_.enableCommand(Command::Calibration, true);
     if (family() != AmpVessa && OnlineIdle)
         view_.enableCommand(Command::GetData, true);
@@ -268,7 +267,6 @@ void Station::ConnectionLost() {
     view_.enableCommand(Command::Calibration, false);
     view_.enableCommand(Command::Interval, false);
     view_.enableCommand(Command::Start, false);
-    view_.enableCommand(Command::Auto, false);
     OnlineIdle = false;
     if (family() == Portables)
         Timer1.start(2000);
