@@ -210,27 +210,24 @@ QByteArray SimTarvo::announcePayload() const {
 }
 
 QByteArray SimTarvo::onlinePayload() const {
-    // Bytes 1..27 of the message; payload index = byte number - 1.
-    QByteArray p(27, '\0');
-    p[0] = char(zel::tarvo::TypeOnline);
-    p[1] = char(0xFF); // on-line, not a logged record
-    putDateTime(p, 15, instrumentNow());
-    putFloatBigEndian(p, 20, currentValue());
-    p[24] = char(options_.units);
-    p[25] = char(options_.detector);
-    p[26] = char(options_.status);
-    if (options_.padChecksum)
-        padTarvoChecksum(p, 14);
-    return p;
+    // Record number byte 2 = 0xFF: an on-line reading, not a logged record.
+    return readingPayload(zel::tarvo::TypeOnline, 0xFF, 0, instrumentNow(), currentValue());
 }
 
 QByteArray SimTarvo::recordPayload(int k) const {
+    return readingPayload(zel::tarvo::TypeRecord, uint8_t(k / 255), uint8_t(k % 255), recordTime(k),
+                          recordValue(k));
+}
+
+QByteArray SimTarvo::readingPayload(uint8_t type, uint8_t b2, uint8_t b3, const QDateTime& time,
+                                    double value) const {
+    // Bytes 1..27 of the message; payload index = byte number - 1.
     QByteArray p(27, '\0');
-    p[0] = char(zel::tarvo::TypeRecord);
-    p[1] = char(k / 255);
-    p[2] = char(k % 255);
-    putDateTime(p, 15, recordTime(k));
-    putFloatBigEndian(p, 20, recordValue(k));
+    p[0] = char(type);
+    p[1] = char(b2);
+    p[2] = char(b3);
+    putDateTime(p, 15, time);
+    putFloatBigEndian(p, 20, value);
     p[24] = char(options_.units);
     p[25] = char(options_.detector);
     p[26] = char(options_.status);

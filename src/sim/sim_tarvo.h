@@ -77,6 +77,8 @@ public:
     QByteArray onlinePayload() const;
     QByteArray shortPayload() const;
     QByteArray recordPayload(int k) const;
+    QByteArray readingPayload(uint8_t type, uint8_t b2, uint8_t b3, const QDateTime& time,
+                              double value) const;
     static QByteArray countPayload(int count);
 
     // The value the instrument measures now / logged as record k.
