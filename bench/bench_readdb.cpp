@@ -1,8 +1,8 @@
 // Reading a data file back into the series (start-up, graph command) and the
 // per-reading cost of the list step plus the flushed file line.
 #include "common/datetime.h"
-#include "main/data_files.h"
-#include "main/measurement_list.h"
+#include "data/data_files.h"
+#include "data/measurement_list.h"
 
 #include <QFile>
 #include <QTemporaryDir>

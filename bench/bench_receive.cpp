@@ -2,9 +2,9 @@
 // frames cut, un-escaped, checked, interpreted and parsed into records. The
 // line at 115200 bit/s carries 11,520 bytes/s; this says how far above that
 // the station's decoding runs.
-#include "link/instrument.h"
-#include "link/receiver.h"
-#include "link/tarvo.h"
+#include "protocol/instrument.h"
+#include "protocol/receiver.h"
+#include "protocol/tarvo.h"
 
 #include <QDateTime>
 #include <benchmark/benchmark.h>

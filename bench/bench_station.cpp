@@ -3,8 +3,8 @@
 // working file. Resident memory after start-up is reported as a counter.
 #include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
-#include "link/station.h"
-#include "link/tarvo.h"
+#include "station/station.h"
+#include "protocol/tarvo.h"
 #include "ui/main_window.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // the series bounds; and any seven texts written as a reading line must
 // split back into the same seven texts.
 #include "common/datetime.h"
-#include "main/data_files.h"
+#include "data/data_files.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,11 +3,11 @@
 // many bytes) and fed through the receiver into the family's checker and,
 // for the Tarvo-5, both reading parsers.
 #include "common/datetime.h"
-#include "link/amp.h"
-#include "link/instrument.h"
-#include "link/portables.h"
-#include "link/receiver.h"
-#include "link/tarvo.h"
+#include "protocol/amp.h"
+#include "protocol/instrument.h"
+#include "protocol/portables.h"
+#include "protocol/receiver.h"
+#include "protocol/tarvo.h"
 
 #include <QDateTime>
 #include <cstddef>

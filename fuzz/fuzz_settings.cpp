@@ -1,6 +1,6 @@
 // Any bytes as "Zel.ini": reading every key must neither crash nor hang,
 // and values stay within the buffer sizes they are read with.
-#include "main/settings.h"
+#include "data/settings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

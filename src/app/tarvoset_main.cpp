@@ -1,8 +1,8 @@
 // tarvoset: initialises a Tarvo-5 on the port named in "dax.ini".
 #include "common/paths.h"
 #include "common/strings.h"
-#include "link/port_settings.h"
-#include "link/serial_link.h"
+#include "station/port_settings.h"
+#include "station/serial_link.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_window.h"
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "setup/tarvoset_controller.h"
 
-#include "link/tarvo.h"
+#include "protocol/tarvo.h"
 #include <algorithm>
 #include <limits>
 #include <optional>

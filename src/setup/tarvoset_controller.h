@@ -3,8 +3,8 @@
 // send the initialisation request, answer the announcement, report the
 // confirmation, and retry every 500 ms before asking the user to try again.
 // The window only shows what this tells it and forwards the button clicks.
-#include "link/port_settings.h"
-#include "link/transport.h"
+#include "station/port_settings.h"
+#include "station/transport.h"
 #include <QByteArray>
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 #include "sim/sim_tarvo.h"
-#include "link/tarvo.h"
+#include "protocol/tarvo.h"
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 // Simulated Tarvo-5: answers the station's test, acknowledge, poll, download
 // and clock messages in the Tarvo-5 frame, and can push readings unasked.
-#include "link/clock.h"
+#include "station/clock.h"
 #include "sim/sim_instrument.h"
 #include <QByteArray>
 #include <QDateTime>

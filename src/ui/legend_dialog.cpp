@@ -2,7 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/strings.h"
-#include "main/settings.h"
+#include "data/settings.h"
 
 #include <QDate>
 #include <QFormLayout>

@@ -2,10 +2,11 @@
 
 #include "common/datetime.h"
 #include "common/paths.h"
+#include "common/spreadsheet_check.h"
 #include "common/strings.h"
 #include "common/text.h"
-#include "excel/excel_check.h"
-#include "link/serial_link.h"
+#include "station/amp_conversation.h"
+#include "station/serial_link.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
 #include "ui/debug_window.h"
@@ -147,7 +148,7 @@ void MainWindow::Form_Load() {
     // 8: the family option; no port yet, so no test.
     if (auto* b = chkInstType_->button(settings_.InstrumentType))
         b->setChecked(true);
-    station_->chkInstType_Click(settings_.InstrumentType);
+    station_->chooseFamily(settings_.InstrumentType);
 
     // 9: the port, and the first connection test.
     if (portNamed)
@@ -159,9 +160,9 @@ void MainWindow::Form_Load() {
     sound_ = new AlarmSound(this);
     // 14: the readings of the previous run, counted and ready for the graph.
     data_->ensureWorkingFile();
-    station_->ReadDb();
+    station_->readWorkingFile();
     // 15, 16
-    ExcelAvailable = Xl().TestExcel();
+    spreadsheetAvailable_ = spreadsheetProgramAvailable();
     SetControls();
     // 17
     station_->finishStartup();
@@ -651,7 +652,7 @@ void MainWindow::SetControls() {
     const bool rows = list_->RowIndex > 0;
     btSave_->setEnabled(rows);
     btClearList_->setEnabled(rows);
-    mnWrFile_->setEnabled(rows && ExcelAvailable);
+    mnWrFile_->setEnabled(rows && spreadsheetAvailable_);
     const bool graph = data_->series.SeriesLast >= 7;
     btGraph_->setEnabled(graph);
     mnGraph_->setEnabled(graph);
@@ -671,14 +672,14 @@ void MainWindow::SetControls() {
 }
 
 void MainWindow::btStart_Click() {
-    station_->btStart_Click();
+    station_->toggleOnline();
 }
 void MainWindow::btGetData_Click() {
     station_->getData();
 }
 
 void MainWindow::btGraph_Click() {
-    station_->ReadDb();
+    station_->readWorkingFile();
     // The graph window takes the series from here once it exists.
 }
 
@@ -686,19 +687,19 @@ void MainWindow::btClearList_Click() {
     if (answerHook) {
         if (answerHook(QStringLiteral("Clear List.\n Are you sure ?"), QStringLiteral(" "),
                        false) == Answer::Yes)
-            station_->ClearGrid();
+            station_->clearList();
         return;
     }
     if (QMessageBox::question(this, QStringLiteral(" "),
                               QStringLiteral("Clear List.\n Are you sure ?"),
                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-        station_->ClearGrid();
+        station_->clearList();
 }
 
 void MainWindow::mnClear_Click() {
     if (ask(QStringLiteral("Are you sure you want to clear the list? "), QString(), false) ==
         Answer::Yes)
-        station_->ClearGrid();
+        station_->clearList();
 }
 
 void MainWindow::btMuteAlarm_Click() {
@@ -754,7 +755,8 @@ void MainWindow::btGetCalib_Click() {
 }
 
 void MainWindow::mnSetAmp_Click() {
-    station_->sendAmpStop();
+    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+        amp->sendStop();
     settingsStore_->writeConvertUnits(settings_.ConvertUnits);
 }
 
@@ -769,7 +771,7 @@ void MainWindow::SetCom_Click() {
 }
 
 void MainWindow::mnTest_Click() {
-    station_->mnTest_Click();
+    station_->testIfPortOpen();
 }
 
 void MainWindow::mnAbout_Click() {
@@ -808,7 +810,7 @@ void MainWindow::SaveData(bool exitAfter) {
                                             QStringLiteral("Csv Files (*.csv);;All Files (*)"));
     }
     if (!name.isEmpty()) {
-        if (station_->SaveToFile(name))
+        if (station_->saveToFile(name))
             data_->Unsaved = false;
     }
     if (exitAfter) {
@@ -819,7 +821,7 @@ void MainWindow::SaveData(bool exitAfter) {
 }
 
 void MainWindow::chkInstType_Click(int index) {
-    station_->chkInstType_Click(int16_t(index));
+    station_->chooseFamily(int16_t(index));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

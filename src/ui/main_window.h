@@ -2,8 +2,8 @@
 // The station's main window: the list, the read-outs, the family choice,
 // menus, toolbar and buttons. It shows what the station decides and
 // forwards the user's commands; it holds no protocol logic.
-#include "link/station.h"
-#include "link/station_view.h"
+#include "station/station.h"
+#include "station/station_view.h"
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -44,7 +44,7 @@ public:
     Settings& settings() { return settings_; }
     MeasurementList& list() { return *list_; }
     DataStore& data() { return *data_; }
-    bool ExcelAvailable = false;
+    bool spreadsheetAvailable_ = false;
 
     // Hooks for tests: answers to questions and the save dialog.
     std::function<Answer(const QString& text, const QString& title, bool withCancel)> answerHook;

@@ -2,7 +2,7 @@
 
 #include "common/strings.h"
 #include "common/text.h"
-#include "main/settings.h"
+#include "data/settings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 // The port dialog "Set Port", shared by zel and tarvoset. It keeps pending
 // values and only touches the port on OK.
-#include "link/port_settings.h"
+#include "station/port_settings.h"
 #include <QDialog>
 #include <functional>
 

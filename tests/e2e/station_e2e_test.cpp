@@ -81,14 +81,14 @@ TEST_F(StationE2e, TarvoInitialisesAndPollsEverySecondUntilStopped) {
     auto* lblTime = window->findChild<QLabel*>("lblTime");
     ASSERT_TRUE(QTest::qWaitFor([&] { return lblTime->styleSheet().contains("#0000ff"); }, 5000))
         << status().toStdString();
-    EXPECT_TRUE(s.InstrumentReady);
+    EXPECT_TRUE(s.state().instrumentReady);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
     EXPECT_EQ(status(), "Instrument Succesfully Connected");
     EXPECT_TRUE(window->findChild<QFrame*>("spOk")->styleSheet().contains("#80ff80"));
     EXPECT_TRUE(window->findChild<QPushButton*>("btStart")->isEnabled());
 
     window->findChild<QPushButton*>("btStart")->click();
-    EXPECT_TRUE(s.tmrRand.isActive());
+    EXPECT_TRUE(s.pollTimer.isActive());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 3; }, 8000));
     EXPECT_GE(fileReadings(), 3);
     EXPECT_EQ(window->list().cell(1, 0), "On-Line");
@@ -107,8 +107,8 @@ TEST_F(StationE2e, SilentTarvoIsReportedAfterThreeMissedSeconds) {
     Station& s = window->station();
     ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Instrument not responding"; }, 6000))
         << status().toStdString();
-    EXPECT_EQ(s.TotalErrors, 3u);
-    EXPECT_FALSE(s.Timer2.isActive());
+    EXPECT_EQ(s.state().totalErrors, 3u);
+    EXPECT_FALSE(s.replyTimer.isActive());
     EXPECT_FALSE(window->findChild<QPushButton*>("btStart")->isEnabled());
 }
 

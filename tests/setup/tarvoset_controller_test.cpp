@@ -1,4 +1,4 @@
-#include "link/tarvo.h"
+#include "protocol/tarvo.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_fakes.h"
 

@@ -1,6 +1,6 @@
 // tarvoset against the simulated Tarvo-5 on a real pseudo-terminal.
-#include "link/port_settings.h"
-#include "link/serial_link.h"
+#include "station/port_settings.h"
+#include "station/serial_link.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_fakes.h"
 

@@ -1,5 +1,5 @@
 // The command line, and the simulator on a real pseudo-terminal.
-#include "link/tarvo.h"
+#include "protocol/tarvo.h"
 #include "sim/sim_cli.h"
 #include "sim/sim_pty.h"
 #include "sim/sim_tarvo.h"

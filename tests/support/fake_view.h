@@ -1,7 +1,7 @@
 #pragma once
 // A StationView that records what the station showed and answers its
 // questions from a script.
-#include "link/station_view.h"
+#include "station/station_view.h"
 #include <QStringList>
 #include <deque>
 #include <map>

@@ -2,8 +2,8 @@
 // ZEL_SCREENSHOT_DIR names a folder; best under a real X server
 // (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
 #include "common/strings.h"
-#include "link/port_settings.h"
-#include "main/settings.h"
+#include "station/port_settings.h"
+#include "data/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/calibration_dialog.h"
 #include "ui/data_handle_dialog.h"

@@ -3,7 +3,7 @@
 #include "common/datetime.h"
 #include "common/ini_file.h"
 #include "common/strings.h"
-#include "main/settings.h"
+#include "data/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
 #include "ui/data_handle_dialog.h"

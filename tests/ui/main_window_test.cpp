@@ -1,7 +1,7 @@
 // The main window over an in-memory port: enabling rules, the family
 // layouts, the questions of the collecting commands and the exit prompt.
 #include "common/datetime.h"
-#include "link/tarvo.h"
+#include "protocol/tarvo.h"
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
 
@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, SaveAndClearFollowTheListAndGraphNeedsEightReadings) {
     port.inject(reading(0.1f));
     EXPECT_TRUE(find<QPushButton>("btSave")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("btClearList")->isEnabled());
-    EXPECT_EQ(find<QAction>("mnWrFile")->isEnabled(), w.ExcelAvailable);
+    EXPECT_EQ(find<QAction>("mnWrFile")->isEnabled(), w.spreadsheetAvailable_);
     EXPECT_TRUE(find<QAction>("mnGraph")->isEnabled()) << "eight readings";
     EXPECT_EQ(find<QLineEdit>("edCount")->text(), "8");
 }

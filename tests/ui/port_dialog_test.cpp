@@ -1,7 +1,7 @@
 // The "Set Port" dialog of zel and tarvoset: what OK, a failed OK and
 // Cancel do to the stored settings, the port and dax.ini.
 #include "common/strings.h"
-#include "link/port_settings.h"
+#include "station/port_settings.h"
 #include "ui/message_box_answer.h"
 #include "ui/set_ser_port_dialog.h"
 

@@ -1,0 +1,163 @@
+#pragma once
+// The data-file format, the working file "ZelTemp.csv" and the in-memory
+// series the graphs read. The working file is the only copy of readings
+// until a save, so every reading line is flushed when it is written and a
+// save never touches the working file before its copies are safe.
+#include "data/measurement_record.h"
+#include "data/settings.h"
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace zel {
+
+struct Series {
+    static constexpr int Capacity = 10001; // indexes 0 .. 10000
+    std::vector<double> SeriesTimes = std::vector<double>(Capacity, 0.0);
+    std::vector<double> SeriesValues = std::vector<double>(Capacity, 0.0);
+    int32_t SeriesLast = -1;
+    QString units;   // field 3 of the second reading line
+    QString titleId; // field 0 of the second reading line
+};
+
+// The eight header lines, each ended by CR LF. Line breaks inside the legend
+// or the probe number become spaces and double quotes are doubled, so the
+// header is always exactly eight lines that a reader can skip.
+QByteArray headerLines(const Legend& legend, const QString& probeNumber, int16_t family,
+                       const QString& orvanUnits);
+
+// One reading line ended by CR LF; a field holding a comma, a double quote,
+// CR or LF is quoted (RFC 4180), every other field is written bare.
+QByteArray readingLine(const MeasurementRecord& r);
+
+// Splits one line (without its line end) into fields, accepting quoted
+// fields.
+QStringList splitDataLine(const QByteArray& line);
+
+struct ReadDbResult {
+    bool opened = false;
+    int32_t readingCount = 0;
+    QString error; // why the file could not be opened
+};
+
+// Longest reading line the reader looks at; the rest of a longer line is
+// skipped and the line counts as an unusable reading.
+constexpr qint64 MaxDataLineBytes = 64 * 1024;
+
+// Reads a data file into `series`: skips 8 header lines, counts every
+// further line, stores at most 10001 usable ones (time parsed, leading
+// number of the value). Lines of any length never hang or crash it.
+//  - The line end after the last line does not start another line, so a file
+//    written by this program counts exactly its readings; an empty line in
+//    the middle counts as an (unusable) reading.
+//  - A quoted field may hold a line break; such a reading counts once.
+//  - A line with fewer than three fields, or whose time does not parse, is
+//    counted but not stored.
+//  - When the file cannot be opened the series is left as it was.
+ReadDbResult readDataFile(const QString& path, Series& series);
+
+class WorkingFile {
+public:
+    explicit WorkingFile(QString path);
+    ~WorkingFile();
+
+    const QString& path() const { return path_; }
+    bool exists() const;
+    bool isOpen() const;
+
+    // Opens for appending. A file whose last line was cut short (a full disk,
+    // a power cut) gets its line end first, so the next reading starts a line
+    // of its own.
+    bool openAppend();
+    void close();
+    // Creates the file empty, writes the header and leaves it open for
+    // appending. The new file replaces the old one only once it is complete:
+    // on failure the old file is still there, unchanged.
+    bool startNew(const QByteArray& header);
+    // Appends one reading line and flushes it to the disk.
+    bool appendReading(const MeasurementRecord& r);
+    QString lastError() const { return error_; }
+
+private:
+    QString path_;
+    QFile file_;
+    QString error_;
+};
+
+// Copies `from` to `to` through a temporary file in the target folder and a
+// rename, so an existing target is replaced only by a complete copy.
+bool safeCopy(const QString& from, const QString& to, QString* error);
+
+// The working file with the counters and the series that go with it: the
+// file sequences of the main window without any question to the user. The
+// owner asks, shows messages and clears the list.
+class DataStore {
+public:
+    explicit DataStore(QString workingPath);
+
+    WorkingFile& workingFile() { return working_; }
+    const WorkingFile& workingFile() const { return working_; }
+
+    Series series;
+    int32_t ReadingCount = 0;
+    bool Unsaved = false;
+
+    // The header a missing working file is created with (current legend,
+    // probe number and family). Without it an empty-legend "Portables"
+    // header is used.
+    std::function<QByteArray()> headerProvider;
+
+    // A new working file: startNew, SeriesLast = -1, ReadingCount = 0. The
+    // caller clears the list and hides the graph.
+    bool openNewTempFile(const QByteArray& header);
+
+    // Closes the channel, reads `path` (the working file when empty) into
+    // the series, sets ReadingCount, then reopens the working file for
+    // appending (creating it with its header when it is missing). A file
+    // that cannot be opened leaves the series and ReadingCount as they were.
+    ReadDbResult readDb(const QString& path = {});
+
+    // The counters of the list step: SeriesLast += 1 (held at the last
+    // entry of the series, so an index handed on never leaves it),
+    // ReadingCount += 1, Unsaved = true. appendReading does not count: the
+    // intake calls both, this one at the list step.
+    void countReading();
+
+    // Writes one reading line to the working file and flushes it. Reopens a
+    // closed channel first. False (with lastError()) when it did not reach
+    // the file.
+    bool appendReading(const MeasurementRecord& r);
+
+    struct SaveOutcome {
+        bool ok = false;
+        QString error;
+    };
+    // Copies the working file to `path` and to the common file. Only when
+    // both copies are complete is the working file restarted with
+    // `freshHeader` and Unsaved cleared; otherwise the working file is left
+    // untouched, reopened for appending, and the error says why. A target
+    // that is the working file itself is refused. The list, ReadingCount and
+    // SeriesLast are not changed.
+    SaveOutcome saveToFile(const QString& path, const QString& commonFilePath,
+                           const QByteArray& freshHeader);
+
+    // At start-up: a missing working file (or one too short to hold its
+    // header) is created with its header, so later reads do not take
+    // readings for header lines. Leaves the channel open for appending.
+    bool ensureWorkingFile();
+
+    bool reopenAppend();
+
+    QString lastError() const { return error_; }
+
+private:
+    QByteArray currentHeader() const;
+
+    WorkingFile working_;
+    QString error_;
+};
+
+} // namespace zel

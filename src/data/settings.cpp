@@ -1,0 +1,121 @@
+#include "data/settings.h"
+
+#include "common/text.h"
+
+namespace zel {
+
+namespace {
+
+const QString Section = QStringLiteral("COMMON");
+
+// One key with its default and buffer size. The field is assigned only when
+// characters came back: a key present but empty leaves it as it was, as the
+// profile functions behave.
+bool readText(const IniFile& ini, const QString& key, const QString& defaultValue, int size,
+              QString& out) {
+    bool gotAny = false;
+    QString value = ini.read(Section, key, defaultValue, size, &gotAny);
+    if (!gotAny || value.isEmpty())
+        return false;
+    out = value;
+    return true;
+}
+
+void readInt16(const IniFile& ini, const QString& key, const QString& defaultValue, int size,
+               int16_t& field) {
+    QString text;
+    if (readText(ini, key, defaultValue, size, text))
+        field = leadingInt16(text);
+}
+
+void readDouble(const IniFile& ini, const QString& key, const QString& defaultValue, int size,
+                double& field) {
+    QString text;
+    if (readText(ini, key, defaultValue, size, text))
+        field = leadingNumber(text);
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(const QString& path) : ini_(path) {}
+
+void SettingsStore::readFirst(Settings& s) {
+    readInt16(ini_, QStringLiteral("FileNumber"), QStringLiteral("00"), 10, s.FileNumber);
+    readText(ini_, QStringLiteral("CommonFileName"), QStringLiteral("Data4Excel"), 30,
+             s.CommonFileName);
+}
+
+void SettingsStore::readRest(Settings& s) {
+    readDouble(ini_, QStringLiteral("Threshold1"), QStringLiteral("0.2"), 10, s.Threshold1);
+    readInt16(ini_, QStringLiteral("TimeFormat"), QStringLiteral("0"), 10, s.TimeFormat);
+    readDouble(ini_, QStringLiteral("Threshold2"), QStringLiteral("5"), 10, s.Threshold2);
+    readInt16(ini_, QStringLiteral("AudioAlarm"), QStringLiteral("1"), 2, s.AudioAlarm);
+    readInt16(ini_, QStringLiteral("LostContactInterval"), QStringLiteral("5"), 10,
+              s.LostContactInterval);
+    readInt16(ini_, QStringLiteral("strAutoarrange"), QStringLiteral("1"), 2, s.AutoArrange);
+    readInt16(ini_, QStringLiteral("InsType"), QStringLiteral("0"), 6, s.InstrumentType);
+    readInt16(ini_, QStringLiteral("ConvertUnits"), QStringLiteral("0"), 6, s.ConvertUnits);
+    readInt16(ini_, QStringLiteral("BackTime"), QStringLiteral("20"), 6, s.BackTime);
+    readInt16(ini_, QStringLiteral("MeasureTime"), QStringLiteral("10"), 6, s.MeasureTime);
+}
+
+Interval SettingsStore::readInterval() {
+    Interval interval;
+    readDouble(ini_, QStringLiteral("MinInt"), QStringLiteral("00"), 10, interval.Minutes);
+    readDouble(ini_, QStringLiteral("SecInt"), QStringLiteral("05"), 10, interval.Seconds);
+    return interval;
+}
+
+Legend SettingsStore::readLegend(const QString& today) {
+    Legend legend;
+    readText(ini_, QStringLiteral("Department"), QString(), 20, legend.Department);
+    readText(ini_, QStringLiteral("Location"), QString(), 20, legend.Location);
+    readText(ini_, QStringLiteral("Personnel"), QString(), 20, legend.Personnel);
+    readText(ini_, QStringLiteral("Detector"), QString(), 20, legend.Detector);
+    legend.Date = today;
+    return legend;
+}
+
+bool SettingsStore::writeFileNumber(int16_t fileNumber) {
+    return ini_.write(Section, QStringLiteral("FileNumber"), QString::number(fileNumber));
+}
+
+bool SettingsStore::writeInstrumentType(int16_t type) {
+    return ini_.write(Section, QStringLiteral("InsType"), QString::number(type));
+}
+
+bool SettingsStore::writeParameters(const Settings& s) {
+    // Every key is attempted even when one fails, so one unwritable moment
+    // does not silently drop the rest.
+    bool ok = true;
+    ok &= ini_.write(Section, QStringLiteral("Threshold1"), plainNumber(s.Threshold1));
+    ok &= ini_.write(Section, QStringLiteral("Threshold2"), plainNumber(s.Threshold2));
+    ok &= ini_.write(Section, QStringLiteral("AudioAlarm"), QString::number(s.AudioAlarm));
+    ok &= ini_.write(Section, QStringLiteral("LostContactInterval"),
+                     QString::number(s.LostContactInterval));
+    ok &= ini_.write(Section, QStringLiteral("strAutoarrange"), QString::number(s.AutoArrange));
+    ok &= ini_.write(Section, QStringLiteral("BackTime"), QString::number(s.BackTime));
+    ok &= ini_.write(Section, QStringLiteral("MeasureTime"), QString::number(s.MeasureTime));
+    ok &= ini_.write(Section, QStringLiteral("TimeFormat"), QString::number(s.TimeFormat));
+    return ok;
+}
+
+bool SettingsStore::writeConvertUnits(int16_t convertUnits) {
+    return ini_.write(Section, QStringLiteral("ConvertUnits"), QString::number(convertUnits));
+}
+
+bool SettingsStore::writeInterval(const QString& minutesText, const QString& secondsText) {
+    bool ok = ini_.write(Section, QStringLiteral("MinInt"), minutesText);
+    ok &= ini_.write(Section, QStringLiteral("SecInt"), secondsText);
+    return ok;
+}
+
+bool SettingsStore::writeLegend(const Legend& legend) {
+    bool ok = ini_.write(Section, QStringLiteral("Department"), legend.Department);
+    ok &= ini_.write(Section, QStringLiteral("Location"), legend.Location);
+    ok &= ini_.write(Section, QStringLiteral("Personnel"), legend.Personnel);
+    ok &= ini_.write(Section, QStringLiteral("Detector"), legend.Detector);
+    return ok;
+}
+
+} // namespace zel

@@ -1,0 +1,48 @@
+#include "protocol/receiver.h"
+
+namespace zel {
+
+FrameRules frameRulesFor(int16_t instrumentType) {
+    switch (instrumentType) {
+    case Portables:
+        return FrameRules{-1, 0x04, 25};
+    case AmpVessa:
+        return FrameRules{0x0A, 0x0D, 1};
+    case Orvan:
+        return FrameRules{0x02, 0x03, 1};
+    case Tarvo5:
+    default:
+        return FrameRules{-1, 0x03, 1};
+    }
+}
+
+void Receiver::feed(const QByteArray& batch,
+                    const std::function<int16_t(const QByteArray&)>& onFrame, QString* debugText) {
+    if (debugText)
+        *debugText = QStringLiteral("Part ");
+    for (char ch : batch) {
+        const auto b = static_cast<uint8_t>(ch);
+        if (debugText) {
+            debugText->append(QLatin1Char(' '));
+            debugText->append(QString::number(b, 16).toUpper());
+        }
+        // A full buffer means we lost the frame boundary: start again with
+        // the next batch rather than guess where a frame begins.
+        if (count_ >= BufferSize - 1) {
+            count_ = 0;
+            return;
+        }
+        if (rules_.frameStart >= 0 && b == rules_.frameStart)
+            count_ = 0;
+        buffer_[count_++] = ch;
+        if (b == rules_.frameEnd && count_ > rules_.frameMinLength) {
+            const QByteArray frame(buffer_, count_);
+            count_ = 0;
+            const int16_t result = onFrame ? onFrame(frame) : int16_t(0);
+            if (result == 2)
+                return;
+        }
+    }
+}
+
+} // namespace zel

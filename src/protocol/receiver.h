@@ -1,0 +1,44 @@
+#pragma once
+// Cuts the incoming byte stream into frames by the family's rules. Pure
+// state machine: no port, no timers.
+#include "protocol/instrument.h"
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace zel {
+
+struct FrameRules {
+    int frameStart = -1; // -1: the family has no start byte
+    uint8_t frameEnd = 0x03;
+    int16_t frameMinLength = 1;
+};
+
+FrameRules frameRulesFor(int16_t instrumentType);
+
+class Receiver {
+public:
+    static constexpr int BufferSize = 101; // indexes 0 .. 100
+
+    void setRules(const FrameRules& rules) { rules_ = rules; }
+    const FrameRules& rules() const { return rules_; }
+
+    // Feeds one batch of received bytes. Each complete frame (buffer bytes
+    // 0 .. ReceiveCount-1) goes to `onFrame`, which returns the result code;
+    // a result of 2 drops the rest of the batch, as does an overflow. When
+    // `debugText` is given it receives "Part " and " XX" for every byte of
+    // the batch (upper-case hex, no leading zero).
+    void feed(const QByteArray& batch, const std::function<int16_t(const QByteArray&)>& onFrame,
+              QString* debugText = nullptr);
+
+    int receiveCount() const { return count_; }
+    QByteArray held() const { return QByteArray(buffer_, count_); }
+    void reset() { count_ = 0; }
+
+private:
+    FrameRules rules_;
+    char buffer_[BufferSize] = {};
+    int count_ = 0;
+};
+
+} // namespace zel

@@ -1,0 +1,80 @@
+#include "station/instrument_conversation.h"
+
+#include "common/text.h"
+#include "station/amp_conversation.h"
+#include "station/orvan_conversation.h"
+#include "station/portables_conversation.h"
+#include "station/station.h"
+#include "station/tarvo_conversation.h"
+
+namespace zel {
+
+StationState& InstrumentConversation::state() {
+    return station_.state_;
+}
+
+StationView& InstrumentConversation::view() {
+    return station_.view();
+}
+
+const Clock& InstrumentConversation::clock() const {
+    return station_.clock();
+}
+
+bool InstrumentConversation::sendLogged(const QByteArray& bytes, const QString& logText) {
+    const bool sent = station_.send(bytes);
+    if (view().showAll())
+        view().debugLine(QStringLiteral("Send ") +
+                         (logText.isNull() ? cnvStrToHex(int(bytes.size()), bytes) : logText));
+    return sent;
+}
+
+int pollMilliseconds(double seconds) {
+    return seconds > 0 ? std::max(1, int(roundHalfEven(seconds * 1000))) : 1;
+}
+
+void InstrumentConversation::startIntervalPolling() {
+    const Interval& interval = station_.interval();
+    state().minuteCountdown = int32_t(interval.Minutes);
+    if (interval.Minutes > 0)
+        station_.minuteTimer.start(60000);
+    else
+        station_.minuteTimer.stop();
+    station_.pollTimer.start(pollMilliseconds(interval.Seconds));
+}
+
+void InstrumentConversation::stopIntervalPolling() {
+    station_.pollTimer.stop();
+    station_.minuteTimer.stop();
+}
+
+void InstrumentConversation::enterStartupState() {
+    state().onlineIdle = true;
+}
+
+void InstrumentConversation::onResponseTimeout() {
+    station_.setStatus(QStringLiteral("Instrument not responding"));
+}
+
+Readouts InstrumentConversation::readouts(const MeasurementRecord& r, double dose) const {
+    // The dose read-out carries the dose unit: the rate unit without its
+    // "/h".
+    return {r.Value + QLatin1Char(' ') + r.Units,
+            shortestText(dose) + QLatin1Char(' ') + r.Units.left(r.Units.size() - 2)};
+}
+
+std::unique_ptr<InstrumentConversation> makeConversation(int16_t family, Station& station) {
+    switch (family) {
+    case Tarvo5:
+        return std::make_unique<TarvoConversation>(station);
+    case AmpVessa:
+        return std::make_unique<AmpConversation>(station);
+    case Orvan:
+        return std::make_unique<OrvanConversation>(station);
+    case Portables:
+    default:
+        return std::make_unique<PortablesConversation>(station);
+    }
+}
+
+} // namespace zel

@@ -1,0 +1,116 @@
+#pragma once
+// What differs between instrument families: which frames a family sends,
+// what to send when, which replies are readings and how a log download goes.
+// The Station keeps what all families share (receive buffer, dispatch by
+// result code, counters, connection state, alarms, the road of a reading)
+// and asks the conversation of the chosen family for the rest, so it never
+// branches on the family number.
+#include "data/measurement_record.h"
+#include "protocol/instrument.h"
+#include "protocol/receiver.h"
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace zel {
+
+class Clock;
+class Station;
+class StationView;
+struct StationState;
+
+// A frame after the family's check.
+struct CheckedFrame {
+    int16_t result = Result::Nothing;
+    // The bytes a reading is parsed from (the Tarvo-5 frame un-escaped, the
+    // others as received).
+    QByteArray bytes;
+};
+
+// The texts of the large read-outs for one reading.
+struct Readouts {
+    QString value;
+    QString dose;
+};
+
+class InstrumentConversation {
+public:
+    explicit InstrumentConversation(Station& station) : station_(station) {}
+    virtual ~InstrumentConversation() = default;
+    InstrumentConversation(const InstrumentConversation&) = delete;
+    InstrumentConversation& operator=(const InstrumentConversation&) = delete;
+
+    virtual InstrumentType family() const = 0;
+    FrameRules frameRules() const { return frameRulesFor(family()); }
+
+    // --- connection -----------------------------------------------------
+    // The Test command: ask the instrument whether it is there.
+    virtual void testConnection() = 0;
+    // Before the first answer at start-up: families that announce themselves
+    // wait as "lost"; the others are idle at once.
+    virtual void enterStartupState();
+    // The last step of start-up, after the working file was read.
+    virtual void finishStartup() {}
+    // The user switched to this family.
+    virtual void onChosen() {}
+    // Contact was lost (the lamp is already red).
+    virtual void onConnectionLost() {}
+    // The re-probe timer fired.
+    virtual void onReprobe() {}
+
+    // --- on-line collection -------------------------------------------------
+    virtual void startOnline() = 0;
+    virtual void stopOnline() = 0;
+    // The poll timer fired.
+    virtual void onPollTick() {}
+    // No reply within a second; the station has counted the error and shows
+    // "Testing Connection n".
+    virtual void onReplyTimeout() = 0;
+    // No reply to a request within half a second.
+    virtual void onResponseTimeout();
+
+    // --- receive path -------------------------------------------------------
+    virtual CheckedFrame checkFrame(const QByteArray& frame) = 0;
+    // A reading from the bytes of a checked frame; nothing when the frame is
+    // too short for its layout (a communication error, not a row).
+    virtual std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) = 0;
+    // A reading went into the list and the file: a download asks for the next.
+    virtual void afterReading() {}
+    // A frame failed its check or was no reading (already counted).
+    virtual void afterFrameError(int16_t /*result*/) {}
+    virtual Readouts readouts(const MeasurementRecord& reading, double dose) const;
+
+    // --- commands -------------------------------------------------------------
+    // Whether "Get Data" may be offered once the instrument is ready.
+    virtual bool offersDownload() const { return true; }
+    virtual void startDownload() {}
+    virtual void sendTime() {}
+    virtual void requestCalibration() {}
+
+protected:
+    Station& station() { return station_; }
+    const Station& station() const { return station_; }
+    StationState& state();
+    StationView& view();
+    const Clock& clock() const;
+    // Polling at the on-line interval: whole minutes counted down by the
+    // minute timer, then the seconds by the poll timer.
+    void startIntervalPolling();
+    void stopIntervalPolling();
+    // Writes a command and, when the debug log wants all traffic, logs it.
+    bool sendLogged(const QByteArray& bytes, const QString& logText = QString());
+
+private:
+    Station& station_;
+};
+
+// Milliseconds of the poll timer for the seconds part of the interval; a
+// whole-minute interval still needs a first tick to start counting.
+int pollMilliseconds(double seconds);
+
+// The conversation of `family`; an unknown number gets the Portables one,
+// as the window falls back to it.
+std::unique_ptr<InstrumentConversation> makeConversation(int16_t family, Station& station);
+
+} // namespace zel

@@ -1,0 +1,28 @@
+#pragma once
+// The Orvan conversation: "G11" asks whether the instrument is there, "G19"
+// polls a reading at the on-line interval; three missed replies mean lost
+// contact.
+#include "station/instrument_conversation.h"
+
+namespace zel {
+
+class OrvanConversation final : public InstrumentConversation {
+public:
+    using InstrumentConversation::InstrumentConversation;
+
+    InstrumentType family() const override { return Orvan; }
+    void testConnection() override;
+    void startOnline() override;
+    void stopOnline() override;
+    void onPollTick() override;
+    void onReplyTimeout() override;
+    CheckedFrame checkFrame(const QByteArray& frame) override;
+    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
+    Readouts readouts(const MeasurementRecord& reading, double dose) const override;
+    bool offersDownload() const override { return true; }
+
+private:
+    void sendCommand(const QByteArray& text);
+};
+
+} // namespace zel

@@ -1,0 +1,41 @@
+#pragma once
+// The Portables conversation: the fixed 10-byte commands, the connection test
+// with its stop of on-line sending, the re-probe every 2 s after a lost
+// connection, on-line sending at the interval, the log download record by
+// record, the clock and the calibration record.
+#include "station/instrument_conversation.h"
+
+namespace zel {
+
+class PortablesConversation final : public InstrumentConversation {
+public:
+    using InstrumentConversation::InstrumentConversation;
+
+    InstrumentType family() const override { return Portables; }
+    void testConnection() override;
+    void enterStartupState() override;
+    void onConnectionLost() override;
+    void onReprobe() override;
+    void startOnline() override;
+    void stopOnline() override;
+    void onReplyTimeout() override;
+    CheckedFrame checkFrame(const QByteArray& frame) override;
+    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
+    void afterReading() override;
+    void afterFrameError(int16_t result) override;
+    void startDownload() override;
+    void sendTime() override;
+    void requestCalibration() override;
+
+    // The last command sent.
+    QByteArray lastCommand() const { return lastCommand_; }
+
+private:
+    // Sends `command` with seven "0" parameters. `waitForReply` arms the reply
+    // timer; `dropWaiting` throws away bytes still waiting on the port.
+    void sendCommand(uint8_t command, bool waitForReply, bool dropWaiting);
+
+    QByteArray lastCommand_ = QByteArray(10, '\0');
+};
+
+} // namespace zel

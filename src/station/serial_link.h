@@ -1,0 +1,39 @@
+#pragma once
+// The real serial port, over QSerialPort: 8N1, no flow control, raw bytes.
+#include "station/transport.h"
+#include <QSerialPort>
+
+namespace zel {
+
+class SerialLink final : public Transport {
+    Q_OBJECT
+public:
+    explicit SerialLink(QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    bool open(const QString& device, qint32 baudRate) override;
+    void close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+    bool write(const QByteArray& bytes) override;
+    QByteArray readAll() override;
+    QString lastError() const override { return lastError_; }
+    bool lastErrorIsPermission() const override { return permission_; }
+
+    QString device() const { return device_; }
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void fail(const QString& what);
+    bool hungUp() const;
+
+    static constexpr int kMaxReadErrors = 10;
+
+    QSerialPort port_;
+    QString device_;
+    QString lastError_;
+    bool permission_ = false;
+    bool lost_ = false;
+    int readErrors_ = 0;
+};
+
+} // namespace zel

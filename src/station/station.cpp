@@ -1,0 +1,553 @@
+#include "station/station.h"
+
+#include "common/datetime.h"
+#include "common/text.h"
+
+#include <QFileInfo>
+#include <limits>
+
+namespace zel {
+
+void saturatingIncrement(quint32& counter) {
+    if (counter < std::numeric_limits<quint32>::max())
+        ++counter;
+}
+
+namespace {
+
+QString hexLine(const QString& prefix, const QByteArray& bytes) {
+    return prefix + cnvStrToHex(int(bytes.size()), bytes);
+}
+
+} // namespace
+
+Station::Station(const Parts& p, QObject* parent)
+    : QObject(parent), transport_(p.transport), view_(p.view), clock_(p.clock),
+      settings_(p.settings), settingsStore_(p.settingsStore), port_(p.port), portFile_(p.portFile),
+      data_(p.data), list_(p.list) {
+    reprobeTimer.setInterval(2000);
+    replyTimer.setInterval(1000);
+    responseTimeout.setInterval(500);
+    minuteTimer.setInterval(60000);
+    pollTimer.setInterval(1000);
+    lostContactTimer.setInterval(1000);
+    connect(&reprobeTimer, &QTimer::timeout, this, &Station::onReprobe);
+    connect(&replyTimer, &QTimer::timeout, this, &Station::onReplyTimeout);
+    connect(&responseTimeout, &QTimer::timeout, this, &Station::onResponseTimeout);
+    connect(&minuteTimer, &QTimer::timeout, this, &Station::onMinuteTick);
+    connect(&pollTimer, &QTimer::timeout, this, &Station::onPollTick);
+    connect(&lostContactTimer, &QTimer::timeout, this, &Station::onLostContactTick);
+    connect(&transport_, &Transport::bytesArrived, this, &Station::onBytesArrived);
+    connect(&transport_, &Transport::portLost, this, &Station::onPortLost);
+    conversation_ = makeConversation(settings_.InstrumentType, *this);
+    applyFrameRules();
+}
+
+Station::~Station() = default;
+
+// ---------------------------------------------------------------- port
+
+bool Station::openPortAtStartup() {
+    const QString device = portFile_.deviceFor(port_.Port);
+    if (!transport_.open(device, port_.BaudRate)) {
+        port_.OpenPort = 0;
+        QString detail = transport_.lastError();
+        if (transport_.lastErrorIsPermission())
+            detail += QStringLiteral("\n\nYour user may not use %1. Add it to the \"dialout\" "
+                                     "group (sudo adduser $USER dialout) and log in again.")
+                          .arg(device);
+        view_.critical(QStringLiteral("Error in Opening Comm. port, Use Set Port "),
+                       QStringLiteral("Error in Communication"), detail);
+        return false;
+    }
+    port_.OpenPort = port_.Port;
+    view_.enableCommand(Command::Test, true);
+    testConnection();
+    return true;
+}
+
+bool Station::reopenPort(int16_t port, int32_t baud, QString* detail) {
+    if (transport_.isOpen())
+        transport_.close();
+    port_.OpenPort = 0;
+    const QString device = portFile_.deviceFor(port);
+    if (!transport_.open(device, baud)) {
+        if (detail) {
+            *detail = transport_.lastError();
+            if (transport_.lastErrorIsPermission())
+                *detail += QStringLiteral("\n\nYour user may not use %1. Add it to the \"dialout\" "
+                                          "group and log in again.")
+                               .arg(device);
+        }
+        view_.enableCommand(Command::Test, false);
+        return false;
+    }
+    port_.OpenPort = port;
+    view_.enableCommand(Command::Test, true);
+    return true;
+}
+
+void Station::closePort() {
+    if (transport_.isOpen())
+        transport_.close();
+    port_.OpenPort = 0;
+}
+
+void Station::onPortLost(const QString& reason) {
+    // A pulled USB adapter: say so once, treat it as lost contact, and wait
+    // for the user to choose the port again.
+    port_.OpenPort = 0;
+    view_.enableCommand(Command::Test, false);
+    view_.debugLine(QStringLiteral("Port lost: ") + reason);
+    alarmState_ = AlarmFault;
+    lostContact_ = 0;
+    view_.setValueColor(colors::PaleCyan);
+    view_.startAlarmSound();
+    connectionLost();
+    setStatus(QStringLiteral("Communication port lost"), colors::StatusRed);
+    deferCritical(QStringLiteral("The communication port was lost. Choose it again with Set Port."),
+                  QStringLiteral("Error in Communication"), reason);
+}
+
+// A message box runs its own event loop. Shown from inside the receive path
+// it would let the next batch of bytes into a receive routine that has not
+// finished with the last one, so boxes raised there wait for the loop.
+void Station::deferCritical(const QString& text, const QString& title, const QString& detail) {
+    QTimer::singleShot(0, this,
+                       [this, text, title, detail] { view_.critical(text, title, detail); });
+}
+
+void Station::dropWaitingBytes() {
+    transport_.readAll();
+}
+
+bool Station::send(const QByteArray& bytes) {
+    if (!portOpen())
+        return false;
+    return transport_.write(bytes);
+}
+
+// ---------------------------------------------------------------- family
+
+void Station::applyFrameRules() {
+    receiver_.setRules(conversation_->frameRules());
+}
+
+void Station::chooseFamily(int16_t index) {
+    if (index != settings_.InstrumentType) {
+        settings_.InstrumentType = index;
+        settingsStore_.writeInstrumentType(index);
+        conversation_ = makeConversation(index, *this);
+        applyFrameRules();
+        view_.refreshControls();
+        conversation_->onChosen();
+    }
+    setStatus(QString());
+    testIfPortOpen();
+}
+
+// ---------------------------------------------------------------- conversation
+
+void Station::setStatus(const QString& text, const Rgb& color) {
+    view_.setStatus(text, color);
+}
+
+void Station::showErrorCounters() {
+    view_.showErrorCounters(state_.errorCount, state_.totalErrors);
+}
+
+void Station::countError() {
+    saturatingIncrement(state_.errorCount);
+    saturatingIncrement(state_.totalErrors);
+}
+
+void Station::testConnection() {
+    setStatus(QString());
+    conversation_->testConnection();
+}
+
+void Station::testIfPortOpen() {
+    if (portOpen())
+        testConnection();
+}
+
+void Station::toggleOnline() {
+    if (state_.onlineIdle) {
+        lostContactTimer.start(1000);
+        chooseWorkingFileForOnline();
+        state_.onlineIdle = false;
+        conversation_->startOnline();
+        state_.downloading = false;
+        state_.testPending = false;
+        view_.showOnline(true);
+        view_.enableCommand(Command::GetData, false);
+    } else {
+        lostContactTimer.stop();
+        state_.onlineIdle = true;
+        view_.showOnline(false);
+        if (state_.instrumentReady && conversation_->offersDownload())
+            view_.enableCommand(Command::GetData, true);
+        conversation_->stopOnline();
+        view_.debugLine(QStringLiteral("Online stoped on ") + formatGeneralDateTime(clock_.now()));
+    }
+}
+
+void Station::stopOnline() {
+    state_.onlineIdle = false;
+    toggleOnline();
+}
+
+void Station::connectionOk() {
+    setStatus(QStringLiteral("Instrument Succesfully Connected"));
+    view_.setLamp(colors::LampOk);
+    state_.instrumentReady = true;
+    reprobeTimer.stop();
+    view_.enableCommand(Command::Start, true);
+    view_.enableCommand(Command::Interval, true);
+    view_.enableCommand(Command::Calibration, true);
+    if (conversation_->offersDownload() && state_.onlineIdle)
+        view_.enableCommand(Command::GetData, true);
+}
+
+void Station::connectionLost() {
+    view_.setLamp(colors::LampLost);
+    state_.instrumentReady = false;
+    state_.downloading = false;
+    view_.enableCommand(Command::GetData, false);
+    view_.enableCommand(Command::Calibration, false);
+    view_.enableCommand(Command::Interval, false);
+    view_.enableCommand(Command::Start, false);
+    state_.onlineIdle = false;
+    conversation_->onConnectionLost();
+}
+
+void Station::enterStartupState() {
+    conversation_->enterStartupState();
+}
+
+void Station::finishStartup() {
+    conversation_->finishStartup();
+}
+
+void Station::shutdown() {
+    if (state_.instrumentReady)
+        stopOnline();
+    closePort();
+}
+
+void Station::getData() {
+    chooseWorkingFileForDownload();
+    state_.downloading = true;
+    state_.testPending = false;
+    stopOnline();
+    conversation_->startDownload();
+}
+
+void Station::sendTime() {
+    conversation_->sendTime();
+}
+
+void Station::requestCalibration() {
+    conversation_->requestCalibration();
+}
+
+// ---------------------------------------------------------------- timers
+
+void Station::onReprobe() {
+    conversation_->onReprobe();
+}
+
+void Station::onReplyTimeout() {
+    countError();
+    setStatus(QStringLiteral("Testing Connection ") + QString::number(state_.errorCount));
+    conversation_->onReplyTimeout();
+}
+
+void Station::onResponseTimeout() {
+    responseTimeout.stop();
+    conversation_->onResponseTimeout();
+}
+
+void Station::onMinuteTick() {
+    if (state_.minuteCountdown > std::numeric_limits<int32_t>::min())
+        --state_.minuteCountdown;
+    pollTimer.stop();
+    if (state_.minuteCountdown <= 0)
+        pollTimer.start(pollMilliseconds(interval_.Seconds));
+}
+
+void Station::onPollTick() {
+    conversation_->onPollTick();
+}
+
+void Station::onLostContactTick() {
+    if (alarmState_ == AlarmFault)
+        return;
+    ++lostContact_;
+    if (lostContact_ > settings_.LostContactInterval) {
+        lostContact_ = 0;
+        view_.setValueColor(colors::PaleCyan);
+        alarmState_ = AlarmFault;
+        view_.startAlarmSound();
+    }
+}
+
+// ---------------------------------------------------------------- receive path
+
+void Station::onBytesArrived() {
+    const QByteArray batch = transport_.readAll();
+    if (batch.isEmpty())
+        return;
+    QString debug;
+    const bool wantDebug = view_.showAll();
+    receiver_.feed(
+        batch, [this](const QByteArray& frame) { return dispatchFrame(frame); },
+        wantDebug ? &debug : nullptr);
+    if (wantDebug)
+        view_.debugLine(debug);
+}
+
+int16_t Station::dispatchFrame(const QByteArray& frame) {
+    const CheckedFrame checked = conversation_->checkFrame(frame);
+    const int16_t result = checked.result;
+    if (view_.showAll())
+        view_.debugLine(hexLine(QStringLiteral("All "), frame));
+
+    switch (result) {
+    case Result::Reading:
+    case Result::Ready:
+        replyTimer.stop();
+        connectionOk();
+        state_.errorCount = 0;
+        showErrorCounters();
+        if (result == Result::Ready)
+            state_.onlineIdle = true;
+        else if (state_.testPending)
+            stopOnline();
+        else
+            takeReading(checked.bytes);
+        break;
+    case Result::AmpReading:
+        if (!state_.onlineIdle)
+            takeReading(checked.bytes);
+        break;
+    case Result::Calibration:
+        emit calibrationReceived(checked.bytes);
+        break;
+    case Result::AmpSetup:
+        connectionOk();
+        emit ampReplyReceived(checked.bytes);
+        break;
+    case Result::OrvanConnected:
+        connectionOk();
+        break;
+    default:
+        if (result >= Result::OrvanError0) {
+            takeReading(checked.bytes);
+            connectionOk();
+        } else {
+            replyTimer.stop();
+            countError();
+            showErrorCounters();
+            conversation_->afterFrameError(result);
+        }
+        break;
+    }
+    return result;
+}
+
+void Station::takeReading(const QByteArray& bytes) {
+    data_.Unsaved = true;
+    // The "*" record closes a log download.
+    if (bytes.size() > 1 && bytes.at(1) == '*') {
+        state_.downloading = false;
+        if (list_.RowIndex > 0)
+            setStatus(QStringLiteral("Data loaded succesfully."));
+        else
+            setStatus(QStringLiteral("No data in instrument"));
+        return;
+    }
+    std::optional<MeasurementRecord> parsed = conversation_->parseReading(bytes);
+    if (!parsed) {
+        // A frame too short for its layout: a communication error, not a row.
+        countError();
+        showErrorCounters();
+        return;
+    }
+    MeasurementRecord r = *parsed;
+
+    list_.listStep(r, autoMode, probeNumber);
+    noteReadingCounted(r);
+    view_.refreshControls();
+
+    setStatus(r.ReadingTime);
+    const Readouts readouts = conversation_->readouts(r, doseValue);
+    view_.setDoseText(readouts.dose);
+    view_.setValueText(readouts.value);
+    lostContact_ = 0;
+
+    const int16_t alarmCode = r.AlarmCode == 48 ? 0 : r.AlarmCode;
+    const bool sound = settings_.AudioAlarm == 1;
+    if (alarmCode != 0) {
+        view_.setValueColor(colors::Magenta);
+        if (alarmState_ != AlarmFault && sound)
+            view_.startAlarmSound();
+        alarmState_ = AlarmFault;
+    } else {
+        const double v = leadingNumber(r.Value);
+        int16_t level = AlarmNormal;
+        if (v > settings_.Threshold2) {
+            view_.setValueColor(colors::Red);
+            level = AlarmHigh2;
+        } else if (v > settings_.Threshold1) {
+            view_.setValueColor(colors::Yellow);
+            level = AlarmHigh1;
+        } else {
+            view_.setValueColor(colors::Green);
+        }
+        if ((level == AlarmHigh1 || level == AlarmHigh2) && level != alarmState_ && sound)
+            view_.startAlarmSound();
+        alarmState_ = level;
+    }
+    view_.setReadingDetails(r.InstrumentId, r.Status, r.Detector);
+
+    // The file keeps plain units: thousands are written out.
+    const int k = int(r.Units.indexOf(QLatin1Char('K')));
+    if (k >= 0) {
+        r.Value = shortestText(leadingNumber(r.Value) * 1000);
+        r.Units = r.Units.mid(k + 1);
+    }
+    writeReading(r);
+
+    view_.readingTaken(leadingNumber(r.Value));
+    view_.setCount(data_.ReadingCount);
+    static const char spin[4] = {'|', '/', '-', '\\'};
+    view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));
+
+    conversation_->afterReading();
+}
+
+void Station::reportFileError(const QString& what) {
+    setStatus(QStringLiteral("Reading not written to ZelTemp.csv"), colors::StatusRed);
+    view_.debugLine(QStringLiteral("Working file: ") + what);
+    if (!fileErrorShown_) {
+        fileErrorShown_ = true;
+        deferCritical(QStringLiteral("A reading could not be written to the working file "
+                                     "ZelTemp.csv. The program keeps it and writes it as soon as "
+                                     "the file can be written again."),
+                      QStringLiteral("Error in data file"), what);
+    }
+}
+
+void Station::writeReading(const MeasurementRecord& r) {
+    // The working file is the only copy of a reading until a save: a line
+    // that could not be written waits here and goes out, in order, with the
+    // next reading that can be written.
+    unwritten_.push_back(r);
+    while (!unwritten_.empty()) {
+        if (!data_.appendReading(unwritten_.front())) {
+            reportFileError(data_.lastError());
+            return;
+        }
+        unwritten_.pop_front();
+    }
+    if (fileErrorShown_) {
+        fileErrorShown_ = false;
+        setStatus(QStringLiteral("Working file written again"));
+    }
+}
+
+void Station::noteReadingCounted(const MeasurementRecord& r) {
+    if (data_.ReadingCount < std::numeric_limits<int32_t>::max())
+        ++data_.ReadingCount;
+    // The series entry follows the reading, so the graph never sees an
+    // unfilled slot; the series stops growing at its capacity.
+    Series& s = data_.series;
+    if (s.SeriesLast + 1 < Series::Capacity) {
+        ++s.SeriesLast;
+        const std::optional<QDateTime> t = parseGeneralDateTime(r.ReadingTime);
+        s.SeriesTimes[size_t(s.SeriesLast)] = t ? toDayCount(*t) : toDayCount(clock_.now());
+        s.SeriesValues[size_t(s.SeriesLast)] = leadingNumber(r.Value);
+    }
+}
+
+// ---------------------------------------------------------------- files
+
+Legend& Station::legend() {
+    if (!legend_)
+        legend_ = settingsStore_.readLegend(formatShortDate(clock_.now().date()));
+    return *legend_;
+}
+
+QByteArray Station::currentHeader() {
+    return headerLines(legend(), probeNumber, family(), orvanUnits);
+}
+
+void Station::clearList() {
+    emit graphShouldHide();
+    list_.clearGrid();
+    view_.setCount(0);
+    view_.refreshControls();
+}
+
+void Station::startNewWorkingFile() {
+    if (!data_.openNewTempFile(currentHeader()))
+        reportFileError(data_.lastError());
+    view_.setCount(0);
+    emit graphShouldHide();
+    clearList();
+}
+
+void Station::chooseWorkingFileForOnline() {
+    data_.workingFile().close();
+    if (data_.workingFile().exists() && list_.RowIndex >= 2 && !autoMode) {
+        const Answer a =
+            view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
+                      QStringLiteral("start"), false);
+        if (a == Answer::Yes) {
+            if (!data_.reopenAppend())
+                reportFileError(data_.lastError());
+            return;
+        }
+    }
+    startNewWorkingFile();
+}
+
+void Station::chooseWorkingFileForDownload() {
+    data_.workingFile().close();
+    if (data_.workingFile().exists()) {
+        const Answer a =
+            view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
+                      QString(), true);
+        if (a == Answer::Yes) {
+            if (!data_.reopenAppend())
+                reportFileError(data_.lastError());
+            return;
+        }
+    }
+    startNewWorkingFile();
+}
+
+void Station::readWorkingFile(const QString& path) {
+    data_.readDb(path);
+    view_.setCount(data_.ReadingCount);
+    view_.refreshControls();
+}
+
+bool Station::saveToFile(const QString& path) {
+    settings_.FileNumber = toInt16(double(settings_.FileNumber) + 1);
+    settingsStore_.writeFileNumber(settings_.FileNumber);
+    const QString common =
+        QStringLiteral("%1/%2.csv")
+            .arg(QFileInfo(data_.workingFile().path()).absolutePath(), settings_.CommonFileName);
+    const DataStore::SaveOutcome outcome = data_.saveToFile(path, common, currentHeader());
+    if (!outcome.ok) {
+        view_.critical(QStringLiteral("The data could not be saved. The working file ZelTemp.csv "
+                                      "is unchanged and keeps every reading."),
+                       QStringLiteral("Save"), outcome.error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace zel

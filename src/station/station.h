@@ -1,0 +1,202 @@
+#pragma once
+// The station: the link to one instrument. It owns the port, the receive
+// state, the flags, counters and timers of the link, the alarm state, and the
+// readings' road into the list and the working file; what differs between
+// instrument families it asks of the family's conversation. It is driven by
+// the Qt event loop on one thread.
+#include "data/data_files.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
+#include "protocol/receiver.h"
+#include "station/clock.h"
+#include "station/instrument_conversation.h"
+#include "station/port_settings.h"
+#include "station/station_view.h"
+#include "station/transport.h"
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <optional>
+
+namespace zel {
+
+// Alarm states of the value read-out.
+enum AlarmState : int16_t { AlarmNormal = 0, AlarmHigh1 = 1, AlarmHigh2 = 2, AlarmFault = 3 };
+
+namespace colors {
+inline constexpr Rgb Green{0, 255, 0};
+inline constexpr Rgb Yellow{255, 255, 0};
+inline constexpr Rgb Red{255, 0, 0};
+inline constexpr Rgb PaleCyan{128, 255, 255};
+inline constexpr Rgb Magenta{255, 0, 255};
+inline constexpr Rgb LampOk{128, 255, 128};
+inline constexpr Rgb LampLost{255, 128, 128};
+inline constexpr Rgb StatusRed{255, 0, 0};
+inline constexpr Rgb StatusBlue{0, 0, 255};
+} // namespace colors
+
+// The link state everyone may read: the window, the conversations, tests.
+struct StationState {
+    bool onlineIdle = false;      // connected, on-line collection not running
+    bool testPending = false;     // a connection test waits for its answer
+    bool instrumentReady = false; // the instrument answered
+    bool downloading = false;     // a log download runs
+    quint32 errorCount = 0;       // errors since the last good frame
+    quint32 totalErrors = 0;      // errors since start
+    int32_t minuteCountdown = 0;  // whole minutes left before the next poll
+};
+
+// Adds one, stopping at the top instead of wrapping after a long run.
+void saturatingIncrement(quint32& counter);
+
+class Station : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        Transport& transport;
+        StationView& view;
+        const Clock& clock;
+        Settings& settings;
+        SettingsStore& settingsStore;
+        PortSettings& port;
+        PortSettingsFile& portFile;
+        DataStore& data;
+        MeasurementList& list;
+    };
+    explicit Station(const Parts& parts, QObject* parent = nullptr);
+    ~Station() override;
+
+    // --- port -------------------------------------------------------------
+    // Opens the stored port at start-up; reports a failure in a message box.
+    bool openPortAtStartup();
+    // Closes the open port and opens (port, baud); used by the port dialog.
+    bool reopenPort(int16_t port, int32_t baud, QString* detail);
+    void closePort();
+    bool portOpen() const { return port_.OpenPort != 0 && transport_.isOpen(); }
+    // Writes to the instrument; false when the port is closed or the write
+    // failed.
+    bool send(const QByteArray& bytes);
+    // Throws away bytes that wait on the port unread.
+    void dropWaitingBytes();
+
+    // --- family -----------------------------------------------------------
+    int16_t family() const { return settings_.InstrumentType; }
+    InstrumentConversation& conversation() { return *conversation_; }
+    // Frame rules of the family.
+    void applyFrameRules();
+    // The user picked family `index`.
+    void chooseFamily(int16_t index);
+
+    // --- conversation -------------------------------------------------------
+    void testConnection();
+    // The Test command: only with an open port.
+    void testIfPortOpen();
+    // Start or Stop of on-line collection.
+    void toggleOnline();
+    // Leaves on-line collection whatever it was doing.
+    void stopOnline();
+    void connectionOk();
+    void connectionLost();
+    void getData();  // "Get Data"
+    void sendTime(); // "Send Time"
+    void requestCalibration();
+    void enterStartupState();
+    void finishStartup();
+    // Closing: stop collecting when the instrument is ready, close the port.
+    void shutdown();
+    void setStatus(const QString& text, const Rgb& color = Rgb());
+    void showErrorCounters();
+    void countError();
+
+    // --- receive path ---------------------------------------------------------
+    void onBytesArrived();
+    // Checks one frame with the family's checker and acts on its result code.
+    int16_t dispatchFrame(const QByteArray& frame);
+    // One reading from the bytes of a checked frame into the list, the
+    // read-outs, the alarm and the working file.
+    void takeReading(const QByteArray& bytes);
+
+    // --- files ----------------------------------------------------------------
+    QByteArray currentHeader();
+    // Working file for on-line collection / a download, asking whether to
+    // append to the existing list.
+    void chooseWorkingFileForOnline();
+    void chooseWorkingFileForDownload();
+    void startNewWorkingFile();
+    void clearList();
+    void readWorkingFile(const QString& path = {});
+    // Saves the working file to `path` and the common file; true on success.
+    bool saveToFile(const QString& path);
+    void setLegend(const Legend& legend) { legend_ = legend; }
+    Legend& legend();
+    void setInterval(const Interval& interval) { interval_ = interval; }
+    const Interval& interval() const { return interval_; }
+    bool autoMode = false;
+    QString probeNumber;
+    QString orvanUnits;
+
+    // --- state for the window, the conversations and tests ----------------------
+    const StationState& state() const { return state_; }
+    int16_t alarmState() const { return alarmState_; }
+    int32_t lostContactCounter() const { return lostContact_; }
+    double doseValue = 0;
+    StationView& view() { return view_; }
+    const Clock& clock() const { return clock_; }
+    Receiver& receiver() { return receiver_; }
+
+    // Timers by role. Their handlers are public slots, so tests call them
+    // instead of waiting.
+    QTimer replyTimer;      // 1 s for an answer to a test or poll
+    QTimer responseTimeout; // 500 ms for an answer during a request
+    QTimer reprobeTimer;    // 2 s re-probe of a lost Portables instrument
+    QTimer minuteTimer;     // whole minutes of the on-line interval
+    QTimer pollTimer;       // the seconds of the on-line interval
+    QTimer lostContactTimer;
+
+public slots:
+    void onReprobe();
+    void onReplyTimeout();
+    void onResponseTimeout();
+    void onMinuteTick();
+    void onPollTick();
+    void onLostContactTick();
+
+signals:
+    void calibrationReceived(const QByteArray& frame);
+    void ampReplyReceived(const QByteArray& frame);
+    void graphShouldHide();
+
+private:
+    friend class InstrumentConversation;
+
+    void noteReadingCounted(const MeasurementRecord& r);
+    void onPortLost(const QString& reason);
+    void reportFileError(const QString& what);
+    void deferCritical(const QString& text, const QString& title, const QString& detail);
+    void writeReading(const MeasurementRecord& r);
+
+    Transport& transport_;
+    StationView& view_;
+    const Clock& clock_;
+    Settings& settings_;
+    SettingsStore& settingsStore_;
+    PortSettings& port_;
+    PortSettingsFile& portFile_;
+    DataStore& data_;
+    MeasurementList& list_;
+
+    StationState state_;
+    std::unique_ptr<InstrumentConversation> conversation_;
+    Receiver receiver_;
+    int16_t alarmState_ = AlarmNormal;
+    int32_t lostContact_ = 0;
+    quint32 spinner_ = 0;
+    std::optional<Legend> legend_;
+    Interval interval_;
+    bool fileErrorShown_ = false;
+    std::deque<MeasurementRecord> unwritten_;
+};
+
+} // namespace zel

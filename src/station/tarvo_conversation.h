@@ -1,0 +1,46 @@
+#pragma once
+// The Tarvo-5 conversation: the test frame and the announce/acknowledge
+// handshake, polling at the on-line interval, the clock, and the log download
+// from the highest record down with its resume after an interruption.
+#include "station/instrument_conversation.h"
+
+namespace zel {
+
+class TarvoConversation final : public InstrumentConversation {
+public:
+    using InstrumentConversation::InstrumentConversation;
+
+    InstrumentType family() const override { return Tarvo5; }
+    void testConnection() override;
+    void enterStartupState() override;
+    void finishStartup() override;
+    void startOnline() override;
+    void stopOnline() override;
+    void onPollTick() override;
+    void onReplyTimeout() override;
+    void onResponseTimeout() override;
+    CheckedFrame checkFrame(const QByteArray& frame) override;
+    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
+    void afterFrameError(int16_t result) override;
+    void startDownload() override;
+    void sendTime() override;
+
+    // The detector code of the last announce; short readings carry none.
+    int probeCode() const { return probeCode_; }
+    // The record the download asks for next; below 0 when it is complete.
+    int nextRecord() const { return nextRecord_; }
+
+private:
+    bool sendTestFrame();
+    void requestRecord(int k);
+    int16_t actOn(const QByteArray& work);
+
+    int probeCode_ = 0;
+    int lastType_ = 0;
+    int recordCount_ = 0;
+    int nextRecord_ = 0;
+    bool downloadFinished_ = false;
+    bool recordRequested_ = false; // a record request of this download is open
+};
+
+} // namespace zel

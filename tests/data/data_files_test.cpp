@@ -1,0 +1,389 @@
+#include "data/data_files.h"
+
+#include "common/datetime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace zel;
+
+namespace {
+
+const QByteArray EmptyPortablesHeader = "\"Department: \"\r\n"
+                                        "\"Date: 1/2/2024\"\r\n"
+                                        "\"Instrument Type: \"\r\n"
+                                        "\"Survey location: \"\r\n"
+                                        "\"Surveyor: \"\r\n"
+                                        "\"Signature:\"\r\n"
+                                        "\"Chargennummer: \"\r\n"
+                                        "-\r\n";
+
+MeasurementRecord reading(int n, const QString& time = QStringLiteral("2024-01-02 10:00:00")) {
+    MeasurementRecord r;
+    r.InstrumentId = QStringLiteral("ID%1").arg(n);
+    r.ReadingTime = time;
+    r.Value = QString::number(n);
+    r.Units = QStringLiteral("mR/h");
+    r.Status = QStringLiteral("OK");
+    r.Detector = QStringLiteral("GM");
+    r.OverMark = QStringLiteral(" ");
+    return r;
+}
+
+class DataFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        legend.Date = QStringLiteral("1/2/2024");
+    }
+    QString file(const QString& name) const { return dir.filePath(name); }
+    static QByteArray bytes(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static void writeBytes(const QString& path, const QByteArray& data) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(f.write(data), data.size());
+    }
+    QByteArray header() const { return headerLines(legend, QString(), 0, QString()); }
+
+    QTemporaryDir dir;
+    Legend legend;
+};
+
+TEST_F(DataFilesTest, HeaderLinesByFamily) {
+    EXPECT_EQ(header(), EmptyPortablesHeader);
+
+    Legend full = legend;
+    full.Department = QStringLiteral("Lab");
+    full.Detector = QStringLiteral("RDS-31");
+    full.Location = QStringLiteral("Hall 2");
+    full.Personnel = QStringLiteral("Ann");
+    const QByteArray orvan = headerLines(full, QStringLiteral("17"), 3, QStringLiteral("uSv/h"));
+    EXPECT_EQ(orvan, "\"Department: Lab\"\r\n"
+                     "\"Date: 1/2/2024\"\r\n"
+                     "\"Instrument Type: RDS-31\"\r\n"
+                     "\"Survey location: Hall 2\"\r\n"
+                     "\"Surveyor: Ann\"\r\n"
+                     "\"Signature:\"\r\n"
+                     "\"Chargennummer: 17\"\r\n"
+                     "Americium,Time,Gamma(uSv/h),Neutrons,Cesium,Cobalt,CPS\r\n");
+
+    // A typed line break or quote never shifts the eight lines.
+    Legend odd = legend;
+    odd.Department = QStringLiteral("A\r\nB \"C\"");
+    odd.Personnel = QStringLiteral("x\ny");
+    const QByteArray h = headerLines(odd, QStringLiteral("1\n2"), 0, QString());
+    EXPECT_EQ(h.count("\r\n"), 8);
+    EXPECT_EQ(h.count('\n'), 8);
+    EXPECT_TRUE(h.startsWith("\"Department: A  B \"\"C\"\"\"\r\n")) << h.constData();
+}
+
+TEST_F(DataFilesTest, ReadingLinesAreBareUnlessAFieldNeedsQuotes) {
+    EXPECT_EQ(readingLine(reading(7)), "ID7,2024-01-02 10:00:00,7,mR/h,OK,GM, \r\n");
+    MeasurementRecord empty;
+    EXPECT_EQ(readingLine(empty), ",,,,,,\r\n");
+
+    MeasurementRecord odd = reading(1);
+    odd.InstrumentId = QStringLiteral("a,b");
+    odd.Status = QStringLiteral("say \"hi\"");
+    odd.Detector = QStringLiteral("x\r\ny");
+    const QByteArray line = readingLine(odd);
+    EXPECT_EQ(line, "\"a,b\",2024-01-02 10:00:00,1,mR/h,\"say \"\"hi\"\"\",\"x\r\ny\", \r\n");
+    const QStringList fields = splitDataLine(line.chopped(2));
+    EXPECT_EQ(fields, QStringList({"a,b", "2024-01-02 10:00:00", "1", "mR/h", "say \"hi\"",
+                                   "x\r\ny", " "}));
+
+    // Lines of older files: a quote inside a bare field is an ordinary character.
+    EXPECT_EQ(splitDataLine("ab\"c,d"), QStringList({"ab\"c", "d"}));
+    EXPECT_EQ(splitDataLine(""), QStringList({""}));
+    EXPECT_EQ(splitDataLine("a,"), QStringList({"a", ""}));
+    EXPECT_EQ(splitDataLine("\"open,never closed"), QStringList({"open,never closed"}));
+}
+
+TEST_F(DataFilesTest, NewWorkingFileThenReadingsAreExactBytes) {
+    DataStore store(file("ZelTemp.csv"));
+    ASSERT_TRUE(store.openNewTempFile(header()));
+    EXPECT_EQ(store.ReadingCount, 0);
+    EXPECT_EQ(store.series.SeriesLast, -1);
+    ASSERT_TRUE(store.appendReading(reading(1)));
+    // Flushed at once: another reader sees the line while the file is open.
+    EXPECT_EQ(bytes(file("ZelTemp.csv")),
+              EmptyPortablesHeader + "ID1,2024-01-02 10:00:00,1,mR/h,OK,GM, \r\n");
+}
+
+TEST_F(DataFilesTest, QuotedFieldsReadBack) {
+    DataStore store(file("ZelTemp.csv"));
+    ASSERT_TRUE(store.openNewTempFile(header()));
+    MeasurementRecord odd = reading(2);
+    odd.InstrumentId = QStringLiteral("id,\"x\"\r\nmore");
+    odd.Units = QStringLiteral("c,p\ns");
+    ASSERT_TRUE(store.appendReading(reading(1)));
+    ASSERT_TRUE(store.appendReading(odd));
+    ASSERT_TRUE(store.appendReading(reading(3)));
+    const ReadDbResult r = store.readDb();
+    ASSERT_TRUE(r.opened);
+    EXPECT_EQ(r.readingCount, 3);
+    EXPECT_EQ(store.series.SeriesLast, 2);
+    EXPECT_EQ(store.series.titleId, odd.InstrumentId);
+    EXPECT_EQ(store.series.units, odd.Units);
+    EXPECT_DOUBLE_EQ(store.series.SeriesValues[2], 3);
+}
+
+TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
+    DataStore store(file("ZelTemp.csv"));
+    ASSERT_TRUE(store.openNewTempFile(header()));
+    const QDateTime t0(QDate(2024, 1, 2), QTime(10, 0, 0));
+    for (int n = 0; n < 10; ++n) {
+        store.countReading();
+        ASSERT_TRUE(store.appendReading(reading(n, formatGeneralDateTime(t0.addSecs(n)))));
+    }
+    EXPECT_EQ(store.ReadingCount, 10);
+    EXPECT_TRUE(store.Unsaved);
+    const QByteArray before = bytes(file("ZelTemp.csv"));
+
+    Legend next = legend;
+    next.Department = QStringLiteral("New");
+    const QByteArray fresh = headerLines(next, QString(), 0, QString());
+    const auto outcome = store.saveToFile(file("ZelData0.csv"), file("Data4Excel.csv"), fresh);
+    ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+    EXPECT_FALSE(store.Unsaved);
+    EXPECT_EQ(bytes(file("ZelData0.csv")), before);
+    EXPECT_EQ(bytes(file("Data4Excel.csv")), before);
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), fresh);
+    EXPECT_EQ(store.ReadingCount, 10); // the counters are the caller's until a new file
+
+    // The fresh working file is open: the next reading lands after its header.
+    ASSERT_TRUE(store.appendReading(reading(42)));
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), fresh + readingLine(reading(42)));
+
+    Series series;
+    const ReadDbResult r = readDataFile(file("ZelData0.csv"), series);
+    EXPECT_EQ(r.readingCount, 10);
+    ASSERT_EQ(series.SeriesLast, 9);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 0);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[9], 9);
+    EXPECT_NEAR(series.SeriesTimes[9] - series.SeriesTimes[0], 9.0 / 86400, 1e-9);
+    EXPECT_DOUBLE_EQ(series.SeriesTimes[0], toDayCount(t0));
+    EXPECT_EQ(series.units, "mR/h");
+    EXPECT_EQ(series.titleId, "ID1");
+
+    // A second save overwrites the common file.
+    ASSERT_TRUE(store.saveToFile(file("ZelData1.csv"), file("Data4Excel.csv"), fresh).ok);
+    EXPECT_EQ(bytes(file("Data4Excel.csv")), fresh + readingLine(reading(42)));
+}
+
+TEST_F(DataFilesTest, FailedSaveLeavesTheWorkingFileAsItWas) {
+    DataStore store(file("ZelTemp.csv"));
+    ASSERT_TRUE(store.openNewTempFile(header()));
+    store.countReading();
+    ASSERT_TRUE(store.appendReading(reading(1)));
+    const QByteArray before = bytes(file("ZelTemp.csv"));
+
+    // Missing folder for the saved file.
+    auto outcome = store.saveToFile(file("no/such/dir/a.csv"), file("Data4Excel.csv"), "X\r\n");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_FALSE(outcome.error.isEmpty());
+    EXPECT_TRUE(store.Unsaved);
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
+    EXPECT_FALSE(QFile::exists(file("Data4Excel.csv")));
+
+    // The saved copy succeeds but the common file cannot be written.
+    outcome = store.saveToFile(file("a.csv"), file("gone/Data4Excel.csv"), "X\r\n");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
+
+    // Saving onto the working file itself would wipe the only copy.
+    outcome = store.saveToFile(file("ZelTemp.csv"), file("Data4Excel.csv"), "X\r\n");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
+
+    // A target that is a folder, and one below a plain file.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    EXPECT_FALSE(store.saveToFile(file("folder"), file("Data4Excel.csv"), "X\r\n").ok);
+    EXPECT_FALSE(store.saveToFile(file("a.csv/b.csv"), file("Data4Excel.csv"), "X\r\n").ok);
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
+
+    // A read-only folder (root ignores permissions, so only as a user).
+    if (geteuid() != 0) {
+        ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
+        writeBytes(file("ro/old.csv"), "old");
+        QFile::setPermissions(file("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        outcome = store.saveToFile(file("ro/old.csv"), file("Data4Excel.csv"), "X\r\n");
+        QFile::setPermissions(file("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        EXPECT_FALSE(outcome.ok);
+        EXPECT_EQ(bytes(file("ro/old.csv")), "old");
+        EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
+    }
+
+    // The channel was reopened: readings keep reaching the file.
+    ASSERT_TRUE(store.appendReading(reading(2)));
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), before + readingLine(reading(2)));
+}
+
+TEST_F(DataFilesTest, SeriesKeepsTheFirst10001OfManyReadings) {
+    QByteArray data = header();
+    data.reserve(200000 * 40);
+    for (int n = 0; n < 200000; ++n)
+        data += "ID," + QByteArray("2024-01-02 10:00:00,") + QByteArray::number(n) + ",cps,,, \r\n";
+    writeBytes(file("big.csv"), data);
+    Series series;
+    const ReadDbResult r = readDataFile(file("big.csv"), series);
+    EXPECT_EQ(r.readingCount, 200000);
+    EXPECT_EQ(series.SeriesLast, 10000);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[10000], 10000);
+}
+
+TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
+    writeBytes(file("mixed.csv"), header() + "A,2024-01-02 10:00:00,1.5x,cps\r\n" // stored
+                                             "\r\n"                               // empty: counted
+                                             "B,not a date,2\r\n"                 // counted
+                                             "C,2024-01-02 10:00:01\r\n"          // too few fields
+                                             "D,2024-01-02 10:00:02,3,uSv/h\n"    // LF only: stored
+                                             "E,2024-01-02 10:00:03,4");          // no line end
+    Series series;
+    series.units = QStringLiteral("stale");
+    const ReadDbResult r = readDataFile(file("mixed.csv"), series);
+    EXPECT_EQ(r.readingCount, 6);
+    ASSERT_EQ(series.SeriesLast, 2);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 1.5);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[1], 3);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[2], 4);
+    EXPECT_EQ(series.units, "uSv/h");
+    EXPECT_EQ(series.titleId, "D");
+
+    // Eight lines or fewer: no readings, the series empty.
+    writeBytes(file("short.csv"), header());
+    EXPECT_EQ(readDataFile(file("short.csv"), series).readingCount, 0);
+    EXPECT_EQ(series.SeriesLast, -1);
+
+    // A file that cannot be opened leaves the series alone.
+    series.SeriesLast = 4;
+    EXPECT_FALSE(readDataFile(file("absent.csv"), series).opened);
+    EXPECT_EQ(series.SeriesLast, 4);
+}
+
+// The reader reuses a repeated date; every answer must still be the date
+// parser's own, also on the days the clock changes.
+void expectParserTimes(const QString& path, const QStringList& times) {
+    Series series;
+    ASSERT_EQ(readDataFile(path, series).readingCount, times.size());
+    int entry = 0;
+    for (const QString& t : times) {
+        const auto parsed = parseGeneralDateTime(t);
+        if (!parsed)
+            continue;
+        ASSERT_LE(entry, series.SeriesLast) << t.toStdString();
+        EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(entry)], toDayCount(*parsed)) << t.toStdString();
+        ++entry;
+    }
+    EXPECT_EQ(entry, series.SeriesLast + 1);
+}
+
+TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
+    const QStringList times = {
+        "1/2/2024 08:00:00",   "1/2/2024 8:00:01",    "1/2/2024 23:59:59",   "1/2/2024 24:00:00",
+        "1/2/2024 08:60:00",   "1/3/2024 00:00:00",   "1/2/2024 08:00:02",   "13/2/2024 08:00:00",
+        "13/2/2024 08:00:01",  "1/2/2024  08:00:03",  " 1/2/2024 08:00:04 ", "1/2/2024 8:00 PM",
+        "2024-01-02 10:00:00", "2024-01-02T10:00:00", "2024-01-02 10:00:01", "1/2/2024",
+        "junk 08:00:00",       "junk 08:00:01",       "1/2/2024 08:00:0x",   "02.01.2024 07:00:00",
+    };
+    QByteArray data = header();
+    for (const QString& t : times)
+        data += "I," + t.toUtf8() + ",1\r\n";
+    writeBytes(file("times.csv"), data);
+    expectParserTimes(file("times.csv"), times);
+
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QStringList clockChange = {"3/31/2024 01:59:59",  "3/31/2024 02:30:00",
+                                     "3/31/2024 03:00:00",  "10/27/2024 02:30:00",
+                                     "10/27/2024 03:30:00", "1/2/2024 12:00:00"};
+    data = header();
+    for (const QString& t : clockChange)
+        data += "I," + t.toUtf8() + ",1\r\n";
+    writeBytes(file("dst.csv"), data);
+    expectParserTimes(file("dst.csv"), clockChange);
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+}
+
+TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
+    // One 5 MB line, then a good reading.
+    QByteArray huge =
+        header() + QByteArray(5 * 1024 * 1024, 'x') + "\r\n" + "G,2024-01-02 10:00:00,7,cps\r\n";
+    writeBytes(file("huge.csv"), huge);
+    Series series;
+    ReadDbResult r = readDataFile(file("huge.csv"), series);
+    EXPECT_EQ(r.readingCount, 2);
+    ASSERT_EQ(series.SeriesLast, 0);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 7);
+
+    // An unclosed quote cannot swallow more than the line limit.
+    QByteArray open = header() + "\"unclosed,2024-01-02 10:00:00,1\r\n";
+    for (int n = 0; n < 5000; ++n)
+        open += "Q,2024-01-02 10:00:00," + QByteArray::number(n) + ",cps\r\n";
+    writeBytes(file("open.csv"), open);
+    r = readDataFile(file("open.csv"), series);
+    EXPECT_GT(r.readingCount, 1);
+    EXPECT_GT(series.SeriesLast, 0);
+}
+
+TEST_F(DataFilesTest, WorkingFileAtStartUp) {
+    DataStore store(file("ZelTemp.csv"));
+    store.headerProvider = [this] { return header(); };
+
+    // Missing: created with its header before anything is appended.
+    ASSERT_TRUE(store.ensureWorkingFile());
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), header());
+    ASSERT_TRUE(store.appendReading(reading(1)));
+    store.workingFile().close();
+
+    // Present with readings: kept as it is.
+    const QByteArray withReading = bytes(file("ZelTemp.csv"));
+    ASSERT_TRUE(store.ensureWorkingFile());
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), withReading);
+    store.workingFile().close();
+
+    // A stub shorter than a header holds no reading: it gets a header.
+    writeBytes(file("ZelTemp.csv"), "\"Department: \"\r\n");
+    ASSERT_TRUE(store.ensureWorkingFile());
+    ASSERT_TRUE(store.appendReading(reading(2)));
+    EXPECT_EQ(store.readDb().readingCount, 1);
+
+    // A last line cut short gets its line end before the next reading.
+    store.workingFile().close();
+    writeBytes(file("ZelTemp.csv"), header() + "ID1,2024-01-02 10:00:00,1,mR");
+    ASSERT_TRUE(store.reopenAppend());
+    ASSERT_TRUE(store.appendReading(reading(3)));
+    EXPECT_EQ(bytes(file("ZelTemp.csv")),
+              header() + "ID1,2024-01-02 10:00:00,1,mR\r\n" + readingLine(reading(3)));
+
+    // readDb of a missing working file creates it for the readings to come.
+    store.workingFile().close();
+    QFile::remove(file("ZelTemp.csv"));
+    const ReadDbResult r = store.readDb();
+    EXPECT_FALSE(r.opened);
+    EXPECT_TRUE(store.workingFile().isOpen());
+    EXPECT_EQ(bytes(file("ZelTemp.csv")), header());
+}
+
+TEST_F(DataFilesTest, CountersStayInsideTheSeries) {
+    DataStore store(file("ZelTemp.csv"));
+    for (int n = 0; n < Series::Capacity + 50; ++n)
+        store.countReading();
+    EXPECT_EQ(store.series.SeriesLast, Series::Capacity - 1);
+    EXPECT_EQ(store.ReadingCount, Series::Capacity + 50);
+}
+
+} // namespace

@@ -1,0 +1,419 @@
+// The station against an in-memory port, a recording view and a pinned
+// clock: the conversation with a Tarvo-5 and the road of a reading.
+#include "common/datetime.h"
+#include "protocol/tarvo.h"
+#include "station/station.h"
+#include "station/tarvo_conversation.h"
+#include "support/fake_view.h"
+#include "support/tarvo_frames.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace zel;
+
+namespace {
+
+QByteArray hex(const char* h) {
+    return QByteArray::fromHex(h);
+}
+
+using test::readingPayload;
+
+class StationTest : public ::testing::Test {
+protected:
+    StationTest()
+        : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
+          data(dir.filePath("ZelTemp.csv")), list(Tarvo5) {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        settings.InstrumentType = Tarvo5;
+        settings.Threshold1 = 0.2;
+        settings.Threshold2 = 5;
+        settings.AudioAlarm = 1;
+        settings.LostContactInterval = 5;
+        settings.CommonFileName = "Data4Excel";
+        station = std::make_unique<Station>(
+            Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
+        data.headerProvider = [this] { return station->currentHeader(); };
+        data.ensureWorkingFile();
+    }
+
+    void openPort() {
+        ASSERT_TRUE(station->openPortAtStartup());
+        port.takeWritten();
+    }
+    void receive(const QByteArray& payload) { port.inject(tarvo::buildTarvoFrame(payload)); }
+    // The instrument announces itself and confirms: ready and on-line idle.
+    void becomeReady() {
+        receive(hex("021B001B0000"));
+        receive(hex("05"));
+        port.takeWritten();
+        view.statusHistory.clear();
+    }
+    QStringList fileLines() {
+        QFile f(data.workingFile().path());
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    LoopbackTransport port;
+    test::FakeView view;
+    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
+    Settings settings;
+    SettingsStore store;
+    PortSettings ports;
+    PortSettingsFile portFile;
+    DataStore data;
+    MeasurementList list;
+    std::unique_ptr<Station> station;
+};
+
+TEST_F(StationTest, StartupSendsTestFrameAndSilentInstrumentIsReportedAfterThreeSeconds) {
+    ASSERT_TRUE(station->openPortAtStartup());
+    EXPECT_EQ(port.takeWritten(), hex("02040403"));
+    EXPECT_EQ(ports.OpenPort, 6);
+    EXPECT_EQ(port.openedDevice(), "/dev/ttyS5");
+    EXPECT_TRUE(station->replyTimer.isActive());
+
+    station->onReplyTimeout();
+    EXPECT_EQ(view.status, "Testing Connection 1");
+    station->onReplyTimeout();
+    EXPECT_EQ(view.status, "Testing Connection 2");
+    station->onReplyTimeout();
+    EXPECT_EQ(view.statusHistory.at(view.statusHistory.size() - 2), "Testing Connection 3");
+    EXPECT_EQ(view.status, "Instrument not responding");
+    EXPECT_EQ(view.statusColor, colors::StatusRed);
+    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_EQ(station->state().totalErrors, 3u);
+    EXPECT_TRUE(port.takeWritten().isEmpty()) << "nothing is re-sent to a silent Tarvo-5";
+}
+
+TEST_F(StationTest, FailedOpenIsReportedAndNothingIsSent) {
+    port.setFailOpen(true);
+    EXPECT_FALSE(station->openPortAtStartup());
+    ASSERT_EQ(view.criticals.size(), 1);
+    EXPECT_EQ(view.criticals[0], "Error in Opening Comm. port, Use Set Port ");
+    EXPECT_EQ(ports.OpenPort, 0);
+    station->testIfPortOpen();
+    EXPECT_TRUE(port.writes().isEmpty());
+}
+
+TEST_F(StationTest, AnnounceIsAcknowledgedAndInitialisedMarksTheInstrumentReady) {
+    openPort();
+    station->enterStartupState();
+    EXPECT_EQ(view.lamp, colors::LampLost);
+    receive(hex("021B001B0000"));
+    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("031B1B01")));
+    EXPECT_EQ(static_cast<TarvoConversation&>(station->conversation()).probeCode(), 0x1B);
+    EXPECT_TRUE(station->responseTimeout.isActive());
+    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_TRUE(station->state().onlineIdle);
+
+    receive(hex("05"));
+    EXPECT_TRUE(station->state().instrumentReady);
+    EXPECT_TRUE(view.statusHistory.contains("Tarvo 5 has succesfully initialized"));
+    EXPECT_EQ(view.statusColor, colors::StatusBlue);
+    EXPECT_TRUE(view.enabled[Command::GetData]);
+    EXPECT_TRUE(view.enabled[Command::Start]);
+    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_EQ(station->state().errorCount, 0u);
+}
+
+TEST_F(StationTest, BadChecksumCountsAnErrorAndDropsTheRestOfTheBatch) {
+    openPort();
+    QByteArray bad = tarvo::buildTarvoFrame(readingPayload(0x86, 0.01f, 1));
+    bad[bad.size() - 2] = char(bad.at(bad.size() - 2) ^ 0x40);
+    port.inject(bad + tarvo::buildTarvoFrame(readingPayload(0x86, 0.01f, 1)));
+    EXPECT_EQ(station->state().totalErrors, 1u);
+    EXPECT_EQ(list.RowIndex, 0);
+    // The next batch is read again.
+    receive(readingPayload(0x86, 0.01f, 1));
+    EXPECT_EQ(list.RowIndex, 1);
+}
+
+TEST_F(StationTest, EscapeFollowedByALetterDropsTheFrame) {
+    openPort();
+    port.inject(hex("02861B7886037003"));
+    EXPECT_EQ(station->state().totalErrors, 1u);
+    EXPECT_EQ(list.RowIndex, 0);
+}
+
+TEST_F(StationTest, TooShortReadingIsAnErrorNotARow) {
+    openPort();
+    receive(hex("86FF00"));
+    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(station->state().totalErrors, 1u);
+}
+
+TEST_F(StationTest, ReadingTravelsToListFileAndReadouts) {
+    openPort();
+    receive(readingPayload(0x86, 0.01f, 1));
+    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.cell(1, 0), "On-Line");
+    EXPECT_EQ(list.cell(1, 3), "      10");
+    EXPECT_EQ(view.valueText, "10 mR/h");
+    EXPECT_EQ(view.doseText, "0 mR");
+    EXPECT_EQ(view.detector, "DX24");
+    EXPECT_EQ(view.count, 1);
+    EXPECT_EQ(view.progress, "| ");
+    EXPECT_TRUE(data.Unsaved);
+    const QStringList lines = fileLines();
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[8], "On-Line," + formatGeneralDateTime(clock.now()) + ",10,mR/h,OK,DX24,");
+
+    // A logged record carries its own number and time.
+    receive(readingPayload(0x84, 0.01f, 1, 0, 0, 7));
+    EXPECT_EQ(list.cell(2, 0), "7");
+    EXPECT_EQ(list.cell(2, 1),
+              formatGeneralDateTime(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 0))));
+}
+
+TEST_F(StationTest, ThresholdColoursAndSoundOnlyOnARisingState) {
+    openPort();
+    struct Case {
+        float v;
+        Rgb colour;
+        int sounds;
+    };
+    // Units code 6 ("counts") is not scaled, so the value is shown as sent.
+    const Case cases[] = {{0.2f, colors::Green, 0},  {0.21f, colors::Yellow, 1},
+                          {5.0f, colors::Yellow, 1}, {5.01f, colors::Red, 2},
+                          {6.0f, colors::Red, 2},    {3.0f, colors::Yellow, 3},
+                          {0.1f, colors::Green, 3},  {0.3f, colors::Yellow, 4}};
+    for (const Case& c : cases) {
+        receive(readingPayload(0x86, c.v, 6));
+        EXPECT_EQ(view.valueColor, c.colour) << c.v;
+        EXPECT_EQ(view.sounds, c.sounds) << c.v;
+    }
+    settings.AudioAlarm = 0;
+    receive(readingPayload(0x86, 9.0f, 6));
+    EXPECT_EQ(view.valueColor, colors::Red);
+    EXPECT_EQ(view.sounds, 4);
+}
+
+TEST_F(StationTest, AlarmCodeShowsMagentaAndCode48CountsAsNone) {
+    openPort();
+    receive(readingPayload(0x86, 0.1f, 6, 48));
+    EXPECT_EQ(view.valueColor, colors::Green);
+    EXPECT_EQ(station->alarmState(), AlarmNormal);
+    receive(readingPayload(0x86, 0.1f, 6, 2));
+    EXPECT_EQ(view.valueColor, colors::Magenta);
+    EXPECT_EQ(view.statusField, "Battery fail");
+    EXPECT_EQ(view.sounds, 1);
+    receive(readingPayload(0x86, 0.1f, 6, 2));
+    EXPECT_EQ(view.sounds, 1) << "state 3 does not sound again";
+}
+
+TEST_F(StationTest, ThousandsUnitsAreShownScaledButWrittenInFull) {
+    openPort();
+    receive(readingPayload(0x86, 1500.0f, 64));
+    EXPECT_EQ(view.valueText, "1.5 Kcpm");
+    EXPECT_EQ(list.cell(1, 4), "     Kcpm");
+    EXPECT_TRUE(fileLines().last().contains(",1500,cpm,"));
+}
+
+TEST_F(StationTest, LostContactAfterIntervalPlusOneSecondsSoundsEvenWhenMuted) {
+    openPort();
+    settings.AudioAlarm = 0;
+    receive(readingPayload(0x86, 0.1f, 6));
+    for (int i = 0; i < 5; ++i)
+        station->onLostContactTick();
+    EXPECT_EQ(station->alarmState(), AlarmNormal);
+    station->onLostContactTick();
+    EXPECT_EQ(station->alarmState(), AlarmFault);
+    EXPECT_EQ(view.valueColor, colors::PaleCyan);
+    EXPECT_EQ(view.sounds, 1);
+    station->onLostContactTick();
+    EXPECT_EQ(station->lostContactCounter(), 0) << "the watch rests while in state 3";
+    receive(readingPayload(0x86, 0.1f, 6));
+    EXPECT_EQ(view.valueColor, colors::Green);
+}
+
+TEST_F(StationTest, OnlinePollingEverySecondAndStop) {
+    openPort();
+    becomeReady();
+    station->setInterval({0, 1});
+    station->toggleOnline();
+    EXPECT_TRUE(view.online);
+    EXPECT_TRUE(station->pollTimer.isActive());
+    EXPECT_EQ(station->pollTimer.interval(), 1000);
+    EXPECT_FALSE(station->minuteTimer.isActive());
+    EXPECT_TRUE(station->lostContactTimer.isActive());
+    station->onPollTick();
+    station->onPollTick();
+    EXPECT_EQ(port.takeWritten(), hex("020F0F03020F0F03"));
+    EXPECT_TRUE(station->responseTimeout.isActive());
+
+    station->toggleOnline();
+    EXPECT_FALSE(view.online);
+    EXPECT_FALSE(station->pollTimer.isActive());
+    EXPECT_FALSE(station->minuteTimer.isActive());
+    EXPECT_TRUE(view.debug.last().startsWith("Online stoped on "));
+}
+
+TEST_F(StationTest, TwoMinuteIntervalPollsOnlyAfterTheMinutesRunOut) {
+    openPort();
+    becomeReady();
+    station->setInterval({2, 0});
+    station->toggleOnline();
+    EXPECT_EQ(station->pollTimer.interval(), 1);
+    EXPECT_TRUE(station->minuteTimer.isActive());
+    station->onPollTick(); // the 1-ms tick at Start
+    EXPECT_TRUE(port.takeWritten().isEmpty());
+    EXPECT_FALSE(station->pollTimer.isActive());
+    station->onMinuteTick();
+    EXPECT_FALSE(station->pollTimer.isActive());
+    station->onMinuteTick();
+    EXPECT_TRUE(station->pollTimer.isActive());
+    station->onPollTick();
+    EXPECT_EQ(port.takeWritten(), hex("020F0F03"));
+    EXPECT_EQ(station->state().minuteCountdown, 2);
+}
+
+TEST_F(StationTest, StartAsksToAppendOnlyWithTwoRowsAndAnExistingFile) {
+    openPort();
+    becomeReady();
+    station->toggleOnline();
+    EXPECT_TRUE(view.questions.isEmpty());
+    station->toggleOnline();
+    receive(readingPayload(0x86, 0.1f, 6));
+    receive(readingPayload(0x86, 0.1f, 6));
+    view.answers.push_back(Answer::Yes);
+    station->toggleOnline();
+    ASSERT_EQ(view.questions.size(), 1);
+    EXPECT_EQ(view.questions[0], "start|Do you want to append data to the existing list ? \n\n");
+    EXPECT_EQ(list.RowIndex, 2) << "appending keeps the list";
+    EXPECT_EQ(fileLines().size(), 10);
+}
+
+TEST_F(StationTest, TimeAcknowledgeIsShownAndCountedAsAnError) {
+    openPort();
+    station->sendTime();
+    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("20030E1A0A0000")));
+    receive(hex("22"));
+    EXPECT_EQ(view.status, "Time Recieved");
+    EXPECT_EQ(station->state().totalErrors, 1u);
+}
+
+TEST_F(StationTest, DownloadOfThreeRecordsEndsWithSuccess) {
+    openPort();
+    becomeReady();
+    view.answers.push_back(Answer::No);
+    station->getData();
+    EXPECT_TRUE(station->state().downloading);
+    EXPECT_EQ(port.takeWritten(), hex("02818103"));
+    receive(hex("820003"));
+    // The count reply counts as an error; the instrument hears only its own
+    // record request.
+    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("830002")));
+    EXPECT_EQ(station->state().totalErrors, 1u);
+    for (int r = 2; r >= 0; --r) {
+        receive(readingPayload(0x84, 0.01f, 1, 0, 0, uint8_t(r)));
+        if (r > 0) {
+            EXPECT_EQ(port.takeWritten(),
+                      tarvo::buildTarvoFrame(QByteArray::fromHex("8300") + char(r - 1)));
+        }
+    }
+    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("800000")));
+    receive(hex("820000"));
+    port.takeWritten();
+    EXPECT_EQ(view.status, "Data downloaded succesfully");
+    EXPECT_FALSE(station->state().downloading);
+    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.cell(1, 0), "2");
+}
+
+TEST_F(StationTest, InterruptedDownloadResumesAtTheNextRecord) {
+    openPort();
+    becomeReady();
+    view.answers.push_back(Answer::No);
+    station->getData();
+    receive(hex("82000A"));
+    for (int r = 9; r >= 5; --r)
+        receive(readingPayload(0x84, 0.01f, 1, 0, 0, uint8_t(r)));
+    station->onResponseTimeout();
+    EXPECT_EQ(view.status, "Download was interrupted , press 'Get Data'");
+    port.takeWritten();
+    view.answers.push_back(Answer::Yes);
+    station->getData();
+    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("830004")));
+}
+
+TEST_F(StationTest, EmptyLogSaysNoData) {
+    openPort();
+    station->getData();
+    receive(hex("820000"));
+    EXPECT_EQ(view.status, "No data in instrument");
+    EXPECT_EQ(list.RowIndex, 0);
+}
+
+TEST_F(StationTest, LostPortIsReportedOnceAndCountsAsLostContact) {
+    openPort();
+    emit port.portLost("device removed");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.criticals.size(), 1);
+    EXPECT_EQ(view.valueColor, colors::PaleCyan);
+    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_FALSE(station->portOpen());
+    station->testIfPortOpen();
+    EXPECT_TRUE(port.takeWritten().isEmpty());
+    // Choosing the port again resumes.
+    QString detail;
+    EXPECT_TRUE(station->reopenPort(6, 9600, &detail));
+    station->testIfPortOpen();
+    EXPECT_EQ(port.takeWritten(), hex("02040403"));
+}
+
+TEST_F(StationTest, ReadingsThatCannotBeWrittenWaitAndAreWrittenInOrderLater) {
+    openPort();
+    receive(readingPayload(0x86, 1.0f, 6));
+    const QString path = data.workingFile().path();
+    data.workingFile().close();
+    QFile::rename(path, path + ".away");
+    QDir().mkdir(path); // the working file's name is now taken by a folder
+    receive(readingPayload(0x86, 2.0f, 6));
+    receive(readingPayload(0x86, 3.0f, 6));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.criticals.size(), 1) << "one message for the whole episode";
+    EXPECT_EQ(list.RowIndex, 3);
+
+    QDir().rmdir(path);
+    QFile::rename(path + ".away", path);
+    receive(readingPayload(0x86, 4.0f, 6));
+    const QStringList lines = fileLines();
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_TRUE(lines[9].contains(",2,counts,"));
+    EXPECT_TRUE(lines[10].contains(",3,counts,"));
+    EXPECT_TRUE(lines[11].contains(",4,counts,"));
+}
+
+TEST_F(StationTest, ErrorCountersSaturateInsteadOfWrapping) {
+    openPort();
+    quint32 counter = 0xFFFFFFFEu;
+    saturatingIncrement(counter);
+    saturatingIncrement(counter);
+    EXPECT_EQ(counter, 0xFFFFFFFFu);
+}
+
+TEST_F(StationTest, SaveCopiesAndAdvancesTheFileNumber) {
+    openPort();
+    receive(readingPayload(0x86, 0.1f, 6));
+    const QString target = dir.filePath("saved.csv");
+    EXPECT_TRUE(station->saveToFile(target));
+    EXPECT_EQ(settings.FileNumber, 1);
+    EXPECT_TRUE(QFile::exists(target));
+    EXPECT_TRUE(QFile::exists(dir.filePath("Data4Excel.csv")));
+    EXPECT_EQ(fileLines().size(), 8) << "the working file starts again";
+    // A save into a folder that does not exist leaves the working file alone.
+    receive(readingPayload(0x86, 0.1f, 6));
+    EXPECT_FALSE(station->saveToFile(dir.filePath("missing/x.csv")));
+    EXPECT_EQ(fileLines().size(), 9);
+    EXPECT_EQ(view.criticals.size(), 1);
+}
+
+} // namespace
