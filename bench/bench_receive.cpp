@@ -41,7 +41,7 @@ void BM_ReceiveOnlineReadings(benchmark::State& state) {
     rx.setRules(zel::frameRulesFor(zel::Tarvo5));
     int64_t readings = 0;
     auto onFrame = [&](const QByteArray& frame) -> int16_t {
-        const auto work = zel::tarvo::myEscape(frame);
+        const auto work = zel::tarvo::unescapeFrame(frame);
         if (!work)
             return zel::Result::BadChecksum;
         const zel::tarvo::Message m = zel::tarvo::interpret(*work);

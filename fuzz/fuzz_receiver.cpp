@@ -19,9 +19,9 @@ int16_t checkFrame(int16_t family, const QByteArray& frame) {
     using namespace zel;
     switch (family) {
     case Portables:
-        return checkQuorin(frame);
+        return checkPortablesReply(frame);
     case Tarvo5: {
-        const auto work = tarvo::myEscape(frame);
+        const auto work = tarvo::unescapeFrame(frame);
         if (!work)
             return Result::BadChecksum;
         const tarvo::Message m = tarvo::interpret(*work);
@@ -38,7 +38,7 @@ int16_t checkFrame(int16_t family, const QByteArray& frame) {
         return m.result;
     }
     case AmpVessa:
-        return checkAmp(frame);
+        return checkAmpReply(frame);
     default:
         return Result::Nothing;
     }

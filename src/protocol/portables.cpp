@@ -1,19 +1,17 @@
 #include "protocol/portables.h"
 
+#include "protocol/checksums.h"
 #include "protocol/instrument.h"
 
 namespace zel {
 
-int16_t checkQuorin(const QByteArray& frame) {
+int16_t checkPortablesReply(const QByteArray& frame) {
     const int k = static_cast<int>(frame.size());
     if (k < 20)
         return Result::NoReading;
     // Payload 1 .. k-3, checksum at k-2: the two's complement of the sum.
-    unsigned sum = 0;
-    for (int i = 1; i <= k - 3; ++i)
-        sum += static_cast<uint8_t>(frame.at(i));
-    const unsigned expected = (256 - (sum % 256)) % 256;
-    if (expected != static_cast<uint8_t>(frame.at(k - 2)))
+    if (twosComplementSum(QByteArrayView(frame).sliced(1, k - 3)) !=
+        static_cast<uint8_t>(frame.at(k - 2)))
         return Result::BadChecksum;
     if (k > 30)
         return Result::Calibration;

@@ -1,5 +1,7 @@
 #include "protocol/tarvo.h"
 
+#include "protocol/checksums.h"
+
 #include "common/datetime.h"
 #include "common/text.h"
 #include "protocol/instrument.h"
@@ -77,10 +79,7 @@ double valueAt(const QByteArray& work, int msb) {
 } // namespace
 
 uint8_t tarvoChecksum(const QByteArray& payload) {
-    uint8_t c = 0;
-    for (char b : payload)
-        c ^= static_cast<uint8_t>(b);
-    return c;
+    return xorChecksum(payload);
 }
 
 QByteArray buildTarvoFrame(const QByteArray& payload) {
@@ -135,7 +134,7 @@ QByteArray setClockPayload(const QDateTime& now) {
     return bytes({0x20, d.month(), d.day(), d.year() - 2000, t.hour(), t.minute(), t.second()});
 }
 
-std::optional<QByteArray> myEscape(const QByteArray& frame) {
+std::optional<QByteArray> unescapeFrame(const QByteArray& frame) {
     if (frame.isEmpty())
         return std::nullopt;
     int start = 0;

@@ -31,11 +31,11 @@ uint8_t tarvoChecksum(const QByteArray& payload);
 QByteArray buildTarvoFrame(const QByteArray& payload);
 
 // The fixed frames.
-QByteArray testFrame();          // 02 04 04 03
-QByteArray pollFrame();          // 02 0F 0F 03
-QByteArray startDownloadFrame(); // 02 81 81 03
-QByteArray requestRecordPayload(uint8_t k); // 83 00 k
-QByteArray endDownloadPayload();            // 80 00 00
+QByteArray testFrame();                                // 02 04 04 03
+QByteArray pollFrame();                                // 02 0F 0F 03
+QByteArray startDownloadFrame();                       // 02 81 81 03
+QByteArray requestRecordPayload(uint8_t k);            // 83 00 k
+QByteArray endDownloadPayload();                       // 80 00 00
 QByteArray acknowledgePayload(uint8_t b2, uint8_t b4); // 03 b2 b4 01
 QByteArray setClockPayload(const QDateTime& now);      // 20 MM DD YY hh mm ss
 
@@ -44,24 +44,24 @@ QByteArray setClockPayload(const QDateTime& now);      // 20 MM DD YY hh mm ss
 // un-escaped bytes from index 1: payload at 1 .. m-3, checksum at m-2, ETX at
 // m-1, where m = size(). An ESC followed by a byte that is neither ESC nor a
 // digit character gives nothing: the frame is dropped as a checksum error.
-std::optional<QByteArray> myEscape(const QByteArray& frame);
+std::optional<QByteArray> unescapeFrame(const QByteArray& frame);
 
 // XOR of work[1 .. last]; 0 when the frame is valid.
 uint8_t xorRange(const QByteArray& work, int last);
 
 // What one valid, un-escaped message says. The station acts on it.
 struct Message {
-    int16_t result = 0;      // result code for the dispatcher
+    int16_t result = 0; // result code for the dispatcher
     uint8_t type = 0;
-    uint8_t probeCode = 0;   // announce byte 2
-    uint8_t echoByte4 = 0;   // announce byte 4
-    int recordCount = 0;     // 0x82
-    int recordNumber = 0;    // 0x84: byte2 * 255 + byte3
-    double shortValue = 0;   // 0x10: value of bytes 4..7
-    bool tooShort = false;   // frame shorter than its type's layout
+    uint8_t probeCode = 0; // announce byte 2
+    uint8_t echoByte4 = 0; // announce byte 4
+    int recordCount = 0;   // 0x82
+    int recordNumber = 0;  // 0x84: byte2 * 255 + byte3
+    double shortValue = 0; // 0x10: value of bytes 4..7
+    bool tooShort = false; // frame shorter than its type's layout
 };
 
-// Checks and interprets an un-escaped frame from myEscape. Bad XOR gives
+// Checks and interprets an un-escaped frame from unescapeFrame. Bad XOR gives
 // result 2; a frame too short for its type's layout gives result 0 with
 // tooShort set (a communication error, never a read of stale bytes).
 Message interpret(const QByteArray& work);
@@ -75,7 +75,7 @@ QString detectorText(int code, bool shortForm);
 // 0x84/0x86 layout, anything else the 0x10 layout; probeCode is the detector
 // of the last announce (0x10 readings carry none). Returns nothing when the
 // frame is too short for the layout.
-std::optional<MeasurementRecord> parseReading(const QByteArray& work, int lastType,
-                                              int probeCode, const QDateTime& now);
+std::optional<MeasurementRecord> parseReading(const QByteArray& work, int lastType, int probeCode,
+                                              const QDateTime& now);
 
 } // namespace zel::tarvo

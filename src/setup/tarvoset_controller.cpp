@@ -155,7 +155,7 @@ int TarvosetController::ExtractTarvo() {
     // Whatever came first stands for the STX; it is never looked at, so a
     // stray byte in front cannot shift where the payload begins.
     frame[0] = static_cast<char>(tarvo::STX);
-    const std::optional<QByteArray> work = tarvo::myEscape(frame);
+    const std::optional<QByteArray> work = tarvo::unescapeFrame(frame);
     // An escape with no meaning cannot be checked: treat it as a bad frame.
     if (!work)
         return 0x100;

@@ -23,7 +23,7 @@ void AmpConversation::startOnline() {
 }
 
 CheckedFrame AmpConversation::checkFrame(const QByteArray& frame) {
-    return {checkAmp(frame), frame};
+    return {checkAmpReply(frame), frame};
 }
 
 std::optional<MeasurementRecord> AmpConversation::parseReading(const QByteArray&) {

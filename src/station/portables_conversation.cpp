@@ -81,7 +81,7 @@ void PortablesConversation::onReplyTimeout() {
 }
 
 CheckedFrame PortablesConversation::checkFrame(const QByteArray& frame) {
-    return {checkQuorin(frame), frame};
+    return {checkPortablesReply(frame), frame};
 }
 
 std::optional<MeasurementRecord> PortablesConversation::parseReading(const QByteArray&) {

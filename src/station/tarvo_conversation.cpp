@@ -68,7 +68,7 @@ CheckedFrame TarvoConversation::checkFrame(const QByteArray& frame) {
     // Any frame that arrived answers the pending request, a damaged one too:
     // the damage is counted as an error, not as a missing reply.
     station().responseTimeout.stop();
-    const std::optional<QByteArray> work = tarvo::myEscape(frame);
+    const std::optional<QByteArray> work = tarvo::unescapeFrame(frame);
     if (!work)
         return {Result::BadChecksum, frame};
     return {actOn(*work), *work};

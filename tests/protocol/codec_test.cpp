@@ -1,11 +1,12 @@
 #include "common/datetime.h"
 #include "protocol/amp.h"
+#include "protocol/checksums.h"
 #include "protocol/instrument.h"
-#include "station/station_test_util.h"
 #include "protocol/orvan.h"
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
+#include "station/station_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +58,7 @@ QByteArray shortPayload(const char* valueHex, uint8_t status, uint8_t units) {
 }
 
 QByteArray workOf(const QByteArray& payload) {
-    const auto work = myEscape(buildTarvoFrame(payload));
+    const auto work = unescapeFrame(buildTarvoFrame(payload));
     EXPECT_TRUE(work.has_value());
     return work.value_or(QByteArray());
 }
@@ -95,7 +96,7 @@ TEST_F(TarvoCodec, UnescapeRoundTripsEveryAwkwardChecksum) {
         QByteArray payload = hex("86 02 03 1B");
         payload.append(char(tarvoChecksum(payload) ^ c));
         ASSERT_EQ(tarvoChecksum(payload), c);
-        const auto work = myEscape(buildTarvoFrame(payload));
+        const auto work = unescapeFrame(buildTarvoFrame(payload));
         ASSERT_TRUE(work.has_value()) << int(c);
         EXPECT_EQ(work->mid(1, payload.size()), payload);
         EXPECT_EQ(xorRange(*work, int(work->size()) - 2), 0);
@@ -104,11 +105,11 @@ TEST_F(TarvoCodec, UnescapeRoundTripsEveryAwkwardChecksum) {
 }
 
 TEST_F(TarvoCodec, UnescapeRejectsUnknownEscape) {
-    EXPECT_FALSE(myEscape(hex("02 86 1B 78 01 03")).has_value()); // ESC 'x'
-    EXPECT_FALSE(myEscape(hex("02 86 1B")).has_value());          // ESC at the end
-    EXPECT_FALSE(myEscape(QByteArray()).has_value());
+    EXPECT_FALSE(unescapeFrame(hex("02 86 1B 78 01 03")).has_value()); // ESC 'x'
+    EXPECT_FALSE(unescapeFrame(hex("02 86 1B")).has_value());          // ESC at the end
+    EXPECT_FALSE(unescapeFrame(QByteArray()).has_value());
     // A digit after ESC stands for its value.
-    EXPECT_EQ(toHex(*myEscape(hex("02 1B 35 05 03"))), "02 05 05 03");
+    EXPECT_EQ(toHex(*unescapeFrame(hex("02 1B 35 05 03"))), "02 05 05 03");
 }
 
 TEST_F(TarvoCodec, InterpretsEachMessageType) {
@@ -172,7 +173,7 @@ TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
         QList<Message> seen;
         QList<MeasurementRecord> readings;
         auto onFrame = [&](const QByteArray& f) -> int16_t {
-            const auto work = myEscape(f);
+            const auto work = unescapeFrame(f);
             if (!work)
                 return Result::BadChecksum;
             const Message m = interpret(*work);
@@ -302,17 +303,17 @@ TEST(PortablesCodec, ReplyCheck) {
         f[k - 1] = char(0x04);
         return f;
     };
-    EXPECT_EQ(checkQuorin(reply(26)), Result::Reading);
-    EXPECT_EQ(checkQuorin(reply(30)), Result::Reading);
-    EXPECT_EQ(checkQuorin(reply(31)), Result::Calibration);
-    EXPECT_EQ(checkQuorin(reply(20)), Result::Reading);
-    EXPECT_EQ(checkQuorin(reply(19)), Result::NoReading);
+    EXPECT_EQ(checkPortablesReply(reply(26)), Result::Reading);
+    EXPECT_EQ(checkPortablesReply(reply(30)), Result::Reading);
+    EXPECT_EQ(checkPortablesReply(reply(31)), Result::Calibration);
+    EXPECT_EQ(checkPortablesReply(reply(20)), Result::Reading);
+    EXPECT_EQ(checkPortablesReply(reply(19)), Result::NoReading);
     QByteArray bad = reply(26);
     bad[5] = char(bad[5] + 1);
-    EXPECT_EQ(checkQuorin(bad), Result::BadChecksum);
+    EXPECT_EQ(checkPortablesReply(bad), Result::BadChecksum);
     bad = reply(31);
     bad[0] = 0; // byte 0 is not part of the sum
-    EXPECT_EQ(checkQuorin(bad), Result::Calibration);
+    EXPECT_EQ(checkPortablesReply(bad), Result::Calibration);
 }
 
 TEST(AmpCodec, CommandFrame) {
@@ -324,25 +325,37 @@ TEST(AmpCodec, ReplyCheck) {
     // Pairs 12 34 56 00 00 00 12 30 12 30 sum to 0x120; the 21st character
     // is outside the sum; the checksum is 0x100 - 0x20 = E0.
     const QByteArray good = "\n123456000000123012300E0\r";
-    EXPECT_EQ(checkAmp(good), Result::AmpReading);
-    EXPECT_EQ(checkAmp("\n123456000000123012300e0\r"), Result::AmpReading);
-    EXPECT_EQ(checkAmp("\n123456000000123012309E0\r"), Result::AmpReading);
-    EXPECT_EQ(checkAmp("\n123456000000123012310E0\r"), Result::BadChecksum);
-    EXPECT_EQ(checkAmp("\n123456000000123012300E1\r"), Result::BadChecksum);
+    EXPECT_EQ(checkAmpReply(good), Result::AmpReading);
+    EXPECT_EQ(checkAmpReply("\n123456000000123012300e0\r"), Result::AmpReading);
+    EXPECT_EQ(checkAmpReply("\n123456000000123012309E0\r"), Result::AmpReading);
+    EXPECT_EQ(checkAmpReply("\n123456000000123012310E0\r"), Result::BadChecksum);
+    EXPECT_EQ(checkAmpReply("\n123456000000123012300E1\r"), Result::BadChecksum);
     // Noise in place of hex digits is an error, not a reading.
-    EXPECT_EQ(checkAmp("\n12345600000012301230\xff"
-                       "E0\r"),
+    EXPECT_EQ(checkAmpReply("\n12345600000012301230\xff"
+                            "E0\r"),
               Result::AmpReading);
-    EXPECT_EQ(checkAmp("\n1234560000001230123Z0E0\r"), Result::BadChecksum);
-    EXPECT_EQ(checkAmp("\n123456000000123012300G0\r"), Result::BadChecksum);
+    EXPECT_EQ(checkAmpReply("\n1234560000001230123Z0E0\r"), Result::BadChecksum);
+    EXPECT_EQ(checkAmpReply("\n123456000000123012300G0\r"), Result::BadChecksum);
 
-    EXPECT_EQ(checkAmp("\n12345678\r"), Result::NoReading);   // 9 with the CR
-    EXPECT_EQ(checkAmp("\n123456064\r"), Result::AmpReading); // 10 is checked
-    EXPECT_EQ(checkAmp(QByteArray("\n") + QByteArray(25, 'Z') + "\r"), Result::AmpSetup);
-    EXPECT_EQ(checkAmp(QByteArray("\n") + QByteArray(24, 'Z') + "\r"), Result::BadChecksum);
-    EXPECT_EQ(checkAmp(QByteArray()), Result::NoReading);
+    EXPECT_EQ(checkAmpReply("\n12345678\r"), Result::NoReading);   // 9 with the CR
+    EXPECT_EQ(checkAmpReply("\n123456064\r"), Result::AmpReading); // 10 is checked
+    EXPECT_EQ(checkAmpReply(QByteArray("\n") + QByteArray(25, 'Z') + "\r"), Result::AmpSetup);
+    EXPECT_EQ(checkAmpReply(QByteArray("\n") + QByteArray(24, 'Z') + "\r"), Result::BadChecksum);
+    EXPECT_EQ(checkAmpReply(QByteArray()), Result::NoReading);
 }
 
 TEST(OrvanCodec, CommandFrame) {
     EXPECT_EQ(toHex(buildOrvanCommand("G11")), "02 47 31 31 03");
+}
+
+TEST(Checksums, KnownValues) {
+    EXPECT_EQ(xorChecksum(QByteArray::fromHex("0F")), 0x0F);
+    EXPECT_EQ(xorChecksum(QByteArray::fromHex("830002")), 0x81);
+    EXPECT_EQ(twosComplementSum(QByteArray::fromHex("")), 0);
+    EXPECT_EQ(twosComplementSum(QByteArray::fromHex("01FF")), 0);
+    EXPECT_EQ(twosComplementSum(QByteArray::fromHex("0102")), 0xFD);
+    EXPECT_EQ(hexPairValue("x3Fz", 1), 0x3F);
+    EXPECT_EQ(hexPairValue("af", 0), 0xAF);
+    EXPECT_EQ(hexPairValue("G0", 0), -1);
+    EXPECT_EQ(hexPairValue("A", 0), -1) << "a pair cut by the end of the text";
 }

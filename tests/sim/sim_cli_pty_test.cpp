@@ -174,13 +174,13 @@ TEST(SimPty, ReadingsPushedWhileThePortIsClosedDoNotPileUp) {
     pollfd p{fd, POLLIN, 0};
     EXPECT_EQ(::poll(&p, 1, 50), 0) << "more than one reading was waiting";
     EXPECT_EQ(got.indexOf(char(t::ETX), 1), got.size() - 1);
-    auto work = t::myEscape(got);
+    auto work = t::unescapeFrame(got);
     ASSERT_TRUE(work);
     EXPECT_EQ(t::interpret(*work).type, t::TypeOnline);
     // Read promptly, nothing more is dropped.
     const qint64 dropped = pty.bytesDropped();
-    EXPECT_EQ(t::interpret(*t::myEscape(readFrame(fd))).type, t::TypeOnline);
-    EXPECT_EQ(t::interpret(*t::myEscape(readFrame(fd))).type, t::TypeOnline);
+    EXPECT_EQ(t::interpret(*t::unescapeFrame(readFrame(fd))).type, t::TypeOnline);
+    EXPECT_EQ(t::interpret(*t::unescapeFrame(readFrame(fd))).type, t::TypeOnline);
     EXPECT_EQ(pty.bytesDropped(), dropped);
     ::close(fd);
 }
@@ -233,7 +233,7 @@ TEST(SimProgram, PrintsTheDeviceServesTheLinkAndCleansUpOnTerm) {
     ASSERT_EQ(::write(fd, poll.constData(), size_t(poll.size())), poll.size());
     const QByteArray reply = readFrame(fd);
     ::close(fd);
-    auto work = t::myEscape(reply);
+    auto work = t::unescapeFrame(reply);
     ASSERT_TRUE(work);
     EXPECT_EQ(t::interpret(*work).type, t::TypeOnline);
 

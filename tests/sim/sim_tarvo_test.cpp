@@ -29,7 +29,7 @@ std::vector<QByteArray> framesOf(const QByteArray& stream) {
     int start = 0;
     for (int i = 0; i < stream.size(); ++i) {
         if (uint8_t(stream[i]) == t::ETX && i > start + 1) {
-            auto work = t::myEscape(stream.mid(start, i - start + 1));
+            auto work = t::unescapeFrame(stream.mid(start, i - start + 1));
             EXPECT_TRUE(work.has_value());
             if (work)
                 out.push_back(*work);
@@ -312,7 +312,7 @@ TEST_F(SimTarvoTest, SilentStopAfterAndCorruptEvery) {
         SimTarvo sim(o, &clock);
         for (int i = 1; i <= 6; ++i) {
             const QByteArray f = sim.receive(t::pollFrame());
-            auto work = t::myEscape(f);
+            auto work = t::unescapeFrame(f);
             ASSERT_TRUE(work);
             const t::Message m = t::interpret(*work);
             EXPECT_EQ(m.result == Result::BadChecksum, i % 2 == 0) << i;
