@@ -20,9 +20,16 @@ export ZEL_HOME="$home/program"
 export XDG_CONFIG_HOME="$home/config"
 mkdir -p "$ZEL_HOME" "$XDG_CONFIG_HOME/zel"
 family=${ZEL_DEMO_FAMILY:-tarvo5}
+case "$family" in
+  portables) instype=0 ;;
+  tarvo5) instype=1 ;;
+  amp) instype=2 ;;
+  orvan) instype=3 ;;
+  *) echo "ZEL_DEMO_FAMILY must be portables, tarvo5, amp or orvan"; exit 2 ;;
+esac
 link="$home/ttySIM"
 printf '[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%s\r\n' "$link" >"$ZEL_HOME/dax.ini"
-printf '[COMMON]\r\nInsType=1\r\nMinInt=00\r\nSecInt=02\r\n' >"$XDG_CONFIG_HOME/zel/Zel.ini"
+printf '[COMMON]\r\nInsType=%s\r\nMinInt=00\r\nSecInt=02\r\n' "$instype" >"$XDG_CONFIG_HOME/zel/Zel.ini"
 
 build/zel-sim "$family" --link "$link" --push-every 0 &
 sim=$!
