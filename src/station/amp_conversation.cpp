@@ -86,6 +86,8 @@ bool AmpConversation::send(const amp::Encoded& encoded, amp::Command (*build)(co
 }
 
 void AmpConversation::sendStop() {
+    // A start still pending from start-up would undo this stop.
+    sendStartTimer.stop();
     send(amp::stopCommand());
 }
 

@@ -190,6 +190,7 @@ void AmpSetupDialog::buildUi() {
     choices->addLayout(options);
     choices->addStretch();
     main->addLayout(choices);
+    main->addStretch();
 
     // Diagnostic frames: the meter type and units the options command
     // carries.
@@ -263,6 +264,7 @@ void AmpSetupDialog::showEvent(QShowEvent* event) {
         for (QWidget* w : {static_cast<QWidget*>(typeFrame_), static_cast<QWidget*>(unitsFrame_),
                            static_cast<QWidget*>(statusLine_)})
             w->setVisible(diagnostic_);
+        layout()->activate();
         adjustSize();
         resize(std::max(width(), diagnostic_ ? DiagnosticWidth : NormalWidth), height());
         const int scale = amp::largeUnit(amp_.convertUnits()) ? 1 : 0;
