@@ -57,6 +57,11 @@ TEST_F(AmpConversationTest, StartupStopsAsksAndStartsThreeSecondsLater) {
     reply(confirmation('1'));
     EXPECT_EQ(view.statusField, "Automatic send started");
     EXPECT_FALSE(station->responseTimeout.isActive());
+
+    // Set-up opened within the three seconds: its stop is not undone.
+    station->finishStartup();
+    amp().sendStop();
+    EXPECT_FALSE(amp().sendStartTimer.isActive());
 }
 
 TEST_F(AmpConversationTest, EachCommandWaitsForItsOwnConfirmation) {
