@@ -78,8 +78,7 @@ int main(int argc, char** argv) {
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        monitor.stop();
-        QCoreApplication::exit(0);
+        monitor.stop([] { QCoreApplication::exit(0); });
     });
 
     if (!monitor.start())

@@ -163,16 +163,27 @@ void Monitor::supervise() {
         station_->toggleOnline();
 }
 
-void Monitor::stop() {
-    if (stopping_ || !station_)
+void Monitor::stop(const std::function<void()>& done) {
+    if (stopping_ || !station_) {
+        if (done)
+            done();
         return;
+    }
     stopping_ = true;
     supervisor_.stop();
-    station_->shutdown();
-    event(Level::Info, QStringLiteral("stop"),
-          QStringLiteral("readings=%1 file=%2")
-              .arg(readingsFiled_)
-              .arg(field(data_->workingFile().path())));
+    if (station_->state().instrumentReady)
+        station_->stopOnline();
+    // A reply already on its way is still filed: the port stays open a
+    // moment after the instrument was told to stop.
+    QTimer::singleShot(options_.drainMs, this, [this, done] {
+        station_->closePort();
+        event(Level::Info, QStringLiteral("stop"),
+              QStringLiteral("readings=%1 file=%2")
+                  .arg(readingsFiled_)
+                  .arg(field(data_->workingFile().path())));
+        if (done)
+            done();
+    });
 }
 
 void Monitor::setStatus(const QString& text, const Rgb& color) {

@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QTextStream>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace zel {
@@ -28,6 +29,7 @@ public:
         QString settingsFile;  // Zel.ini
         int reopenIntervalMs = 5000;
         int supervisionIntervalMs = 500;
+        int drainMs = 300;
         // Lines for the journal: "<N>" priority prefixes that journald reads.
         bool journalPriorities = false;
     };
@@ -40,9 +42,10 @@ public:
     // Reads the settings and starts. False (with a line saying why) when the
     // settings cannot be used; the caller exits with a non-zero code.
     bool start();
-    // Stops collection (the instrument is told to stop sending), closes the
-    // port; every reading taken is in the file by then.
-    void stop();
+    // Stops collection (the instrument is told to stop sending), takes in
+    // what is still on its way, closes the port and calls `done`; every
+    // reading taken is in the file by then.
+    void stop(const std::function<void()>& done);
 
     Station& station() { return *station_; }
     const DataStore& data() const { return *data_; }
