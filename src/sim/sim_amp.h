@@ -34,7 +34,7 @@ public:
     // What the meter holds now, as the station may have changed it.
     const AmpParams& params() const { return params_; }
     bool sending() const { return sending_; }
-    int readingsSent() const { return readings_; }
+    qint64 readingsSent() const override { return readings_; }
     // Commands heard (the command character of each), in order.
     const QByteArray& commandsHeard() const { return heard_; }
 
@@ -53,7 +53,7 @@ private:
     bool sending_ = false;
     int ticks_ = 0;
     int recognised_ = 0;
-    int readings_ = 0;
+    qint64 readings_ = 0;
     double dose_ = 0; // accumulated, in the meter's unit times hours
 };
 
