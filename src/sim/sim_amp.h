@@ -54,7 +54,7 @@ private:
     int ticks_ = 0;
     int recognised_ = 0;
     qint64 readings_ = 0;
-    double dose_ = 0; // accumulated, in the meter's unit times hours
+    double dose_ = 12.3; // accumulated since the meter was reset, in its unit times hours
 };
 
 } // namespace zel::sim

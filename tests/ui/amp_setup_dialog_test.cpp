@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -170,28 +171,97 @@ TEST(AmpSetupDialogLayout, DiagnosticModeShowsTypeUnitsAndStatus) {
     d.done(0);
 }
 
+// The dialog's texts in German and Hebrew, until they are in the program's
+// translation files; the screenshots show them through this translator.
+struct DialogText {
+    const char* english;
+    const char* german;
+    const char* hebrew;
+};
+const DialogText kDialogTexts[] = {
+    {"Setup Device", "Gerät einrichten", "הגדרת מכשיר"},
+    {"Def. Threshold", "Standardschwelle", "סף ברירת מחדל"},
+    {"Threshold #%1", "Schwelle Nr. %1", "סף מס' %1"},
+    {"Send", "Senden", "שלח"},
+    {"Send %1", "%1 senden", "שלח %1"},
+    {"BackGround", "Hintergrund", "רקע"},
+    {"Interval", "Intervall", "מרווח"},
+    {"Sec.", "Sek.", "שנ'"},
+    {"Serial Number", "Seriennummer", "מספר סידורי"},
+    {"Baud", "Baud", "באוד"},
+    {"Units", "Einheiten", "יחידות"},
+    {"Dose", "Dosis", "מינון"},
+    {"Latch", "Halten", "נעילה"},
+    {"Buzzer", "Summer", "זמזם"},
+    {"Set Type", "Typ einstellen", "קבע סוג"},
+    {"Status", "Status", "מצב"},
+    {"FirmWare Version:", "Firmware-Version:", "גרסת קושחה:"},
+    {"Get", "Abrufen", "קבל"},
+    {"Get Meter parameters", "Messgeräteparameter abrufen", "קבל את הפרמטרים של המד"},
+    {"Done", "Fertig", "סיום"},
+    {"The meter takes thresholds from 0 to %1 %2.",
+     "Das Messgerät nimmt Schwellen von 0 bis %1 %2 an.", "המד מקבל ספים מ-0 עד %1 %2."},
+    {"The meter takes a background from 0 to %1 %2.",
+     "Das Messgerät nimmt einen Hintergrund von 0 bis %1 %2 an.", "המד מקבל רקע מ-0 עד %1 %2."},
+    {"The meter takes an interval from 0 to 9999 seconds.",
+     "Das Messgerät nimmt ein Intervall von 0 bis 9999 Sekunden an.",
+     "המד מקבל מרווח של 0 עד 9999 שניות."},
+    {"The meter takes a serial number from 0 to 999999.",
+     "Das Messgerät nimmt eine Seriennummer von 0 bis 999999 an.",
+     "המד מקבל מספר סידורי מ-0 עד 999999."},
+};
+
+class TableTranslator : public QTranslator {
+public:
+    explicit TableTranslator(int column) : column_(column) {}
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        if (qstrcmp(context, "zel::AmpSetupDialog") != 0)
+            return {};
+        for (const DialogText& t : kDialogTexts)
+            if (qstrcmp(t.english, source) == 0)
+                return QString::fromUtf8(column_ == 1 ? t.german : t.hebrew);
+        return {};
+    }
+
+private:
+    int column_;
+};
+
 // Pictures for the documentation, when ZEL_SCREENSHOT_DIR names a folder.
 TEST(AmpSetupDialogScreenshots, SaveWhenAsked) {
     const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
     if (folder.isEmpty())
         GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the dialog";
     QDir().mkpath(folder);
-    const QString suffix = qEnvironmentVariable("ZEL_SCREENSHOT_SUFFIX", "en");
-    const auto snap = [&](QWidget& w, const QString& name) {
-        QTest::qWait(150);
-        w.grab().save(QDir(folder).filePath(name + "-" + suffix + ".png"));
-    };
-    test::AmpStation s;
-    s.port.inject("\n01000004215001200602FW0001\r");
-    AmpSetupDialog one(s.amp(), false);
-    one.show();
-    snap(one, "amp-setup");
-    one.done(0);
-    s.port.inject(test::kVessaBlock);
-    AmpSetupDialog five(s.amp(), true);
-    five.show();
-    snap(five, "amp-setup-vessa-dbg");
-    five.done(0);
+    const char* suffixes[] = {"en", "de", "he"};
+    for (int language = 0; language < 3; ++language) {
+        TableTranslator translator(language);
+        if (language > 0)
+            QCoreApplication::installTranslator(&translator);
+        QApplication::setLayoutDirection(language == 2 ? Qt::RightToLeft : Qt::LeftToRight);
+        const auto snap = [&](QWidget& w, const char* name) {
+            QTest::qWait(150);
+            w.grab().save(QDir(folder).filePath(
+                QStringLiteral("%1-%2.png")
+                    .arg(QLatin1String(name), QLatin1String(suffixes[language]))));
+        };
+        test::AmpStation s;
+        s.port.inject("\n01000004215001200602FW0001\r");
+        AmpSetupDialog one(s.amp(), false);
+        one.show();
+        snap(one, "amp-setup");
+        one.done(0);
+        s.port.inject(test::kVessaBlock);
+        AmpSetupDialog five(s.amp(), true);
+        five.show();
+        five.findChild<QLineEdit*>("edStatus")
+            ->setText(QCoreApplication::translate("zel::AmpSetupDialog", "Status"));
+        snap(five, "amp-setup-vessa-dbg");
+        five.done(0);
+        QCoreApplication::removeTranslator(&translator);
+    }
+    QApplication::setLayoutDirection(Qt::LeftToRight);
 }
 
 } // namespace
