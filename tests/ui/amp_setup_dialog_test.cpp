@@ -255,8 +255,7 @@ TEST(AmpSetupDialogScreenshots, SaveWhenAsked) {
         s.port.inject(test::kVessaBlock);
         AmpSetupDialog five(s.amp(), true);
         five.show();
-        five.findChild<QLineEdit*>("edStatus")
-            ->setText(QCoreApplication::translate("zel::AmpSetupDialog", "Status"));
+        five.setupStatus(amp::confirmationText(amp::IntervalReply));
         snap(five, "amp-setup-vessa-dbg");
         five.done(0);
         QCoreApplication::removeTranslator(&translator);
