@@ -547,24 +547,37 @@ void MainWindow::setValueText(const QString& text) {
     valueLabel_->setText(text);
 }
 void MainWindow::setValueColor(const Rgb& color) {
+    // Every reading sets the alarm colour; most keep it.
+    if (color == valueColor_)
+        return;
+    valueColor_ = color;
     setBackground(valueLabel_, toQColor(color));
 }
 void MainWindow::setDoseText(const QString& text) {
     doseLabel_->setText(text);
 }
 
+namespace {
+// A line edit repaints and re-lays out on every setText, even of the same
+// text; readings mostly repeat their id, status and detector.
+void setChangedText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text);
+}
+} // namespace
+
 void MainWindow::setReadingDetails(const QString& id, const QString& status,
                                    const QString& detector) {
-    idField_->setText(id);
-    statusField_->setText(status);
-    detectorField_->setText(detector);
+    setChangedText(idField_, id);
+    setChangedText(statusField_, status);
+    setChangedText(detectorField_, detector);
 }
 
 void MainWindow::setCount(qint32 count) {
-    countField_->setText(QString::number(count));
+    setChangedText(countField_, QString::number(count));
 }
 void MainWindow::setProgress(const QString& spinner) {
-    activityField_->setText(spinner);
+    setChangedText(activityField_, spinner);
 }
 
 void MainWindow::enableCommand(Command command, bool enabled) {
