@@ -5,6 +5,8 @@
 #include "common/spreadsheet_check.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "graph/graph_feed.h"
+#include "graph/graph_window.h"
 #include "station/amp_conversation.h"
 #include "station/serial_link.h"
 #include "ui/about_dialog.h"
@@ -35,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -142,6 +145,10 @@ void MainWindow::Form_Load() {
                                                         *settingsStore_, port_, *portFile_, *data_,
                                                         *list_});
     data_->headerProvider = [this] { return station_->currentHeader(); };
+    connect(station_.get(), &Station::graphShouldHide, this, [this] {
+        if (graph_)
+            graph_->close();
+    });
     station_->setInterval(settingsStore_->readInterval());
     buildList();
 
@@ -641,6 +648,10 @@ void MainWindow::startAlarmSound() {
         sound_->MakeSound();
 }
 void MainWindow::readingTaken(double value) {
+    // The station has already put the reading into the series; a graph that
+    // follows live readings shows it at once.
+    if (graph_ && graph_->isVisible() && graph_->isOnline())
+        feedGraph(true);
     emit liveReading(value);
 }
 
@@ -680,7 +691,42 @@ void MainWindow::btGetData_Click() {
 
 void MainWindow::btGraph_Click() {
     station_->readWorkingFile();
-    // The graph window takes the series from here once it exists.
+    if (data_->series.SeriesLast < 7)
+        return;
+    if (!graph_) {
+        graph_ = new graph::GraphWindow(this);
+        // Going on line shows the readings taken while the graph was off
+        // line: the series here is always up to date.
+        connect(graph_, &graph::GraphWindow::onlineChanged, this, [this](bool online) {
+            if (online)
+                feedGraph(true);
+        });
+    }
+    feedGraph(false);
+    if (settings_.AutoArrange == 1)
+        arrangeWithGraph();
+    graph_->setOnline(false);
+    graph_->show();
+    graph_->raise();
+}
+
+void MainWindow::feedGraph(bool keepSlots) {
+    graph_->putData(graph::requestFromSeries(data_->series, keepSlots));
+}
+
+void MainWindow::arrangeWithGraph() {
+    // The main window above, the graph below, both as wide as the main one.
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const int gap = btGape_->sizeHint().height();
+    if (isMaximized())
+        showNormal();
+    const int height = (avail.height() - gap) / 2;
+    setGeometry(geometry().x(), avail.top(), geometry().width(), height);
+    graph_->setGeometry(geometry().x(), frameGeometry().bottom() + 1, geometry().width(),
+                        (avail.height() - 2 * gap) / 2);
 }
 
 void MainWindow::btClearList_Click() {

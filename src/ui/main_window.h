@@ -20,6 +20,9 @@ class QToolBar;
 
 namespace zel {
 
+namespace graph {
+class GraphWindow;
+}
 class AlarmSound;
 class DebugWindow;
 class IntervalDialog;
@@ -44,6 +47,7 @@ public:
     Settings& settings() { return settings_; }
     MeasurementList& list() { return *list_; }
     DataStore& data() { return *data_; }
+    graph::GraphWindow* graphWindow() const { return graph_; }
     bool spreadsheetAvailable_ = false;
 
     // Hooks for tests: answers to questions and the save dialog.
@@ -110,6 +114,10 @@ private:
     void buildList();
     IntervalDialog& intervalDialog();
     QString daxPath() const;
+    // Hands the series to the graph: the whole description on the graph
+    // command, only the records for live readings.
+    void feedGraph(bool keepSlots);
+    void arrangeWithGraph();
 
     Options options_;
     std::unique_ptr<Transport> ownedTransport_;
@@ -148,6 +156,7 @@ private:
     IntervalDialog* interval_ = nullptr;
     ParametersDialog* parameters_ = nullptr;
     LegendDialog* legend_ = nullptr;
+    graph::GraphWindow* graph_ = nullptr;
 };
 
 } // namespace zel
