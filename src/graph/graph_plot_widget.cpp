@@ -14,8 +14,6 @@ namespace zel::graph {
 
 namespace {
 
-// Runs of missing points before a line changes to the warning colour.
-constexpr int MissingRunForWarning = 2;
 const QColor WarningColor(0, 255, 255);
 const QColor MarkColor(255, 0, 255);
 const QColor CursorColor(0, 255, 255);
@@ -180,36 +178,22 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
             painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         }
 
-        // Gaps are bridged; once two points have been missing, the rest of
-        // the line changes colour, so a viewer sees that it joins readings
-        // that were not next to each other.
         const double* ys = store->displayYData(s);
-        QPolygonF normal, warned;
-        int missing = 0;
-        bool havePrevious = false;
-        QPointF previous;
-        QVector<QPointF> marks;
-        for (int32_t j = 1; j <= count; ++j) {
-            if (!isValue(ys[j])) {
-                ++missing;
-                continue;
-            }
-            const QPointF p = pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
-            if (havePrevious) {
-                if (missing < MissingRunForWarning) {
-                    if (normal.isEmpty())
-                        normal << previous;
-                    normal << p;
-                } else {
-                    if (warned.isEmpty())
-                        warned << previous;
-                    warned << p;
-                }
-            }
-            previous = p;
-            havePrevious = true;
-            if (pic.marks && s == active)
-                marks << p;
+        const LineRuns runs = lineRuns(ys, count);
+        auto polyline = [&](const std::vector<int32_t>& points) {
+            QPolygonF line;
+            line.reserve(qsizetype(points.size()));
+            for (int32_t j : points)
+                line << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
+            return line;
+        };
+        const QPolygonF normal = polyline(runs.normal);
+        const QPolygonF warned = polyline(runs.warned);
+        QPolygonF marks;
+        if (pic.marks && s == active) {
+            for (int32_t j = 1; j <= count; ++j)
+                if (isValue(ys[j]))
+                    marks << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
         }
         painter.setPen(QPen(seriesColor(s), 1.2));
         painter.drawPolyline(normal);

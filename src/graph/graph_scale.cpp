@@ -108,6 +108,27 @@ double onFirstScale(const Scales& s, int slot, double value) {
     return (value - own.min) * (first.max - first.min) / (own.max - own.min) + first.min;
 }
 
+LineRuns lineRuns(const double* values, int32_t count) {
+    constexpr int MissingBeforeWarning = 2;
+    LineRuns runs;
+    int missing = 0;
+    int32_t previous = -1;
+    for (int32_t j = 1; j <= count; ++j) {
+        if (!isValue(values[j])) {
+            ++missing;
+            continue;
+        }
+        if (previous >= 0) {
+            std::vector<int32_t>& run = missing < MissingBeforeWarning ? runs.normal : runs.warned;
+            if (run.empty() || run.back() != previous)
+                run.push_back(previous);
+            run.push_back(j);
+        }
+        previous = j;
+    }
+    return runs;
+}
+
 QString valueLabelText(const SlotScale& scale, int row, int rows) {
     const double step = (scale.max - scale.min) / std::max(rows - 1, 1);
     return roundedText((scale.max - row * step) / scale.labelDivisor, 2) + QLatin1Char('-');

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <vector>
 
 namespace zel::graph {
 
@@ -50,6 +51,16 @@ inline bool hasExtent(const Scales& s) {
 
 // A series value placed on slot 0's scale, where every series is drawn.
 double onFirstScale(const Scales& s, int slot, double value);
+
+// The polylines of one series, as display point indexes. Points 1 .. count
+// are drawn; missing values are bridged; once two values have been missing
+// every later segment goes into `warned`, so a viewer sees that the line
+// joins readings that were not next to each other.
+struct LineRuns {
+    std::vector<int32_t> normal;
+    std::vector<int32_t> warned;
+};
+LineRuns lineRuns(const double* values, int32_t count);
 
 // Caption of value-axis label `row` of `rows` grid levels, top first.
 QString valueLabelText(const SlotScale& scale, int row, int rows);

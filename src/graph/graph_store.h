@@ -80,7 +80,7 @@ private:
 
 // What the owner hands over on a load.
 struct LoadRequest {
-    std::array<GraphSlot, SlotCount> seriesSlots;                // taken unless keepSlots
+    std::array<GraphSlot, SlotCount> seriesSlots;          // taken unless keepSlots
     std::span<const double> times;                         // record times
     std::array<std::span<const double>, SlotCount> values; // per slot
     int32_t lastIndex = 0;                                 // last record to take

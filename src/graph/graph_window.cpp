@@ -502,8 +502,8 @@ void GraphWindow::showPointValues(int32_t index) {
         formatGeneralDateTime(fromDayCount(store_.baseTime() + store_.displayX(index))));
     for (int s = 0; s < SlotCount; ++s) {
         const double v = store_.displayY(s, index);
-        data_[size_t(s)]->setText(isValue(v) ? formatValue(v, 1, store_.seriesSlots[size_t(s)].units)
-                                             : QString());
+        data_[size_t(s)]->setText(
+            isValue(v) ? formatValue(v, 1, store_.seriesSlots[size_t(s)].units) : QString());
     }
     plot_->setCursor(index, data_[size_t(store_.activeSeries)]->text());
 }
