@@ -117,6 +117,8 @@ void drawCursor(QPainter& painter, const PlotLayout& layout, const GraphPicture&
 
 void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic) {
     painter.save();
+    // Numbers, times and units read left to right in every language.
+    painter.setLayoutDirection(Qt::LeftToRight);
     painter.fillRect(target, Qt::white);
     const PlotLayout layout = plotLayout(painter.font(), target);
     const QRectF& plot = layout.plot;
@@ -263,6 +265,7 @@ void GraphPlotWidget::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, cache_);
     // The cursor alone, over the cached picture.
     p.setFont(font());
+    p.setLayoutDirection(Qt::LeftToRight);
     drawCursor(p, layout(), picture_);
 }
 

@@ -292,7 +292,7 @@ int GraphWindow::putData(const LoadRequest& request) {
     updateHistoryMenu();
     if (count <= 0)
         return 0;
-    selectedPoint_ = -1;
+    clearReadOut();
     refresh();
     return -1;
 }
@@ -315,7 +315,7 @@ void GraphWindow::putAndDraw(bool online, std::optional<TimeWindow> window) {
     updateHistoryMenu();
     if (count <= 0)
         return;
-    selectedPoint_ = -1;
+    clearReadOut();
     const bool changed = online != online_;
     setOnline(online);
     if (changed)
@@ -359,7 +359,7 @@ void GraphWindow::showAll() {
     const int32_t count = store_.reduce(true);
     updateHistoryMenu();
     if (count > 0) {
-        selectedPoint_ = -1;
+        clearReadOut();
         refresh();
     }
 }
@@ -492,6 +492,15 @@ void GraphWindow::updateStats() {
                        "Standard deviation: %5")
                         .arg(st.count)
                         .arg(v(st.mean), v(st.minimum), v(st.maximum), v(st.deviation)));
+}
+
+void GraphWindow::clearReadOut() {
+    // A rebuilt display has other points: an old read-out would name a
+    // value that is no longer under the cursor.
+    selectedPoint_ = -1;
+    showTime_->clear();
+    for (QLabel* l : data_)
+        l->clear();
 }
 
 void GraphWindow::showPointValues(int32_t index) {

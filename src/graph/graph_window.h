@@ -86,6 +86,7 @@ private:
     void updateHistoryMenu();
     void updateManualEnabled();
     void updateStats();
+    void clearReadOut();
     void tellOnline();
     void selectSeries(int slot);
     void restorePlacement();
