@@ -43,11 +43,11 @@ struct Loaded {
 void BM_Reduce100001Records(benchmark::State& state) {
     const Loaded data(100001);
     zel::graph::GraphStore store;
-    store.putData(data.request());
+    store.load(data.request());
     store.reduction =
         state.range(0) ? zel::graph::Reduction::Maximum : zel::graph::Reduction::Average;
     for (auto _ : state) {
-        store.setAllTime();
+        store.windowToAll();
         benchmark::DoNotOptimize(store.reduce(false));
     }
     state.counters["points"] = store.displayCount() + 1;
@@ -57,7 +57,7 @@ BENCHMARK(BM_Reduce100001Records)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
 void BM_Repaint1000Points(benchmark::State& state) {
     const Loaded data(1001);
     zel::graph::GraphStore store;
-    store.putData(data.request());
+    store.load(data.request());
     zel::graph::GraphPicture picture;
     picture.store = &store;
     picture.displayed[0] = true;
@@ -98,11 +98,11 @@ void BM_GraphCommandToFirstPaint(benchmark::State& state) {
     zel::LoopbackTransport port;
     zel::MainWindow w({{"zel"}, &port, nullptr});
     w.messageHook = [](const QString&) {};
-    w.Form_Load();
+    w.loadSettingsAndStart();
     w.show();
     QApplication::processEvents();
     for (auto _ : state) {
-        w.btGraph_Click();
+        w.showGraph();
         // Paints now, without waiting for the event loop.
         w.graphWindow()->plot()->repaint();
         state.PauseTiming();

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     request.lastIndex = int32_t(ops[2]) * 1000 - 5 + int32_t(longTimes.size()) * (ops[2] & 1);
     request.keepSlots = ops[1] & 2;
     store.reduction = (ops[1] & 4) ? Reduction::Maximum : Reduction::Average;
-    store.putData(request);
+    store.load(request);
 
     for (int step = 3; step < 8; ++step) {
         const uint8_t op = ops[step];
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             break;
         case 3:
-            store.setAllTime();
+            store.windowToAll();
             store.reduce(true);
             break;
         case 4:

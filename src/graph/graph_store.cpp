@@ -67,7 +67,7 @@ GraphStore::GraphStore()
         slot.units = fixedUnits(QString());
 }
 
-int32_t GraphStore::putData(const LoadRequest& request) {
+int32_t GraphStore::load(const LoadRequest& request) {
     if (request.activeSeries >= 0 && request.activeSeries < 65535)
         activeSeries = std::clamp(request.activeSeries, 0, SlotCount - 1);
 
@@ -95,17 +95,17 @@ int32_t GraphStore::putData(const LoadRequest& request) {
         rawTimes_[size_t(i)] = size_t(i) < request.times.size() ? request.times[size_t(i)] : 0;
     loaded_ = !request.times.empty();
 
-    setLastTime();
+    windowToNewest();
     const int32_t count = reduce(false);
     return count;
 }
 
-void GraphStore::setLastTime() {
+void GraphStore::windowToNewest() {
     window_.start = rawTimes_[size_t(std::max(lastIndex_ - LastRecordsShown, 0))];
     window_.end = rawTimes_[size_t(lastIndex_)];
 }
 
-void GraphStore::setAllTime() {
+void GraphStore::windowToAll() {
     window_.start = rawTimes_[0];
     window_.end = rawTimes_[size_t(lastIndex_)];
 }

@@ -104,12 +104,12 @@ public:
     // Copies the series (records 0 .. lastIndex of each named slot) into the
     // raw store and shows the last records. Returns the new display count,
     // 0 when nothing could be shown (the previous display stays).
-    int32_t putData(const LoadRequest& request);
+    int32_t load(const LoadRequest& request);
 
     // Window to the last 1001 records (all of them when there are fewer).
-    void setLastTime();
+    void windowToNewest();
     // Window to every record held.
-    void setAllTime();
+    void windowToAll();
     void setWindow(const TimeWindow& window) { window_ = window; }
     const TimeWindow& window() const { return window_; }
 

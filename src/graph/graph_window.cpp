@@ -243,7 +243,7 @@ void GraphWindow::buildControls() {
     connect(plot_, &GraphPlotWidget::arrowReleased, this, [this](int delta) {
         const int64_t k = int64_t(selectedPoint_) + delta;
         if (k >= 0 && k <= store_.displayCount())
-            showPointValues(int32_t(k));
+            readOutPoint(int32_t(k));
     });
 
     // Figures of the period on screen.
@@ -283,10 +283,10 @@ void GraphWindow::buildControls() {
 
 // ---------------------------------------------------------------- loading
 
-int GraphWindow::putData(const LoadRequest& request) {
+int GraphWindow::load(const LoadRequest& request) {
     if (dragging_)
         return 0;
-    const int32_t count = store_.putData(request);
+    const int32_t count = store_.load(request);
     if (!request.keepSlots)
         takeSlotInformation();
     updateHistoryMenu();
@@ -308,7 +308,7 @@ void GraphWindow::takeSlotInformation() {
     }
 }
 
-void GraphWindow::putAndDraw(bool online, std::optional<TimeWindow> window) {
+void GraphWindow::showWindow(bool online, std::optional<TimeWindow> window) {
     if (window)
         store_.setWindow(*window);
     const int32_t count = store_.reduce(true);
@@ -344,8 +344,8 @@ void GraphWindow::toggleOnline() {
         setOnline(false);
     } else {
         setOnline(true);
-        store_.setLastTime();
-        putAndDraw(true);
+        store_.windowToNewest();
+        showWindow(true);
     }
     tellOnline();
 }
@@ -355,7 +355,7 @@ void GraphWindow::showAll() {
         setOnline(false);
         tellOnline();
     }
-    store_.setAllTime();
+    store_.windowToAll();
     const int32_t count = store_.reduce(true);
     updateHistoryMenu();
     if (count > 0) {
@@ -367,13 +367,13 @@ void GraphWindow::showAll() {
 void GraphWindow::goBack() {
     if (!store_.history().canGoBack())
         return;
-    putAndDraw(false, store_.history().back());
+    showWindow(false, store_.history().back());
 }
 
 void GraphWindow::goForward() {
     if (!store_.history().canGoForward())
         return;
-    putAndDraw(false, store_.history().forward());
+    showWindow(false, store_.history().forward());
 }
 
 void GraphWindow::setReduction(Reduction reduction) {
@@ -383,7 +383,7 @@ void GraphWindow::setReduction(Reduction reduction) {
     averageAction_->setChecked(!max);
     zoomBox_->setChecked(max);
     zoomBox_->setText(max ? tr("Ave") : tr("Max"));
-    putAndDraw(online_, store_.window());
+    showWindow(online_, store_.window());
 }
 
 void GraphWindow::updateHistoryMenu() {
@@ -503,7 +503,7 @@ void GraphWindow::clearReadOut() {
         l->clear();
 }
 
-void GraphWindow::showPointValues(int32_t index) {
+void GraphWindow::readOutPoint(int32_t index) {
     if (index < 0 || index > store_.displayCount())
         return;
     selectedPoint_ = index;
@@ -536,10 +536,10 @@ void GraphWindow::onSelectionMoved(double time) {
 void GraphWindow::onSelectionFinished(double startTime, double endTime) {
     const int32_t k = store_.valuedPointAfter(endTime, store_.activeSeries);
     if (k >= 0)
-        showPointValues(k);
+        readOutPoint(k);
     dragging_ = false;
     if (std::abs(endTime - startTime) * SecondsPerDay > MinZoomSeconds)
-        putAndDraw(false, TimeWindow{store_.baseTime() + startTime, store_.baseTime() + endTime});
+        showWindow(false, TimeWindow{store_.baseTime() + startTime, store_.baseTime() + endTime});
     else
         store_.setWindow(savedWindow_);
 }

@@ -38,21 +38,21 @@ public:
     // Takes a load from the owner. Returns -1 when a picture was drawn, 0
     // otherwise (also while the user drags a selection: the load is
     // ignored then).
-    int putData(const LoadRequest& request);
+    int load(const LoadRequest& request);
 
     bool isOnline() const { return online_; }
     // Sets the on-line state and the captions that offer the other state.
     void setOnline(bool online);
     // Shows `window` (or the current one), reduced; on success takes the
     // on-line state and redraws.
-    void putAndDraw(bool online, std::optional<TimeWindow> window = std::nullopt);
+    void showWindow(bool online, std::optional<TimeWindow> window = std::nullopt);
 
     void setScaleMode(ScaleMode mode);
     ScaleMode scaleMode() const { return scaleMode_; }
     void setReduction(Reduction reduction);
 
     // Read-out of display point `index`.
-    void showPointValues(int32_t index);
+    void readOutPoint(int32_t index);
     int32_t selectedPoint() const { return selectedPoint_; }
 
     GraphStore& store() { return store_; }

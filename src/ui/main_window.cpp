@@ -718,7 +718,7 @@ void MainWindow::showGraph() {
 }
 
 void MainWindow::feedGraph(bool keepSlots) {
-    graph_->putData(graph::requestFromSeries(data_->series, keepSlots));
+    graph_->load(graph::requestFromSeries(data_->series, keepSlots));
 }
 
 void MainWindow::arrangeWithGraph() {
@@ -727,7 +727,7 @@ void MainWindow::arrangeWithGraph() {
     if (!screen)
         return;
     const QRect avail = screen->availableGeometry();
-    const int gap = btGape_->sizeHint().height();
+    const int gap = gapeButton_->sizeHint().height();
     if (isMaximized())
         showNormal();
     const int height = (avail.height() - gap) / 2;

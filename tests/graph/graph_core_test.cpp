@@ -46,13 +46,13 @@ TEST(ReductionStep, RoundsRecordsPerThousandHalfToEven) {
 TEST(GraphStoreLoad, ShowsTheLastThousandAndOneRecords) {
     GraphStore store;
     const Series ten = Series::constant(10, 1);
-    EXPECT_EQ(store.putData(ten.request()), 9);
+    EXPECT_EQ(store.load(ten.request()), 9);
     EXPECT_EQ(store.window(), (TimeWindow{ten.times[0], ten.times[9]}));
     EXPECT_EQ(store.step(), 1);
     EXPECT_DOUBLE_EQ(store.baseTime(), ten.times[0]);
 
     const Series many = Series::constant(2000, 1);
-    EXPECT_EQ(store.putData(many.request()), 1000);
+    EXPECT_EQ(store.load(many.request()), 1000);
     EXPECT_EQ(store.window(), (TimeWindow{many.times[999], many.times[1999]}));
     EXPECT_EQ(store.seriesSlots[0].units, "uSv/h     ");
     EXPECT_EQ(store.seriesSlots[0].legendCaption(), "Probe-D");
@@ -60,7 +60,7 @@ TEST(GraphStoreLoad, ShowsTheLastThousandAndOneRecords) {
     // A last index past the records handed over is cut to them.
     LoadRequest r = ten.request();
     r.lastIndex = 5000000;
-    store.putData(r);
+    store.load(r);
     EXPECT_EQ(store.lastIndex(), 9);
 }
 
@@ -73,8 +73,8 @@ TEST(GraphStoreReduce, AverageAndMaximumPerBlock) {
     const Series s(v);
     GraphStore store;
     LoadRequest r = s.request();
-    store.putData(r);
-    store.setAllTime();
+    store.load(r);
+    store.windowToAll();
     EXPECT_GT(store.reduce(false), 0);
     EXPECT_EQ(store.step(), 2);
     EXPECT_DOUBLE_EQ(store.displayY(0, 0), 3);
@@ -96,17 +96,17 @@ TEST(GraphStoreReduce, MaximumTimeFollowsTheHigherSlotOnly) {
     a[5] = 9; // block 2: slot 1 is flat, its first record decides
     GraphStore store;
     const Series s(a, b);
-    store.putData(s.request());
+    store.load(s.request());
     store.reduction = Reduction::Maximum;
-    store.setAllTime();
+    store.windowToAll();
     store.reduce(false);
     EXPECT_NEAR(store.displayX(1), 2 * Second, 1e-9);
     EXPECT_NEAR(store.displayX(2), 4 * Second, 1e-9);
 
     // With slot 0 alone, the unused slots do not pull the time back to the
     // block start.
-    store.putData(Series(a).request());
-    store.setAllTime();
+    store.load(Series(a).request());
+    store.windowToAll();
     store.reduce(false);
     EXPECT_NEAR(store.displayX(1), 3 * Second, 1e-9);
 }
@@ -114,10 +114,10 @@ TEST(GraphStoreReduce, MaximumTimeFollowsTheHigherSlotOnly) {
 TEST(GraphStoreReduce, LastBlockEndsAtTheLastRecord) {
     // An earlier, longer load leaves 100s behind the new last record.
     GraphStore store;
-    store.putData(Series::constant(3000, 100).request());
+    store.load(Series::constant(3000, 100).request());
     const Series s = Series::constant(2101, 10); // blocks of 2, the last one short
-    store.putData(s.request());
-    store.setAllTime();
+    store.load(s.request());
+    store.windowToAll();
     const int32_t count = store.reduce(false);
     ASSERT_EQ(count, 1050);
     for (int32_t k = 0; k <= count; ++k)
@@ -127,7 +127,7 @@ TEST(GraphStoreReduce, LastBlockEndsAtTheLastRecord) {
 TEST(GraphStoreReduce, WindowsTooSmallOrReversed) {
     const Series s = Series::constant(100, 1);
     GraphStore store;
-    store.putData(s.request());
+    store.load(s.request());
     const TimeWindow shown = store.window();
 
     // Start after end: swapped.
@@ -146,7 +146,7 @@ TEST(GraphStoreReduce, WindowsTooSmallOrReversed) {
 TEST(WindowHistory, BackAndForward) {
     const Series s = Series::constant(100, 1);
     GraphStore store;
-    store.putData(s.request());
+    store.load(s.request());
     const TimeWindow all = store.window();
     const TimeWindow zoom1{s.times[10], s.times[80]}, zoom2{s.times[20], s.times[40]};
     store.setWindow(zoom1);
@@ -178,7 +178,7 @@ TEST(WindowHistory, BackAndForward) {
 TEST(GraphStore, WindowFiguresAndPointSearch) {
     const Series s({1, 2, -1, 3, 4, 5, -1});
     GraphStore store;
-    ASSERT_EQ(store.putData(s.request()), 6);
+    ASSERT_EQ(store.load(s.request()), 6);
     const SeriesStats st = store.windowStats(0);
     EXPECT_EQ(st.count, 5);
     EXPECT_DOUBLE_EQ(st.mean, 3);
@@ -202,7 +202,7 @@ TEST(GraphStore, WindowFiguresAndPointSearch) {
 Scales scaleOf(const std::vector<double>& values, ScaleMode mode, double manual = 0,
                double specific = 0) {
     static GraphStore store; // large: one for all cases
-    store.putData(Series(values).request());
+    store.load(Series(values).request());
     ScaleRequest r;
     r.mode = mode;
     r.manualTop = manual;

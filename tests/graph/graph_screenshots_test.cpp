@@ -59,9 +59,9 @@ void snapGraph(const QString& folder, Language language, const QString& suffix) 
     const DaySeries day;
     GraphWindow w;
     w.resize(1000, 620);
-    w.putData(day.request());
+    w.load(day.request());
     w.show();
-    w.showPointValues(500);
+    w.readOutPoint(500);
     snap(w, folder, "graph-online-" + suffix);
     if (language != Language::English)
         return;
@@ -73,18 +73,18 @@ void snapGraph(const QString& folder, Language language, const QString& suffix) 
     w.findChild<QCheckBox*>("chkZoom")->click();
 
     // A zoom onto the afternoon peak, marks on, the peak read out.
-    w.putAndDraw(false, TimeWindow{day.times[3150], day.times[3450]});
+    w.showWindow(false, TimeWindow{day.times[3150], day.times[3450]});
     w.findChild<QAction*>("mnMark")->setChecked(true);
     int32_t top = 0;
     for (int32_t k = 0; k <= w.store().displayCount(); ++k)
         if (w.store().displayY(0, k) > w.store().displayY(0, top))
             top = k;
-    w.showPointValues(top);
+    w.readOutPoint(top);
     snap(w, folder, "graph-zoom-" + suffix);
 
     // The gaps: a three-point break turns the rest of the line cyan.
     w.findChild<QAction*>("mnMark")->setChecked(false);
-    w.putAndDraw(false, TimeWindow{day.times[4600], day.times[4999]});
+    w.showWindow(false, TimeWindow{day.times[4600], day.times[4999]});
     snap(w, folder, "graph-gaps-" + suffix);
 }
 

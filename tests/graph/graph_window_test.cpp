@@ -87,7 +87,7 @@ protected:
 TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
     const Data d = ramp(3000);
     GraphWindow w;
-    EXPECT_EQ(w.putData(d.request()), -1);
+    EXPECT_EQ(w.load(d.request()), -1);
     w.show();
     // The first activation goes on line on the newest 1001 records.
     EXPECT_TRUE(w.isOnline());
@@ -151,9 +151,9 @@ TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
 TEST_F(GraphWindowTest, ArrowKeysMoveTheReadOutAndScaleControls) {
     const Data d = ramp(200);
     GraphWindow w;
-    w.putData(d.request());
+    w.load(d.request());
     w.show();
-    w.showPointValues(5);
+    w.readOutPoint(5);
     QTest::keyRelease(w.plot(), Qt::Key_Right);
     EXPECT_EQ(w.selectedPoint(), 6);
     QTest::keyRelease(w.plot(), Qt::Key_Right, Qt::ShiftModifier);
@@ -186,7 +186,7 @@ TEST_F(GraphWindowTest, ArrowKeysMoveTheReadOutAndScaleControls) {
 TEST_F(GraphWindowTest, PlacementIsKeptInTwips) {
     {
         GraphWindow w;
-        w.putData(ramp(20).request());
+        w.load(ramp(20).request());
         w.show();
         w.move(120, 90);
         w.resize(900, 600);
@@ -221,7 +221,7 @@ TEST_F(GraphWindowTest, AwkwardSeriesNeverBreakTheWindow) {
             d.times.push_back(Day0 + double(c.shuffleTimes ? (i * 7) % 12 : i) * Second);
         d.values = c.values;
         GraphWindow w;
-        w.putData(d.request());
+        w.load(d.request());
         w.show();
         w.grab();
         drag(w, 10, w.plot()->width() - 10);
@@ -273,7 +273,7 @@ protected:
     MainWindow& start() {
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}, &port, &clock});
         window->messageHook = [](const QString&) {};
-        window->Form_Load();
+        window->loadSettingsAndStart();
         return *window;
     }
     void take(float value) {
@@ -289,11 +289,11 @@ protected:
 TEST_F(GraphFromMainWindowTest, GraphCommandShowsTheFileAndFollowsLiveReadings) {
     writeWorkingFile(7);
     start();
-    window->btGraph_Click();
+    window->showGraph();
     EXPECT_EQ(window->graphWindow(), nullptr) << "seven readings are not enough";
 
     writeWorkingFile(40);
-    window->btGraph_Click();
+    window->showGraph();
     GraphWindow* g = window->graphWindow();
     ASSERT_NE(g, nullptr);
     EXPECT_TRUE(g->isVisible());
