@@ -9,12 +9,10 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
