@@ -16,6 +16,7 @@
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
+#include "ui/probe_number_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -150,6 +151,17 @@ void MainWindow::loadSettingsAndStart() {
             graph_->close();
     });
     station_->setInterval(settingsStore_->readInterval());
+    autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
+                                                         QFileInfo(workingPath).absolutePath());
+    connect(autoMeasurement_.get(), &AutoMeasurement::progressChanged, this,
+            [this](int value, int maximum) {
+                autoProgress_->setMaximum(maximum);
+                autoProgress_->setValue(value);
+            });
+    // The next probe is asked for once the finished one is saved; the
+    // question waits for the event loop so the timer tick has ended.
+    connect(autoMeasurement_.get(), &AutoMeasurement::measurementDone, this,
+            [this] { QTimer::singleShot(0, this, &MainWindow::runAutomaticMeasurement); });
     buildList();
 
     // 8: the family option; no port yet, so no test.
@@ -433,7 +445,8 @@ void MainWindow::buildMenus() {
 
     QMenu* utility = menuBar()->addMenu(tr3("&Utility", "E&xtras", "כלים"));
     autoAction_ =
-        add(utility, QStringLiteral("mnAuto"), tr3("&Automatic", "&Automatisch", "אוטומטי"), [] {});
+        add(utility, QStringLiteral("mnAuto"), tr3("&Automatic", "&Automatisch", "אוטומטי"),
+            &MainWindow::runAutomaticMeasurement);
     autoAction_->setEnabled(false);
     saveAction_ = add(utility, QStringLiteral("mnWrFile"), tr3("&Save", "&Speichern", "שמור"),
                       &MainWindow::saveData);
@@ -484,8 +497,9 @@ void MainWindow::buildToolbar() {
     clearTool_ =
         add(QStringLiteral("mnClear"), tr3("Clear List", "Liste löschen", "נקה רשימה"),
             themed("edit-clear", QStyle::SP_DialogResetButton), &MainWindow::clearListFromToolbar);
-    autoTool_ = add(QStringLiteral("mnAuto"), tr3("Automatic", "Automatisch", "אוטומטי"),
-                    themed("chronometer", QStyle::SP_BrowserReload), [] {});
+    autoTool_ =
+        add(QStringLiteral("mnAuto"), tr3("Automatic", "Automatisch", "אוטומטי"),
+            themed("chronometer", QStyle::SP_BrowserReload), &MainWindow::runAutomaticMeasurement);
     autoTool_->setEnabled(false);
 }
 
@@ -540,24 +554,37 @@ void MainWindow::setValueText(const QString& text) {
     valueLabel_->setText(text);
 }
 void MainWindow::setValueColor(const Rgb& color) {
+    // Every reading sets the alarm colour; most keep it.
+    if (color == valueColor_)
+        return;
+    valueColor_ = color;
     setBackground(valueLabel_, toQColor(color));
 }
 void MainWindow::setDoseText(const QString& text) {
     doseLabel_->setText(text);
 }
 
+namespace {
+// A line edit repaints and re-lays out on every setText, even of the same
+// text; readings mostly repeat their id, status and detector.
+void setChangedText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text);
+}
+} // namespace
+
 void MainWindow::setReadingDetails(const QString& id, const QString& status,
                                    const QString& detector) {
-    idField_->setText(id);
-    statusField_->setText(status);
-    detectorField_->setText(detector);
+    setChangedText(idField_, id);
+    setChangedText(statusField_, status);
+    setChangedText(detectorField_, detector);
 }
 
 void MainWindow::setCount(qint32 count) {
-    countField_->setText(QString::number(count));
+    setChangedText(countField_, QString::number(count));
 }
 void MainWindow::setProgress(const QString& spinner) {
-    activityField_->setText(spinner);
+    setChangedText(activityField_, spinner);
 }
 
 void MainWindow::enableCommand(Command command, bool enabled) {
@@ -777,6 +804,21 @@ void MainWindow::chooseInterval() {
         startTool_->setEnabled(true);
         autoTool_->setEnabled(true);
     }
+}
+
+void MainWindow::runAutomaticMeasurement() {
+    if (autoMeasurement_->running())
+        return;
+    ProbeNumberDialog dialog(this);
+    if (probeDialogHook ? !probeDialogHook(dialog) : dialog.exec() != QDialog::Accepted) {
+        autoMeasurement_->end();
+        autoField_->hide();
+        autoProgress_->hide();
+        return;
+    }
+    autoField_->show();
+    autoProgress_->show();
+    autoMeasurement_->begin(dialog.probeNumber(), dialog.background());
 }
 
 void MainWindow::editParameters() {

@@ -2,6 +2,7 @@
 // The station's main window: the list, the read-outs, the family choice,
 // menus, toolbar and buttons. It shows what the station decides and
 // forwards the user's commands; it holds no protocol logic.
+#include "station/auto_measurement.h"
 #include "station/station.h"
 #include "station/station_view.h"
 #include <QMainWindow>
@@ -23,6 +24,8 @@ namespace zel {
 namespace graph {
 class GraphWindow;
 }
+class ProbeNumberDialog;
+
 class AlarmSound;
 class DebugWindow;
 class IntervalDialog;
@@ -54,6 +57,8 @@ public:
     std::function<Answer(const QString& text, const QString& title, bool withCancel)> answerHook;
     std::function<QString(const QString& folder, const QString& suggested)> saveFileHook;
     std::function<void(const QString& text)> messageHook;
+    // Tests fill the probe dialog instead of a person; false is Cancel.
+    std::function<bool(ProbeNumberDialog& dialog)> probeDialogHook;
 
     // StationView
     void setStatus(const QString& text, const Rgb& color) override;
@@ -80,6 +85,9 @@ public:
 public slots:
     void updateControls();
     void toggleOnline();
+    // The Automatic command: asks for a probe and measures it, again and
+    // again until the probe dialog is cancelled.
+    void runAutomaticMeasurement();
     void getOfflineData();
     void showGraph();
     void clearListAfterAsking();
@@ -132,6 +140,7 @@ private:
     std::unique_ptr<DataStore> data_;
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
+    std::unique_ptr<AutoMeasurement> autoMeasurement_;
     bool exiting_ = false;
     Rgb statusColor_, lampColor_, valueColor_;
 
