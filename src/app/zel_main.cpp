@@ -1,5 +1,5 @@
-#include "common/strings.h"
 #include "ui/main_window.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 
@@ -7,8 +7,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zel"));
     QApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION_TEXT));
-    if (zel::currentLanguage() == zel::Language::Hebrew)
-        QApplication::setLayoutDirection(Qt::RightToLeft);
+    zel::useLocale(QLocale::system());
     zel::MainWindow window({QApplication::arguments()});
     window.loadSettingsAndStart();
     window.show();

@@ -1,7 +1,5 @@
 #include "ui/port_dialog.h"
 
-#include "common/strings.h"
-
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -37,10 +35,9 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     : QDialog(parent), settings_(settings), file_(file), reopen_(std::move(reopen)),
       variant_(std::move(variant)), pendingPort_(settings.Port), pendingBaud_(settings.BaudRate) {
     setObjectName("SetSerPort");
-    setWindowTitle(tr3("Set Port", "Port einstellen", "הגדרת יציאה"));
+    setWindowTitle(tr("Set Port"));
 
-    auto* portFrame = new QGroupBox(
-        tr3("Communication Port", "Kommunikationsschnittstelle", "יציאת תקשורת"), this);
+    auto* portFrame = new QGroupBox(tr("Communication Port"), this);
     portFrame->setObjectName("frPort");
     auto* portGrid = new QGridLayout(portFrame);
     portButtons_ = new QButtonGroup(this);
@@ -52,7 +49,7 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
         portGrid->addWidget(b, i % kPortsPerColumn, i / kPortsPerColumn);
     }
 
-    auto* baudFrame = new QGroupBox(tr3("Baud Rate", "Baudrate", "קצב תקשורת"), this);
+    auto* baudFrame = new QGroupBox(tr("Baud Rate"), this);
     baudFrame->setObjectName("frmBaud");
     auto* baudBox = new QVBoxLayout(baudFrame);
     baudButtons_ = new QButtonGroup(this);
@@ -66,13 +63,13 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     }
     baudBox->addStretch();
 
-    auto* ok = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName("OK");
-    ok->setAccessibleName(tr3("OK", "OK", "אישור"));
+    ok->setAccessibleName(tr("OK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
+    auto* cancel = new QPushButton(tr("&Cancel"), this);
     cancel->setObjectName("CANCEL");
-    cancel->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
+    cancel->setAccessibleName(tr("Cancel"));
 
     auto* frames = new QHBoxLayout;
     frames->addWidget(portFrame);
@@ -113,12 +110,8 @@ void PortDialog::applyChoice() {
         pendingPort_ = settings_.Port;
         pendingBaud_ = settings_.BaudRate;
         selectPendingButtons();
-        QMessageBox box(QMessageBox::Critical,
-                        tr3("Error in Communication", "Kommunikationsfehler", "שגיאת תקשורת"),
-                        tr3("Error in opening Communication port",
-                            "Fehler beim Öffnen der Kommunikationsschnittstelle",
-                            "שגיאה בפתיחת יציאת התקשורת"),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, tr("Error in Communication"),
+                        tr("Error in opening Communication port"), QMessageBox::Ok, this);
         if (!detail.isEmpty())
             box.setDetailedText(detail);
         box.exec();
@@ -131,11 +124,8 @@ void PortDialog::applyChoice() {
         // The port works now, but the next start would silently use the old
         // one: say so instead of pretending the choice was kept.
         QMessageBox::warning(
-            this, tr3("Set Port", "Port einstellen", "הגדרת יציאה"),
-            tr3("The port is open, but the setting could not be saved in dax.ini.",
-                "Die Schnittstelle ist geöffnet, aber die Einstellung konnte nicht in dax.ini "
-                "gespeichert werden.",
-                "היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ dax.ini."));
+            this, tr("Set Port"),
+            tr("The port is open, but the setting could not be saved in dax.ini."));
     }
     accept();
 }

@@ -1,9 +1,9 @@
 // The "Set Port" dialog of zel and tarvoset: what OK, a failed OK and
 // Cancel do to the stored settings, the port and dax.ini.
-#include "common/strings.h"
 #include "station/port_settings.h"
 #include "ui/message_box_answer.h"
 #include "ui/port_dialog.h"
+#include "ui/translations.h"
 
 #include <QFile>
 #include <QRadioButton>
@@ -22,7 +22,7 @@ struct ReopenCall {
 class PortDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setCurrentLanguage(Language::English);
+        useLanguage(Language::English);
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath("dax.ini");
     }
