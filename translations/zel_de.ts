@@ -571,6 +571,34 @@
         <source>The port is open, but the setting could not be saved in dax.ini.</source>
         <translation>Die Schnittstelle ist geöffnet, aber die Einstellung konnte nicht in dax.ini gespeichert werden.</translation>
     </message>
+    <message>
+        <source>Serial devices</source>
+        <translation>Serielle Geräte</translation>
+    </message>
+    <message>
+        <source>Device choice</source>
+        <translation>Geräteauswahl</translation>
+    </message>
+    <message>
+        <source>S/N %1</source>
+        <translation>Seriennr. %1</translation>
+    </message>
+    <message>
+        <source>You may not open it: add your user to the &quot;dialout&quot; group (sudo adduser $USER dialout) and log in again.</source>
+        <translation>Sie dürfen es nicht öffnen: Fügen Sie Ihren Benutzer der Gruppe &quot;dialout&quot; hinzu (sudo adduser $USER dialout) und melden Sie sich neu an.</translation>
+    </message>
+    <message>
+        <source>No serial devices found</source>
+        <translation>Keine seriellen Geräte gefunden</translation>
+    </message>
+    <message>
+        <source>Com%1 will use %2</source>
+        <translation>Com%1 verwendet %2</translation>
+    </message>
+    <message>
+        <source>Pick a device to use it for the chosen Com port.</source>
+        <translation>Wählen Sie ein Gerät für den gewählten Com-Port.</translation>
+    </message>
 </context>
 <context>
     <name>zel::StringTable</name>

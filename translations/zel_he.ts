@@ -571,6 +571,34 @@
         <source>The port is open, but the setting could not be saved in dax.ini.</source>
         <translation>היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ dax.ini.</translation>
     </message>
+    <message>
+        <source>Serial devices</source>
+        <translation>התקנים טוריים</translation>
+    </message>
+    <message>
+        <source>Device choice</source>
+        <translation>בחירת התקן</translation>
+    </message>
+    <message>
+        <source>S/N %1</source>
+        <translation>מס&apos; סידורי %1</translation>
+    </message>
+    <message>
+        <source>You may not open it: add your user to the &quot;dialout&quot; group (sudo adduser $USER dialout) and log in again.</source>
+        <translation>אין לך הרשאה לפתוח אותו: הוסף את המשתמש שלך לקבוצה &quot;dialout&quot; (sudo adduser $USER dialout) והתחבר מחדש.</translation>
+    </message>
+    <message>
+        <source>No serial devices found</source>
+        <translation>לא נמצאו התקנים טוריים</translation>
+    </message>
+    <message>
+        <source>Com%1 will use %2</source>
+        <translation>Com%1 ישתמש ב-%2</translation>
+    </message>
+    <message>
+        <source>Pick a device to use it for the chosen Com port.</source>
+        <translation>בחר התקן עבור יציאת ה-Com שנבחרה.</translation>
+    </message>
 </context>
 <context>
     <name>zel::StringTable</name>

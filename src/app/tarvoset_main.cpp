@@ -4,10 +4,20 @@
 #include "setup/tarvoset_window.h"
 #include "station/port_settings.h"
 #include "station/serial_link.h"
+#include "ui/command_line.h"
 #include "ui/translations.h"
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    const int answered = zel::answerUsageQuestions(
+        argc, argv,
+        {QStringLiteral("tarvoset"),
+         QStringLiteral("Initialises a Tarvo-5 on the serial port named in dax.ini."),
+         QStringLiteral("[anything]"),
+         QStringLiteral("Any argument also shows the next step in zel once the instrument is "
+                        "ready.")});
+    if (answered >= 0)
+        return answered;
     QApplication app(argc, argv);
     zel::useLocale(QLocale::system());
 

@@ -13,6 +13,7 @@
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
+#include "ui/spoken_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -182,7 +183,7 @@ void MainWindow::buildUi() {
     top->addLayout(readouts, 3);
     valueLabel_ = new QLabel(QStringLiteral("---"), central);
     valueLabel_->setObjectName(QStringLiteral("lblValue"));
-    valueLabel_->setAccessibleName(tr("Value"));
+    speakText(valueLabel_, tr("Value"));
     valueLabel_->setToolTip(tr("Latest reading; click to mute the alarm"));
     valueLabel_->setAlignment(Qt::AlignCenter);
     valueLabel_->setMinimumHeight(90);
@@ -198,7 +199,7 @@ void MainWindow::buildUi() {
 
     doseLabel_ = new QLabel(central);
     doseLabel_->setObjectName(QStringLiteral("lblDose"));
-    doseLabel_->setAccessibleName(tr("Dose"));
+    speakText(doseLabel_, tr("Dose"));
     QFont mid = doseLabel_->font();
     mid.setPointSize(14);
     doseLabel_->setFont(mid);
@@ -214,7 +215,7 @@ void MainWindow::buildUi() {
 
     statusLabel_ = new QLabel(central);
     statusLabel_->setObjectName(QStringLiteral("lblTime"));
-    statusLabel_->setAccessibleName(tr("Status"));
+    speakText(statusLabel_, tr("Status"));
     statusLabel_->setFont(mid);
     statusLabel_->setMinimumWidth(300);
     readouts->addWidget(statusLabel_, 2, 0, 1, 4);
@@ -484,7 +485,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Style sheets are re-applied only when a colour really changes: a restyle
 // costs far more than the text of a reading, which arrives ten times a second.
 void MainWindow::setStatus(const QString& text, const Rgb& color) {
-    statusLabel_->setText(text);
+    if (text != statusLabel_->text()) {
+        statusLabel_->setText(text);
+        announceText(statusLabel_);
+    }
     if (color.isValid() && !(color == statusColor_)) {
         statusColor_ = color;
         statusLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(toQColor(color).name()));

@@ -5,11 +5,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include "ui/spoken_text.h"
 
 namespace zel {
 
@@ -63,6 +67,26 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     }
     baudBox->addStretch();
 
+    auto* deviceFrame = new QGroupBox(tr("Serial devices"), this);
+    deviceFrame->setObjectName("frDevices");
+    auto* deviceBox = new QVBoxLayout(deviceFrame);
+    deviceList_ = new QListWidget(deviceFrame);
+    deviceList_->setObjectName("lstDevices");
+    deviceList_->setAccessibleName(tr("Serial devices"));
+    deviceList_->setWordWrap(true);
+    deviceList_->setSpacing(2);
+    deviceList_->setAlternatingRowColors(true);
+    // Device paths read left to right in every language.
+    deviceList_->setLayoutDirection(Qt::LeftToRight);
+    deviceList_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(52, QChar('x'))));
+    deviceList_->setMaximumHeight(fontMetrics().height() * 9);
+    deviceStatus_ = new QLabel(deviceFrame);
+    deviceStatus_->setObjectName("lblDevices");
+    deviceStatus_->setWordWrap(true);
+    speakText(deviceStatus_, tr("Device choice"));
+    deviceBox->addWidget(deviceList_);
+    deviceBox->addWidget(deviceStatus_);
+
     auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName("OK");
     ok->setAccessibleName(tr("OK"));
@@ -74,12 +98,15 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     auto* frames = new QHBoxLayout;
     frames->addWidget(portFrame);
     frames->addWidget(baudFrame);
+    // The device list below is wider; the buttons keep their own width.
+    frames->addStretch();
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* top = new QVBoxLayout(this);
     top->addLayout(frames);
+    top->addWidget(deviceFrame);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -87,6 +114,7 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     // not change the pending values.
     connect(portButtons_, &QButtonGroup::idClicked, this, &PortDialog::choosePort);
     connect(baudButtons_, &QButtonGroup::idClicked, this, &PortDialog::chooseBaud);
+    connect(deviceList_, &QListWidget::currentRowChanged, this, &PortDialog::chooseDevice);
     connect(ok, &QPushButton::clicked, this, &PortDialog::applyChoice);
     connect(cancel, &QPushButton::clicked, this, &PortDialog::cancelChoice);
 }
@@ -94,6 +122,58 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
 void PortDialog::choosePort(int index) {
     if (index >= 0 && index < variant_.portCount)
         pendingPort_ = static_cast<int16_t>(index + 1);
+    showDeviceChoice();
+}
+
+void PortDialog::chooseDevice(int row) {
+    const QListWidgetItem* item = deviceList_->item(row);
+    pendingDevice_ = item ? item->data(Qt::UserRole).toString() : QString();
+    showDeviceChoice();
+}
+
+void PortDialog::listDevices() {
+    const QSignalBlocker quiet(deviceList_);
+    deviceList_->clear();
+    pendingDevice_.clear();
+    const QList<SerialDevice> devices =
+        variant_.findDevices ? variant_.findDevices() : findSerialDevices();
+    for (const SerialDevice& d : devices) {
+        QStringList details;
+        for (const QString& part : {d.description, d.manufacturer})
+            if (!part.isEmpty())
+                details << part;
+        if (!d.serialNumber.isEmpty())
+            details << tr("S/N %1").arg(d.serialNumber);
+        if (d.preferredName() != d.path)
+            details << d.path;
+        QString text = d.preferredName();
+        if (!details.isEmpty())
+            text += "\n" + details.join(", ");
+        if (!d.mayOpen)
+            text += "\n" + tr("You may not open it: add your user to the \"dialout\" group "
+                              "(sudo adduser $USER dialout) and log in again.");
+        auto* item = new QListWidgetItem(text, deviceList_);
+        item->setData(Qt::UserRole, d.preferredName());
+        item->setToolTip(d.path);
+    }
+    if (devices.isEmpty()) {
+        auto* item = new QListWidgetItem(tr("No serial devices found"), deviceList_);
+        item->setFlags(Qt::ItemIsEnabled);
+    }
+    deviceList_->setCurrentRow(-1);
+    showDeviceChoice();
+}
+
+void PortDialog::showDeviceChoice() {
+    QString text;
+    if (!pendingDevice_.isEmpty())
+        text = tr("Com%1 will use %2").arg(pendingPort_).arg(pendingDevice_);
+    else if (deviceList_->count() > 0 && deviceList_->item(0)->flags() & Qt::ItemIsSelectable)
+        text = tr("Pick a device to use it for the chosen Com port.");
+    if (text == deviceStatus_->text())
+        return;
+    deviceStatus_->setText(text);
+    announceText(deviceStatus_);
 }
 
 void PortDialog::chooseBaud(int index) {
@@ -102,9 +182,18 @@ void PortDialog::chooseBaud(int index) {
 }
 
 void PortDialog::applyChoice() {
+    // A picked device is mapped before the port opens, since opening reads
+    // the mapping; a failed open puts the old mapping back.
+    const bool mapping = !pendingDevice_.isEmpty();
+    const QString oldMapping = mapping ? file_.mappedDevice(pendingPort_) : QString();
+    if (mapping)
+        file_.writeDevice(pendingPort_, pendingDevice_);
     QString detail;
     const bool opened = reopen_ && reopen_(pendingPort_, pendingBaud_, &detail);
     if (!opened) {
+        if (mapping)
+            file_.writeDevice(pendingPort_, oldMapping);
+        deviceList_->setCurrentRow(-1);
         // The old port was closed by the attempt, so none is open now.
         settings_.OpenPort = 0;
         pendingPort_ = settings_.Port;
@@ -151,6 +240,7 @@ void PortDialog::showEvent(QShowEvent* event) {
         for (int i = 0; i < variant_.portCount; ++i)
             portButtons_->button(i)->setToolTip(file_.deviceFor(static_cast<int16_t>(i + 1)));
         selectPendingButtons();
+        listDevices();
     }
     QDialog::showEvent(event);
 }

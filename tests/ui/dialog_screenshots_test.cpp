@@ -39,9 +39,20 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
 
     PortSettings ports;
     PortSettingsFile portFile(dir.filePath("dax.ini"));
-    PortDialog port(ports, portFile, nullptr, zelPortDialogVariant());
+    // A machine with a USB adapter and a built-in port the user may not open.
+    const auto devices = [] {
+        return QList<SerialDevice>{{"/dev/ttyS0", "", "", "", "", false},
+                                   {"/dev/ttyUSB0",
+                                    "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                                    "FT232R USB UART", "FTDI", "A1B2C3", true}};
+    };
+    PortDialogVariant zelPorts = zelPortDialogVariant();
+    zelPorts.findDevices = devices;
+    PortDialog port(ports, portFile, nullptr, zelPorts);
     snap(port, folder, "set-port-" + suffix);
-    PortDialog tarvoPort(ports, portFile, nullptr, tarvosetPortDialogVariant());
+    PortDialogVariant tarvosetPorts = tarvosetPortDialogVariant();
+    tarvosetPorts.findDevices = devices;
+    PortDialog tarvoPort(ports, portFile, nullptr, tarvosetPorts);
     snap(tarvoPort, folder, "set-port-tarvoset-" + suffix);
 
     SettingsStore store(dir.filePath("Zel.ini"));

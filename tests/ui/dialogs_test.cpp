@@ -391,6 +391,19 @@ TEST_F(DialogsTest, AlarmSoundPutsBuiltInFileInProgramFolder) {
     EXPECT_EQ(mine.readAll(), "mine");
 }
 
+TEST_F(DialogsTest, AlarmSoundPrefersTheInstalledFile) {
+    const QString installed = dir.filePath("share-Notify.wav");
+    QFile f(installed);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("RIFFinstalled");
+    f.close();
+    const QString wav = dir.filePath("Notify.wav");
+    EXPECT_TRUE(AlarmSound::ensureSoundFile(wav, installed));
+    QFile copy(wav);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), "RIFFinstalled");
+}
+
 TEST_F(DialogsTest, AlarmSoundRepeatsUntilMutedAndMissingFileIsSilent) {
     AlarmSound sound(dir.filePath("absent.wav"), nullptr);
     EXPECT_TRUE(sound.isIdle());
