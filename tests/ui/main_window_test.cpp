@@ -5,6 +5,7 @@
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,7 +18,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -27,6 +30,11 @@ namespace {
 // Units code 6 ("counts"): the value is shown as sent.
 QByteArray reading(float value) {
     return tarvo::buildTarvoFrame(test::readingPayload(0x86, value, 6, 0, 0xFF, 0, 0));
+}
+
+QList<QPair<QAccessible::Event, QObject*>>& recordedEvents() {
+    static QList<QPair<QAccessible::Event, QObject*>> events;
+    return events;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -232,3 +240,54 @@ TEST_F(MainWindowTest, ControlsHaveAccessibleNames) {
 }
 
 } // namespace
+
+// A screen reader hears a label's accessible name: the labels whose text
+// changes say that text, keep their role as description, and a new status
+// is announced.
+TEST_F(MainWindowTest, ChangingLabelsSpeakTheirText) {
+    writeSettings("InsType=1\r\n");
+    start();
+    QAccessible::installUpdateHandler([](QAccessibleEvent* e) {
+        recordedEvents().append({e->type(), e->object()});
+    });
+    QAccessible::setActive(true);
+    recordedEvents().clear();
+
+    struct Case {
+        const char* label;
+        const char* role;
+        std::function<void()> change;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"lblTime", "Status", [&] { window->setStatus("Instrument not responding", Rgb()); },
+         "Instrument not responding"},
+        {"lblValue", "Value", [&] { window->setValueText("12 mR/h"); }, "12 mR/h"},
+        {"lblDose", "Dose", [&] { window->setDoseText("3 mR"); }, "3 mR"},
+    };
+    for (const Case& c : cases) {
+        auto* label = find<QLabel>(c.label);
+        ASSERT_NE(label, nullptr) << c.label;
+        c.change();
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(QAccessible::Name), c.text) << c.label;
+        EXPECT_EQ(a->text(QAccessible::Description), c.role) << c.label;
+    }
+    const auto statusNamed = [&] {
+        return std::count_if(recordedEvents().begin(), recordedEvents().end(), [&](const auto& e) {
+            return e.second == find<QLabel>("lblTime") && e.first == QAccessible::NameChanged;
+        });
+    };
+    // Events reach the handler only where the platform has an accessibility
+    // bridge (xcb with AT-SPI), not on the offscreen platform.
+    if (QAccessible::isActive()) {
+        EXPECT_GE(statusNamed(), 1) << "a new status is announced";
+        const auto before = statusNamed();
+        window->setStatus("Instrument not responding", Rgb());
+        EXPECT_EQ(statusNamed(), before) << "the same text again is not announced again";
+    }
+
+    QAccessible::setActive(false);
+    QAccessible::installUpdateHandler(nullptr);
+}
