@@ -37,6 +37,105 @@
     </message>
 </context>
 <context>
+    <name>zel::AmpSetupDialog</name>
+    <message>
+        <source>Setup Device</source>
+        <translation>Gerät einrichten</translation>
+    </message>
+    <message>
+        <source>Def. Threshold</source>
+        <translation>Standardschwelle</translation>
+    </message>
+    <message>
+        <source>Threshold #%1</source>
+        <translation>Schwelle Nr. %1</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Send %1</source>
+        <translation>%1 senden</translation>
+    </message>
+    <message>
+        <source>BackGround</source>
+        <translation>Hintergrund</translation>
+    </message>
+    <message>
+        <source>Interval</source>
+        <translation>Intervall</translation>
+    </message>
+    <message>
+        <source>Sec.</source>
+        <translation>Sek.</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>Seriennummer</translation>
+    </message>
+    <message>
+        <source>Baud</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>Einheiten</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>Dosis</translation>
+    </message>
+    <message>
+        <source>Latch</source>
+        <translation>Halten</translation>
+    </message>
+    <message>
+        <source>Buzzer</source>
+        <translation>Summer</translation>
+    </message>
+    <message>
+        <source>Set Type</source>
+        <translation>Typ einstellen</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>FirmWare Version:</source>
+        <translation>Firmware-Version:</translation>
+    </message>
+    <message>
+        <source>Get</source>
+        <translation>Abrufen</translation>
+    </message>
+    <message>
+        <source>Get Meter parameters</source>
+        <translation>Messgeräteparameter abrufen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>The meter takes thresholds from 0 to %1 %2.</source>
+        <translation>Das Messgerät nimmt Schwellen von 0 bis %1 %2 an.</translation>
+    </message>
+    <message>
+        <source>The meter takes a background from 0 to %1 %2.</source>
+        <translation>Das Messgerät nimmt einen Hintergrund von 0 bis %1 %2 an.</translation>
+    </message>
+    <message>
+        <source>The meter takes an interval from 0 to 9999 seconds.</source>
+        <translation>Das Messgerät nimmt ein Intervall von 0 bis 9999 Sekunden an.</translation>
+    </message>
+    <message>
+        <source>The meter takes a serial number from 0 to 999999.</source>
+        <translation>Das Messgerät nimmt eine Seriennummer von 0 bis 999999 an.</translation>
+    </message>
+</context>
+<context>
     <name>zel::CalibrationDialog</name>
     <message>
         <source>Calibration Info</source>
@@ -601,6 +700,34 @@
     </message>
 </context>
 <context>
+    <name>zel::ProbeNumberDialog</name>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Probe Number</source>
+        <translation>Bitte Chargennummer eingeben
+</translation>
+    </message>
+    <message>
+        <source>Background Measurment</source>
+        <translation>Hintergrundmessung</translation>
+    </message>
+    <message>
+        <source>Detector Inserted? </source>
+        <translation>Probe eingelegt? </translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>zel::StringTable</name>
     <message>
         <source>OK</source>
@@ -732,6 +859,73 @@
     <message>
         <source>Stop</source>
         <translation>Stopp</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::GraphWindow</name>
+    <message>
+        <source>Graph for point: </source>
+        <translation>Grafik für Messpunkt: </translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manuell</translation>
+    </message>
+    <message>
+        <source>Specific</source>
+        <translation>Spezifisch</translation>
+    </message>
+    <message>
+        <source>Show series %1</source>
+        <translation>Reihe %1 anzeigen</translation>
+    </message>
+    <message>
+        <source>Time of the selected point</source>
+        <translation>Zeit des gewählten Punkts</translation>
+    </message>
+    <message>
+        <source>Top of scale</source>
+        <translation>Skalenende</translation>
+    </message>
+    <message>
+        <source>Top of scale; double-click to use it</source>
+        <translation>Skalenende; Doppelklick verwendet es</translation>
+    </message>
+    <message>
+        <source>Manual top of scale</source>
+        <translation>Manuelles Skalenende</translation>
+    </message>
+    <message>
+        <source>Graph</source>
+        <translation>Grafik</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Ave</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   Standard deviation: %5</source>
+        <translation>Messwerte: %1   Mittelwert: %2   Minimum: %3   Maximum: %4   Standardabweichung: %5</translation>
     </message>
 </context>
 </TS>

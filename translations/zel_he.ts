@@ -37,6 +37,105 @@
     </message>
 </context>
 <context>
+    <name>zel::AmpSetupDialog</name>
+    <message>
+        <source>Setup Device</source>
+        <translation>הגדרת מכשיר</translation>
+    </message>
+    <message>
+        <source>Def. Threshold</source>
+        <translation>סף ברירת מחדל</translation>
+    </message>
+    <message>
+        <source>Threshold #%1</source>
+        <translation>סף מס&apos; %1</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>שלח</translation>
+    </message>
+    <message>
+        <source>Send %1</source>
+        <translation>שלח %1</translation>
+    </message>
+    <message>
+        <source>BackGround</source>
+        <translation>רקע</translation>
+    </message>
+    <message>
+        <source>Interval</source>
+        <translation>מרווח</translation>
+    </message>
+    <message>
+        <source>Sec.</source>
+        <translation>שנ&apos;</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>מספר סידורי</translation>
+    </message>
+    <message>
+        <source>Baud</source>
+        <translation>באוד</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>יחידות</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>מינון</translation>
+    </message>
+    <message>
+        <source>Latch</source>
+        <translation>נעילה</translation>
+    </message>
+    <message>
+        <source>Buzzer</source>
+        <translation>זמזם</translation>
+    </message>
+    <message>
+        <source>Set Type</source>
+        <translation>קבע סוג</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>מצב</translation>
+    </message>
+    <message>
+        <source>FirmWare Version:</source>
+        <translation>גרסת קושחה:</translation>
+    </message>
+    <message>
+        <source>Get</source>
+        <translation>קבל</translation>
+    </message>
+    <message>
+        <source>Get Meter parameters</source>
+        <translation>קבל את הפרמטרים של המד</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>סיום</translation>
+    </message>
+    <message>
+        <source>The meter takes thresholds from 0 to %1 %2.</source>
+        <translation>המד מקבל ספים מ-0 עד %1 %2.</translation>
+    </message>
+    <message>
+        <source>The meter takes a background from 0 to %1 %2.</source>
+        <translation>המד מקבל רקע מ-0 עד %1 %2.</translation>
+    </message>
+    <message>
+        <source>The meter takes an interval from 0 to 9999 seconds.</source>
+        <translation>המד מקבל מרווח של 0 עד 9999 שניות.</translation>
+    </message>
+    <message>
+        <source>The meter takes a serial number from 0 to 999999.</source>
+        <translation>המד מקבל מספר סידורי מ-0 עד 999999.</translation>
+    </message>
+</context>
+<context>
     <name>zel::CalibrationDialog</name>
     <message>
         <source>Calibration Info</source>
@@ -601,6 +700,33 @@
     </message>
 </context>
 <context>
+    <name>zel::ProbeNumberDialog</name>
+    <message>
+        <source>Automatic</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Probe Number</source>
+        <translation>מספר דגימה</translation>
+    </message>
+    <message>
+        <source>Background Measurment</source>
+        <translation>מדידת רקע</translation>
+    </message>
+    <message>
+        <source>Detector Inserted? </source>
+        <translation>הגלאי הוכנס? </translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>ביטול</translation>
+    </message>
+</context>
+<context>
     <name>zel::StringTable</name>
     <message>
         <source>OK</source>
@@ -731,6 +857,73 @@
     <message>
         <source>Stop</source>
         <translation>עצור</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::GraphWindow</name>
+    <message>
+        <source>Graph for point: </source>
+        <translation>גרף עבור נקודה: </translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>ידני</translation>
+    </message>
+    <message>
+        <source>Specific</source>
+        <translation>מותאם</translation>
+    </message>
+    <message>
+        <source>Show series %1</source>
+        <translation>הצג סדרה %1</translation>
+    </message>
+    <message>
+        <source>Time of the selected point</source>
+        <translation>זמן הנקודה שנבחרה</translation>
+    </message>
+    <message>
+        <source>Top of scale</source>
+        <translation>ראש הסקאלה</translation>
+    </message>
+    <message>
+        <source>Top of scale; double-click to use it</source>
+        <translation>ראש הסקאלה; לחיצה כפולה להפעלה</translation>
+    </message>
+    <message>
+        <source>Manual top of scale</source>
+        <translation>ראש סקאלה ידני</translation>
+    </message>
+    <message>
+        <source>Graph</source>
+        <translation>גרף</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>רענון</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>מקס׳</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>הכול</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>סיום</translation>
+    </message>
+    <message>
+        <source>Ave</source>
+        <translation>ממוצע</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   Standard deviation: %5</source>
+        <translation>קריאות: %1   ממוצע: %2   מינימום: %3   מקסימום: %4   סטיית תקן: %5</translation>
     </message>
 </context>
 </TS>
