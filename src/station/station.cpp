@@ -205,7 +205,10 @@ void Station::connectionOk() {
     view_.enableCommand(Command::Start, true);
     view_.enableCommand(Command::Interval, true);
     view_.enableCommand(Command::Calibration, true);
-    if (conversation_->offersDownload() && state_.onlineIdle)
+    // Get Data belongs to the instrument commands, but not while on-line
+    // collection runs (its watch runs exactly as long): the start disabled
+    // it and the stop gives it back.
+    if (conversation_->offersDownload() && !lostContactTimer.isActive())
         view_.enableCommand(Command::GetData, true);
 }
 

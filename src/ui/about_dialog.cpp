@@ -44,10 +44,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     lblVersion->setObjectName("lblVersion");
     lblVersion->setAccessibleName(lblVersion->text());
 
-    lblDescription_ = new QLabel(tr3("Station program for radiation-measurement instruments.",
-                                     "Stationsprogramm für Strahlungsmessgeräte.",
-                                     "תוכנת תחנה למכשירי מדידת קרינה."),
-                                 this);
+    // The description line stays empty: the box has always been shown with
+    // it cleared, and the title already says what the program is.
+    lblDescription_ = new QLabel(this);
     lblDescription_->setObjectName("lblDescription");
     lblDescription_->setWordWrap(true);
     lblDescription_->setMinimumWidth(
