@@ -660,8 +660,8 @@ std::optional<double> DayCounter::general(QStringView field) {
         }
     }
     // An ISO date with its 'T' takes another road in the parser.
-    if (clock && textDate_.isValid() && dateText == dateText_ &&
-        !(dateText.size() > 10 && dateText[10] == u'T'))
+    if (clock && textDate_.isValid() && textLocale_ == localeGeneration() &&
+        dateText == dateText_ && !(dateText.size() > 10 && dateText[10] == u'T'))
         return countOf(textDate_, h, m, s);
     const std::optional<QDateTime> full = parseGeneralDateTime(field.toString());
     if (!full)
@@ -671,6 +671,7 @@ std::optional<double> DayCounter::general(QStringView field) {
     if (clock && full->time() == QTime(h, m, s)) {
         dateText_ = dateText.toString();
         textDate_ = full->date();
+        textLocale_ = localeGeneration();
     }
     return toDayCount(*full);
 }

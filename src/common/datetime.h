@@ -57,9 +57,11 @@ private:
     // The last date of a moment, and whether its day has no clock change.
     QDate plainDate_;
     bool plain_ = false;
-    // The last date text the general parser read, and its date.
+    // The last date text the general parser read, its date, and the date
+    // locale it was read in.
     QString dateText_;
     QDate textDate_;
+    unsigned textLocale_ = 0;
 };
 
 } // namespace zel

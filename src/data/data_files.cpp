@@ -180,14 +180,13 @@ constexpr int MaxLinesPerReading = 64;
 // One reading: a physical line, joined with the following ones while a
 // quoted field is open and only when that quoting turns out whole;
 // otherwise the line stands alone and the lines read ahead come again.
-// `bad` marks a reading longer than the line limit. The line end is
-// stripped.
-bool nextRecord(LineSource& source, Line& first, QByteArray& record, bool& bad) {
-    if (!source.next(first))
+// The reading is left in line.bytes without its line end; line.overlong
+// marks a reading longer than the line limit.
+bool nextRecord(LineSource& source, Line& line) {
+    if (!source.next(line))
         return false;
-    record = first.bytes;
-    bad = first.overlong;
-    if (!bad && first.terminated && record.contains('"')) {
+    QByteArray& record = line.bytes;
+    if (!line.overlong && line.terminated && record.contains('"')) {
         QuoteScanner scan;
         scan.feed(record.constData(), record.size() - lineEndLength(record));
         if (scan.open() && !scan.broken()) {
@@ -212,8 +211,6 @@ bool nextRecord(LineSource& source, Line& first, QByteArray& record, bool& bad) 
                 }
                 if (!more.terminated)
                     break;
-                const qsizetype end = lineEndLength(more.bytes);
-                scan.feed(more.bytes.constData() + more.bytes.size() - end, end);
             }
             if (whole)
                 record = std::move(joined);
@@ -378,12 +375,11 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
 
     constexpr int32_t LastEntry = Series::Capacity - 1;
     DayCounter times;
-    QByteArray record;
-    bool bad = false;
-    while (nextRecord(source, line, record, bad)) {
+    const QByteArray& record = line.bytes;
+    while (nextRecord(source, line)) {
         if (result.readingCount < std::numeric_limits<int32_t>::max())
             ++result.readingCount;
-        if (bad || series.SeriesLast >= LastEntry)
+        if (line.overlong || series.SeriesLast >= LastEntry)
             continue;
         std::optional<double> time;
         double value = 0;

@@ -468,8 +468,8 @@ void Station::noteReadingCounted(const MeasurementRecord& r) {
     Series& s = data_.series;
     if (s.SeriesLast + 1 < Series::Capacity) {
         ++s.SeriesLast;
-        const std::optional<QDateTime> t = parseGeneralDateTime(r.ReadingTime);
-        s.SeriesTimes[size_t(s.SeriesLast)] = t ? toDayCount(*t) : toDayCount(clock_.now());
+        const std::optional<double> t = readingTimes_.dayCount(QStringView(r.ReadingTime));
+        s.SeriesTimes[size_t(s.SeriesLast)] = t ? *t : toDayCount(clock_.now());
         s.SeriesValues[size_t(s.SeriesLast)] = leadingNumber(r.Value);
     }
 }

@@ -131,6 +131,16 @@ TEST_P(DateLocales, DayCounterAgreesWithTheParser) {
     }
 }
 
+TEST(DayCount, CounterFollowsAChangeOfLocale) {
+    LocaleGuard guard{QLocale(QLocale::English, QLocale::UnitedStates)};
+    DayCounter counter;
+    EXPECT_EQ(counter.dayCount(QByteArrayView("3/7/2024 1:05:09 PM")),
+              toDayCount(at(2024, 3, 7, 13, 5, 9)));
+    setDateLocale(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(counter.dayCount(QByteArrayView("3/7/2024 1:05:10 PM")),
+              toDayCount(at(2024, 7, 3, 13, 5, 10)));
+}
+
 TEST(ParseDateTime, CommonNumericForms) {
     LocaleGuard guard{QLocale(QLocale::English, QLocale::UnitedStates)};
     const QDateTime pm = at(2024, 3, 7, 13, 5, 9);
