@@ -17,13 +17,13 @@ public:
     static QString versionText();
 
     // The description line, empty when the box is built.
-    QLabel* lblDescription() const { return lblDescription_; }
+    QLabel* descriptionLabel() const { return description_; }
 
 public slots:
-    void cmdOK_Click();
+    void closeBox();
 
 private:
-    QLabel* lblDescription_;
+    QLabel* description_;
 };
 
 } // namespace zel

@@ -48,46 +48,56 @@ AlarmSound::AlarmSound(const QString& wavPath, QObject* parent) : QObject(parent
 AlarmSound::~AlarmSound() = default;
 
 void AlarmSound::setUp() {
-    effect_ = new QSoundEffect(this);
-    effect_->setSource(QUrl::fromLocalFile(path_));
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     retry_->setInterval(kRetryDelayMs);
     connect(retry_, &QTimer::timeout, this, [this] {
-        if (!SoundIdle_)
+        if (!idle_)
             playOnce();
-    });
-    connect(effect_, &QSoundEffect::playingChanged, this, [this] {
-        if (!effect_->isPlaying())
-            playFinished();
     });
 }
 
-void AlarmSound::MakeSound() {
-    if (!SoundIdle_)
+QSoundEffect* AlarmSound::effect() {
+    // The sound is loaded when the first alarm sounds, not at start-up: a
+    // window that never alarms never touches the audio system, and start-up
+    // stays fast. ZEL_SILENT keeps automated runs away from audio entirely.
+    if (!effect_ && !qEnvironmentVariableIsSet("ZEL_SILENT")) {
+        effect_ = new QSoundEffect(this);
+        effect_->setSource(QUrl::fromLocalFile(path_));
+        connect(effect_, &QSoundEffect::playingChanged, this, [this] {
+            if (!effect_->isPlaying())
+                playFinished();
+        });
+    }
+    return effect_;
+}
+
+void AlarmSound::startRepeating() {
+    if (!idle_)
         return;
-    SoundIdle_ = false;
+    idle_ = false;
     playOnce();
 }
 
-void AlarmSound::MuteAlarm() {
-    SoundIdle_ = true;
+void AlarmSound::mute() {
+    idle_ = true;
     retry_->stop();
 }
 
 void AlarmSound::playOnce() {
-    if (effect_->status() == QSoundEffect::Error)
+    QSoundEffect* sound = effect();
+    if (!sound || sound->status() == QSoundEffect::Error)
         return; // no device or no usable file: the alarm stays silent
     lastStart_.start();
-    effect_->play();
+    sound->play();
 }
 
 void AlarmSound::playFinished() {
-    if (SoundIdle_)
+    if (idle_)
         return;
     if (lastStart_.isValid() && lastStart_.elapsed() >= kShortestPlayMs)
         QTimer::singleShot(0, this, [this] {
-            if (!SoundIdle_)
+            if (!idle_)
                 playOnce();
         });
     else
