@@ -43,7 +43,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     versionLabel->setObjectName("lblVersion");
     versionLabel->setAccessibleName(versionLabel->text());
 
-    description_ = new QLabel(tr("Station program for radiation-measurement instruments."), this);
+    // The description line stays empty: the box has always been shown with
+    // it cleared, and the title already says what the program is.
+    description_ = new QLabel(this);
     description_->setObjectName("lblDescription");
     description_->setWordWrap(true);
     description_->setMinimumWidth(

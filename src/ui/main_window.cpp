@@ -912,11 +912,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        if (a == Answer::Yes) {
-            event->ignore();
-            saveToChosenFile(true);
-            return;
-        }
+        // Yes saves, then this close goes on and ends the program, also when
+        // the save dialog was cancelled. Saving with exitAfter from here
+        // would close again from inside this close, which Qt refuses.
+        if (a == Answer::Yes)
+            saveToChosenFile(false);
     }
     station_->shutdown();
     exiting_ = true;

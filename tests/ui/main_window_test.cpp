@@ -17,7 +17,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -206,6 +208,45 @@ TEST_F(MainWindowTest, ExitPromptAnswers) {
     QApplication::sendEvent(window.get(), &e);
     EXPECT_TRUE(e.isAccepted()) << "No ends without saving";
     EXPECT_FALSE(window->station().portOpen());
+}
+
+TEST_F(MainWindowTest, YesToTheExitQuestionSavesAndEnds) {
+    // Through close() (the Exit button, the calibration program) and through
+    // the window system's close (the title bar), never a hand-made event.
+    const std::function<bool(QWidget&)> closers[] = {
+        [](QWidget& w) { return w.close(); }, [](QWidget& w) { return w.windowHandle()->close(); }};
+    writeSettings("InsType=1\r\n");
+    int n = 0;
+    for (const auto& closeIt : closers) {
+        start();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        port.inject(reading(0.1f));
+        const QString target = dir.filePath(QStringLiteral("saved%1.csv").arg(++n));
+        window->saveFileHook = [&](const QString&, const QString&) { return target; };
+        answers << Answer::Yes;
+        EXPECT_TRUE(closeIt(*window)) << n;
+        EXPECT_FALSE(window->isVisible()) << n;
+        EXPECT_EQ(questions.size(), n);
+        EXPECT_TRUE(QFile::exists(target)) << n;
+        EXPECT_FALSE(window->station().portOpen()) << n;
+        window.reset();
+    }
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsAnEmptyDescription) {
+    writeSettings("InsType=1\r\n");
+    start();
+    QString description = QStringLiteral("<not shown>");
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("lblDescription")))
+                description = label->text();
+            box->accept();
+        }
+    });
+    find<QAction>("mnAbout")->trigger();
+    EXPECT_EQ(description, QString());
 }
 
 TEST_F(MainWindowTest, IntervalCancelStillEnablesStartWithAStoredInterval) {
