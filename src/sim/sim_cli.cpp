@@ -9,7 +9,7 @@ namespace {
 const QStringList kFamilies = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
                                QStringLiteral("amp"), QStringLiteral("orvan"),
                                QStringLiteral("auto")};
-const QStringList kBuilt = {QStringLiteral("tarvo5")};
+const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("orvan")};
 
 SimCommandLine fail(SimCommandLine cmd, const QString& text) {
     cmd.exitCode = 2;
@@ -29,7 +29,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("family"),
-                                 QStringLiteral("tarvo5 (portables, amp, orvan and auto are "
+                                 QStringLiteral("tarvo5 or orvan (portables, amp and auto are "
                                                 "not available yet)"));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Point the symbolic link PATH at the device "
@@ -45,7 +45,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
                                                   "(default 0.012, shown as 12 mR/h)."),
                                    QStringLiteral("X"), QStringLiteral("0.012"));
     const QCommandLineOption units(QStringLiteral("units"),
-                                   QStringLiteral("Units code (default 1)."),
+                                   QStringLiteral("Units code (default 1); Orvan: units digit, "
+                                                  "0 sievert (default), other roentgen."),
                                    QStringLiteral("CODE"), QStringLiteral("1"));
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("Status byte (default 0)."), QStringLiteral("S"),
@@ -77,6 +78,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
         QStringLiteral("Do not steer the checksum away from the bytes 02, 03 and 1B."));
     parser.addOptions({link, verbose, detector, value, units, status, shortForm, records, pushEvery,
                        steady, silent, announceOnly, corruptEvery, stopAfter, anyChecksum});
+    parser.addOptions(orvanCommandLineOptions());
 
     if (!parser.parse(arguments))
         return fail(cmd, parser.errorText());
@@ -155,6 +157,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     t.corruptEvery = number(corruptEvery, 0, 1000000, 0);
     t.stopAfter = number(stopAfter, 0, 1000000000, -1);
     t.padChecksum = !parser.isSet(anyChecksum);
+    if (cmd.family == QLatin1String("orvan") && bad.isEmpty())
+        bad = readOrvanOptions(parser, cmd.orvan);
     if (!bad.isEmpty())
         return fail(cmd, bad);
     return cmd;
@@ -163,6 +167,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
 std::unique_ptr<SimInstrument> makeInstrument(const SimCommandLine& cmd) {
     if (cmd.family == QLatin1String("tarvo5"))
         return std::make_unique<SimTarvo>(cmd.tarvo);
+    if (cmd.family == QLatin1String("orvan"))
+        return std::make_unique<SimOrvan>(cmd.orvan);
     return nullptr;
 }
 
