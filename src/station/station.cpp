@@ -176,6 +176,7 @@ void Station::toggleOnline() {
         lostContactTimer.start(1000);
         chooseWorkingFileForOnline();
         state_.onlineIdle = false;
+        state_.collecting = true;
         conversation_->startOnline();
         state_.downloading = false;
         state_.testPending = false;
@@ -184,6 +185,7 @@ void Station::toggleOnline() {
     } else {
         lostContactTimer.stop();
         state_.onlineIdle = true;
+        state_.collecting = false;
         view_.showOnline(false);
         if (state_.instrumentReady && conversation_->offersDownload())
             view_.enableCommand(Command::GetData, true);
@@ -195,6 +197,17 @@ void Station::toggleOnline() {
 void Station::stopOnline() {
     state_.onlineIdle = false;
     toggleOnline();
+}
+
+void Station::restartOnline() {
+    stopCollecting();
+    state_.onlineIdle = true;
+    toggleOnline();
+}
+
+void Station::stopCollecting() {
+    if (state_.collecting)
+        stopOnline();
 }
 
 void Station::connectionOk() {
