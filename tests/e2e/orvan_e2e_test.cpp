@@ -53,7 +53,7 @@ protected:
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
         window->messageHook = [this](const QString& t) { messages << t; };
         window->answerHook = [](const QString&, const QString&, bool) { return Answer::No; };
-        window->Form_Load();
+        window->loadSettingsAndStart();
         window->show();
     }
     QString label(const char* name) { return window->findChild<QLabel*>(name)->text(); }
