@@ -1,6 +1,7 @@
 #pragma once
 // The zel-sim command line, parsed without side effects so that tests can
 // check every option and every refusal.
+#include "sim/sim_amp.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_orvan.h"
 #include "sim/sim_tarvo.h"
@@ -15,6 +16,7 @@ struct SimCommandLine {
     QString link;   // symbolic link to create; empty = none
     bool verbose = false;
     TarvoOptions tarvo;
+    AmpOptions amp;
     OrvanOptions orvan;
 
     // When set, the program prints `message` (on stdout for exit code 0, on
