@@ -5,6 +5,8 @@
 #include "common/spreadsheet_check.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "graph/graph_feed.h"
+#include "graph/graph_window.h"
 #include "station/amp_conversation.h"
 #include "station/serial_link.h"
 #include "ui/about_dialog.h"
@@ -37,6 +39,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -144,6 +147,10 @@ void MainWindow::loadSettingsAndStart() {
                                                         *settingsStore_, port_, *portFile_, *data_,
                                                         *list_});
     data_->headerProvider = [this] { return station_->currentHeader(); };
+    connect(station_.get(), &Station::graphShouldHide, this, [this] {
+        if (graph_)
+            graph_->close();
+    });
     station_->setInterval(settingsStore_->readInterval());
     autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
                                                          QFileInfo(workingPath).absolutePath());
@@ -676,6 +683,10 @@ void MainWindow::startAlarmSound() {
         sound_->startRepeating();
 }
 void MainWindow::readingTaken(double value) {
+    // The station has already put the reading into the series; a graph that
+    // follows live readings shows it at once.
+    if (graph_ && graph_->isVisible() && graph_->isOnline())
+        feedGraph(true);
     emit liveReading(value);
 }
 
@@ -715,7 +726,42 @@ void MainWindow::getOfflineData() {
 
 void MainWindow::showGraph() {
     station_->readWorkingFile();
-    // The graph window takes the series from here once it exists.
+    if (data_->series.SeriesLast < 7)
+        return;
+    if (!graph_) {
+        graph_ = new graph::GraphWindow(this);
+        // Going on line shows the readings taken while the graph was off
+        // line: the series here is always up to date.
+        connect(graph_, &graph::GraphWindow::onlineChanged, this, [this](bool online) {
+            if (online)
+                feedGraph(true);
+        });
+    }
+    feedGraph(false);
+    if (settings_.AutoArrange == 1)
+        arrangeWithGraph();
+    graph_->setOnline(false);
+    graph_->show();
+    graph_->raise();
+}
+
+void MainWindow::feedGraph(bool keepSlots) {
+    graph_->load(graph::requestFromSeries(data_->series, keepSlots));
+}
+
+void MainWindow::arrangeWithGraph() {
+    // The main window above, the graph below, both as wide as the main one.
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const int gap = gapeButton_->sizeHint().height();
+    if (isMaximized())
+        showNormal();
+    const int height = (avail.height() - gap) / 2;
+    setGeometry(geometry().x(), avail.top(), geometry().width(), height);
+    graph_->setGeometry(geometry().x(), frameGeometry().bottom() + 1, geometry().width(),
+                        (avail.height() - 2 * gap) / 2);
 }
 
 void MainWindow::clearListAfterAsking() {

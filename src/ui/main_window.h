@@ -21,6 +21,9 @@ class QToolBar;
 
 namespace zel {
 
+namespace graph {
+class GraphWindow;
+}
 class ProbeNumberDialog;
 
 class AlarmSound;
@@ -47,6 +50,7 @@ public:
     Settings& settings() { return settings_; }
     MeasurementList& list() { return *list_; }
     DataStore& data() { return *data_; }
+    graph::GraphWindow* graphWindow() const { return graph_; }
     bool spreadsheetAvailable_ = false;
 
     // Hooks for tests: answers to questions and the save dialog.
@@ -118,6 +122,10 @@ private:
     void buildList();
     IntervalDialog& intervalDialog();
     QString daxPath() const;
+    // Hands the series to the graph: the whole description on the graph
+    // command, only the records for live readings.
+    void feedGraph(bool keepSlots);
+    void arrangeWithGraph();
 
     Options options_;
     std::unique_ptr<Transport> ownedTransport_;
@@ -159,6 +167,7 @@ private:
     IntervalDialog* interval_ = nullptr;
     ParametersDialog* parameters_ = nullptr;
     LegendDialog* legend_ = nullptr;
+    graph::GraphWindow* graph_ = nullptr;
 };
 
 } // namespace zel
