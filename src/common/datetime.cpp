@@ -413,7 +413,8 @@ QTime parseTime(const QString& text) {
         if (time.isValid())
             return time;
     }
-    return {};
+    // Readings polled faster than once a second carry their milliseconds.
+    return QTime::fromString(text, QStringLiteral("H:mm:ss:zzz"));
 }
 
 bool isAmPm(const QString& token, const QLocale& locale) {

@@ -21,6 +21,14 @@ const Clock& InstrumentConversation::clock() const {
     return station_.clock();
 }
 
+const Settings& InstrumentConversation::settings() const {
+    return station_.settings_;
+}
+
+MeasurementList& InstrumentConversation::list() {
+    return station_.list_;
+}
+
 bool InstrumentConversation::sendLogged(const QByteArray& bytes, const QString& logText) {
     const bool sent = station_.send(bytes);
     if (view().showAll())
