@@ -174,6 +174,7 @@ void Station::testIfPortOpen() {
 void Station::toggleOnline() {
     if (state_.onlineIdle) {
         lostContactTimer.start(1000);
+        view_.setDownloadProgress(QString());
         chooseWorkingFileForOnline();
         state_.onlineIdle = false;
         conversation_->startOnline();
@@ -236,7 +237,8 @@ void Station::shutdown() {
 }
 
 void Station::getData() {
-    chooseWorkingFileForDownload();
+    if (!conversation_->resumesDownload())
+        chooseWorkingFileForDownload();
     state_.downloading = true;
     state_.testPending = false;
     stopOnline();
