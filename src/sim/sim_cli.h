@@ -2,6 +2,7 @@
 // The zel-sim command line, parsed without side effects so that tests can
 // check every option and every refusal.
 #include "sim/sim_instrument.h"
+#include "sim/sim_portables.h"
 #include "sim/sim_tarvo.h"
 #include <QString>
 #include <QStringList>
@@ -14,6 +15,8 @@ struct SimCommandLine {
     QString link;   // symbolic link to create; empty = none
     bool verbose = false;
     TarvoOptions tarvo;
+    PortablesOptions portables;
+    int replyDelayMs = 0; // every reply waits this long
 
     // When set, the program prints `message` (on stdout for exit code 0, on
     // stderr otherwise) and ends with this code instead of running.

@@ -89,9 +89,16 @@ bool SimPty::open() {
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { flush(); });
 
-    if (const int ms = instrument_.timerIntervalMs(); ms > 0)
-        timer_.start(ms);
+    syncTimer();
     return true;
+}
+
+void SimPty::syncTimer() {
+    const int ms = instrument_.timerIntervalMs();
+    if (ms <= 0)
+        timer_.stop();
+    else if (!timer_.isActive() || timer_.interval() != ms)
+        timer_.start(ms);
 }
 
 void SimPty::readMaster() {
@@ -101,7 +108,12 @@ void SimPty::readMaster() {
         if (n > 0) {
             const QByteArray batch(buf, int(n));
             log(QStringLiteral("line rx %1").arg(hexBytes(batch)));
-            send(instrument_.receive(batch));
+            const QByteArray answer = instrument_.receive(batch);
+            if (replyDelayMs_ > 0 && !answer.isEmpty())
+                QTimer::singleShot(replyDelayMs_, this, [this, answer] { send(answer); });
+            else
+                send(answer);
+            syncTimer();
             continue;
         }
         if (n < 0 && errno == EINTR)

@@ -35,6 +35,10 @@ public:
     // Raw line traffic, one line per batch (verbose mode).
     void setLogger(std::function<void(const QString&)> log) { log_ = std::move(log); }
 
+    // Holds every reply this long before it goes out, as a slow instrument
+    // would; readings sent unasked are not held.
+    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
+
     // Writes bytes to the line as the instrument would (also used by tests).
     void send(const QByteArray& bytes);
     qint64 bytesDropped() const { return dropped_; }
@@ -43,6 +47,8 @@ private:
     void readMaster();
     void flush();
     void discardUnread();
+    // Follows the instrument's sending interval, which a command may change.
+    void syncTimer();
     void log(const QString& line) const {
         if (log_)
             log_(line);
@@ -61,6 +67,7 @@ private:
     QTimer timer_;
     QByteArray pending_;
     qint64 dropped_ = 0;
+    int replyDelayMs_ = 0;
     std::function<void(const QString&)> log_;
 };
 
