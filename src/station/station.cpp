@@ -371,9 +371,11 @@ void Station::takeReading(const QByteArray& bytes) {
     }
     std::optional<MeasurementRecord> parsed = conversation_->parseReading(bytes);
     if (!parsed) {
-        // A frame too short for its layout: a communication error, not a row.
+        // A frame too short for its layout: a communication error, not a row,
+        // and a download asks again as after any other damaged reply.
         countError();
         showErrorCounters();
+        conversation_->afterFrameError(Result::NoReading);
         return;
     }
     MeasurementRecord r = *parsed;
