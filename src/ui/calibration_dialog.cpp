@@ -1,6 +1,7 @@
 #include "ui/calibration_dialog.h"
 
 #include "common/strings.h"
+#include "protocol/portables.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -58,6 +59,18 @@ void CalibrationDialog::setRecord(const QString& meter, const QString& time, con
     edTime_->setText(time);
     edName_->setText(name);
     edFactor_->setText(factor);
+}
+
+CalibrationDialog* CalibrationDialog::showRecord(QWidget* owner, const PortablesCalibration& r) {
+    auto* dialog = owner
+                       ? owner->findChild<CalibrationDialog*>(QString(), Qt::FindDirectChildrenOnly)
+                       : nullptr;
+    if (!dialog)
+        dialog = new CalibrationDialog(owner);
+    dialog->setRecord(r.meter, r.due, r.name, r.factor);
+    dialog->show();
+    dialog->raise();
+    return dialog;
 }
 
 void CalibrationDialog::btOk_Click() {

@@ -5,10 +5,12 @@
 #include "common/spreadsheet_check.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "protocol/portables.h"
 #include "station/amp_conversation.h"
 #include "station/serial_link.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
+#include "ui/calibration_dialog.h"
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
@@ -35,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -142,6 +145,10 @@ void MainWindow::Form_Load() {
                                                         *settingsStore_, port_, *portFile_, *data_,
                                                         *list_});
     data_->headerProvider = [this] { return station_->currentHeader(); };
+    connect(station_.get(), &Station::calibrationReceived, this, [this](const QByteArray& frame) {
+        if (const auto record = parsePortablesCalibration(frame))
+            CalibrationDialog::showRecord(this, *record);
+    });
     station_->setInterval(settingsStore_->readInterval());
     buildList();
 
@@ -544,6 +551,17 @@ void MainWindow::setCount(qint32 count) {
 }
 void MainWindow::setProgress(const QString& spinner) {
     edProgress_->setText(spinner);
+}
+
+void MainWindow::setDownloadProgress(const QString& text) {
+    auto* label = findChild<QLabel*>(QStringLiteral("lblDownload"));
+    if (!label) {
+        label = new QLabel(this);
+        label->setObjectName(QStringLiteral("lblDownload"));
+        label->setAccessibleName(QStringLiteral("Download progress"));
+        statusBar()->addWidget(label);
+    }
+    label->setText(text);
 }
 
 void MainWindow::enableCommand(Command command, bool enabled) {
