@@ -102,7 +102,13 @@ QString formatGeneralDateTime(const QDateTime& moment) {
     if (!moment.isValid())
         return {};
     const QDateTime local = moment.timeSpec() == Qt::LocalTime ? moment : moment.toLocalTime();
-    return formatShortDate(local.date()) + u' ' + local.time().toString(QStringLiteral("HH:mm:ss"));
+    return formatGeneralDateTime(local.date(), local.time());
+}
+
+QString formatGeneralDateTime(const QDate& date, const QTime& time) {
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return formatShortDate(date) + u' ' + time.toString(QStringLiteral("HH:mm:ss"));
 }
 
 QString formatShortDate(const QDate& date) {

@@ -168,11 +168,11 @@ std::optional<MeasurementRecord> parsePortablesReading(const QByteArray& frame, 
         // Fields out of range roll over into the next month or day, as a date
         // built from its parts does, so no byte pattern gives an invalid date.
         const int year = std::clamp(at(frame, 15) * 100 + at(frame, 16), 1, 9999);
-        const QDate date =
-            QDate(year, 1, 1).addMonths(at(frame, 13) - 1).addDays(at(frame, 14) - 1);
-        const QDateTime when =
-            QDateTime(date, QTime(0, 0)).addSecs(qint64(at(frame, 17)) * 3600 + at(frame, 18) * 60);
-        r.ReadingTime = formatGeneralDateTime(when);
+        const int minutes = at(frame, 17) * 60 + at(frame, 18);
+        const QDate date = QDate(year, 1, 1)
+                               .addMonths(at(frame, 13) - 1)
+                               .addDays(at(frame, 14) - 1 + minutes / 1440);
+        r.ReadingTime = formatGeneralDateTime(date, QTime(minutes % 1440 / 60, minutes % 60));
     } else {
         r.ReadingTime = formatGeneralDateTime(now);
     }
