@@ -3,8 +3,8 @@
 // working file. Resident memory after start-up is reported as a counter.
 #include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
-#include "station/station.h"
 #include "protocol/tarvo.h"
+#include "station/station.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -103,7 +103,7 @@ void BM_StartupWithFullWorkingFile(benchmark::State& state) {
     for (auto _ : state) {
         zel::MainWindow w({{"zel"}, &port, nullptr});
         w.messageHook = [](const QString&) {};
-        w.Form_Load();
+        w.loadSettingsAndStart();
         w.show();
         QApplication::processEvents();
         rss = residentKiB();

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     if (zel::currentLanguage() == zel::Language::Hebrew)
         QApplication::setLayoutDirection(Qt::RightToLeft);
     zel::MainWindow window({QApplication::arguments()});
-    window.Form_Load();
+    window.loadSettingsAndStart();
     window.show();
     return app.exec();
 }

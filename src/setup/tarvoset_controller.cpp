@@ -18,22 +18,22 @@ constexpr int AnnounceMinPayload = 4;
 TarvosetController::TarvosetController(Transport& transport, PortSettingsFile& file,
                                        TarvosetView* view, QObject* parent)
     : QObject(parent), transport_(transport), file_(file), view_(view) {
-    Timer2_.setInterval(tarvoset::RetryIntervalMs);
-    Timer2_.setSingleShot(false);
-    connect(&Timer2_, &QTimer::timeout, this, &TarvosetController::Timer2_Timer);
-    connect(&transport_, &Transport::bytesArrived, this, &TarvosetController::MSComm1_OnComm);
+    retryTimer_.setInterval(tarvoset::RetryIntervalMs);
+    retryTimer_.setSingleShot(false);
+    connect(&retryTimer_, &QTimer::timeout, this, &TarvosetController::onRetryTick);
+    connect(&transport_, &Transport::bytesArrived, this, &TarvosetController::onBytesArrived);
     connect(&transport_, &Transport::portLost, this, &TarvosetController::onPortLost);
 }
 
 TarvosetController::~TarvosetController() {
-    Timer2_.stop();
+    retryTimer_.stop();
     disconnect(&transport_, nullptr, this, nullptr);
 }
 
 void TarvosetController::start(bool startedByCaller) {
     retryCount_ = 0;
     startedByCaller_ = startedByCaller;
-    mesPoint_ = 0;
+    bufferFill_ = 0;
 
     settings_.Port = tarvoset::DefaultPort;
     if (!file_.readPort(settings_, tarvoset::DefaultPort))
@@ -41,7 +41,7 @@ void TarvosetController::start(bool startedByCaller) {
     file_.readBaudRate(settings_);
 
     if (openPort(settings_.Port, settings_.BaudRate, nullptr)) {
-        SendTarvoTest();
+        sendRequest();
     } else {
         showPortError();
     }
@@ -63,7 +63,7 @@ bool TarvosetController::openPort(int16_t port, int32_t baud, QString* detail) {
         return false;
     }
     settings_.OpenPort = port;
-    mesPoint_ = 0; // bytes of a frame from the old port mean nothing now
+    bufferFill_ = 0; // bytes of a frame from the old port mean nothing now
     return true;
 }
 
@@ -75,15 +75,15 @@ bool TarvosetController::reopenPort(int16_t port, int32_t baud, QString* detail)
 }
 
 void TarvosetController::shutdown() {
-    Timer2_.stop();
+    retryTimer_.stop();
     if (transport_.isOpen())
         transport_.close();
     settings_.OpenPort = 0;
 }
 
-void TarvosetController::btStop_Click() {
+void TarvosetController::initialize() {
     retryCount_ = 0;
-    SendTarvoTest();
+    sendRequest();
 }
 
 void TarvosetController::beginSetPort() {
@@ -92,25 +92,25 @@ void TarvosetController::beginSetPort() {
     startedByCaller_ = false;
 }
 
-void TarvosetController::SendTarvoTest() {
+void TarvosetController::sendRequest() {
     if (settings_.OpenPort == 0 || !transport_.isOpen()) {
         // Nothing to write to: keep telling the user where to go instead of
         // counting retries on a port that is not there.
-        Timer2_.stop();
+        retryTimer_.stop();
         showPortError();
         return;
     }
     transport_.write(RequestBytes);
-    enableTimer2();
+    armRetryTimer();
 }
 
-bool TarvosetController::SendTarvoFrame(const QByteArray& frame) {
+bool TarvosetController::sendFrame(const QByteArray& frame) {
     if (settings_.OpenPort == 0 || !transport_.isOpen())
         return false;
     return transport_.write(frame);
 }
 
-void TarvosetController::Timer2_Timer() {
+void TarvosetController::onRetryTick() {
     // The count stops at the top of its range rather than wrapping to a
     // negative number, so a long-forgotten window keeps its failure text.
     if (retryCount_ < std::numeric_limits<int16_t>::max())
@@ -119,34 +119,34 @@ void TarvosetController::Timer2_Timer() {
         status(tarvoset::NotConnectedText, StatusColour::Red);
         return;
     }
-    SendTarvoTest();
-    if (Timer2_.isActive()) // still counting: the port is there
+    sendRequest();
+    if (retryTimer_.isActive()) // still counting: the port is there
         status(QString::number(retryCount_), StatusColour::Default);
 }
 
-void TarvosetController::MSComm1_OnComm() {
+void TarvosetController::onBytesArrived() {
     const QByteArray bytes = transport_.readAll();
     for (const char c : bytes) {
         const auto b = static_cast<uint8_t>(c);
-        if (mesPoint_ > 99) {
-            mesPoint_ = 0;
+        if (bufferFill_ > 99) {
+            bufferFill_ = 0;
             break;
         }
-        buffer_[static_cast<size_t>(mesPoint_)] = b;
-        ++mesPoint_;
+        buffer_[static_cast<size_t>(bufferFill_)] = b;
+        ++bufferFill_;
         if (b == EndByte) {
-            const int result = ExtractTarvo();
-            mesPoint_ = 0;
+            const int result = handleFrame();
+            bufferFill_ = 0;
             if (result != 0)
                 break;
         }
     }
 }
 
-int TarvosetController::ExtractTarvo() {
-    Timer2_.stop();
+int TarvosetController::handleFrame() {
+    retryTimer_.stop();
 
-    const int count = std::clamp<int>(mesPoint_, 0, BufferSize);
+    const int count = std::clamp<int>(bufferFill_, 0, BufferSize);
     // A lone end byte is an empty frame: nothing to check, type 0, ignored.
     if (count < 2)
         return 0;
@@ -175,8 +175,8 @@ int TarvosetController::ExtractTarvo() {
         // message we do not understand.
         if (payloadLength < AnnounceMinPayload)
             return 0;
-        SendTarvoFrame(tarvo::buildTarvoFrame(tarvo::acknowledgePayload(at(2), at(4))));
-        enableTimer2();
+        sendFrame(tarvo::buildTarvoFrame(tarvo::acknowledgePayload(at(2), at(4))));
+        armRetryTimer();
     } else if (type == tarvo::TypeInitialised) {
         status(tarvoset::InitialisedText, StatusColour::Blue);
         if (view_) {
@@ -190,11 +190,11 @@ int TarvosetController::ExtractTarvo() {
 }
 
 void TarvosetController::onPortLost(const QString&) {
-    Timer2_.stop();
+    retryTimer_.stop();
     if (transport_.isOpen())
         transport_.close();
     settings_.OpenPort = 0;
-    mesPoint_ = 0;
+    bufferFill_ = 0;
     showPortError();
 }
 
@@ -202,10 +202,10 @@ void TarvosetController::showPortError() {
     status(tarvoset::PortErrorText, StatusColour::Red);
 }
 
-void TarvosetController::enableTimer2() {
+void TarvosetController::armRetryTimer() {
     // Enabling a running timer leaves its rhythm alone.
-    if (!Timer2_.isActive())
-        Timer2_.start();
+    if (!retryTimer_.isActive())
+        retryTimer_.start();
 }
 
 void TarvosetController::status(const QString& text, StatusColour colour) {

@@ -21,10 +21,10 @@ enum class StatusColour { Default, Blue, Red };
 class TarvosetView {
 public:
     virtual ~TarvosetView() = default;
-    virtual void showStatus(const QString& text, StatusColour colour) = 0; // Text1
-    virtual void showHint(const QString& text) = 0;                        // Label1
-    virtual void setInitializeEnabled(bool enabled) = 0;                   // btStop
-    virtual void setSetPortEnabled(bool enabled) = 0;                      // btSetPort
+    virtual void showStatus(const QString& text, StatusColour colour) = 0; // the status line
+    virtual void showHint(const QString& text) = 0;                        // the line below it
+    virtual void setInitializeEnabled(bool enabled) = 0;                   // "Initialize"
+    virtual void setSetPortEnabled(bool enabled) = 0;                      // "Set Port "
 };
 
 // The window's texts.
@@ -57,9 +57,9 @@ public:
     void start(bool startedByCaller);
 
     // "Initialize": a new attempt with the retry count back at 0.
-    void btStop_Click();
+    void initialize();
     // "Set Port ": call before showing the port dialog. After it closes,
-    // whatever the user chose, call btStop_Click().
+    // whatever the user chose, call initialize().
     void beginSetPort();
     // The port dialog's way to close the port and open another one. Returns
     // false when the new port did not open; no port is open then.
@@ -69,37 +69,37 @@ public:
 
     // Writes 02 04 04 03 and (re)arms the retry timer. With no port open it
     // writes nothing and shows the port error instead.
-    void SendTarvoTest();
+    void sendRequest();
     // Writes one built frame to the open port, nothing else.
-    bool SendTarvoFrame(const QByteArray& frame);
-    // Handles the frame held in the receive buffer (index 0 to MesPoint - 1,
+    bool sendFrame(const QByteArray& frame);
+    // Handles the frame held in the receive buffer (index 0 to bufferedBytes - 1,
     // ETX last). Returns the XOR over payload and checksum: 0 when valid.
-    int ExtractTarvo();
+    int handleFrame();
 
     PortSettings& settings() { return settings_; }
     const PortSettings& settings() const { return settings_; }
     PortSettingsFile& portSettingsFile() { return file_; }
     Transport& transport() { return transport_; }
 
-    int16_t RetryCount() const { return retryCount_; }
-    bool StartedByCaller() const { return startedByCaller_; }
-    int16_t MesPoint() const { return mesPoint_; }
-    bool isTimer2Active() const { return Timer2_.isActive(); }
-    const QTimer& Timer2() const { return Timer2_; }
+    int16_t retryCount() const { return retryCount_; }
+    bool startedByCaller() const { return startedByCaller_; }
+    int16_t bufferedBytes() const { return bufferFill_; }
+    bool isRetrying() const { return retryTimer_.isActive(); }
+    const QTimer& retryTimer() const { return retryTimer_; }
     // Tests use it to reach the top of the count without 32767 ticks.
     void setRetryCountForTest(int16_t value) { retryCount_ = value; }
 
 public slots:
     // One 500-ms tick of the retry timer.
-    void Timer2_Timer();
+    void onRetryTick();
     // The port's receive event: takes every waiting byte and cuts frames.
-    void MSComm1_OnComm();
+    void onBytesArrived();
 
 private:
     void onPortLost(const QString& reason);
     bool openPort(int16_t port, int32_t baud, QString* detail);
     void showPortError();
-    void enableTimer2();
+    void armRetryTimer();
     void status(const QString& text, StatusColour colour);
 
     static constexpr uint8_t EndByte = 0x03;
@@ -112,8 +112,8 @@ private:
     int16_t retryCount_ = 0;
     bool startedByCaller_ = false;
     std::array<uint8_t, BufferSize> buffer_{};
-    int16_t mesPoint_ = 0;
-    QTimer Timer2_;
+    int16_t bufferFill_ = 0;
+    QTimer retryTimer_;
 };
 
 } // namespace zel

@@ -1,6 +1,6 @@
 #include "setup/tarvoset_window.h"
 
-#include "ui/set_ser_port_dialog.h"
+#include "ui/port_dialog.h"
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -31,55 +31,55 @@ TarvosetWindow::TarvosetWindow(TarvosetController& controller, QWidget* parent)
     setObjectName("frmTarvoSet");
     setWindowTitle(tarvoset::Caption);
 
-    Text1_ = new QLineEdit(this);
-    Text1_->setObjectName("Text1");
-    Text1_->setAccessibleName("Status");
-    Text1_->setReadOnly(true);
-    Text1_->setFocusPolicy(Qt::NoFocus);
-    Text1_->setAlignment(Qt::AlignCenter);
-    QFont statusFont = Text1_->font();
+    statusLine_ = new QLineEdit(this);
+    statusLine_->setObjectName("Text1");
+    statusLine_->setAccessibleName("Status");
+    statusLine_->setReadOnly(true);
+    statusLine_->setFocusPolicy(Qt::NoFocus);
+    statusLine_->setAlignment(Qt::AlignCenter);
+    QFont statusFont = statusLine_->font();
     statusFont.setBold(true);
-    Text1_->setFont(statusFont);
+    statusLine_->setFont(statusFont);
     // Room for the longest message, in the bold face it is shown in, plus the
     // frame and text margins of the line.
     const QFontMetrics fm(statusFont);
-    Text1_->setMinimumWidth(fm.horizontalAdvance(tarvoset::NotConnectedText) +
-                            6 * fm.averageCharWidth());
+    statusLine_->setMinimumWidth(fm.horizontalAdvance(tarvoset::NotConnectedText) +
+                                 6 * fm.averageCharWidth());
 
-    Label1_ = new QLabel(this);
-    Label1_->setObjectName("Label1");
-    Label1_->setAccessibleName("Hint");
-    Label1_->setAlignment(Qt::AlignCenter);
+    hintLabel_ = new QLabel(this);
+    hintLabel_->setObjectName("Label1");
+    hintLabel_->setAccessibleName("Hint");
+    hintLabel_->setAlignment(Qt::AlignCenter);
     // Keep the line's height when it is empty, so the window does not jump.
-    Label1_->setMinimumHeight(Label1_->fontMetrics().height());
+    hintLabel_->setMinimumHeight(hintLabel_->fontMetrics().height());
 
-    btStop_ = new QPushButton("Initialize", this);
-    btStop_->setObjectName("btStop");
-    btStop_->setAccessibleName("Initialize");
-    btSetPort_ = new QPushButton("Set Port ", this);
-    btSetPort_->setObjectName("btSetPort");
-    btSetPort_->setAccessibleName("Set Port");
-    btOk_ = new QPushButton("OK", this);
-    btOk_->setObjectName("btOk");
-    btOk_->setAccessibleName("OK");
-    btOk_->setDefault(true);
+    initializeButton_ = new QPushButton("Initialize", this);
+    initializeButton_->setObjectName("btStop");
+    initializeButton_->setAccessibleName("Initialize");
+    portButton_ = new QPushButton("Set Port ", this);
+    portButton_->setObjectName("btSetPort");
+    portButton_->setAccessibleName("Set Port");
+    okButton_ = new QPushButton("OK", this);
+    okButton_->setObjectName("btOk");
+    okButton_->setAccessibleName("OK");
+    okButton_->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btStop_);
-    buttons->addWidget(btSetPort_);
+    buttons->addWidget(initializeButton_);
+    buttons->addWidget(portButton_);
     buttons->addStretch();
-    buttons->addWidget(btOk_);
+    buttons->addWidget(okButton_);
 
     auto* top = new QVBoxLayout(this);
-    top->addWidget(Text1_);
-    top->addWidget(Label1_);
+    top->addWidget(statusLine_);
+    top->addWidget(hintLabel_);
     top->addSpacing(6);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(btStop_, &QPushButton::clicked, this, &TarvosetWindow::btStop_Click);
-    connect(btSetPort_, &QPushButton::clicked, this, &TarvosetWindow::btSetPort_Click);
-    connect(btOk_, &QPushButton::clicked, this, &TarvosetWindow::btOk_Click);
+    connect(initializeButton_, &QPushButton::clicked, this, &TarvosetWindow::initialize);
+    connect(portButton_, &QPushButton::clicked, this, &TarvosetWindow::choosePort);
+    connect(okButton_, &QPushButton::clicked, this, &TarvosetWindow::closeWindow);
 
     controller_.setView(this);
 }
@@ -89,34 +89,34 @@ TarvosetWindow::~TarvosetWindow() {
 }
 
 void TarvosetWindow::showStatus(const QString& text, StatusColour colour) {
-    QPalette p = Text1_->palette();
+    QPalette p = statusLine_->palette();
     const QColor c = colourOf(colour, palette());
     p.setColor(QPalette::Active, QPalette::Text, c);
     p.setColor(QPalette::Inactive, QPalette::Text, c);
-    Text1_->setPalette(p);
-    Text1_->setText(text);
+    statusLine_->setPalette(p);
+    statusLine_->setText(text);
 }
 
 void TarvosetWindow::showHint(const QString& text) {
-    Label1_->setText(text);
+    hintLabel_->setText(text);
 }
 
 void TarvosetWindow::setInitializeEnabled(bool enabled) {
-    btStop_->setEnabled(enabled);
+    initializeButton_->setEnabled(enabled);
 }
 
 void TarvosetWindow::setSetPortEnabled(bool enabled) {
-    btSetPort_->setEnabled(enabled);
+    portButton_->setEnabled(enabled);
 }
 
-void TarvosetWindow::btStop_Click() {
-    controller_.btStop_Click();
+void TarvosetWindow::initialize() {
+    controller_.initialize();
 }
 
-void TarvosetWindow::btSetPort_Click() {
+void TarvosetWindow::choosePort() {
     controller_.beginSetPort();
     PortSettingsFile& file = controller_.portSettingsFile();
-    SetSerPortDialog dialog(
+    PortDialog dialog(
         controller_.settings(), file,
         [this](int16_t port, int32_t baud, QString* detail) {
             return controller_.reopenPort(port, baud, detail);
@@ -124,10 +124,10 @@ void TarvosetWindow::btSetPort_Click() {
         tarvosetPortDialogVariant(), this);
     dialog.exec();
     // OK or Cancel: a new attempt on whatever port is now open.
-    controller_.btStop_Click();
+    controller_.initialize();
 }
 
-void TarvosetWindow::btOk_Click() {
+void TarvosetWindow::closeWindow() {
     close();
 }
 

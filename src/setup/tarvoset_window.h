@@ -24,20 +24,20 @@ public:
     void setSetPortEnabled(bool enabled) override;
 
 public slots:
-    void btStop_Click();
-    void btSetPort_Click();
-    void btOk_Click();
+    void initialize();
+    void choosePort();
+    void closeWindow();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     TarvosetController& controller_;
-    QLineEdit* Text1_ = nullptr;
-    QLabel* Label1_ = nullptr;
-    QPushButton* btStop_ = nullptr;
-    QPushButton* btSetPort_ = nullptr;
-    QPushButton* btOk_ = nullptr;
+    QLineEdit* statusLine_ = nullptr;
+    QLabel* hintLabel_ = nullptr;
+    QPushButton* initializeButton_ = nullptr;
+    QPushButton* portButton_ = nullptr;
+    QPushButton* okButton_ = nullptr;
 };
 
 } // namespace zel

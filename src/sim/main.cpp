@@ -48,5 +48,8 @@ int main(int argc, char** argv) {
 
     const int rc = app.exec();
     pty.removeLink();
+    if (instrument->readingsSent() >= 0)
+        std::fprintf(stderr, "zel-sim: %lld readings sent\n",
+                     static_cast<long long>(instrument->readingsSent()));
     return rc;
 }

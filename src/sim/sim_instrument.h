@@ -29,6 +29,10 @@ public:
     // first.
     virtual int framesRecognised() const = 0;
 
+    // On-line readings sent so far (asked for or pushed), for soak runs that
+    // compare them with what the station filed; -1 when not counted.
+    virtual qint64 readingsSent() const { return -1; }
+
     // Receives one human-readable line per event when set (verbose mode).
     void setLogger(std::function<void(const QString&)> log) { log_ = std::move(log); }
 

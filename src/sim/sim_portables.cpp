@@ -215,6 +215,7 @@ QByteArray SimPortables::answer(const QByteArray& c) {
 QByteArray SimPortables::onTimer() {
     if (quiet() || onlineMs_ <= 0)
         return {};
+    ++readingsSent_;
     return reply(readingPayload(instrumentNow(), currentValue()));
 }
 

@@ -46,6 +46,8 @@ public:
     int timerIntervalMs() const override { return onlineMs_; }
     QByteArray onTimer() override;
     int framesRecognised() const override { return recognised_; }
+    // Readings sent at the on-line interval.
+    qint64 readingsSent() const override { return readingsSent_; }
 
     // Payloads (bytes 1 .. before the checksum) as this instrument builds them.
     QByteArray readingPayload(const QDateTime& time, double value) const;
@@ -80,6 +82,7 @@ private:
     bool requestDropped_ = false;
     int onlineMs_ = 0;
     int recognised_ = 0;
+    qint64 readingsSent_ = 0;
     int heard_ = 0;
     int sent_ = 0;
 };

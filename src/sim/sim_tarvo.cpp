@@ -321,6 +321,7 @@ QByteArray SimTarvo::answer(const QByteArray& p) {
             return {};
         return QByteArray(1, char(zel::tarvo::TypeInitialised));
     case 0x0F: // poll
+        ++readingsSent_;
         return options_.shortReadings ? shortPayload() : onlinePayload();
     case 0x81: // start download
         return countPayload(options_.records);
@@ -364,6 +365,7 @@ QByteArray SimTarvo::onTimer() {
     if (quiet())
         return {};
     const QByteArray p = onlinePayload();
+    ++readingsSent_;
     log(QStringLiteral("tx %1 (unasked)").arg(hexBytes(p)));
     return frame(p);
 }

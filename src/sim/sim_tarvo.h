@@ -69,6 +69,7 @@ public:
     int timerIntervalMs() const override;
     QByteArray onTimer() override;
     int framesRecognised() const override { return recognised_; }
+    qint64 readingsSent() const override { return readingsSent_; }
 
     const TarvoOptions& options() const { return options_; }
 
@@ -105,6 +106,7 @@ private:
     qint64 clockOffsetSecs_ = 0;
     TarvoFrameCutter cutter_;
     int recognised_ = 0;
+    qint64 readingsSent_ = 0;
     int heard_ = 0;
     int sent_ = 0;
     int recordsServed_ = 0;

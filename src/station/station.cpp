@@ -177,6 +177,7 @@ void Station::toggleOnline() {
         view_.setDownloadProgress(QString());
         chooseWorkingFileForOnline();
         state_.onlineIdle = false;
+        state_.collecting = true;
         conversation_->startOnline();
         state_.downloading = false;
         state_.testPending = false;
@@ -185,6 +186,7 @@ void Station::toggleOnline() {
     } else {
         lostContactTimer.stop();
         state_.onlineIdle = true;
+        state_.collecting = false;
         view_.showOnline(false);
         if (state_.instrumentReady && conversation_->offersDownload())
             view_.enableCommand(Command::GetData, true);
@@ -196,6 +198,17 @@ void Station::toggleOnline() {
 void Station::stopOnline() {
     state_.onlineIdle = false;
     toggleOnline();
+}
+
+void Station::restartOnline() {
+    stopCollecting();
+    state_.onlineIdle = true;
+    toggleOnline();
+}
+
+void Station::stopCollecting() {
+    if (state_.collecting)
+        stopOnline();
 }
 
 void Station::connectionOk() {

@@ -43,6 +43,7 @@ struct StationState {
     bool testPending = false;     // a connection test waits for its answer
     bool instrumentReady = false; // the instrument answered
     bool downloading = false;     // a log download runs
+    bool collecting = false;      // on-line collection was started and not stopped
     quint32 errorCount = 0;       // errors since the last good frame
     quint32 totalErrors = 0;      // errors since start
     int32_t minuteCountdown = 0;  // whole minutes left before the next poll
@@ -97,6 +98,11 @@ public:
     void toggleOnline();
     // Leaves on-line collection whatever it was doing.
     void stopOnline();
+    // A fresh start of on-line collection: a running one is stopped first,
+    // so the start never turns into a stop.
+    void restartOnline();
+    // Stops on-line collection when it runs; never starts it.
+    void stopCollecting();
     void connectionOk();
     void connectionLost();
     void getData();  // "Get Data"

@@ -24,71 +24,71 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("frmAbout");
     setWindowTitle(applicationTitle());
 
-    auto* picIcon = new QLabel(this);
-    picIcon->setObjectName("picIcon");
+    auto* iconLabel = new QLabel(this);
+    iconLabel->setObjectName("picIcon");
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull())
         icon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
-    picIcon->setPixmap(icon.pixmap(48, 48));
-    picIcon->setAccessibleName(tr3("Program icon", "Programmsymbol", "סמל התוכנית"));
+    iconLabel->setPixmap(icon.pixmap(48, 48));
+    iconLabel->setAccessibleName(tr3("Program icon", "Programmsymbol", "סמל התוכנית"));
 
-    auto* lblTitle = new QLabel(applicationTitle(), this);
-    lblTitle->setObjectName("lblTitle");
-    QFont big = lblTitle->font();
+    auto* titleLabel = new QLabel(applicationTitle(), this);
+    titleLabel->setObjectName("lblTitle");
+    QFont big = titleLabel->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
-    lblTitle->setFont(big);
-    lblTitle->setAccessibleName(applicationTitle());
+    titleLabel->setFont(big);
+    titleLabel->setAccessibleName(applicationTitle());
 
-    auto* lblVersion = new QLabel(versionText(), this);
-    lblVersion->setObjectName("lblVersion");
-    lblVersion->setAccessibleName(lblVersion->text());
+    auto* versionLabel = new QLabel(versionText(), this);
+    versionLabel->setObjectName("lblVersion");
+    versionLabel->setAccessibleName(versionLabel->text());
 
-    lblDescription_ = new QLabel(tr3("Station program for radiation-measurement instruments.",
-                                     "Stationsprogramm für Strahlungsmessgeräte.",
-                                     "תוכנת תחנה למכשירי מדידת קרינה."),
-                                 this);
-    lblDescription_->setObjectName("lblDescription");
-    lblDescription_->setWordWrap(true);
-    lblDescription_->setMinimumWidth(
-        lblDescription_->fontMetrics().horizontalAdvance(QString(56, QChar('x'))));
-    lblDescription_->setAccessibleName(tr3("Description", "Beschreibung", "תיאור"));
+    description_ = new QLabel(tr3("Station program for radiation-measurement instruments.",
+                                  "Stationsprogramm für Strahlungsmessgeräte.",
+                                  "תוכנת תחנה למכשירי מדידת קרינה."),
+                              this);
+    description_->setObjectName("lblDescription");
+    description_->setWordWrap(true);
+    description_->setMinimumWidth(
+        description_->fontMetrics().horizontalAdvance(QString(56, QChar('x'))));
+    description_->setAccessibleName(tr3("Description", "Beschreibung", "תיאור"));
 
     // Where the files are is what a user most often needs to know on a
     // system without a Windows folder.
     // Paths are isolated so a right-to-left caption does not reorder them.
     auto isolated = [](const QString& path) { return QChar(0x2066) + path + QChar(0x2069); };
-    auto* lblNote = new QLabel(tr3("Program folder:", "Programmordner:", "תיקיית התוכנית:") + " " +
-                                   isolated(programFolder()) + "\n" +
-                                   tr3("Settings file:", "Einstellungsdatei:", "קובץ ההגדרות:") +
-                                   " " + isolated(settingsFilePath()),
-                               this);
-    lblNote->setObjectName("lblNote");
-    lblNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblNote->setAccessibleName(tr3("Note", "Hinweis", "הערה"));
+    auto* noteLabel = new QLabel(tr3("Program folder:", "Programmordner:", "תיקיית התוכנית:") +
+                                     " " + isolated(programFolder()) + "\n" +
+                                     tr3("Settings file:", "Einstellungsdatei:", "קובץ ההגדרות:") +
+                                     " " + isolated(settingsFilePath()),
+                                 this);
+    noteLabel->setObjectName("lblNote");
+    noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    noteLabel->setAccessibleName(tr3("Note", "Hinweis", "הערה"));
 
-    auto* cmdOK = new QPushButton(tr3("OK", "OK", "אישור"), this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setAccessibleName(tr3("OK", "OK", "אישור"));
-    cmdOK->setDefault(true);
+    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    okButton->setObjectName("cmdOK");
+    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setDefault(true);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(picIcon, 0, 0, 3, 1, Qt::AlignTop);
-    grid->addWidget(lblTitle, 0, 1);
-    grid->addWidget(lblVersion, 1, 1);
-    grid->addWidget(lblDescription_, 2, 1);
-    grid->addWidget(lblNote, 3, 1);
+    grid->addWidget(iconLabel, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(titleLabel, 0, 1);
+    grid->addWidget(versionLabel, 1, 1);
+    grid->addWidget(description_, 2, 1);
+    grid->addWidget(noteLabel, 3, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(cmdOK);
+    buttons->addWidget(okButton);
     grid->addLayout(buttons, 4, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(cmdOK, &QPushButton::clicked, this, &AboutDialog::cmdOK_Click);
+    connect(okButton, &QPushButton::clicked, this, &AboutDialog::closeBox);
 }
 
-void AboutDialog::cmdOK_Click() {
+void AboutDialog::closeBox() {
     accept();
 }
 

@@ -17,13 +17,13 @@ public:
     static QString versionText();
 
     // The owner empties the description before showing the box.
-    QLabel* lblDescription() const { return lblDescription_; }
+    QLabel* descriptionLabel() const { return description_; }
 
 public slots:
-    void cmdOK_Click();
+    void closeBox();
 
 private:
-    QLabel* lblDescription_;
+    QLabel* description_;
 };
 
 } // namespace zel

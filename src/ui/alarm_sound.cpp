@@ -54,7 +54,7 @@ void AlarmSound::setUp() {
     retry_->setSingleShot(true);
     retry_->setInterval(kRetryDelayMs);
     connect(retry_, &QTimer::timeout, this, [this] {
-        if (!SoundIdle_)
+        if (!idle_)
             playOnce();
     });
     connect(effect_, &QSoundEffect::playingChanged, this, [this] {
@@ -63,15 +63,15 @@ void AlarmSound::setUp() {
     });
 }
 
-void AlarmSound::MakeSound() {
-    if (!SoundIdle_)
+void AlarmSound::startRepeating() {
+    if (!idle_)
         return;
-    SoundIdle_ = false;
+    idle_ = false;
     playOnce();
 }
 
-void AlarmSound::MuteAlarm() {
-    SoundIdle_ = true;
+void AlarmSound::mute() {
+    idle_ = true;
     retry_->stop();
 }
 
@@ -83,11 +83,11 @@ void AlarmSound::playOnce() {
 }
 
 void AlarmSound::playFinished() {
-    if (SoundIdle_)
+    if (idle_)
         return;
     if (lastStart_.isValid() && lastStart_.elapsed() >= kShortestPlayMs)
         QTimer::singleShot(0, this, [this] {
-            if (!SoundIdle_)
+            if (!idle_)
                 playOnce();
         });
     else

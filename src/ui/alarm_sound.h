@@ -23,11 +23,11 @@ public:
 
     // Starts the repeating sound; a sound already repeating is not
     // restarted.
-    void MakeSound();
+    void startRepeating();
     // Lets the sound that is playing end and stops the repetition.
-    void MuteAlarm();
+    void mute();
 
-    bool soundIdle() const { return SoundIdle_; }
+    bool isIdle() const { return idle_; }
     QString file() const { return path_; }
 
     // Copies the built-in sound to `path` when no file is there. Returns
@@ -41,7 +41,7 @@ private:
 
     QString path_;
     QSoundEffect* effect_ = nullptr;
-    bool SoundIdle_ = true;
+    bool idle_ = true;
     QElapsedTimer lastStart_;
     QTimer* retry_ = nullptr;
 };

@@ -29,36 +29,36 @@ CalibrationDialog::CalibrationDialog(QWidget* parent) : QDialog(parent) {
         form->addRow(label, e);
         return e;
     };
-    edMeter_ = addBox("edMeter", tr3("Instrument  Number:", "Gerätenummer:", "מספר מכשיר:"),
-                      tr3("Instrument Number", "Gerätenummer", "מספר מכשיר"));
-    edTime_ = addBox("edTime", tr3("Calibration Due:", "Kalibrierung fällig:", "מועד הכיול הבא:"),
-                     tr3("Calibration Due", "Kalibrierung fällig", "מועד הכיול הבא"));
-    edName_ = addBox("edName", tr3("Calibrated by:", "Kalibriert von:", "כויל על ידי:"),
-                     tr3("Calibrated by", "Kalibriert von", "כויל על ידי"));
-    edFactor_ =
+    meterField_ = addBox("edMeter", tr3("Instrument  Number:", "Gerätenummer:", "מספר מכשיר:"),
+                         tr3("Instrument Number", "Gerätenummer", "מספר מכשיר"));
+    dueField_ = addBox("edTime", tr3("Calibration Due:", "Kalibrierung fällig:", "מועד הכיול הבא:"),
+                       tr3("Calibration Due", "Kalibrierung fällig", "מועד הכיול הבא"));
+    nameField_ = addBox("edName", tr3("Calibrated by:", "Kalibriert von:", "כויל על ידי:"),
+                        tr3("Calibrated by", "Kalibriert von", "כויל על ידי"));
+    factorField_ =
         addBox("edFactor", tr3("Factor:", "Faktor:", "מקדם:"), tr3("Factor", "Faktor", "מקדם"));
 
-    auto* btOk = new QPushButton(tr3("OK", "OK", "אישור"), this);
-    btOk->setObjectName("btOk");
-    btOk->setAccessibleName(tr3("OK", "OK", "אישור"));
-    btOk->setDefault(true);
+    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    okButton->setObjectName("btOk");
+    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(btOk);
+    buttons->addWidget(okButton);
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(btOk, &QPushButton::clicked, this, &CalibrationDialog::btOk_Click);
+    connect(okButton, &QPushButton::clicked, this, &CalibrationDialog::dismiss);
 }
 
 void CalibrationDialog::setRecord(const QString& meter, const QString& time, const QString& name,
                                   const QString& factor) {
-    edMeter_->setText(meter);
-    edTime_->setText(time);
-    edName_->setText(name);
-    edFactor_->setText(factor);
+    meterField_->setText(meter);
+    dueField_->setText(time);
+    nameField_->setText(name);
+    factorField_->setText(factor);
 }
 
 CalibrationDialog* CalibrationDialog::showRecord(QWidget* owner, const PortablesCalibration& r) {
@@ -73,7 +73,7 @@ CalibrationDialog* CalibrationDialog::showRecord(QWidget* owner, const Portables
     return dialog;
 }
 
-void CalibrationDialog::btOk_Click() {
+void CalibrationDialog::dismiss() {
     hide();
 }
 

@@ -21,19 +21,19 @@ public:
     // shows it; the window stays until OK hides it.
     static CalibrationDialog* showRecord(QWidget* owner, const PortablesCalibration& record);
 
-    QLineEdit* edMeter() const { return edMeter_; }
-    QLineEdit* edTime() const { return edTime_; }
-    QLineEdit* edName() const { return edName_; }
-    QLineEdit* edFactor() const { return edFactor_; }
+    QLineEdit* meterField() const { return meterField_; }
+    QLineEdit* dueField() const { return dueField_; }
+    QLineEdit* nameField() const { return nameField_; }
+    QLineEdit* factorField() const { return factorField_; }
 
 public slots:
-    void btOk_Click();
+    void dismiss();
 
 private:
-    QLineEdit* edMeter_;
-    QLineEdit* edTime_;
-    QLineEdit* edName_;
-    QLineEdit* edFactor_;
+    QLineEdit* meterField_;
+    QLineEdit* dueField_;
+    QLineEdit* nameField_;
+    QLineEdit* factorField_;
 };
 
 } // namespace zel

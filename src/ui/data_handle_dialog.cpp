@@ -18,56 +18,56 @@ DataHandleDialog::DataHandleDialog(QWidget* parent) : QDialog(parent) {
     auto* frame = new QGroupBox(tr3("Scale", "Skala", "סקאלה"), this);
     frame->setObjectName("frScale");
     auto* box = new QVBoxLayout(frame);
-    chkScale_ = new QButtonGroup(this);
+    scaleButtons_ = new QButtonGroup(this);
     const QString captions[5] = {tr3("Auto", "Automatisch", "אוטומטי"),
                                  tr3("Manual", "Manuell", "ידני"), "0-10", "0-100", "0-1000"};
     for (int i = 0; i < 5; ++i) {
         auto* b = new QRadioButton(captions[i], frame);
         b->setObjectName(QString("chkScale_%1").arg(i));
         b->setAccessibleName(captions[i]);
-        chkScale_->addButton(b, i);
+        scaleButtons_->addButton(b, i);
         box->addWidget(b);
     }
-    chkScale_->button(Auto)->setChecked(true);
+    scaleButtons_->button(Auto)->setChecked(true);
 
-    btOnline_ = new QPushButton(this);
-    btOnline_->setObjectName("btOnline");
+    onlineButton_ = new QPushButton(this);
+    onlineButton_->setObjectName("btOnline");
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(frame);
-    top->addWidget(btOnline_);
+    top->addWidget(onlineButton_);
     top->setSizeConstraint(QLayout::SetFixedSize);
     updateOnlineButton();
 
-    connect(chkScale_, &QButtonGroup::idClicked, this, &DataHandleDialog::chkScale_Click);
-    connect(btOnline_, &QPushButton::clicked, this, &DataHandleDialog::btOnline_Click);
+    connect(scaleButtons_, &QButtonGroup::idClicked, this, &DataHandleDialog::chooseScale);
+    connect(onlineButton_, &QPushButton::clicked, this, &DataHandleDialog::toggleOnline);
 }
 
 void DataHandleDialog::setOnline(bool value) {
     const int16_t now = value ? 1 : 0;
-    const bool changed = now != Online;
-    Online = now;
+    const bool changed = now != online;
+    online = now;
     updateOnlineButton();
     if (changed)
         emit onlineChanged(value);
 }
 
 void DataHandleDialog::setScale(int mode) {
-    if (QAbstractButton* b = chkScale_->button(mode))
+    if (QAbstractButton* b = scaleButtons_->button(mode))
         b->setChecked(true);
 }
 
 int DataHandleDialog::scale() const {
-    return chkScale_->checkedId();
+    return scaleButtons_->checkedId();
 }
 
-void DataHandleDialog::btOnline_Click() {
+void DataHandleDialog::toggleOnline() {
     // The button offers the other mode: going on line has the working file
     // read again first, through the owner.
-    setOnline(Online == 0);
+    setOnline(online == 0);
 }
 
-void DataHandleDialog::chkScale_Click(int index) {
+void DataHandleDialog::chooseScale(int index) {
     emit scaleChosen(index);
 }
 
@@ -84,9 +84,9 @@ void DataHandleDialog::changeEvent(QEvent* event) {
 
 void DataHandleDialog::updateOnlineButton() {
     // The caption names the action the button offers.
-    btOnline_->setText(Online ? tr3("OffLine", "Offline", "לא מקוון")
-                              : tr3("Online", "Online", "מקוון"));
-    btOnline_->setAccessibleName(btOnline_->text());
+    onlineButton_->setText(online ? tr3("OffLine", "Offline", "לא מקוון")
+                                  : tr3("Online", "Online", "מקוון"));
+    onlineButton_->setAccessibleName(onlineButton_->text());
 }
 
 } // namespace zel

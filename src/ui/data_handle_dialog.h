@@ -17,9 +17,9 @@ public:
 
     explicit DataHandleDialog(QWidget* parent = nullptr);
 
-    int16_t Online = 0;
+    int16_t online = 0;
 
-    // Sets Online; true asks the owner (onlineChanged) to read the working
+    // Sets online; true asks the owner (onlineChanged) to read the working
     // file into the series again.
     void setOnline(bool value);
     // Shows the graph's present scale mode without announcing a choice.
@@ -27,8 +27,8 @@ public:
     int scale() const;
 
 public slots:
-    void btOnline_Click();
-    void chkScale_Click(int index);
+    void toggleOnline();
+    void chooseScale(int index);
 
 signals:
     void scaleChosen(int mode);
@@ -41,8 +41,8 @@ protected:
 private:
     void updateOnlineButton();
 
-    QButtonGroup* chkScale_;
-    QPushButton* btOnline_;
+    QButtonGroup* scaleButtons_;
+    QPushButton* onlineButton_;
 };
 
 } // namespace zel

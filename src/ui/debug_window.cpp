@@ -22,25 +22,25 @@ DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("frmDebug");
     setWindowTitle(tr3("Debug", "Debug", "ניפוי שגיאות"));
 
-    List1_ = new QListWidget(this);
-    List1_->setObjectName("List1");
-    List1_->setAccessibleName(tr3("Traffic log", "Verkehrsprotokoll", "יומן תעבורה"));
-    List1_->setUniformItemSizes(true); // keeps a long list fast
-    List1_->setFont(QFont("Monospace"));
+    log_ = new QListWidget(this);
+    log_->setObjectName("List1");
+    log_->setAccessibleName(tr3("Traffic log", "Verkehrsprotokoll", "יומן תעבורה"));
+    log_->setUniformItemSizes(true); // keeps a long list fast
+    log_->setFont(QFont("Monospace"));
     // Link traffic reads left to right in every language.
-    List1_->setLayoutDirection(Qt::LeftToRight);
-    List1_->setMinimumSize(List1_->fontMetrics().horizontalAdvance(QString(60, QChar('0'))),
-                           List1_->fontMetrics().height() * 16);
+    log_->setLayoutDirection(Qt::LeftToRight);
+    log_->setMinimumSize(log_->fontMetrics().horizontalAdvance(QString(60, QChar('0'))),
+                         log_->fontMetrics().height() * 16);
 
-    auto* btSave = new QPushButton(tr3("Save", "Speichern", "שמירה"), this);
-    btSave->setObjectName("btSave");
-    btSave->setAccessibleName(btSave->text());
-    auto* btClear = new QPushButton(tr3("Clear", "Leeren", "ניקוי"), this);
-    btClear->setObjectName("btClear");
-    btClear->setAccessibleName(btClear->text());
-    chkShowAll_ = new QCheckBox(tr3("Show All", "Alles anzeigen", "הצג הכול"), this);
-    chkShowAll_->setObjectName("chkShowAll");
-    chkShowAll_->setAccessibleName(chkShowAll_->text());
+    auto* saveButton = new QPushButton(tr3("Save", "Speichern", "שמירה"), this);
+    saveButton->setObjectName("btSave");
+    saveButton->setAccessibleName(saveButton->text());
+    auto* clearButton = new QPushButton(tr3("Clear", "Leeren", "ניקוי"), this);
+    clearButton->setObjectName("btClear");
+    clearButton->setAccessibleName(clearButton->text());
+    showAllBox_ = new QCheckBox(tr3("Show All", "Alles anzeigen", "הצג הכול"), this);
+    showAllBox_->setObjectName("chkShowAll");
+    showAllBox_->setAccessibleName(showAllBox_->text());
 
     auto counter = [this](const char* name, const QString& accessible) {
         auto* e = new QLineEdit("0", this);
@@ -51,70 +51,71 @@ DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         e->setMaximumWidth(e->fontMetrics().horizontalAdvance("00000000000000"));
         return e;
     };
-    edErrCount_ = counter("edErrCount", tr3("Error Count", "Fehlerzahl", "מספר שגיאות"));
-    edTotalErrors_ = counter("edTotalErrors", tr3("Total Errors", "Fehler gesamt", "סך השגיאות"));
+    errorCountField_ = counter("edErrCount", tr3("Error Count", "Fehlerzahl", "מספר שגיאות"));
+    totalErrorsField_ =
+        counter("edTotalErrors", tr3("Total Errors", "Fehler gesamt", "סך השגיאות"));
 
     auto* counters = new QFormLayout;
-    counters->addRow(tr3("Error Count:", "Fehlerzahl:", "מספר שגיאות:"), edErrCount_);
-    counters->addRow(tr3("Total Errors:", "Fehler gesamt:", "סך השגיאות:"), edTotalErrors_);
+    counters->addRow(tr3("Error Count:", "Fehlerzahl:", "מספר שגיאות:"), errorCountField_);
+    counters->addRow(tr3("Total Errors:", "Fehler gesamt:", "סך השגיאות:"), totalErrorsField_);
 
     auto* side = new QVBoxLayout;
-    side->addWidget(btSave);
-    side->addWidget(btClear);
-    side->addWidget(chkShowAll_);
+    side->addWidget(saveButton);
+    side->addWidget(clearButton);
+    side->addWidget(showAllBox_);
     side->addSpacing(12);
     side->addLayout(counters);
     side->addStretch();
 
     auto* top = new QHBoxLayout(this);
-    top->addWidget(List1_, 1);
+    top->addWidget(log_, 1);
     top->addLayout(side);
 
-    connect(btSave, &QPushButton::clicked, this, &DebugWindow::btSave_Click);
-    connect(btClear, &QPushButton::clicked, this, &DebugWindow::btClear_Click);
+    connect(saveButton, &QPushButton::clicked, this, &DebugWindow::saveLog);
+    connect(clearButton, &QPushButton::clicked, this, &DebugWindow::clearLog);
 }
 
 void DebugWindow::addLine(const QString& line) {
-    QScrollBar* bar = List1_->verticalScrollBar();
+    QScrollBar* bar = log_->verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
-    while (List1_->count() >= MaxLines)
-        delete List1_->takeItem(0);
-    List1_->addItem(line);
+    while (log_->count() >= MaxLines)
+        delete log_->takeItem(0);
+    log_->addItem(line);
     // Follow the newest traffic unless the user scrolled back to read.
     if (following && isVisible())
-        List1_->scrollToBottom();
+        log_->scrollToBottom();
 }
 
 int DebugWindow::lineCount() const {
-    return List1_->count();
+    return log_->count();
 }
 
 QString DebugWindow::line(int index) const {
-    const QListWidgetItem* item = List1_->item(index);
+    const QListWidgetItem* item = log_->item(index);
     return item ? item->text() : QString();
 }
 
 bool DebugWindow::showAll() const {
-    return chkShowAll_->isChecked();
+    return showAllBox_->isChecked();
 }
 
 void DebugWindow::setCounters(quint32 errorCount, quint32 totalErrors) {
-    edErrCount_->setText(QString::number(errorCount));
-    edTotalErrors_->setText(QString::number(totalErrors));
+    errorCountField_->setText(QString::number(errorCount));
+    totalErrorsField_->setText(QString::number(totalErrors));
 }
 
-void DebugWindow::btClear_Click() {
-    List1_->clear();
+void DebugWindow::clearLog() {
+    log_->clear();
 }
 
 bool DebugWindow::saveTo(const QString& path, const QDateTime& now, QString* error) const {
     // The lines show raw link bytes as characters, so the file keeps one
     // byte per character, as the instrument sent them.
     QByteArray text;
-    text.reserve(64 + List1_->count() * 48);
+    text.reserve(64 + log_->count() * 48);
     text += '#' + now.toString("yyyy-MM-dd HH:mm:ss").toLatin1() + "#,\"Zel 1.05 debug\"\r\n";
-    for (int i = 0; i < List1_->count(); ++i)
-        text += '"' + List1_->item(i)->text().toLatin1() + "\"\r\n";
+    for (int i = 0; i < log_->count(); ++i)
+        text += '"' + log_->item(i)->text().toLatin1() + "\"\r\n";
 
     // Written beside and renamed over the old log, so a failed save leaves
     // the previous log whole.
@@ -127,7 +128,7 @@ bool DebugWindow::saveTo(const QString& path, const QDateTime& now, QString* err
     return true;
 }
 
-void DebugWindow::btSave_Click() {
+void DebugWindow::saveLog() {
     QString error;
     const QString title = QStringLiteral("Zel");
     if (saveTo(programFile("ZelDbg.txt"), QDateTime::currentDateTime(), &error)) {

@@ -33,15 +33,15 @@ public:
     bool saveTo(const QString& path, const QDateTime& now, QString* error = nullptr) const;
 
 public slots:
-    void btClear_Click();
+    void clearLog();
     // Saves programFile("ZelDbg.txt") and tells the user how it went.
-    void btSave_Click();
+    void saveLog();
 
 private:
-    QListWidget* List1_;
-    QCheckBox* chkShowAll_;
-    QLineEdit* edErrCount_;
-    QLineEdit* edTotalErrors_;
+    QListWidget* log_;
+    QCheckBox* showAllBox_;
+    QLineEdit* errorCountField_;
+    QLineEdit* totalErrorsField_;
 };
 
 } // namespace zel

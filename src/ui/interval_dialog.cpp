@@ -77,85 +77,85 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     setWindowTitle(tr3("Set Real time ", "Echtzeit einstellen ", "הגדרת זמן אמת "));
 
     const Interval stored = store_.readInterval();
-    Minutes = stored.Minutes;
-    Seconds = stored.Seconds;
+    minutes = stored.Minutes;
+    seconds = stored.Seconds;
 
-    edMinutes_ = new QLineEdit(this);
-    edMinutes_->setObjectName("edMinutes");
-    edMinutes_->setAccessibleName(tr3("Minutes", "Minuten", "דקות"));
-    edSeconds_ = new QLineEdit(this);
-    edSeconds_->setObjectName("edSeconds");
-    edSeconds_->setAccessibleName(tr3("Seconds", "Sekunden", "שניות"));
-    for (QLineEdit* e : {edMinutes_, edSeconds_}) {
+    minutesEdit_ = new QLineEdit(this);
+    minutesEdit_->setObjectName("edMinutes");
+    minutesEdit_->setAccessibleName(tr3("Minutes", "Minuten", "דקות"));
+    secondsEdit_ = new QLineEdit(this);
+    secondsEdit_->setObjectName("edSeconds");
+    secondsEdit_->setAccessibleName(tr3("Seconds", "Sekunden", "שניות"));
+    for (QLineEdit* e : {minutesEdit_, secondsEdit_}) {
         e->setMaxLength(9); // the settings file keeps 9 characters
         e->setAlignment(Qt::AlignRight);
         e->setMaximumWidth(e->fontMetrics().horizontalAdvance("00000000"));
         e->installEventFilter(this);
     }
-    UpDown1_ = new UpDownControl(this);
-    UpDown1_->setMinimum(0);
-    UpDown1_->setMaximum(59);
+    spin_ = new UpDownControl(this);
+    spin_->setMinimum(0);
+    spin_->setMaximum(59);
 
-    auto* lblMin = new QLabel(tr3("Min", "Min", "דק'"), this);
-    lblMin->setObjectName("lblMin");
-    lblMin->setBuddy(edMinutes_);
-    lblSec_ = new QLabel(this);
-    lblSec_->setObjectName("lblSec");
-    lblSec_->setBuddy(edSeconds_);
+    auto* minutesUnit = new QLabel(tr3("Min", "Min", "דק'"), this);
+    minutesUnit->setObjectName("lblMin");
+    minutesUnit->setBuddy(minutesEdit_);
+    secondsUnit_ = new QLabel(this);
+    secondsUnit_->setObjectName("lblSec");
+    secondsUnit_->setBuddy(secondsEdit_);
 
-    chkSec_ = new QCheckBox(tr3("100 mSec", "100 mSec", "100 אלפיות שנייה"), this);
-    chkSec_->setObjectName("chkSec");
-    chkSec_->setAccessibleName(chkSec_->text());
-    chkSec_->setToolTip(tr3("Set 100 mSec interval", "Intervall von 100 ms einstellen",
-                            "הגדרת מרווח של 100 מילישניות"));
+    tenthsBox_ = new QCheckBox(tr3("100 mSec", "100 mSec", "100 אלפיות שנייה"), this);
+    tenthsBox_->setObjectName("chkSec");
+    tenthsBox_->setAccessibleName(tenthsBox_->text());
+    tenthsBox_->setToolTip(tr3("Set 100 mSec interval", "Intervall von 100 ms einstellen",
+                               "הגדרת מרווח של 100 מילישניות"));
 
-    auto* btOk = new QPushButton(tr3("OK", "OK", "אישור"), this);
-    btOk->setObjectName("btOk");
-    btOk->setAccessibleName(tr3("OK", "OK", "אישור"));
-    btOk->setDefault(true);
-    auto* btCancel = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
-    btCancel->setObjectName("btCancel");
-    btCancel->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
+    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    okButton->setObjectName("btOk");
+    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setDefault(true);
+    auto* cancelButton = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
+    cancelButton->setObjectName("btCancel");
+    cancelButton->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(edMinutes_, 0, 0);
-    grid->addWidget(lblMin, 0, 2);
-    grid->addWidget(edSeconds_, 1, 0);
-    grid->addWidget(UpDown1_, 1, 1);
-    grid->addWidget(lblSec_, 1, 2);
-    grid->addWidget(chkSec_, 2, 0, 1, 3);
+    grid->addWidget(minutesEdit_, 0, 0);
+    grid->addWidget(minutesUnit, 0, 2);
+    grid->addWidget(secondsEdit_, 1, 0);
+    grid->addWidget(spin_, 1, 1);
+    grid->addWidget(secondsUnit_, 1, 2);
+    grid->addWidget(tenthsBox_, 2, 0, 1, 3);
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(btOk);
-    buttons->addWidget(btCancel);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     auto* top = new QVBoxLayout(this);
     top->addLayout(grid);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    setTabOrder(edMinutes_, edSeconds_);
-    setTabOrder(edSeconds_, chkSec_);
-    setTabOrder(chkSec_, btOk);
-    setTabOrder(btOk, btCancel);
+    setTabOrder(minutesEdit_, secondsEdit_);
+    setTabOrder(secondsEdit_, tenthsBox_);
+    setTabOrder(tenthsBox_, okButton);
+    setTabOrder(okButton, cancelButton);
 
-    connect(UpDown1_, &UpDownControl::valueChanged, this, &IntervalDialog::UpDown1_Change);
-    connect(chkSec_, &QCheckBox::clicked, this, &IntervalDialog::chkSec_Click);
-    connect(btOk, &QPushButton::clicked, this, &IntervalDialog::btOk_Click);
-    connect(btCancel, &QPushButton::clicked, this, &IntervalDialog::btCancel_Click);
+    connect(spin_, &UpDownControl::valueChanged, this, &IntervalDialog::writeSpinValue);
+    connect(tenthsBox_, &QCheckBox::clicked, this, &IntervalDialog::tenthsToggled);
+    connect(okButton, &QPushButton::clicked, this, &IntervalDialog::acceptInterval);
+    connect(cancelButton, &QPushButton::clicked, this, &IntervalDialog::cancelInterval);
 }
 
 void IntervalDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        edMinutes_->setText(formatPicture(Minutes, "##00"));
-        if (Seconds < 1) {
-            edSeconds_->setText(formatPicture(Seconds * 10, "##00"));
-            chkSec_->setChecked(true);
+        minutesEdit_->setText(formatPicture(minutes, "##00"));
+        if (seconds < 1) {
+            secondsEdit_->setText(formatPicture(seconds * 10, "##00"));
+            tenthsBox_->setChecked(true);
         } else {
-            edSeconds_->setText(formatPicture(Seconds, "##00"));
-            chkSec_->setChecked(false);
+            secondsEdit_->setText(formatPicture(seconds, "##00"));
+            tenthsBox_->setChecked(false);
         }
-        attachSpin(edSeconds_);
+        attachSpin(secondsEdit_);
         updateSecLabel();
     }
     QDialog::showEvent(event);
@@ -163,7 +163,7 @@ void IntervalDialog::showEvent(QShowEvent* event) {
 
 bool IntervalDialog::eventFilter(QObject* watched, QEvent* event) {
     auto* box = qobject_cast<QLineEdit*>(watched);
-    if (box && (box == edMinutes_ || box == edSeconds_)) {
+    if (box && (box == minutesEdit_ || box == secondsEdit_)) {
         if (event->type() == QEvent::FocusIn) {
             attachSpin(box);
         } else if (event->type() == QEvent::KeyPress) {
@@ -173,9 +173,9 @@ bool IntervalDialog::eventFilter(QObject* watched, QEvent* event) {
             if (key == Qt::Key_Up || key == Qt::Key_Down) {
                 attachSpin(box);
                 if (key == Qt::Key_Up)
-                    UpDown1_->stepUp();
+                    spin_->stepUp();
                 else
-                    UpDown1_->stepDown();
+                    spin_->stepDown();
                 return true;
             }
         }
@@ -186,42 +186,42 @@ bool IntervalDialog::eventFilter(QObject* watched, QEvent* event) {
 void IntervalDialog::attachSpin(QLineEdit* box) {
     // Set the tag before the value: a value change writes into the box the
     // tag names, and that must be the box just attached.
-    UpDown1_->setTag(box == edMinutes_ ? "Minutes" : "Seconds");
-    UpDown1_->setMinimum(0);
-    const QSignalBlocker quiet(UpDown1_);
-    UpDown1_->setValue(spinValueOf(box));
+    spin_->setTag(box == minutesEdit_ ? "Minutes" : "Seconds");
+    spin_->setMinimum(0);
+    const QSignalBlocker quiet(spin_);
+    spin_->setValue(spinValueOf(box));
 }
 
-void IntervalDialog::UpDown1_Change() {
-    QLineEdit* box = UpDown1_->tag() == "Minutes" ? edMinutes_ : edSeconds_;
-    box->setText(formatPicture(UpDown1_->value(), "##00"));
+void IntervalDialog::writeSpinValue() {
+    QLineEdit* box = spin_->tag() == "Minutes" ? minutesEdit_ : secondsEdit_;
+    box->setText(formatPicture(spin_->value(), "##00"));
 }
 
-void IntervalDialog::chkSec_Click() {
+void IntervalDialog::tenthsToggled() {
     updateSecLabel();
 }
 
 void IntervalDialog::updateSecLabel() {
-    lblSec_->setText(chkSec_->isChecked() ? tr3("Sec/10", "Sek/10", "שנ'/10")
-                                          : tr3("Sec", "Sek", "שנ'"));
+    secondsUnit_->setText(tenthsBox_->isChecked() ? tr3("Sec/10", "Sek/10", "שנ'/10")
+                                                  : tr3("Sec", "Sek", "שנ'"));
 }
 
-void IntervalDialog::btOk_Click() {
-    Result = 1;
-    Minutes = leadingNumber(edMinutes_->text());
-    Seconds = leadingNumber(edSeconds_->text());
-    if (chkSec_->isChecked())
-        Seconds /= 10;
-    store_.writeInterval(plainNumber(Minutes), plainNumber(Seconds));
+void IntervalDialog::acceptInterval() {
+    outcome = 1;
+    minutes = leadingNumber(minutesEdit_->text());
+    seconds = leadingNumber(secondsEdit_->text());
+    if (tenthsBox_->isChecked())
+        seconds /= 10;
+    store_.writeInterval(plainNumber(minutes), plainNumber(seconds));
     accept();
 }
 
-void IntervalDialog::btCancel_Click() {
+void IntervalDialog::cancelInterval() {
     reject();
 }
 
 void IntervalDialog::reject() {
-    Result = 2;
+    outcome = 2;
     QDialog::reject();
 }
 

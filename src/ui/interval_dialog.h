@@ -54,15 +54,15 @@ public:
     // the dialog, which the owner keeps for the whole run.
     explicit IntervalDialog(SettingsStore& store, QWidget* parent = nullptr);
 
-    double Minutes = 0;
-    double Seconds = 0;
-    int Result = 0; // 1 OK, 2 Cancel
+    double minutes = 0;
+    double seconds = 0;
+    int outcome = 0; // 1 OK, 2 Cancel
 
 public slots:
-    void btOk_Click();
-    void btCancel_Click();
-    void chkSec_Click();
-    void UpDown1_Change();
+    void acceptInterval();
+    void cancelInterval();
+    void tenthsToggled();
+    void writeSpinValue();
     // Escape and the window's close button act as Cancel.
     void reject() override;
 
@@ -75,11 +75,11 @@ private:
     void updateSecLabel();
 
     SettingsStore& store_;
-    QLineEdit* edMinutes_;
-    QLineEdit* edSeconds_;
-    UpDownControl* UpDown1_;
-    QCheckBox* chkSec_;
-    QLabel* lblSec_;
+    QLineEdit* minutesEdit_;
+    QLineEdit* secondsEdit_;
+    UpDownControl* spin_;
+    QCheckBox* tenthsBox_;
+    QLabel* secondsUnit_;
 };
 
 } // namespace zel

@@ -20,11 +20,11 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
     setWindowTitle(tr3("Legend", "Legende", "מקרא"));
 
     const Legend stored = store_.readLegend(formatShortDate(QDate::currentDate()));
-    Department = stored.Department;
-    Date = stored.Date;
-    Detector = stored.Detector;
-    Location = stored.Location;
-    Personnel = stored.Personnel;
+    department = stored.Department;
+    date = stored.Date;
+    detector = stored.Detector;
+    location = stored.Location;
+    personnel = stored.Personnel;
 
     auto* form = new QFormLayout;
     auto addBox = [&](const char* name, const QString& caption, const QString& accessible) {
@@ -37,65 +37,65 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
         form->addRow(label, e);
         return e;
     };
-    edDepartment_ = addBox("edDepartment", tr3("Department:", "Abteilung:", "מחלקה:"),
-                           tr3("Department", "Abteilung", "מחלקה"));
-    edDate_ = addBox("edDate", tr3("Date:", "Datum:", "תאריך:"), tr3("Date", "Datum", "תאריך"));
-    edDetector_ = addBox("edDetector", tr3("Instrument Type:", "Gerätetyp:", "סוג המכשיר:"),
-                         tr3("Instrument Type", "Gerätetyp", "סוג המכשיר"));
-    edLocation_ = addBox("edLocation", tr3("Survey location:", "Messort:", "מיקום הסקר:"),
-                         tr3("Survey location", "Messort", "מיקום הסקר"));
-    edPersonnel_ = addBox("edPersonnel", tr3("Surveyor:", "Prüfer:", "סוקר:"),
-                          tr3("Surveyor", "Prüfer", "סוקר"));
+    departmentEdit_ = addBox("edDepartment", tr3("Department:", "Abteilung:", "מחלקה:"),
+                             tr3("Department", "Abteilung", "מחלקה"));
+    dateEdit_ = addBox("edDate", tr3("Date:", "Datum:", "תאריך:"), tr3("Date", "Datum", "תאריך"));
+    detectorEdit_ = addBox("edDetector", tr3("Instrument Type:", "Gerätetyp:", "סוג המכשיר:"),
+                           tr3("Instrument Type", "Gerätetyp", "סוג המכשיר"));
+    locationEdit_ = addBox("edLocation", tr3("Survey location:", "Messort:", "מיקום הסקר:"),
+                           tr3("Survey location", "Messort", "מיקום הסקר"));
+    personnelEdit_ = addBox("edPersonnel", tr3("Surveyor:", "Prüfer:", "סוקר:"),
+                            tr3("Surveyor", "Prüfer", "סוקר"));
 
-    auto* btOk = new QPushButton(tr3("OK", "OK", "אישור"), this);
-    btOk->setObjectName("btOk");
-    btOk->setAccessibleName(tr3("OK", "OK", "אישור"));
-    btOk->setDefault(true);
-    auto* btCalcel = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
-    btCalcel->setObjectName("btCalcel");
-    btCalcel->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
+    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    okButton->setObjectName("btOk");
+    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setDefault(true);
+    auto* cancelButton = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
+    cancelButton->setObjectName("btCalcel");
+    cancelButton->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(btOk);
-    buttons->addWidget(btCalcel);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(btOk, &QPushButton::clicked, this, &LegendDialog::btOk_Click);
-    connect(btCalcel, &QPushButton::clicked, this, &LegendDialog::btCalcel_Click);
+    connect(okButton, &QPushButton::clicked, this, &LegendDialog::acceptLegend);
+    connect(cancelButton, &QPushButton::clicked, this, &LegendDialog::cancelLegend);
 }
 
 void LegendDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        edDepartment_->setText(Department);
-        edDate_->setText(Date);
-        edDetector_->setText(Detector);
-        edLocation_->setText(Location);
-        edPersonnel_->setText(Personnel);
+        departmentEdit_->setText(department);
+        dateEdit_->setText(date);
+        detectorEdit_->setText(detector);
+        locationEdit_->setText(location);
+        personnelEdit_->setText(personnel);
     }
     QDialog::showEvent(event);
 }
 
-void LegendDialog::btOk_Click() {
-    Department = edDepartment_->text();
-    Date = edDate_->text();
-    Detector = edDetector_->text();
-    Location = edLocation_->text();
-    Personnel = edPersonnel_->text();
+void LegendDialog::acceptLegend() {
+    department = departmentEdit_->text();
+    date = dateEdit_->text();
+    detector = detectorEdit_->text();
+    location = locationEdit_->text();
+    personnel = personnelEdit_->text();
     Legend legend;
-    legend.Department = Department;
-    legend.Date = Date;
-    legend.Detector = Detector;
-    legend.Location = Location;
-    legend.Personnel = Personnel;
+    legend.Department = department;
+    legend.Date = date;
+    legend.Detector = detector;
+    legend.Location = location;
+    legend.Personnel = personnel;
     store_.writeLegend(legend);
     accept();
 }
 
-void LegendDialog::btCalcel_Click() {
+void LegendDialog::cancelLegend() {
     reject();
 }
 

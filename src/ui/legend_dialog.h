@@ -13,29 +13,29 @@ class SettingsStore;
 class LegendDialog : public QDialog {
     Q_OBJECT
 public:
-    // Reads the four stored keys once and sets Date to today's short date.
+    // Reads the four stored keys once and sets date to today's short date.
     explicit LegendDialog(SettingsStore& store, QWidget* parent = nullptr);
 
-    QString Department;
-    QString Date;
-    QString Detector;
-    QString Location;
-    QString Personnel;
+    QString department;
+    QString date;
+    QString detector;
+    QString location;
+    QString personnel;
 
 public slots:
-    void btOk_Click();
-    void btCalcel_Click();
+    void acceptLegend();
+    void cancelLegend();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     SettingsStore& store_;
-    QLineEdit* edDepartment_;
-    QLineEdit* edDate_;
-    QLineEdit* edDetector_;
-    QLineEdit* edLocation_;
-    QLineEdit* edPersonnel_;
+    QLineEdit* departmentEdit_;
+    QLineEdit* dateEdit_;
+    QLineEdit* detectorEdit_;
+    QLineEdit* locationEdit_;
+    QLineEdit* personnelEdit_;
 };
 
 } // namespace zel

@@ -15,7 +15,8 @@
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
-#include "ui/set_ser_port_dialog.h"
+#include "ui/port_dialog.h"
+#include "ui/probe_number_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -113,16 +114,16 @@ QString MainWindow::daxPath() const {
 
 // ---------------------------------------------------------------- start-up
 
-void MainWindow::Form_Load() {
+void MainWindow::loadSettingsAndStart() {
     // 1, 2: read-outs of the automatic measurement hidden; the caption.
-    edAuto_->hide();
-    ProgressBar1_->hide();
+    autoField_->hide();
+    autoProgress_->hide();
     setWindowTitle(QStringLiteral("Zel"));
     const QString workingPath = programFile(QStringLiteral("ZelTemp.csv"));
     // 3: "dbg" on the command line shows the debug button.
     for (const QString& a : options_.arguments.mid(1))
         if (a.contains(QLatin1String("dbg")))
-            btDebug_->show();
+            debugButton_->show();
     // 6: settings, with the port key in between.
     settingsStore_ = std::make_unique<SettingsStore>(settingsFilePath());
     portFile_ = std::make_unique<PortSettingsFile>(portSettingsFilePath());
@@ -150,10 +151,21 @@ void MainWindow::Form_Load() {
             CalibrationDialog::showRecord(this, *record);
     });
     station_->setInterval(settingsStore_->readInterval());
+    autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
+                                                         QFileInfo(workingPath).absolutePath());
+    connect(autoMeasurement_.get(), &AutoMeasurement::progressChanged, this,
+            [this](int value, int maximum) {
+                autoProgress_->setMaximum(maximum);
+                autoProgress_->setValue(value);
+            });
+    // The next probe is asked for once the finished one is saved; the
+    // question waits for the event loop so the timer tick has ended.
+    connect(autoMeasurement_.get(), &AutoMeasurement::measurementDone, this,
+            [this] { QTimer::singleShot(0, this, &MainWindow::runAutomaticMeasurement); });
     buildList();
 
     // 8: the family option; no port yet, so no test.
-    if (auto* b = chkInstType_->button(settings_.InstrumentType))
+    if (auto* b = familyButtons_->button(settings_.InstrumentType))
         b->setChecked(true);
     station_->chooseFamily(settings_.InstrumentType);
 
@@ -170,7 +182,7 @@ void MainWindow::Form_Load() {
     station_->readWorkingFile();
     // 15, 16
     spreadsheetAvailable_ = spreadsheetProgramAvailable();
-    SetControls();
+    updateControls();
     // 17
     station_->finishStartup();
 }
@@ -188,81 +200,81 @@ void MainWindow::buildUi() {
 
     auto* readouts = new QGridLayout;
     top->addLayout(readouts, 3);
-    lblValue_ = new QLabel(QStringLiteral("---"), central);
-    lblValue_->setObjectName(QStringLiteral("lblValue"));
-    lblValue_->setAccessibleName(QStringLiteral("Value"));
-    lblValue_->setToolTip(QStringLiteral("Latest reading; click to mute the alarm"));
-    lblValue_->setAlignment(Qt::AlignCenter);
-    lblValue_->setMinimumHeight(90);
-    QFont big = lblValue_->font();
+    valueLabel_ = new QLabel(QStringLiteral("---"), central);
+    valueLabel_->setObjectName(QStringLiteral("lblValue"));
+    valueLabel_->setAccessibleName(QStringLiteral("Value"));
+    valueLabel_->setToolTip(QStringLiteral("Latest reading; click to mute the alarm"));
+    valueLabel_->setAlignment(Qt::AlignCenter);
+    valueLabel_->setMinimumHeight(90);
+    QFont big = valueLabel_->font();
     big.setPointSize(36);
     big.setBold(true);
-    lblValue_->setFont(big);
-    lblValue_->setFrameShape(QFrame::Panel);
-    lblValue_->setFrameShadow(QFrame::Sunken);
-    lblValue_->setCursor(Qt::PointingHandCursor);
-    lblValue_->installEventFilter(this);
-    readouts->addWidget(lblValue_, 0, 0, 1, 4);
+    valueLabel_->setFont(big);
+    valueLabel_->setFrameShape(QFrame::Panel);
+    valueLabel_->setFrameShadow(QFrame::Sunken);
+    valueLabel_->setCursor(Qt::PointingHandCursor);
+    valueLabel_->installEventFilter(this);
+    readouts->addWidget(valueLabel_, 0, 0, 1, 4);
 
-    lblDose_ = new QLabel(central);
-    lblDose_->setObjectName(QStringLiteral("lblDose"));
-    lblDose_->setAccessibleName(QStringLiteral("Dose"));
-    QFont mid = lblDose_->font();
+    doseLabel_ = new QLabel(central);
+    doseLabel_->setObjectName(QStringLiteral("lblDose"));
+    doseLabel_->setAccessibleName(QStringLiteral("Dose"));
+    QFont mid = doseLabel_->font();
     mid.setPointSize(14);
-    lblDose_->setFont(mid);
-    readouts->addWidget(lblDose_, 1, 0, 1, 2);
+    doseLabel_->setFont(mid);
+    readouts->addWidget(doseLabel_, 1, 0, 1, 2);
 
-    spOk_ = new QFrame(central);
-    spOk_->setObjectName(QStringLiteral("spOk"));
-    spOk_->setAccessibleName(QStringLiteral("Connection"));
-    spOk_->setFixedSize(22, 22);
-    spOk_->setFrameShape(QFrame::Box);
-    spOk_->setToolTip(QStringLiteral("Connection to the instrument"));
-    readouts->addWidget(spOk_, 1, 3, Qt::AlignRight);
+    connectionLamp_ = new QFrame(central);
+    connectionLamp_->setObjectName(QStringLiteral("spOk"));
+    connectionLamp_->setAccessibleName(QStringLiteral("Connection"));
+    connectionLamp_->setFixedSize(22, 22);
+    connectionLamp_->setFrameShape(QFrame::Box);
+    connectionLamp_->setToolTip(QStringLiteral("Connection to the instrument"));
+    readouts->addWidget(connectionLamp_, 1, 3, Qt::AlignRight);
 
-    lblTime_ = new QLabel(central);
-    lblTime_->setObjectName(QStringLiteral("lblTime"));
-    lblTime_->setAccessibleName(QStringLiteral("Status"));
-    lblTime_->setFont(mid);
-    lblTime_->setMinimumWidth(300);
-    readouts->addWidget(lblTime_, 2, 0, 1, 4);
+    statusLabel_ = new QLabel(central);
+    statusLabel_->setObjectName(QStringLiteral("lblTime"));
+    statusLabel_->setAccessibleName(QStringLiteral("Status"));
+    statusLabel_->setFont(mid);
+    statusLabel_->setMinimumWidth(300);
+    readouts->addWidget(statusLabel_, 2, 0, 1, 4);
 
-    Label6_ = new QLabel(tr3("ID No.:", "ID-Nr.:", "מס' זיהוי:"), central);
-    Label7_ = new QLabel(tr3("Detector:", "Detektor:", "גלאי:"), central);
-    Label8_ = new QLabel(tr3("Status:", "Status:", "מצב:"), central);
-    Label6_->setObjectName(QStringLiteral("Label6"));
-    Label7_->setObjectName(QStringLiteral("Label7"));
-    Label8_->setObjectName(QStringLiteral("Label8"));
-    edId_ = makeReadout(QStringLiteral("edId"), QStringLiteral("ID No."), central);
-    edDetector_ = makeReadout(QStringLiteral("edDetector"), QStringLiteral("Detector"), central);
-    edStatus_ = makeReadout(QStringLiteral("edStatus"), QStringLiteral("Status"), central);
-    Label6_->setBuddy(edId_);
-    Label7_->setBuddy(edDetector_);
-    Label8_->setBuddy(edStatus_);
-    readouts->addWidget(Label6_, 3, 0);
-    readouts->addWidget(edId_, 3, 1);
-    readouts->addWidget(Label7_, 3, 2);
-    readouts->addWidget(edDetector_, 3, 3);
-    readouts->addWidget(Label8_, 4, 0);
-    readouts->addWidget(edStatus_, 4, 1);
+    idCaption_ = new QLabel(tr3("ID No.:", "ID-Nr.:", "מס' זיהוי:"), central);
+    detectorCaption_ = new QLabel(tr3("Detector:", "Detektor:", "גלאי:"), central);
+    statusCaption_ = new QLabel(tr3("Status:", "Status:", "מצב:"), central);
+    idCaption_->setObjectName(QStringLiteral("Label6"));
+    detectorCaption_->setObjectName(QStringLiteral("Label7"));
+    statusCaption_->setObjectName(QStringLiteral("Label8"));
+    idField_ = makeReadout(QStringLiteral("edId"), QStringLiteral("ID No."), central);
+    detectorField_ = makeReadout(QStringLiteral("edDetector"), QStringLiteral("Detector"), central);
+    statusField_ = makeReadout(QStringLiteral("edStatus"), QStringLiteral("Status"), central);
+    idCaption_->setBuddy(idField_);
+    detectorCaption_->setBuddy(detectorField_);
+    statusCaption_->setBuddy(statusField_);
+    readouts->addWidget(idCaption_, 3, 0);
+    readouts->addWidget(idField_, 3, 1);
+    readouts->addWidget(detectorCaption_, 3, 2);
+    readouts->addWidget(detectorField_, 3, 3);
+    readouts->addWidget(statusCaption_, 4, 0);
+    readouts->addWidget(statusField_, 4, 1);
     auto* countLabel = new QLabel(tr3("Readings:", "Messwerte:", "קריאות:"), central);
-    edCount_ = makeReadout(QStringLiteral("edCount"), QStringLiteral("Readings"), central);
-    countLabel->setBuddy(edCount_);
-    edProgress_ = makeReadout(QStringLiteral("edProgress"), QStringLiteral("Activity"), central);
-    edProgress_->setMaximumWidth(40);
+    countField_ = makeReadout(QStringLiteral("edCount"), QStringLiteral("Readings"), central);
+    countLabel->setBuddy(countField_);
+    activityField_ = makeReadout(QStringLiteral("edProgress"), QStringLiteral("Activity"), central);
+    activityField_->setMaximumWidth(40);
     auto* countRow = new QHBoxLayout;
-    countRow->addWidget(edCount_);
-    countRow->addWidget(edProgress_);
+    countRow->addWidget(countField_);
+    countRow->addWidget(activityField_);
     readouts->addWidget(countLabel, 4, 2);
     readouts->addLayout(countRow, 4, 3);
-    edAuto_ =
+    autoField_ =
         makeReadout(QStringLiteral("edAuto"), tr3("Automatic", "Automatisch", "אוטומטי"), central);
-    edAuto_->setText(tr3("Automatic", "Automatisch", "אוטומטי"));
-    ProgressBar1_ = new QProgressBar(central);
-    ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1_->setAccessibleName(QStringLiteral("Automatic measurement progress"));
-    readouts->addWidget(edAuto_, 5, 0, 1, 2);
-    readouts->addWidget(ProgressBar1_, 5, 2, 1, 2);
+    autoField_->setText(tr3("Automatic", "Automatisch", "אוטומטי"));
+    autoProgress_ = new QProgressBar(central);
+    autoProgress_->setObjectName(QStringLiteral("ProgressBar1"));
+    autoProgress_->setAccessibleName(QStringLiteral("Automatic measurement progress"));
+    readouts->addWidget(autoField_, 5, 0, 1, 2);
+    readouts->addWidget(autoProgress_, 5, 2, 1, 2);
     // Extra height goes to the value read-out, not into gaps between rows.
     readouts->setRowStretch(0, 1);
 
@@ -272,115 +284,119 @@ void MainWindow::buildUi() {
     auto* family = new QGroupBox(tr3("Instrument", "Gerät", "מכשיר"), central);
     family->setObjectName(QStringLiteral("frInstrument"));
     auto* familyLayout = new QVBoxLayout(family);
-    chkInstType_ = new QButtonGroup(this);
+    familyButtons_ = new QButtonGroup(this);
     const char* families[] = {"Portables", "Tarvo-5", "Amp + Vessa", "Orvan"};
     for (int i = 0; i < 4; ++i) {
         auto* r = new QRadioButton(QString::fromLatin1(families[i]), family);
         r->setObjectName(QStringLiteral("chkInstType_%1").arg(i));
         r->setAccessibleName(QString::fromLatin1(families[i]));
-        chkInstType_->addButton(r, i);
+        familyButtons_->addButton(r, i);
         familyLayout->addWidget(r);
     }
-    connect(chkInstType_, &QButtonGroup::idClicked, this, &MainWindow::chkInstType_Click);
+    connect(familyButtons_, &QButtonGroup::idClicked, this, &MainWindow::chooseFamily);
     side->addWidget(family);
 
     auto* online = new QGroupBox(tr3("On Line", "Online", "מקוון"), central);
     auto* onlineLayout = new QVBoxLayout(online);
-    btStart_ =
+    startButton_ =
         makeButton(QStringLiteral("btStart"), tr3("Start", "Start", "התחל"), QString(), online);
-    btOnLine_ = makeButton(
+    intervalButton_ = makeButton(
         QStringLiteral("btOnLine"), tr3("Set &Interval", "&Intervall", "קבע מרווח"),
         tr3("Send time interval to get data online",
             "Zeitintervall für die Online-Erfassung senden", "שלח מרווח זמן לקבלת נתונים מקוונים"),
         online);
-    btOnLine_->setEnabled(false);
-    onlineLayout->addWidget(btStart_);
-    onlineLayout->addWidget(btOnLine_);
+    intervalButton_->setEnabled(false);
+    onlineLayout->addWidget(startButton_);
+    onlineLayout->addWidget(intervalButton_);
     side->addWidget(online);
 
     auto* listBox = new QGroupBox(tr3("List", "Liste", "רשימה"), central);
     auto* listLayout = new QVBoxLayout(listBox);
-    btClearList_ = makeButton(QStringLiteral("btClearList"), tr3("&Clear ", "&Löschen ", "נקה"),
-                              tr3("Clear the list", "Liste löschen", "נקה את הרשימה"), listBox);
-    btClearList_->setEnabled(false);
-    listLayout->addWidget(btClearList_);
+    clearListButton_ = makeButton(QStringLiteral("btClearList"), tr3("&Clear ", "&Löschen ", "נקה"),
+                                  tr3("Clear the list", "Liste löschen", "נקה את הרשימה"), listBox);
+    clearListButton_->setEnabled(false);
+    listLayout->addWidget(clearListButton_);
     side->addWidget(listBox);
 
     auto* settingsBox = new QGroupBox(tr3("Settings", "Einstellungen", "הגדרות"), central);
     auto* settingsLayout = new QVBoxLayout(settingsBox);
-    SetCom_ = makeButton(
+    portButton_ = makeButton(
         QStringLiteral("SetCom"), tr3("Set &Port", "&Schnittstelle", "קבע יציאה"),
         tr3("Set communication port", "Schnittstelle einstellen", "קבע יציאת תקשורת"), settingsBox);
-    btSetTime_ = makeButton(
+    sendTimeButton_ = makeButton(
         QStringLiteral("btSetTime"), tr3("Send &Time", "&Zeit senden", "שלח זמן"),
         tr3("Download time to instrument", "Uhrzeit zum Gerät übertragen", "העבר זמן למכשיר"),
         settingsBox);
-    settingsLayout->addWidget(SetCom_);
-    settingsLayout->addWidget(btSetTime_);
+    settingsLayout->addWidget(portButton_);
+    settingsLayout->addWidget(sendTimeButton_);
     side->addWidget(settingsBox);
 
-    btSave_ = makeButton(QStringLiteral("btSave"), tr3("&Save", "&Speichern", "שמור"),
-                         QStringLiteral("Exit from program"), central);
-    btExit_ = makeButton(QStringLiteral("btExit"), tr3("&Exit", "&Beenden", "יציאה"),
-                         QStringLiteral("Exit from program"), central);
-    btDax_ = makeButton(
+    saveButton_ = makeButton(QStringLiteral("btSave"), tr3("&Save", "&Speichern", "שמור"),
+                             QStringLiteral("Exit from program"), central);
+    exitButton_ = makeButton(QStringLiteral("btExit"), tr3("&Exit", "&Beenden", "יציאה"),
+                             QStringLiteral("Exit from program"), central);
+    calibrationProgramButton_ = makeButton(
         QStringLiteral("btDax"), tr3("Calibration", "Kalibrierung", "כיול"),
         QStringLiteral("Operate Halvex Meter Calibration. To Come back, close the DAX"), central);
-    btGetData_ =
+    getDataButton_ =
         makeButton(QStringLiteral("btGetData"), QStringLiteral("&Get Data"), QString(), central);
-    btGetCalib_ = makeButton(QStringLiteral("btGetCalib"), QStringLiteral("calibration info"),
-                             QStringLiteral("Retrieve Calibration data"), central);
-    btGraph_ = makeButton(QStringLiteral("btGraph"), QStringLiteral("Graph"), QString(), central);
-    btMuteAlarm_ = makeButton(QStringLiteral("btMuteAlarm"),
-                              tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"), QString(), central);
-    btSetThreshold_ = makeButton(QStringLiteral("btSetThreshold"), QStringLiteral("set Thresholds"),
-                                 QString(), central);
-    btGetLegend_ = makeButton(QStringLiteral("btGetLegend"),
-                              tr3("Get &Legend", "&Legende", "קבל מקרא"), QString(), central);
-    btDebug_ = makeButton(QStringLiteral("btDebug"), QStringLiteral("Dbg"), QString(), central);
-    btStartAmp_ =
+    calibrationInfoButton_ =
+        makeButton(QStringLiteral("btGetCalib"), QStringLiteral("calibration info"),
+                   QStringLiteral("Retrieve Calibration data"), central);
+    graphButton_ =
+        makeButton(QStringLiteral("btGraph"), QStringLiteral("Graph"), QString(), central);
+    muteButton_ = makeButton(QStringLiteral("btMuteAlarm"),
+                             tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"), QString(), central);
+    parametersButton_ = makeButton(QStringLiteral("btSetThreshold"),
+                                   QStringLiteral("set Thresholds"), QString(), central);
+    legendButton_ = makeButton(QStringLiteral("btGetLegend"),
+                               tr3("Get &Legend", "&Legende", "קבל מקרא"), QString(), central);
+    debugButton_ = makeButton(QStringLiteral("btDebug"), QStringLiteral("Dbg"), QString(), central);
+    ampStartButton_ =
         makeButton(QStringLiteral("btStartAmp"), tr3("Start", "Start", "התחל"), QString(), central);
-    btStop_ =
+    ampStopButton_ =
         makeButton(QStringLiteral("btStop"), tr3("Stop", "Stopp", "עצור"), QString(), central);
-    btGape_ = makeButton(QStringLiteral("btGape"), QStringLiteral("gape"), QString(), central);
-    side->addWidget(btSave_);
-    side->addWidget(btDax_);
-    side->addWidget(btDebug_);
-    side->addWidget(btExit_);
+    gapeButton_ = makeButton(QStringLiteral("btGape"), QStringLiteral("gape"), QString(), central);
+    side->addWidget(saveButton_);
+    side->addWidget(calibrationProgramButton_);
+    side->addWidget(debugButton_);
+    side->addWidget(exitButton_);
     side->addStretch(1);
-    for (QPushButton* hidden : {btGetData_, btGetCalib_, btGraph_, btMuteAlarm_, btSetThreshold_,
-                                btGetLegend_, btDebug_, btStartAmp_, btStop_, btGape_, btDax_})
+    for (QPushButton* hidden : {getDataButton_, calibrationInfoButton_, graphButton_, muteButton_,
+                                parametersButton_, legendButton_, debugButton_, ampStartButton_,
+                                ampStopButton_, gapeButton_, calibrationProgramButton_})
         hidden->hide();
-    btGetData_->setEnabled(false);
-    btGetCalib_->setEnabled(false);
+    getDataButton_->setEnabled(false);
+    calibrationInfoButton_->setEnabled(false);
 
-    Grid1_ = new QTableView(central);
-    Grid1_->setObjectName(QStringLiteral("Grid1"));
-    Grid1_->setAccessibleName(QStringLiteral("Readings list"));
-    Grid1_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    listView_ = new QTableView(central);
+    listView_->setObjectName(QStringLiteral("Grid1"));
+    listView_->setAccessibleName(QStringLiteral("Readings list"));
+    listView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The list holds numbers, units and date-times written left to right;
     // in a right-to-left layout their parts would be reordered.
-    Grid1_->setLayoutDirection(Qt::LeftToRight);
-    Grid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Grid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Grid1_->verticalHeader()->setDefaultSectionSize(Grid1_->fontMetrics().height() + 4);
-    root->addWidget(Grid1_, 1);
+    listView_->setLayoutDirection(Qt::LeftToRight);
+    listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 4);
+    root->addWidget(listView_, 1);
 
-    connect(btStart_, &QPushButton::clicked, this, &MainWindow::btStart_Click);
-    connect(btOnLine_, &QPushButton::clicked, this, &MainWindow::btOnLine_Click);
-    connect(btClearList_, &QPushButton::clicked, this, &MainWindow::btClearList_Click);
-    connect(SetCom_, &QPushButton::clicked, this, &MainWindow::SetCom_Click);
-    connect(btSetTime_, &QPushButton::clicked, this, &MainWindow::btSetTime_Click);
-    connect(btSave_, &QPushButton::clicked, this, &MainWindow::btSave_Click);
-    connect(btExit_, &QPushButton::clicked, this, &MainWindow::close);
-    connect(btDax_, &QPushButton::clicked, this, &MainWindow::btDax_Click);
-    connect(btGetData_, &QPushButton::clicked, this, &MainWindow::btGetData_Click);
-    connect(btGetCalib_, &QPushButton::clicked, this, &MainWindow::btGetCalib_Click);
-    connect(btGraph_, &QPushButton::clicked, this, &MainWindow::btGraph_Click);
-    connect(btMuteAlarm_, &QPushButton::clicked, this, &MainWindow::btMuteAlarm_Click);
-    connect(btSetThreshold_, &QPushButton::clicked, this, &MainWindow::btSetThreshold_Click);
-    connect(btGetLegend_, &QPushButton::clicked, this, &MainWindow::btGetLegend_Click);
-    connect(btDebug_, &QPushButton::clicked, this, &MainWindow::btDebug_Click);
+    connect(startButton_, &QPushButton::clicked, this, &MainWindow::toggleOnline);
+    connect(intervalButton_, &QPushButton::clicked, this, &MainWindow::chooseInterval);
+    connect(clearListButton_, &QPushButton::clicked, this, &MainWindow::clearListAfterAsking);
+    connect(portButton_, &QPushButton::clicked, this, &MainWindow::choosePort);
+    connect(sendTimeButton_, &QPushButton::clicked, this, &MainWindow::sendTime);
+    connect(saveButton_, &QPushButton::clicked, this, &MainWindow::saveData);
+    connect(exitButton_, &QPushButton::clicked, this, &MainWindow::close);
+    connect(calibrationProgramButton_, &QPushButton::clicked, this,
+            &MainWindow::startCalibrationProgram);
+    connect(getDataButton_, &QPushButton::clicked, this, &MainWindow::getOfflineData);
+    connect(calibrationInfoButton_, &QPushButton::clicked, this, &MainWindow::requestCalibration);
+    connect(graphButton_, &QPushButton::clicked, this, &MainWindow::showGraph);
+    connect(muteButton_, &QPushButton::clicked, this, &MainWindow::muteAlarm);
+    connect(parametersButton_, &QPushButton::clicked, this, &MainWindow::editParameters);
+    connect(legendButton_, &QPushButton::clicked, this, &MainWindow::editLegend);
+    connect(debugButton_, &QPushButton::clicked, this, &MainWindow::showDebugWindow);
 
     buildMenus();
     buildToolbar();
@@ -397,114 +413,119 @@ void MainWindow::buildMenus() {
         return a;
     };
     QMenu* data = menuBar()->addMenu(tr3("&Data", "&Daten", "נתונים"));
-    mnStart_ =
+    startAction_ =
         add(data, QStringLiteral("mnStart"), tr3("&Start Online", "Online &starten", "התחל מקוון"),
-            &MainWindow::btStart_Click);
-    mnStart_->setShortcut(QKeySequence(Qt::Key_F5));
-    mnGetData_ = add(data, QStringLiteral("mnGetData"),
-                     tr3("&Get Offline Data", "Offline-Daten &holen", "קבל נתונים לא מקוונים"),
-                     &MainWindow::btGetData_Click);
-    mnGetData_->setEnabled(false);
-    mnGetLegend_ = add(data, QStringLiteral("mnGetLegend"),
-                       tr3("Get &Legend", "&Legende", "קבל מקרא"), &MainWindow::btGetLegend_Click);
-    mnGetCalibration_ = add(data, QStringLiteral("mnGetCalibration"),
-                            tr3("Get &Calibration data", "&Kalibrierdaten holen", "קבל נתוני כיול"),
-                            &MainWindow::btGetCalib_Click);
-    mnGetCalibration_->setEnabled(false);
+            &MainWindow::toggleOnline);
+    startAction_->setShortcut(QKeySequence(Qt::Key_F5));
+    getDataAction_ = add(data, QStringLiteral("mnGetData"),
+                         tr3("&Get Offline Data", "Offline-Daten &holen", "קבל נתונים לא מקוונים"),
+                         &MainWindow::getOfflineData);
+    getDataAction_->setEnabled(false);
+    legendAction_ = add(data, QStringLiteral("mnGetLegend"),
+                        tr3("Get &Legend", "&Legende", "קבל מקרא"), &MainWindow::editLegend);
+    calibrationAction_ =
+        add(data, QStringLiteral("mnGetCalibration"),
+            tr3("Get &Calibration data", "&Kalibrierdaten holen", "קבל נתוני כיול"),
+            &MainWindow::requestCalibration);
+    calibrationAction_->setEnabled(false);
 
     QMenu* setting = menuBar()->addMenu(tr3("&Setting", "&Einstellungen", "הגדרות"));
-    mnOnline_ = add(setting, QStringLiteral("mnOnline"),
-                    tr3("On Line &Interval", "Online-&Intervall", "מרווח מקוון"),
-                    &MainWindow::btOnLine_Click);
-    mnSetCom_ = add(setting, QStringLiteral("mnSetCom"),
-                    tr3("Communication &Port", "&Schnittstelle", "יציאת תקשורת"),
-                    &MainWindow::SetCom_Click);
-    mnSetThreshold_ =
+    intervalAction_ = add(setting, QStringLiteral("mnOnline"),
+                          tr3("On Line &Interval", "Online-&Intervall", "מרווח מקוון"),
+                          &MainWindow::chooseInterval);
+    portAction_ =
+        add(setting, QStringLiteral("mnSetCom"),
+            tr3("Communication &Port", "&Schnittstelle", "יציאת תקשורת"), &MainWindow::choosePort);
+    parametersAction_ =
         add(setting, QStringLiteral("mnSetThreshold"), tr3("P&arameters", "P&arameter", "פרמטרים"),
-            &MainWindow::btSetThreshold_Click);
-    mnSetAmp_ =
+            &MainWindow::editParameters);
+    ampSetupAction_ =
         add(setting, QStringLiteral("mnSetAmp"),
-            tr3("Setup A&mp", "&Verstärker einrichten", "הגדרת מגבר"), &MainWindow::mnSetAmp_Click);
+            tr3("Setup A&mp", "&Verstärker einrichten", "הגדרת מגבר"), &MainWindow::setUpAmplifier);
 
     QMenu* utility = menuBar()->addMenu(tr3("&Utility", "E&xtras", "כלים"));
-    mnAuto_ =
-        add(utility, QStringLiteral("mnAuto"), tr3("&Automatic", "&Automatisch", "אוטומטי"), [] {});
-    mnAuto_->setEnabled(false);
-    mnWrFile_ = add(utility, QStringLiteral("mnWrFile"), tr3("&Save", "&Speichern", "שמור"),
-                    &MainWindow::btSave_Click);
-    mnWrFile_->setShortcut(QKeySequence::Save);
-    mnSendTime_ = add(utility, QStringLiteral("mnSendTime"),
-                      tr3("Send &Time", "&Zeit senden", "שלח זמן"), &MainWindow::btSetTime_Click);
-    mnGraph_ = add(utility, QStringLiteral("mnGraph"), tr3("&Graph", "&Grafik", "גרף"),
-                   &MainWindow::btGraph_Click);
-    mnTest_ = add(utility, QStringLiteral("mnTest"), tr3("T&est", "&Test", "בדיקה"),
-                  &MainWindow::mnTest_Click);
-    mnTest_->setEnabled(false);
+    autoAction_ =
+        add(utility, QStringLiteral("mnAuto"), tr3("&Automatic", "&Automatisch", "אוטומטי"),
+            &MainWindow::runAutomaticMeasurement);
+    autoAction_->setEnabled(false);
+    saveAction_ = add(utility, QStringLiteral("mnWrFile"), tr3("&Save", "&Speichern", "שמור"),
+                      &MainWindow::saveData);
+    saveAction_->setShortcut(QKeySequence::Save);
+    sendTimeAction_ = add(utility, QStringLiteral("mnSendTime"),
+                          tr3("Send &Time", "&Zeit senden", "שלח זמן"), &MainWindow::sendTime);
+    graphAction_ = add(utility, QStringLiteral("mnGraph"), tr3("&Graph", "&Grafik", "גרף"),
+                       &MainWindow::showGraph);
+    testAction_ = add(utility, QStringLiteral("mnTest"), tr3("T&est", "&Test", "בדיקה"),
+                      &MainWindow::testConnection);
+    testAction_->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu(tr3("&Help", "&Hilfe", "עזרה"));
-    mnAbout_ = add(help, QStringLiteral("mnAbout"), tr3("&About", "Ü&ber", "אודות"),
-                   &MainWindow::mnAbout_Click);
+    aboutAction_ = add(help, QStringLiteral("mnAbout"), tr3("&About", "Ü&ber", "אודות"),
+                       &MainWindow::showAbout);
 }
 
 void MainWindow::buildToolbar() {
-    Toolbar1_ = addToolBar(QStringLiteral("Toolbar1"));
-    Toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1_->setMovable(false);
+    toolbar_ = addToolBar(QStringLiteral("Toolbar1"));
+    toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar_->setMovable(false);
     auto add = [this](const QString& key, const QString& tip, const QIcon& icon, auto slot) {
-        QAction* a = Toolbar1_->addAction(icon, tip);
+        QAction* a = toolbar_->addAction(icon, tip);
         a->setObjectName(QStringLiteral("tb_") + key);
         a->setData(key);
         a->setToolTip(tip);
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    tbStart_ =
+    startTool_ =
         add(QStringLiteral("mnStart"),
             tr3("Start/Stop On line Collection", "Online-Erfassung starten/stoppen",
                 "התחל/עצור איסוף מקוון"),
-            themed("media-playback-start", QStyle::SP_MediaPlay), &MainWindow::btStart_Click);
-    tbStart_->setCheckable(true);
-    tbMute_ = add(QStringLiteral("mnMuteAlarm"), tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"),
-                  themed("audio-volume-muted", QStyle::SP_MediaVolumeMuted),
-                  &MainWindow::btMuteAlarm_Click);
-    tbGetData_ = add(QStringLiteral("mnGetData"),
-                     tr3("Get Offline data from instrument", "Offline-Daten vom Gerät holen",
-                         "קבל נתונים לא מקוונים מהמכשיר"),
-                     themed("document-import", QStyle::SP_ArrowDown), &MainWindow::btGetData_Click);
-    tbGetData_->setEnabled(false);
-    tbGraph_ = add(QStringLiteral("mnGraph"), tr3("Display Graph", "Grafik anzeigen", "הצג גרף"),
-                   themed("x-office-spreadsheet", QStyle::SP_FileDialogDetailedView),
-                   &MainWindow::btGraph_Click);
-    tbClear_ = add(QStringLiteral("mnClear"), tr3("Clear List", "Liste löschen", "נקה רשימה"),
-                   themed("edit-clear", QStyle::SP_DialogResetButton), &MainWindow::mnClear_Click);
-    tbAuto_ = add(QStringLiteral("mnAuto"), tr3("Automatic", "Automatisch", "אוטומטי"),
-                  themed("chronometer", QStyle::SP_BrowserReload), [] {});
-    tbAuto_->setEnabled(false);
+            themed("media-playback-start", QStyle::SP_MediaPlay), &MainWindow::toggleOnline);
+    startTool_->setCheckable(true);
+    muteTool_ =
+        add(QStringLiteral("mnMuteAlarm"), tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"),
+            themed("audio-volume-muted", QStyle::SP_MediaVolumeMuted), &MainWindow::muteAlarm);
+    getDataTool_ =
+        add(QStringLiteral("mnGetData"),
+            tr3("Get Offline data from instrument", "Offline-Daten vom Gerät holen",
+                "קבל נתונים לא מקוונים מהמכשיר"),
+            themed("document-import", QStyle::SP_ArrowDown), &MainWindow::getOfflineData);
+    getDataTool_->setEnabled(false);
+    graphTool_ = add(QStringLiteral("mnGraph"), tr3("Display Graph", "Grafik anzeigen", "הצג גרף"),
+                     themed("x-office-spreadsheet", QStyle::SP_FileDialogDetailedView),
+                     &MainWindow::showGraph);
+    clearTool_ =
+        add(QStringLiteral("mnClear"), tr3("Clear List", "Liste löschen", "נקה רשימה"),
+            themed("edit-clear", QStyle::SP_DialogResetButton), &MainWindow::clearListFromToolbar);
+    autoTool_ =
+        add(QStringLiteral("mnAuto"), tr3("Automatic", "Automatisch", "אוטומטי"),
+            themed("chronometer", QStyle::SP_BrowserReload), &MainWindow::runAutomaticMeasurement);
+    autoTool_->setEnabled(false);
 }
 
 void MainWindow::buildList() {
-    Grid1_->setModel(list_.get());
+    listView_->setModel(list_.get());
     // The twip widths were chosen for a proportional font; the list uses a
     // fixed one so padded numbers line up, so each column is at least wide
     // enough for its padded text.
-    const int charWidth = QFontMetrics(Grid1_->font()).horizontalAdvance(QLatin1Char('0'));
+    const int charWidth = QFontMetrics(listView_->font()).horizontalAdvance(QLatin1Char('0'));
     const int minChars[MeasurementList::Columns] = {10, 19, 2, 9, 10, 10, 12};
     for (int c = 0; c < MeasurementList::Columns; ++c) {
-        Grid1_->setColumnHidden(c, list_->columnHidden(c));
-        Grid1_->setColumnWidth(
+        listView_->setColumnHidden(c, list_->columnHidden(c));
+        listView_->setColumnWidth(
             c, std::max(list_->columnWidthTwips(c) / TwipsPerPixel, charWidth * minChars[c] + 8));
     }
     if (settings_.InstrumentType == Orvan) {
-        Label6_->setText(QStringLiteral("Americium"));
-        Label7_->setText(QStringLiteral("Cobalt"));
-        Label8_->setText(QStringLiteral("Cesium"));
+        idCaption_->setText(QStringLiteral("Americium"));
+        detectorCaption_->setText(QStringLiteral("Cobalt"));
+        statusCaption_->setText(QStringLiteral("Cesium"));
     }
-    Grid1_->horizontalHeader()->setStretchLastSection(true);
+    listView_->horizontalHeader()->setStretchLastSection(true);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lblValue_ && event->type() == QEvent::MouseButtonRelease)
-        btMuteAlarm_Click();
+    if (watched == valueLabel_ && event->type() == QEvent::MouseButtonRelease)
+        muteAlarm();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -513,10 +534,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Style sheets are re-applied only when a colour really changes: a restyle
 // costs far more than the text of a reading, which arrives ten times a second.
 void MainWindow::setStatus(const QString& text, const Rgb& color) {
-    lblTime_->setText(text);
+    statusLabel_->setText(text);
     if (color.isValid() && !(color == statusColor_)) {
         statusColor_ = color;
-        lblTime_->setStyleSheet(QStringLiteral("color: %1;").arg(toQColor(color).name()));
+        statusLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(toQColor(color).name()));
     }
 }
 
@@ -524,33 +545,46 @@ void MainWindow::setLamp(const Rgb& color) {
     if (color == lampColor_)
         return;
     lampColor_ = color;
-    spOk_->setStyleSheet(
+    connectionLamp_->setStyleSheet(
         QStringLiteral("background-color: %1; border-radius: 11px; border: 1px solid gray;")
             .arg(toQColor(color).name()));
 }
 
 void MainWindow::setValueText(const QString& text) {
-    lblValue_->setText(text);
+    valueLabel_->setText(text);
 }
 void MainWindow::setValueColor(const Rgb& color) {
-    setBackground(lblValue_, toQColor(color));
+    // Every reading sets the alarm colour; most keep it.
+    if (color == valueColor_)
+        return;
+    valueColor_ = color;
+    setBackground(valueLabel_, toQColor(color));
 }
 void MainWindow::setDoseText(const QString& text) {
-    lblDose_->setText(text);
+    doseLabel_->setText(text);
 }
+
+namespace {
+// A line edit repaints and re-lays out on every setText, even of the same
+// text; readings mostly repeat their id, status and detector.
+void setChangedText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text);
+}
+} // namespace
 
 void MainWindow::setReadingDetails(const QString& id, const QString& status,
                                    const QString& detector) {
-    edId_->setText(id);
-    edStatus_->setText(status);
-    edDetector_->setText(detector);
+    setChangedText(idField_, id);
+    setChangedText(statusField_, status);
+    setChangedText(detectorField_, detector);
 }
 
 void MainWindow::setCount(qint32 count) {
-    edCount_->setText(QString::number(count));
+    setChangedText(countField_, QString::number(count));
 }
 void MainWindow::setProgress(const QString& spinner) {
-    edProgress_->setText(spinner);
+    setChangedText(activityField_, spinner);
 }
 
 void MainWindow::setDownloadProgress(const QString& text) {
@@ -567,46 +601,46 @@ void MainWindow::setDownloadProgress(const QString& text) {
 void MainWindow::enableCommand(Command command, bool enabled) {
     switch (command) {
     case Command::Start:
-        btStart_->setEnabled(enabled);
-        mnStart_->setEnabled(enabled);
-        tbStart_->setEnabled(enabled);
+        startButton_->setEnabled(enabled);
+        startAction_->setEnabled(enabled);
+        startTool_->setEnabled(enabled);
         break;
     case Command::GetData:
-        btGetData_->setEnabled(enabled);
-        mnGetData_->setEnabled(enabled);
-        tbGetData_->setEnabled(enabled);
+        getDataButton_->setEnabled(enabled);
+        getDataAction_->setEnabled(enabled);
+        getDataTool_->setEnabled(enabled);
         break;
     case Command::Interval:
-        btOnLine_->setEnabled(enabled);
-        mnOnline_->setEnabled(enabled);
+        intervalButton_->setEnabled(enabled);
+        intervalAction_->setEnabled(enabled);
         break;
     case Command::Calibration:
-        btGetCalib_->setEnabled(enabled);
-        mnGetCalibration_->setEnabled(enabled);
+        calibrationInfoButton_->setEnabled(enabled);
+        calibrationAction_->setEnabled(enabled);
         break;
     case Command::Test:
-        mnTest_->setEnabled(enabled);
+        testAction_->setEnabled(enabled);
         break;
     case Command::Auto:
-        mnAuto_->setEnabled(enabled);
-        tbAuto_->setEnabled(enabled);
+        autoAction_->setEnabled(enabled);
+        autoTool_->setEnabled(enabled);
         break;
     }
 }
 
 void MainWindow::showOnline(bool running) {
     if (running) {
-        setBackground(btStart_, QColor(0, 255, 0));
-        btStart_->setText(tr3("Stop", "Stopp", "עצור"));
-        btStart_->setAccessibleName(tr3("Stop", "Stopp", "עצור"));
-        mnStart_->setText(tr3("Stop Online", "Online stoppen", "עצור מקוון"));
-        tbStart_->setChecked(true);
+        setBackground(startButton_, QColor(0, 255, 0));
+        startButton_->setText(tr3("Stop", "Stopp", "עצור"));
+        startButton_->setAccessibleName(tr3("Stop", "Stopp", "עצור"));
+        startAction_->setText(tr3("Stop Online", "Online stoppen", "עצור מקוון"));
+        startTool_->setChecked(true);
     } else {
-        setBackground(btStart_, QColor(255, 128, 0));
-        btStart_->setText(tr3("Start", "Start", "התחל"));
-        btStart_->setAccessibleName(tr3("Start", "Start", "התחל"));
-        mnStart_->setText(tr3("Start Online", "Online starten", "התחל מקוון"));
-        tbStart_->setChecked(false);
+        setBackground(startButton_, QColor(255, 128, 0));
+        startButton_->setText(tr3("Start", "Start", "התחל"));
+        startButton_->setAccessibleName(tr3("Start", "Start", "התחל"));
+        startAction_->setText(tr3("Start Online", "Online starten", "התחל מקוון"));
+        startTool_->setChecked(false);
     }
 }
 
@@ -656,7 +690,7 @@ void MainWindow::showErrorCounters(quint32 errorCount, quint32 totalErrors) {
 }
 void MainWindow::startAlarmSound() {
     if (sound_)
-        sound_->MakeSound();
+        sound_->startRepeating();
 }
 void MainWindow::readingTaken(double value) {
     emit liveReading(value);
@@ -664,44 +698,44 @@ void MainWindow::readingTaken(double value) {
 
 // ---------------------------------------------------------------- commands
 
-void MainWindow::SetControls() {
+void MainWindow::updateControls() {
     if (!list_ || !data_)
         return;
     const bool rows = list_->RowIndex > 0;
-    btSave_->setEnabled(rows);
-    btClearList_->setEnabled(rows);
-    mnWrFile_->setEnabled(rows && spreadsheetAvailable_);
+    saveButton_->setEnabled(rows);
+    clearListButton_->setEnabled(rows);
+    saveAction_->setEnabled(rows && spreadsheetAvailable_);
     const bool graph = data_->series.SeriesLast >= 7;
-    btGraph_->setEnabled(graph);
-    mnGraph_->setEnabled(graph);
-    tbGraph_->setEnabled(graph);
-    btDax_->setVisible(QFileInfo::exists(daxPath()));
+    graphButton_->setEnabled(graph);
+    graphAction_->setEnabled(graph);
+    graphTool_->setEnabled(graph);
+    calibrationProgramButton_->setVisible(QFileInfo::exists(daxPath()));
     const int f = settings_.InstrumentType;
-    mnGetCalibration_->setVisible(f == Portables);
-    mnSendTime_->setVisible(f == Portables || f == Tarvo5);
-    btSetTime_->setVisible(f == Portables || f == Tarvo5);
-    mnSetAmp_->setVisible(f == AmpVessa);
-    mnOnline_->setVisible(f != AmpVessa);
-    btOnLine_->setVisible(f != AmpVessa);
-    mnTest_->setVisible(true);
-    mnGetData_->setVisible(f == Portables || f == Tarvo5);
+    calibrationAction_->setVisible(f == Portables);
+    sendTimeAction_->setVisible(f == Portables || f == Tarvo5);
+    sendTimeButton_->setVisible(f == Portables || f == Tarvo5);
+    ampSetupAction_->setVisible(f == AmpVessa);
+    intervalAction_->setVisible(f != AmpVessa);
+    intervalButton_->setVisible(f != AmpVessa);
+    testAction_->setVisible(true);
+    getDataAction_->setVisible(f == Portables || f == Tarvo5);
     if (station_)
         station_->applyFrameRules();
 }
 
-void MainWindow::btStart_Click() {
+void MainWindow::toggleOnline() {
     station_->toggleOnline();
 }
-void MainWindow::btGetData_Click() {
+void MainWindow::getOfflineData() {
     station_->getData();
 }
 
-void MainWindow::btGraph_Click() {
+void MainWindow::showGraph() {
     station_->readWorkingFile();
     // The graph window takes the series from here once it exists.
 }
 
-void MainWindow::btClearList_Click() {
+void MainWindow::clearListAfterAsking() {
     if (answerHook) {
         if (answerHook(QStringLiteral("Clear List.\n Are you sure ?"), QStringLiteral(" "),
                        false) == Answer::Yes)
@@ -714,15 +748,15 @@ void MainWindow::btClearList_Click() {
         station_->clearList();
 }
 
-void MainWindow::mnClear_Click() {
+void MainWindow::clearListFromToolbar() {
     if (ask(QStringLiteral("Are you sure you want to clear the list? "), QString(), false) ==
         Answer::Yes)
         station_->clearList();
 }
 
-void MainWindow::btMuteAlarm_Click() {
+void MainWindow::muteAlarm() {
     if (sound_)
-        sound_->MuteAlarm();
+        sound_->mute();
 }
 
 IntervalDialog& MainWindow::intervalDialog() {
@@ -731,55 +765,70 @@ IntervalDialog& MainWindow::intervalDialog() {
     return *interval_;
 }
 
-void MainWindow::btOnLine_Click() {
+void MainWindow::chooseInterval() {
     IntervalDialog& d = intervalDialog();
     d.exec();
-    station_->setInterval(Interval{d.Minutes, d.Seconds});
-    if (d.Minutes != 0 || d.Seconds != 0) {
-        btStart_->setEnabled(true);
-        mnStart_->setEnabled(true);
-        mnAuto_->setEnabled(true);
-        tbStart_->setEnabled(true);
-        tbAuto_->setEnabled(true);
+    station_->setInterval(Interval{d.minutes, d.seconds});
+    if (d.minutes != 0 || d.seconds != 0) {
+        startButton_->setEnabled(true);
+        startAction_->setEnabled(true);
+        autoAction_->setEnabled(true);
+        startTool_->setEnabled(true);
+        autoTool_->setEnabled(true);
     }
 }
 
-void MainWindow::btSetThreshold_Click() {
+void MainWindow::runAutomaticMeasurement() {
+    if (autoMeasurement_->running())
+        return;
+    ProbeNumberDialog dialog(this);
+    if (probeDialogHook ? !probeDialogHook(dialog) : dialog.exec() != QDialog::Accepted) {
+        autoMeasurement_->end();
+        autoField_->hide();
+        autoProgress_->hide();
+        return;
+    }
+    autoField_->show();
+    autoProgress_->show();
+    autoMeasurement_->begin(dialog.probeNumber(), dialog.background());
+}
+
+void MainWindow::editParameters() {
     if (!parameters_)
         parameters_ = new ParametersDialog(this);
     parameters_->takeFrom(settings_);
     parameters_->exec();
-    if (parameters_->Result == 1) {
+    if (parameters_->outcome == 1) {
         parameters_->giveTo(settings_);
         settingsStore_->writeParameters(settings_);
-        SetControls();
+        updateControls();
     }
 }
 
-void MainWindow::btSetTime_Click() {
+void MainWindow::sendTime() {
     station_->sendTime();
 }
 
-void MainWindow::btGetLegend_Click() {
+void MainWindow::editLegend() {
     if (!legend_)
         legend_ = new LegendDialog(*settingsStore_, this);
     if (legend_->exec() == QDialog::Accepted)
-        station_->setLegend(Legend{legend_->Department, legend_->Date, legend_->Detector,
-                                   legend_->Location, legend_->Personnel});
+        station_->setLegend(Legend{legend_->department, legend_->date, legend_->detector,
+                                   legend_->location, legend_->personnel});
 }
 
-void MainWindow::btGetCalib_Click() {
+void MainWindow::requestCalibration() {
     station_->requestCalibration();
 }
 
-void MainWindow::mnSetAmp_Click() {
+void MainWindow::setUpAmplifier() {
     if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
         amp->sendStop();
     settingsStore_->writeConvertUnits(settings_.ConvertUnits);
 }
 
-void MainWindow::SetCom_Click() {
-    SetSerPortDialog dialog(
+void MainWindow::choosePort() {
+    PortDialog dialog(
         port_, *portFile_,
         [this](int16_t port, int32_t baud, QString* detail) {
             return station_->reopenPort(port, baud, detail);
@@ -788,21 +837,21 @@ void MainWindow::SetCom_Click() {
     dialog.exec();
 }
 
-void MainWindow::mnTest_Click() {
+void MainWindow::testConnection() {
     station_->testIfPortOpen();
 }
 
-void MainWindow::mnAbout_Click() {
+void MainWindow::showAbout() {
     AboutDialog about(this);
     about.exec();
 }
 
-void MainWindow::btDebug_Click() {
+void MainWindow::showDebugWindow() {
     debug_->show();
     debug_->raise();
 }
 
-void MainWindow::btDax_Click() {
+void MainWindow::startCalibrationProgram() {
     if (!QProcess::startDetached(daxPath(), {}, programFolder())) {
         critical(QStringLiteral("The calibration program could not be started."),
                  tr3("Calibration", "Kalibrierung", "כיול"), daxPath());
@@ -811,11 +860,11 @@ void MainWindow::btDax_Click() {
     close();
 }
 
-void MainWindow::btSave_Click() {
-    SaveData(false);
+void MainWindow::saveData() {
+    saveToChosenFile(false);
 }
 
-void MainWindow::SaveData(bool exitAfter) {
+void MainWindow::saveToChosenFile(bool exitAfter) {
     const QString folder = programFile(QStringLiteral("data"));
     QDir().mkpath(folder);
     const QString suggested = QStringLiteral("ZelData") + QString::number(settings_.FileNumber);
@@ -838,7 +887,7 @@ void MainWindow::SaveData(bool exitAfter) {
     }
 }
 
-void MainWindow::chkInstType_Click(int index) {
+void MainWindow::chooseFamily(int index) {
     station_->chooseFamily(int16_t(index));
 }
 
@@ -856,7 +905,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
         if (a == Answer::Yes) {
             event->ignore();
-            SaveData(true);
+            saveToChosenFile(true);
             return;
         }
     }

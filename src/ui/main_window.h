@@ -2,6 +2,7 @@
 // The station's main window: the list, the read-outs, the family choice,
 // menus, toolbar and buttons. It shows what the station decides and
 // forwards the user's commands; it holds no protocol logic.
+#include "station/auto_measurement.h"
 #include "station/station.h"
 #include "station/station_view.h"
 #include <QMainWindow>
@@ -19,6 +20,8 @@ class QTableView;
 class QToolBar;
 
 namespace zel {
+
+class ProbeNumberDialog;
 
 class AlarmSound;
 class DebugWindow;
@@ -38,7 +41,7 @@ public:
     ~MainWindow() override;
 
     // The start-up sequence; call once before show().
-    void Form_Load();
+    void loadSettingsAndStart();
 
     Station& station() { return *station_; }
     Settings& settings() { return settings_; }
@@ -50,6 +53,8 @@ public:
     std::function<Answer(const QString& text, const QString& title, bool withCancel)> answerHook;
     std::function<QString(const QString& folder, const QString& suggested)> saveFileHook;
     std::function<void(const QString& text)> messageHook;
+    // Tests fill the probe dialog instead of a person; false is Cancel.
+    std::function<bool(ProbeNumberDialog& dialog)> probeDialogHook;
 
     // StationView
     void setStatus(const QString& text, const Rgb& color) override;
@@ -64,7 +69,7 @@ public:
     void setDownloadProgress(const QString& text) override;
     void enableCommand(Command command, bool enabled) override;
     void showOnline(bool running) override;
-    void refreshControls() override { SetControls(); }
+    void refreshControls() override { updateControls(); }
     Answer ask(const QString& text, const QString& title, bool withCancel) override;
     void critical(const QString& text, const QString& title, const QString& detail) override;
     void information(const QString& text, const QString& title) override;
@@ -75,27 +80,30 @@ public:
     void readingTaken(double value) override;
 
 public slots:
-    void SetControls();
-    void btStart_Click();
-    void btGetData_Click();
-    void btGraph_Click();
-    void btClearList_Click();
-    void mnClear_Click();
-    void btMuteAlarm_Click();
-    void btOnLine_Click();
-    void btSetThreshold_Click();
-    void btSetTime_Click();
-    void btGetLegend_Click();
-    void btGetCalib_Click();
-    void mnSetAmp_Click();
-    void SetCom_Click();
-    void mnTest_Click();
-    void mnAbout_Click();
-    void btDebug_Click();
-    void btDax_Click();
-    void btSave_Click();
-    void SaveData(bool exitAfter);
-    void chkInstType_Click(int index);
+    void updateControls();
+    void toggleOnline();
+    // The Automatic command: asks for a probe and measures it, again and
+    // again until the probe dialog is cancelled.
+    void runAutomaticMeasurement();
+    void getOfflineData();
+    void showGraph();
+    void clearListAfterAsking();
+    void clearListFromToolbar();
+    void muteAlarm();
+    void chooseInterval();
+    void editParameters();
+    void sendTime();
+    void editLegend();
+    void requestCalibration();
+    void setUpAmplifier();
+    void choosePort();
+    void testConnection();
+    void showAbout();
+    void showDebugWindow();
+    void startCalibrationProgram();
+    void saveData();
+    void saveToChosenFile(bool exitAfter);
+    void chooseFamily(int index);
 
 signals:
     void liveReading(double value);
@@ -125,24 +133,27 @@ private:
     std::unique_ptr<DataStore> data_;
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
+    std::unique_ptr<AutoMeasurement> autoMeasurement_;
     bool exiting_ = false;
     Rgb statusColor_, lampColor_, valueColor_;
 
     // Controls (objectName = their documented names).
-    QButtonGroup* chkInstType_ = nullptr;
-    QPushButton *btStart_, *btOnLine_, *btClearList_, *SetCom_, *btSetTime_, *btSave_, *btExit_,
-        *btDax_, *btGetData_, *btGetCalib_, *btGraph_, *btMuteAlarm_, *btSetThreshold_,
-        *btGetLegend_, *btDebug_, *btStartAmp_, *btStop_, *btGape_;
-    QLabel *lblValue_, *lblTime_, *lblDose_, *Label6_, *Label7_, *Label8_;
-    QFrame* spOk_;
-    QLineEdit *edId_, *edStatus_, *edDetector_, *edCount_, *edProgress_, *edAuto_;
-    QProgressBar* ProgressBar1_;
-    QTableView* Grid1_ = nullptr;
-    QToolBar* Toolbar1_ = nullptr;
-    QAction *mnStart_, *mnGetData_, *mnGetLegend_, *mnGetCalibration_, *mnOnline_, *mnSetCom_,
-        *mnSetThreshold_, *mnSetAmp_, *mnAuto_, *mnWrFile_, *mnSendTime_, *mnGraph_, *mnTest_,
-        *mnAbout_;
-    QAction *tbStart_, *tbMute_, *tbGetData_, *tbGraph_, *tbClear_, *tbAuto_;
+    QButtonGroup* familyButtons_ = nullptr;
+    QPushButton *startButton_, *intervalButton_, *clearListButton_, *portButton_, *sendTimeButton_,
+        *saveButton_, *exitButton_, *calibrationProgramButton_, *getDataButton_,
+        *calibrationInfoButton_, *graphButton_, *muteButton_, *parametersButton_, *legendButton_,
+        *debugButton_, *ampStartButton_, *ampStopButton_, *gapeButton_;
+    QLabel *valueLabel_, *statusLabel_, *doseLabel_, *idCaption_, *detectorCaption_,
+        *statusCaption_;
+    QFrame* connectionLamp_;
+    QLineEdit *idField_, *statusField_, *detectorField_, *countField_, *activityField_, *autoField_;
+    QProgressBar* autoProgress_;
+    QTableView* listView_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QAction *startAction_, *getDataAction_, *legendAction_, *calibrationAction_, *intervalAction_,
+        *portAction_, *parametersAction_, *ampSetupAction_, *autoAction_, *saveAction_,
+        *sendTimeAction_, *graphAction_, *testAction_, *aboutAction_;
+    QAction *startTool_, *muteTool_, *getDataTool_, *graphTool_, *clearTool_, *autoTool_;
 
     AlarmSound* sound_ = nullptr;
     DebugWindow* debug_ = nullptr;

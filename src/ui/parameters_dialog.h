@@ -20,15 +20,15 @@ class ParametersDialog : public QDialog {
 public:
     explicit ParametersDialog(QWidget* parent = nullptr);
 
-    double Threshold1 = 0;
-    double Threshold2 = 0;
-    double LostContact = 0; // seconds; the owner rounds it into its 16-bit setting
-    int16_t BackTime = 0;
-    int16_t MeasureTime = 0;
-    int16_t AudioAlarm = 0;
-    int16_t AutoArrange = 0;
-    int16_t TimeFormat = 0;
-    int Result = 0; // 1 OK, 2 Cancel
+    double threshold1 = 0;
+    double threshold2 = 0;
+    double lostContact = 0; // seconds; the owner rounds it into its 16-bit setting
+    int16_t backTime = 0;
+    int16_t measureTime = 0;
+    int16_t audioAlarm = 0;
+    int16_t autoArrange = 0;
+    int16_t timeFormat = 0;
+    int outcome = 0; // 1 OK, 2 Cancel
 
     // Conveniences for the owner: copy the eight values from and to the
     // settings record.
@@ -36,8 +36,8 @@ public:
     void giveTo(Settings& s) const;
 
 public slots:
-    void OKButton_Click();
-    void CancelButton_Click();
+    void acceptParameters();
+    void cancelParameters();
     // Escape and the window's close button act as Cancel.
     void reject() override;
 
@@ -45,18 +45,18 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLineEdit* edThreshold1_;
-    QLineEdit* edThreshold2_;
-    QLineEdit* edLostContact_;
-    QLineEdit* edBackTime_;
-    QLineEdit* edMeasureTime_;
-    QLabel* lblBackTime_;
-    QLabel* lblMeasureTime_;
-    QButtonGroup* optTime_;
-    QCheckBox* chkAudio_;
-    QCheckBox* chkAutoArrange_;
-    QPushButton* OKButton_;
-    QPushButton* CancelButton_;
+    QLineEdit* threshold1Edit_;
+    QLineEdit* threshold2Edit_;
+    QLineEdit* lostContactEdit_;
+    QLineEdit* backTimeEdit_;
+    QLineEdit* measureTimeEdit_;
+    QLabel* backTimeLabel_;
+    QLabel* measureTimeLabel_;
+    QButtonGroup* timeFormatButtons_;
+    QCheckBox* audioBox_;
+    QCheckBox* autoArrangeBox_;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
 };
 
 } // namespace zel

@@ -14,32 +14,31 @@ WaitDialog::WaitDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("frmBWait");
     setWindowTitle(tr3("Please wait", "Bitte warten", "נא להמתין"));
 
-    ProgressBar1_ = new QProgressBar(this);
-    ProgressBar1_->setObjectName("ProgressBar1");
-    ProgressBar1_->setAccessibleName(tr3("Progress", "Fortschritt", "התקדמות"));
-    ProgressBar1_->setMinimumWidth(
-        ProgressBar1_->fontMetrics().horizontalAdvance(QString(40, QChar('0'))));
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("ProgressBar1");
+    progress_->setAccessibleName(tr3("Progress", "Fortschritt", "התקדמות"));
+    progress_->setMinimumWidth(progress_->fontMetrics().horizontalAdvance(QString(40, QChar('0'))));
 
-    auto* btStop = new QPushButton(tr3("Stop", "Stopp", "עצור"), this);
-    btStop->setObjectName("btStop");
-    btStop->setAccessibleName(btStop->text());
-    btStop->setDefault(true);
+    auto* stopButton = new QPushButton(tr3("Stop", "Stopp", "עצור"), this);
+    stopButton->setObjectName("btStop");
+    stopButton->setAccessibleName(stopButton->text());
+    stopButton->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(btStop);
+    buttons->addWidget(stopButton);
     buttons->addStretch();
     auto* top = new QVBoxLayout(this);
-    top->addWidget(ProgressBar1_);
+    top->addWidget(progress_);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(btStop, &QPushButton::clicked, this, &WaitDialog::btStop_Click);
+    connect(stopButton, &QPushButton::clicked, this, &WaitDialog::stopAndHide);
 }
 
 void WaitDialog::reset() {
     stopped_ = false;
-    ProgressBar1_->reset();
+    progress_->reset();
 }
 
 void WaitDialog::requestStop() {
@@ -50,7 +49,7 @@ void WaitDialog::requestStop() {
     emit stopRequested();
 }
 
-void WaitDialog::btStop_Click() {
+void WaitDialog::stopAndHide() {
     requestStop();
     hide();
 }

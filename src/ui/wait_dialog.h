@@ -13,13 +13,13 @@ class WaitDialog : public QDialog {
 public:
     explicit WaitDialog(QWidget* parent = nullptr);
 
-    QProgressBar* progressBar() const { return ProgressBar1_; }
+    QProgressBar* progressBar() const { return progress_; }
     bool stopped() const { return stopped_; }
     // Ready for the next filling.
     void reset();
 
 public slots:
-    void btStop_Click();
+    void stopAndHide();
     void reject() override;
 
 signals:
@@ -31,7 +31,7 @@ protected:
 private:
     void requestStop();
 
-    QProgressBar* ProgressBar1_;
+    QProgressBar* progress_;
     bool stopped_ = false;
 };
 

@@ -50,10 +50,10 @@ TEST_F(PortablesE2e, OnlineReadingsAtTheIntervalUntilStoppedAndTheCalibrationRec
             return dialog && dialog->isVisible();
         },
         5000));
-    EXPECT_EQ(dialog->edMeter()->text(), "00471123");
-    EXPECT_EQ(dialog->edFactor()->text(), "1.25");
-    EXPECT_EQ(dialog->edName()->text(), "D. Levin    ");
-    EXPECT_EQ(dialog->edTime()->text(), "15/09/2026");
+    EXPECT_EQ(dialog->meterField()->text(), "00471123");
+    EXPECT_EQ(dialog->factorField()->text(), "1.25");
+    EXPECT_EQ(dialog->nameField()->text(), "D. Levin    ");
+    EXPECT_EQ(dialog->dueField()->text(), "15/09/2026");
     snap(*dialog, "calibration-filled-en");
 }
 

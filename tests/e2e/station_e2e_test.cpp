@@ -55,7 +55,7 @@ protected:
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
         window->messageHook = [this](const QString& t) { messages << t; };
         window->answerHook = [](const QString&, const QString&, bool) { return Answer::No; };
-        window->Form_Load();
+        window->loadSettingsAndStart();
         window->show();
     }
     QString status() { return window->findChild<QLabel*>("lblTime")->text(); }

@@ -67,9 +67,9 @@ TEST_F(TarvosetControllerTest, StartOpensPortOneFromMissingIniAndSendsTheRequest
     EXPECT_EQ(c.settings().OpenPort, 1);
     ASSERT_EQ(link.writes().size(), 1);
     EXPECT_EQ(link.writes().first(), Request);
-    EXPECT_TRUE(c.isTimer2Active());
-    EXPECT_EQ(c.Timer2().interval(), 500);
-    EXPECT_FALSE(c.StartedByCaller());
+    EXPECT_TRUE(c.isRetrying());
+    EXPECT_EQ(c.retryTimer().interval(), 500);
+    EXPECT_FALSE(c.startedByCaller());
 }
 
 TEST_F(TarvosetControllerTest, StartUsesPortBaudAndDeviceMapFromIni) {
@@ -78,7 +78,7 @@ TEST_F(TarvosetControllerTest, StartUsesPortBaudAndDeviceMapFromIni) {
     EXPECT_EQ(link.openedDevice(), QStringLiteral("/dev/ttyUSB7"));
     EXPECT_EQ(link.openedBaud(), 4800);
     EXPECT_EQ(c.settings().OpenPort, 3);
-    EXPECT_TRUE(c.StartedByCaller());
+    EXPECT_TRUE(c.startedByCaller());
 }
 
 TEST_F(TarvosetControllerTest, PortThatCannotOpenShowsRedTextAndSendsNothing) {
@@ -88,15 +88,15 @@ TEST_F(TarvosetControllerTest, PortThatCannotOpenShowsRedTextAndSendsNothing) {
     EXPECT_EQ(view.lastColour(), StatusColour::Red);
     EXPECT_EQ(c.settings().OpenPort, 0);
     EXPECT_TRUE(link.writes().isEmpty());
-    EXPECT_FALSE(c.isTimer2Active());
+    EXPECT_FALSE(c.isRetrying());
 
     // "Initialize" without a port writes nothing and repeats the port text.
     view.statuses.clear();
-    c.btStop_Click();
+    c.initialize();
     EXPECT_TRUE(link.writes().isEmpty());
     EXPECT_EQ(view.lastText(), ts::PortErrorText);
     EXPECT_EQ(view.lastColour(), StatusColour::Red);
-    EXPECT_FALSE(c.isTimer2Active());
+    EXPECT_FALSE(c.isRetrying());
     EXPECT_TRUE(view.initializeEnabled);
     EXPECT_TRUE(view.setPortEnabled);
 }
@@ -118,23 +118,23 @@ TEST_F(TarvosetControllerTest, EmptyOrGarbledPortOpensNothing) {
 TEST_F(TarvosetControllerTest, SilentInstrumentCountsToFourThenFailsAfterFiveRequests) {
     TarvosetController& c = started();
     for (int tick = 1; tick <= 4; ++tick) {
-        c.Timer2_Timer();
+        c.onRetryTick();
         EXPECT_EQ(view.lastText(), QString::number(tick));
-        EXPECT_EQ(c.RetryCount(), tick);
+        EXPECT_EQ(c.retryCount(), tick);
     }
     for (int tick = 5; tick <= 8; ++tick) {
-        c.Timer2_Timer();
+        c.onRetryTick();
         EXPECT_EQ(view.lastText(), ts::NotConnectedText) << tick;
         EXPECT_EQ(view.lastColour(), StatusColour::Red);
     }
     EXPECT_EQ(requestsWritten(), 5);
     EXPECT_EQ(link.writes().size(), 5);
-    EXPECT_TRUE(c.isTimer2Active());
+    EXPECT_TRUE(c.isRetrying());
 
     // "Initialize" starts a fresh attempt with the count at 0.
-    c.btStop_Click();
-    EXPECT_EQ(c.RetryCount(), 0);
-    c.Timer2_Timer();
+    c.initialize();
+    EXPECT_EQ(c.retryCount(), 0);
+    c.onRetryTick();
     EXPECT_EQ(view.lastText(), QStringLiteral("1"));
     EXPECT_EQ(view.lastColour(), StatusColour::Default);
     EXPECT_EQ(requestsWritten(), 7);
@@ -143,33 +143,33 @@ TEST_F(TarvosetControllerTest, SilentInstrumentCountsToFourThenFailsAfterFiveReq
 TEST_F(TarvosetControllerTest, RetryCountStopsAtItsTopInsteadOfWrapping) {
     TarvosetController& c = started();
     c.setRetryCountForTest(32766);
-    c.Timer2_Timer();
-    c.Timer2_Timer();
-    c.Timer2_Timer();
-    EXPECT_EQ(c.RetryCount(), 32767);
+    c.onRetryTick();
+    c.onRetryTick();
+    c.onRetryTick();
+    EXPECT_EQ(c.retryCount(), 32767);
     EXPECT_EQ(view.lastText(), ts::NotConnectedText);
     EXPECT_EQ(requestsWritten(), 1);
 }
 
 TEST_F(TarvosetControllerTest, AnnouncementIsAcknowledgedWithEscapedFrame) {
     TarvosetController& c = started();
-    c.Timer2_Timer();
-    c.Timer2_Timer();
+    c.onRetryTick();
+    c.onRetryTick();
     link.clearWrites();
     // Payload 02 02 10 1B (checksum 0B): bytes 2 and 4 are 0x02 and 0x1B.
     link.inject(hex("021B321B32101B1B0B03"));
     ASSERT_EQ(link.writes().size(), 1);
     EXPECT_EQ(link.writes().first().toHex(' '), hex("021B331B321B1B011B03").toHex(' '));
-    EXPECT_TRUE(c.isTimer2Active());
-    EXPECT_EQ(c.MesPoint(), 0);
+    EXPECT_TRUE(c.isRetrying());
+    EXPECT_EQ(c.bufferedBytes(), 0);
 
     // The count goes on from where it was: the confirmation must come within
     // the remaining ticks.
-    EXPECT_EQ(c.RetryCount(), 2);
-    c.Timer2_Timer();
-    c.Timer2_Timer();
+    EXPECT_EQ(c.retryCount(), 2);
+    c.onRetryTick();
+    c.onRetryTick();
     EXPECT_EQ(view.lastText(), QStringLiteral("4"));
-    c.Timer2_Timer();
+    c.onRetryTick();
     EXPECT_EQ(view.lastText(), ts::NotConnectedText);
 }
 
@@ -179,7 +179,7 @@ TEST_F(TarvosetControllerTest, ShortAnnouncementIsNotAnswered) {
     // Payload 02 07 (checksum 05): no bytes 3 and 4 to echo.
     link.inject(hex("0202070503"));
     EXPECT_TRUE(link.writes().isEmpty());
-    EXPECT_FALSE(c.isTimer2Active());
+    EXPECT_FALSE(c.isRetrying());
 }
 
 TEST_F(TarvosetControllerTest, ConfirmationEndsTheAttemptAndShowsHintOnlyForCaller) {
@@ -194,17 +194,17 @@ TEST_F(TarvosetControllerTest, ConfirmationEndsTheAttemptAndShowsHintOnlyForCall
         TarvosetController& c = started(k.byCaller);
         if (k.usedPortDialog) {
             c.beginSetPort();
-            c.btStop_Click();
+            c.initialize();
         }
         // Split over two batches: the frame is kept between receive events.
         link.inject(Confirmation.left(2));
-        EXPECT_EQ(c.MesPoint(), 2);
+        EXPECT_EQ(c.bufferedBytes(), 2);
         link.inject(Confirmation.mid(2));
         EXPECT_EQ(view.lastText(), ts::InitialisedText);
         EXPECT_EQ(view.lastColour(), StatusColour::Blue);
         EXPECT_FALSE(view.initializeEnabled);
         EXPECT_FALSE(view.setPortEnabled);
-        EXPECT_FALSE(c.isTimer2Active());
+        EXPECT_FALSE(c.isRetrying());
         EXPECT_EQ(view.hint, k.hint ? ts::HintText : QString()) << k.byCaller << k.usedPortDialog;
         link.clearWrites();
     }
@@ -214,8 +214,8 @@ TEST_F(TarvosetControllerTest, LoneEndByteIsAnEmptyFrameThatStopsTheTimer) {
     TarvosetController& c = started();
     link.clearWrites();
     link.inject(hex("03"));
-    EXPECT_FALSE(c.isTimer2Active());
-    EXPECT_EQ(c.MesPoint(), 0);
+    EXPECT_FALSE(c.isRetrying());
+    EXPECT_EQ(c.bufferedBytes(), 0);
     EXPECT_TRUE(link.writes().isEmpty());
     // The batch goes on after it: a confirmation right behind is taken.
     link.inject(hex("03") + Confirmation);
@@ -227,7 +227,7 @@ TEST_F(TarvosetControllerTest, AnyEndByteEndsTheFrameWhateverTheFirstByte) {
     // No STX in front: the first byte stands in for it, 05 05 is checked.
     link.inject(hex("FF050503"));
     EXPECT_EQ(view.lastText(), ts::InitialisedText);
-    EXPECT_EQ(c.MesPoint(), 0);
+    EXPECT_EQ(c.bufferedBytes(), 0);
 
     // Even when the byte after it is 0x02: that is the type of an
     // announcement (02 07 00 01, checksum 04), not a second STX.
@@ -241,8 +241,8 @@ TEST_F(TarvosetControllerTest, BadChecksumDropsTheRestOfTheBatch) {
     TarvosetController& c = started();
     link.inject(hex("02050603") + Confirmation);
     EXPECT_NE(view.lastText(), ts::InitialisedText);
-    EXPECT_FALSE(c.isTimer2Active()); // the attempt hangs until "Initialize"
-    EXPECT_EQ(c.MesPoint(), 0);
+    EXPECT_FALSE(c.isRetrying()); // the attempt hangs until "Initialize"
+    EXPECT_EQ(c.bufferedBytes(), 0);
     EXPECT_TRUE(view.initializeEnabled);
 
     // The next batch is read afresh.
@@ -262,11 +262,11 @@ TEST_F(TarvosetControllerTest, MeaninglessEscapeIsDroppedLikeABadChecksum) {
 TEST_F(TarvosetControllerTest, FullBufferRestartsAndDropsTheRestOfTheBatch) {
     TarvosetController& c = started();
     link.inject(QByteArray(100, '\x11'));
-    EXPECT_EQ(c.MesPoint(), 100);
+    EXPECT_EQ(c.bufferedBytes(), 100);
     link.inject(QByteArray(1, '\x11') + Confirmation);
-    EXPECT_EQ(c.MesPoint(), 0);
+    EXPECT_EQ(c.bufferedBytes(), 0);
     EXPECT_NE(view.lastText(), ts::InitialisedText);
-    EXPECT_TRUE(c.isTimer2Active()); // no frame was seen
+    EXPECT_TRUE(c.isRetrying()); // no frame was seen
 
     link.inject(Confirmation);
     EXPECT_EQ(view.lastText(), ts::InitialisedText);
@@ -291,11 +291,11 @@ TEST_F(TarvosetControllerTest, ReopenFromPortDialogSwitchesDevice) {
 TEST_F(TarvosetControllerTest, LostPortStopsRetryingAndSaysSo) {
     TarvosetController& c = started();
     emit link.portLost(QStringLiteral("unplugged"));
-    EXPECT_FALSE(c.isTimer2Active());
+    EXPECT_FALSE(c.isRetrying());
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(view.lastText(), ts::PortErrorText);
     link.clearWrites();
-    c.btStop_Click();
+    c.initialize();
     EXPECT_TRUE(link.writes().isEmpty());
 }
 

@@ -1,8 +1,8 @@
 // tarvoset against the simulated Tarvo-5 on a real pseudo-terminal.
-#include "station/port_settings.h"
-#include "station/serial_link.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_fakes.h"
+#include "station/port_settings.h"
+#include "station/serial_link.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -72,7 +72,7 @@ TEST_F(TarvosetE2eTest, InitialisesTheSimulatedInstrument) {
     EXPECT_FALSE(view.initializeEnabled);
     EXPECT_FALSE(view.setPortEnabled);
     EXPECT_EQ(view.hint, ts::HintText);
-    EXPECT_FALSE(controller.isTimer2Active());
+    EXPECT_FALSE(controller.isRetrying());
     controller.shutdown();
 }
 

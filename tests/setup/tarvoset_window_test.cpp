@@ -97,8 +97,8 @@ TEST_F(TarvosetWindowTest, SetPortThenCancelInitialisesOnTheUnchangedPort) {
     EXPECT_EQ(link.openedDevice(), device);
     ASSERT_EQ(link.writes().size(), 2);
     EXPECT_EQ(link.writes().last(), Request);
-    EXPECT_EQ(controller->RetryCount(), 0);
-    EXPECT_TRUE(controller->isTimer2Active());
+    EXPECT_EQ(controller->retryCount(), 0);
+    EXPECT_TRUE(controller->isRetrying());
 
     // After the port dialog the hint is no longer shown.
     link.inject(Confirmation);

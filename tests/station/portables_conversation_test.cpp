@@ -6,6 +6,8 @@
 #include "support/portables_frames.h"
 #include "support/station_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QSignalSpy>
 
@@ -21,13 +23,16 @@ QByteArray cmd(uint8_t c, const QByteArray& params = QByteArray()) {
     return buildPortableCommand(c, params);
 }
 
-class PortablesStation : public test::StationFixture {
+class PortablesStation : public ::testing::Test, public test::StationRig {
 protected:
-    PortablesStation() : StationFixture(Portables) {}
+    PortablesStation() : StationRig(Portables) {}
+
+    // Reading lines of the working file, after its header of 8 lines.
+    QStringList fileReadings() const { return fileLines().mid(8); }
 
     // The start-up of a portable instrument: the test answered, sending stopped.
     void connect() {
-        openPort();
+        ASSERT_TRUE(openPort());
         station->enterStartupState();
         port.inject(portablesReading(10500));
         port.takeWritten();

@@ -4,7 +4,9 @@
 #include "protocol/tarvo.h"
 #include "station/tarvo_conversation.h"
 #include "support/station_fixture.h"
+
 #include "support/tarvo_frames.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
@@ -21,13 +23,16 @@ QByteArray request(int b2, int b3) {
     return tarvo::buildTarvoFrame(QByteArray::fromHex("83") + char(b2) + char(b3));
 }
 
-class TarvoDownload : public test::StationFixture {
+class TarvoDownload : public ::testing::Test, public test::StationRig {
 protected:
-    TarvoDownload() : StationFixture(Tarvo5) {}
+    TarvoDownload() : StationRig(Tarvo5) {}
+
+    // Reading lines of the working file, after its header of 8 lines.
+    QStringList fileReadings() const { return fileLines().mid(8); }
 
     void receive(const QByteArray& payload) { port.inject(tarvo::buildTarvoFrame(payload)); }
     void becomeReady() {
-        openPort();
+        ASSERT_TRUE(openPort());
         receive(hex("021B001B0000"));
         receive(hex("05"));
         port.takeWritten();

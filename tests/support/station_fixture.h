@@ -1,19 +1,18 @@
 #pragma once
-// A station over an in-memory port, a recording view and a pinned clock, in
-// a throw-away folder, for the conversation tests of one family.
+// A Station of any family against an in-memory port, a recording view, a
+// pinned clock and real files in a throw-away folder.
 #include "common/datetime.h"
 #include "station/station.h"
 #include "support/fake_view.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include <memory>
 
 namespace zel::test {
 
-class StationFixture : public ::testing::Test {
-protected:
-    explicit StationFixture(int16_t family)
+struct StationRig {
+    explicit StationRig(InstrumentType family)
         : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
           data(dir.filePath("ZelTemp.csv")), list(family) {
         setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -22,22 +21,24 @@ protected:
         settings.Threshold2 = 5;
         settings.AudioAlarm = 1;
         settings.LostContactInterval = 5;
+        settings.CommonFileName = "Data4Excel";
         station = std::make_unique<Station>(
             Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
         data.headerProvider = [this] { return station->currentHeader(); };
         data.ensureWorkingFile();
     }
 
-    void openPort() {
-        ASSERT_TRUE(station->openPortAtStartup());
+    bool openPort() {
+        const bool ok = station->openPortAtStartup();
         port.takeWritten();
+        return ok;
     }
-    // Reading lines of the working file (the header has 8 lines).
-    QStringList fileReadings() {
-        QFile f(data.workingFile().path());
+    static QStringList linesOf(const QString& path) {
+        QFile f(path);
         f.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts).mid(8);
+        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
     }
+    QStringList fileLines() const { return linesOf(data.workingFile().path()); }
 
     QTemporaryDir dir;
     LoopbackTransport port;

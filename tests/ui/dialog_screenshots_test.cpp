@@ -2,8 +2,8 @@
 // ZEL_SCREENSHOT_DIR names a folder; best under a real X server
 // (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
 #include "common/strings.h"
-#include "station/port_settings.h"
 #include "data/settings.h"
+#include "station/port_settings.h"
 #include "ui/about_dialog.h"
 #include "ui/calibration_dialog.h"
 #include "ui/data_handle_dialog.h"
@@ -11,7 +11,7 @@
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
-#include "ui/set_ser_port_dialog.h"
+#include "ui/port_dialog.h"
 #include "ui/wait_dialog.h"
 
 #include <QApplication>
@@ -40,9 +40,9 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
 
     PortSettings ports;
     PortSettingsFile portFile(dir.filePath("dax.ini"));
-    SetSerPortDialog port(ports, portFile, nullptr, zelPortDialogVariant());
+    PortDialog port(ports, portFile, nullptr, zelPortDialogVariant());
     snap(port, folder, "set-port-" + suffix);
-    SetSerPortDialog tarvoPort(ports, portFile, nullptr, tarvosetPortDialogVariant());
+    PortDialog tarvoPort(ports, portFile, nullptr, tarvosetPortDialogVariant());
     snap(tarvoPort, folder, "set-port-tarvoset-" + suffix);
 
     SettingsStore store(dir.filePath("Zel.ini"));

@@ -85,8 +85,8 @@ TEST_F(DialogsTest, IntervalTenthsRoundTripUnchanged) {
     writeIni("[COMMON]\r\nMinInt=2\r\nSecInt=0.5\r\n");
     SettingsStore store(iniPath);
     IntervalDialog dlg(store);
-    EXPECT_EQ(dlg.Minutes, 2);
-    EXPECT_EQ(dlg.Seconds, 0.5);
+    EXPECT_EQ(dlg.minutes, 2);
+    EXPECT_EQ(dlg.seconds, 0.5);
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Set Real time ");
     EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), "02");
@@ -95,9 +95,9 @@ TEST_F(DialogsTest, IntervalTenthsRoundTripUnchanged) {
     EXPECT_EQ(child<QLabel>(dlg, "lblSec")->text(), "Sec/10");
 
     QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_EQ(dlg.Result, 1);
-    EXPECT_EQ(dlg.Seconds, 0.5);
-    EXPECT_EQ(dlg.Minutes, 2);
+    EXPECT_EQ(dlg.outcome, 1);
+    EXPECT_EQ(dlg.seconds, 0.5);
+    EXPECT_EQ(dlg.minutes, 2);
     EXPECT_EQ(stored("SecInt"), "0.5");
     EXPECT_EQ(stored("MinInt"), "2");
 }
@@ -118,7 +118,7 @@ TEST_F(DialogsTest, IntervalWholeSecondsAndTypedTenths) {
     EXPECT_EQ(lblSec->text(), "Sec/10");
     retype(seconds, "7");
     QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_DOUBLE_EQ(dlg.Seconds, 0.7);
+    EXPECT_DOUBLE_EQ(dlg.seconds, 0.7);
     EXPECT_EQ(stored("SecInt"), "0.7");
     EXPECT_EQ(stored("MinInt"), "0");
 
@@ -139,9 +139,9 @@ TEST_F(DialogsTest, IntervalNonNumericGivesZeroAndCancelKeepsValues) {
     retype(child<QLineEdit>(dlg, "edSeconds"), "12");
     const QByteArray before = iniBytes();
     QTest::mouseClick(child<QPushButton>(dlg, "btCancel"), Qt::LeftButton);
-    EXPECT_EQ(dlg.Result, 2);
-    EXPECT_EQ(dlg.Minutes, 1);
-    EXPECT_EQ(dlg.Seconds, 30);
+    EXPECT_EQ(dlg.outcome, 2);
+    EXPECT_EQ(dlg.minutes, 1);
+    EXPECT_EQ(dlg.seconds, 30);
     EXPECT_EQ(iniBytes(), before);
 
     dlg.show();
@@ -149,8 +149,8 @@ TEST_F(DialogsTest, IntervalNonNumericGivesZeroAndCancelKeepsValues) {
     retype(child<QLineEdit>(dlg, "edMinutes"), "abc");
     retype(child<QLineEdit>(dlg, "edSeconds"), "x9");
     QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_EQ(dlg.Minutes, 0);
-    EXPECT_EQ(dlg.Seconds, 0);
+    EXPECT_EQ(dlg.minutes, 0);
+    EXPECT_EQ(dlg.seconds, 0);
     EXPECT_EQ(stored("MinInt"), "0");
     EXPECT_EQ(stored("SecInt"), "0");
 }
@@ -193,14 +193,14 @@ TEST_F(DialogsTest, IntervalSpinServesTheBoxLastFocused) {
 
 TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
     ParametersDialog dlg;
-    dlg.Threshold1 = 0.2;
-    dlg.Threshold2 = 5;
-    dlg.LostContact = 5;
-    dlg.BackTime = 20;
-    dlg.MeasureTime = 10;
-    dlg.AudioAlarm = 1;
-    dlg.AutoArrange = 0;
-    dlg.TimeFormat = 1;
+    dlg.threshold1 = 0.2;
+    dlg.threshold2 = 5;
+    dlg.lostContact = 5;
+    dlg.backTime = 20;
+    dlg.measureTime = 10;
+    dlg.audioAlarm = 1;
+    dlg.autoArrange = 0;
+    dlg.timeFormat = 1;
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Set Parameters");
     EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), "0.2");
@@ -223,15 +223,15 @@ TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
     tick(child<QCheckBox>(dlg, "chkAutoArrange"));
     QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
 
-    EXPECT_EQ(dlg.Result, 1);
-    EXPECT_DOUBLE_EQ(dlg.Threshold1, 0.35);
-    EXPECT_EQ(dlg.Threshold2, 0);
-    EXPECT_DOUBLE_EQ(dlg.LostContact, 7.5);
-    EXPECT_EQ(dlg.BackTime, 20);       // half to even
-    EXPECT_EQ(dlg.MeasureTime, 32767); // held within 16 bits, never wrapped
-    EXPECT_EQ(dlg.AudioAlarm, 0);
-    EXPECT_EQ(dlg.AutoArrange, 1);
-    EXPECT_EQ(dlg.TimeFormat, 0);
+    EXPECT_EQ(dlg.outcome, 1);
+    EXPECT_DOUBLE_EQ(dlg.threshold1, 0.35);
+    EXPECT_EQ(dlg.threshold2, 0);
+    EXPECT_DOUBLE_EQ(dlg.lostContact, 7.5);
+    EXPECT_EQ(dlg.backTime, 20);       // half to even
+    EXPECT_EQ(dlg.measureTime, 32767); // held within 16 bits, never wrapped
+    EXPECT_EQ(dlg.audioAlarm, 0);
+    EXPECT_EQ(dlg.autoArrange, 1);
+    EXPECT_EQ(dlg.timeFormat, 0);
 
     Settings s;
     dlg.giveTo(s);
@@ -249,14 +249,14 @@ TEST_F(DialogsTest, ParametersCancelKeepsFields) {
     retype(child<QLineEdit>(dlg, "edThreshold1"), "9");
     retype(child<QLineEdit>(dlg, "edBackTime"), "1");
     QTest::mouseClick(child<QPushButton>(dlg, "CancelButton"), Qt::LeftButton);
-    EXPECT_EQ(dlg.Result, 2);
-    EXPECT_EQ(dlg.Threshold1, 1.5);
-    EXPECT_EQ(dlg.BackTime, 30);
+    EXPECT_EQ(dlg.outcome, 2);
+    EXPECT_EQ(dlg.threshold1, 1.5);
+    EXPECT_EQ(dlg.backTime, 30);
     // Shown again, the boxes come from the fields, not the cancelled text.
     dlg.show();
     EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), "1.5");
     QTest::keyClick(&dlg, Qt::Key_Escape);
-    EXPECT_EQ(dlg.Result, 2);
+    EXPECT_EQ(dlg.outcome, 2);
 }
 
 // ---- legend -------------------------------------------------------------
@@ -265,10 +265,10 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
     {
         SettingsStore store(iniPath);
         LegendDialog dlg(store);
-        EXPECT_EQ(dlg.Date, formatShortDate(QDate::currentDate()));
-        EXPECT_TRUE(dlg.Department.isEmpty());
+        EXPECT_EQ(dlg.date, formatShortDate(QDate::currentDate()));
+        EXPECT_TRUE(dlg.department.isEmpty());
         dlg.show();
-        EXPECT_EQ(child<QLineEdit>(dlg, "edDate")->text(), dlg.Date);
+        EXPECT_EQ(child<QLineEdit>(dlg, "edDate")->text(), dlg.date);
         retype(child<QLineEdit>(dlg, "edDepartment"), "ABCDEFGHIJKLMNOPQRST"); // 20
         retype(child<QLineEdit>(dlg, "edDate"), "1.1.2030");
         retype(child<QLineEdit>(dlg, "edDetector"), "Tarvo-5");
@@ -276,9 +276,9 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
         retype(child<QLineEdit>(dlg, "edPersonnel"), "Dana");
         QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
         // This run keeps what was typed, the date included.
-        EXPECT_EQ(dlg.Department, "ABCDEFGHIJKLMNOPQRST");
-        EXPECT_EQ(dlg.Date, "1.1.2030");
-        EXPECT_EQ(dlg.Detector, "Tarvo-5");
+        EXPECT_EQ(dlg.department, "ABCDEFGHIJKLMNOPQRST");
+        EXPECT_EQ(dlg.date, "1.1.2030");
+        EXPECT_EQ(dlg.detector, "Tarvo-5");
     }
     const QByteArray bytes = iniBytes();
     const auto dep = bytes.indexOf("Department=");
@@ -293,8 +293,8 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
 
     SettingsStore nextRun(iniPath);
     LegendDialog again(nextRun);
-    EXPECT_EQ(again.Department, "ABCDEFGHIJKLMNOPQRS");
-    EXPECT_EQ(again.Date, formatShortDate(QDate::currentDate()));
+    EXPECT_EQ(again.department, "ABCDEFGHIJKLMNOPQRS");
+    EXPECT_EQ(again.date, formatShortDate(QDate::currentDate()));
 }
 
 TEST_F(DialogsTest, LegendCancelChangesNothing) {
@@ -305,7 +305,7 @@ TEST_F(DialogsTest, LegendCancelChangesNothing) {
     retype(child<QLineEdit>(dlg, "edDepartment"), "Other");
     const QByteArray before = iniBytes();
     QTest::mouseClick(child<QPushButton>(dlg, "btCalcel"), Qt::LeftButton);
-    EXPECT_EQ(dlg.Department, "Safety");
+    EXPECT_EQ(dlg.department, "Safety");
     EXPECT_EQ(iniBytes(), before);
 }
 
@@ -393,17 +393,17 @@ TEST_F(DialogsTest, AlarmSoundPutsBuiltInFileInProgramFolder) {
 
 TEST_F(DialogsTest, AlarmSoundRepeatsUntilMutedAndMissingFileIsSilent) {
     AlarmSound sound(dir.filePath("absent.wav"), nullptr);
-    EXPECT_TRUE(sound.soundIdle());
-    sound.MakeSound();
-    EXPECT_FALSE(sound.soundIdle());
-    sound.MakeSound(); // already repeating: not restarted
-    EXPECT_FALSE(sound.soundIdle());
+    EXPECT_TRUE(sound.isIdle());
+    sound.startRepeating();
+    EXPECT_FALSE(sound.isIdle());
+    sound.startRepeating(); // already repeating: not restarted
+    EXPECT_FALSE(sound.isIdle());
     QTest::qWait(50); // let the effect report its missing file
-    sound.MuteAlarm();
-    EXPECT_TRUE(sound.soundIdle());
-    sound.MakeSound(); // the next rising alarm sounds again
-    EXPECT_FALSE(sound.soundIdle());
-    sound.MuteAlarm();
+    sound.mute();
+    EXPECT_TRUE(sound.isIdle());
+    sound.startRepeating(); // the next rising alarm sounds again
+    EXPECT_FALSE(sound.isIdle());
+    sound.mute();
 }
 
 // ---- data handling, wait window, about box -----------------------------
@@ -416,12 +416,12 @@ TEST_F(DialogsTest, DataHandleOnlineButtonAndScale) {
     auto* bt = child<QPushButton>(dlg, "btOnline");
     EXPECT_EQ(bt->text(), "Online");
     QTest::mouseClick(bt, Qt::LeftButton);
-    EXPECT_EQ(dlg.Online, 1);
+    EXPECT_EQ(dlg.online, 1);
     EXPECT_EQ(bt->text(), "OffLine");
     ASSERT_EQ(online.size(), 1);
     EXPECT_TRUE(online[0][0].toBool());
     QTest::mouseClick(bt, Qt::LeftButton);
-    EXPECT_EQ(dlg.Online, 0);
+    EXPECT_EQ(dlg.online, 0);
     EXPECT_EQ(bt->text(), "Online");
     EXPECT_FALSE(online[1][0].toBool());
 

@@ -67,7 +67,7 @@ protected:
             questions << t;
             return answers.empty() ? Answer::No : answers.takeFirst();
         };
-        window->Form_Load();
+        window->loadSettingsAndStart();
         return *window;
     }
     template <typename T> T* find(const char* name) {
@@ -148,7 +148,7 @@ TEST_F(MainWindowTest, CancelInTheDownloadQuestionStartsANewFile) {
     port.inject(reading(0.1f));
     ASSERT_EQ(window->list().RowIndex, 2);
     answers << Answer::Cancel;
-    window->btGetData_Click();
+    window->getOfflineData();
     ASSERT_EQ(questions.size(), 1);
     EXPECT_EQ(questions[0], "Do you want to append data to the existing list ? \n\n");
     EXPECT_EQ(window->list().RowIndex, 0);
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, IntervalCancelStillEnablesStartWithAStoredInterval) {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             d->reject();
     });
-    window->btOnLine_Click();
+    window->chooseInterval();
     EXPECT_TRUE(find<QPushButton>("btStart")->isEnabled());
 }
 
@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, DbgOnTheCommandLineShowsTheDebugButton) {
     writeSettings("InsType=1\r\n");
     window = std::make_unique<MainWindow>(MainWindow::Options{{"zel", "dbg"}, &port, &clock});
     window->messageHook = [](const QString&) {};
-    window->Form_Load();
+    window->loadSettingsAndStart();
     window->show();
     EXPECT_TRUE(find<QPushButton>("btDebug")->isVisible());
     EXPECT_FALSE(find<QPushButton>("btDax")->isVisible()) << "no calibration program";

@@ -3,7 +3,7 @@
 #include "common/strings.h"
 #include "station/port_settings.h"
 #include "ui/message_box_answer.h"
-#include "ui/set_ser_port_dialog.h"
+#include "ui/port_dialog.h"
 
 #include <QFile>
 #include <QRadioButton>
@@ -61,7 +61,7 @@ TEST_F(PortDialogTest, OkOpensChosenPortAndWritesPortThenBaudRate) {
     PortSettings s; // Port 6, 9600
     s.OpenPort = 6;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    PortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
     dlg.show();
     EXPECT_TRUE(child<QRadioButton>(dlg, "chkPort_5")->isChecked());
     EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_2")->isChecked());
@@ -101,8 +101,8 @@ TEST_F(PortDialogTest, FailedOpenKeepsDialogOpenFileUnchangedAndNoPortOpen) {
     PortSettings s;
     s.OpenPort = 6;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(false, "/dev/ttyS1: Permission denied"),
-                         zelPortDialogVariant());
+    PortDialog dlg(s, file, reopener(false, "/dev/ttyS1: Permission denied"),
+                   zelPortDialogVariant());
     dlg.show();
     QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_1"), Qt::LeftButton);
     QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_4"), Qt::LeftButton);
@@ -137,7 +137,7 @@ TEST_F(PortDialogTest, BaudRateWithoutButtonShowsFirstButKeepsValue) {
     PortSettings s;
     s.BaudRate = 2400;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    PortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
     dlg.show();
     auto* first = child<QRadioButton>(dlg, "chkBaud_0");
     EXPECT_EQ(first->text(), "300");
@@ -155,7 +155,7 @@ TEST_F(PortDialogTest, CancelAndEscapeTouchNothing) {
     PortSettings s;
     s.OpenPort = 6;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    PortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
     dlg.show();
     QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_0"), Qt::LeftButton);
     QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_1"), Qt::LeftButton);
@@ -185,7 +185,7 @@ TEST_F(PortDialogTest, CaptionsNamesAndDeviceToolTips) {
     writeFile("[Devices]\r\nCOM2=/dev/ttyUSB0\r\n");
     PortSettings s;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    PortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Set Port");
     EXPECT_EQ(dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")).size(), 15);
@@ -205,7 +205,7 @@ TEST_F(PortDialogTest, PortOutsideButtonsShowsNoneAndKeepsNumber) {
     PortSettings s;
     s.Port = 22;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
+    PortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
     dlg.show();
     for (auto* b : dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")))
         EXPECT_FALSE(b->isChecked());
@@ -219,7 +219,7 @@ TEST_F(PortDialogTest, TarvosetVariantHasFourPortsAndNo115200) {
     s.Port = 1;
     s.BaudRate = 115200;
     PortSettingsFile file(path);
-    SetSerPortDialog dlg(s, file, reopener(true), tarvosetPortDialogVariant());
+    PortDialog dlg(s, file, reopener(true), tarvosetPortDialogVariant());
     dlg.show();
     EXPECT_EQ(dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")).size(), 4);
     EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_3")->text(), "Com&4");

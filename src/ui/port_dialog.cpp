@@ -1,4 +1,4 @@
-#include "ui/set_ser_port_dialog.h"
+#include "ui/port_dialog.h"
 
 #include "common/strings.h"
 
@@ -32,8 +32,8 @@ namespace {
 constexpr int kPortsPerColumn = 5;
 } // namespace
 
-SetSerPortDialog::SetSerPortDialog(PortSettings& settings, PortSettingsFile& file,
-                                   PortReopener reopen, PortDialogVariant variant, QWidget* parent)
+PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReopener reopen,
+                       PortDialogVariant variant, QWidget* parent)
     : QDialog(parent), settings_(settings), file_(file), reopen_(std::move(reopen)),
       variant_(std::move(variant)), pendingPort_(settings.Port), pendingBaud_(settings.BaudRate) {
     setObjectName("SetSerPort");
@@ -43,25 +43,25 @@ SetSerPortDialog::SetSerPortDialog(PortSettings& settings, PortSettingsFile& fil
         tr3("Communication Port", "Kommunikationsschnittstelle", "יציאת תקשורת"), this);
     portFrame->setObjectName("frPort");
     auto* portGrid = new QGridLayout(portFrame);
-    chkPort_ = new QButtonGroup(this);
+    portButtons_ = new QButtonGroup(this);
     for (int i = 0; i < variant_.portCount; ++i) {
         auto* b = new QRadioButton(QString("Com&%1").arg(i + 1), portFrame);
         b->setObjectName(QString("chkPort_%1").arg(i));
         b->setAccessibleName(QString("Com%1").arg(i + 1));
-        chkPort_->addButton(b, i);
+        portButtons_->addButton(b, i);
         portGrid->addWidget(b, i % kPortsPerColumn, i / kPortsPerColumn);
     }
 
     auto* baudFrame = new QGroupBox(tr3("Baud Rate", "Baudrate", "קצב תקשורת"), this);
     baudFrame->setObjectName("frmBaud");
     auto* baudBox = new QVBoxLayout(baudFrame);
-    chkBaud_ = new QButtonGroup(this);
+    baudButtons_ = new QButtonGroup(this);
     for (int i = 0; i < variant_.baudRates.size(); ++i) {
         const QString text = QString::number(variant_.baudRates[i]);
         auto* b = new QRadioButton(text, baudFrame);
         b->setObjectName(QString("chkBaud_%1").arg(i));
         b->setAccessibleName(text);
-        chkBaud_->addButton(b, i);
+        baudButtons_->addButton(b, i);
         baudBox->addWidget(b);
     }
     baudBox->addStretch();
@@ -88,23 +88,23 @@ SetSerPortDialog::SetSerPortDialog(PortSettings& settings, PortSettingsFile& fil
 
     // idClicked, not toggled: selecting a button from code (on show) must
     // not change the pending values.
-    connect(chkPort_, &QButtonGroup::idClicked, this, &SetSerPortDialog::chkPort_Click);
-    connect(chkBaud_, &QButtonGroup::idClicked, this, &SetSerPortDialog::chkBaud_Click);
-    connect(ok, &QPushButton::clicked, this, &SetSerPortDialog::OK_Click);
-    connect(cancel, &QPushButton::clicked, this, &SetSerPortDialog::CANCEL_Click);
+    connect(portButtons_, &QButtonGroup::idClicked, this, &PortDialog::choosePort);
+    connect(baudButtons_, &QButtonGroup::idClicked, this, &PortDialog::chooseBaud);
+    connect(ok, &QPushButton::clicked, this, &PortDialog::applyChoice);
+    connect(cancel, &QPushButton::clicked, this, &PortDialog::cancelChoice);
 }
 
-void SetSerPortDialog::chkPort_Click(int index) {
+void PortDialog::choosePort(int index) {
     if (index >= 0 && index < variant_.portCount)
         pendingPort_ = static_cast<int16_t>(index + 1);
 }
 
-void SetSerPortDialog::chkBaud_Click(int index) {
+void PortDialog::chooseBaud(int index) {
     if (index >= 0 && index < variant_.baudRates.size())
         pendingBaud_ = variant_.baudRates[index];
 }
 
-void SetSerPortDialog::OK_Click() {
+void PortDialog::applyChoice() {
     QString detail;
     const bool opened = reopen_ && reopen_(pendingPort_, pendingBaud_, &detail);
     if (!opened) {
@@ -140,11 +140,11 @@ void SetSerPortDialog::OK_Click() {
     accept();
 }
 
-void SetSerPortDialog::CANCEL_Click() {
+void PortDialog::cancelChoice() {
     reject();
 }
 
-void SetSerPortDialog::reject() {
+void PortDialog::reject() {
     // Closing the window or pressing Escape is the same as Cancel: the
     // choices are dropped and the port is not touched.
     pendingPort_ = settings_.Port;
@@ -152,37 +152,37 @@ void SetSerPortDialog::reject() {
     QDialog::reject();
 }
 
-void SetSerPortDialog::showEvent(QShowEvent* event) {
+void PortDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         // Each showing starts from the stored values, as a freshly loaded
         // dialog would; a restore from minimised keeps the user's clicks.
         pendingPort_ = settings_.Port;
         pendingBaud_ = settings_.BaudRate;
         for (int i = 0; i < variant_.portCount; ++i)
-            chkPort_->button(i)->setToolTip(file_.deviceFor(static_cast<int16_t>(i + 1)));
+            portButtons_->button(i)->setToolTip(file_.deviceFor(static_cast<int16_t>(i + 1)));
         selectPendingButtons();
     }
     QDialog::showEvent(event);
 }
 
-void SetSerPortDialog::selectPendingButtons() {
+void PortDialog::selectPendingButtons() {
     // A port outside the buttons' range cannot be shown: no port button is
     // checked then, and OK keeps the stored number.
     const int portIndex = pendingPort_ - 1;
     if (portIndex >= 0 && portIndex < variant_.portCount) {
-        chkPort_->button(portIndex)->setChecked(true);
+        portButtons_->button(portIndex)->setChecked(true);
     } else {
-        chkPort_->setExclusive(false);
-        for (QAbstractButton* b : chkPort_->buttons())
+        portButtons_->setExclusive(false);
+        for (QAbstractButton* b : portButtons_->buttons())
             b->setChecked(false);
-        chkPort_->setExclusive(true);
+        portButtons_->setExclusive(true);
     }
     // A baud rate that has no button shows the first one on screen; the
     // pending value stays what it was.
     int baudIndex = variant_.baudRates.indexOf(pendingBaud_);
     if (baudIndex < 0)
         baudIndex = 0;
-    if (QAbstractButton* b = chkBaud_->button(baudIndex))
+    if (QAbstractButton* b = baudButtons_->button(baudIndex))
         b->setChecked(true);
 }
 

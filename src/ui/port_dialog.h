@@ -21,20 +21,20 @@ PortDialogVariant tarvosetPortDialogVariant(); // Com1..Com4, no 115200
 // false and fills `detail` (device path, system error, permission hint).
 using PortReopener = std::function<bool(int16_t port, int32_t baud, QString* detail)>;
 
-class SetSerPortDialog : public QDialog {
+class PortDialog : public QDialog {
     Q_OBJECT
 public:
-    SetSerPortDialog(PortSettings& settings, PortSettingsFile& file, PortReopener reopen,
-                     PortDialogVariant variant, QWidget* parent = nullptr);
+    PortDialog(PortSettings& settings, PortSettingsFile& file, PortReopener reopen,
+               PortDialogVariant variant, QWidget* parent = nullptr);
 
     int16_t pendingPort() const { return pendingPort_; }
     int32_t pendingBaud() const { return pendingBaud_; }
 
 public slots:
-    void chkPort_Click(int index);
-    void chkBaud_Click(int index);
-    void OK_Click();
-    void CANCEL_Click();
+    void choosePort(int index);
+    void chooseBaud(int index);
+    void applyChoice();
+    void cancelChoice();
     // Escape and the window's close button act as Cancel.
     void reject() override;
 
@@ -50,8 +50,8 @@ private:
     PortDialogVariant variant_;
     int16_t pendingPort_;
     int32_t pendingBaud_;
-    QButtonGroup* chkPort_ = nullptr;
-    QButtonGroup* chkBaud_ = nullptr;
+    QButtonGroup* portButtons_ = nullptr;
+    QButtonGroup* baudButtons_ = nullptr;
 };
 
 } // namespace zel

@@ -1,0 +1,113 @@
+#pragma once
+// Unattended monitoring: the Station without a window. It reads the same
+// settings files as the window, collects on-line readings from one
+// instrument, files each in the working file, applies the thresholds and
+// writes one line per event to an output stream (standard output under
+// systemd), re-opening a lost port until it is back.
+#include "data/data_files.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
+#include "station/clock.h"
+#include "station/port_settings.h"
+#include "station/station.h"
+#include "station/station_view.h"
+#include "station/transport.h"
+
+#include <QObject>
+#include <QTextStream>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace zel {
+
+class Monitor final : public QObject, public StationView {
+    Q_OBJECT
+public:
+    struct Options {
+        QString programFolder; // dax.ini, ZelTemp.csv
+        QString settingsFile;  // Zel.ini
+        int reopenIntervalMs = 5000;
+        int supervisionIntervalMs = 500;
+        int drainMs = 300;
+        // Lines for the journal: "<N>" priority prefixes that journald reads.
+        bool journalPriorities = false;
+    };
+
+    // `transport` and `clock` are the caller's; `out` receives the event lines.
+    Monitor(const Options& options, Transport& transport, const Clock& clock, QTextStream& out,
+            QObject* parent = nullptr);
+    ~Monitor() override;
+
+    // Reads the settings and starts. False (with a line saying why) when the
+    // settings cannot be used; the caller exits with a non-zero code.
+    bool start();
+    // Stops collection (the instrument is told to stop sending), takes in
+    // what is still on its way, closes the port and calls `done`; every
+    // reading taken is in the file by then.
+    void stop(const std::function<void()>& done);
+
+    Station& station() { return *station_; }
+    const DataStore& data() const { return *data_; }
+    qint64 readingsFiled() const { return readingsFiled_; }
+
+    // StationView
+    void setStatus(const QString& text, const Rgb& color) override;
+    void setLamp(const Rgb& color) override;
+    void setValueText(const QString& text) override { valueText_ = text; }
+    void setValueColor(const Rgb& color) override;
+    void setDoseText(const QString& text) override { doseText_ = text; }
+    void setReadingDetails(const QString& id, const QString& status,
+                           const QString& detector) override;
+    void setCount(qint32) override {}
+    void setProgress(const QString&) override {}
+    void enableCommand(Command, bool) override {}
+    void showOnline(bool running) override;
+    void refreshControls() override {}
+    Answer ask(const QString& text, const QString& title, bool withCancel) override;
+    void critical(const QString& text, const QString& title, const QString& detail) override;
+    void information(const QString& text, const QString& title) override;
+    bool showAll() const override { return false; }
+    void debugLine(const QString&) override {}
+    void showErrorCounters(quint32, quint32) override {}
+    void startAlarmSound() override {}
+    void readingTaken(double value) override;
+
+public slots:
+    // Starts collection once the instrument is ready; re-opens a lost port.
+    void supervise();
+
+private:
+    enum class Level { Info, Warning, Error };
+    void event(Level level, const QString& kind, const QString& text = QString());
+    bool tryOpenPort();
+
+    Options options_;
+    Transport& transport_;
+    const Clock& clock_;
+    QTextStream& out_;
+
+    Settings settings_;
+    std::unique_ptr<SettingsStore> settingsStore_;
+    PortSettings port_;
+    std::unique_ptr<PortSettingsFile> portFile_;
+    std::unique_ptr<DataStore> data_;
+    std::unique_ptr<MeasurementList> list_;
+    std::unique_ptr<Station> station_;
+
+    QTimer supervisor_;
+    qint64 lastReopenAttempt_ = 0;
+    bool portWasLost_ = false;
+    bool connected_ = false;
+    bool stopping_ = false;
+    int16_t lastAlarm_ = AlarmNormal;
+    QString lastStatus_;      // the date-time of the last reading
+    QString lastEventStatus_; // the last status written out
+    QString valueText_, doseText_, id_, statusField_, detector_;
+    qint64 readingsFiled_ = 0;
+};
+
+// Text of an alarm state for event lines.
+QString alarmStateName(int16_t state);
+
+} // namespace zel
