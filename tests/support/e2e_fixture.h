@@ -57,7 +57,7 @@ protected:
             questions << text;
             return Answer::No;
         };
-        window->Form_Load();
+        window->loadSettingsAndStart();
         window->show();
     }
     QString status() { return window->findChild<QLabel*>("lblTime")->text(); }
