@@ -1,6 +1,7 @@
 #pragma once
 // The zel-sim command line, parsed without side effects so that tests can
 // check every option and every refusal.
+#include "sim/sim_amp.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_portables.h"
 #include "sim/sim_tarvo.h"
@@ -17,6 +18,7 @@ struct SimCommandLine {
     TarvoOptions tarvo;
     PortablesOptions portables;
     int replyDelayMs = 0; // every reply waits this long
+    AmpOptions amp;
 
     // When set, the program prints `message` (on stdout for exit code 0, on
     // stderr otherwise) and ends with this code instead of running.

@@ -84,6 +84,8 @@ public:
 
     // --- family -----------------------------------------------------------
     int16_t family() const { return settings_.InstrumentType; }
+    Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
     InstrumentConversation& conversation() { return *conversation_; }
     // Frame rules of the family.
     void applyFrameRules();

@@ -48,8 +48,6 @@ AlarmSound::AlarmSound(const QString& wavPath, QObject* parent) : QObject(parent
 AlarmSound::~AlarmSound() = default;
 
 void AlarmSound::setUp() {
-    effect_ = new QSoundEffect(this);
-    effect_->setSource(QUrl::fromLocalFile(path_));
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     retry_->setInterval(kRetryDelayMs);
@@ -57,10 +55,21 @@ void AlarmSound::setUp() {
         if (!idle_)
             playOnce();
     });
-    connect(effect_, &QSoundEffect::playingChanged, this, [this] {
-        if (!effect_->isPlaying())
-            playFinished();
-    });
+}
+
+QSoundEffect* AlarmSound::effect() {
+    // The sound is loaded when the first alarm sounds, not at start-up: a
+    // window that never alarms never touches the audio system, and start-up
+    // stays fast. ZEL_SILENT keeps automated runs away from audio entirely.
+    if (!effect_ && !qEnvironmentVariableIsSet("ZEL_SILENT")) {
+        effect_ = new QSoundEffect(this);
+        effect_->setSource(QUrl::fromLocalFile(path_));
+        connect(effect_, &QSoundEffect::playingChanged, this, [this] {
+            if (!effect_->isPlaying())
+                playFinished();
+        });
+    }
+    return effect_;
 }
 
 void AlarmSound::startRepeating() {
@@ -76,10 +85,11 @@ void AlarmSound::mute() {
 }
 
 void AlarmSound::playOnce() {
-    if (effect_->status() == QSoundEffect::Error)
+    QSoundEffect* sound = effect();
+    if (!sound || sound->status() == QSoundEffect::Error)
         return; // no device or no usable file: the alarm stays silent
     lastStart_.start();
-    effect_->play();
+    sound->play();
 }
 
 void AlarmSound::playFinished() {

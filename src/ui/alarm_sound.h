@@ -36,6 +36,7 @@ public:
 
 private:
     void setUp();
+    QSoundEffect* effect();
     void playOnce();
     void playFinished();
 

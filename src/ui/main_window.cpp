@@ -10,6 +10,7 @@
 #include "station/serial_link.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
+#include "ui/amp_setup_dialog.h"
 #include "ui/calibration_dialog.h"
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
@@ -822,8 +823,13 @@ void MainWindow::requestCalibration() {
 }
 
 void MainWindow::setUpAmplifier() {
-    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
-        amp->sendStop();
+    // The meter is quiet while it is set up; closing the dialog starts it.
+    auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation());
+    if (!amp)
+        return;
+    amp->sendStop();
+    AmpSetupDialog dialog(*amp, options_.arguments.mid(1).join(QLatin1Char(' ')) == "dbg", this);
+    dialog.exec();
     settingsStore_->writeConvertUnits(settings_.ConvertUnits);
 }
 
