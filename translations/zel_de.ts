@@ -12,10 +12,6 @@
         <translation>Programmsymbol</translation>
     </message>
     <message>
-        <source>Station program for radiation-measurement instruments.</source>
-        <translation>Stationsprogramm für Strahlungsmessgeräte.</translation>
-    </message>
-    <message>
         <source>Description</source>
         <translation>Beschreibung</translation>
     </message>

@@ -12,10 +12,6 @@
         <translation>סמל התוכנית</translation>
     </message>
     <message>
-        <source>Station program for radiation-measurement instruments.</source>
-        <translation>תוכנת תחנה למכשירי מדידת קרינה.</translation>
-    </message>
-    <message>
         <source>Description</source>
         <translation>תיאור</translation>
     </message>

@@ -493,8 +493,13 @@ QString formatGeneralDateTime(const QDateTime& moment) {
     if (!moment.isValid())
         return {};
     const QDateTime local = moment.timeSpec() == Qt::LocalTime ? moment : moment.toLocalTime();
-    const QTime time = local.time();
-    QString text = formatShortDate(local.date());
+    return formatGeneralDateTime(local.date(), local.time());
+}
+
+QString formatGeneralDateTime(const QDate& date, const QTime& time) {
+    if (!date.isValid() || !time.isValid())
+        return {};
+    QString text = formatShortDate(date);
     text.reserve(text.size() + 9);
     text += u' ';
     appendNumber(text, time.hour(), true);

@@ -17,6 +17,9 @@ void setDateLocale(const QLocale& locale);
 // General date-time text of a moment: the locale's short date with a
 // four-digit year, one space, 24-hour time "HH:mm:ss".
 QString formatGeneralDateTime(const QDateTime& moment);
+// The same for a date and a wall-clock time as an instrument logged them,
+// taken as they are (no time-zone lookup, which costs far more than the text).
+QString formatGeneralDateTime(const QDate& date, const QTime& time);
 
 // Short date text (used in file headers and the legend): the locale's short
 // date with a four-digit year.

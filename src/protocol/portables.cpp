@@ -1,9 +1,31 @@
 #include "protocol/portables.h"
 
+#include "common/datetime.h"
+#include "common/text.h"
 #include "protocol/checksums.h"
 #include "protocol/instrument.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zel {
+
+namespace {
+
+uint8_t at(const QByteArray& a, int i) {
+    return static_cast<uint8_t>(a.at(i));
+}
+
+// Last payload index of a checked frame: the checksum and the 0x04 follow it.
+int payloadEnd(const QByteArray& frame) {
+    return static_cast<int>(frame.size()) - 3;
+}
+
+QString characters(const QByteArray& frame, int first, int count) {
+    return QString::fromLatin1(frame.mid(first, count));
+}
+
+} // namespace
 
 int16_t checkPortablesReply(const QByteArray& frame) {
     const int k = static_cast<int>(frame.size());
@@ -27,6 +49,155 @@ QByteArray buildPortableCommand(uint8_t command, const QByteArray& params) {
         out.append(i < params.size() ? params.at(i) : '0');
     out.append(char(0x04));
     return out;
+}
+
+QByteArray buildOnlineStartCommand(double minutes, double seconds) {
+    const QString picture = QStringLiteral("##00");
+    QByteArray params = formatPicture(minutes, picture).left(2).toLatin1();
+    params += formatPicture(seconds, picture).left(2).toLatin1();
+    params += "000";
+    return buildPortableCommand(9, params);
+}
+
+QByteArray buildSetClockCommand(const QDateTime& now) {
+    const QDate d = now.date();
+    const QTime t = now.time();
+    QByteArray b;
+    b.reserve(10);
+    b.append(char(0x01)).append(char(0x20));
+    b.append(char(d.month())).append(char(d.day()));
+    b.append(char(d.year() / 100)).append(char(d.year() % 100));
+    b.append(char(t.hour())).append(char(t.minute())).append(char(t.second()));
+    b.append(char(0x04));
+    return b;
+}
+
+QString portablesUnitsText(int code) {
+    const int unit = code & ~16;
+    const char* name = nullptr;
+    switch (unit) {
+    case 1:
+        name = "mR/h";
+        break;
+    case 2:
+        name = "mR";
+        break;
+    case 4:
+        name = "uSv/h";
+        break;
+    case 8:
+        name = "uSv";
+        break;
+    case 32:
+        name = "dpm";
+        break;
+    case 64:
+        name = "cpm";
+        break;
+    case 96:
+        name = "Bq";
+        break;
+    case 128:
+        name = "cps";
+        break;
+    case 192:
+        name = "count";
+        break;
+    case 224:
+        name = "uCi";
+        break;
+    default:
+        break;
+    }
+    QString text = name ? QString::fromLatin1(name) : QString::number(unit);
+    if (code & 16)
+        text += QLatin1Char('f');
+    return text;
+}
+
+QString portablesDetectorText(int code) {
+    if (code == 0)
+        return QStringLiteral("Internal");
+    if (code >= 1 && code <= 10)
+        return QStringLiteral("DX%1").arg(10 + code);
+    if (code == 254)
+        return QStringLiteral("Skylance");
+    if (code == 255)
+        return QStringLiteral("QUORIN");
+    return QString::number(code);
+}
+
+QString portablesStatusText(int s) {
+    if (s < 0)
+        return QString::number(s);
+    if (s == 0)
+        return QStringLiteral("OK");
+    if (s == 1)
+        return QStringLiteral("LowBat");
+    if (s <= 3)
+        return QStringLiteral("DetFail");
+    if (s <= 7)
+        return QStringLiteral("OvrThrDose");
+    if (s <= 15)
+        return QStringLiteral("OvrThrRate");
+    if (s <= 31)
+        return QStringLiteral("OvrFlwRate");
+    return QStringLiteral("OvrFlwDose");
+}
+
+double portablesValue(int code) {
+    // Codes below 10000 have fewer digits: the missing characters read as
+    // nothing, which is 0, as the instrument's own reader takes them.
+    const QString digits = QString::number(std::max(code, 0)).right(5);
+    const auto digitAt = [&digits](int i) {
+        return i < digits.size() ? digits.at(i).digitValue() : 0;
+    };
+    const int sign = digitAt(0);
+    const int exponent = digitAt(1);
+    const double mantissa = digits.size() > 2 ? digits.mid(2).toInt() : 0;
+    return sign == 5 ? mantissa * std::pow(10.0, exponent) : mantissa * std::pow(10.0, -exponent);
+}
+
+std::optional<MeasurementRecord> parsePortablesReading(const QByteArray& frame, bool logged,
+                                                       const QDateTime& now) {
+    if (payloadEnd(frame) < portables::LastReadingByte)
+        return std::nullopt;
+    MeasurementRecord r;
+    r.InstrumentId = characters(frame, portables::IdFirst, portables::IdLength);
+    if (logged) {
+        // Fields out of range roll over into the next month or day, as a date
+        // built from its parts does, so no byte pattern gives an invalid date.
+        const int year = std::clamp(at(frame, 15) * 100 + at(frame, 16), 1, 9999);
+        const int minutes = at(frame, 17) * 60 + at(frame, 18);
+        const QDate date = QDate(year, 1, 1)
+                               .addMonths(at(frame, 13) - 1)
+                               .addDays(at(frame, 14) - 1 + minutes / 1440);
+        r.ReadingTime = formatGeneralDateTime(date, QTime(minutes % 1440 / 60, minutes % 60));
+    } else {
+        r.ReadingTime = formatGeneralDateTime(now);
+    }
+    r.Value = formatPicture(portablesValue(at(frame, 19) * 256 + at(frame, 20)),
+                            QStringLiteral("##0.00"));
+    r.Units = portablesUnitsText(at(frame, 21));
+    r.Detector = portablesDetectorText(at(frame, 22));
+    const int status = at(frame, 23);
+    r.Status = portablesStatusText(status);
+    r.AlarmCode = static_cast<int16_t>(status);
+    // Over a dose or a rate threshold.
+    r.OverMark = (status & (4 | 8)) ? QStringLiteral("*") : QStringLiteral(" ");
+    return r;
+}
+
+std::optional<PortablesCalibration> parsePortablesCalibration(const QByteArray& frame) {
+    if (payloadEnd(frame) < portables::LastCalibrationByte)
+        return std::nullopt;
+    PortablesCalibration c;
+    c.meter = characters(frame, 1, 8);
+    c.factor = shortestText(leadingNumber(characters(frame, 9, 4)) / 1000);
+    c.name = characters(frame, 13, 12);
+    c.due = characters(frame, 25, 2) + QLatin1Char('/') + characters(frame, 27, 2) +
+            QLatin1Char('/') + characters(frame, 29, 4);
+    return c;
 }
 
 } // namespace zel

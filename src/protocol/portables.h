@@ -1,7 +1,13 @@
 #pragma once
-// Portables codec: the fixed 10-byte command and the reply check.
+// Portables codec: the fixed 10-byte commands, the reply check, the reading
+// parser and the calibration record. Pure functions over byte arrays; they
+// never read past the frame they are given.
+#include "data/measurement_record.h"
 #include <QByteArray>
+#include <QDateTime>
+#include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace zel {
 
@@ -13,5 +19,50 @@ int16_t checkPortablesReply(const QByteArray& frame);
 // 01, command, seven parameter characters, 04. Missing parameters are "0";
 // parameters beyond the seventh are not sent.
 QByteArray buildPortableCommand(uint8_t command, const QByteArray& params = QByteArray());
+
+// Command 9 with the on-line interval: minutes and seconds as two characters
+// each (at least two digits, the first two kept), then "000".
+QByteArray buildOnlineStartCommand(double minutes, double seconds);
+
+// Command 0x20: month, day, year / 100, year mod 100, hour, minute, second as
+// binary bytes.
+QByteArray buildSetClockCommand(const QDateTime& now);
+
+// Text tables. Codes outside a table show as their decimal number.
+QString portablesUnitsText(int code); // bit value 16 appends "f"
+QString portablesDetectorText(int code);
+QString portablesStatusText(int code);
+
+// The value of a value code: of its last five decimal digits the first says
+// the sign of the exponent (5 = positive), the second the exponent and the
+// last three the mantissa. 0xC803 gives 2030, 0x2F1D gives 0.61.
+double portablesValue(int code);
+
+// Byte positions of a reading reply.
+namespace portables {
+constexpr int IdFirst = 1; // 12 characters
+constexpr int IdLength = 12;
+constexpr int LastReadingByte = 23; // status code
+constexpr int LastCalibrationByte = 32;
+constexpr char EndOfLog = '*'; // byte 1 of the record after the last one
+} // namespace portables
+
+// A reading from a checked reply frame. `logged` takes the date-time the
+// instrument stored with the record (a download); otherwise the reading is
+// stamped `now`. Nothing when the payload does not reach the status byte.
+std::optional<MeasurementRecord> parsePortablesReading(const QByteArray& frame, bool logged,
+                                                       const QDateTime& now);
+
+// The calibration record, as the calibration window shows it.
+struct PortablesCalibration {
+    QString meter;  // instrument number, bytes 1 .. 8
+    QString factor; // bytes 9 .. 12 in thousandths, shown as a number ("1250" gives "1.25")
+    QString name;   // who calibrated, bytes 13 .. 24
+    QString due;    // bytes 25, 26 "/" 27, 28 "/" 29 .. 32
+    bool operator==(const PortablesCalibration&) const = default;
+};
+
+// Nothing when the payload does not reach byte 32.
+std::optional<PortablesCalibration> parsePortablesCalibration(const QByteArray& frame);
 
 } // namespace zel

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
         instrument->setLogger(toStderr);
 
     zel::sim::SimPty pty(*instrument);
+    pty.setReplyDelay(cmd.replyDelayMs);
     if (cmd.verbose)
         pty.setLogger(toStderr);
     if (!pty.open()) {

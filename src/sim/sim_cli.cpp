@@ -10,8 +10,8 @@ namespace {
 const QStringList kFamilies = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
                                QStringLiteral("amp"), QStringLiteral("orvan"),
                                QStringLiteral("auto")};
-const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("amp"),
-                            QStringLiteral("orvan")};
+const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
+                            QStringLiteral("amp"), QStringLiteral("orvan")};
 
 SimCommandLine fail(SimCommandLine cmd, const QString& text) {
     cmd.exitCode = 2;
@@ -31,7 +31,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("family"),
-                                 QStringLiteral("tarvo5, amp or orvan (portables and auto are "
+                                 QStringLiteral("tarvo5, portables, amp or orvan (auto is "
                                                 "not available yet)"));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Point the symbolic link PATH at the device "
@@ -78,8 +78,25 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     const QCommandLineOption anyChecksum(
         QStringLiteral("any-checksum"),
         QStringLiteral("Do not steer the checksum away from the bytes 02, 03 and 1B."));
+    const QCommandLineOption stopAfterRecord(
+        QStringLiteral("stop-after-record"),
+        QStringLiteral("During a download, leave the request that follows the K-th record "
+                       "unanswered (once)."),
+        QStringLiteral("K"));
+    const QCommandLineOption delay(QStringLiteral("delay"),
+                                   QStringLiteral("Hold every reply MS milliseconds."),
+                                   QStringLiteral("MS"));
+    const QCommandLineOption id(QStringLiteral("id"),
+                                QStringLiteral("Portables: instrument identification, 12 "
+                                               "characters (default \"QUORIN 00042\")."),
+                                QStringLiteral("TEXT"));
+    const QCommandLineOption logValues(
+        QStringLiteral("log-values"),
+        QStringLiteral("Portables: values of the logged records in turn, comma-separated."),
+        QStringLiteral("LIST"));
     parser.addOptions({link, verbose, detector, value, units, status, shortForm, records, pushEvery,
-                       steady, silent, announceOnly, corruptEvery, stopAfter, anyChecksum});
+                       steady, silent, announceOnly, corruptEvery, stopAfter, anyChecksum,
+                       stopAfterRecord, delay, id, logValues});
     const QCommandLineOption meterType(
         QStringLiteral("meter-type"),
         QStringLiteral("Amp: meter type 0-4 (AmpA, AmpB, AmpC, Vessa-1, Vessa1D; default 3). "
@@ -171,6 +188,37 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     t.corruptEvery = number(corruptEvery, 0, 1000000, 0);
     t.stopAfter = number(stopAfter, 0, 1000000000, -1);
     t.padChecksum = !parser.isSet(anyChecksum);
+    t.stopAfterRecord = number(stopAfterRecord, 0, 1000000000, -1);
+    cmd.replyDelayMs = number(delay, 0, 60000, 0);
+
+    // The portable instrument shares the fault options; its reading is
+    // given in the unit it shows (12 mR/h by default).
+    PortablesOptions& p = cmd.portables;
+    p.detector = number(detector, 0, 255, p.detector);
+    if (cmd.family == QLatin1String("portables"))
+        p.value = real(value, 0, p.value);
+    p.units = number(units, 0, 255, p.units);
+    p.status = number(status, 0, 255, p.status);
+    p.records = t.records;
+    p.steady = t.steady;
+    p.silent = t.silent;
+    p.corruptEvery = t.corruptEvery;
+    p.stopAfter = t.stopAfter;
+    p.stopAfterRecord = t.stopAfterRecord;
+    if (parser.isSet(id))
+        p.id = parser.value(id).toLatin1();
+    if (parser.isSet(logValues)) {
+        for (const QString& v : parser.value(logValues).split(QLatin1Char(','))) {
+            bool ok = false;
+            const double x = v.trimmed().toDouble(&ok);
+            if (!ok || !std::isfinite(x) || x < 0) {
+                if (bad.isEmpty())
+                    bad = QStringLiteral("--log-values wants numbers of 0 and up, not '%1'").arg(v);
+                break;
+            }
+            p.logValues << x;
+        }
+    }
 
     // The amplifier takes the options that mean the same for it; its value
     // and status are its own unless given.
@@ -193,6 +241,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
 std::unique_ptr<SimInstrument> makeInstrument(const SimCommandLine& cmd) {
     if (cmd.family == QLatin1String("tarvo5"))
         return std::make_unique<SimTarvo>(cmd.tarvo);
+    if (cmd.family == QLatin1String("portables"))
+        return std::make_unique<SimPortables>(cmd.portables);
     if (cmd.family == QLatin1String("amp"))
         return std::make_unique<SimAmp>(cmd.amp);
     if (cmd.family == QLatin1String("orvan"))

@@ -4,6 +4,7 @@
 #include "sim/sim_amp.h"
 #include "sim/sim_instrument.h"
 #include "sim/sim_orvan.h"
+#include "sim/sim_portables.h"
 #include "sim/sim_tarvo.h"
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,8 @@ struct SimCommandLine {
     QString link;   // symbolic link to create; empty = none
     bool verbose = false;
     TarvoOptions tarvo;
+    PortablesOptions portables;
+    int replyDelayMs = 0; // every reply waits this long
     AmpOptions amp;
     OrvanOptions orvan;
 

@@ -89,9 +89,16 @@ bool SimPty::open() {
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { flush(); });
 
-    if (const int ms = instrument_.timerIntervalMs(); ms > 0)
-        timer_.start(ms);
+    syncTimer();
     return true;
+}
+
+void SimPty::syncTimer() {
+    const int ms = instrument_.timerIntervalMs();
+    if (ms <= 0)
+        timer_.stop();
+    else if (!timer_.isActive() || timer_.interval() != ms)
+        timer_.start(ms);
 }
 
 void SimPty::readMaster() {
@@ -101,7 +108,12 @@ void SimPty::readMaster() {
         if (n > 0) {
             const QByteArray batch(buf, int(n));
             log(QStringLiteral("line rx %1").arg(hexBytes(batch)));
-            send(instrument_.receive(batch));
+            const QByteArray answer = instrument_.receive(batch);
+            if (replyDelayMs_ > 0 && !answer.isEmpty())
+                QTimer::singleShot(replyDelayMs_, this, [this, answer] { send(answer); });
+            else
+                send(answer);
+            syncTimer();
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -143,19 +155,31 @@ void SimPty::flush() {
 void SimPty::discardUnread() {
     if (slave_ < 0)
         return;
-    // What the last tick sent is still unread a whole interval later: the
-    // port is closed. A real line would have lost those bytes; a station
-    // opening the port later must not receive a backlog of old readings.
+    // Bytes that stay unread for seconds mean the port is closed. A real line
+    // would have lost them; a station opening the port later must not
+    // receive a backlog of old readings. A station that is only slow for a
+    // moment (a busy machine) still gets every byte.
     int waiting = 0;
-    if (::ioctl(slave_, FIONREAD, &waiting) == 0 && waiting > 0) {
-        ::tcflush(slave_, TCIFLUSH);
-        dropped_ += waiting + pending_.size();
-        log(QStringLiteral("nobody reads the line: %1 bytes dropped")
-                .arg(waiting + pending_.size()));
-        pending_.clear();
-        if (writeNotifier_)
-            writeNotifier_->setEnabled(false);
+    if (::ioctl(slave_, FIONREAD, &waiting) != 0 || waiting <= 0 || waiting < unreadBytes_) {
+        unreadBytes_ = 0;
+        unreadSince_.invalidate();
+        return;
     }
+    unreadBytes_ = waiting;
+    if (!unreadSince_.isValid()) {
+        unreadSince_.start();
+        return;
+    }
+    if (unreadSince_.elapsed() < kUnreadForMs)
+        return;
+    ::tcflush(slave_, TCIFLUSH);
+    dropped_ += waiting + pending_.size();
+    log(QStringLiteral("nobody reads the line: %1 bytes dropped").arg(waiting + pending_.size()));
+    pending_.clear();
+    unreadBytes_ = 0;
+    unreadSince_.invalidate();
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(false);
 }
 
 bool SimPty::createLink(const QString& path) {

@@ -3,6 +3,7 @@
 // slave device (/dev/pts/N) as if it were a serial port.
 #include "sim/sim_instrument.h"
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -35,6 +36,10 @@ public:
     // Raw line traffic, one line per batch (verbose mode).
     void setLogger(std::function<void(const QString&)> log) { log_ = std::move(log); }
 
+    // Holds every reply this long before it goes out, as a slow instrument
+    // would; readings sent unasked are not held.
+    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
+
     // Writes bytes to the line as the instrument would (also used by tests).
     void send(const QByteArray& bytes);
     qint64 bytesDropped() const { return dropped_; }
@@ -43,6 +48,8 @@ private:
     void readMaster();
     void flush();
     void discardUnread();
+    // Follows the instrument's sending interval, which a command may change.
+    void syncTimer();
     void log(const QString& line) const {
         if (log_)
             log_(line);
@@ -61,6 +68,11 @@ private:
     QTimer timer_;
     QByteArray pending_;
     qint64 dropped_ = 0;
+    // Unread bytes on the line and since when nobody took any.
+    static constexpr int kUnreadForMs = 3000;
+    int unreadBytes_ = 0;
+    QElapsedTimer unreadSince_;
+    int replyDelayMs_ = 0;
     std::function<void(const QString&)> log_;
 };
 

@@ -328,6 +328,13 @@ QByteArray SimTarvo::answer(const QByteArray& p) {
     case 0x83: // request record k
         if (p.size() < 3)
             return {};
+        if (options_.stopAfterRecord >= 0 && recordsServed_ == options_.stopAfterRecord &&
+            !requestDropped_) {
+            requestDropped_ = true;
+            log(QStringLiteral("leaving this request unanswered"));
+            return {};
+        }
+        ++recordsServed_;
         return recordPayload(byte(1) * 255 + byte(2));
     case 0x80: // end of download
         return countPayload(0);

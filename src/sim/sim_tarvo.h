@@ -1,8 +1,8 @@
 #pragma once
 // Simulated Tarvo-5: answers the station's test, acknowledge, poll, download
 // and clock messages in the Tarvo-5 frame, and can push readings unasked.
-#include "station/clock.h"
 #include "sim/sim_instrument.h"
+#include "station/clock.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <cstdint>
@@ -24,6 +24,7 @@ struct TarvoOptions {
     bool announceOnly = false;   // answer the test, never confirm initialisation
     int corruptEvery = 0;        // every n-th frame sent gets a wrong checksum; 0 = never
     int stopAfter = -1;          // go quiet after this many messages; -1 = never
+    int stopAfterRecord = -1;    // leave the request after the k-th record unanswered, once
     // A raw checksum byte of 03 or 1B right before the closing ETX cannot be
     // told apart from the ETX or an escape by a simple receiver, so the
     // instrument normally adjusts an unused byte to keep the checksum clear of
@@ -108,6 +109,8 @@ private:
     qint64 readingsSent_ = 0;
     int heard_ = 0;
     int sent_ = 0;
+    int recordsServed_ = 0;
+    bool requestDropped_ = false;
 };
 
 // Keeps the XOR of `payload` clear of 02, 03 and 1B by changing the byte at

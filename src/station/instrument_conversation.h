@@ -87,6 +87,9 @@ public:
     // Whether "Get Data" may be offered once the instrument is ready.
     virtual bool offersDownload() const { return true; }
     virtual void startDownload() {}
+    // "Get Data" continues an interrupted download: the records it brought
+    // are in the list and the file already, so the rest is appended to them.
+    virtual bool resumesDownload() const { return false; }
     virtual void sendTime() {}
     virtual void requestCalibration() {}
 

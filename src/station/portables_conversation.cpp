@@ -49,13 +49,7 @@ void PortablesConversation::onReprobe() {
 void PortablesConversation::startOnline() {
     Station& s = station();
     if (s.portOpen()) {
-        // Command 9 carries the interval: minutes and seconds, two digits each.
-        const Interval& interval = s.interval();
-        QByteArray params =
-            formatPicture(interval.Minutes, QStringLiteral("##00")).left(2).toLatin1();
-        params += formatPicture(interval.Seconds, QStringLiteral("##00")).left(2).toLatin1();
-        params += "000";
-        lastCommand_ = buildPortableCommand(Online, params);
+        lastCommand_ = buildOnlineStartCommand(s.interval().Minutes, s.interval().Seconds);
         s.send(lastCommand_);
     }
     if (view().showAll())
@@ -81,17 +75,24 @@ void PortablesConversation::onReplyTimeout() {
 }
 
 CheckedFrame PortablesConversation::checkFrame(const QByteArray& frame) {
-    return {checkPortablesReply(frame), frame};
+    int16_t result = checkPortablesReply(frame);
+    // A calibration record cut short would fill the window with whatever
+    // is missing: it is a damaged reply like any other.
+    if (result == Result::Calibration && !parsePortablesCalibration(frame))
+        result = Result::NoReading;
+    return {result, frame};
 }
 
-std::optional<MeasurementRecord> PortablesConversation::parseReading(const QByteArray&) {
-    // The Portables reading layout comes with the Portables work.
-    return std::nullopt;
+std::optional<MeasurementRecord> PortablesConversation::parseReading(const QByteArray& bytes) {
+    return parsePortablesReading(bytes, state().downloading, clock().now());
 }
 
 void PortablesConversation::afterReading() {
-    if (state().downloading)
-        sendCommand(DownloadNext, true, false);
+    if (!state().downloading)
+        return;
+    ++downloaded_;
+    view().setDownloadProgress(QStringLiteral("Records downloaded: %1").arg(downloaded_));
+    sendCommand(DownloadNext, true, false);
 }
 
 void PortablesConversation::afterFrameError(int16_t) {
@@ -100,20 +101,15 @@ void PortablesConversation::afterFrameError(int16_t) {
 }
 
 void PortablesConversation::startDownload() {
+    downloaded_ = 0;
+    view().setDownloadProgress(QStringLiteral("Records downloaded: 0"));
     sendCommand(DownloadFirst, true, true);
 }
 
 void PortablesConversation::sendTime() {
-    const QDateTime now = clock().now();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    QByteArray b;
-    b.append(char(0x01)).append(char(0x20));
-    b.append(char(d.month())).append(char(d.day()));
-    b.append(char(d.year() / 100)).append(char(d.year() % 100));
-    b.append(char(t.hour())).append(char(t.minute())).append(char(t.second()));
-    b.append(char(0x04));
+    const QByteArray b = buildSetClockCommand(clock().now());
     station().send(b);
+    // The log shows the command without its closing 0x04.
     if (view().showAll())
         view().debugLine(QStringLiteral("Send ") + cnvStrToHex(9, b));
 }

@@ -36,6 +36,7 @@ private:
     void sendCommand(uint8_t command, bool waitForReply, bool dropWaiting);
 
     QByteArray lastCommand_ = QByteArray(10, '\0');
+    int downloaded_ = 0; // records of the running download so far
 };
 
 } // namespace zel

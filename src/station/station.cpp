@@ -174,6 +174,7 @@ void Station::testIfPortOpen() {
 void Station::toggleOnline() {
     if (state_.onlineIdle) {
         lostContactTimer.start(1000);
+        view_.setDownloadProgress(QString());
         chooseWorkingFileForOnline();
         state_.onlineIdle = false;
         state_.collecting = true;
@@ -252,7 +253,8 @@ void Station::shutdown() {
 }
 
 void Station::getData() {
-    chooseWorkingFileForDownload();
+    if (!conversation_->resumesDownload())
+        chooseWorkingFileForDownload();
     state_.downloading = true;
     state_.testPending = false;
     stopOnline();
@@ -385,9 +387,11 @@ void Station::takeReading(const QByteArray& bytes) {
     }
     std::optional<MeasurementRecord> parsed = conversation_->parseReading(bytes);
     if (!parsed) {
-        // A frame too short for its layout: a communication error, not a row.
+        // A frame too short for its layout: a communication error, not a row,
+        // and a download asks again as after any other damaged reply.
         countError();
         showErrorCounters();
+        conversation_->afterFrameError(Result::NoReading);
         return;
     }
     MeasurementRecord r = *parsed;

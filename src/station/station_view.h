@@ -48,6 +48,8 @@ public:
     // edCount and the spinner edProgress.
     virtual void setCount(qint32 count) = 0;
     virtual void setProgress(const QString& spinner) = 0;
+    // How far a log download is ("Record 3 of 20"); empty hides it.
+    virtual void setDownloadProgress(const QString& /*text*/) {}
 
     virtual void enableCommand(Command command, bool enabled) = 0;
     // btStart / mnStart / toolbar 1 running (green "Stop") or idle (orange

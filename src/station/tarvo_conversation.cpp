@@ -4,7 +4,29 @@
 #include "protocol/tarvo.h"
 #include "station/station.h"
 
+#include <QTimer>
+
 namespace zel {
+
+namespace {
+
+// The highest record the one-byte request reaches in the instrument's own
+// numbering (byte2 x 255 + byte3 with byte2 = 0).
+constexpr int HighestOneByteRecord = 254;
+
+// Records up to 254 are asked for as the instrument has always been asked:
+// 83 00 k. A larger number does not fit that byte; it goes out in the
+// instrument's own numbering, byte2 x 255 + byte3, which its records carry.
+QByteArray recordRequest(int k) {
+    QByteArray p = tarvo::requestRecordPayload(uint8_t(k % 255));
+    if (k <= HighestOneByteRecord)
+        p[2] = char(k);
+    else
+        p[1] = char(k / 255);
+    return p;
+}
+
+} // namespace
 
 bool TarvoConversation::sendTestFrame() {
     const QByteArray frame = tarvo::testFrame();
@@ -57,10 +79,12 @@ void TarvoConversation::onReplyTimeout() {
 }
 
 void TarvoConversation::onResponseTimeout() {
-    if (nextRecord_ < 1)
-        station().setStatus(QStringLiteral("Instrument not responding"));
-    else
+    if (resumesDownload())
         station().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
+    else
+        station().setStatus(QStringLiteral("Instrument not responding"));
+    // Nothing runs any more: the next "Get Data" resumes or starts afresh.
+    state().downloading = false;
 }
 
 CheckedFrame TarvoConversation::checkFrame(const QByteArray& frame) {
@@ -100,16 +124,26 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         recordCount_ = m.recordCount;
         nextRecord_ = recordCount_ - 1;
         if (recordCount_ > 0) {
+            received_ = 0;
+            unfetched_ = 0;
+            showProgress();
             requestRecord(nextRecord_);
         } else {
             state().downloading = false;
+            recordRequested_ = false;
             s.setStatus(downloadFinished_ ? QStringLiteral("Data downloaded succesfully")
                                           : QStringLiteral("No data in instrument"));
+            if (downloadFinished_ && unfetched_ > 0)
+                reportUnfetched();
         }
         break;
     case tarvo::TypeRecord:
         lastType_ = tarvo::TypeOnline;
         s.setStatus(QString());
+        if (recordRequested_ && m.recordNumber != requested_)
+            return refuseWrongRecord(m.recordNumber);
+        ++received_;
+        showProgress();
         nextRecord_ = m.recordNumber - 1;
         if (nextRecord_ >= 0) {
             downloadFinished_ = false;
@@ -151,13 +185,60 @@ void TarvoConversation::afterFrameError(int16_t result) {
 }
 
 void TarvoConversation::startDownload() {
-    if (nextRecord_ > 0) {
+    if (resumesDownload()) {
         requestRecord(nextRecord_);
-    } else {
-        downloadFinished_ = false;
-        recordRequested_ = false;
-        station().send(tarvo::startDownloadFrame());
+        return;
     }
+    downloadFinished_ = false;
+    recordRequested_ = false;
+    received_ = 0;
+    unfetched_ = 0;
+    view().setDownloadProgress(QString());
+    station().send(tarvo::startDownloadFrame());
+    // An instrument that does not answer must not leave us downloading.
+    station().responseTimeout.start(500);
+}
+
+bool TarvoConversation::resumesDownload() const {
+    return recordRequested_ && nextRecord_ >= 0;
+}
+
+int16_t TarvoConversation::refuseWrongRecord(int number) {
+    view().debugLine(
+        QStringLiteral("Record %1 came for the request of record %2").arg(number).arg(requested_));
+    if (requested_ > HighestOneByteRecord) {
+        // The instrument reads only the last byte of a request: the records
+        // above 254 cannot be fetched from it. Go on with those it can give,
+        // and say so at the end.
+        unfetched_ += requested_ - HighestOneByteRecord;
+        nextRecord_ = HighestOneByteRecord;
+        requestRecord(nextRecord_);
+    } else if (state().errorCount < 3) {
+        requestRecord(requested_);
+    } else {
+        onResponseTimeout();
+    }
+    // Not a row: the wrong record is counted as a communication error.
+    return Result::Nothing;
+}
+
+void TarvoConversation::showProgress() {
+    view().setDownloadProgress(
+        QStringLiteral("Record %1 of %2").arg(received_).arg(recordCount_ - unfetched_));
+}
+
+void TarvoConversation::reportUnfetched() {
+    const QString text = QStringLiteral("%1 records above number %2 could not be fetched: the "
+                                        "instrument answers requests for records 0 to %2 only.")
+                             .arg(unfetched_)
+                             .arg(HighestOneByteRecord);
+    view().setDownloadProgress(QStringLiteral("%1 records not fetched").arg(unfetched_));
+    view().debugLine(text);
+    // A message box runs its own event loop: it waits until the frame has
+    // been dealt with.
+    StationView* v = &view();
+    QTimer::singleShot(0, &station(),
+                       [v, text] { v->information(text, QStringLiteral("Get Data")); });
 }
 
 void TarvoConversation::sendTime() {
@@ -166,7 +247,8 @@ void TarvoConversation::sendTime() {
 
 void TarvoConversation::requestRecord(int k) {
     recordRequested_ = true;
-    station().send(tarvo::buildTarvoFrame(tarvo::requestRecordPayload(uint8_t(k))));
+    requested_ = k;
+    station().send(tarvo::buildTarvoFrame(recordRequest(k)));
     station().responseTimeout.start(500);
 }
 

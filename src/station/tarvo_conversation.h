@@ -23,6 +23,7 @@ public:
     std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
     void afterFrameError(int16_t result) override;
     void startDownload() override;
+    bool resumesDownload() const override;
     void sendTime() override;
 
     // The detector code of the last announce; short readings carry none.
@@ -34,6 +35,9 @@ private:
     bool sendTestFrame();
     void requestRecord(int k);
     int16_t actOn(const QByteArray& work);
+    int16_t refuseWrongRecord(int number);
+    void showProgress();
+    void reportUnfetched();
 
     int probeCode_ = 0;
     int lastType_ = 0;
@@ -41,6 +45,9 @@ private:
     int nextRecord_ = 0;
     bool downloadFinished_ = false;
     bool recordRequested_ = false; // a record request of this download is open
+    int requested_ = -1;           // the record asked for last
+    int received_ = 0;             // records of this download so far
+    int unfetched_ = 0;            // records the instrument could not be asked for
 };
 
 } // namespace zel

@@ -1,5 +1,8 @@
 #include "ui/calibration_dialog.h"
 
+#include "common/strings.h"
+#include "protocol/portables.h"
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,6 +55,18 @@ void CalibrationDialog::setRecord(const QString& meter, const QString& time, con
     dueField_->setText(time);
     nameField_->setText(name);
     factorField_->setText(factor);
+}
+
+CalibrationDialog* CalibrationDialog::showRecord(QWidget* owner, const PortablesCalibration& r) {
+    auto* dialog = owner
+                       ? owner->findChild<CalibrationDialog*>(QString(), Qt::FindDirectChildrenOnly)
+                       : nullptr;
+    if (!dialog)
+        dialog = new CalibrationDialog(owner);
+    dialog->setRecord(r.meter, r.due, r.name, r.factor);
+    dialog->show();
+    dialog->raise();
+    return dialog;
 }
 
 void CalibrationDialog::dismiss() {

@@ -6,6 +6,8 @@ class QLineEdit;
 
 namespace zel {
 
+struct PortablesCalibration;
+
 class CalibrationDialog : public QDialog {
     Q_OBJECT
 public:
@@ -14,6 +16,10 @@ public:
     // Fills the four boxes from the instrument's calibration reply.
     void setRecord(const QString& meter, const QString& time, const QString& name,
                    const QString& factor);
+
+    // Fills the window of `owner` (made at its first use) with `record` and
+    // shows it; the window stays until OK hides it.
+    static CalibrationDialog* showRecord(QWidget* owner, const PortablesCalibration& record);
 
     QLineEdit* meterField() const { return meterField_; }
     QLineEdit* dueField() const { return dueField_; }

@@ -6,11 +6,13 @@
 #include "common/text.h"
 #include "graph/graph_feed.h"
 #include "graph/graph_window.h"
+#include "protocol/portables.h"
 #include "station/amp_conversation.h"
 #include "station/serial_link.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
 #include "ui/amp_setup_dialog.h"
+#include "ui/calibration_dialog.h"
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
@@ -40,6 +42,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -150,6 +153,10 @@ void MainWindow::loadSettingsAndStart() {
     connect(station_.get(), &Station::graphShouldHide, this, [this] {
         if (graph_)
             graph_->close();
+    });
+    connect(station_.get(), &Station::calibrationReceived, this, [this](const QByteArray& frame) {
+        if (const auto record = parsePortablesCalibration(frame))
+            CalibrationDialog::showRecord(this, *record);
     });
     station_->setInterval(settingsStore_->readInterval());
     autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
@@ -561,6 +568,17 @@ void MainWindow::setCount(qint32 count) {
 }
 void MainWindow::setProgress(const QString& spinner) {
     setChangedText(activityField_, spinner);
+}
+
+void MainWindow::setDownloadProgress(const QString& text) {
+    auto* label = findChild<QLabel*>(QStringLiteral("lblDownload"));
+    if (!label) {
+        label = new QLabel(this);
+        label->setObjectName(QStringLiteral("lblDownload"));
+        label->setAccessibleName(QStringLiteral("Download progress"));
+        statusBar()->addWidget(label);
+    }
+    label->setText(text);
 }
 
 void MainWindow::enableCommand(Command command, bool enabled) {

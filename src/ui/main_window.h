@@ -70,6 +70,7 @@ public:
                            const QString& detector) override;
     void setCount(qint32 count) override;
     void setProgress(const QString& spinner) override;
+    void setDownloadProgress(const QString& text) override;
     void enableCommand(Command command, bool enabled) override;
     void showOnline(bool running) override;
     void refreshControls() override { updateControls(); }

@@ -369,58 +369,6 @@ TEST_F(StationTest, TimeAcknowledgeIsShownAndCountedAsAnError) {
     EXPECT_EQ(station->state().totalErrors, 1u);
 }
 
-TEST_F(StationTest, DownloadOfThreeRecordsEndsWithSuccess) {
-    openPort();
-    becomeReady();
-    view.answers.push_back(Answer::No);
-    station->getData();
-    EXPECT_TRUE(station->state().downloading);
-    EXPECT_EQ(port.takeWritten(), hex("02818103"));
-    receive(hex("820003"));
-    // The count reply counts as an error; the instrument hears only its own
-    // record request.
-    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("830002")));
-    EXPECT_EQ(station->state().totalErrors, 1u);
-    for (int r = 2; r >= 0; --r) {
-        receive(readingPayload(0x84, 0.01f, 1, 0, 0, uint8_t(r)));
-        if (r > 0) {
-            EXPECT_EQ(port.takeWritten(),
-                      tarvo::buildTarvoFrame(QByteArray::fromHex("8300") + char(r - 1)));
-        }
-    }
-    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("800000")));
-    receive(hex("820000"));
-    port.takeWritten();
-    EXPECT_EQ(view.status, "Data downloaded succesfully");
-    EXPECT_FALSE(station->state().downloading);
-    EXPECT_EQ(list.RowIndex, 3);
-    EXPECT_EQ(list.cell(1, 0), "2");
-}
-
-TEST_F(StationTest, InterruptedDownloadResumesAtTheNextRecord) {
-    openPort();
-    becomeReady();
-    view.answers.push_back(Answer::No);
-    station->getData();
-    receive(hex("82000A"));
-    for (int r = 9; r >= 5; --r)
-        receive(readingPayload(0x84, 0.01f, 1, 0, 0, uint8_t(r)));
-    station->onResponseTimeout();
-    EXPECT_EQ(view.status, "Download was interrupted , press 'Get Data'");
-    port.takeWritten();
-    view.answers.push_back(Answer::Yes);
-    station->getData();
-    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("830004")));
-}
-
-TEST_F(StationTest, EmptyLogSaysNoData) {
-    openPort();
-    station->getData();
-    receive(hex("820000"));
-    EXPECT_EQ(view.status, "No data in instrument");
-    EXPECT_EQ(list.RowIndex, 0);
-}
-
 TEST_F(StationTest, LostPortIsReportedOnceAndCountsAsLostContact) {
     openPort();
     emit port.portLost("device removed");

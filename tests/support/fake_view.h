@@ -20,6 +20,7 @@ public:
     QString id, statusField, detector;
     qint32 count = -1;
     QString progress;
+    QString downloadProgress;
     std::map<Command, bool> enabled;
     bool online = false;
     int refreshes = 0;
@@ -50,6 +51,7 @@ public:
     }
     void setCount(qint32 c) override { count = c; }
     void setProgress(const QString& p) override { progress = p; }
+    void setDownloadProgress(const QString& t) override { downloadProgress = t; }
     void enableCommand(Command c, bool e) override { enabled[c] = e; }
     void showOnline(bool running) override { online = running; }
     void refreshControls() override { ++refreshes; }

@@ -1,0 +1,192 @@
+// The Portables codec: commands, the reading parser and its tables, the
+// calibration record, and replies too short for their layout.
+#include "common/datetime.h"
+#include "protocol/instrument.h"
+#include "protocol/portables.h"
+#include "support/portables_frames.h"
+
+#include <gtest/gtest.h>
+
+using namespace zel;
+using test::portablesCalibration;
+using test::portablesFrame;
+using test::portablesReading;
+
+namespace {
+
+QString hexOf(const QByteArray& b) {
+    return QString::fromLatin1(b.toHex(' ').toUpper());
+}
+
+const QDateTime kNow(QDate(2026, 5, 6), QTime(7, 8, 9));
+
+MeasurementRecord parsed(const QByteArray& frame, bool logged = false) {
+    EXPECT_EQ(checkPortablesReply(frame), Result::Reading);
+    const auto r = parsePortablesReading(frame, logged, kNow);
+    EXPECT_TRUE(r.has_value());
+    return r.value_or(MeasurementRecord{});
+}
+
+struct PortablesReading : ::testing::Test {
+    void SetUp() override { setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
+};
+
+} // namespace
+
+TEST(PortablesCommands, IntervalAndClock) {
+    EXPECT_EQ(hexOf(buildOnlineStartCommand(12, 5)), "01 09 31 32 30 35 30 30 30 04");
+    EXPECT_EQ(hexOf(buildOnlineStartCommand(0, 1)), "01 09 30 30 30 31 30 30 30 04");
+    // Three-digit minutes keep their first two characters.
+    EXPECT_EQ(buildOnlineStartCommand(120, 0).mid(2, 4), "1200");
+    EXPECT_EQ(hexOf(buildSetClockCommand(QDateTime(QDate(2026, 11, 30), QTime(23, 59, 58)))),
+              "01 20 0B 1E 14 1A 17 3B 3A 04");
+}
+
+TEST(PortablesCodec, ValueCodes) {
+    struct Case {
+        int code;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0xC803, "2030.00"}, // 51203: 203 x 10^1
+        {0x2F1D, "0.61"},    // 12061: 61 x 10^-2
+        {10500, "500.00"},   // exponent 0
+        {59999, "999000000000.00"},
+        {19001, "0.00"}, // 1 x 10^-9 rounds away
+        {123, "0.03"},   // three digits: sign 1, exponent 2, mantissa "3"
+        {7, "0.00"},     // one digit: no exponent, no mantissa
+        {0, "0.00"},
+        {0xFFFF, "0.01"}, // 65535: 535 x 10^-5
+    };
+    for (const Case& c : cases) {
+        const MeasurementRecord r = parsed(portablesReading(c.code));
+        EXPECT_EQ(r.Value, c.shown) << c.code;
+    }
+}
+
+TEST_F(PortablesReading, ReadingFields) {
+    MeasurementRecord r = parsed(portablesReading(0x2F1D, 17, 3, 12, "AB-12345678X"));
+    EXPECT_EQ(r.InstrumentId, "AB-12345678X");
+    EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(kNow)) << "on line: the computer's time";
+    EXPECT_EQ(r.Units, "mR/hf");
+    EXPECT_EQ(r.Detector, "DX13");
+    EXPECT_EQ(r.Status, "OvrThrRate");
+    EXPECT_EQ(r.OverMark, "*");
+    EXPECT_EQ(r.AlarmCode, 12);
+
+    r = parsed(portablesReading(0x2F1D, 0x60, 0, 1), true);
+    EXPECT_EQ(r.Units, "Bq");
+    EXPECT_EQ(r.Status, "LowBat");
+    EXPECT_EQ(r.OverMark, " ");
+    EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(QDateTime(QDate(2026, 3, 14), QTime(9, 30))))
+        << "a download keeps the logged date-time";
+}
+
+TEST_F(PortablesReading, LoggedDateOutOfRangeRollsOverInsteadOfFailing) {
+    QByteArray f = portablesReading(10500);
+    f[13] = 13; // month 13
+    f[17] = 25; // hour 25
+    f[15] = 0;
+    f[16] = 0; // year 0
+    f = portablesFrame(f.mid(1, f.size() - 3));
+    const MeasurementRecord r = parsed(f, true);
+    EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(QDateTime(QDate(2, 1, 15), QTime(1, 30))));
+}
+
+TEST(PortablesCodec, Tables) {
+    struct Units {
+        int code;
+        const char* text;
+    };
+    for (const Units& u : {Units{1, "mR/h"},
+                           {2, "mR"},
+                           {4, "uSv/h"},
+                           {8, "uSv"},
+                           {32, "dpm"},
+                           {64, "cpm"},
+                           {96, "Bq"},
+                           {128, "cps"},
+                           {192, "count"},
+                           {224, "uCi"},
+                           {24, "uSvf"},
+                           {16, "0f"},
+                           {3, "3"},
+                           {255, "239f"}})
+        EXPECT_EQ(portablesUnitsText(u.code), u.text) << u.code;
+
+    EXPECT_EQ(portablesDetectorText(0), "Internal");
+    EXPECT_EQ(portablesDetectorText(1), "DX11");
+    EXPECT_EQ(portablesDetectorText(10), "DX20");
+    EXPECT_EQ(portablesDetectorText(11), "11");
+    EXPECT_EQ(portablesDetectorText(254), "Skylance");
+    EXPECT_EQ(portablesDetectorText(255), "QUORIN");
+
+    // Each range at both of its ends.
+    struct Status {
+        int code;
+        const char* text;
+    };
+    for (const Status& s : {Status{0, "OK"},
+                            {1, "LowBat"},
+                            {2, "DetFail"},
+                            {3, "DetFail"},
+                            {4, "OvrThrDose"},
+                            {7, "OvrThrDose"},
+                            {8, "OvrThrRate"},
+                            {15, "OvrThrRate"},
+                            {16, "OvrFlwRate"},
+                            {31, "OvrFlwRate"},
+                            {32, "OvrFlwDose"},
+                            {255, "OvrFlwDose"}})
+        EXPECT_EQ(portablesStatusText(s.code), s.text) << s.code;
+}
+
+TEST(PortablesCodec, OverMarkFollowsTheThresholdBits) {
+    for (int status : {0, 1, 2, 3, 16, 32, 48, 0x13}) {
+        const auto r =
+            parsePortablesReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
+        EXPECT_EQ(r->OverMark, " ") << status;
+    }
+    for (int status : {4, 8, 12, 0x24, 0xFF}) {
+        const auto r =
+            parsePortablesReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
+        EXPECT_EQ(r->OverMark, "*") << status;
+    }
+}
+
+TEST(PortablesCodec, ShortRepliesGiveNoReadingAndNoRecord) {
+    // The checker takes 20 bytes and up as a reading; the status byte needs 26.
+    const QByteArray full = portablesReading(10500);
+    for (int k = 20; k <= 25; ++k) {
+        const QByteArray cut = portablesFrame(full.mid(1, k - 3));
+        ASSERT_EQ(cut.size(), k);
+        EXPECT_EQ(checkPortablesReply(cut), Result::Reading) << k;
+        EXPECT_FALSE(parsePortablesReading(cut, true, kNow)) << k;
+    }
+    EXPECT_FALSE(parsePortablesReading(QByteArray(), false, kNow));
+    // A calibration record needs byte 32: 35 bytes in all.
+    const QByteArray cal = portablesCalibration();
+    ASSERT_EQ(cal.size(), 35);
+    for (int k = 31; k <= 34; ++k) {
+        const QByteArray cut = portablesFrame(cal.mid(1, k - 3));
+        EXPECT_EQ(checkPortablesReply(cut), Result::Calibration) << k;
+        EXPECT_FALSE(parsePortablesCalibration(cut)) << k;
+    }
+    EXPECT_FALSE(parsePortablesCalibration(QByteArray(3, 'x')));
+}
+
+TEST(PortablesCodec, CalibrationRecord) {
+    const QByteArray cal = portablesCalibration("00471123", "1250", "D. Levin", "15092026");
+    EXPECT_EQ(checkPortablesReply(cal), Result::Calibration);
+    const auto c = parsePortablesCalibration(cal);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->meter, "00471123");
+    EXPECT_EQ(c->factor, "1.25");
+    EXPECT_EQ(c->name, "D. Levin    ");
+    EXPECT_EQ(c->due, "15/09/2026");
+    // A longer record (a spare byte) reads the same fields.
+    QByteArray longer = cal.mid(1, 32) + 'x';
+    EXPECT_EQ(parsePortablesCalibration(portablesFrame(longer)), c);
+    EXPECT_EQ(parsePortablesCalibration(portablesCalibration("1", "0999"))->factor, "0.999");
+    EXPECT_EQ(parsePortablesCalibration(portablesCalibration("1", "12a4"))->factor, "0.012");
+}

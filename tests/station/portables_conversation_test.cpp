@@ -1,0 +1,201 @@
+// The station with a portable instrument: the connection test and its stop
+// of on-line sending, the re-probe, on-line collection, the log download with
+// its retries, the calibration record and the clock.
+#include "protocol/portables.h"
+#include "station/portables_conversation.h"
+#include "support/portables_frames.h"
+#include "support/station_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+using namespace zel;
+using test::portablesCalibration;
+using test::portablesEndOfLog;
+using test::portablesFrame;
+using test::portablesReading;
+
+namespace {
+
+QByteArray cmd(uint8_t c, const QByteArray& params = QByteArray()) {
+    return buildPortableCommand(c, params);
+}
+
+class PortablesStation : public ::testing::Test, public test::StationRig {
+protected:
+    PortablesStation() : StationRig(Portables) {}
+
+    // Reading lines of the working file, after its header of 8 lines.
+    QStringList fileReadings() const { return fileLines().mid(8); }
+
+    // The start-up of a portable instrument: the test answered, sending stopped.
+    void connect() {
+        ASSERT_TRUE(openPort());
+        station->enterStartupState();
+        port.inject(portablesReading(10500));
+        port.takeWritten();
+        view.statusHistory.clear();
+    }
+};
+
+} // namespace
+
+TEST_F(PortablesStation, TestAnswerStopsOnlineSendingInsteadOfAddingARow) {
+    ASSERT_TRUE(station->openPortAtStartup());
+    EXPECT_EQ(port.takeWritten(), cmd(6));
+    EXPECT_TRUE(station->state().testPending);
+    EXPECT_TRUE(station->replyTimer.isActive());
+    station->enterStartupState();
+    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_TRUE(station->reprobeTimer.isActive());
+
+    port.inject(portablesReading(10500));
+    EXPECT_EQ(port.takeWritten(), cmd(9)) << "the instrument is told to stop sending";
+    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(view.status, "Instrument Succesfully Connected");
+    EXPECT_FALSE(station->reprobeTimer.isActive());
+    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_TRUE(station->state().onlineIdle);
+    EXPECT_TRUE(view.enabled[Command::GetData]);
+    EXPECT_TRUE(view.enabled[Command::Calibration]);
+}
+
+TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
+    connect();
+    station->testConnection();
+    port.takeWritten();
+    for (int i = 0; i < 3; ++i)
+        station->onReplyTimeout();
+    EXPECT_EQ(view.status, "Instrument not responding");
+    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_FALSE(view.enabled[Command::Start]);
+    EXPECT_FALSE(station->replyTimer.isActive());
+    ASSERT_TRUE(station->reprobeTimer.isActive());
+    EXPECT_EQ(station->reprobeTimer.interval(), 2000);
+
+    station->onReprobe();
+    station->onReprobe();
+    EXPECT_EQ(port.takeWritten(), cmd(6) + cmd(6));
+    EXPECT_TRUE(station->state().testPending);
+    port.inject(portablesReading(10500));
+    EXPECT_FALSE(station->reprobeTimer.isActive());
+    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(list.RowIndex, 0);
+}
+
+TEST_F(PortablesStation, OnlineSendsTheIntervalTakesReadingsAndStopsWithZeros) {
+    connect();
+    station->setInterval({12, 5});
+    station->toggleOnline();
+    EXPECT_EQ(port.takeWritten().toHex(' '), "01 09 31 32 30 35 30 30 30 04");
+    EXPECT_FALSE(station->replyTimer.isActive()) << "no reply is awaited";
+
+    port.inject(portablesReading(0xC803, 1, 3, 12));
+    EXPECT_EQ(station->alarmState(), AlarmFault) << "status 12 is an alarm code";
+    port.inject(portablesReading(0x2F1D, 17, 0, 0));
+    ASSERT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(list.cell(1, 0), "QR-000012345");
+    EXPECT_EQ(list.cell(1, 1), formatGeneralDateTime(clock.now())) << "stamped on arrival";
+    EXPECT_EQ(list.cell(1, 2), "*");
+    EXPECT_EQ(view.valueText, "0.61 mR/hf");
+    EXPECT_EQ(view.detector, "Internal");
+    const QStringList lines = fileReadings();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].contains(",2030.00,mR/h,OvrThrRate,DX13,")) << lines[0].toStdString();
+
+    station->toggleOnline();
+    EXPECT_EQ(port.takeWritten(), cmd(9));
+}
+
+TEST_F(PortablesStation, DownloadAsksRecordByRecordUntilTheEndRecord) {
+    connect();
+    station->getData();
+    EXPECT_EQ(port.takeWritten(), cmd(9) + cmd(4)) << "on-line sending stops first";
+    EXPECT_TRUE(station->replyTimer.isActive());
+    for (int i = 0; i < 3; ++i) {
+        port.inject(portablesReading(10500 + i, 1, 0, 0, "QR-000012345",
+                                     QDateTime(QDate(2026, 2, 1 + i), QTime(8, 15))));
+        EXPECT_EQ(port.takeWritten(), cmd(5)) << i;
+        EXPECT_TRUE(station->replyTimer.isActive());
+    }
+    EXPECT_EQ(view.downloadProgress, "Records downloaded: 3");
+    port.inject(portablesEndOfLog());
+    EXPECT_TRUE(port.takeWritten().isEmpty()) << "nothing is asked after the end";
+    EXPECT_FALSE(station->state().downloading);
+    EXPECT_EQ(view.status, "Data loaded succesfully.");
+    ASSERT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.cell(3, 1), formatGeneralDateTime(QDateTime(QDate(2026, 2, 3), QTime(8, 15))))
+        << "the logged date-time";
+    EXPECT_EQ(fileReadings().size(), 3);
+}
+
+TEST_F(PortablesStation, DownloadOfAnEmptyLog) {
+    connect();
+    station->getData();
+    port.inject(portablesEndOfLog());
+    EXPECT_EQ(view.status, "No data in instrument");
+    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_FALSE(station->state().downloading);
+}
+
+TEST_F(PortablesStation, DamagedOrMissingRecordsAreAskedAgainAndALostLinkKeepsTheRows) {
+    connect();
+    station->getData();
+    port.takeWritten();
+    port.inject(portablesReading(10500));
+    port.takeWritten();
+
+    QByteArray bad = portablesReading(10501);
+    bad[5] = char(bad[5] ^ 1);
+    port.inject(bad);
+    EXPECT_EQ(port.takeWritten(), cmd(5));
+    EXPECT_EQ(station->state().totalErrors, 1u);
+    // A reply too short for a reading (the receiver lets 20 to 25 bytes
+    // through only with an earlier end byte).
+    station->dispatchFrame(portablesFrame(QByteArray(20, '1')));
+    EXPECT_EQ(port.takeWritten(), cmd(5));
+    EXPECT_EQ(list.RowIndex, 1);
+
+    port.inject(portablesReading(10502));
+    port.takeWritten();
+    // Silence: command 5 each second, the third miss loses the connection.
+    station->onReplyTimeout();
+    station->onReplyTimeout();
+    EXPECT_EQ(port.takeWritten(), cmd(5) + cmd(5));
+    station->onReplyTimeout();
+    EXPECT_EQ(view.status, "Instrument not responding");
+    EXPECT_FALSE(station->state().downloading);
+    EXPECT_TRUE(port.takeWritten().isEmpty());
+    EXPECT_TRUE(station->reprobeTimer.isActive());
+    EXPECT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(fileReadings().size(), 2) << "every record received stays in the file";
+}
+
+TEST_F(PortablesStation, CalibrationRecordReachesTheWindowAndACutOneIsAnError) {
+    connect();
+    QSignalSpy spy(station.get(), &Station::calibrationReceived);
+    station->requestCalibration();
+    EXPECT_EQ(port.takeWritten(), cmd(8));
+    EXPECT_FALSE(station->replyTimer.isActive()) << "command 8 awaits no reply";
+
+    const QByteArray record = portablesCalibration();
+    port.inject(record);
+    ASSERT_EQ(spy.size(), 1);
+    const auto c = parsePortablesCalibration(spy.at(0).at(0).toByteArray());
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->factor, "1.25");
+
+    station->dispatchFrame(portablesFrame(record.mid(1, 30)));
+    EXPECT_EQ(spy.size(), 1);
+    EXPECT_EQ(station->state().totalErrors, 1u);
+    EXPECT_EQ(list.RowIndex, 0);
+}
+
+TEST_F(PortablesStation, SendTimeWritesTheClockCommand) {
+    connect();
+    station->sendTime();
+    EXPECT_EQ(port.takeWritten().toHex(' '), "01 20 03 0e 14 1a 0a 00 00 04");
+}
