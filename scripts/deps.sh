@@ -5,7 +5,8 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
       qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
       libgtest-dev libgmock-dev libbenchmark-dev
-      xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils)
+      xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils
+      pkg-config libmosquitto-dev mosquitto mosquitto-clients)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
