@@ -55,9 +55,11 @@ constexpr int FirstRetryMs = 500;
 constexpr int LongestRetryMs = 10000;
 
 QString errorText(int rc) {
-    if (rc == MOSQ_ERR_ERRNO)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return QString::fromUtf8(mosquitto_strerror(rc));
+    QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                        : QString::fromUtf8(mosquitto_strerror(rc));
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1); // the messages go on after it
+    return text;
 }
 
 // The client thread: every libmosquitto call happens here. One mosquitto
@@ -392,8 +394,11 @@ private:
                     goodbye(m);
                 break;
             }
-            if (!turn(m, stopping() ? 20 : 1000, problem))
+            if (!turn(m, stopping() ? 20 : 1000, problem)) {
+                if (gotConnack_ && connackRc_ != 0)
+                    continue; // told as a refused login above
                 break;
+            }
         }
         mosquitto_destroy(m);
         return up;

@@ -130,13 +130,19 @@ public:
         text_ += QString::fromUtf8(process_.readAll());
         return text_;
     }
-    // Payloads received on `topic`, in order.
+    // Payloads received on `topic`, in order. A message the broker delivers
+    // to this subscriber again after its own restart (flagged DUP, and seen
+    // before) is the broker's repeat on its leg, not the station's: left out.
     QStringList payloads(const QString& topic) {
         QStringList out;
         const QString head = topic + ' ';
-        for (const QString& line : read().split('\n', Qt::SkipEmptyParts))
-            if (line.startsWith(head))
+        bool repeat = false;
+        for (const QString& line : read().split('\n', Qt::SkipEmptyParts)) {
+            if (line.contains(" received PUBLISH ("))
+                repeat = line.contains(" received PUBLISH (d1");
+            else if (line.startsWith(head) && !(repeat && out.contains(line.mid(head.size()))))
                 out << line.mid(head.size());
+        }
         return out;
     }
 
