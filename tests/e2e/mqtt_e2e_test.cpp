@@ -74,6 +74,8 @@ protected:
     void stopMonitor() {
         ::kill(pid_t(monitor.processId()), SIGTERM);
         EXPECT_TRUE(monitor.waitForFinished(8000));
+        EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(monitor.exitCode(), 0) << monitor.readAllStandardError().toStdString();
         output();
     }
     // The published readings are exactly the file's, numbered 1..N in order.
@@ -164,7 +166,6 @@ TEST_F(MqttE2e, AWrongPasswordIsRefusedOnceAndCollectionGoesOn) {
     const qsizetype before = fileReadings().size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fileReadings().size() >= before + 20; }, 10000));
     stopMonitor();
-    EXPECT_EQ(monitor.exitCode(), 0);
     EXPECT_EQ(count("refused station st1"), 1) << output().toStdString();
     EXPECT_EQ(count(" reading "), fileReadings().size());
     EXPECT_FALSE(output().contains("wrong-secret"));
