@@ -1,5 +1,6 @@
 #include "sim/sim_cli.h"
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cmath>
 
 namespace zel::sim {
@@ -9,7 +10,8 @@ namespace {
 const QStringList kFamilies = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
                                QStringLiteral("amp"), QStringLiteral("orvan"),
                                QStringLiteral("auto")};
-const QStringList kBuilt = {QStringLiteral("tarvo5")};
+const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("amp"),
+                            QStringLiteral("orvan")};
 
 SimCommandLine fail(SimCommandLine cmd, const QString& text) {
     cmd.exitCode = 2;
@@ -29,7 +31,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("family"),
-                                 QStringLiteral("tarvo5 (portables, amp, orvan and auto are "
+                                 QStringLiteral("tarvo5, amp or orvan (portables and auto are "
                                                 "not available yet)"));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Point the symbolic link PATH at the device "
@@ -45,7 +47,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
                                                   "(default 0.012, shown as 12 mR/h)."),
                                    QStringLiteral("X"), QStringLiteral("0.012"));
     const QCommandLineOption units(QStringLiteral("units"),
-                                   QStringLiteral("Units code (default 1)."),
+                                   QStringLiteral("Units code (default 1); Orvan: units digit, "
+                                                  "0 sievert (default), other roentgen."),
                                    QStringLiteral("CODE"), QStringLiteral("1"));
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("Status byte (default 0)."), QStringLiteral("S"),
@@ -77,6 +80,19 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
         QStringLiteral("Do not steer the checksum away from the bytes 02, 03 and 1B."));
     parser.addOptions({link, verbose, detector, value, units, status, shortForm, records, pushEvery,
                        steady, silent, announceOnly, corruptEvery, stopAfter, anyChecksum});
+    const QCommandLineOption meterType(
+        QStringLiteral("meter-type"),
+        QStringLiteral("Amp: meter type 0-4 (AmpA, AmpB, AmpC, Vessa-1, Vessa1D; default 3). "
+                       "Types 3 and 4 have a background and five thresholds."),
+        QStringLiteral("N"), QStringLiteral("3"));
+    const QCommandLineOption roentgen(QStringLiteral("roentgen"),
+                                      QStringLiteral("Amp: count in mR/h instead of uSv/h."));
+    const QCommandLineOption interval(
+        QStringLiteral("interval"),
+        QStringLiteral("Amp: seconds between readings once started (default 1)."),
+        QStringLiteral("SECONDS"), QStringLiteral("1"));
+    parser.addOptions({meterType, roentgen, interval});
+    parser.addOptions(orvanCommandLineOptions());
 
     if (!parser.parse(arguments))
         return fail(cmd, parser.errorText());
@@ -155,6 +171,20 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     t.corruptEvery = number(corruptEvery, 0, 1000000, 0);
     t.stopAfter = number(stopAfter, 0, 1000000000, -1);
     t.padChecksum = !parser.isSet(anyChecksum);
+
+    // The amplifier takes the options that mean the same for it; its value
+    // and status are its own unless given.
+    AmpOptions& a = cmd.amp;
+    a.meterType = number(meterType, 0, 4, a.meterType);
+    a.sievert = !parser.isSet(roentgen);
+    a.intervalSeconds = number(interval, 1, 9999, a.intervalSeconds);
+    if (parser.isSet(value))
+        a.value = std::max(0.0, t.value);
+    a.status = std::clamp(t.status, 0, 9);
+    a.silent = t.silent;
+    a.corruptEvery = t.corruptEvery;
+    if (cmd.family == QLatin1String("orvan") && bad.isEmpty())
+        bad = readOrvanOptions(parser, cmd.orvan);
     if (!bad.isEmpty())
         return fail(cmd, bad);
     return cmd;
@@ -163,6 +193,10 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
 std::unique_ptr<SimInstrument> makeInstrument(const SimCommandLine& cmd) {
     if (cmd.family == QLatin1String("tarvo5"))
         return std::make_unique<SimTarvo>(cmd.tarvo);
+    if (cmd.family == QLatin1String("amp"))
+        return std::make_unique<SimAmp>(cmd.amp);
+    if (cmd.family == QLatin1String("orvan"))
+        return std::make_unique<SimOrvan>(cmd.orvan);
     return nullptr;
 }
 

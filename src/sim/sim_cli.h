@@ -1,7 +1,9 @@
 #pragma once
 // The zel-sim command line, parsed without side effects so that tests can
 // check every option and every refusal.
+#include "sim/sim_amp.h"
 #include "sim/sim_instrument.h"
+#include "sim/sim_orvan.h"
 #include "sim/sim_tarvo.h"
 #include <QString>
 #include <QStringList>
@@ -14,6 +16,8 @@ struct SimCommandLine {
     QString link;   // symbolic link to create; empty = none
     bool verbose = false;
     TarvoOptions tarvo;
+    AmpOptions amp;
+    OrvanOptions orvan;
 
     // When set, the program prints `message` (on stdout for exit code 0, on
     // stderr otherwise) and ends with this code instead of running.

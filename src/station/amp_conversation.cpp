@@ -1,16 +1,36 @@
 #include "station/amp_conversation.h"
 
-#include "protocol/amp.h"
+#include "common/datetime.h"
+#include "common/text.h"
 #include "station/station.h"
 
 namespace zel {
 
+AmpConversation::AmpConversation(Station& s) : InstrumentConversation(s) {
+    sendStartTimer.setSingleShot(true);
+    sendStartTimer.setInterval(3000);
+    QObject::connect(&sendStartTimer, &QTimer::timeout, [this] { onSendStartTimer(); });
+    replyConnection_ = QObject::connect(&s, &Station::ampReplyReceived,
+                                        [this](const QByteArray& frame) { onSetupReply(frame); });
+}
+
+AmpConversation::~AmpConversation() {
+    QObject::disconnect(replyConnection_);
+}
+
 void AmpConversation::finishStartup() {
-    // At start-up the meter is stopped, asked for its parameters and
-    // collection starts.
+    // The meter is stopped while its parameters are read, and started again
+    // three seconds later; collection runs from now on.
     sendStop();
+    meterName_ = QStringLiteral("Amp");
     requestParameters();
+    sendStartTimer.start();
     station().toggleOnline();
+}
+
+void AmpConversation::onSendStartTimer() {
+    sendStartTimer.stop();
+    sendStart();
 }
 
 void AmpConversation::onChosen() {
@@ -26,21 +46,152 @@ CheckedFrame AmpConversation::checkFrame(const QByteArray& frame) {
     return {checkAmpReply(frame), frame};
 }
 
-std::optional<MeasurementRecord> AmpConversation::parseReading(const QByteArray&) {
-    // The amplifier reading layout comes with the amplifier work.
-    return std::nullopt;
+std::optional<MeasurementRecord> AmpConversation::parseReading(const QByteArray& bytes) {
+    const std::optional<amp::Reading> reading = amp::parseReading(bytes, convertUnits());
+    if (!reading)
+        return std::nullopt;
+    MeasurementRecord r;
+    r.InstrumentId = reading->id;
+    r.ReadingTime = formatGeneralDateTime(clock().now());
+    r.Value = amp::readingText(reading->value);
+    r.Units = reading->units;
+    r.Status = reading->status;
+    r.AlarmCode = reading->alarmCode;
+    unitsFlag_ = reading->unitsFlag;
+    station().doseValue = reading->dose;
+    lastId_ = reading->id;
+    return r;
+}
+
+// ---------------------------------------------------------------- commands
+
+void AmpConversation::send(const amp::Command& command, bool clearsSetupStatus) {
+    if (clearsSetupStatus && listener_)
+        listener_->setupStatus(QString());
+    station().receiver().reset();
+    // The main window's status box makes room for the confirmation.
+    view().setReadingDetails(lastId_, QString(), QString());
+    awaited_ = command.awaited;
+    if (!station().portOpen())
+        return;
+    sendLogged(command.bytes);
+    station().responseTimeout.start(500);
+}
+
+bool AmpConversation::send(const amp::Encoded& encoded, amp::Command (*build)(const QByteArray&)) {
+    if (!encoded.ok())
+        return false;
+    send(build(encoded.digits));
+    return true;
 }
 
 void AmpConversation::sendStop() {
-    station().receiver().reset();
+    // A start still pending from start-up would undo this stop.
+    sendStartTimer.stop();
+    send(amp::stopCommand());
 }
 
 void AmpConversation::sendStart() {
-    station().receiver().reset();
+    send(amp::startCommand());
 }
 
 void AmpConversation::requestParameters() {
-    station().receiver().reset();
+    send(amp::parametersCommand(), false);
+}
+
+amp::Refusal AmpConversation::sendThreshold(int index, const QString& text) {
+    const amp::Encoded e = amp::encodeNumber(leadingNumber(text), convertUnits());
+    if (e.ok())
+        send(amp::thresholdCommand(index, e.digits));
+    return e.refusal;
+}
+
+amp::Refusal AmpConversation::sendBackground(const QString& text) {
+    const amp::Encoded e = amp::encodeNumber(leadingNumber(text), convertUnits());
+    send(e, &amp::backgroundCommand);
+    return e.refusal;
+}
+
+amp::Refusal AmpConversation::sendInterval(const QString& text) {
+    const amp::Encoded e = amp::encodeInterval(leadingNumber(text));
+    send(e, &amp::intervalCommand);
+    return e.refusal;
+}
+
+amp::Refusal AmpConversation::sendSerialNumber(const QString& text) {
+    const amp::Encoded e = amp::encodeSerialNumber(leadingNumber(text));
+    send(e, &amp::serialNumberCommand);
+    return e.refusal;
+}
+
+void AmpConversation::sendBaud(int baudIndex) {
+    send(amp::baudCommand(baudIndex));
+}
+
+void AmpConversation::sendOptions(bool dose, bool latch, bool buzzer, uint8_t typeCode,
+                                  uint8_t unitsCode) {
+    send(amp::optionsCommand(dose, latch, buzzer, typeCode, unitsCode));
+}
+
+// ---------------------------------------------------------------- replies
+
+void AmpConversation::onSetupReply(const QByteArray& frame) {
+    const int code = amp::replyCode(frame);
+    switch (code) {
+    case amp::ParametersReply:
+    case amp::FiveThresholdParametersReply: {
+        if (awaited_ == amp::ParametersReply)
+            station().responseTimeout.stop();
+        const std::optional<amp::ParameterBlock> block = amp::parseParameterBlock(frame, params_);
+        if (!block) {
+            // Cut short on the line: nothing of it is shown.
+            station().countError();
+            station().showErrorCounters();
+            return;
+        }
+        params_ = block->params;
+        unitsFlag_ = block->unitsFlag;
+        meterName_ = block->meterName;
+        fiveThresholds_ = block->fiveThresholds;
+        if (listener_)
+            listener_->parametersArrived(fiveThresholds_);
+        return;
+    }
+    case amp::StartedReply:
+    case amp::StoppedReply:
+    case amp::IntervalReply:
+    case amp::ValueReply:
+    case amp::MutedReply:
+    case amp::OptionsReply:
+    case amp::SerialReply: {
+        if (awaited_ == code)
+            station().responseTimeout.stop();
+        const QString text = amp::confirmationText(code);
+        if (code == amp::IntervalReply) {
+            if (listener_)
+                listener_->setupStatus(text);
+        } else {
+            view().setReadingDetails(lastId_, text, QString());
+        }
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+// ---------------------------------------------------------------- unit scale
+
+int16_t AmpConversation::convertUnits() const {
+    return station().settings().ConvertUnits;
+}
+
+void AmpConversation::setConvertUnits(int16_t convertUnits) {
+    station().settings().ConvertUnits = convertUnits;
+}
+
+QString AmpConversation::unitsText() const {
+    return amp::unitsText(unitsFlag_, convertUnits());
 }
 
 } // namespace zel

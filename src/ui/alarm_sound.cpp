@@ -2,6 +2,8 @@
 
 #include "common/paths.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSoundEffect>
@@ -23,11 +25,21 @@ constexpr int kShortestPlayMs = 100;
 constexpr int kRetryDelayMs = 1000;
 } // namespace
 
-bool AlarmSound::ensureSoundFile(const QString& path) {
+QString AlarmSound::installedSound() {
+    if (!QCoreApplication::instance())
+        return {};
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/zel/Notify.wav"));
+}
+
+bool AlarmSound::ensureSoundFile(const QString& path, const QString& installed) {
     if (QFileInfo::exists(path))
         return true;
     initZelResources();
-    if (!QFile::copy(":/Notify.wav", path))
+    const QString source = !installed.isEmpty() && QFileInfo::exists(installed)
+                               ? installed
+                               : QStringLiteral(":/Notify.wav");
+    if (!QFile::copy(source, path))
         return false;
     // Resource files are read-only; the copy should be the user's to replace.
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
@@ -48,8 +60,6 @@ AlarmSound::AlarmSound(const QString& wavPath, QObject* parent) : QObject(parent
 AlarmSound::~AlarmSound() = default;
 
 void AlarmSound::setUp() {
-    effect_ = new QSoundEffect(this);
-    effect_->setSource(QUrl::fromLocalFile(path_));
     retry_ = new QTimer(this);
     retry_->setSingleShot(true);
     retry_->setInterval(kRetryDelayMs);
@@ -57,10 +67,21 @@ void AlarmSound::setUp() {
         if (!idle_)
             playOnce();
     });
-    connect(effect_, &QSoundEffect::playingChanged, this, [this] {
-        if (!effect_->isPlaying())
-            playFinished();
-    });
+}
+
+QSoundEffect* AlarmSound::effect() {
+    // The sound is loaded when the first alarm sounds, not at start-up: a
+    // window that never alarms never touches the audio system, and start-up
+    // stays fast. ZEL_SILENT keeps automated runs away from audio entirely.
+    if (!effect_ && !qEnvironmentVariableIsSet("ZEL_SILENT")) {
+        effect_ = new QSoundEffect(this);
+        effect_->setSource(QUrl::fromLocalFile(path_));
+        connect(effect_, &QSoundEffect::playingChanged, this, [this] {
+            if (!effect_->isPlaying())
+                playFinished();
+        });
+    }
+    return effect_;
 }
 
 void AlarmSound::startRepeating() {
@@ -76,10 +97,11 @@ void AlarmSound::mute() {
 }
 
 void AlarmSound::playOnce() {
-    if (effect_->status() == QSoundEffect::Error)
+    QSoundEffect* sound = effect();
+    if (!sound || sound->status() == QSoundEffect::Error)
         return; // no device or no usable file: the alarm stays silent
     lastStart_.start();
-    effect_->play();
+    sound->play();
 }
 
 void AlarmSound::playFinished() {

@@ -21,6 +21,9 @@ class QToolBar;
 
 namespace zel {
 
+namespace graph {
+class GraphWindow;
+}
 class ProbeNumberDialog;
 
 class AlarmSound;
@@ -48,6 +51,7 @@ public:
     Settings& settings() { return settings_; }
     MeasurementList& list() { return *list_; }
     DataStore& data() { return *data_; }
+    graph::GraphWindow* graphWindow() const { return graph_; }
     bool spreadsheetAvailable_ = false;
 
     // Hooks for tests: answers to questions and the save dialog.
@@ -119,6 +123,10 @@ private:
     void buildList();
     IntervalDialog& intervalDialog();
     QString daxPath() const;
+    // Hands the series to the graph: the whole description on the graph
+    // command, only the records for live readings.
+    void feedGraph(bool keepSlots);
+    void arrangeWithGraph();
 
     Options options_;
     std::unique_ptr<Transport> ownedTransport_;
@@ -161,6 +169,7 @@ private:
     IntervalDialog* interval_ = nullptr;
     ParametersDialog* parameters_ = nullptr;
     LegendDialog* legend_ = nullptr;
+    graph::GraphWindow* graph_ = nullptr;
 };
 
 } // namespace zel

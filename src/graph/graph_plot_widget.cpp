@@ -1,0 +1,325 @@
+#include "graph/graph_plot_widget.h"
+
+#include "common/datetime.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRubberBand>
+#include <algorithm>
+#include <cmath>
+
+namespace zel::graph {
+
+namespace {
+
+const QColor WarningColor(0, 255, 255);
+const QColor MarkColor(255, 0, 255);
+const QColor CursorColor(0, 255, 255);
+// The value range a plot shows at most; beyond it values are cut off.
+constexpr double MaxPlotRange = 600000000;
+// Reference levels at or above this are not drawn.
+constexpr double MaxReferenceLevel = 1000000000;
+// Pixel coordinates are kept within this distance of the plot.
+constexpr double PixelLimit = 100000;
+
+QString dateText(double days) {
+    const QDateTime t = fromDayCount(days);
+    return t.isValid() ? formatShortDate(t.date()) : QString();
+}
+QString clockText(double days) {
+    const QDateTime t = fromDayCount(days);
+    return t.isValid() ? t.time().toString(QStringLiteral("HH:mm:ss")) : QString();
+}
+
+} // namespace
+
+QColor seriesColor(int slot) {
+    static const QColor colors[SlotCount] = {QColor(0, 0, 255), QColor(255, 0, 0),
+                                             QColor(128, 64, 0), QColor(255, 0, 255),
+                                             QColor(0, 0, 0)};
+    return colors[std::clamp(slot, 0, SlotCount - 1)];
+}
+
+PlotLayout plotLayout(const QFont& font, const QRectF& target) {
+    const QFontMetricsF fm(font);
+    const double labelHeight = fm.height();
+    const double valueWidth = fm.horizontalAdvance(QStringLiteral("0000000.00-")) + 4;
+    const double timeWidth = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
+    PlotLayout l;
+    l.plot = QRectF(target.left() + valueWidth, target.top() + labelHeight / 2 + 2,
+                    target.width() - valueWidth - timeWidth / 2 - 2,
+                    target.height() - labelHeight / 2 - 2 - 2 * labelHeight - 6);
+    if (l.plot.width() < 1)
+        l.plot.setWidth(1);
+    if (l.plot.height() < 1)
+        l.plot.setHeight(1);
+    l.gridRows = std::clamp(int(std::lround(l.plot.height() / (3 * labelHeight))), 2, 5);
+    l.gridColumns = std::clamp(int(std::lround(l.plot.width() / (1.2 * timeWidth))), 2, 5);
+    return l;
+}
+
+double timeAt(const PlotLayout& layout, const Scales& scales, double x) {
+    return scales.first +
+           (x - layout.plot.left()) / layout.plot.width() * (scales.last - scales.first);
+}
+
+QPointF pixelAt(const PlotLayout& layout, const Scales& scales, double time, double value) {
+    const QRectF& p = layout.plot;
+    const double span = scales.last - scales.first;
+    const SlotScale& s = scales.slot[0];
+    const double height = std::min(s.max - s.min, MaxPlotRange);
+    double x = span > 0 ? p.left() + (time - scales.first) / span * p.width() : p.left();
+    double y = height > 0 ? p.top() + (s.max - value) / height * p.height() : p.bottom();
+    if (!std::isfinite(x))
+        x = p.left();
+    if (!std::isfinite(y))
+        y = value > s.max ? p.top() : p.bottom();
+    x = std::clamp(x, p.left() - PixelLimit, p.right() + PixelLimit);
+    y = std::clamp(y, p.top() - PixelLimit, p.bottom() + PixelLimit);
+    return {x, y};
+}
+
+namespace {
+
+// The read-out cursor on the active series, with its value beside it.
+void drawCursor(QPainter& painter, const PlotLayout& layout, const GraphPicture& pic) {
+    const GraphStore* store = pic.store;
+    if (!store || pic.cursorPoint < 0 || pic.cursorPoint > store->displayCount() ||
+        !hasExtent(pic.scales))
+        return;
+    const Scales& sc = pic.scales;
+    const int active = std::clamp(pic.activeSeries, 0, SlotCount - 1);
+    const double v = store->displayY(active, pic.cursorPoint);
+    const double value = isValue(v) ? v : sc.slot[0].min;
+    const QPointF p =
+        pixelAt(layout, sc, store->displayX(pic.cursorPoint), onFirstScale(sc, active, value));
+    painter.setPen(QPen(CursorColor, 2));
+    painter.drawRect(QRectF(p.x() - 4, p.y() - 4, 8, 8));
+    if (pic.cursorText.isEmpty())
+        return;
+    const QFontMetricsF fm(painter.font());
+    const QRectF& plot = layout.plot;
+    const double w = fm.horizontalAdvance(pic.cursorText) + 6;
+    double left = p.x() + 8;
+    if (left + w > plot.right())
+        left = p.x() - 8 - w;
+    const double top = std::clamp(p.y() - fm.height() - 4, plot.top(),
+                                  std::max(plot.top(), plot.bottom() - fm.height()));
+    const QRectF box(left, top, w, fm.height());
+    painter.fillRect(box, QColor(255, 255, 192));
+    painter.setPen(seriesColor(active));
+    painter.drawText(box, Qt::AlignCenter, pic.cursorText);
+}
+
+} // namespace
+
+void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic) {
+    painter.save();
+    // Numbers, times and units read left to right in every language.
+    painter.setLayoutDirection(Qt::LeftToRight);
+    painter.fillRect(target, Qt::white);
+    const PlotLayout layout = plotLayout(painter.font(), target);
+    const QRectF& plot = layout.plot;
+    const QFontMetricsF fm(painter.font());
+    painter.setPen(QPen(pic.gridColor, 0));
+    painter.drawRect(plot);
+
+    const GraphStore* store = pic.store;
+    const Scales& sc = pic.scales;
+    if (!store || store->displayCount() <= 0 || !hasExtent(sc)) {
+        painter.restore();
+        return;
+    }
+    const int32_t count = store->displayCount();
+    const int active = std::clamp(pic.activeSeries, 0, SlotCount - 1);
+
+    // Value labels of the active series and the horizontal grid.
+    QPen gridPen(pic.gridColor, 0, Qt::DotLine);
+    const SlotScale& axis = sc.slot[size_t(active)];
+    const SlotScale& base = sc.slot[0];
+    const int rows = layout.gridRows;
+    for (int i = 0; i < rows; ++i) {
+        const double level = base.max - i * (base.max - base.min) / (rows - 1);
+        const double y = pixelAt(layout, sc, sc.first, level).y();
+        painter.setPen(gridPen);
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(seriesColor(active));
+        const QRectF box(target.left(), y - fm.height() / 2, plot.left() - target.left() - 2,
+                         fm.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, valueLabelText(axis, i, rows));
+    }
+
+    // Time labels (date over clock time) and the vertical grid.
+    const int cols = layout.gridColumns;
+    const double stepX = (sc.last - sc.first) / (cols - 1);
+    for (int i = 0; i < cols; ++i) {
+        const double t = sc.first + i * stepX;
+        const double x = pixelAt(layout, sc, t, base.min).x();
+        painter.setPen(gridPen);
+        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        painter.setPen(pic.gridColor);
+        const double absolute = store->baseTime() + t;
+        const double w = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
+        const QRectF box(x - w / 2, plot.bottom() + 3, w, 2 * fm.height());
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop,
+                         dateText(absolute) + QLatin1Char('\n') + clockText(absolute));
+    }
+
+    painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const double* xs = store->displayXData();
+    for (int s = 0; s < SlotCount; ++s) {
+        if (!pic.displayed[size_t(s)])
+            continue;
+        const double level = store->seriesSlots[size_t(s)].referenceLevel;
+        if (level < std::min(sc.slot[size_t(s)].max, MaxReferenceLevel)) {
+            const double y = pixelAt(layout, sc, sc.first, onFirstScale(sc, s, level)).y();
+            painter.setPen(QPen(pic.referenceColor, 1, Qt::DashLine));
+            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        }
+
+        const double* ys = store->displayYData(s);
+        const LineRuns runs = lineRuns(ys, count);
+        auto polyline = [&](const std::vector<int32_t>& points) {
+            QPolygonF line;
+            line.reserve(qsizetype(points.size()));
+            for (int32_t j : points)
+                line << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
+            return line;
+        };
+        const QPolygonF normal = polyline(runs.normal);
+        const QPolygonF warned = polyline(runs.warned);
+        QPolygonF marks;
+        if (pic.marks && s == active) {
+            for (int32_t j = 1; j <= count; ++j)
+                if (isValue(ys[j]))
+                    marks << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
+        }
+        painter.setPen(QPen(seriesColor(s), 1.2));
+        painter.drawPolyline(normal);
+        painter.setPen(QPen(WarningColor, 1.2));
+        painter.drawPolyline(warned);
+        if (!marks.isEmpty()) {
+            painter.setPen(QPen(MarkColor, 1));
+            for (const QPointF& m : marks)
+                painter.drawRect(QRectF(m.x() - 2, m.y() - 2, 4, 4));
+        }
+    }
+
+    painter.setClipping(false);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    drawCursor(painter, layout, pic);
+    painter.restore();
+}
+
+// ---------------------------------------------------------------- widget
+
+GraphPlotWidget::GraphPlotWidget(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(false);
+    setMinimumSize(200, 120);
+    // Time runs left to right in every language.
+    setLayoutDirection(Qt::LeftToRight);
+    band_ = new QRubberBand(QRubberBand::Rectangle, this);
+    band_->hide();
+}
+
+void GraphPlotWidget::setPicture(const GraphPicture& picture) {
+    picture_ = picture;
+    picture_.gridColor = palette().color(QPalette::WindowText);
+    cacheValid_ = false;
+    update();
+}
+
+void GraphPlotWidget::setCursor(int32_t point, const QString& text) {
+    picture_.cursorPoint = point;
+    picture_.cursorText = text;
+    update();
+}
+
+PlotLayout GraphPlotWidget::layout() const {
+    return plotLayout(font(), QRectF(rect()));
+}
+
+double GraphPlotWidget::timeAtPixel(double x) const {
+    return timeAt(layout(), picture_.scales, x);
+}
+
+void GraphPlotWidget::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    if (!cacheValid_ || cache_.size() != size() * ratio) {
+        // The picture without its cursor is kept, so moving the cursor
+        // repaints a copy instead of every line.
+        cache_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        cache_.setDevicePixelRatio(ratio);
+        QPainter p(&cache_);
+        p.setFont(font());
+        GraphPicture still = picture_;
+        still.cursorPoint = -1;
+        drawGraph(p, QRectF(rect()), still);
+        cacheValid_ = true;
+    }
+    QPainter p(this);
+    p.drawImage(0, 0, cache_);
+    // The cursor alone, over the cached picture.
+    p.setFont(font());
+    p.setLayoutDirection(Qt::LeftToRight);
+    drawCursor(p, layout(), picture_);
+}
+
+void GraphPlotWidget::resizeEvent(QResizeEvent* event) {
+    cacheValid_ = false;
+    QWidget::resizeEvent(event);
+}
+
+void GraphPlotWidget::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    const double t = timeAtPixel(event->position().x());
+    if (event->button() == Qt::RightButton) {
+        emit rightPressed(t);
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragging_ = true;
+    dragStartTime_ = t;
+    dragStartX_ = int(event->position().x());
+    emit selectionStarted(t);
+}
+
+void GraphPlotWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_)
+        return;
+    const PlotLayout l = layout();
+    const int x = int(std::clamp(event->position().x(), l.plot.left(), l.plot.right()));
+    const int from = int(std::clamp(double(dragStartX_), l.plot.left(), l.plot.right()));
+    // The band covers the full height of the plot.
+    band_->setGeometry(QRect(QPoint(std::min(from, x), int(l.plot.top())),
+                             QPoint(std::max(from, x), int(l.plot.bottom()))));
+    band_->show();
+    emit selectionMoved(timeAtPixel(event->position().x()));
+}
+
+void GraphPlotWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (!dragging_ || event->button() != Qt::LeftButton)
+        return;
+    dragging_ = false;
+    band_->hide();
+    emit selectionFinished(dragStartTime_, timeAtPixel(event->position().x()));
+}
+
+void GraphPlotWidget::keyReleaseEvent(QKeyEvent* event) {
+    const bool big =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const int step = big ? 10 : 1;
+    if (event->key() == Qt::Key_Left)
+        emit arrowReleased(-step);
+    else if (event->key() == Qt::Key_Right)
+        emit arrowReleased(step);
+    else
+        QWidget::keyReleaseEvent(event);
+}
+
+} // namespace zel::graph

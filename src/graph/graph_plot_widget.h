@@ -1,0 +1,93 @@
+#pragma once
+// The picture of the graph: grid, axis labels, series lines, reference
+// lines, marks and the read-out cursor. drawGraph paints it with any
+// QPainter into any rectangle, so the screen widget and a printer share it.
+#include "graph/graph_scale.h"
+#include "graph/graph_store.h"
+
+#include <QColor>
+#include <QRectF>
+#include <QWidget>
+#include <array>
+
+class QPainter;
+class QRubberBand;
+
+namespace zel::graph {
+
+// Series colours of slots 0..4: blue, red, brown, magenta, black.
+QColor seriesColor(int slot);
+
+struct GraphPicture {
+    const GraphStore* store = nullptr;
+    Scales scales;
+    std::array<bool, SlotCount> displayed{}; // named and ticked
+    int activeSeries = 0;
+    bool marks = false;       // boxes on every point of the active series
+    int32_t cursorPoint = -1; // the selected point, or -1
+    QString cursorText;       // its value, shown beside it
+    QColor referenceColor = QColor(255, 0, 0);
+    QColor gridColor = QColor(0, 0, 0);
+};
+
+// Where the plot lies inside `target`, and how many grid lines fit.
+struct PlotLayout {
+    QRectF plot;
+    int gridRows = 2;
+    int gridColumns = 2;
+};
+PlotLayout plotLayout(const QFont& font, const QRectF& target);
+
+// Paints the whole picture into `target`. Draws only the frame and grid when
+// there is nothing to show.
+void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& picture);
+
+// Time (days after the base time) at pixel column `x` of the plot.
+double timeAt(const PlotLayout& layout, const Scales& scales, double x);
+// Pixel position of a value at a time, clamped well inside what a painter
+// handles, so huge values cannot upset the rasteriser.
+QPointF pixelAt(const PlotLayout& layout, const Scales& scales, double time, double value);
+
+// The plot area on screen: draws the picture from a cached image, shows the
+// selection band while the mouse drags and reports times, not pixels.
+class GraphPlotWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit GraphPlotWidget(QWidget* parent = nullptr);
+
+    // Takes a new picture and repaints it.
+    void setPicture(const GraphPicture& picture);
+    // Only the cursor changed: no need to rebuild the cached picture.
+    void setCursor(int32_t point, const QString& text);
+    const GraphPicture& picture() const { return picture_; }
+    PlotLayout layout() const;
+
+signals:
+    void selectionStarted(double time);
+    void selectionMoved(double time);
+    void selectionFinished(double startTime, double endTime);
+    void rightPressed(double time);
+    // -1/+1 for the arrow keys, -10/+10 with Shift, Ctrl or Alt.
+    void arrowReleased(int delta);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    double timeAtPixel(double x) const;
+
+    GraphPicture picture_;
+    QImage cache_;
+    bool cacheValid_ = false;
+    QRubberBand* band_;
+    bool dragging_ = false;
+    double dragStartTime_ = 0;
+    int dragStartX_ = 0;
+};
+
+} // namespace zel::graph

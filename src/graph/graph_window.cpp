@@ -1,0 +1,652 @@
+#include "graph/graph_window.h"
+
+#include "common/datetime.h"
+#include "common/strings.h"
+#include "common/text.h"
+#include "graph/format_value.h"
+#include "ui/data_handle_dialog.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace zel::graph {
+
+namespace {
+
+QString& placementFile() {
+    static QString path;
+    return path;
+}
+
+std::unique_ptr<QSettings> placementSettings() {
+    if (!placementFile().isEmpty())
+        return std::make_unique<QSettings>(placementFile(), QSettings::IniFormat);
+    return std::make_unique<QSettings>();
+}
+
+// Placement is kept in twips, 15 to a pixel.
+constexpr int TwipsPerPixel = 15;
+constexpr int UnmovedLeft = 11;
+// A drag must span more than this many seconds to zoom.
+constexpr double MinZoomSeconds = 10;
+constexpr double SecondsPerDay = 86400;
+const QColor ActiveLegend(255, 255, 192);
+
+QString styleColor(const QColor& c) {
+    return c.name(QColor::HexRgb);
+}
+
+} // namespace
+
+void GraphWindow::setPlacementFile(const QString& path) {
+    placementFile() = path;
+}
+
+GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmGraph"));
+    setWindowFlag(Qt::Window);
+    setWindowTitle(tr("Graph for point: "));
+    buildMenus();
+    buildControls();
+    resize(820, 560);
+    restorePlacement();
+}
+
+GraphWindow::~GraphWindow() = default;
+
+// ---------------------------------------------------------------- building
+
+void GraphWindow::buildMenus() {
+    QMenuBar* bar = menuBar();
+    auto named = [](QAction* a, const char* name) {
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    exitAction_ = named(bar->addAction(str(12)), "mnExit");
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* parameters = bar->addMenu(str(16));
+    parameters->menuAction()->setObjectName(QStringLiteral("mnParameters"));
+    markAction_ = named(parameters->addAction(str(3002)), "mnMark");
+    markAction_->setCheckable(true);
+    connect(markAction_, &QAction::toggled, this, [this] { redraw(); });
+    parameters->addSeparator();
+    auto* scaleGroup = new QActionGroup(this);
+    const QString scaleCaptions[6] = {str(15),
+                                      tr("Manual"),
+                                      QStringLiteral("0-10"),
+                                      QStringLiteral("0-100"),
+                                      QStringLiteral("0-1000"),
+                                      tr("Specific")};
+    const char* scaleNames[6] = {"mnAuto", "mnManual", "mn10", "mn100", "mn1000", "mnSpecific"};
+    for (int i = 0; i < 6; ++i) {
+        QAction* a = named(parameters->addAction(scaleCaptions[i]), scaleNames[i]);
+        a->setCheckable(true);
+        scaleGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { setScaleMode(ScaleMode(i)); });
+        scaleActions_[size_t(i)] = a;
+    }
+    scaleActions_[0]->setChecked(true);
+    scaleActions_[1]->setEnabled(false);
+    parameters->addSeparator();
+    auto* reductionGroup = new QActionGroup(this);
+    maxAction_ = named(parameters->addAction(str(3055)), "mnMax");
+    averageAction_ = named(parameters->addAction(str(3056)), "mnAverage");
+    for (QAction* a : {maxAction_, averageAction_}) {
+        a->setCheckable(true);
+        reductionGroup->addAction(a);
+    }
+    averageAction_->setChecked(true);
+    connect(maxAction_, &QAction::triggered, this, [this] { setReduction(Reduction::Maximum); });
+    connect(averageAction_, &QAction::triggered, this,
+            [this] { setReduction(Reduction::Average); });
+
+    allAction_ = named(bar->addAction(str(3001)), "mnAll");
+    connect(allAction_, &QAction::triggered, this, [this] {
+        markAction_->setChecked(false);
+        plot_->unsetCursor();
+        showAll();
+    });
+    // The data list, export and printing come with their own windows; their
+    // places are kept.
+    listAction_ = named(bar->addAction(str(14)), "mnList");
+    listAction_->setEnabled(false);
+    onlineAction_ = named(bar->addAction(str(25)), "mnOnline");
+    connect(onlineAction_, &QAction::triggered, this, &GraphWindow::toggleOnline);
+    editAction_ = named(bar->addAction(str(13)), "mnEdit");
+    editAction_->setVisible(false); // the main window does not ask for it
+    connect(editAction_, &QAction::triggered, this, &GraphWindow::openDataHandling);
+    QMenu* exportMenu = bar->addMenu(str(3052));
+    exportMenu->menuAction()->setObjectName(QStringLiteral("mnExport"));
+    named(exportMenu->addAction(str(3059)), "mnCsv");
+    named(exportMenu->addAction(str(3060)), "mnAllToCsv");
+    named(exportMenu->addAction(str(3061)), "mnSaveSet");
+    exportMenu->menuAction()->setEnabled(false);
+    newPeakAction_ = named(bar->addAction(str(3053)), "mnNewPeak");
+    newPeakAction_->setVisible(false); // peaks are never allowed here
+    backAction_ = named(bar->addAction(QStringLiteral("<-")), "mnBack");
+    forwardAction_ = named(bar->addAction(QStringLiteral("->")), "mnFor");
+    backAction_->setEnabled(false);
+    forwardAction_->setEnabled(false);
+    connect(backAction_, &QAction::triggered, this, &GraphWindow::goBack);
+    connect(forwardAction_, &QAction::triggered, this, &GraphWindow::goForward);
+    printAction_ = named(bar->addAction(str(3054)), "mnPrint");
+    printAction_->setEnabled(false);
+}
+
+void GraphWindow::buildControls() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* top = new QVBoxLayout(central);
+    top->setContentsMargins(6, 4, 6, 6);
+
+    // Legend: one entry per slot with its display box and its value at the
+    // selected point.
+    auto* legendRow = new QHBoxLayout;
+    for (int s = 0; s < SlotCount; ++s) {
+        auto* box = new QCheckBox(central);
+        box->setObjectName(QStringLiteral("chkDisplayGraph_%1").arg(s));
+        box->setAccessibleName(tr("Show series %1").arg(s + 1));
+        auto* entry = new QLabel(central);
+        entry->setObjectName(QStringLiteral("edShowData_%1").arg(s));
+        entry->setStyleSheet(QStringLiteral("color: %1; background: white; padding: 1px 4px;")
+                                 .arg(styleColor(seriesColor(s))));
+        entry->installEventFilter(this);
+        auto* value = new QLabel(central);
+        value->setObjectName(QStringLiteral("edData_%1").arg(s));
+        value->setMinimumWidth(90);
+        value->setStyleSheet(QStringLiteral("color: %1;").arg(styleColor(seriesColor(s))));
+        legendRow->addWidget(box);
+        legendRow->addWidget(entry);
+        legendRow->addWidget(value);
+        for (QWidget* w : {static_cast<QWidget*>(box), static_cast<QWidget*>(entry),
+                           static_cast<QWidget*>(value)})
+            w->setVisible(false);
+        legend_[size_t(s)] = entry;
+        display_[size_t(s)] = box;
+        data_[size_t(s)] = value;
+        connect(box, &QCheckBox::toggled, this, [this, s](bool on) {
+            if (!on && s == store_.activeSeries) {
+                // The highest-numbered ticked series takes over.
+                for (int k = SlotCount - 1; k >= 0; --k)
+                    if (display_[size_t(k)]->isChecked()) {
+                        store_.activeSeries = k;
+                        break;
+                    }
+            }
+            refresh();
+        });
+    }
+    legendRow->addStretch(1);
+    showTime_ = new QLabel(central);
+    showTime_->setObjectName(QStringLiteral("edShowTime"));
+    showTime_->setAccessibleDescription(tr("Time of the selected point"));
+    legendRow->addWidget(showTime_);
+    top->addLayout(legendRow);
+
+    // Left column: units of the value axis, the scale boxes, manual scale.
+    auto* middle = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    units_ = new QLabel(central);
+    units_->setObjectName(QStringLiteral("edUnits"));
+    left->addWidget(units_);
+    for (int s = 0; s < SlotCount; ++s) {
+        auto* box = new QLineEdit(central);
+        box->setObjectName(QStringLiteral("edScale_%1").arg(s));
+        box->setAccessibleName(tr("Top of scale"));
+        box->setToolTip(tr("Top of scale; double-click to use it"));
+        box->setMaximumWidth(80);
+        box->setStyleSheet(QStringLiteral("color: %1;").arg(styleColor(seriesColor(s))));
+        box->installEventFilter(this);
+        box->setVisible(false);
+        connect(box, &QLineEdit::editingFinished, this, [this] {
+            if (scaleMode_ == ScaleMode::Specific)
+                refresh();
+        });
+        scaleBox_[size_t(s)] = box;
+        left->addWidget(box);
+    }
+    left->addStretch(1);
+    manualTop_ = new QLineEdit(central);
+    manualTop_->setObjectName(QStringLiteral("edManualScal"));
+    manualTop_->setAccessibleName(tr("Manual top of scale"));
+    manualTop_->setMaximumWidth(80);
+    manualButton_ = new QPushButton(tr("Manual"), central);
+    manualButton_->setObjectName(QStringLiteral("cmdManual"));
+    manualButton_->setEnabled(false);
+    left->addWidget(manualTop_);
+    left->addWidget(manualButton_);
+    connect(manualTop_, &QLineEdit::textChanged, this, [this] { updateManualEnabled(); });
+    connect(manualButton_, &QPushButton::clicked, this, &GraphWindow::toggleManual);
+    middle->addLayout(left);
+
+    plot_ = new GraphPlotWidget(central);
+    plot_->setObjectName(QStringLiteral("Picture1_0"));
+    plot_->setAccessibleName(tr("Graph"));
+    middle->addWidget(plot_, 1);
+    top->addLayout(middle, 1);
+    connect(plot_, &GraphPlotWidget::selectionStarted, this, &GraphWindow::onSelectionStarted);
+    connect(plot_, &GraphPlotWidget::selectionMoved, this, &GraphWindow::onSelectionMoved);
+    connect(plot_, &GraphPlotWidget::selectionFinished, this, &GraphWindow::onSelectionFinished);
+    connect(plot_, &GraphPlotWidget::arrowReleased, this, [this](int delta) {
+        const int64_t k = int64_t(selectedPoint_) + delta;
+        if (k >= 0 && k <= store_.displayCount())
+            readOutPoint(int32_t(k));
+    });
+
+    // Figures of the period on screen.
+    stats_ = new QLabel(central);
+    stats_->setObjectName(QStringLiteral("lblStats"));
+    stats_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    top->addWidget(stats_);
+
+    auto* buttons = new QHBoxLayout;
+    auto button = [&](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, central);
+        b->setObjectName(QLatin1String(name));
+        buttons->addWidget(b);
+        return b;
+    };
+    refreshButton_ = button("btRefreash", tr("Refresh"));
+    zoomBox_ = new QCheckBox(tr("Max"), central);
+    zoomBox_->setObjectName(QStringLiteral("chkZoom"));
+    zoomBox_->setVisible(false);
+    buttons->addWidget(zoomBox_);
+    allButton_ = button("btAll", tr("All"));
+    onlineButton_ = button("btOnLine", str(25));
+    editButton_ = button("btEdit", str(13));
+    buttons->addStretch(1);
+    doneButton_ = button("btDone1", tr("Done"));
+    top->addLayout(buttons);
+
+    connect(refreshButton_, &QPushButton::clicked, this, &GraphWindow::refresh);
+    connect(zoomBox_, &QCheckBox::clicked, this, [this](bool checked) {
+        setReduction(checked ? Reduction::Maximum : Reduction::Average);
+    });
+    connect(allButton_, &QPushButton::clicked, this, &GraphWindow::showAll);
+    connect(onlineButton_, &QPushButton::clicked, this, &GraphWindow::toggleOnline);
+    connect(editButton_, &QPushButton::clicked, this, &GraphWindow::openDataHandling);
+    connect(doneButton_, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// ---------------------------------------------------------------- loading
+
+int GraphWindow::load(const LoadRequest& request) {
+    if (dragging_)
+        return 0;
+    const int32_t count = store_.load(request);
+    if (!request.keepSlots)
+        takeSlotInformation();
+    updateHistoryMenu();
+    if (count <= 0)
+        return 0;
+    clearReadOut();
+    refresh();
+    return -1;
+}
+
+void GraphWindow::takeSlotInformation() {
+    for (int s = 0; s < SlotCount; ++s) {
+        const GraphSlot& slot = store_.seriesSlots[size_t(s)];
+        legend_[size_t(s)]->setText(slot.legendCaption());
+        if (slot.isNamed()) {
+            const QSignalBlocker block(display_[size_t(s)]);
+            display_[size_t(s)]->setChecked(true);
+        }
+    }
+}
+
+void GraphWindow::showWindow(bool online, std::optional<TimeWindow> window) {
+    if (window)
+        store_.setWindow(*window);
+    const int32_t count = store_.reduce(true);
+    updateHistoryMenu();
+    if (count <= 0)
+        return;
+    clearReadOut();
+    const bool changed = online != online_;
+    setOnline(online);
+    if (changed)
+        tellOnline();
+    refresh();
+}
+
+void GraphWindow::setOnline(bool online) {
+    online_ = online;
+    // The captions offer the other state.
+    const QString caption = online ? str(27) : str(25);
+    onlineButton_->setText(caption);
+    onlineAction_->setText(caption);
+}
+
+void GraphWindow::tellOnline() {
+    if (dataHandling_)
+        dataHandling_->setOnline(online_);
+    emit onlineChanged(online_);
+}
+
+void GraphWindow::toggleOnline() {
+    if (!onlineAction_->isEnabled())
+        return;
+    if (online_) {
+        setOnline(false);
+    } else {
+        setOnline(true);
+        store_.windowToNewest();
+        showWindow(true);
+    }
+    tellOnline();
+}
+
+void GraphWindow::showAll() {
+    if (online_) {
+        setOnline(false);
+        tellOnline();
+    }
+    store_.windowToAll();
+    const int32_t count = store_.reduce(true);
+    updateHistoryMenu();
+    if (count > 0) {
+        clearReadOut();
+        refresh();
+    }
+}
+
+void GraphWindow::goBack() {
+    if (!store_.history().canGoBack())
+        return;
+    showWindow(false, store_.history().back());
+}
+
+void GraphWindow::goForward() {
+    if (!store_.history().canGoForward())
+        return;
+    showWindow(false, store_.history().forward());
+}
+
+void GraphWindow::setReduction(Reduction reduction) {
+    store_.reduction = reduction;
+    const bool max = reduction == Reduction::Maximum;
+    maxAction_->setChecked(max);
+    averageAction_->setChecked(!max);
+    zoomBox_->setChecked(max);
+    zoomBox_->setText(max ? tr("Ave") : tr("Max"));
+    showWindow(online_, store_.window());
+}
+
+void GraphWindow::updateHistoryMenu() {
+    backAction_->setEnabled(store_.history().canGoBack());
+    forwardAction_->setEnabled(store_.history().canGoForward());
+    zoomBox_->setVisible(store_.step() != 1);
+}
+
+// ---------------------------------------------------------------- scale
+
+void GraphWindow::setScaleMode(ScaleMode mode) {
+    scaleMode_ = mode;
+    scaleActions_[size_t(mode)]->setChecked(true);
+    if (dataHandling_)
+        dataHandling_->setScale(int(mode));
+    refresh();
+}
+
+void GraphWindow::toggleManual() {
+    if (scaleMode_ != ScaleMode::Auto) {
+        manualButton_->setText(tr("Manual"));
+        setScaleMode(ScaleMode::Auto);
+        updateManualEnabled();
+    } else {
+        manualButton_->setText(tr("Auto"));
+        setScaleMode(ScaleMode::Manual);
+    }
+}
+
+void GraphWindow::updateManualEnabled() {
+    const bool ok = leadingNumber(manualTop_->text()) > 0;
+    manualButton_->setEnabled(ok);
+    scaleActions_[1]->setEnabled(ok);
+}
+
+// ---------------------------------------------------------------- drawing
+
+void GraphWindow::refresh() {
+    ScaleRequest request;
+    request.mode = scaleMode_;
+    request.manualTop = leadingNumber(manualTop_->text());
+    for (int s = 0; s < SlotCount; ++s) {
+        request.specificTops[size_t(s)] = leadingNumber(scaleBox_[size_t(s)]->text());
+        request.displayed[size_t(s)] =
+            store_.seriesSlots[size_t(s)].isNamed() && display_[size_t(s)]->isChecked();
+    }
+    if (computeScale(store_, request, scales_) && scaleMode_ == ScaleMode::Auto) {
+        for (int s = 0; s < SlotCount; ++s)
+            scaleBox_[size_t(s)]->setText(scales_.autoTopText[size_t(s)]);
+    }
+    redraw();
+}
+
+void GraphWindow::redraw() {
+    int highestNamed = -1;
+    for (int s = 0; s < SlotCount; ++s) {
+        const bool named = store_.seriesSlots[size_t(s)].isNamed();
+        legend_[size_t(s)]->setVisible(named);
+        data_[size_t(s)]->setVisible(named);
+        display_[size_t(s)]->setVisible(named);
+        scaleBox_[size_t(s)]->setVisible(named);
+        if (named)
+            highestNamed = s;
+    }
+    int& active = store_.activeSeries;
+    if (active < 0 || active >= SlotCount || !store_.seriesSlots[size_t(active)].isNamed())
+        active = std::max(highestNamed, 0);
+    for (int s = 0; s < SlotCount; ++s)
+        legend_[size_t(s)]->setStyleSheet(
+            QStringLiteral("color: %1; background: %2; padding: 1px 4px;")
+                .arg(styleColor(seriesColor(s)),
+                     styleColor(s == active ? ActiveLegend : QColor(Qt::white))));
+
+    const GraphSlot& slot = store_.seriesSlots[size_t(active)];
+    setWindowTitle(tr("Graph for point: ") + slot.name);
+    units_->setText(scales_.slot[size_t(active)].labelDivisor == 1000
+                        ? slot.units + QStringLiteral("*") + QStringLiteral("1000")
+                        : slot.units);
+    units_->setStyleSheet(QStringLiteral("color: %1;").arg(styleColor(seriesColor(active))));
+
+    GraphPicture picture;
+    picture.store = &store_;
+    picture.scales = scales_;
+    for (int s = 0; s < SlotCount; ++s)
+        picture.displayed[size_t(s)] =
+            store_.seriesSlots[size_t(s)].isNamed() && display_[size_t(s)]->isChecked();
+    picture.activeSeries = active;
+    picture.marks = markAction_->isChecked();
+    picture.cursorPoint = selectedPoint_;
+    if (selectedPoint_ >= 0 && selectedPoint_ <= store_.displayCount())
+        picture.cursorText = data_[size_t(active)]->text();
+    plot_->setPicture(picture);
+    updateStats();
+}
+
+void GraphWindow::updateStats() {
+    const int active = store_.activeSeries;
+    const SeriesStats st = store_.windowStats(active);
+    if (st.count == 0 || store_.displayCount() <= 0) {
+        stats_->clear();
+        return;
+    }
+    const QString& units = store_.seriesSlots[size_t(active)].units;
+    auto v = [&](double x) { return formatValue(x, 3, units); };
+    stats_->setText(tr("Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   "
+                       "Standard deviation: %5")
+                        .arg(st.count)
+                        .arg(v(st.mean), v(st.minimum), v(st.maximum), v(st.deviation)));
+}
+
+void GraphWindow::clearReadOut() {
+    // A rebuilt display has other points: an old read-out would name a
+    // value that is no longer under the cursor.
+    selectedPoint_ = -1;
+    showTime_->clear();
+    for (QLabel* l : data_)
+        l->clear();
+}
+
+void GraphWindow::readOutPoint(int32_t index) {
+    if (index < 0 || index > store_.displayCount())
+        return;
+    selectedPoint_ = index;
+    showTime_->setText(
+        formatGeneralDateTime(fromDayCount(store_.baseTime() + store_.displayX(index))));
+    for (int s = 0; s < SlotCount; ++s) {
+        const double v = store_.displayY(s, index);
+        data_[size_t(s)]->setText(
+            isValue(v) ? formatValue(v, 1, store_.seriesSlots[size_t(s)].units) : QString());
+    }
+    plot_->setCursor(index, data_[size_t(store_.activeSeries)]->text());
+}
+
+// ---------------------------------------------------------------- mouse
+
+void GraphWindow::onSelectionStarted(double) {
+    for (QLabel* l : data_)
+        l->clear();
+    savedWindow_ = store_.window();
+    dragging_ = true;
+}
+
+void GraphWindow::onSelectionMoved(double time) {
+    const int32_t k = store_.nearestPoint(time);
+    if (k >= 0)
+        showTime_->setText(
+            formatGeneralDateTime(fromDayCount(store_.baseTime() + store_.displayX(k))));
+}
+
+void GraphWindow::onSelectionFinished(double startTime, double endTime) {
+    const int32_t k = store_.valuedPointAfter(endTime, store_.activeSeries);
+    if (k >= 0)
+        readOutPoint(k);
+    dragging_ = false;
+    if (std::abs(endTime - startTime) * SecondsPerDay > MinZoomSeconds)
+        showWindow(false, TimeWindow{store_.baseTime() + startTime, store_.baseTime() + endTime});
+    else
+        store_.setWindow(savedWindow_);
+}
+
+bool GraphWindow::eventFilter(QObject* watched, QEvent* event) {
+    for (int s = 0; s < SlotCount; ++s) {
+        if (watched == legend_[size_t(s)] && event->type() == QEvent::MouseButtonPress) {
+            selectSeries(s);
+            return true;
+        }
+        if (watched == scaleBox_[size_t(s)] && event->type() == QEvent::MouseButtonDblClick) {
+            manualButton_->setEnabled(true);
+            manualButton_->setText(tr("Auto"));
+            setScaleMode(ScaleMode::Specific);
+            return false;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void GraphWindow::selectSeries(int slot) {
+    store_.activeSeries = slot;
+    {
+        const QSignalBlocker block(display_[size_t(slot)]);
+        display_[size_t(slot)]->setChecked(true);
+    }
+    refresh();
+}
+
+void GraphWindow::openDataHandling() {
+    if (!dataHandling_) {
+        dataHandling_ = new DataHandleDialog(this);
+        // The panel's own button follows the graph: both show one state.
+        connect(dataHandling_, &DataHandleDialog::onlineChanged, this, [this](bool on) {
+            if (on != online_)
+                toggleOnline();
+        });
+        connect(dataHandling_, &DataHandleDialog::scaleChosen, this,
+                [this](int mode) { setScaleMode(ScaleMode(mode)); });
+    }
+    {
+        const QSignalBlocker block(dataHandling_);
+        dataHandling_->setOnline(online_);
+    }
+    if (int(scaleMode_) <= DataHandleDialog::Range1000)
+        dataHandling_->setScale(int(scaleMode_));
+    dataHandling_->show();
+    dataHandling_->raise();
+}
+
+// ---------------------------------------------------------------- life
+
+void GraphWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (firstActivation_) {
+        firstActivation_ = false;
+        store_.reduction = Reduction::Average;
+        averageAction_->setChecked(true);
+        zoomBox_->setChecked(false);
+        zoomBox_->setText(tr("Max"));
+        // A graph that has just been opened follows the live readings.
+        if (!online_)
+            toggleOnline();
+    }
+}
+
+void GraphWindow::closeEvent(QCloseEvent* event) {
+    if (online_) {
+        setOnline(false);
+        tellOnline();
+    }
+    savePlacement();
+    // The next opening starts like the first one: on line.
+    firstActivation_ = true;
+    if (dataHandling_)
+        dataHandling_->hide();
+    QMainWindow::closeEvent(event);
+}
+
+void GraphWindow::restorePlacement() {
+    auto settings = placementSettings();
+    settings->beginGroup(QStringLiteral("Size"));
+    const int left = settings->value(QStringLiteral("Left"), UnmovedLeft).toInt();
+    if (left == UnmovedLeft)
+        return;
+    const int topTw = settings->value(QStringLiteral("Top"), 10).toInt();
+    const int width = settings->value(QStringLiteral("Width"), QStringLiteral("7000")).toInt();
+    const int height = settings->value(QStringLiteral("Height"), QStringLiteral("7000")).toInt();
+    // A damaged entry must not put the window out of reach or make it tiny.
+    QRect place(left / TwipsPerPixel, topTw / TwipsPerPixel,
+                std::clamp(width / TwipsPerPixel, 320, 8000),
+                std::clamp(height / TwipsPerPixel, 240, 8000));
+    if (const QScreen* screen = this->screen()) {
+        const QRect avail = screen->availableGeometry();
+        if (!avail.intersects(place))
+            place.moveTopLeft(avail.topLeft());
+    }
+    resize(place.size());
+    move(place.topLeft());
+}
+
+void GraphWindow::savePlacement() {
+    auto settings = placementSettings();
+    settings->beginGroup(QStringLiteral("Size"));
+    const QRect g = geometry();
+    settings->setValue(QStringLiteral("Left"), QString::number(x() * TwipsPerPixel));
+    settings->setValue(QStringLiteral("Top"), QString::number(y() * TwipsPerPixel));
+    settings->setValue(QStringLiteral("Width"), QString::number(g.width() * TwipsPerPixel));
+    settings->setValue(QStringLiteral("Height"), QString::number(g.height() * TwipsPerPixel));
+}
+
+} // namespace zel::graph

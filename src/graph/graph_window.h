@@ -1,0 +1,124 @@
+#pragma once
+// The graph window: the series of the working file or of live readings over
+// time, reduced to about a thousand points, with zoom, back and forward,
+// value scales, a read-out of the point under the cursor and the figures of
+// the period on screen.
+#include "graph/graph_plot_widget.h"
+#include "graph/graph_scale.h"
+#include "graph/graph_store.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <optional>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace zel {
+class DataHandleDialog;
+}
+
+namespace zel::graph {
+
+class GraphWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit GraphWindow(QWidget* parent = nullptr);
+    ~GraphWindow() override;
+
+    // Where the window placement is kept (an ini file); empty: the user's
+    // application settings. Read at construction, so set it before showing.
+    static void setPlacementFile(const QString& path);
+
+    // Takes a load from the owner. Returns -1 when a picture was drawn, 0
+    // otherwise (also while the user drags a selection: the load is
+    // ignored then).
+    int load(const LoadRequest& request);
+
+    bool isOnline() const { return online_; }
+    // Sets the on-line state and the captions that offer the other state.
+    void setOnline(bool online);
+    // Shows `window` (or the current one), reduced; on success takes the
+    // on-line state and redraws.
+    void showWindow(bool online, std::optional<TimeWindow> window = std::nullopt);
+
+    void setScaleMode(ScaleMode mode);
+    ScaleMode scaleMode() const { return scaleMode_; }
+    void setReduction(Reduction reduction);
+
+    // Read-out of display point `index`.
+    void readOutPoint(int32_t index);
+    int32_t selectedPoint() const { return selectedPoint_; }
+
+    GraphStore& store() { return store_; }
+    const Scales& scales() const { return scales_; }
+    GraphPlotWidget* plot() const { return plot_; }
+
+public slots:
+    void refresh();
+    void showAll();
+    void toggleOnline();
+    void goBack();
+    void goForward();
+    void toggleManual();
+    void openDataHandling();
+
+signals:
+    // The user or a command changed the on-line state; true asks the owner
+    // for its newest series.
+    void onlineChanged(bool online);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    void takeSlotInformation();
+    void redraw();
+    void updateHistoryMenu();
+    void updateManualEnabled();
+    void updateStats();
+    void clearReadOut();
+    void tellOnline();
+    void selectSeries(int slot);
+    void restorePlacement();
+    void savePlacement();
+
+    void onSelectionStarted(double time);
+    void onSelectionMoved(double time);
+    void onSelectionFinished(double startTime, double endTime);
+
+    GraphStore store_;
+    Scales scales_;
+    ScaleMode scaleMode_ = ScaleMode::Auto;
+    bool online_ = false;
+    bool firstActivation_ = true;
+    bool dragging_ = false;
+    TimeWindow savedWindow_;
+    int32_t selectedPoint_ = -1;
+
+    GraphPlotWidget* plot_;
+    std::array<QLabel*, SlotCount> legend_{};
+    std::array<QCheckBox*, SlotCount> display_{};
+    std::array<QLabel*, SlotCount> data_{};
+    std::array<QLineEdit*, SlotCount> scaleBox_{};
+    QLabel *showTime_, *units_, *stats_;
+    QLineEdit* manualTop_;
+    QPushButton *manualButton_, *refreshButton_, *allButton_, *onlineButton_, *editButton_,
+        *doneButton_;
+    QCheckBox* zoomBox_;
+    QAction *exitAction_, *markAction_, *maxAction_, *averageAction_, *allAction_, *listAction_,
+        *onlineAction_, *editAction_, *newPeakAction_, *backAction_, *forwardAction_, *printAction_;
+    std::array<QAction*, 6> scaleActions_{};
+    QPointer<DataHandleDialog> dataHandling_;
+};
+
+} // namespace zel::graph

@@ -1,0 +1,110 @@
+// Pictures of the graph window for the documentation. Runs only when
+// ZEL_SCREENSHOT_DIR names a folder.
+#include "common/datetime.h"
+#include "common/strings.h"
+#include "graph/graph_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace zel::graph {
+namespace {
+
+// A day of dose-rate readings ten seconds apart: background with noise, a
+// passing source in the afternoon and two short breaks in contact.
+struct DaySeries {
+    std::vector<double> times, values;
+    DaySeries() {
+        const double start = toDayCount(QDateTime(QDate(2026, 3, 14), QTime(6, 0, 0)));
+        uint32_t seed = 12345;
+        for (int i = 0; i < 5000; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const double noise = double((seed >> 16) % 1000) / 1000.0 - 0.5;
+            const double peak = 2.5 * std::exp(-std::pow((i - 3300) / 60.0, 2));
+            double v = 0.12 + 0.03 * noise + peak;
+            if ((i >= 4700 && i < 4703) || i == 4850)
+                v = -1;
+            times.push_back(start + i * 10.0 / 86400);
+            values.push_back(v);
+        }
+    }
+    LoadRequest request() const {
+        LoadRequest r;
+        r.seriesSlots[0].name = "1234";
+        r.seriesSlots[0].units = "uSv/h";
+        r.seriesSlots[0].indicatorCode = 2;
+        r.times = times;
+        r.values[0] = values;
+        r.lastIndex = int32_t(times.size()) - 1;
+        return r;
+    }
+};
+
+void snap(QWidget& w, const QString& folder, const QString& name) {
+    QTest::qWait(100);
+    w.grab().save(QDir(folder).filePath(name + ".png"));
+}
+
+void snapGraph(const QString& folder, Language language, const QString& suffix) {
+    setCurrentLanguage(language);
+    QApplication::setLayoutDirection(language == Language::Hebrew ? Qt::RightToLeft
+                                                                  : Qt::LeftToRight);
+    const DaySeries day;
+    GraphWindow w;
+    w.resize(1000, 620);
+    w.load(day.request());
+    w.show();
+    w.readOutPoint(500);
+    snap(w, folder, "graph-online-" + suffix);
+    if (language != Language::English)
+        return;
+
+    w.findChild<QPushButton*>("btAll")->click();
+    snap(w, folder, "graph-average-" + suffix);
+    w.findChild<QCheckBox*>("chkZoom")->click();
+    snap(w, folder, "graph-maximum-" + suffix);
+    w.findChild<QCheckBox*>("chkZoom")->click();
+
+    // A zoom onto the afternoon peak, marks on, the peak read out.
+    w.showWindow(false, TimeWindow{day.times[3150], day.times[3450]});
+    w.findChild<QAction*>("mnMark")->setChecked(true);
+    int32_t top = 0;
+    for (int32_t k = 0; k <= w.store().displayCount(); ++k)
+        if (w.store().displayY(0, k) > w.store().displayY(0, top))
+            top = k;
+    w.readOutPoint(top);
+    snap(w, folder, "graph-zoom-" + suffix);
+
+    // The gaps: a three-point break turns the rest of the line cyan.
+    w.findChild<QAction*>("mnMark")->setChecked(false);
+    w.showWindow(false, TimeWindow{day.times[4600], day.times[4999]});
+    snap(w, folder, "graph-gaps-" + suffix);
+}
+
+TEST(GraphScreenshots, SaveWhenAsked) {
+    const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the graph";
+    QDir().mkpath(folder);
+    QTemporaryDir dir;
+    GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
+    setDateLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    snapGraph(folder, Language::English, "en");
+    setDateLocale(QLocale(QLocale::German, QLocale::Germany));
+    snapGraph(folder, Language::German, "de");
+    setDateLocale(QLocale(QLocale::Hebrew, QLocale::Israel));
+    snapGraph(folder, Language::Hebrew, "he");
+    setCurrentLanguage(Language::English);
+    QApplication::setLayoutDirection(Qt::LeftToRight);
+    GraphWindow::setPlacementFile(QString());
+}
+
+} // namespace
+} // namespace zel::graph

@@ -1,0 +1,336 @@
+// The graph window driven as a user would: zoom with the mouse, back,
+// forward, All, Average/Maximum, the read-out keys, on-line mode with live
+// readings through the main window, and awkward series that must not break
+// it.
+#include "common/datetime.h"
+#include "common/strings.h"
+#include "graph/graph_window.h"
+#include "protocol/tarvo.h"
+#include "support/tarvo_frames.h"
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace zel::graph {
+namespace {
+
+constexpr double Day0 = 46000;
+constexpr double Second = 1.0 / 86400;
+
+struct Data {
+    std::vector<double> times, values;
+    LoadRequest request(bool keep = false) const {
+        LoadRequest r;
+        r.seriesSlots[0].name = "Probe";
+        r.seriesSlots[0].units = "uSv/h";
+        r.times = times;
+        r.values[0] = values;
+        r.lastIndex = int32_t(times.size()) - 1;
+        r.activeSeries = 1;
+        r.keepSlots = keep;
+        return r;
+    }
+};
+
+Data ramp(int n) {
+    Data d;
+    for (int i = 0; i < n; ++i) {
+        d.times.push_back(Day0 + i * Second);
+        d.values.push_back(1 + (i % 10));
+    }
+    return d;
+}
+
+class GraphWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
+    }
+    void TearDown() override { GraphWindow::setPlacementFile(QString()); }
+
+    template <typename T> T* find(GraphWindow& w, const char* name) {
+        T* found = w.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    // Pixel column of a time (days after the base time) on the plot.
+    static int columnOf(GraphWindow& w, double time) {
+        const PlotLayout l = w.plot()->layout();
+        const Scales& s = w.scales();
+        return int(
+            std::lround(l.plot.left() + (time - s.first) / (s.last - s.first) * l.plot.width()));
+    }
+    static void drag(GraphWindow& w, int fromX, int toX) {
+        const int y = int(w.plot()->layout().plot.center().y());
+        QTest::mousePress(w.plot(), Qt::LeftButton, {}, QPoint(fromX, y));
+        QTest::mouseMove(w.plot(), QPoint((fromX + toX) / 2, y));
+        QTest::mouseMove(w.plot(), QPoint(toX, y));
+        QTest::mouseRelease(w.plot(), Qt::LeftButton, {}, QPoint(toX, y));
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
+    const Data d = ramp(3000);
+    GraphWindow w;
+    EXPECT_EQ(w.load(d.request()), -1);
+    w.show();
+    // The first activation goes on line on the newest 1001 records.
+    EXPECT_TRUE(w.isOnline());
+    EXPECT_EQ(find<QPushButton>(w, "btOnLine")->text(), str(27));
+    EXPECT_EQ(w.store().window(), (TimeWindow{d.times[1999], d.times[2999]}));
+    EXPECT_EQ(w.windowTitle(), "Graph for point: Probe");
+    EXPECT_FALSE(find<QCheckBox>(w, "chkZoom")->isVisible()) << "every record is a point";
+
+    // A drag of ten seconds or less keeps the window.
+    const double base = w.store().baseTime();
+    drag(w, columnOf(w, 100 * Second), columnOf(w, 108 * Second));
+    EXPECT_EQ(w.store().window(), (TimeWindow{d.times[1999], d.times[2999]}));
+    EXPECT_TRUE(w.isOnline());
+    EXPECT_GE(w.selectedPoint(), 108) << "the release point is read out";
+
+    // A longer drag zooms and leaves on-line mode.
+    drag(w, columnOf(w, 100 * Second), columnOf(w, 400 * Second));
+    EXPECT_FALSE(w.isOnline());
+    EXPECT_EQ(find<QPushButton>(w, "btOnLine")->text(), str(25));
+    EXPECT_NEAR(w.store().window().start, base + 100 * Second, 2 * Second);
+    EXPECT_NEAR(w.store().window().end, base + 400 * Second, 2 * Second);
+    const TimeWindow zoom1 = w.store().window();
+    drag(w, columnOf(w, w.scales().first + 50 * Second),
+         columnOf(w, w.scales().first + 150 * Second));
+    const TimeWindow zoom2 = w.store().window();
+    ASSERT_NE(zoom1, zoom2);
+
+    auto* back = find<QAction>(w, "mnBack");
+    auto* forward = find<QAction>(w, "mnFor");
+    EXPECT_FALSE(forward->isEnabled());
+    back->trigger();
+    EXPECT_NEAR(w.store().window().start, zoom1.start, Second);
+    EXPECT_TRUE(forward->isEnabled());
+    forward->trigger();
+    EXPECT_NEAR(w.store().window().start, zoom2.start, Second);
+    EXPECT_FALSE(forward->isEnabled());
+
+    // On line again, then All: every record, off line, reduced by three.
+    find<QPushButton>(w, "btOnLine")->click();
+    EXPECT_TRUE(w.isOnline());
+    EXPECT_EQ(w.store().window(), (TimeWindow{d.times[1999], d.times[2999]}));
+    find<QPushButton>(w, "btAll")->click();
+    EXPECT_FALSE(w.isOnline());
+    EXPECT_EQ(w.store().window(), (TimeWindow{d.times[0], d.times[2999]}));
+    auto* zoom = find<QCheckBox>(w, "chkZoom");
+    ASSERT_TRUE(zoom->isVisible());
+    EXPECT_EQ(zoom->text(), "Max");
+    EXPECT_DOUBLE_EQ(w.store().displayY(0, 0), 2); // mean of 1, 2, 3
+    zoom->click();
+    EXPECT_EQ(zoom->text(), "Ave");
+    EXPECT_TRUE(find<QAction>(w, "mnMax")->isChecked());
+    EXPECT_DOUBLE_EQ(w.store().displayY(0, 0), 3);
+    find<QAction>(w, "mnAverage")->trigger();
+    EXPECT_FALSE(zoom->isChecked());
+    EXPECT_DOUBLE_EQ(w.store().displayY(0, 0), 2);
+
+    // The figures under the plot are those of the raw records on screen.
+    EXPECT_TRUE(find<QLabel>(w, "lblStats")->text().contains("3000"));
+}
+
+TEST_F(GraphWindowTest, ArrowKeysMoveTheReadOutAndScaleControls) {
+    const Data d = ramp(200);
+    GraphWindow w;
+    w.load(d.request());
+    w.show();
+    w.readOutPoint(5);
+    QTest::keyRelease(w.plot(), Qt::Key_Right);
+    EXPECT_EQ(w.selectedPoint(), 6);
+    QTest::keyRelease(w.plot(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(w.selectedPoint(), 16);
+    QTest::keyRelease(w.plot(), Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(w.selectedPoint(), 6);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyRelease(w.plot(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(w.selectedPoint(), 6) << "index below 0 is not taken";
+    EXPECT_EQ(find<QLabel>(w, "edData_0")->text(), "7.0 uSv/h");
+    EXPECT_EQ(find<QLabel>(w, "edShowTime")->text(),
+              formatGeneralDateTime(fromDayCount(d.times[6])));
+
+    // Manual needs a top above 0; it toggles with Auto.
+    auto* manual = find<QPushButton>(w, "cmdManual");
+    EXPECT_FALSE(manual->isEnabled());
+    find<QLineEdit>(w, "edManualScal")->setText("50");
+    ASSERT_TRUE(manual->isEnabled());
+    manual->click();
+    EXPECT_EQ(w.scaleMode(), ScaleMode::Manual);
+    EXPECT_EQ(w.scales().slot[0].max, 50);
+    EXPECT_EQ(manual->text(), "Auto");
+    manual->click();
+    EXPECT_EQ(w.scaleMode(), ScaleMode::Auto);
+    EXPECT_EQ(find<QLineEdit>(w, "edScale_0")->text(), "11");
+    find<QAction>(w, "mn100")->trigger();
+    EXPECT_EQ(w.scales().slot[0].max, 100);
+}
+
+TEST_F(GraphWindowTest, PlacementIsKeptInTwips) {
+    {
+        GraphWindow w;
+        w.load(ramp(20).request());
+        w.show();
+        w.move(120, 90);
+        w.resize(900, 600);
+        w.close();
+    }
+    QSettings s(dir.filePath("placement.ini"), QSettings::IniFormat);
+    EXPECT_EQ(s.value("Size/Width").toString(), QString::number(900 * 15));
+    GraphWindow again;
+    EXPECT_EQ(again.size(), QSize(900, 600));
+}
+
+TEST_F(GraphWindowTest, AwkwardSeriesNeverBreakTheWindow) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* what;
+        std::vector<double> values;
+        bool shuffleTimes;
+    };
+    std::vector<Case> cases = {
+        {"one reading", {3}, false},
+        {"four readings", {1, 2, 3, 4}, false},
+        {"constant", std::vector<double>(50, 7), false},
+        {"huge", {1e300, 1e308, 5e307, 1e300, 1e299, 1e308, 3, 1e308}, false},
+        {"missing only", std::vector<double>(40, -1), false},
+        {"not numbers", {nan, inf, -inf, 1, nan, 2, inf, 3}, false},
+        {"times out of order", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, true},
+    };
+    for (const Case& c : cases) {
+        Data d;
+        for (size_t i = 0; i < c.values.size(); ++i)
+            d.times.push_back(Day0 + double(c.shuffleTimes ? (i * 7) % 12 : i) * Second);
+        d.values = c.values;
+        GraphWindow w;
+        w.load(d.request());
+        w.show();
+        w.grab();
+        drag(w, 10, w.plot()->width() - 10);
+        drag(w, w.plot()->width() / 2, w.plot()->width() / 2 + 3);
+        find<QPushButton>(w, "btAll")->click();
+        find<QCheckBox>(w, "chkZoom")->click();
+        find<QAction>(w, "mnBack")->trigger();
+        for (int i = 0; i < 20; ++i)
+            QTest::keyRelease(w.plot(), Qt::Key_Right, Qt::ShiftModifier);
+        w.grab();
+        SUCCEED() << c.what;
+    }
+}
+
+// ---------------------------------------------------------------- main window
+
+QByteArray reading(float value) {
+    return tarvo::buildTarvoFrame(test::readingPayload(0x86, value, 6, 0, 0xFF, 0, 0));
+}
+
+class GraphFromMainWindowTest : public GraphWindowTest {
+protected:
+    void SetUp() override {
+        GraphWindowTest::SetUp();
+        qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
+        QDir().mkpath(dir.filePath("cfg/zel"));
+        QFile ini(dir.filePath("cfg/zel/Zel.ini"));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[COMMON]\r\nInsType=1\r\nstrAutoarrange=0\r\n");
+    }
+    void TearDown() override {
+        qunsetenv("ZEL_HOME");
+        qunsetenv("XDG_CONFIG_HOME");
+        GraphWindowTest::TearDown();
+    }
+    void writeWorkingFile(int readings) {
+        QDir().mkpath(dir.filePath("prog"));
+        QFile f(dir.filePath("prog/ZelTemp.csv"));
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray("\"x\"\r\n").repeated(7) + "-\r\n");
+        for (int i = 0; i < readings; ++i)
+            f.write(QStringLiteral("12,3/14/2026 09:%1:%2,%3,mR/h,OK,DX24,\r\n")
+                        .arg(i / 60, 2, 10, QLatin1Char('0'))
+                        .arg(i % 60, 2, 10, QLatin1Char('0'))
+                        .arg(1 + i % 5)
+                        .toUtf8());
+    }
+    MainWindow& start() {
+        window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}, &port, &clock});
+        window->messageHook = [](const QString&) {};
+        window->loadSettingsAndStart();
+        return *window;
+    }
+    void take(float value) {
+        clock.advanceSeconds(30);
+        port.inject(reading(value));
+    }
+
+    LoopbackTransport port;
+    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(GraphFromMainWindowTest, GraphCommandShowsTheFileAndFollowsLiveReadings) {
+    writeWorkingFile(7);
+    start();
+    window->showGraph();
+    EXPECT_EQ(window->graphWindow(), nullptr) << "seven readings are not enough";
+
+    writeWorkingFile(40);
+    window->showGraph();
+    GraphWindow* g = window->graphWindow();
+    ASSERT_NE(g, nullptr);
+    EXPECT_TRUE(g->isVisible());
+    EXPECT_TRUE(g->isOnline());
+    EXPECT_EQ(g->store().lastIndex(), 39) << "the newest reading is shown too";
+    EXPECT_EQ(g->windowTitle(), "Graph for point: 12");
+
+    take(9);
+    EXPECT_EQ(g->store().lastIndex(), 40);
+    EXPECT_DOUBLE_EQ(g->store().rawValue(0, 40), 9);
+
+    // A zoom leaves on-line mode; the next reading leaves the view alone.
+    drag(*g, columnOf(*g, 2 * Second), columnOf(*g, 60 * Second));
+    ASSERT_FALSE(g->isOnline());
+    const TimeWindow zoomed = g->store().window();
+    take(4);
+    EXPECT_EQ(g->store().window(), zoomed);
+    EXPECT_EQ(g->store().lastIndex(), 40);
+
+    // Back on line: the reading taken meanwhile is there.
+    find<QAction>(*g, "mnOnline")->trigger();
+    EXPECT_TRUE(g->isOnline());
+    EXPECT_EQ(g->store().lastIndex(), 41);
+    EXPECT_EQ(find<QPushButton>(*g, "btOnLine")->text(), str(27));
+
+    // The data-handling panel shows the same state and switches it.
+    find<QPushButton>(*g, "btEdit")->click();
+    auto* panelButton = g->findChild<QPushButton*>("btOnline");
+    ASSERT_NE(panelButton, nullptr);
+    panelButton->click();
+    EXPECT_FALSE(g->isOnline());
+
+    g->close();
+    EXPECT_FALSE(g->isOnline());
+    take(1);
+    EXPECT_EQ(g->store().lastIndex(), 41) << "a closed graph takes no readings";
+}
+
+} // namespace
+} // namespace zel::graph
