@@ -6,7 +6,8 @@ pkgs=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
       qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools
       qt6-translations-l10n
       libgtest-dev libgmock-dev libbenchmark-dev
-      xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils)
+      xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils
+      pkg-config libmosquitto-dev mosquitto mosquitto-clients)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
+#include "telemetry/mqtt_publisher.h"
 
 #include <QDateTime>
 
@@ -100,6 +101,12 @@ bool Monitor::start() {
     data_->headerProvider = [this] { return station_->currentHeader(); };
     station_->setInterval(interval);
     station_->chooseFamily(settings_.InstrumentType);
+    publisher_ =
+        publishStation(*station_, settingsStore_->ini(), options_.programFolder, clock_, this,
+                       [this](const QString& text, bool problem) {
+                           event(problem ? Level::Warning : Level::Info, QStringLiteral("mqtt"),
+                                 QStringLiteral("text=") + field(text));
+                       });
 
     event(Level::Info, QStringLiteral("start"),
           QStringLiteral("family=%1 port=%2 device=%3 baud=%4 interval=%5")
@@ -177,6 +184,8 @@ void Monitor::stop(const std::function<void()>& done) {
     // moment after the instrument was told to stop.
     QTimer::singleShot(options_.drainMs, this, [this, done] {
         station_->closePort();
+        if (publisher_)
+            publisher_->stop(2000);
         event(Level::Info, QStringLiteral("stop"),
               QStringLiteral("readings=%1 file=%2")
                   .arg(readingsFiled_)

@@ -21,6 +21,8 @@
 
 namespace zel {
 
+class MqttPublisher;
+
 class Monitor final : public QObject, public StationView {
     Q_OBJECT
 public:
@@ -94,6 +96,7 @@ private:
     std::unique_ptr<DataStore> data_;
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
+    std::unique_ptr<MqttPublisher> publisher_; // null when not publishing
 
     QTimer supervisor_;
     qint64 lastReopenAttempt_ = 0;

@@ -307,6 +307,7 @@ void Station::onLostContactTick() {
         view_.setValueColor(colors::PaleCyan);
         alarmState_ = AlarmFault;
         view_.startAlarmSound();
+        emit lostContactRaised();
     }
 }
 
@@ -440,6 +441,7 @@ void Station::takeReading(const QByteArray& bytes) {
     writeReading(r);
 
     view_.readingTaken(leadingNumber(r.Value));
+    emit readingFiled(r, leadingNumber(r.Value), alarmState_);
     view_.setCount(data_.ReadingCount);
     static const char spin[4] = {'|', '/', '-', '\\'};
     view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));

@@ -176,6 +176,11 @@ signals:
     void calibrationReceived(const QByteArray& frame);
     void ampReplyReceived(const QByteArray& frame);
     void graphShouldHide();
+    // A reading is in the working file: the record as filed (thousands written
+    // out), its number and the alarm state it left.
+    void readingFiled(const zel::MeasurementRecord& record, double value, int16_t alarmState);
+    // The lost-contact watch raised the alarm (state 3 without a reading).
+    void lostContactRaised();
 
 private:
     friend class InstrumentConversation;

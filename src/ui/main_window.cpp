@@ -9,6 +9,7 @@
 #include "protocol/portables.h"
 #include "station/amp_conversation.h"
 #include "station/serial_link.h"
+#include "telemetry/mqtt_publisher.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
 #include "ui/amp_setup_dialog.h"
@@ -159,6 +160,13 @@ void MainWindow::loadSettingsAndStart() {
             CalibrationDialog::showRecord(this, *record);
     });
     station_->setInterval(settingsStore_->readInterval());
+    // Readings also go to an MQTT broker when Zel.ini names one.
+    publisher_ =
+        publishStation(*station_, settingsStore_->ini(), QFileInfo(workingPath).absolutePath(),
+                       *clock_, this, [this](const QString& text, bool problem) {
+                           setStatus(text, problem ? colors::StatusRed : Rgb());
+                           debugLine(text);
+                       });
     autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
                                                          QFileInfo(workingPath).absolutePath());
     connect(autoMeasurement_.get(), &AutoMeasurement::progressChanged, this,

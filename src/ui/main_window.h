@@ -28,6 +28,7 @@ class ProbeNumberDialog;
 
 class AlarmSound;
 class DebugWindow;
+class MqttPublisher;
 class IntervalDialog;
 class LegendDialog;
 class ParametersDialog;
@@ -142,6 +143,7 @@ private:
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<AutoMeasurement> autoMeasurement_;
+    std::unique_ptr<MqttPublisher> publisher_; // null when not publishing
     bool exiting_ = false;
     Rgb statusColor_, lampColor_, valueColor_;
 

@@ -1,0 +1,623 @@
+#include "telemetry/mqtt_publisher.h"
+
+#include "station/station.h"
+#include "telemetry/disk_queue.h"
+#include "telemetry/reading_message.h"
+
+#include <QFile>
+#include <QSysInfo>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <mosquitto.h>
+#include <mutex>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace zel {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// What the window thread and the client thread share, under one lock.
+struct MqttShared {
+    enum class Kind { Connected, Problem, Lost, Acked };
+    struct Event {
+        Kind kind;
+        quint64 seq = 0;
+        QString text;
+    };
+
+    std::mutex mutex;
+    std::deque<DiskQueue::Entry> readings; // not yet acknowledged, oldest first
+    struct AlarmChange {
+        quint64 afterSeq; // published after this reading
+        QByteArray body;
+    };
+    std::deque<AlarmChange> alarms; // changes not yet published, oldest first
+    QByteArray latestAlarm;
+    bool stop = false;
+    SteadyClock::time_point flushUntil;
+    std::vector<Event> events; // for the window thread
+};
+
+namespace {
+
+constexpr int InflightWindow = 64;
+constexpr int KeepaliveSeconds = 30;
+constexpr int ProbeTimeoutMs = 10000;
+constexpr int FirstRetryMs = 500;
+constexpr int LongestRetryMs = 10000;
+
+QString errorText(int rc) {
+    QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                        : QString::fromUtf8(mosquitto_strerror(rc));
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1); // the messages go on after it
+    return text;
+}
+
+// The client thread: every libmosquitto call happens here. One mosquitto
+// object lives for one connection, so the library never re-sends on its
+// own; after a reconnect this thread sends again, in order, whatever the
+// broker had not acknowledged.
+class ClientThread {
+public:
+    struct Config {
+        MqttSettings settings;
+        QByteArray password;
+        int wakeFd = -1;
+        QObject* owner = nullptr;
+        std::function<void()> drain;
+    };
+
+    ClientThread(Config config, std::shared_ptr<MqttShared> shared)
+        : c_(std::move(config)), shared_(std::move(shared)), host_(c_.settings.host.toUtf8()),
+          clientId_(("zel-" + c_.settings.station).toUtf8()),
+          readingTopic_(c_.settings.topic(QStringLiteral("reading")).toUtf8()),
+          alarmTopic_(c_.settings.topic(QStringLiteral("alarm")).toUtf8()),
+          statusTopic_(c_.settings.topic(QStringLiteral("status")).toUtf8()) {}
+
+    void run() {
+        int retryMs = FirstRetryMs;
+        while (!stopping()) {
+            QString problem;
+            const bool wasConnected = session(&problem);
+            if (stopping())
+                break;
+            if (!problem.isEmpty())
+                post({wasConnected ? MqttShared::Kind::Lost : MqttShared::Kind::Problem, 0,
+                      problem});
+            if (wasConnected)
+                retryMs = FirstRetryMs;
+            pause(retryMs);
+            retryMs = std::min(retryMs * 2, LongestRetryMs);
+        }
+    }
+
+private:
+    bool stopping() {
+        std::lock_guard lock(shared_->mutex);
+        return shared_->stop;
+    }
+
+    void post(MqttShared::Event event) {
+        bool first = false;
+        {
+            std::lock_guard lock(shared_->mutex);
+            first = shared_->events.empty();
+            shared_->events.push_back(std::move(event));
+        }
+        if (first)
+            QMetaObject::invokeMethod(c_.owner, c_.drain, Qt::QueuedConnection);
+    }
+
+    void drainWake() {
+        quint64 count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(c_.wakeFd, &count, sizeof count);
+    }
+
+    // Sleeps up to `ms`, less when told to stop.
+    void pause(int ms) {
+        const auto until = SteadyClock::now() + std::chrono::milliseconds(ms);
+        while (!stopping()) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - SteadyClock::now());
+            if (left.count() <= 0)
+                return;
+            pollfd fd{c_.wakeFd, POLLIN, 0};
+            if (::poll(&fd, 1, int(left.count())) > 0)
+                drainWake();
+        }
+    }
+
+    // Name lookup and a plain TCP connect first: they tell an unknown host
+    // from a refused or silent one, and a stop is never stuck behind the
+    // blocking connect of the library.
+    bool reachable(QString* problem) {
+        addrinfo hints{};
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const QByteArray port = QByteArray::number(c_.settings.port);
+        const int gai = ::getaddrinfo(host_.constData(), port.constData(), &hints, &found);
+        if (gai != 0) {
+            *problem = QStringLiteral("MQTT: unknown broker host %1 (%2)")
+                           .arg(c_.settings.host, QString::fromLocal8Bit(gai_strerror(gai)));
+            return false;
+        }
+        QString why;
+        bool ok = false;
+        for (addrinfo* a = found; a && !ok && !stopping(); a = a->ai_next) {
+            const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                   a->ai_protocol);
+            if (s < 0)
+                continue;
+            int err = 0;
+            if (::connect(s, a->ai_addr, a->ai_addrlen) != 0) {
+                err = errno;
+                if (err == EINPROGRESS) {
+                    err = ETIMEDOUT;
+                    const auto until =
+                        SteadyClock::now() + std::chrono::milliseconds(ProbeTimeoutMs);
+                    while (!stopping()) {
+                        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            until - SteadyClock::now());
+                        if (left.count() <= 0)
+                            break;
+                        pollfd fds[2] = {{s, POLLOUT, 0}, {c_.wakeFd, POLLIN, 0}};
+                        if (::poll(fds, 2, int(left.count())) <= 0)
+                            continue;
+                        if (fds[1].revents)
+                            drainWake();
+                        if (fds[0].revents) {
+                            socklen_t len = sizeof err;
+                            ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len);
+                            break;
+                        }
+                    }
+                }
+            }
+            ::close(s);
+            ok = err == 0;
+            if (!ok)
+                why = err == ETIMEDOUT ? QStringLiteral("no answer")
+                                       : QString::fromLocal8Bit(std::strerror(err));
+        }
+        ::freeaddrinfo(found);
+        if (!ok && !stopping())
+            *problem =
+                QStringLiteral("MQTT: cannot reach broker %1: %2").arg(c_.settings.endpoint(), why);
+        return ok;
+    }
+
+    static void onConnect(mosquitto*, void* self, int rc) {
+        auto* t = static_cast<ClientThread*>(self);
+        t->gotConnack_ = true;
+        t->connackRc_ = rc;
+    }
+    static void onPublish(mosquitto*, void* self, int mid) {
+        static_cast<ClientThread*>(self)->acknowledged(mid);
+    }
+
+    void acknowledged(int mid) {
+        const auto it = inflight_.find(mid);
+        if (it == inflight_.end())
+            return;
+        const quint64 seq = it->second;
+        inflight_.erase(it);
+        {
+            std::lock_guard lock(shared_->mutex);
+            auto& q = shared_->readings;
+            const auto e =
+                std::lower_bound(q.begin(), q.end(), seq,
+                                 [](const DiskQueue::Entry& x, quint64 v) { return x.seq < v; });
+            if (e != q.end() && e->seq == seq)
+                q.erase(e);
+        }
+        post({MqttShared::Kind::Acked, seq, {}});
+    }
+
+    // Sends what waits, in order, keeping a bounded number unacknowledged.
+    // An alarm change goes out right after the reading that caused it.
+    void publishWaiting(mosquitto* m) {
+        if (!alarmRepeated_) {
+            // After a reconnect the current state is published again, in case
+            // the broker lost its retained copy.
+            alarmRepeated_ = true;
+            QByteArray latest;
+            {
+                std::lock_guard lock(shared_->mutex);
+                if (shared_->alarms.empty())
+                    latest = shared_->latestAlarm;
+            }
+            if (!latest.isEmpty())
+                mosquitto_publish(m, nullptr, alarmTopic_.constData(), int(latest.size()),
+                                  latest.constData(), 1, true);
+        }
+        while (true) {
+            DiskQueue::Entry reading;
+            QByteArray alarm;
+            {
+                std::lock_guard lock(shared_->mutex);
+                auto& q = shared_->readings;
+                const auto it = std::lower_bound(
+                    q.begin(), q.end(), nextSeq_,
+                    [](const DiskQueue::Entry& x, quint64 v) { return x.seq < v; });
+                auto& alarms = shared_->alarms;
+                if (!alarms.empty() && (it == q.end() || alarms.front().afterSeq < it->seq)) {
+                    alarm = alarms.front().body;
+                    alarms.pop_front();
+                } else if (it != q.end() && int(inflight_.size()) < InflightWindow) {
+                    reading = *it;
+                } else {
+                    return;
+                }
+            }
+            if (!alarm.isEmpty()) {
+                mosquitto_publish(m, nullptr, alarmTopic_.constData(), int(alarm.size()),
+                                  alarm.constData(), 1, true);
+                continue;
+            }
+            int mid = 0;
+            if (mosquitto_publish(m, &mid, readingTopic_.constData(), int(reading.payload.size()),
+                                  reading.payload.constData(), 1, false) != MOSQ_ERR_SUCCESS)
+                return;
+            inflight_[mid] = reading.seq;
+            nextSeq_ = reading.seq + 1;
+        }
+    }
+
+    // Stopping, and the broker has everything or the time for it is up.
+    bool flushDone() {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->stop)
+            return false;
+        return (shared_->readings.empty() && inflight_.empty()) ||
+               SteadyClock::now() >= shared_->flushUntil;
+    }
+
+    // One turn of the socket: false when the connection is gone.
+    bool turn(mosquitto* m, int timeoutMs, QString* problem) {
+        const int sock = mosquitto_socket(m);
+        if (sock < 0) {
+            *problem = QStringLiteral("MQTT: lost the connection to broker %1")
+                           .arg(c_.settings.endpoint());
+            return false;
+        }
+        pollfd fds[2] = {{sock, short(POLLIN | (mosquitto_want_write(m) ? POLLOUT : 0)), 0},
+                         {c_.wakeFd, POLLIN, 0}};
+        ::poll(fds, 2, timeoutMs);
+        if (fds[1].revents)
+            drainWake();
+        int rc = MOSQ_ERR_SUCCESS;
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            rc = mosquitto_loop_read(m, 64);
+        if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(m) >= 0 && mosquitto_want_write(m))
+            rc = mosquitto_loop_write(m, 64);
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_loop_misc(m);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            *problem = QStringLiteral("MQTT: lost the connection to broker %1: %2")
+                           .arg(c_.settings.endpoint(), errorText(rc));
+            return false;
+        }
+        return true;
+    }
+
+    // Says goodbye: "offline" (retained, so the control room sees a clean
+    // stop), then a disconnect, waiting a moment for the broker's answer.
+    void goodbye(mosquitto* m) {
+        int mid = 0;
+        static const char offline[] = "offline";
+        if (mosquitto_publish(m, &mid, statusTopic_.constData(), int(sizeof offline - 1), offline,
+                              1, true) == MOSQ_ERR_SUCCESS) {
+            inflight_[mid] = 0;
+            const auto until = SteadyClock::now() + std::chrono::milliseconds(1000);
+            QString ignored;
+            while (inflight_.count(mid) && SteadyClock::now() < until && turn(m, 50, &ignored)) {
+            }
+        }
+        mosquitto_disconnect(m);
+        QString ignored;
+        for (int i = 0; i < 10 && mosquitto_socket(m) >= 0 && mosquitto_want_write(m); ++i)
+            turn(m, 20, &ignored);
+    }
+
+    // One connection from connect to loss or stop. True when it was up.
+    bool session(QString* problem) {
+        if (!reachable(problem))
+            return false;
+        mosquitto* m = mosquitto_new(clientId_.constData(), true, this);
+        if (!m) {
+            *problem =
+                QStringLiteral("MQTT: cannot make a client: %1").arg(errorText(MOSQ_ERR_ERRNO));
+            return false;
+        }
+        mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
+        mosquitto_max_inflight_messages_set(m, InflightWindow + 2);
+        mosquitto_connect_callback_set(m, &ClientThread::onConnect);
+        mosquitto_publish_callback_set(m, &ClientThread::onPublish);
+        static const char offline[] = "offline";
+        mosquitto_will_set(m, statusTopic_.constData(), int(sizeof offline - 1), offline, 1, true);
+        int rc = MOSQ_ERR_SUCCESS;
+        if (!c_.settings.user.isEmpty())
+            rc = mosquitto_username_pw_set(
+                m, c_.settings.user.toUtf8().constData(),
+                c_.settings.passwordFile.isEmpty() ? nullptr : c_.password.constData());
+        if (rc == MOSQ_ERR_SUCCESS && !c_.settings.caFile.isEmpty())
+            rc = mosquitto_tls_set(m, QFile::encodeName(c_.settings.caFile).constData(), nullptr,
+                                   nullptr, nullptr, nullptr);
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_connect(m, host_.constData(), c_.settings.port, KeepaliveSeconds);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            *problem = QStringLiteral("MQTT: cannot connect to broker %1: %2")
+                           .arg(c_.settings.endpoint(), errorText(rc));
+            mosquitto_destroy(m);
+            return false;
+        }
+
+        gotConnack_ = false;
+        connackRc_ = 0;
+        inflight_.clear();
+        nextSeq_ = 0;
+        alarmRepeated_ = false;
+        bool up = false;
+        const auto connackBy = SteadyClock::now() + std::chrono::milliseconds(ProbeTimeoutMs);
+        while (true) {
+            if (gotConnack_ && connackRc_ != 0) {
+                *problem = QStringLiteral("MQTT: broker %1 refused station %2: %3")
+                               .arg(c_.settings.endpoint(), c_.settings.station,
+                                    QString::fromUtf8(mosquitto_connack_string(connackRc_)));
+                break;
+            }
+            if (!up && gotConnack_) {
+                up = true;
+                static const char online[] = "online";
+                mosquitto_publish(m, nullptr, statusTopic_.constData(), int(sizeof online - 1),
+                                  online, 1, true);
+                post({MqttShared::Kind::Connected, 0, {}});
+            }
+            if (!up && SteadyClock::now() > connackBy) {
+                *problem = QStringLiteral("MQTT: broker %1 did not answer the login")
+                               .arg(c_.settings.endpoint());
+                break;
+            }
+            if (up)
+                publishWaiting(m);
+            if (stopping() && (!up || flushDone())) {
+                if (up)
+                    goodbye(m);
+                break;
+            }
+            if (!turn(m, stopping() ? 20 : 1000, problem)) {
+                if (gotConnack_ && connackRc_ != 0)
+                    continue; // told as a refused login above
+                break;
+            }
+        }
+        mosquitto_destroy(m);
+        return up;
+    }
+
+    Config c_;
+    std::shared_ptr<MqttShared> shared_;
+    QByteArray host_, clientId_, readingTopic_, alarmTopic_, statusTopic_;
+    std::unordered_map<int, quint64> inflight_; // message id -> reading number
+    quint64 nextSeq_ = 0;
+    bool alarmRepeated_ = false;
+    bool gotConnack_ = false;
+    int connackRc_ = 0;
+};
+
+} // namespace
+
+MqttPublisher::MqttPublisher(const Clock& clock, QObject* parent)
+    : QObject(parent), clock_(clock) {}
+
+MqttPublisher::~MqttPublisher() {
+    stop(1000);
+}
+
+void MqttPublisher::say(const QString& text, bool problem) {
+    emit message(text, problem);
+}
+
+bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
+                          const QString& defaultStation) {
+    if (running())
+        return true;
+    settings_ = readMqttSettings(ini, defaultStation);
+    if (!settings_.enabled())
+        return false;
+    if (const QString problem = mqttSettingsProblem(settings_); !problem.isEmpty()) {
+        say(QStringLiteral("MQTT settings in %1: %2; nothing is published")
+                .arg(ini.path(), problem),
+            true);
+        return false;
+    }
+    QByteArray password;
+    if (!settings_.passwordFile.isEmpty()) {
+        bool ok = false;
+        password = readPasswordFile(settings_.passwordFile, &ok);
+        if (!ok) {
+            say(QStringLiteral("MQTT settings: PasswordFile %1 cannot be read; nothing is "
+                               "published")
+                    .arg(settings_.passwordFile),
+                true);
+            return false;
+        }
+    }
+    static std::once_flag libraryReady;
+    std::call_once(libraryReady, [] { mosquitto_lib_init(); });
+
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        say(QStringLiteral("MQTT: cannot start: %1")
+                .arg(QString::fromLocal8Bit(std::strerror(errno))),
+            true);
+        return false;
+    }
+    shared_ = std::make_shared<MqttShared>();
+    queue_ = std::make_unique<DiskQueue>(queueFolder + QLatin1Char('/') + queueFileName(),
+                                         settings_.queueLimit);
+    std::vector<DiskQueue::Entry> waiting;
+    if (!queue_->open(&waiting)) {
+        diskReported_ = true;
+        say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
+                           "only")
+                .arg(queue_->lastError()),
+            true);
+    }
+    shared_->readings.assign(waiting.begin(), waiting.end());
+
+    ClientThread::Config config{settings_, password, wakeFd_, this, [this] { drainEvents(); }};
+    auto shared = shared_;
+    thread_ = std::thread([config, shared]() mutable { ClientThread(config, shared).run(); });
+    say(QStringLiteral("MQTT: publishing as station %1 to %2 under %3 (%4 readings waiting)")
+            .arg(settings_.station, settings_.endpoint(), settings_.topic(QStringLiteral("")),
+                 QString::number(waiting.size())),
+        false);
+    return true;
+}
+
+void MqttPublisher::wake() {
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+}
+
+void MqttPublisher::stop(int flushMs) {
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->stop = true;
+        shared_->flushUntil = SteadyClock::now() + std::chrono::milliseconds(flushMs);
+    }
+    wake();
+    thread_.join();
+    // Acknowledgements that came at the end are still taken off the queue.
+    drainEvents();
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+    connected_ = false;
+}
+
+qsizetype MqttPublisher::waiting() const {
+    return queue_ ? queue_->size() : 0;
+}
+
+void MqttPublisher::drainEvents() {
+    if (!shared_)
+        return;
+    std::vector<MqttShared::Event> events;
+    {
+        std::lock_guard lock(shared_->mutex);
+        events.swap(shared_->events);
+    }
+    for (const MqttShared::Event& e : events) {
+        switch (e.kind) {
+        case MqttShared::Kind::Acked:
+            queue_->markDone(e.seq);
+            if (queue_->size() == 0)
+                fullReported_ = false;
+            break;
+        case MqttShared::Kind::Connected:
+            connected_ = true;
+            lastProblem_.clear();
+            say(QStringLiteral("MQTT: connected to broker %1 as station %2")
+                    .arg(settings_.endpoint(), settings_.station),
+                false);
+            break;
+        case MqttShared::Kind::Lost:
+            connected_ = false;
+            lastProblem_.clear();
+            say(e.text + QStringLiteral("; readings wait in the queue"), true);
+            break;
+        case MqttShared::Kind::Problem:
+            connected_ = false;
+            // The thread retries quietly; a person hears of each problem once.
+            if (e.text != lastProblem_) {
+                lastProblem_ = e.text;
+                say(e.text + QStringLiteral("; retrying, readings wait in the queue"), true);
+            }
+            break;
+        }
+    }
+}
+
+void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
+    if (text == lastAlarm_)
+        return;
+    lastAlarm_ = text;
+    std::lock_guard lock(shared_->mutex);
+    // Changes wait like readings do, within a bound of their own; the newest
+    // is always the retained state.
+    auto& alarms = shared_->alarms;
+    if (alarms.size() >= 1000)
+        alarms.pop_front();
+    alarms.push_back({queue_->nextSeq() - 1, body});
+    shared_->latestAlarm = body;
+}
+
+void MqttPublisher::publishReading(const MeasurementRecord& record, double value,
+                                   int16_t alarmState, int16_t family) {
+    if (!running())
+        return;
+    const QDateTime now = clock_.now();
+    const QByteArray body = readingJson(record, value, alarmState, family, now, queue_->nextSeq());
+    const DiskQueue::Pushed pushed = queue_->push(body);
+    {
+        std::lock_guard lock(shared_->mutex);
+        auto& q = shared_->readings;
+        if (pushed.dropped && !q.empty() && q.front().seq == *pushed.dropped)
+            q.pop_front();
+        q.push_back({pushed.seq, body});
+    }
+    setAlarm(alarmStateText(alarmState), alarmJson(alarmState, false, now));
+    wake();
+    if (pushed.dropped && !fullReported_) {
+        fullReported_ = true;
+        say(QStringLiteral("MQTT: the queue is full (%1 readings); the oldest readings are "
+                           "dropped")
+                .arg(queue_->capacity()),
+            true);
+    }
+    if (!diskReported_ && !queue_->lastError().isEmpty()) {
+        diskReported_ = true;
+        say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
+                           "only")
+                .arg(queue_->lastError()),
+            true);
+    }
+}
+
+void MqttPublisher::publishLostContact() {
+    if (!running())
+        return;
+    setAlarm(alarmStateText(3, true), alarmJson(3, true, clock_.now()));
+    wake();
+}
+
+std::unique_ptr<MqttPublisher>
+publishStation(Station& station, const IniFile& ini, const QString& queueFolder, const Clock& clock,
+               QObject* context,
+               const std::function<void(const QString& text, bool problem)>& report) {
+    auto publisher = std::make_unique<MqttPublisher>(clock);
+    QObject::connect(publisher.get(), &MqttPublisher::message, context, report);
+    if (!publisher->start(ini, queueFolder, QSysInfo::machineHostName()))
+        return nullptr;
+    MqttPublisher* p = publisher.get();
+    QObject::connect(&station, &Station::readingFiled, p,
+                     [p, &station](const MeasurementRecord& r, double value, int16_t alarm) {
+                         p->publishReading(r, value, alarm, station.family());
+                     });
+    QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
+    return publisher;
+}
+
+} // namespace zel

@@ -1,0 +1,88 @@
+#pragma once
+// Publishes a station's readings and alarm state to an MQTT broker, for a
+// control room that watches many stations. The working file stays the
+// station's own record; this is a copy for others.
+//
+// The receive path never waits for the network: a reading is written to the
+// queue file and handed to a client thread, which alone talks to libmosquitto
+// (connects, publishes with QoS 1, reconnects with a growing pause) and hands
+// acknowledgements and problems back through the event loop. A reading
+// leaves the queue file only when the broker has acknowledged it.
+#include "common/ini_file.h"
+#include "data/measurement_record.h"
+#include "station/clock.h"
+#include "telemetry/mqtt_settings.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace zel {
+
+class DiskQueue;
+class Station;
+struct MqttShared;
+
+class MqttPublisher : public QObject {
+    Q_OBJECT
+public:
+    explicit MqttPublisher(const Clock& clock, QObject* parent = nullptr);
+    // Stops the client thread first: no thread outlives its objects.
+    ~MqttPublisher() override;
+
+    // Reads section [MQTT] of `ini`, opens the queue file in `queueFolder`
+    // and starts the client thread. False when publishing is off (no Host)
+    // or the settings cannot be used; then one message says why.
+    bool start(const IniFile& ini, const QString& queueFolder, const QString& defaultStation);
+    bool running() const { return thread_.joinable(); }
+    // Gives the broker up to `flushMs` to take what waits, publishes
+    // "offline", disconnects and joins the thread. What is not acknowledged
+    // by then stays in the queue file for the next start.
+    void stop(int flushMs = 2000);
+
+    void publishReading(const MeasurementRecord& record, double value, int16_t alarmState,
+                        int16_t family);
+    // State 3 raised by the lost-contact watch.
+    void publishLostContact();
+
+    // Readings the broker has not acknowledged yet.
+    qsizetype waiting() const;
+    bool connected() const { return connected_; }
+    const MqttSettings& settings() const { return settings_; }
+
+    static QString queueFileName() { return QStringLiteral("ZelMqttQueue.txt"); }
+
+signals:
+    // For the status line and the debug log; `problem` for failures.
+    void message(const QString& text, bool problem);
+
+private:
+    void say(const QString& text, bool problem);
+    void drainEvents();
+    void setAlarm(const QString& text, const QByteArray& body);
+    void wake();
+
+    const Clock& clock_;
+    MqttSettings settings_;
+    std::unique_ptr<DiskQueue> queue_;
+    std::shared_ptr<MqttShared> shared_;
+    std::thread thread_;
+    int wakeFd_ = -1;
+    bool connected_ = false;
+    bool fullReported_ = false;
+    bool diskReported_ = false;
+    QString lastProblem_;
+    QString lastAlarm_;
+};
+
+// Wires a publisher to the station's readings and lost-contact alarm. Null
+// when publishing is off or its settings are bad (`report` has then been
+// told why, once). `report` gets every message of the publisher.
+std::unique_ptr<MqttPublisher>
+publishStation(Station& station, const IniFile& ini, const QString& queueFolder, const Clock& clock,
+               QObject* context,
+               const std::function<void(const QString& text, bool problem)>& report);
+
+} // namespace zel

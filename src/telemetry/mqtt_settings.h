@@ -1,0 +1,42 @@
+#pragma once
+// Section [MQTT] of "Zel.ini": where a station publishes its readings. With
+// no "Host" nothing is published. The settings are checked as a whole before
+// anything connects, so one bad key gives one message instead of a stream of
+// failed connections.
+#include "common/ini_file.h"
+#include <QByteArray>
+#include <QString>
+
+namespace zel {
+
+struct MqttSettings {
+    QString host;         // "Host"; empty: publishing is off
+    int port = 0;         // "Port"; 1883, or 8883 with a CA file
+    QString portText;     // as written, to report a bad one
+    QString station;      // "Station"; the machine's name when missing
+    QString prefix;       // "TopicPrefix"; "zel" when missing
+    QString user;         // "User"
+    QString passwordFile; // "PasswordFile": first line is the password
+    QString caFile;       // "CAFile": TLS with this certificate authority
+    int queueLimit = 0;   // "QueueLimit": readings kept while the broker is away
+
+    bool enabled() const { return !host.isEmpty(); }
+    // "<prefix>/<station>/<leaf>"
+    QString topic(const QString& leaf) const;
+    QString endpoint() const { return host + QLatin1Char(':') + QString::number(port); }
+};
+
+inline constexpr int DefaultQueueLimit = 50000;
+
+// Reads the section; `defaultStation` stands in for a missing "Station".
+MqttSettings readMqttSettings(const IniFile& ini, const QString& defaultStation);
+
+// What is wrong with the settings, in words for a person; empty when they can
+// be used. Files named in them are checked for being readable.
+QString mqttSettingsProblem(const MqttSettings& s);
+
+// The password: the first line of the file, without its line end. Never put
+// it in a message.
+QByteArray readPasswordFile(const QString& path, bool* ok);
+
+} // namespace zel

@@ -1,0 +1,32 @@
+#pragma once
+// The JSON bodies a station publishes. Subscribers are dashboards and
+// archives in other languages: times carry their UTC offset, numbers are
+// numbers, and every message says which reading of the station it is.
+#include "data/measurement_record.h"
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+
+namespace zel {
+
+// "normal", "high1", "high2", "fault"; "lost-contact" for state 3 raised by
+// the lost-contact watch.
+QString alarmStateText(int16_t state, bool lostContact = false);
+
+// ISO 8601 with milliseconds and the UTC offset ("2026-01-02T03:04:05.000+02:00").
+QString isoWithOffset(const QDateTime& moment);
+
+// One reading as filed. `seq` counts the station's published readings, so a
+// subscriber sees gaps and repeats; `received` is when zel took the reading.
+// The reading's own time comes from its date-time text; when that is not a
+// date-time (the Orvan seconds-since-midnight form) the receive time stands
+// in. The Orvan family names its five quantities instead of the fields of
+// the other families.
+QByteArray readingJson(const MeasurementRecord& record, double value, int16_t alarmState,
+                       int16_t family, const QDateTime& received, quint64 seq);
+
+// The retained alarm state.
+QByteArray alarmJson(int16_t alarmState, bool lostContact, const QDateTime& when);
+
+} // namespace zel

@@ -1,0 +1,148 @@
+// The publisher against a real mosquitto on loopback: order, retained alarm
+// and status, and readings that wait on disk while no broker is there.
+#include "station/clock.h"
+#include "support/mqtt_broker.h"
+#include "telemetry/mqtt_publisher.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace zel {
+namespace {
+
+using test::MqttBroker;
+using test::MqttSubscriber;
+
+class PublisherBroker : public ::testing::Test {
+protected:
+    void configure(int port) {
+        IniFile ini(dir.filePath("Zel.ini"));
+        ini.write("MQTT", "Host", "127.0.0.1");
+        ini.write("MQTT", "Port", QString::number(port));
+        ini.write("MQTT", "Station", "st1");
+        ini.write("MQTT", "TopicPrefix", "t");
+    }
+    std::unique_ptr<MqttPublisher> startPublisher() {
+        auto p = std::make_unique<MqttPublisher>(clock);
+        QObject::connect(p.get(), &MqttPublisher::message,
+                         [this](const QString& text, bool) { messages << text; });
+        EXPECT_TRUE(p->start(IniFile(dir.filePath("Zel.ini")), dir.path(), "host"));
+        return p;
+    }
+    static void publish(MqttPublisher& p, int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            const MeasurementRecord r{"id", "", QString::number(i), "mR/h", "", "", " ", 0};
+            p.publishReading(r, i, i > 8 ? 2 : 0, 1);
+        }
+    }
+    static QList<int> values(const QStringList& payloads, QList<qint64>* seq = nullptr) {
+        QList<int> out;
+        for (const QString& p : payloads) {
+            const QJsonObject o = QJsonDocument::fromJson(p.toUtf8()).object();
+            out << o.value("value").toInt();
+            if (seq)
+                *seq << o.value("seq").toInteger();
+        }
+        return out;
+    }
+    static QList<int> range(int from, int to) {
+        QList<int> out;
+        for (int i = from; i <= to; ++i)
+            out << i;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    SystemClock clock;
+    QStringList messages;
+};
+
+TEST_F(PublisherBroker, ReadingsArriveInOrderWithRetainedAlarmAndStatus) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    MqttSubscriber sub;
+    ASSERT_TRUE(sub.start(broker.port(), "t/st1/#")) << sub.read().toStdString();
+    configure(broker.port());
+    auto p = startPublisher();
+    publish(*p, 1, 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sub.payloads("t/st1/reading").size() >= 10; }, 10000))
+        << sub.read().toStdString();
+    QList<qint64> seq;
+    EXPECT_EQ(values(sub.payloads("t/st1/reading"), &seq), range(1, 10));
+    EXPECT_EQ(seq, QList<qint64>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p->waiting() == 0; }, 5000));
+    EXPECT_EQ(sub.payloads("t/st1/status"), QStringList{"online"});
+    QStringList alarms = sub.payloads("t/st1/alarm");
+    ASSERT_EQ(alarms.size(), 2) << "published on change only";
+    EXPECT_TRUE(alarms[1].contains("\"high2\""));
+    p->publishLostContact();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sub.payloads("t/st1/alarm").size() == 3; }, 5000));
+    EXPECT_TRUE(sub.payloads("t/st1/alarm")[2].contains("lost-contact"));
+
+    p->stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sub.payloads("t/st1/status").size() == 2; }, 5000));
+    EXPECT_EQ(sub.payloads("t/st1/status")[1], "offline");
+
+    // Retained: a control room that connects later sees the state at once.
+    QProcess get;
+    get.start(test::toolPath("mosquitto_sub"),
+              {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t", "t/st1/+", "-v",
+               "--retained-only", "-W", "2"});
+    ASSERT_TRUE(get.waitForFinished(5000));
+    const QString retained = QString::fromUtf8(get.readAllStandardOutput());
+    EXPECT_TRUE(retained.contains("t/st1/status offline")) << retained.toStdString();
+    EXPECT_TRUE(retained.contains("lost-contact")) << retained.toStdString();
+    EXPECT_FALSE(retained.contains("t/st1/reading")) << "readings are not retained";
+}
+
+TEST_F(PublisherBroker, ReadingsWaitOnDiskUntilABrokerIsThere) {
+    const int port = test::freeLoopbackPort();
+    configure(port);
+    {
+        auto p = startPublisher();
+        publish(*p, 1, 5);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return messages.filter("cannot reach broker").size() == 1; }, 10000))
+            << messages.join('\n').toStdString();
+        EXPECT_TRUE(messages.last().contains("refused")) << messages.last().toStdString();
+        // Retries go on quietly: the same problem is told once.
+        QTest::qWait(1600);
+        EXPECT_EQ(messages.filter("cannot reach broker").size(), 1);
+        EXPECT_EQ(p->waiting(), 5);
+        p->stop();
+    }
+    // The next start (a restart of the program) sends them first, in order.
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    MqttSubscriber sub;
+    ASSERT_TRUE(sub.start(broker.port(), "t/st1/reading"));
+    configure(broker.port());
+    auto p = startPublisher();
+    EXPECT_EQ(p->waiting(), 5);
+    publish(*p, 6, 8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sub.payloads("t/st1/reading").size() >= 8; }, 15000))
+        << sub.read().toStdString() << messages.join('\n').toStdString();
+    QList<qint64> seq;
+    EXPECT_EQ(values(sub.payloads("t/st1/reading"), &seq), range(1, 8));
+    EXPECT_EQ(seq, QList<qint64>({1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(PublisherBroker, BadSettingsSayWhyAndPublishNothing) {
+    IniFile ini(dir.filePath("Zel.ini"));
+    ini.write("MQTT", "Host", "127.0.0.1");
+    ini.write("MQTT", "Station", "north/1");
+    MqttPublisher p(clock);
+    QObject::connect(&p, &MqttPublisher::message, [this](const QString& text, bool problem) {
+        EXPECT_TRUE(problem);
+        messages << text;
+    });
+    EXPECT_FALSE(p.start(ini, dir.path(), "host"));
+    EXPECT_FALSE(p.running());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("Station \"north/1\" may not contain +, # or /"))
+        << messages[0].toStdString();
+}
+
+} // namespace
+} // namespace zel
