@@ -68,13 +68,16 @@ QVariant DataListModel::data(const QModelIndex& index, int role) const {
         return {};
     const int column = index.column();
     const int row = index.row();
-    if (role == Qt::TextAlignmentRole)
+    if (role == Qt::TextAlignmentRole) {
+        if (row < UnitsRows)
+            return int(Qt::AlignCenter);
         return column == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter)
                            : int(Qt::AlignRight | Qt::AlignVCenter);
+    }
     if (role != Qt::DisplayRole)
         return {};
     if (row < UnitsRows)
-        return column == 0 ? QVariant() : QVariant(slots_[size_t(column - 1)].units);
+        return column == 0 ? QVariant() : QVariant(slots_[size_t(column - 1)].units.trimmed());
     const Row& r = rows_[size_t(row - UnitsRows)];
     return column == 0 ? r.time : r.values[size_t(column - 1)];
 }

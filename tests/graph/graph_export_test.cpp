@@ -243,7 +243,7 @@ TEST_F(GraphFilesTest, DataListTakesTheNewestValuedPointsUpToRowThousand) {
     EXPECT_EQ(small->rowCount(), 1 + 450);
     EXPECT_EQ(small->headerData(0, Qt::Horizontal).toString(), "Time");
     EXPECT_EQ(small->headerData(2, Qt::Horizontal).toString(), "Second");
-    EXPECT_EQ(small->data(small->index(0, 1)).toString(), "uSv/h     ");
+    EXPECT_EQ(small->data(small->index(0, 1)).toString(), "uSv/h");
     EXPECT_EQ(small->data(small->index(1, 1)).toString(), "499");
     EXPECT_EQ(small->data(small->index(1, 2)).toString(), "499.12");
     EXPECT_EQ(small->data(small->index(450, 1)).toString(), "1");
