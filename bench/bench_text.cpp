@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <vector>
 
 static void BM_LeadingNumber(benchmark::State& state) {
     const QString text = QStringLiteral("  12345.6789 mR/h");
@@ -39,6 +40,21 @@ static void BM_DateRoundTrip(benchmark::State& state) {
         benchmark::DoNotOptimize(zel::parseGeneralDateTime(zel::formatGeneralDateTime(moment)));
 }
 BENCHMARK(BM_DateRoundTrip);
+
+// The reading intake's pair: one date-time written, then read as a day count.
+static void BM_DateToDayCount(benchmark::State& state) {
+    zel::setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    std::vector<QDateTime> moments;
+    for (int s = 0; s < 1000; ++s)
+        moments.emplace_back(QDate(2024, 3, 7), QTime(13, 5, 9).addSecs(s));
+    zel::DayCounter counter;
+    size_t i = 0;
+    for (auto _ : state) {
+        const QString text = zel::formatGeneralDateTime(moments[i++ % moments.size()]);
+        benchmark::DoNotOptimize(counter.dayCount(QStringView(text)));
+    }
+}
+BENCHMARK(BM_DateToDayCount);
 
 static void BM_IniRead(benchmark::State& state) {
     QTemporaryDir dir;

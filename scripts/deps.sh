@@ -3,7 +3,8 @@
 # and only those that are missing.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
-      qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+      qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools
+      qt6-translations-l10n
       libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils)
 missing=()

@@ -1,16 +1,25 @@
 // tarvoset: initialises a Tarvo-5 on the port named in "dax.ini".
 #include "common/paths.h"
-#include "common/strings.h"
-#include "station/port_settings.h"
-#include "station/serial_link.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_window.h"
+#include "station/port_settings.h"
+#include "station/serial_link.h"
+#include "ui/command_line.h"
+#include "ui/translations.h"
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    const int answered = zel::answerUsageQuestions(
+        argc, argv,
+        {QStringLiteral("tarvoset"),
+         QStringLiteral("Initialises a Tarvo-5 on the serial port named in dax.ini."),
+         QStringLiteral("[anything]"),
+         QStringLiteral("Any argument also shows the next step in zel once the instrument is "
+                        "ready.")});
+    if (answered >= 0)
+        return answered;
     QApplication app(argc, argv);
-    if (zel::currentLanguage() == zel::Language::Hebrew)
-        app.setLayoutDirection(Qt::RightToLeft);
+    zel::useLocale(QLocale::system());
 
     // Whoever starts us with anything on the command line gets the hint
     // about the next step once the instrument is ready.

@@ -1,5 +1,6 @@
 #include "common/strings.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <algorithm>
 #include <optional>
@@ -11,39 +12,43 @@ namespace {
 struct Entry {
     int id;
     const char* english;
-    const char* german;
-    const char* hebrew;
 };
 
-// Texts are UTF-8. Trailing blanks and the line break of 4000 are part of the
-// captions as the dialogs lay them out.
+// Trailing blanks are part of the captions as the dialogs lay them out.
 constexpr Entry kTable[] = {
-    {1, "OK", "OK", "אישור"},
-    {2, "Cancel", "Abbrechen", "ביטול"},
-    {12, "Exit", "Beenden", "יציאה"},
-    {13, "Edit", "Bearbeiten", "עריכה"},
-    {14, "List", "Liste", "רשימה"},
-    {15, "Auto", "Automatisch", "אוטומטי"},
-    {16, "Parameters", "Parameter", "פרמטרים"},
-    {25, "OnLine", "Online", "מקוון"},
-    {27, "Offline", "Offline", "לא מקוון"},
-    {3000, "Graph for point :", "Grafik für Messpunkt :", "גרף עבור נקודה :"},
-    {3001, "All Data", "Alle Daten", "כל הנתונים"},
-    {3002, "Mark", "Markieren", "סימון"},
-    {3052, "Export", "Exportieren", "ייצוא"},
-    {3053, "New Peak", "Neue Spitze", "שיא חדש"},
-    {3054, "Print", "Drucken", "הדפסה"},
-    {3055, "Maximum", "Maximum", "מקסימום"},
-    {3056, "Average", "Mittelwert", "ממוצע"},
-    {3059, "Average To Csv", "Mittelwerte nach CSV", "ממוצע לקובץ CSV"},
-    {3060, "All To Csv", "Alles nach CSV", "הכול לקובץ CSV"},
-    {3061, "Save Set Graph", "Grafiksatz speichern", "שמירת סט גרפים"},
-    {4000, "Probe Number", "Bitte Chargennummer eingeben\n", "מספר דגימה"},
-    {4001, "Background Measurment", "Hintergrundmessung", "מדידת רקע"},
-    {4002, "Detector Inserted? ", "Probe eingelegt? ", "הגלאי הוכנס? "},
-    {4004, "Background Time : ", "Hintergrundzeit : ", "זמן רקע : "},
-    {4005, "Measuring Time : ", "Messzeit : ", "זמן מדידה : "},
+    {1, QT_TRANSLATE_NOOP("zel::StringTable", "OK")},
+    {2, QT_TRANSLATE_NOOP("zel::StringTable", "Cancel")},
+    {12, QT_TRANSLATE_NOOP("zel::StringTable", "Exit")},
+    {13, QT_TRANSLATE_NOOP("zel::StringTable", "Edit")},
+    {14, QT_TRANSLATE_NOOP("zel::StringTable", "List")},
+    {15, QT_TRANSLATE_NOOP("zel::StringTable", "Auto")},
+    {16, QT_TRANSLATE_NOOP("zel::StringTable", "Parameters")},
+    {25, QT_TRANSLATE_NOOP("zel::StringTable", "OnLine")},
+    {27, QT_TRANSLATE_NOOP("zel::StringTable", "Offline")},
+    {3000, QT_TRANSLATE_NOOP("zel::StringTable", "Graph for point :")},
+    {3001, QT_TRANSLATE_NOOP("zel::StringTable", "All Data")},
+    {3002, QT_TRANSLATE_NOOP("zel::StringTable", "Mark")},
+    {3052, QT_TRANSLATE_NOOP("zel::StringTable", "Export")},
+    {3053, QT_TRANSLATE_NOOP("zel::StringTable", "New Peak")},
+    {3054, QT_TRANSLATE_NOOP("zel::StringTable", "Print")},
+    {3055, QT_TRANSLATE_NOOP("zel::StringTable", "Maximum")},
+    {3056, QT_TRANSLATE_NOOP("zel::StringTable", "Average")},
+    {3059, QT_TRANSLATE_NOOP("zel::StringTable", "Average To Csv")},
+    {3060, QT_TRANSLATE_NOOP("zel::StringTable", "All To Csv")},
+    {3061, QT_TRANSLATE_NOOP("zel::StringTable", "Save Set Graph")},
+    {4000, QT_TRANSLATE_NOOP("zel::StringTable", "Probe Number")},
+    {4001, QT_TRANSLATE_NOOP("zel::StringTable", "Background Measurment")},
+    {4002, QT_TRANSLATE_NOOP("zel::StringTable", "Detector Inserted? ")},
+    {4004, QT_TRANSLATE_NOOP("zel::StringTable", "Background Time : ")},
+    {4005, QT_TRANSLATE_NOOP("zel::StringTable", "Measuring Time : ")},
 };
+
+const Entry* find(int id) {
+    const auto* end = std::end(kTable);
+    const auto* it =
+        std::find_if(std::begin(kTable), end, [id](const Entry& e) { return e.id == id; });
+    return it == end ? nullptr : it;
+}
 
 std::optional<Language>& chosenLanguage() {
     static std::optional<Language> language;
@@ -59,18 +64,6 @@ Language languageOf(const QLocale& locale) {
     default:
         return Language::English;
     }
-}
-
-QString pick(const char* english, const char* german, const char* hebrew) {
-    switch (currentLanguage()) {
-    case Language::German:
-        return QString::fromUtf8(german);
-    case Language::Hebrew:
-        return QString::fromUtf8(hebrew);
-    case Language::English:
-        break;
-    }
-    return QString::fromUtf8(english);
 }
 
 } // namespace
@@ -96,12 +89,13 @@ Language languageForLocaleName(const QString& localeName) {
 }
 
 QString str(int id) {
-    const auto* end = std::end(kTable);
-    const auto* it =
-        std::find_if(std::begin(kTable), end, [id](const Entry& e) { return e.id == id; });
-    if (it == end)
-        return {};
-    return pick(it->english, it->german, it->hebrew);
+    const Entry* e = find(id);
+    return e ? QCoreApplication::translate("zel::StringTable", e->english) : QString();
+}
+
+QString englishStr(int id) {
+    const Entry* e = find(id);
+    return e ? QString::fromUtf8(e->english) : QString();
 }
 
 QList<int> knownStringIds() {
@@ -109,16 +103,6 @@ QList<int> knownStringIds() {
     for (const Entry& e : kTable)
         ids.append(e.id);
     return ids;
-}
-
-QString tr3(const char* english, const char* german, const char* hebrew) {
-    return pick(english ? english : "",
-                german    ? german
-                : english ? english
-                          : "",
-                hebrew    ? hebrew
-                : english ? english
-                          : "");
 }
 
 } // namespace zel

@@ -1,6 +1,10 @@
 #pragma once
-// The program's string table: each id has an English, a German and a Hebrew
-// text. The language follows the system locale; English is the fallback.
+// The program's string table: texts that windows share by number, and the
+// language the windows speak. The table holds the English texts; their
+// German and Hebrew live with every other window text in the translation
+// files (context "zel::StringTable"), so str() follows whatever translator
+// is installed. The language follows the system locale; English is the
+// fallback.
 #include <QList>
 #include <QString>
 
@@ -9,17 +13,17 @@ namespace zel {
 enum class Language { English, German, Hebrew };
 
 Language currentLanguage();
-void setCurrentLanguage(Language language); // tests and the start-up use it
+// Records the language; the windows' translators are installed by
+// useLanguage() (ui/translations.h), which calls this.
+void setCurrentLanguage(Language language);
 Language languageForLocaleName(const QString& localeName);
 
-// Text of string `id` in the current language; an unknown id gives "".
+// Text of string `id` in the installed language; an unknown id gives "".
 QString str(int id);
+// The English text of string `id`, whatever the language; "" when unknown.
+QString englishStr(int id);
 
 // Every id the table knows, for tests that check all three languages.
 QList<int> knownStringIds();
-
-// Text of a caption that is not in the string table but is shown in all
-// three languages: the one of the current language.
-QString tr3(const char* english, const char* german, const char* hebrew);
 
 } // namespace zel

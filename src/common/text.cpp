@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -231,43 +232,73 @@ QString formatExponent(double value, const Picture& p) {
 
 } // namespace
 
-double leadingNumber(const QString& text) {
-    const qsizetype n = text.size();
+namespace {
+
+// The number at the start of `text` (characters of type Char, UTF-16 or
+// bytes): blanks, sign, digits, point, digits and an exponent "E" or "e"
+// with optional sign and digits. An "E" without digits after it ends the
+// number before it, as in "7 E" or "7Eq".
+template <typename Char> double leadingNumberOf(const Char* text, qsizetype n) {
     qsizetype i = 0;
-    while (i < n && (text[i] == u' ' || text[i] == u'\t'))
+    while (i < n && (text[i] == ' ' || text[i] == '\t'))
         ++i;
-    QByteArray number;
     const qsizetype limit = std::min<qsizetype>(n, i + kMaxNumberChars);
-    if (i < limit && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            number.append('-');
+    char number[kMaxNumberChars + 8];
+    int len = 0;
+    bool negative = false;
+    if (i < limit && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
         ++i;
     }
-    QByteArray intPart;
-    while (i < limit && text[i] >= u'0' && text[i] <= u'9') {
-        intPart.append(static_cast<char>(text[i].unicode()));
-        ++i;
+    auto isDigit = [&](qsizetype k) { return k < limit && text[k] >= '0' && text[k] <= '9'; };
+    int mantissaDigits = 0;
+    while (isDigit(i)) {
+        number[len++] = char(text[i++]);
+        ++mantissaDigits;
     }
-    QByteArray fracPart;
-    if (i < limit && text[i] == u'.') {
+    if (i < limit && text[i] == '.') {
+        number[len++] = '.';
         ++i;
-        while (i < limit && text[i] >= u'0' && text[i] <= u'9') {
-            fracPart.append(static_cast<char>(text[i].unicode()));
-            ++i;
+        while (isDigit(i)) {
+            number[len++] = char(text[i++]);
+            ++mantissaDigits;
         }
     }
-    if (intPart.isEmpty() && fracPart.isEmpty())
+    if (mantissaDigits == 0)
         return 0;
-    number.append(intPart.isEmpty() ? QByteArray("0") : intPart);
-    if (!fracPart.isEmpty())
-        number.append('.').append(fracPart);
-    bool ok = false;
-    const double value = number.toDouble(&ok);
-    if (ok)
-        return value;
-    // Only overflow gets here: a text of hundreds of digits.
-    return number.startsWith('-') ? -std::numeric_limits<double>::max()
-                                  : std::numeric_limits<double>::max();
+    if (i < limit && (text[i] == 'E' || text[i] == 'e')) {
+        qsizetype k = i + 1;
+        const bool sign = k < limit && (text[k] == '+' || text[k] == '-');
+        if (sign)
+            ++k;
+        if (isDigit(k)) {
+            number[len++] = 'e';
+            if (sign && text[i + 1] == '-')
+                number[len++] = '-';
+            while (isDigit(k) && len < int(sizeof number) - 1)
+                number[len++] = char(text[k++]);
+        }
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(number, number + len, value);
+    (void)end;
+    if (error == std::errc::result_out_of_range) {
+        // Too large for a double, or so small that it is zero.
+        const char* e = static_cast<const char*>(std::memchr(number, 'e', size_t(len)));
+        const bool tiny = e && e[1] == '-';
+        value = tiny ? 0.0 : std::numeric_limits<double>::max();
+    }
+    return negative ? -value : value;
+}
+
+} // namespace
+
+double leadingNumber(const QString& text) {
+    return leadingNumberOf(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+}
+
+double leadingNumberOfBytes(QByteArrayView text) {
+    return leadingNumberOf(text.data(), text.size());
 }
 
 double roundHalfEven(double value) {

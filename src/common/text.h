@@ -3,16 +3,21 @@
 // faults of a station program hide in number formatting, so each rule lives
 // here once and everything else calls it.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <cstdint>
 
 namespace zel {
 
 // Leading decimal number of a text: skips leading blanks, optional sign,
-// digits, optional point and digits (point is the only separator). A text
-// that does not begin with a number gives 0. Never throws, never reads the
-// whole of a huge text.
+// digits, optional point and digits (point is the only separator), and an
+// exponent "E+18", "e-20" (the form shortestText gives very large and very
+// small values). A text that does not begin with a number gives 0; beyond
+// the double range it gives the largest double, below it 0. Never throws,
+// never reads the whole of a huge text.
 double leadingNumber(const QString& text);
+// The same for UTF-8 or Latin-1 bytes (data file fields).
+double leadingNumberOfBytes(QByteArrayView text);
 
 // Rounds halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 double roundHalfEven(double value);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstring>
+#include <deque>
 #include <limits>
 
 namespace zel {
@@ -88,163 +89,165 @@ private:
     qsizetype end_ = 0;
 };
 
-// True when the record ends inside a quoted field, so its line end belongs
-// to the field and the next line continues it. A quote opens a field only
-// at the field's start; elsewhere it is an ordinary character, as in files
-// written before fields were ever quoted.
-bool endsInsideQuote(const QByteArray& record) {
-    bool inQuote = false;
-    bool fieldStart = true;
-    const qsizetype n = record.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = record[i];
-        if (inQuote) {
-            if (c == '"') {
-                if (i + 1 < n && record[i + 1] == '"')
-                    ++i;
-                else
-                    inQuote = false;
+// Tells whether the quoting of a reading is whole. A quote opens a field
+// only at the field's start, and the field is quoted only when its closing
+// quote is followed by a comma or the end of the reading; a quote anywhere
+// else is an ordinary character, as in files written by programs that never
+// quote ("Hi from a status text).
+class QuoteScanner {
+public:
+    void feed(const char* p, qsizetype n) {
+        for (qsizetype i = 0; i < n; ++i) {
+            const char c = p[i];
+            if (closing_) {
+                closing_ = false;
+                if (c == '"') { // a doubled quote inside the field
+                    continue;
+                }
+                if (c != ',') {
+                    broken_ = true;
+                    inQuote_ = false;
+                    fieldStart_ = false;
+                    continue;
+                }
+                inQuote_ = false;
+                fieldStart_ = true;
+                continue;
             }
-        } else if (c == '"' && fieldStart) {
-            inQuote = true;
-            fieldStart = false;
-        } else {
-            fieldStart = c == ',';
+            if (inQuote_) {
+                if (c == '"')
+                    closing_ = true;
+                continue;
+            }
+            if (c == '"' && fieldStart_)
+                inQuote_ = true;
+            fieldStart_ = c == ',';
         }
     }
-    return inQuote;
+    // Inside a quoted field at the end of what was fed.
+    bool open() const { return inQuote_ && !closing_; }
+    bool broken() const { return broken_; }
+
+private:
+    bool inQuote_ = false;
+    bool closing_ = false;
+    bool fieldStart_ = true;
+    bool broken_ = false;
+};
+
+qsizetype lineEndLength(const QByteArray& line) {
+    if (!line.endsWith('\n'))
+        return 0;
+    return line.size() >= 2 && line.at(line.size() - 2) == '\r' ? 2 : 1;
 }
 
-void stripLineEnd(QByteArray& line) {
-    if (line.endsWith('\n')) {
-        line.chop(1);
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
-}
-
-// One reading: a physical line, joined with the following ones while a
-// quoted field is open. `bad` marks a reading longer than the line limit.
-bool nextRecord(BoundedLineReader& reader, QByteArray& record, QByteArray& more, bool& bad) {
+// A physical line of the file with what the reader knew of it.
+struct Line {
+    QByteArray bytes; // with its line end
     bool overlong = false;
     bool terminated = false;
-    if (!reader.next(record, overlong, terminated))
-        return false;
-    bad = overlong;
-    while (!bad && terminated && record.contains('"') && endsInsideQuote(record)) {
-        if (!reader.next(more, overlong, terminated))
-            break;
-        if (overlong || record.size() + more.size() > MaxDataLineBytes) {
-            bad = true;
-            break;
-        }
-        record += more;
-    }
-    stripLineEnd(record);
-    return true;
-}
+};
 
-// The general date parser tries many forms and costs tens of microseconds a
-// call, far too slow for ten thousand lines. Lines of one file share their
-// date text and differ in "H:mm:ss", so the date of a text is learned once
-// through the general parser and reused while it repeats; any other form
-// goes through the general parser every time. The answers are the same.
-class TimeFieldReader {
+// The lines of a file, with room to give back lines that were read ahead.
+class LineSource {
 public:
-    std::optional<double> dayCount(const QString& field) {
-        const QStringView text = QStringView(field).trimmed();
-        const qsizetype space = text.lastIndexOf(u' ');
-        int h = 0;
-        int m = 0;
-        int s = 0;
-        // The general parser refuses longer texts; an ISO date with its 'T'
-        // takes another road there.
-        if (field.size() <= 80 && text.size() <= 64 && space > 0 &&
-            hms(text.mid(space + 1), h, m, s)) {
-            const QStringView dateText = text.left(space).trimmed();
-            if (known_ && dateText == dateText_ &&
-                !(dateText.size() > 10 && dateText[10] == u'T')) {
-                if (plainDay_)
-                    return dayCount(h, m, s);
-                const QDateTime moment(date_, QTime(h, m, s), Qt::LocalTime);
-                if (!moment.isValid())
-                    return std::nullopt;
-                return toDayCount(moment);
-            }
-            const std::optional<QDateTime> full = parseGeneralDateTime(field);
-            if (!full)
-                return std::nullopt;
-            // Learn the date only when the parser kept the time as written,
-            // so a reused date gives the same moment the parser would.
-            if (full->time() == QTime(h, m, s)) {
-                known_ = true;
-                dateText_ = dateText.toString();
-                date_ = full->date();
-                // Every local moment of a day without a clock change exists
-                // as written, so its day count needs no time-zone lookup
-                // (which costs a system call per moment).
-                const QDateTime start(date_, QTime(0, 0), Qt::LocalTime);
-                const QDateTime end(date_.addDays(1), QTime(0, 0), Qt::LocalTime);
-                plainDay_ = start.isValid() && end.isValid() &&
-                            start.offsetFromUtc() == end.offsetFromUtc();
-                day_ = double(QDate(1899, 12, 30).daysTo(date_));
-            }
-            return toDayCount(*full);
+    explicit LineSource(QFile& file) : reader_(file) {}
+
+    bool next(Line& line) {
+        if (!back_.empty()) {
+            line = std::move(back_.front());
+            back_.pop_front();
+            return true;
         }
-        const std::optional<QDateTime> full = parseGeneralDateTime(field);
-        if (!full)
-            return std::nullopt;
-        return toDayCount(*full);
+        return reader_.next(line.bytes, line.overlong, line.terminated);
+    }
+    void giveBack(std::deque<Line>& lines) {
+        while (!lines.empty()) {
+            back_.push_front(std::move(lines.back()));
+            lines.pop_back();
+        }
     }
 
 private:
-    // "H:mm:ss": an hour of one or two digits, minutes and seconds of two.
-    static bool hms(QStringView t, int& h, int& m, int& s) {
-        auto digit = [&](qsizetype i) {
-            return t[i] >= u'0' && t[i] <= u'9' ? t[i].unicode() - '0' : -1;
-        };
-        qsizetype i = 0;
-        if (t.size() == 8) {
-            const int a = digit(0);
-            const int b = digit(1);
-            if (a < 0 || b < 0)
-                return false;
-            h = a * 10 + b;
-            i = 2;
-        } else if (t.size() == 7) {
-            h = digit(0);
-            if (h < 0)
-                return false;
-            i = 1;
-        } else {
-            return false;
-        }
-        if (t[i] != u':' || t[i + 3] != u':')
-            return false;
-        const int m1 = digit(i + 1);
-        const int m2 = digit(i + 2);
-        const int s1 = digit(i + 4);
-        const int s2 = digit(i + 5);
-        if (m1 < 0 || m2 < 0 || s1 < 0 || s2 < 0)
-            return false;
-        m = m1 * 10 + m2;
-        s = s1 * 10 + s2;
-        return h < 24 && m < 60 && s < 60;
-    }
-
-    // As toDayCount counts: whole days from 1899-12-30, the time as the
-    // fraction of a day, away from zero before day 0.
-    double dayCount(int h, int m, int s) const {
-        const double fraction = double((h * 3600 + m * 60 + s) * 1000) / 86400000.0;
-        return day_ < 0 ? day_ - fraction : day_ + fraction;
-    }
-
-    bool known_ = false;
-    bool plainDay_ = false;
-    double day_ = 0;
-    QString dateText_;
-    QDate date_;
+    BoundedLineReader reader_;
+    std::deque<Line> back_;
 };
+
+// A quoted field may run over this many lines at most; a quote that is
+// still open after them was no quoting.
+constexpr int MaxLinesPerReading = 64;
+
+// One reading: a physical line, joined with the following ones while a
+// quoted field is open and only when that quoting turns out whole;
+// otherwise the line stands alone and the lines read ahead come again.
+// The reading is left in line.bytes without its line end; line.overlong
+// marks a reading longer than the line limit.
+bool nextRecord(LineSource& source, Line& line) {
+    if (!source.next(line))
+        return false;
+    QByteArray& record = line.bytes;
+    if (!line.overlong && line.terminated && record.contains('"')) {
+        QuoteScanner scan;
+        scan.feed(record.constData(), record.size() - lineEndLength(record));
+        if (scan.open() && !scan.broken()) {
+            std::deque<Line> ahead;
+            QByteArray joined = record;
+            bool whole = false;
+            Line more;
+            while (int(ahead.size()) < MaxLinesPerReading && source.next(more)) {
+                const bool fits =
+                    !more.overlong && joined.size() + more.bytes.size() <= MaxDataLineBytes;
+                ahead.push_back(more);
+                if (!fits)
+                    break;
+                // The line end before this line belongs to the quoted field.
+                joined += more.bytes;
+                scan.feed(more.bytes.constData(), more.bytes.size() - lineEndLength(more.bytes));
+                if (scan.broken())
+                    break;
+                if (!scan.open()) {
+                    whole = true;
+                    break;
+                }
+                if (!more.terminated)
+                    break;
+            }
+            if (whole)
+                record = std::move(joined);
+            else
+                source.giveBack(ahead);
+        }
+    }
+    record.chop(lineEndLength(record));
+    return true;
+}
+
+// Byte offsets of the first fields of a reading without quotes.
+struct FieldSpans {
+    qsizetype start[4] = {0, 0, 0, 0};
+    qsizetype end[4] = {0, 0, 0, 0};
+    int count = 0; // fields found, at most 4 counted
+    bool atLeastThree = false;
+};
+
+FieldSpans plainFields(const QByteArray& record) {
+    FieldSpans f;
+    const char* p = record.constData();
+    const qsizetype n = record.size();
+    qsizetype from = 0;
+    for (int k = 0; k < 4; ++k) {
+        const void* comma = std::memchr(p + from, ',', size_t(n - from));
+        const qsizetype to = comma ? static_cast<const char*>(comma) - p : n;
+        f.start[k] = from;
+        f.end[k] = to;
+        f.count = k + 1;
+        if (!comma)
+            break;
+        from = to + 1;
+    }
+    f.atLeastThree = f.count >= 3;
+    return f;
+}
 
 bool sameFile(const QString& a, const QString& b) {
     const QFileInfo ia(a);
@@ -304,7 +307,13 @@ QStringList splitDataLine(const QByteArray& line) {
     QStringList out;
     const char* p = line.constData();
     const qsizetype n = line.size();
-    if (!line.contains('"')) {
+    bool whole = false;
+    if (line.contains('"')) {
+        QuoteScanner scan;
+        scan.feed(p, n);
+        whole = !scan.open() && !scan.broken();
+    }
+    if (!whole) {
         qsizetype start = 0;
         for (qsizetype i = 0; i <= n; ++i) {
             if (i == n || p[i] == ',') {
@@ -358,35 +367,57 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
     series.units.clear();
     series.titleId.clear();
 
-    BoundedLineReader reader(file);
-    QByteArray record;
-    QByteArray more;
-    bool overlong = false;
-    bool terminated = false;
+    LineSource source(file);
+    Line line;
     for (int i = 0; i < HeaderLineCount; ++i)
-        if (!reader.next(record, overlong, terminated))
+        if (!source.next(line))
             return result;
 
     constexpr int32_t LastEntry = Series::Capacity - 1;
-    TimeFieldReader times;
-    bool bad = false;
-    while (nextRecord(reader, record, more, bad)) {
+    DayCounter times;
+    const QByteArray& record = line.bytes;
+    while (nextRecord(source, line)) {
         if (result.readingCount < std::numeric_limits<int32_t>::max())
             ++result.readingCount;
-        if (bad || series.SeriesLast >= LastEntry)
+        if (line.overlong || series.SeriesLast >= LastEntry)
             continue;
-        const QStringList fields = splitDataLine(record);
-        if (fields.size() < 3)
-            continue;
-        const std::optional<double> time = times.dayCount(fields[1]);
-        if (!time)
-            continue;
+        std::optional<double> time;
+        double value = 0;
+        QString units;
+        QString titleId;
+        if (!record.contains('"')) {
+            // Most lines: read the fields where they lie.
+            const FieldSpans f = plainFields(record);
+            if (!f.atLeastThree)
+                continue;
+            auto span = [&](int k) {
+                return QByteArrayView(record.constData() + f.start[k], f.end[k] - f.start[k]);
+            };
+            time = times.dayCount(span(1));
+            if (!time)
+                continue;
+            value = leadingNumberOfBytes(span(2));
+            if (series.SeriesLast + 1 == 1) {
+                units = f.count > 3 ? QString::fromUtf8(span(3)) : QString();
+                titleId = QString::fromUtf8(span(0));
+            }
+        } else {
+            const QStringList fields = splitDataLine(record);
+            if (fields.size() < 3)
+                continue;
+            time = times.dayCount(QStringView(fields[1]));
+            if (!time)
+                continue;
+            value = leadingNumber(fields[2]);
+            units = fields.value(3);
+            titleId = fields[0];
+        }
         const int32_t entry = ++series.SeriesLast;
         series.SeriesTimes[size_t(entry)] = *time;
-        series.SeriesValues[size_t(entry)] = leadingNumber(fields[2]);
+        series.SeriesValues[size_t(entry)] = value;
         if (entry == 1) {
-            series.units = fields.value(3);
-            series.titleId = fields[0];
+            series.units = units;
+            series.titleId = titleId;
         }
     }
     return result;

@@ -33,8 +33,10 @@ QByteArray headerLines(const Legend& legend, const QString& probeNumber, int16_t
 // CR or LF is quoted (RFC 4180), every other field is written bare.
 QByteArray readingLine(const MeasurementRecord& r);
 
-// Splits one line (without its line end) into fields, accepting quoted
-// fields.
+// Splits one line (without its line end) into fields. Quoted fields are
+// read only when the line's quoting is whole: each quote that opens a field
+// closes it before a comma or the line's end. Otherwise every quote is an
+// ordinary character and the line is split at its commas.
 QStringList splitDataLine(const QByteArray& line);
 
 struct ReadDbResult {
@@ -53,7 +55,12 @@ constexpr qint64 MaxDataLineBytes = 64 * 1024;
 //  - The line end after the last line does not start another line, so a file
 //    written by this program counts exactly its readings; an empty line in
 //    the middle counts as an (unusable) reading.
-//  - A quoted field may hold a line break; such a reading counts once.
+//  - A quoted field may hold line breaks (at most 63); such a reading counts
+//    once. A quote that never closes, or closes in the middle of a field,
+//    was no quoting: its line is split at commas and the next line is a
+//    reading of its own.
+//  - The time is read as the date parser reads it (DayCounter); the value
+//    is the leading number of field 2, exponent forms included.
 //  - A line with fewer than three fields, or whose time does not parse, is
 //    counted but not stored.
 //  - When the file cannot be opened the series is left as it was.

@@ -1,5 +1,9 @@
 #include "protocol/orvan.h"
 
+#include "common/datetime.h"
+#include "common/text.h"
+#include "protocol/instrument.h"
+
 namespace zel {
 
 QByteArray buildOrvanCommand(const QByteArray& text) {
@@ -9,6 +13,131 @@ QByteArray buildOrvanCommand(const QByteArray& text) {
     out.append(text);
     out.append(char(0x03));
     return out;
+}
+
+namespace orvan {
+
+double gmFactor(const QString& unitText) {
+    return unitText == Sievert ? 0.01 : 1.0;
+}
+
+} // namespace orvan
+
+namespace {
+
+constexpr char Etx = 0x03;
+
+// The characters of a reply before its closing ETX. A column is only read
+// when the reply really reaches it: the bytes beyond belong to no reply.
+class ReplyText {
+public:
+    explicit ReplyText(const QByteArray& frame)
+        : frame_(frame), end_(frame.endsWith(Etx) ? frame.size() - 1 : frame.size()) {}
+
+    bool reaches(const orvan::Column& c) const { return c.first >= 1 && c.last() <= end_; }
+    char at(int character) const {
+        return character >= 1 && character <= end_ ? frame_.at(character - 1) : 0;
+    }
+    QByteArray column(const orvan::Column& c) const {
+        return reaches(c) ? frame_.mid(c.first - 1, c.length) : QByteArray();
+    }
+    double number(const orvan::Column& c) const {
+        return leadingNumber(QString::fromLatin1(column(c)));
+    }
+
+private:
+    const QByteArray& frame_;
+    qsizetype end_;
+};
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The reply number: two digits, or -1.
+int replyNumber(const ReplyText& text) {
+    const QByteArray digits = text.column(orvan::ReplyNumber);
+    if (digits.size() != 2 || !isDigit(digits[0]) || !isDigit(digits[1]))
+        return -1;
+    return (digits[0] - '0') * 10 + (digits[1] - '0');
+}
+
+// A field's number as plain decimal text ("00012" gives "12").
+QString plain(const ReplyText& text, const orvan::Column& c) {
+    return shortestText(text.number(c));
+}
+
+} // namespace
+
+OrvanReply checkOrvanReply(const QByteArray& frame) {
+    const ReplyText text(frame);
+    OrvanReply reply;
+    reply.letter = text.at(2);
+    reply.number = replyNumber(text);
+    if (reply.letter == 'R') {
+        if (reply.number == 11 && text.reaches(orvan::UnitsDigit)) {
+            // Only a "0" names the sievert.
+            reply.unitText = text.number(orvan::UnitsDigit) != 0 ? orvan::Roentgen : orvan::Sievert;
+            reply.result = Result::OrvanConnected;
+        } else if (reply.number == 19 && text.reaches(orvan::GmRate)) {
+            reply.result = Result::Reading;
+        }
+    } else if (reply.letter == 'E') {
+        if (reply.number == 0)
+            reply.result = Result::OrvanError0;
+        else if (reply.number == 1)
+            reply.result = Result::OrvanError1;
+    }
+    return reply;
+}
+
+OrvanTimeForm orvanTimeForm(double intervalSeconds, int16_t timeFormat) {
+    if (intervalSeconds >= 1)
+        return OrvanTimeForm::DateTime;
+    return timeFormat == 0 ? OrvanTimeForm::Milliseconds : OrvanTimeForm::SecondsSinceMidnight;
+}
+
+QString orvanReadingTime(const QDateTime& now, OrvanTimeForm form) {
+    switch (form) {
+    case OrvanTimeForm::Milliseconds:
+        return formatGeneralDateTime(now) + QLatin1Char(':') +
+               QStringLiteral("%1").arg(now.time().msec(), 3, 10, QLatin1Char('0'));
+    case OrvanTimeForm::SecondsSinceMidnight:
+        return shortestText(now.time().msecsSinceStartOfDay() / 1000.0);
+    case OrvanTimeForm::DateTime:
+    default:
+        return formatGeneralDateTime(now);
+    }
+}
+
+std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gmFactor,
+                                              const QDateTime& now, OrvanTimeForm form) {
+    const OrvanReply reply = checkOrvanReply(frame);
+    const ReplyText text(frame);
+    OrvanReading out;
+    MeasurementRecord& r = out.record;
+    switch (reply.result) {
+    case Result::Reading: {
+        r.InstrumentId = plain(text, orvan::Americium);
+        r.ReadingTime = orvanReadingTime(now, form);
+        r.Value = formatPicture(text.number(orvan::GmRate) * gmFactor, QStringLiteral("0.00"));
+        r.Units = plain(text, orvan::Neutrons);
+        r.Status = plain(text, orvan::Cesium);
+        r.Detector = plain(text, orvan::Cobalt);
+        r.OverMark = formatPicture(text.number(orvan::CountRate), QStringLiteral("0"));
+        out.countRate = leadingNumber(r.OverMark);
+        return out;
+    }
+    case Result::OrvanError0:
+    case Result::OrvanError1:
+        r.Value = QStringLiteral("0");
+        r.ReadingTime = formatGeneralDateTime(now);
+        r.Status = reply.result == Result::OrvanError0 ? QStringLiteral("Ilgl com")
+                                                       : QStringLiteral("Ilgl Par");
+        return out;
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace zel

@@ -1,10 +1,87 @@
 #pragma once
-// Orvan codec: the command frame.
+// Orvan codec: the command frame, the reply check and the reading parser.
+// Replies are fixed-column text between STX and ETX; columns count the STX
+// as character 1, so character k is byte k - 1 of the frame.
+#include "data/measurement_record.h"
 #include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <optional>
 
 namespace zel {
 
 // STX, command text ("G11", "G19"), ETX.
 QByteArray buildOrvanCommand(const QByteArray& text);
+
+namespace orvan {
+
+// A run of characters of a reply, first character and length.
+struct Column {
+    int first;
+    int length;
+    int last() const { return first + length - 1; }
+};
+
+inline constexpr Column ReplyNumber{3, 2};
+// "R11": the units digit (0: sievert, anything else: roentgen).
+inline constexpr Column UnitsDigit{29, 1};
+// "R19": five characters each.
+inline constexpr Column Americium{5, 5};
+inline constexpr Column Cesium{10, 5};
+inline constexpr Column Cobalt{15, 5};
+inline constexpr Column CountRate{25, 5};
+inline constexpr Column Neutrons{30, 5};
+inline constexpr Column GmRate{38, 5};
+
+inline const QString Roentgen = QStringLiteral("uR/h");
+inline const QString Sievert = QStringLiteral("uSv/h");
+
+// The GM rate comes in hundredths of a microsievert or in microroentgen.
+// Before the instrument named its unit the number is shown as sent.
+double gmFactor(const QString& unitText);
+
+} // namespace orvan
+
+struct OrvanReply {
+    int16_t result = 0; // a Result code
+    char letter = 0;    // 'R', 'E', ... (0 for an empty reply)
+    int number = -1;    // the two-digit reply number; -1 when it is no number
+    // "R11" only: "uR/h" or "uSv/h".
+    QString unitText;
+};
+
+// Checks a reply frame (closing ETX included or not): 91 for "R11", 1 for
+// "R19", 95 for "E00", 96 for "E01", and 0 for everything else, including a
+// known reply that ends before the columns it is read from and a reply number
+// that is not two digits.
+OrvanReply checkOrvanReply(const QByteArray& frame);
+
+// How a reading's time is written.
+enum class OrvanTimeForm {
+    DateTime,             // the general date and time
+    Milliseconds,         // ... followed by ":" and the milliseconds, "000"
+    SecondsSinceMidnight, // seconds since midnight with their fraction
+};
+
+// Readings polled faster than once a second need the finer forms; the
+// "TimeFormat" setting picks one (0: milliseconds, otherwise seconds since
+// midnight).
+OrvanTimeForm orvanTimeForm(double intervalSeconds, int16_t timeFormat);
+QString orvanReadingTime(const QDateTime& now, OrvanTimeForm form);
+
+struct OrvanReading {
+    MeasurementRecord record;
+    // The count rate, rounded to whole counts; "E" replies carry none.
+    std::optional<double> countRate;
+};
+
+// The list row of an "R19" reading or an "E00"/"E01" error report; nothing
+// for any other frame or one too short for its columns. The record's fields
+// follow the Orvan columns: Americium in InstrumentId, the GM rate times
+// `gmFactor` in Value, neutrons in Units, Cesium in Status, Cobalt in
+// Detector and the count rate in OverMark.
+std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gmFactor,
+                                              const QDateTime& now, OrvanTimeForm form);
 
 } // namespace zel

@@ -44,19 +44,45 @@ int lastIndexNeeded(uint8_t type) {
     }
 }
 
+// Payload length of the message types whose length is fixed; 0 when the
+// program does not know it.
+int fixedPayloadLength(uint8_t type) {
+    switch (type) {
+    case TypeInitialised:
+    case TypeClockSet:
+        return 1;
+    case TypeRecordCount:
+        return 3;
+    case TypeAnnounce:
+        return 6;
+    case TypeShort:
+        return 9;
+    case TypeRecord:
+    case TypeOnline:
+        return 27;
+    default:
+        return 0;
+    }
+}
+
 // Index of the checksum byte of a valid un-escaped frame, or -1.
 //
 // The instrument sends its checksum unescaped, so a checksum of 0x03 looks
 // like the frame's end and the receiver cuts the frame there: the work array
-// then ends with the checksum instead of the ETX. Such a frame checks out
-// over 1 .. m-1, and throwing it away would lose one reading in 256.
+// then ends with the checksum instead of the ETX. Throwing such frames away
+// would lose one reading in 256. But a whole frame damaged so that payload
+// and checksum XOR to 03 checks out the same way with its ETX taken for the
+// checksum, so only the length tells the two apart: a cut frame's payload
+// has its type's length, a whole frame's payload is one byte shorter than
+// the bytes before its ETX.
 int checksumIndex(const QByteArray& work) {
     const int m = static_cast<int>(work.size());
     if (m < 3)
         return -1;
     if (xorRange(work, m - 2) == 0)
         return m - 2;
-    if (at(work, m - 1) == ETX && xorRange(work, m - 1) == 0)
+    if (at(work, m - 1) == ETX && xorRange(work, m - 1) == 0 &&
+        fixedPayloadLength(at(work, 1)) == m - 2)
         return m - 1;
     return -1;
 }

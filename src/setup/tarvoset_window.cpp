@@ -1,6 +1,7 @@
 #include "setup/tarvoset_window.h"
 
 #include "ui/port_dialog.h"
+#include "ui/spoken_text.h"
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -33,6 +34,7 @@ TarvosetWindow::TarvosetWindow(TarvosetController& controller, QWidget* parent)
 
     statusLine_ = new QLineEdit(this);
     statusLine_->setObjectName("Text1");
+    statusLine_->setAccessibleDescription("Status");
     statusLine_->setAccessibleName("Status");
     statusLine_->setReadOnly(true);
     statusLine_->setFocusPolicy(Qt::NoFocus);
@@ -48,7 +50,7 @@ TarvosetWindow::TarvosetWindow(TarvosetController& controller, QWidget* parent)
 
     hintLabel_ = new QLabel(this);
     hintLabel_->setObjectName("Label1");
-    hintLabel_->setAccessibleName("Hint");
+    speakText(hintLabel_, "Hint");
     hintLabel_->setAlignment(Qt::AlignCenter);
     // Keep the line's height when it is empty, so the window does not jump.
     hintLabel_->setMinimumHeight(hintLabel_->fontMetrics().height());
@@ -94,7 +96,7 @@ void TarvosetWindow::showStatus(const QString& text, StatusColour colour) {
     p.setColor(QPalette::Active, QPalette::Text, c);
     p.setColor(QPalette::Inactive, QPalette::Text, c);
     statusLine_->setPalette(p);
-    statusLine_->setText(text);
+    setSpokenLine(statusLine_, text);
 }
 
 void TarvosetWindow::showHint(const QString& text) {

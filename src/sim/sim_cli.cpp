@@ -10,7 +10,8 @@ namespace {
 const QStringList kFamilies = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
                                QStringLiteral("amp"), QStringLiteral("orvan"),
                                QStringLiteral("auto")};
-const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("amp")};
+const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("amp"),
+                            QStringLiteral("orvan")};
 
 SimCommandLine fail(SimCommandLine cmd, const QString& text) {
     cmd.exitCode = 2;
@@ -30,7 +31,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("family"),
-                                 QStringLiteral("tarvo5 or amp (portables, orvan and auto are "
+                                 QStringLiteral("tarvo5, amp or orvan (portables and auto are "
                                                 "not available yet)"));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Point the symbolic link PATH at the device "
@@ -46,7 +47,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
                                                   "(default 0.012, shown as 12 mR/h)."),
                                    QStringLiteral("X"), QStringLiteral("0.012"));
     const QCommandLineOption units(QStringLiteral("units"),
-                                   QStringLiteral("Units code (default 1)."),
+                                   QStringLiteral("Units code (default 1); Orvan: units digit, "
+                                                  "0 sievert (default), other roentgen."),
                                    QStringLiteral("CODE"), QStringLiteral("1"));
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("Status byte (default 0)."), QStringLiteral("S"),
@@ -90,6 +92,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
         QStringLiteral("Amp: seconds between readings once started (default 1)."),
         QStringLiteral("SECONDS"), QStringLiteral("1"));
     parser.addOptions({meterType, roentgen, interval});
+    parser.addOptions(orvanCommandLineOptions());
 
     if (!parser.parse(arguments))
         return fail(cmd, parser.errorText());
@@ -180,6 +183,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     a.status = std::clamp(t.status, 0, 9);
     a.silent = t.silent;
     a.corruptEvery = t.corruptEvery;
+    if (cmd.family == QLatin1String("orvan") && bad.isEmpty())
+        bad = readOrvanOptions(parser, cmd.orvan);
     if (!bad.isEmpty())
         return fail(cmd, bad);
     return cmd;
@@ -190,6 +195,8 @@ std::unique_ptr<SimInstrument> makeInstrument(const SimCommandLine& cmd) {
         return std::make_unique<SimTarvo>(cmd.tarvo);
     if (cmd.family == QLatin1String("amp"))
         return std::make_unique<SimAmp>(cmd.amp);
+    if (cmd.family == QLatin1String("orvan"))
+        return std::make_unique<SimOrvan>(cmd.orvan);
     return nullptr;
 }
 

@@ -3,6 +3,7 @@
 // check every option and every refusal.
 #include "sim/sim_amp.h"
 #include "sim/sim_instrument.h"
+#include "sim/sim_orvan.h"
 #include "sim/sim_tarvo.h"
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@ struct SimCommandLine {
     bool verbose = false;
     TarvoOptions tarvo;
     AmpOptions amp;
+    OrvanOptions orvan;
 
     // When set, the program prints `message` (on stdout for exit code 0, on
     // stderr otherwise) and ends with this code instead of running.

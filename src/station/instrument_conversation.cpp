@@ -21,6 +21,14 @@ const Clock& InstrumentConversation::clock() const {
     return station_.clock();
 }
 
+const Settings& InstrumentConversation::settings() const {
+    return station_.settings_;
+}
+
+MeasurementList& InstrumentConversation::list() {
+    return station_.list_;
+}
+
 bool InstrumentConversation::sendLogged(const QByteArray& bytes, const QString& logText) {
     const bool sent = station_.send(bytes);
     if (view().showAll())
@@ -35,8 +43,9 @@ int pollMilliseconds(double seconds) {
 
 void InstrumentConversation::startIntervalPolling() {
     const Interval& interval = station_.interval();
-    state().minuteCountdown = int32_t(interval.Minutes);
-    if (interval.Minutes > 0)
+    // Whole minutes, rounded half to even like every other whole number.
+    state().minuteCountdown = toInt32(interval.Minutes);
+    if (state().minuteCountdown > 0)
         station_.minuteTimer.start(60000);
     else
         station_.minuteTimer.stop();
@@ -58,9 +67,10 @@ void InstrumentConversation::onResponseTimeout() {
 
 Readouts InstrumentConversation::readouts(const MeasurementRecord& r, double dose) const {
     // The dose read-out carries the dose unit: the rate unit without its
-    // "/h".
+    // "/h". A unit of one or two characters leaves nothing after the dose.
     return {r.Value + QLatin1Char(' ') + r.Units,
-            shortestText(dose) + QLatin1Char(' ') + r.Units.left(r.Units.size() - 2)};
+            shortestText(dose) + QLatin1Char(' ') +
+                r.Units.left(std::max<qsizetype>(0, r.Units.size() - 2))};
 }
 
 std::unique_ptr<InstrumentConversation> makeConversation(int16_t family, Station& station) {

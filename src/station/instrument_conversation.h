@@ -16,6 +16,8 @@
 namespace zel {
 
 class Clock;
+class MeasurementList;
+struct Settings;
 class Station;
 class StationView;
 struct StationState;
@@ -94,6 +96,8 @@ protected:
     StationState& state();
     StationView& view();
     const Clock& clock() const;
+    const Settings& settings() const;
+    MeasurementList& list();
     // Polling at the on-line interval: whole minutes counted down by the
     // minute timer, then the seconds by the poll timer.
     void startIntervalPolling();

@@ -1,6 +1,8 @@
 #include "station/orvan_conversation.h"
 
 #include "common/text.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
 #include "protocol/orvan.h"
 #include "station/station.h"
 
@@ -43,14 +45,29 @@ void OrvanConversation::onReplyTimeout() {
 }
 
 CheckedFrame OrvanConversation::checkFrame(const QByteArray& frame) {
-    // The Orvan replies are read by the Orvan work; until then a reply is
-    // nothing the station can use.
-    station().replyTimer.stop();
-    return {Result::Nothing, frame};
+    Station& s = station();
+    s.replyTimer.stop();
+    const OrvanReply reply = checkOrvanReply(frame);
+    if (reply.result == Result::OrvanConnected) {
+        // The answer to the test names the unit of the GM rate.
+        s.orvanUnits = reply.unitText;
+        list().setHeading(3, QStringLiteral("GM ") + reply.unitText);
+    }
+    return {reply.result, frame};
 }
 
-std::optional<MeasurementRecord> OrvanConversation::parseReading(const QByteArray&) {
-    return std::nullopt;
+std::optional<MeasurementRecord> OrvanConversation::parseReading(const QByteArray& bytes) {
+    Station& s = station();
+    const Interval& interval = s.interval();
+    const OrvanTimeForm form =
+        orvanTimeForm(interval.Minutes * 60 + interval.Seconds, settings().TimeFormat);
+    std::optional<OrvanReading> reading =
+        parseOrvanReading(bytes, orvan::gmFactor(s.orvanUnits), clock().now(), form);
+    if (!reading)
+        return std::nullopt;
+    if (reading->countRate)
+        s.doseValue = *reading->countRate;
+    return reading->record;
 }
 
 Readouts OrvanConversation::readouts(const MeasurementRecord& r, double dose) const {

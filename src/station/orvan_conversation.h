@@ -19,6 +19,8 @@ public:
     CheckedFrame checkFrame(const QByteArray& frame) override;
     std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
     Readouts readouts(const MeasurementRecord& reading, double dose) const override;
+    // "Get Data" is offered as for the other families with a log, but asks
+    // the Orvan for nothing: it keeps no log.
     bool offersDownload() const override { return true; }
 
 private:

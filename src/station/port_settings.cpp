@@ -42,10 +42,19 @@ bool PortSettingsFile::write(int16_t port, int32_t baudRate) {
     return portOk && baudOk;
 }
 
+QString PortSettingsFile::mappedDevice(int16_t port) const {
+    return ini_
+        .read(QStringLiteral("Devices"), QStringLiteral("COM%1").arg(port), QString(),
+              kDeviceBuffer)
+        .trimmed();
+}
+
+bool PortSettingsFile::writeDevice(int16_t port, const QString& device) {
+    return ini_.write(QStringLiteral("Devices"), QStringLiteral("COM%1").arg(port), device);
+}
+
 QString PortSettingsFile::deviceFor(int16_t port) const {
-    const QString mapped = ini_.read(QStringLiteral("Devices"), QStringLiteral("COM%1").arg(port),
-                                     QString(), kDeviceBuffer)
-                               .trimmed();
+    const QString mapped = mappedDevice(port);
     if (!mapped.isEmpty())
         return mapped;
     return QStringLiteral("/dev/ttyS%1").arg(int(port) - 1);

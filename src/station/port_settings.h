@@ -31,6 +31,10 @@ public:
 
     // Device path of port number n.
     QString deviceFor(int16_t port) const;
+    // The device that key "COMn" of section "Devices" names; "" when none.
+    QString mappedDevice(int16_t port) const;
+    // Writes "COMn" of section "Devices": port n opens `device` from now on.
+    bool writeDevice(int16_t port, const QString& device);
 
 private:
     IniFile ini_;

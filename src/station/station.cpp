@@ -218,7 +218,10 @@ void Station::connectionOk() {
     view_.enableCommand(Command::Start, true);
     view_.enableCommand(Command::Interval, true);
     view_.enableCommand(Command::Calibration, true);
-    if (conversation_->offersDownload() && state_.onlineIdle)
+    // Get Data belongs to the instrument commands, but not while on-line
+    // collection runs (its watch runs exactly as long): the start disabled
+    // it and the stop gives it back.
+    if (conversation_->offersDownload() && !lostContactTimer.isActive())
         view_.enableCommand(Command::GetData, true);
 }
 
@@ -478,8 +481,8 @@ void Station::noteReadingCounted(const MeasurementRecord& r) {
     Series& s = data_.series;
     if (s.SeriesLast + 1 < Series::Capacity) {
         ++s.SeriesLast;
-        const std::optional<QDateTime> t = parseGeneralDateTime(r.ReadingTime);
-        s.SeriesTimes[size_t(s.SeriesLast)] = t ? toDayCount(*t) : toDayCount(clock_.now());
+        const std::optional<double> t = readingTimes_.dayCount(QStringView(r.ReadingTime));
+        s.SeriesTimes[size_t(s.SeriesLast)] = t ? *t : toDayCount(clock_.now());
         s.SeriesValues[size_t(s.SeriesLast)] = leadingNumber(r.Value);
     }
 }

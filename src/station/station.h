@@ -4,6 +4,7 @@
 // readings' road into the list and the working file; what differs between
 // instrument families it asks of the family's conversation. It is driven by
 // the Qt event loop on one thread.
+#include "common/datetime.h"
 #include "data/data_files.h"
 #include "data/measurement_list.h"
 #include "data/settings.h"
@@ -204,6 +205,8 @@ private:
     std::optional<Legend> legend_;
     Interval interval_;
     bool fileErrorShown_ = false;
+    // Reads the reading times into the series; it learns the day once.
+    DayCounter readingTimes_;
     std::deque<MeasurementRecord> unwritten_;
 };
 

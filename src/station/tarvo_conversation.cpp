@@ -45,7 +45,7 @@ void TarvoConversation::onPollTick() {
     }
     sendLogged(tarvo::pollFrame());
     station().responseTimeout.start(500);
-    state().minuteCountdown = int32_t(station().interval().Minutes);
+    state().minuteCountdown = toInt32(station().interval().Minutes);
     station().minuteTimer.start(60000);
 }
 

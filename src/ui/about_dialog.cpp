@@ -1,7 +1,6 @@
 #include "ui/about_dialog.h"
 
 #include "common/paths.h"
-#include "common/strings.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -17,7 +16,7 @@ QString AboutDialog::applicationTitle() {
 }
 
 QString AboutDialog::versionText() {
-    return tr3("Version ", "Version ", "גרסה ") + QStringLiteral(ZEL_VERSION_TEXT);
+    return tr("Version ") + QStringLiteral(ZEL_VERSION_TEXT);
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
@@ -30,7 +29,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     if (icon.isNull())
         icon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
     iconLabel->setPixmap(icon.pixmap(48, 48));
-    iconLabel->setAccessibleName(tr3("Program icon", "Programmsymbol", "סמל התוכנית"));
+    iconLabel->setAccessibleName(tr("Program icon"));
 
     auto* titleLabel = new QLabel(applicationTitle(), this);
     titleLabel->setObjectName("lblTitle");
@@ -44,32 +43,29 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     versionLabel->setObjectName("lblVersion");
     versionLabel->setAccessibleName(versionLabel->text());
 
-    description_ = new QLabel(tr3("Station program for radiation-measurement instruments.",
-                                  "Stationsprogramm für Strahlungsmessgeräte.",
-                                  "תוכנת תחנה למכשירי מדידת קרינה."),
-                              this);
+    // The description line stays empty: the box has always been shown with
+    // it cleared, and the title already says what the program is.
+    description_ = new QLabel(this);
     description_->setObjectName("lblDescription");
     description_->setWordWrap(true);
     description_->setMinimumWidth(
         description_->fontMetrics().horizontalAdvance(QString(56, QChar('x'))));
-    description_->setAccessibleName(tr3("Description", "Beschreibung", "תיאור"));
+    description_->setAccessibleName(tr("Description"));
 
     // Where the files are is what a user most often needs to know on a
     // system without a Windows folder.
     // Paths are isolated so a right-to-left caption does not reorder them.
     auto isolated = [](const QString& path) { return QChar(0x2066) + path + QChar(0x2069); };
-    auto* noteLabel = new QLabel(tr3("Program folder:", "Programmordner:", "תיקיית התוכנית:") +
-                                     " " + isolated(programFolder()) + "\n" +
-                                     tr3("Settings file:", "Einstellungsdatei:", "קובץ ההגדרות:") +
-                                     " " + isolated(settingsFilePath()),
+    auto* noteLabel = new QLabel(tr("Program folder:") + " " + isolated(programFolder()) + "\n" +
+                                     tr("Settings file:") + " " + isolated(settingsFilePath()),
                                  this);
     noteLabel->setObjectName("lblNote");
     noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    noteLabel->setAccessibleName(tr3("Note", "Hinweis", "הערה"));
+    noteLabel->setAccessibleName(tr("Note"));
 
-    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("cmdOK");
-    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setAccessibleName(tr("OK"));
     okButton->setDefault(true);
 
     auto* grid = new QGridLayout(this);

@@ -16,7 +16,7 @@ public:
     // "Version " followed by major.minor.revision of this build.
     static QString versionText();
 
-    // The owner empties the description before showing the box.
+    // The description line, empty when the box is built.
     QLabel* descriptionLabel() const { return description_; }
 
 public slots:

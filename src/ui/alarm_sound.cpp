@@ -2,6 +2,8 @@
 
 #include "common/paths.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSoundEffect>
@@ -23,11 +25,21 @@ constexpr int kShortestPlayMs = 100;
 constexpr int kRetryDelayMs = 1000;
 } // namespace
 
-bool AlarmSound::ensureSoundFile(const QString& path) {
+QString AlarmSound::installedSound() {
+    if (!QCoreApplication::instance())
+        return {};
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/zel/Notify.wav"));
+}
+
+bool AlarmSound::ensureSoundFile(const QString& path, const QString& installed) {
     if (QFileInfo::exists(path))
         return true;
     initZelResources();
-    if (!QFile::copy(":/Notify.wav", path))
+    const QString source = !installed.isEmpty() && QFileInfo::exists(installed)
+                               ? installed
+                               : QStringLiteral(":/Notify.wav");
+    if (!QFile::copy(source, path))
         return false;
     // Resource files are read-only; the copy should be the user's to replace.
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);

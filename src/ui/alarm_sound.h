@@ -30,9 +30,12 @@ public:
     bool isIdle() const { return idle_; }
     QString file() const { return path_; }
 
-    // Copies the built-in sound to `path` when no file is there. Returns
+    // Copies a sound to `path` when no file is there: the installed one
+    // (`installed`, by default <prefix>/share/zel/Notify.wav beside the
+    // program's bin folder) when it exists, else the built-in one. Returns
     // whether a file is there afterwards.
-    static bool ensureSoundFile(const QString& path);
+    static bool ensureSoundFile(const QString& path, const QString& installed = installedSound());
+    static QString installedSound();
 
 private:
     void setUp();

@@ -1,7 +1,5 @@
 #include "ui/calibration_dialog.h"
 
-#include "common/strings.h"
-
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,7 +11,7 @@ namespace zel {
 
 CalibrationDialog::CalibrationDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("frmCalibration");
-    setWindowTitle(tr3("Calibration Info", "Kalibrierdaten", "נתוני כיול"));
+    setWindowTitle(tr("Calibration Info"));
 
     auto* form = new QFormLayout;
     auto addBox = [&](const char* name, const QString& caption, const QString& accessible) {
@@ -28,18 +26,14 @@ CalibrationDialog::CalibrationDialog(QWidget* parent) : QDialog(parent) {
         form->addRow(label, e);
         return e;
     };
-    meterField_ = addBox("edMeter", tr3("Instrument  Number:", "Gerätenummer:", "מספר מכשיר:"),
-                         tr3("Instrument Number", "Gerätenummer", "מספר מכשיר"));
-    dueField_ = addBox("edTime", tr3("Calibration Due:", "Kalibrierung fällig:", "מועד הכיול הבא:"),
-                       tr3("Calibration Due", "Kalibrierung fällig", "מועד הכיול הבא"));
-    nameField_ = addBox("edName", tr3("Calibrated by:", "Kalibriert von:", "כויל על ידי:"),
-                        tr3("Calibrated by", "Kalibriert von", "כויל על ידי"));
-    factorField_ =
-        addBox("edFactor", tr3("Factor:", "Faktor:", "מקדם:"), tr3("Factor", "Faktor", "מקדם"));
+    meterField_ = addBox("edMeter", tr("Instrument  Number:"), tr("Instrument Number"));
+    dueField_ = addBox("edTime", tr("Calibration Due:"), tr("Calibration Due"));
+    nameField_ = addBox("edName", tr("Calibrated by:"), tr("Calibrated by"));
+    factorField_ = addBox("edFactor", tr("Factor:"), tr("Factor"));
 
-    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("btOk");
-    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setAccessibleName(tr("OK"));
     okButton->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

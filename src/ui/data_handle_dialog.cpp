@@ -1,7 +1,5 @@
 #include "ui/data_handle_dialog.h"
 
-#include "common/strings.h"
-
 #include <QButtonGroup>
 #include <QEvent>
 #include <QGroupBox>
@@ -13,14 +11,13 @@ namespace zel {
 
 DataHandleDialog::DataHandleDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("FrmDataHandle");
-    setWindowTitle(tr3("Data Handle", "Datenbehandlung", "טיפול בנתונים"));
+    setWindowTitle(tr("Data Handle"));
 
-    auto* frame = new QGroupBox(tr3("Scale", "Skala", "סקאלה"), this);
+    auto* frame = new QGroupBox(tr("Scale"), this);
     frame->setObjectName("frScale");
     auto* box = new QVBoxLayout(frame);
     scaleButtons_ = new QButtonGroup(this);
-    const QString captions[5] = {tr3("Auto", "Automatisch", "אוטומטי"),
-                                 tr3("Manual", "Manuell", "ידני"), "0-10", "0-100", "0-1000"};
+    const QString captions[5] = {tr("Auto"), tr("Manual"), "0-10", "0-100", "0-1000"};
     for (int i = 0; i < 5; ++i) {
         auto* b = new QRadioButton(captions[i], frame);
         b->setObjectName(QString("chkScale_%1").arg(i));
@@ -84,8 +81,7 @@ void DataHandleDialog::changeEvent(QEvent* event) {
 
 void DataHandleDialog::updateOnlineButton() {
     // The caption names the action the button offers.
-    onlineButton_->setText(online ? tr3("OffLine", "Offline", "לא מקוון")
-                                  : tr3("Online", "Online", "מקוון"));
+    onlineButton_->setText(online ? tr("OffLine") : tr("Online"));
     onlineButton_->setAccessibleName(onlineButton_->text());
 }
 

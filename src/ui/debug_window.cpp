@@ -1,7 +1,6 @@
 #include "ui/debug_window.h"
 
 #include "common/paths.h"
-#include "common/strings.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -20,11 +19,11 @@ namespace zel {
 
 DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("frmDebug");
-    setWindowTitle(tr3("Debug", "Debug", "ניפוי שגיאות"));
+    setWindowTitle(tr("Debug"));
 
     log_ = new QListWidget(this);
     log_->setObjectName("List1");
-    log_->setAccessibleName(tr3("Traffic log", "Verkehrsprotokoll", "יומן תעבורה"));
+    log_->setAccessibleName(tr("Traffic log"));
     log_->setUniformItemSizes(true); // keeps a long list fast
     log_->setFont(QFont("Monospace"));
     // Link traffic reads left to right in every language.
@@ -32,13 +31,13 @@ DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     log_->setMinimumSize(log_->fontMetrics().horizontalAdvance(QString(60, QChar('0'))),
                          log_->fontMetrics().height() * 16);
 
-    auto* saveButton = new QPushButton(tr3("Save", "Speichern", "שמירה"), this);
+    auto* saveButton = new QPushButton(tr("Save"), this);
     saveButton->setObjectName("btSave");
     saveButton->setAccessibleName(saveButton->text());
-    auto* clearButton = new QPushButton(tr3("Clear", "Leeren", "ניקוי"), this);
+    auto* clearButton = new QPushButton(tr("Clear"), this);
     clearButton->setObjectName("btClear");
     clearButton->setAccessibleName(clearButton->text());
-    showAllBox_ = new QCheckBox(tr3("Show All", "Alles anzeigen", "הצג הכול"), this);
+    showAllBox_ = new QCheckBox(tr("Show All"), this);
     showAllBox_->setObjectName("chkShowAll");
     showAllBox_->setAccessibleName(showAllBox_->text());
 
@@ -51,13 +50,12 @@ DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         e->setMaximumWidth(e->fontMetrics().horizontalAdvance("00000000000000"));
         return e;
     };
-    errorCountField_ = counter("edErrCount", tr3("Error Count", "Fehlerzahl", "מספר שגיאות"));
-    totalErrorsField_ =
-        counter("edTotalErrors", tr3("Total Errors", "Fehler gesamt", "סך השגיאות"));
+    errorCountField_ = counter("edErrCount", tr("Error Count"));
+    totalErrorsField_ = counter("edTotalErrors", tr("Total Errors"));
 
     auto* counters = new QFormLayout;
-    counters->addRow(tr3("Error Count:", "Fehlerzahl:", "מספר שגיאות:"), errorCountField_);
-    counters->addRow(tr3("Total Errors:", "Fehler gesamt:", "סך השגיאות:"), totalErrorsField_);
+    counters->addRow(tr("Error Count:"), errorCountField_);
+    counters->addRow(tr("Total Errors:"), totalErrorsField_);
 
     auto* side = new QVBoxLayout;
     side->addWidget(saveButton);
@@ -132,16 +130,9 @@ void DebugWindow::saveLog() {
     QString error;
     const QString title = QStringLiteral("Zel");
     if (saveTo(programFile("ZelDbg.txt"), QDateTime::currentDateTime(), &error)) {
-        QMessageBox::information(this, title,
-                                 tr3("Data saved in file ZelDbg.txt",
-                                     "Daten in Datei ZelDbg.txt gespeichert",
-                                     "הנתונים נשמרו בקובץ ZelDbg.txt"),
-                                 QMessageBox::Ok);
+        QMessageBox::information(this, title, tr("Data saved in file ZelDbg.txt"), QMessageBox::Ok);
     } else {
-        QMessageBox box(QMessageBox::Warning, title,
-                        tr3("The file ZelDbg.txt could not be written",
-                            "Die Datei ZelDbg.txt konnte nicht geschrieben werden",
-                            "לא ניתן היה לכתוב את הקובץ ZelDbg.txt"),
+        QMessageBox box(QMessageBox::Warning, title, tr("The file ZelDbg.txt could not be written"),
                         QMessageBox::Ok, this);
         box.setDetailedText(programFile("ZelDbg.txt") + "\n" + error);
         box.exec();

@@ -1,6 +1,5 @@
 #include "ui/interval_dialog.h"
 
-#include "common/strings.h"
 #include "common/text.h"
 #include "data/settings.h"
 
@@ -21,16 +20,16 @@ namespace zel {
 
 UpDownControl::UpDownControl(QWidget* parent) : QWidget(parent) {
     setObjectName("UpDown1");
-    setAccessibleName(tr3("Change value", "Wert ändern", "שינוי ערך"));
+    setAccessibleName(tr("Change value"));
     up_ = new QToolButton(this);
     up_->setObjectName("UpDown1_up");
     up_->setArrowType(Qt::UpArrow);
-    up_->setAccessibleName(tr3("Increase", "Erhöhen", "הגדלה"));
+    up_->setAccessibleName(tr("Increase"));
     up_->setAutoRepeat(true);
     down_ = new QToolButton(this);
     down_->setObjectName("UpDown1_down");
     down_->setArrowType(Qt::DownArrow);
-    down_->setAccessibleName(tr3("Decrease", "Verringern", "הקטנה"));
+    down_->setAccessibleName(tr("Decrease"));
     down_->setAutoRepeat(true);
     for (QToolButton* b : {up_, down_})
         b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
@@ -74,7 +73,7 @@ int spinValueOf(const QLineEdit* box) {
 IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     : QDialog(parent), store_(store) {
     setObjectName("frmRealTime");
-    setWindowTitle(tr3("Set Real time ", "Echtzeit einstellen ", "הגדרת זמן אמת "));
+    setWindowTitle(tr("Set Real time "));
 
     const Interval stored = store_.readInterval();
     minutes = stored.Minutes;
@@ -82,10 +81,10 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
 
     minutesEdit_ = new QLineEdit(this);
     minutesEdit_->setObjectName("edMinutes");
-    minutesEdit_->setAccessibleName(tr3("Minutes", "Minuten", "דקות"));
+    minutesEdit_->setAccessibleName(tr("Minutes"));
     secondsEdit_ = new QLineEdit(this);
     secondsEdit_->setObjectName("edSeconds");
-    secondsEdit_->setAccessibleName(tr3("Seconds", "Sekunden", "שניות"));
+    secondsEdit_->setAccessibleName(tr("Seconds"));
     for (QLineEdit* e : {minutesEdit_, secondsEdit_}) {
         e->setMaxLength(9); // the settings file keeps 9 characters
         e->setAlignment(Qt::AlignRight);
@@ -96,26 +95,25 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     spin_->setMinimum(0);
     spin_->setMaximum(59);
 
-    auto* minutesUnit = new QLabel(tr3("Min", "Min", "דק'"), this);
+    auto* minutesUnit = new QLabel(tr("Min"), this);
     minutesUnit->setObjectName("lblMin");
     minutesUnit->setBuddy(minutesEdit_);
     secondsUnit_ = new QLabel(this);
     secondsUnit_->setObjectName("lblSec");
     secondsUnit_->setBuddy(secondsEdit_);
 
-    tenthsBox_ = new QCheckBox(tr3("100 mSec", "100 mSec", "100 אלפיות שנייה"), this);
+    tenthsBox_ = new QCheckBox(tr("100 mSec"), this);
     tenthsBox_->setObjectName("chkSec");
     tenthsBox_->setAccessibleName(tenthsBox_->text());
-    tenthsBox_->setToolTip(tr3("Set 100 mSec interval", "Intervall von 100 ms einstellen",
-                               "הגדרת מרווח של 100 מילישניות"));
+    tenthsBox_->setToolTip(tr("Set 100 mSec interval"));
 
-    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("btOk");
-    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setAccessibleName(tr("OK"));
     okButton->setDefault(true);
-    auto* cancelButton = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
+    auto* cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setObjectName("btCancel");
-    cancelButton->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
+    cancelButton->setAccessibleName(tr("Cancel"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(minutesEdit_, 0, 0);
@@ -202,8 +200,7 @@ void IntervalDialog::tenthsToggled() {
 }
 
 void IntervalDialog::updateSecLabel() {
-    secondsUnit_->setText(tenthsBox_->isChecked() ? tr3("Sec/10", "Sek/10", "שנ'/10")
-                                                  : tr3("Sec", "Sek", "שנ'"));
+    secondsUnit_->setText(tenthsBox_->isChecked() ? tr("Sec/10") : tr("Sec"));
 }
 
 void IntervalDialog::acceptInterval() {

@@ -1,7 +1,6 @@
 #include "ui/legend_dialog.h"
 
 #include "common/datetime.h"
-#include "common/strings.h"
 #include "data/settings.h"
 
 #include <QDate>
@@ -17,7 +16,7 @@ namespace zel {
 
 LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store) {
     setObjectName("frmLegend");
-    setWindowTitle(tr3("Legend", "Legende", "מקרא"));
+    setWindowTitle(tr("Legend"));
 
     const Legend stored = store_.readLegend(formatShortDate(QDate::currentDate()));
     department = stored.Department;
@@ -37,23 +36,19 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
         form->addRow(label, e);
         return e;
     };
-    departmentEdit_ = addBox("edDepartment", tr3("Department:", "Abteilung:", "מחלקה:"),
-                             tr3("Department", "Abteilung", "מחלקה"));
-    dateEdit_ = addBox("edDate", tr3("Date:", "Datum:", "תאריך:"), tr3("Date", "Datum", "תאריך"));
-    detectorEdit_ = addBox("edDetector", tr3("Instrument Type:", "Gerätetyp:", "סוג המכשיר:"),
-                           tr3("Instrument Type", "Gerätetyp", "סוג המכשיר"));
-    locationEdit_ = addBox("edLocation", tr3("Survey location:", "Messort:", "מיקום הסקר:"),
-                           tr3("Survey location", "Messort", "מיקום הסקר"));
-    personnelEdit_ = addBox("edPersonnel", tr3("Surveyor:", "Prüfer:", "סוקר:"),
-                            tr3("Surveyor", "Prüfer", "סוקר"));
+    departmentEdit_ = addBox("edDepartment", tr("Department:"), tr("Department"));
+    dateEdit_ = addBox("edDate", tr("Date:"), tr("Date"));
+    detectorEdit_ = addBox("edDetector", tr("Instrument Type:"), tr("Instrument Type"));
+    locationEdit_ = addBox("edLocation", tr("Survey location:"), tr("Survey location"));
+    personnelEdit_ = addBox("edPersonnel", tr("Surveyor:"), tr("Surveyor"));
 
-    auto* okButton = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("btOk");
-    okButton->setAccessibleName(tr3("OK", "OK", "אישור"));
+    okButton->setAccessibleName(tr("OK"));
     okButton->setDefault(true);
-    auto* cancelButton = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
+    auto* cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setObjectName("btCalcel");
-    cancelButton->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
+    cancelButton->setAccessibleName(tr("Cancel"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -3,7 +3,6 @@
 #include "common/datetime.h"
 #include "common/paths.h"
 #include "common/spreadsheet_check.h"
-#include "common/strings.h"
 #include "common/text.h"
 #include "graph/graph_feed.h"
 #include "graph/graph_window.h"
@@ -18,6 +17,7 @@
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
 #include "ui/probe_number_dialog.h"
+#include "ui/spoken_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -203,8 +203,8 @@ void MainWindow::buildUi() {
     top->addLayout(readouts, 3);
     valueLabel_ = new QLabel(QStringLiteral("---"), central);
     valueLabel_->setObjectName(QStringLiteral("lblValue"));
-    valueLabel_->setAccessibleName(QStringLiteral("Value"));
-    valueLabel_->setToolTip(QStringLiteral("Latest reading; click to mute the alarm"));
+    speakText(valueLabel_, tr("Value"));
+    valueLabel_->setToolTip(tr("Latest reading; click to mute the alarm"));
     valueLabel_->setAlignment(Qt::AlignCenter);
     valueLabel_->setMinimumHeight(90);
     QFont big = valueLabel_->font();
@@ -219,7 +219,7 @@ void MainWindow::buildUi() {
 
     doseLabel_ = new QLabel(central);
     doseLabel_->setObjectName(QStringLiteral("lblDose"));
-    doseLabel_->setAccessibleName(QStringLiteral("Dose"));
+    speakText(doseLabel_, tr("Dose"));
     QFont mid = doseLabel_->font();
     mid.setPointSize(14);
     doseLabel_->setFont(mid);
@@ -227,28 +227,28 @@ void MainWindow::buildUi() {
 
     connectionLamp_ = new QFrame(central);
     connectionLamp_->setObjectName(QStringLiteral("spOk"));
-    connectionLamp_->setAccessibleName(QStringLiteral("Connection"));
+    connectionLamp_->setAccessibleName(tr("Connection"));
     connectionLamp_->setFixedSize(22, 22);
     connectionLamp_->setFrameShape(QFrame::Box);
-    connectionLamp_->setToolTip(QStringLiteral("Connection to the instrument"));
+    connectionLamp_->setToolTip(tr("Connection to the instrument"));
     readouts->addWidget(connectionLamp_, 1, 3, Qt::AlignRight);
 
     statusLabel_ = new QLabel(central);
     statusLabel_->setObjectName(QStringLiteral("lblTime"));
-    statusLabel_->setAccessibleName(QStringLiteral("Status"));
+    speakText(statusLabel_, tr("Status"));
     statusLabel_->setFont(mid);
     statusLabel_->setMinimumWidth(300);
     readouts->addWidget(statusLabel_, 2, 0, 1, 4);
 
-    idCaption_ = new QLabel(tr3("ID No.:", "ID-Nr.:", "מס' זיהוי:"), central);
-    detectorCaption_ = new QLabel(tr3("Detector:", "Detektor:", "גלאי:"), central);
-    statusCaption_ = new QLabel(tr3("Status:", "Status:", "מצב:"), central);
+    idCaption_ = new QLabel(tr("ID No.:"), central);
+    detectorCaption_ = new QLabel(tr("Detector:"), central);
+    statusCaption_ = new QLabel(tr("Status:"), central);
     idCaption_->setObjectName(QStringLiteral("Label6"));
     detectorCaption_->setObjectName(QStringLiteral("Label7"));
     statusCaption_->setObjectName(QStringLiteral("Label8"));
-    idField_ = makeReadout(QStringLiteral("edId"), QStringLiteral("ID No."), central);
-    detectorField_ = makeReadout(QStringLiteral("edDetector"), QStringLiteral("Detector"), central);
-    statusField_ = makeReadout(QStringLiteral("edStatus"), QStringLiteral("Status"), central);
+    idField_ = makeReadout(QStringLiteral("edId"), tr("ID No."), central);
+    detectorField_ = makeReadout(QStringLiteral("edDetector"), tr("Detector"), central);
+    statusField_ = makeReadout(QStringLiteral("edStatus"), tr("Status"), central);
     idCaption_->setBuddy(idField_);
     detectorCaption_->setBuddy(detectorField_);
     statusCaption_->setBuddy(statusField_);
@@ -258,22 +258,21 @@ void MainWindow::buildUi() {
     readouts->addWidget(detectorField_, 3, 3);
     readouts->addWidget(statusCaption_, 4, 0);
     readouts->addWidget(statusField_, 4, 1);
-    auto* countLabel = new QLabel(tr3("Readings:", "Messwerte:", "קריאות:"), central);
-    countField_ = makeReadout(QStringLiteral("edCount"), QStringLiteral("Readings"), central);
+    auto* countLabel = new QLabel(tr("Readings:"), central);
+    countField_ = makeReadout(QStringLiteral("edCount"), tr("Readings"), central);
     countLabel->setBuddy(countField_);
-    activityField_ = makeReadout(QStringLiteral("edProgress"), QStringLiteral("Activity"), central);
+    activityField_ = makeReadout(QStringLiteral("edProgress"), tr("Activity"), central);
     activityField_->setMaximumWidth(40);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(countField_);
     countRow->addWidget(activityField_);
     readouts->addWidget(countLabel, 4, 2);
     readouts->addLayout(countRow, 4, 3);
-    autoField_ =
-        makeReadout(QStringLiteral("edAuto"), tr3("Automatic", "Automatisch", "אוטומטי"), central);
-    autoField_->setText(tr3("Automatic", "Automatisch", "אוטומטי"));
+    autoField_ = makeReadout(QStringLiteral("edAuto"), tr("Automatic"), central);
+    autoField_->setText(tr("Automatic"));
     autoProgress_ = new QProgressBar(central);
     autoProgress_->setObjectName(QStringLiteral("ProgressBar1"));
-    autoProgress_->setAccessibleName(QStringLiteral("Automatic measurement progress"));
+    autoProgress_->setAccessibleName(tr("Automatic measurement progress"));
     readouts->addWidget(autoField_, 5, 0, 1, 2);
     readouts->addWidget(autoProgress_, 5, 2, 1, 2);
     // Extra height goes to the value read-out, not into gaps between rows.
@@ -282,7 +281,7 @@ void MainWindow::buildUi() {
     // Family, and the command buttons.
     auto* side = new QVBoxLayout;
     top->addLayout(side, 1);
-    auto* family = new QGroupBox(tr3("Instrument", "Gerät", "מכשיר"), central);
+    auto* family = new QGroupBox(tr("Instrument"), central);
     family->setObjectName(QStringLiteral("frInstrument"));
     auto* familyLayout = new QVBoxLayout(family);
     familyButtons_ = new QButtonGroup(this);
@@ -297,47 +296,40 @@ void MainWindow::buildUi() {
     connect(familyButtons_, &QButtonGroup::idClicked, this, &MainWindow::chooseFamily);
     side->addWidget(family);
 
-    auto* online = new QGroupBox(tr3("On Line", "Online", "מקוון"), central);
+    auto* online = new QGroupBox(tr("On Line"), central);
     auto* onlineLayout = new QVBoxLayout(online);
-    startButton_ =
-        makeButton(QStringLiteral("btStart"), tr3("Start", "Start", "התחל"), QString(), online);
-    intervalButton_ = makeButton(
-        QStringLiteral("btOnLine"), tr3("Set &Interval", "&Intervall", "קבע מרווח"),
-        tr3("Send time interval to get data online",
-            "Zeitintervall für die Online-Erfassung senden", "שלח מרווח זמן לקבלת נתונים מקוונים"),
-        online);
+    startButton_ = makeButton(QStringLiteral("btStart"), tr("Start"), QString(), online);
+    intervalButton_ = makeButton(QStringLiteral("btOnLine"), tr("Set &Interval"),
+                                 tr("Send time interval to get data online"), online);
     intervalButton_->setEnabled(false);
     onlineLayout->addWidget(startButton_);
     onlineLayout->addWidget(intervalButton_);
     side->addWidget(online);
 
-    auto* listBox = new QGroupBox(tr3("List", "Liste", "רשימה"), central);
+    auto* listBox = new QGroupBox(tr("List"), central);
     auto* listLayout = new QVBoxLayout(listBox);
-    clearListButton_ = makeButton(QStringLiteral("btClearList"), tr3("&Clear ", "&Löschen ", "נקה"),
-                                  tr3("Clear the list", "Liste löschen", "נקה את הרשימה"), listBox);
+    clearListButton_ =
+        makeButton(QStringLiteral("btClearList"), tr("&Clear "), tr("Clear the list"), listBox);
     clearListButton_->setEnabled(false);
     listLayout->addWidget(clearListButton_);
     side->addWidget(listBox);
 
-    auto* settingsBox = new QGroupBox(tr3("Settings", "Einstellungen", "הגדרות"), central);
+    auto* settingsBox = new QGroupBox(tr("Settings"), central);
     auto* settingsLayout = new QVBoxLayout(settingsBox);
-    portButton_ = makeButton(
-        QStringLiteral("SetCom"), tr3("Set &Port", "&Schnittstelle", "קבע יציאה"),
-        tr3("Set communication port", "Schnittstelle einstellen", "קבע יציאת תקשורת"), settingsBox);
-    sendTimeButton_ = makeButton(
-        QStringLiteral("btSetTime"), tr3("Send &Time", "&Zeit senden", "שלח זמן"),
-        tr3("Download time to instrument", "Uhrzeit zum Gerät übertragen", "העבר זמן למכשיר"),
-        settingsBox);
+    portButton_ = makeButton(QStringLiteral("SetCom"), tr("Set &Port"),
+                             tr("Set communication port"), settingsBox);
+    sendTimeButton_ = makeButton(QStringLiteral("btSetTime"), tr("Send &Time"),
+                                 tr("Download time to instrument"), settingsBox);
     settingsLayout->addWidget(portButton_);
     settingsLayout->addWidget(sendTimeButton_);
     side->addWidget(settingsBox);
 
-    saveButton_ = makeButton(QStringLiteral("btSave"), tr3("&Save", "&Speichern", "שמור"),
+    saveButton_ = makeButton(QStringLiteral("btSave"), tr("&Save"),
                              QStringLiteral("Exit from program"), central);
-    exitButton_ = makeButton(QStringLiteral("btExit"), tr3("&Exit", "&Beenden", "יציאה"),
+    exitButton_ = makeButton(QStringLiteral("btExit"), tr("&Exit"),
                              QStringLiteral("Exit from program"), central);
     calibrationProgramButton_ = makeButton(
-        QStringLiteral("btDax"), tr3("Calibration", "Kalibrierung", "כיול"),
+        QStringLiteral("btDax"), tr("Calibration"),
         QStringLiteral("Operate Halvex Meter Calibration. To Come back, close the DAX"), central);
     getDataButton_ =
         makeButton(QStringLiteral("btGetData"), QStringLiteral("&Get Data"), QString(), central);
@@ -346,17 +338,14 @@ void MainWindow::buildUi() {
                    QStringLiteral("Retrieve Calibration data"), central);
     graphButton_ =
         makeButton(QStringLiteral("btGraph"), QStringLiteral("Graph"), QString(), central);
-    muteButton_ = makeButton(QStringLiteral("btMuteAlarm"),
-                             tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"), QString(), central);
+    muteButton_ = makeButton(QStringLiteral("btMuteAlarm"), tr("Mute Alarm"), QString(), central);
     parametersButton_ = makeButton(QStringLiteral("btSetThreshold"),
                                    QStringLiteral("set Thresholds"), QString(), central);
-    legendButton_ = makeButton(QStringLiteral("btGetLegend"),
-                               tr3("Get &Legend", "&Legende", "קבל מקרא"), QString(), central);
+    legendButton_ =
+        makeButton(QStringLiteral("btGetLegend"), tr("Get &Legend"), QString(), central);
     debugButton_ = makeButton(QStringLiteral("btDebug"), QStringLiteral("Dbg"), QString(), central);
-    ampStartButton_ =
-        makeButton(QStringLiteral("btStartAmp"), tr3("Start", "Start", "התחל"), QString(), central);
-    ampStopButton_ =
-        makeButton(QStringLiteral("btStop"), tr3("Stop", "Stopp", "עצור"), QString(), central);
+    ampStartButton_ = makeButton(QStringLiteral("btStartAmp"), tr("Start"), QString(), central);
+    ampStopButton_ = makeButton(QStringLiteral("btStop"), tr("Stop"), QString(), central);
     gapeButton_ = makeButton(QStringLiteral("btGape"), QStringLiteral("gape"), QString(), central);
     side->addWidget(saveButton_);
     side->addWidget(calibrationProgramButton_);
@@ -372,7 +361,7 @@ void MainWindow::buildUi() {
 
     listView_ = new QTableView(central);
     listView_->setObjectName(QStringLiteral("Grid1"));
-    listView_->setAccessibleName(QStringLiteral("Readings list"));
+    listView_->setAccessibleName(tr("Readings list"));
     listView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The list holds numbers, units and date-times written left to right;
     // in a right-to-left layout their parts would be reordered.
@@ -413,56 +402,43 @@ void MainWindow::buildMenus() {
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QMenu* data = menuBar()->addMenu(tr3("&Data", "&Daten", "נתונים"));
+    QMenu* data = menuBar()->addMenu(tr("&Data"));
     startAction_ =
-        add(data, QStringLiteral("mnStart"), tr3("&Start Online", "Online &starten", "התחל מקוון"),
-            &MainWindow::toggleOnline);
+        add(data, QStringLiteral("mnStart"), tr("&Start Online"), &MainWindow::toggleOnline);
     startAction_->setShortcut(QKeySequence(Qt::Key_F5));
-    getDataAction_ = add(data, QStringLiteral("mnGetData"),
-                         tr3("&Get Offline Data", "Offline-Daten &holen", "קבל נתונים לא מקוונים"),
+    getDataAction_ = add(data, QStringLiteral("mnGetData"), tr("&Get Offline Data"),
                          &MainWindow::getOfflineData);
     getDataAction_->setEnabled(false);
-    legendAction_ = add(data, QStringLiteral("mnGetLegend"),
-                        tr3("Get &Legend", "&Legende", "קבל מקרא"), &MainWindow::editLegend);
-    calibrationAction_ =
-        add(data, QStringLiteral("mnGetCalibration"),
-            tr3("Get &Calibration data", "&Kalibrierdaten holen", "קבל נתוני כיול"),
-            &MainWindow::requestCalibration);
+    legendAction_ =
+        add(data, QStringLiteral("mnGetLegend"), tr("Get &Legend"), &MainWindow::editLegend);
+    calibrationAction_ = add(data, QStringLiteral("mnGetCalibration"), tr("Get &Calibration data"),
+                             &MainWindow::requestCalibration);
     calibrationAction_->setEnabled(false);
 
-    QMenu* setting = menuBar()->addMenu(tr3("&Setting", "&Einstellungen", "הגדרות"));
-    intervalAction_ = add(setting, QStringLiteral("mnOnline"),
-                          tr3("On Line &Interval", "Online-&Intervall", "מרווח מקוון"),
+    QMenu* setting = menuBar()->addMenu(tr("&Setting"));
+    intervalAction_ = add(setting, QStringLiteral("mnOnline"), tr("On Line &Interval"),
                           &MainWindow::chooseInterval);
-    portAction_ =
-        add(setting, QStringLiteral("mnSetCom"),
-            tr3("Communication &Port", "&Schnittstelle", "יציאת תקשורת"), &MainWindow::choosePort);
-    parametersAction_ =
-        add(setting, QStringLiteral("mnSetThreshold"), tr3("P&arameters", "P&arameter", "פרמטרים"),
-            &MainWindow::editParameters);
+    portAction_ = add(setting, QStringLiteral("mnSetCom"), tr("Communication &Port"),
+                      &MainWindow::choosePort);
+    parametersAction_ = add(setting, QStringLiteral("mnSetThreshold"), tr("P&arameters"),
+                            &MainWindow::editParameters);
     ampSetupAction_ =
-        add(setting, QStringLiteral("mnSetAmp"),
-            tr3("Setup A&mp", "&Verstärker einrichten", "הגדרת מגבר"), &MainWindow::setUpAmplifier);
+        add(setting, QStringLiteral("mnSetAmp"), tr("Setup A&mp"), &MainWindow::setUpAmplifier);
 
-    QMenu* utility = menuBar()->addMenu(tr3("&Utility", "E&xtras", "כלים"));
-    autoAction_ =
-        add(utility, QStringLiteral("mnAuto"), tr3("&Automatic", "&Automatisch", "אוטומטי"),
-            &MainWindow::runAutomaticMeasurement);
+    QMenu* utility = menuBar()->addMenu(tr("&Utility"));
+    autoAction_ = add(utility, QStringLiteral("mnAuto"), tr("&Automatic"),
+                      &MainWindow::runAutomaticMeasurement);
     autoAction_->setEnabled(false);
-    saveAction_ = add(utility, QStringLiteral("mnWrFile"), tr3("&Save", "&Speichern", "שמור"),
-                      &MainWindow::saveData);
+    saveAction_ = add(utility, QStringLiteral("mnWrFile"), tr("&Save"), &MainWindow::saveData);
     saveAction_->setShortcut(QKeySequence::Save);
-    sendTimeAction_ = add(utility, QStringLiteral("mnSendTime"),
-                          tr3("Send &Time", "&Zeit senden", "שלח זמן"), &MainWindow::sendTime);
-    graphAction_ = add(utility, QStringLiteral("mnGraph"), tr3("&Graph", "&Grafik", "גרף"),
-                       &MainWindow::showGraph);
-    testAction_ = add(utility, QStringLiteral("mnTest"), tr3("T&est", "&Test", "בדיקה"),
-                      &MainWindow::testConnection);
+    sendTimeAction_ =
+        add(utility, QStringLiteral("mnSendTime"), tr("Send &Time"), &MainWindow::sendTime);
+    graphAction_ = add(utility, QStringLiteral("mnGraph"), tr("&Graph"), &MainWindow::showGraph);
+    testAction_ = add(utility, QStringLiteral("mnTest"), tr("T&est"), &MainWindow::testConnection);
     testAction_->setEnabled(false);
 
-    QMenu* help = menuBar()->addMenu(tr3("&Help", "&Hilfe", "עזרה"));
-    aboutAction_ = add(help, QStringLiteral("mnAbout"), tr3("&About", "Ü&ber", "אודות"),
-                       &MainWindow::showAbout);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    aboutAction_ = add(help, QStringLiteral("mnAbout"), tr("&About"), &MainWindow::showAbout);
 }
 
 void MainWindow::buildToolbar() {
@@ -478,28 +454,24 @@ void MainWindow::buildToolbar() {
         return a;
     };
     startTool_ =
-        add(QStringLiteral("mnStart"),
-            tr3("Start/Stop On line Collection", "Online-Erfassung starten/stoppen",
-                "התחל/עצור איסוף מקוון"),
+        add(QStringLiteral("mnStart"), tr("Start/Stop On line Collection"),
             themed("media-playback-start", QStyle::SP_MediaPlay), &MainWindow::toggleOnline);
     startTool_->setCheckable(true);
     muteTool_ =
-        add(QStringLiteral("mnMuteAlarm"), tr3("Mute Alarm", "Alarm stumm", "השתק אזעקה"),
+        add(QStringLiteral("mnMuteAlarm"), tr("Mute Alarm"),
             themed("audio-volume-muted", QStyle::SP_MediaVolumeMuted), &MainWindow::muteAlarm);
     getDataTool_ =
-        add(QStringLiteral("mnGetData"),
-            tr3("Get Offline data from instrument", "Offline-Daten vom Gerät holen",
-                "קבל נתונים לא מקוונים מהמכשיר"),
+        add(QStringLiteral("mnGetData"), tr("Get Offline data from instrument"),
             themed("document-import", QStyle::SP_ArrowDown), &MainWindow::getOfflineData);
     getDataTool_->setEnabled(false);
-    graphTool_ = add(QStringLiteral("mnGraph"), tr3("Display Graph", "Grafik anzeigen", "הצג גרף"),
+    graphTool_ = add(QStringLiteral("mnGraph"), tr("Display Graph"),
                      themed("x-office-spreadsheet", QStyle::SP_FileDialogDetailedView),
                      &MainWindow::showGraph);
     clearTool_ =
-        add(QStringLiteral("mnClear"), tr3("Clear List", "Liste löschen", "נקה רשימה"),
+        add(QStringLiteral("mnClear"), tr("Clear List"),
             themed("edit-clear", QStyle::SP_DialogResetButton), &MainWindow::clearListFromToolbar);
     autoTool_ =
-        add(QStringLiteral("mnAuto"), tr3("Automatic", "Automatisch", "אוטומטי"),
+        add(QStringLiteral("mnAuto"), tr("Automatic"),
             themed("chronometer", QStyle::SP_BrowserReload), &MainWindow::runAutomaticMeasurement);
     autoTool_->setEnabled(false);
 }
@@ -535,7 +507,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Style sheets are re-applied only when a colour really changes: a restyle
 // costs far more than the text of a reading, which arrives ten times a second.
 void MainWindow::setStatus(const QString& text, const Rgb& color) {
-    statusLabel_->setText(text);
+    if (text != statusLabel_->text()) {
+        statusLabel_->setText(text);
+        announceText(statusLabel_);
+    }
     if (color.isValid() && !(color == statusColor_)) {
         statusColor_ = color;
         statusLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(toQColor(color).name()));
@@ -621,15 +596,15 @@ void MainWindow::enableCommand(Command command, bool enabled) {
 void MainWindow::showOnline(bool running) {
     if (running) {
         setBackground(startButton_, QColor(0, 255, 0));
-        startButton_->setText(tr3("Stop", "Stopp", "עצור"));
-        startButton_->setAccessibleName(tr3("Stop", "Stopp", "עצור"));
-        startAction_->setText(tr3("Stop Online", "Online stoppen", "עצור מקוון"));
+        startButton_->setText(tr("Stop"));
+        startButton_->setAccessibleName(tr("Stop"));
+        startAction_->setText(tr("Stop Online"));
         startTool_->setChecked(true);
     } else {
         setBackground(startButton_, QColor(255, 128, 0));
-        startButton_->setText(tr3("Start", "Start", "התחל"));
-        startButton_->setAccessibleName(tr3("Start", "Start", "התחל"));
-        startAction_->setText(tr3("Start Online", "Online starten", "התחל מקוון"));
+        startButton_->setText(tr("Start"));
+        startButton_->setAccessibleName(tr("Start"));
+        startAction_->setText(tr("Start Online"));
         startTool_->setChecked(false);
     }
 }
@@ -887,8 +862,8 @@ void MainWindow::showDebugWindow() {
 
 void MainWindow::startCalibrationProgram() {
     if (!QProcess::startDetached(daxPath(), {}, programFolder())) {
-        critical(QStringLiteral("The calibration program could not be started."),
-                 tr3("Calibration", "Kalibrierung", "כיול"), daxPath());
+        critical(QStringLiteral("The calibration program could not be started."), tr("Calibration"),
+                 daxPath());
         return;
     }
     close();
@@ -937,11 +912,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        if (a == Answer::Yes) {
-            event->ignore();
-            saveToChosenFile(true);
-            return;
-        }
+        // Yes saves, then this close goes on and ends the program, also when
+        // the save dialog was cancelled. Saving with exitAfter from here
+        // would close again from inside this close, which Qt refuses.
+        if (a == Answer::Yes)
+            saveToChosenFile(false);
     }
     station_->shutdown();
     exiting_ = true;

@@ -36,12 +36,12 @@ QLineEdit* numberBox(const char* name, QWidget* parent) {
 }
 
 // A time box followed by its unit.
-QWidget* withSeconds(QLineEdit* box, QWidget* parent) {
+QWidget* withUnit(QLineEdit* box, const QString& unit, QWidget* parent) {
     auto* w = new QWidget(parent);
     auto* h = new QHBoxLayout(w);
     h->setContentsMargins(0, 0, 0, 0);
     h->addWidget(box);
-    h->addWidget(new QLabel(tr3("Sec.", "Sek.", "שנ'"), w));
+    h->addWidget(new QLabel(unit, w));
     h->addStretch();
     return w;
 }
@@ -50,7 +50,7 @@ QWidget* withSeconds(QLineEdit* box, QWidget* parent) {
 
 ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSetThresholds");
-    setWindowTitle(tr3("Set Parameters", "Parameter einstellen", "הגדרת פרמטרים"));
+    setWindowTitle(tr("Set Parameters"));
 
     threshold1Edit_ = numberBox("edThreshold1", this);
     threshold2Edit_ = numberBox("edThreshold2", this);
@@ -66,21 +66,20 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
         form->addRow(label, field ? field : box);
         return label;
     };
-    addRow(tr3("Threshold 1:", "Schwelle 1:", "סף 1:"), threshold1Edit_, nullptr);
-    addRow(tr3("Threshold 2:", "Schwelle 2:", "סף 2:"), threshold2Edit_, nullptr);
-    addRow(tr3("Lost Contact Interval:", "Intervall Kontaktverlust:", "מרווח אובדן קשר:"),
-           lostContactEdit_, nullptr);
-    backTimeLabel_ = addRow(str(4004), backTimeEdit_, withSeconds(backTimeEdit_, this));
+    addRow(tr("Threshold 1:"), threshold1Edit_, nullptr);
+    addRow(tr("Threshold 2:"), threshold2Edit_, nullptr);
+    addRow(tr("Lost Contact Interval:"), lostContactEdit_, nullptr);
+    backTimeLabel_ = addRow(str(4004), backTimeEdit_, withUnit(backTimeEdit_, tr("Sec."), this));
     backTimeLabel_->setObjectName("lblBackTime");
-    measureTimeLabel_ = addRow(str(4005), measureTimeEdit_, withSeconds(measureTimeEdit_, this));
+    measureTimeLabel_ =
+        addRow(str(4005), measureTimeEdit_, withUnit(measureTimeEdit_, tr("Sec."), this));
     measureTimeLabel_->setObjectName("lblMeasureTime");
 
-    auto* timeFrame = new QGroupBox(tr3("Time Format", "Zeitformat", "תבנית זמן"), this);
+    auto* timeFrame = new QGroupBox(tr("Time Format"), this);
     timeFrame->setObjectName("frTimeFormat");
     auto* timeBox = new QHBoxLayout(timeFrame);
     timeFormatButtons_ = new QButtonGroup(this);
-    const QString timeCaptions[2] = {tr3("Time", "Zeit", "שעה"),
-                                     tr3("Mili Sec.", "Millisek.", "אלפיות שנייה")};
+    const QString timeCaptions[2] = {tr("Time"), tr("Mili Sec.")};
     for (int i = 0; i < 2; ++i) {
         auto* b = new QRadioButton(timeCaptions[i], timeFrame);
         b->setObjectName(QString("optTime_%1").arg(i));
@@ -90,11 +89,10 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
     }
     timeBox->addStretch();
 
-    audioBox_ = new QCheckBox(tr3("Audio Alarm", "Akustischer Alarm", "התראה קולית"), this);
+    audioBox_ = new QCheckBox(tr("Audio Alarm"), this);
     audioBox_->setObjectName("chkAudio");
     audioBox_->setAccessibleName(audioBox_->text());
-    autoArrangeBox_ = new QCheckBox(
-        tr3("Auto Arrange forms", "Fenster automatisch anordnen", "סידור חלונות אוטומטי"), this);
+    autoArrangeBox_ = new QCheckBox(tr("Auto Arrange forms"), this);
     autoArrangeBox_->setObjectName("chkAutoArrange");
     autoArrangeBox_->setAccessibleName(autoArrangeBox_->text());
 

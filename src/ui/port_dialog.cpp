@@ -1,17 +1,19 @@
 #include "ui/port_dialog.h"
 
-#include "common/strings.h"
-
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include "ui/spoken_text.h"
 
 namespace zel {
 
@@ -37,10 +39,9 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     : QDialog(parent), settings_(settings), file_(file), reopen_(std::move(reopen)),
       variant_(std::move(variant)), pendingPort_(settings.Port), pendingBaud_(settings.BaudRate) {
     setObjectName("SetSerPort");
-    setWindowTitle(tr3("Set Port", "Port einstellen", "הגדרת יציאה"));
+    setWindowTitle(tr("Set Port"));
 
-    auto* portFrame = new QGroupBox(
-        tr3("Communication Port", "Kommunikationsschnittstelle", "יציאת תקשורת"), this);
+    auto* portFrame = new QGroupBox(tr("Communication Port"), this);
     portFrame->setObjectName("frPort");
     auto* portGrid = new QGridLayout(portFrame);
     portButtons_ = new QButtonGroup(this);
@@ -52,7 +53,7 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
         portGrid->addWidget(b, i % kPortsPerColumn, i / kPortsPerColumn);
     }
 
-    auto* baudFrame = new QGroupBox(tr3("Baud Rate", "Baudrate", "קצב תקשורת"), this);
+    auto* baudFrame = new QGroupBox(tr("Baud Rate"), this);
     baudFrame->setObjectName("frmBaud");
     auto* baudBox = new QVBoxLayout(baudFrame);
     baudButtons_ = new QButtonGroup(this);
@@ -66,23 +67,46 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     }
     baudBox->addStretch();
 
-    auto* ok = new QPushButton(tr3("OK", "OK", "אישור"), this);
+    auto* deviceFrame = new QGroupBox(tr("Serial devices"), this);
+    deviceFrame->setObjectName("frDevices");
+    auto* deviceBox = new QVBoxLayout(deviceFrame);
+    deviceList_ = new QListWidget(deviceFrame);
+    deviceList_->setObjectName("lstDevices");
+    deviceList_->setAccessibleName(tr("Serial devices"));
+    deviceList_->setWordWrap(true);
+    deviceList_->setSpacing(2);
+    deviceList_->setAlternatingRowColors(true);
+    // Device paths read left to right in every language.
+    deviceList_->setLayoutDirection(Qt::LeftToRight);
+    deviceList_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(52, QChar('x'))));
+    deviceList_->setMaximumHeight(fontMetrics().height() * 9);
+    deviceStatus_ = new QLabel(deviceFrame);
+    deviceStatus_->setObjectName("lblDevices");
+    deviceStatus_->setWordWrap(true);
+    speakText(deviceStatus_, tr("Device choice"));
+    deviceBox->addWidget(deviceList_);
+    deviceBox->addWidget(deviceStatus_);
+
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName("OK");
-    ok->setAccessibleName(tr3("OK", "OK", "אישור"));
+    ok->setAccessibleName(tr("OK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(tr3("&Cancel", "&Abbrechen", "&ביטול"), this);
+    auto* cancel = new QPushButton(tr("&Cancel"), this);
     cancel->setObjectName("CANCEL");
-    cancel->setAccessibleName(tr3("Cancel", "Abbrechen", "ביטול"));
+    cancel->setAccessibleName(tr("Cancel"));
 
     auto* frames = new QHBoxLayout;
     frames->addWidget(portFrame);
     frames->addWidget(baudFrame);
+    // The device list below is wider; the buttons keep their own width.
+    frames->addStretch();
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* top = new QVBoxLayout(this);
     top->addLayout(frames);
+    top->addWidget(deviceFrame);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -90,6 +114,7 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     // not change the pending values.
     connect(portButtons_, &QButtonGroup::idClicked, this, &PortDialog::choosePort);
     connect(baudButtons_, &QButtonGroup::idClicked, this, &PortDialog::chooseBaud);
+    connect(deviceList_, &QListWidget::currentRowChanged, this, &PortDialog::chooseDevice);
     connect(ok, &QPushButton::clicked, this, &PortDialog::applyChoice);
     connect(cancel, &QPushButton::clicked, this, &PortDialog::cancelChoice);
 }
@@ -97,6 +122,58 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
 void PortDialog::choosePort(int index) {
     if (index >= 0 && index < variant_.portCount)
         pendingPort_ = static_cast<int16_t>(index + 1);
+    showDeviceChoice();
+}
+
+void PortDialog::chooseDevice(int row) {
+    const QListWidgetItem* item = deviceList_->item(row);
+    pendingDevice_ = item ? item->data(Qt::UserRole).toString() : QString();
+    showDeviceChoice();
+}
+
+void PortDialog::listDevices() {
+    const QSignalBlocker quiet(deviceList_);
+    deviceList_->clear();
+    pendingDevice_.clear();
+    const QList<SerialDevice> devices =
+        variant_.findDevices ? variant_.findDevices() : findSerialDevices();
+    for (const SerialDevice& d : devices) {
+        QStringList details;
+        for (const QString& part : {d.description, d.manufacturer})
+            if (!part.isEmpty())
+                details << part;
+        if (!d.serialNumber.isEmpty())
+            details << tr("S/N %1").arg(d.serialNumber);
+        if (d.preferredName() != d.path)
+            details << d.path;
+        QString text = d.preferredName();
+        if (!details.isEmpty())
+            text += "\n" + details.join(", ");
+        if (!d.mayOpen)
+            text += "\n" + tr("You may not open it: add your user to the \"dialout\" group "
+                              "(sudo adduser $USER dialout) and log in again.");
+        auto* item = new QListWidgetItem(text, deviceList_);
+        item->setData(Qt::UserRole, d.preferredName());
+        item->setToolTip(d.path);
+    }
+    if (devices.isEmpty()) {
+        auto* item = new QListWidgetItem(tr("No serial devices found"), deviceList_);
+        item->setFlags(Qt::ItemIsEnabled);
+    }
+    deviceList_->setCurrentRow(-1);
+    showDeviceChoice();
+}
+
+void PortDialog::showDeviceChoice() {
+    QString text;
+    if (!pendingDevice_.isEmpty())
+        text = tr("Com%1 will use %2").arg(pendingPort_).arg(pendingDevice_);
+    else if (deviceList_->count() > 0 && deviceList_->item(0)->flags() & Qt::ItemIsSelectable)
+        text = tr("Pick a device to use it for the chosen Com port.");
+    if (text == deviceStatus_->text())
+        return;
+    deviceStatus_->setText(text);
+    announceText(deviceStatus_);
 }
 
 void PortDialog::chooseBaud(int index) {
@@ -105,20 +182,25 @@ void PortDialog::chooseBaud(int index) {
 }
 
 void PortDialog::applyChoice() {
+    // A picked device is mapped before the port opens, since opening reads
+    // the mapping; a failed open puts the old mapping back.
+    const bool mapping = !pendingDevice_.isEmpty();
+    const QString oldMapping = mapping ? file_.mappedDevice(pendingPort_) : QString();
+    if (mapping)
+        file_.writeDevice(pendingPort_, pendingDevice_);
     QString detail;
     const bool opened = reopen_ && reopen_(pendingPort_, pendingBaud_, &detail);
     if (!opened) {
+        if (mapping)
+            file_.writeDevice(pendingPort_, oldMapping);
+        deviceList_->setCurrentRow(-1);
         // The old port was closed by the attempt, so none is open now.
         settings_.OpenPort = 0;
         pendingPort_ = settings_.Port;
         pendingBaud_ = settings_.BaudRate;
         selectPendingButtons();
-        QMessageBox box(QMessageBox::Critical,
-                        tr3("Error in Communication", "Kommunikationsfehler", "שגיאת תקשורת"),
-                        tr3("Error in opening Communication port",
-                            "Fehler beim Öffnen der Kommunikationsschnittstelle",
-                            "שגיאה בפתיחת יציאת התקשורת"),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, tr("Error in Communication"),
+                        tr("Error in opening Communication port"), QMessageBox::Ok, this);
         if (!detail.isEmpty())
             box.setDetailedText(detail);
         box.exec();
@@ -131,11 +213,8 @@ void PortDialog::applyChoice() {
         // The port works now, but the next start would silently use the old
         // one: say so instead of pretending the choice was kept.
         QMessageBox::warning(
-            this, tr3("Set Port", "Port einstellen", "הגדרת יציאה"),
-            tr3("The port is open, but the setting could not be saved in dax.ini.",
-                "Die Schnittstelle ist geöffnet, aber die Einstellung konnte nicht in dax.ini "
-                "gespeichert werden.",
-                "היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ dax.ini."));
+            this, tr("Set Port"),
+            tr("The port is open, but the setting could not be saved in dax.ini."));
     }
     accept();
 }
@@ -161,6 +240,7 @@ void PortDialog::showEvent(QShowEvent* event) {
         for (int i = 0; i < variant_.portCount; ++i)
             portButtons_->button(i)->setToolTip(file_.deviceFor(static_cast<int16_t>(i + 1)));
         selectPendingButtons();
+        listDevices();
     }
     QDialog::showEvent(event);
 }

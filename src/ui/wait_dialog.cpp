@@ -1,7 +1,5 @@
 #include "ui/wait_dialog.h"
 
-#include "common/strings.h"
-
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QProgressBar>
@@ -12,14 +10,14 @@ namespace zel {
 
 WaitDialog::WaitDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("frmBWait");
-    setWindowTitle(tr3("Please wait", "Bitte warten", "נא להמתין"));
+    setWindowTitle(tr("Please wait"));
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName("ProgressBar1");
-    progress_->setAccessibleName(tr3("Progress", "Fortschritt", "התקדמות"));
+    progress_->setAccessibleName(tr("Progress"));
     progress_->setMinimumWidth(progress_->fontMetrics().horizontalAdvance(QString(40, QChar('0'))));
 
-    auto* stopButton = new QPushButton(tr3("Stop", "Stopp", "עצור"), this);
+    auto* stopButton = new QPushButton(tr("Stop"), this);
     stopButton->setObjectName("btStop");
     stopButton->setAccessibleName(stopButton->text());
     stopButton->setDefault(true);

@@ -49,6 +49,98 @@ TEST_P(DateLocales, FormatterOutputReadsBack) {
 
 INSTANTIATE_TEST_SUITE_P(Pinned, DateLocales, ::testing::Values("en_US", "de_DE", "he_IL", "C"));
 
+TEST(FormatDateTime, LocalesKeepTheTextTheyAlwaysWrote) {
+    const QDateTime moment = at(2024, 3, 7, 13, 5, 9);
+    const struct {
+        const char* locale;
+        const char* text;
+    } cases[] = {{"en_US", "3/7/2024 13:05:09"},
+                 {"de_DE", "07.03.2024 13:05:09"},
+                 {"he_IL", "7.3.2024 13:05:09"},
+                 {"C", "7 Mar 2024 13:05:09"},
+                 {"ja_JP", "2024/03/07 13:05:09"},
+                 {"hu_HU", "2024. 03. 07. 13:05:09"},
+                 {"bg_BG", "7.03.2024 г. 13:05:09"},
+                 {"nl_NL", "07-03-2024 13:05:09"},
+                 {"ar_EG", "٧\u200F/٣\u200F/٢٠٢٤ 13:05:09"}};
+    for (const auto& c : cases) {
+        LocaleGuard guard{QLocale(QString::fromLatin1(c.locale))};
+        EXPECT_EQ(formatGeneralDateTime(moment), QString::fromUtf8(c.text)) << c.locale;
+        EXPECT_EQ(parseGeneralDateTime(QString::fromUtf8(c.text)), moment) << c.locale;
+    }
+}
+
+// Texts that other systems write, read the same in every pinned locale.
+TEST_P(DateLocales, ForeignFormsReadEverywhere) {
+    LocaleGuard guard{QLocale(QString::fromLatin1(GetParam()))};
+    const struct {
+        const char* text;
+        QDateTime moment;
+    } cases[] = {
+        // Short dates with a two-digit year: 1930 to 2029.
+        {"3/14/26 10:00:05", at(2026, 3, 14, 10, 0, 5)},
+        {"07.03.24 10:00:05", at(2024, 3, 7, 10, 0, 5)},
+        {"14/3/26 10:00:05 PM", at(2026, 3, 14, 22, 0, 5)},
+        {"1/31/30", at(1930, 1, 31, 0, 0, 0)},
+        {"12/31/29 23:59:59", at(2029, 12, 31, 23, 59, 59)},
+        // The C locale's short date, and other English month names.
+        {"7 Mar 2024 14:05:07", at(2024, 3, 7, 14, 5, 7)},
+        {"07-Mar-24 2:05:07 PM", at(2024, 3, 7, 14, 5, 7)},
+        {"March 7, 2024 14:05", at(2024, 3, 7, 14, 5, 0)},
+        // A time alone is that time of day 0.
+        {"10:00:05", at(1899, 12, 30, 10, 0, 5)},
+        {"1:05:09 PM", at(1899, 12, 30, 13, 5, 9)},
+    };
+    DayCounter counter;
+    for (const auto& c : cases) {
+        EXPECT_EQ(parseGeneralDateTime(QString::fromLatin1(c.text)), c.moment) << c.text;
+        EXPECT_EQ(counter.dayCount(QByteArrayView(c.text)), toDayCount(c.moment)) << c.text;
+    }
+    for (const char* bad : {"7 Mrz 2024x", "3/14/2026x", "7 Mar 24 25:00:00", "Mar 2024"})
+        EXPECT_FALSE(parseGeneralDateTime(QString::fromLatin1(bad)).has_value()) << bad;
+}
+
+// The day counter's shortcuts give the parser's own answers: the own form,
+// a repeated foreign date, AM/PM times, texts that are no date.
+TEST_P(DateLocales, DayCounterAgreesWithTheParser) {
+    LocaleGuard guard{QLocale(QString::fromLatin1(GetParam()))};
+    QStringList texts;
+    for (int s = 0; s < 3; ++s)
+        texts << formatGeneralDateTime(at(2024, 3, 7, 23, 59, 57 + s))
+              << formatGeneralDateTime(at(2024, 3, 8, 0, 0, s));
+    texts << " " + texts.first() + " "
+          << "3/7/2024 13:05:09"
+          << "3/7/2024 1:05:10 PM"
+          << "3/7/2024 12:05:11 AM"
+          << "3/7/2024 13:05:60"
+          << "3/7/2024 13:05 PM"
+          << "7.3.2024 24:00:00"
+          << "2024-03-07T13:05:09"
+          << "2024-03-07T13:05:10"
+          << "7 Mar 2024 13:05:09"
+          << "7 Mar 2024 13:05:10"
+          << "junk 13:05:09"
+          << "";
+    DayCounter counter;
+    for (const QString& t : std::as_const(texts)) {
+        const auto parsed = parseGeneralDateTime(t);
+        const std::optional<double> want =
+            parsed ? std::optional<double>(toDayCount(*parsed)) : std::nullopt;
+        EXPECT_EQ(counter.dayCount(QStringView(t)), want) << t.toStdString();
+        EXPECT_EQ(counter.dayCount(QByteArrayView(t.toUtf8())), want) << t.toStdString();
+    }
+}
+
+TEST(DayCount, CounterFollowsAChangeOfLocale) {
+    LocaleGuard guard{QLocale(QLocale::English, QLocale::UnitedStates)};
+    DayCounter counter;
+    EXPECT_EQ(counter.dayCount(QByteArrayView("3/7/2024 1:05:09 PM")),
+              toDayCount(at(2024, 3, 7, 13, 5, 9)));
+    setDateLocale(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(counter.dayCount(QByteArrayView("3/7/2024 1:05:10 PM")),
+              toDayCount(at(2024, 7, 3, 13, 5, 10)));
+}
+
 TEST(ParseDateTime, CommonNumericForms) {
     LocaleGuard guard{QLocale(QLocale::English, QLocale::UnitedStates)};
     const QDateTime pm = at(2024, 3, 7, 13, 5, 9);

@@ -17,10 +17,32 @@ TEST(LeadingNumber, TakesOnlyTheLeadingDecimal) {
     EXPECT_DOUBLE_EQ(leadingNumber("-.25x"), -0.25);
     EXPECT_DOUBLE_EQ(leadingNumber("5."), 5);
     EXPECT_DOUBLE_EQ(leadingNumber("1,5"), 1);
-    EXPECT_DOUBLE_EQ(leadingNumber("1e3"), 1);
+    EXPECT_DOUBLE_EQ(leadingNumber("1e3"), 1000);
     EXPECT_DOUBLE_EQ(leadingNumber("-"), 0);
     EXPECT_DOUBLE_EQ(leadingNumber("."), 0);
     EXPECT_DOUBLE_EQ(leadingNumber("- 5"), 0);
+}
+
+TEST(LeadingNumber, ReadsExponentForms) {
+    // The shortest text of very large or small values has an exponent;
+    // reading it back must give the value, not its first digit.
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {{"1E+18", 1e18},
+                 {"1E-20 counts", 1e-20},
+                 {"1.4E-39", 1.4e-39},
+                 {"-2.5e3x", -2500},
+                 {"7E", 7},
+                 {"7E+", 7},
+                 {"7e-x", 7},
+                 {"1E999", 1.7976931348623157e308},
+                 {"1E-999", 0},
+                 {".5E1", 5}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << c.text;
+    for (double v : {1e18, 1e-20, 1.4e-39, 1.25e17, -3.25e-7})
+        EXPECT_DOUBLE_EQ(leadingNumber(shortestText(v)), v) << v;
 }
 
 TEST(LeadingNumber, HugeTextsStayFast) {

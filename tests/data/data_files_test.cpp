@@ -103,7 +103,10 @@ TEST_F(DataFilesTest, ReadingLinesAreBareUnlessAFieldNeedsQuotes) {
     EXPECT_EQ(splitDataLine("ab\"c,d"), QStringList({"ab\"c", "d"}));
     EXPECT_EQ(splitDataLine(""), QStringList({""}));
     EXPECT_EQ(splitDataLine("a,"), QStringList({"a", ""}));
-    EXPECT_EQ(splitDataLine("\"open,never closed"), QStringList({"open,never closed"}));
+    // Quoting counts only where it is whole; otherwise the commas split.
+    EXPECT_EQ(splitDataLine("\"open,never closed"), QStringList({"\"open", "never closed"}));
+    EXPECT_EQ(splitDataLine("\"a\"b,c"), QStringList({"\"a\"b", "c"}));
+    EXPECT_EQ(splitDataLine("\"a\",\"b,\"\"c\"\"\""), QStringList({"a", "b,\"c\""}));
 }
 
 TEST_F(DataFilesTest, NewWorkingFileThenReadingsAreExactBytes) {
@@ -316,6 +319,38 @@ TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
     else
         qputenv("TZ", oldTz);
     tzset();
+}
+
+// Working files as other systems write them: their own date forms, the
+// original's "h:mm:ss AM" times, a status text that begins with a quote and
+// another with quotes inside, values with an exponent. Each reads whole in
+// every locale.
+TEST_F(DataFilesTest, FilesWrittenElsewhereReadBackWhole) {
+    const QDateTime first(QDate(2026, 3, 14), QTime(9, 59, 59));
+    const QDir files(QStringLiteral(ZEL_TEST_FILES));
+    const QStringList names = files.entryList({"*.csv"}, QDir::Files);
+    ASSERT_GE(names.size(), 8);
+    for (const char* locale : {"en_US", "de_DE", "he_IL", "C"}) {
+        setDateLocale(QLocale(QString::fromLatin1(locale)));
+        for (const QString& name : names) {
+            const std::string where = std::string(locale) + " " + name.toStdString();
+            Series series;
+            const ReadDbResult r = readDataFile(files.filePath(name), series);
+            EXPECT_EQ(r.readingCount, 10) << where;
+            EXPECT_EQ(series.SeriesLast, 9) << where;
+            if (series.SeriesLast != 9)
+                continue;
+            for (int k = 0; k < 10; ++k) {
+                const QDateTime moment = first.addSecs(k * (3600 + 17 * 60 + 3));
+                EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(k)], toDayCount(moment))
+                    << where << " reading " << k;
+                const double value = name == "iso.csv" ? (k + 0.25) * 1e-20 : k + 0.25;
+                EXPECT_DOUBLE_EQ(series.SeriesValues[size_t(k)], value) << where;
+            }
+            EXPECT_EQ(series.units, "mR/h") << where;
+            EXPECT_EQ(series.titleId, "On-Line") << where;
+        }
+    }
 }
 
 TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {

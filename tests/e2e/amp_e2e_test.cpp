@@ -86,7 +86,7 @@ TEST_F(AmpE2e, StartupStopsReadsParametersStartsAfterThreeSecondsAndFilesReading
     clock.start();
     startZel();
     Station& s = window->station();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return amp().meterName() == "Vessa-1"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return amp().meterName() == "Vessa-1"; }, 10000));
     EXPECT_TRUE(amp().fiveThresholds());
     EXPECT_DOUBLE_EQ(amp().params().Thresholds[0], 2.5);
     EXPECT_EQ(status(), "Instrument Succesfully Connected");
@@ -106,22 +106,28 @@ TEST_F(AmpE2e, StartupStopsReadsParametersStartsAfterThreeSecondsAndFilesReading
 TEST_F(AmpE2e, DialogSendsAThresholdAndShowsTheConfirmation) {
     startSim({"--meter-type", "3"});
     startZel();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return amp().meterName() == "Vessa-1"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return amp().meterName() == "Vessa-1"; }, 10000));
 
     bool seen = false;
-    QTimer::singleShot(100, [&] {
+    // The dialog is modal: it is driven from a timer that waits until it is up.
+    QTimer driver;
+    driver.setInterval(50);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
         auto* d = qobject_cast<AmpSetupDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
+        if (!d)
+            return;
+        driver.stop();
         EXPECT_EQ(d->findChild<QLineEdit*>("edThreshold_0")->text(), "2.5");
         d->findChild<QLineEdit*>("edThreshold_2")->setText("7.5");
         d->findChild<QPushButton*>("btSendThreshold_2")->click();
         seen =
-            QTest::qWaitFor([&] { return readingStatus() == "Time Threshold setted to:"; }, 3000);
+            QTest::qWaitFor([&] { return readingStatus() == "Time Threshold setted to:"; }, 10000);
         d->findChild<QPushButton*>("btGetParams")->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return amp().params().Thresholds[2] == 7.5; }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return amp().params().Thresholds[2] == 7.5; }, 10000));
         d->findChild<QRadioButton*>("chkConvert_1")->click();
         d->findChild<QPushButton*>("btOk")->click();
     });
+    driver.start();
     window->findChild<QAction*>("mnSetAmp")->trigger();
     EXPECT_TRUE(seen) << readingStatus().toStdString();
     EXPECT_DOUBLE_EQ(amp().params().Thresholds[2], 7.5) << "the meter kept it";
@@ -129,14 +135,14 @@ TEST_F(AmpE2e, DialogSendsAThresholdAndShowsTheConfirmation) {
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("ConvertUnits=1"));
     // Closing the dialog started the meter again.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 1; }, 10000));
     EXPECT_TRUE(window->findChild<QLabel*>("lblValue")->text().endsWith("mSv/h"));
 }
 
 TEST_F(AmpE2e, SilentMeterIsReported) {
     startSim({"--silent"});
     startZel();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Instrument not responding"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Instrument not responding"; }, 10000));
     EXPECT_EQ(window->list().RowIndex, 0);
 }
 

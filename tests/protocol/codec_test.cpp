@@ -198,6 +198,60 @@ TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
     }
 }
 
+TEST_F(TarvoCodec, TwoBitDamageIsNeverTakenForACutFrame) {
+    // 0.01 mR/h with the value's top byte XOR 03 reads 0.64: the damaged
+    // frame XORs to 03 over payload and checksum, which once passed as a
+    // frame cut at a checksum of 03 with the ETX taken for that checksum.
+    const QByteArray reading = recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0);
+    QByteArray work = workOf(reading);
+    work[21] = char(work.at(21) ^ 0x03);
+    EXPECT_EQ(interpret(work).result, Result::BadChecksum);
+
+    // Bits 0 and 1 of any one byte, payload or checksum, of each message type.
+    const QByteArray messages[] = {reading,
+                                   recordPayload(TypeRecord, 0, 9, "3F 80 00 00", 1, 0, 0),
+                                   shortPayload("3F C0 00 00", 0, 1),
+                                   hex("02 A1 00 07 05 00"),
+                                   hex("82 01 02"),
+                                   hex("05"),
+                                   hex("22")};
+    for (const QByteArray& payload : messages) {
+        const QByteArray good = workOf(payload);
+        ASSERT_NE(uint8_t(good.at(good.size() - 2)), ETX);
+        for (int i = 1; i < good.size() - 1; ++i) {
+            QByteArray bad = good;
+            bad[i] = char(bad.at(i) ^ 0x03);
+            EXPECT_EQ(interpret(bad).result, Result::BadChecksum)
+                << toHex(payload).toStdString() << " byte " << i;
+        }
+    }
+}
+
+TEST_F(TarvoCodec, FrameCutAtAChecksumOf03ReadsForEachTypeOfKnownLength) {
+    // Payload and the index of a byte the program does not read, set so
+    // that the checksum comes out as 03.
+    const struct {
+        QByteArray payload;
+        int spare;
+        int16_t result;
+    } cases[] = {{recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0), 3, Result::Reading},
+                 {recordPayload(TypeRecord, 0, 9, "3C 23 D7 0A", 1, 0, 0), 3, Result::Reading},
+                 {shortPayload("3F C0 00 00", 0, 1), 1, Result::Reading},
+                 {hex("02 A1 00 07 05 00"), 5, Result::Ready},
+                 {hex("82 01 00"), 2, Result::NoReading}};
+    for (const auto& c : cases) {
+        QByteArray payload = c.payload;
+        payload[c.spare] = char(payload.at(c.spare) ^ tarvoChecksum(payload) ^ 0x03);
+        ASSERT_EQ(tarvoChecksum(payload), 0x03);
+        // The receiver ends the frame at the checksum; the ETX comes later.
+        const auto work = unescapeFrame(buildTarvoFrame(payload).chopped(1));
+        ASSERT_TRUE(work.has_value());
+        const Message m = interpret(*work);
+        EXPECT_EQ(m.result, c.result) << toHex(payload).toStdString();
+        EXPECT_FALSE(m.tooShort);
+    }
+}
+
 TEST_F(TarvoCodec, ValueScalingAndUnits) {
     MeasurementRecord r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0), 0x86);
     EXPECT_EQ(r.Value, "10");

@@ -1,5 +1,6 @@
 #include "setup/tarvoset_window.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -104,6 +105,22 @@ TEST_F(TarvosetWindowTest, SetPortThenCancelInitialisesOnTheUnchangedPort) {
     link.inject(Confirmation);
     EXPECT_EQ(child<QLineEdit>("Text1")->text(), ts::InitialisedText);
     EXPECT_TRUE(child<QLabel>("Label1")->text().isEmpty());
+}
+
+// A screen reader hears what the status line and the hint say, not a fixed
+// word; their roles stay in the description.
+TEST_F(TarvosetWindowTest, StatusAndHintSpeakTheirText) {
+    controller->start(true);
+    link.inject(Confirmation);
+    for (const char* name : {"Text1", "Label1"}) {
+        auto* w = window->findChild<QWidget*>(name);
+        ASSERT_NE(w, nullptr);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(QAccessible::Name),
+                  QString(name) == "Text1" ? ts::InitialisedText : ts::HintText);
+        EXPECT_EQ(a->text(QAccessible::Description), QString(name) == "Text1" ? "Status" : "Hint");
+    }
 }
 
 } // namespace

@@ -104,7 +104,7 @@ TEST(SimCommandLine, DefaultsAndOptions) {
 }
 
 TEST(SimCommandLine, RefusalsExitWithTwo) {
-    for (const char* family : {"portables", "orvan", "auto"}) {
+    for (const char* family : {"portables", "auto"}) {
         const SimCommandLine c = parse({family});
         EXPECT_EQ(c.exitCode, 2) << family;
         EXPECT_TRUE(c.message.contains("not available yet")) << c.message.toStdString();

@@ -147,8 +147,9 @@ TEST_F(AmpConversationTest, RepliesReachTheDialogAndBrokenBlocksChangeNothing) {
 
 TEST_F(AmpConversationTest, RefusedValuesAndAClosedPortSendNothing) {
     EXPECT_EQ(amp().sendThreshold(0, "-1"), amp::Refusal::Negative);
-    EXPECT_EQ(amp().sendBackground("1e12"), amp::Refusal::None) << "1 and the text after";
+    EXPECT_EQ(amp().sendBackground("1x12"), amp::Refusal::None) << "1 and the text after";
     EXPECT_EQ(commandsSent(), "2");
+    EXPECT_EQ(amp().sendBackground("1e12"), amp::Refusal::TooLarge) << "the exponent counts";
     EXPECT_EQ(amp().sendBackground("10000000000"), amp::Refusal::TooLarge);
     EXPECT_EQ(amp().sendInterval("10000"), amp::Refusal::TooLarge);
     EXPECT_EQ(amp().sendSerialNumber("1234567"), amp::Refusal::TooLarge);

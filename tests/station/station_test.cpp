@@ -217,6 +217,40 @@ TEST_F(StationTest, ThousandsUnitsAreShownScaledButWrittenInFull) {
     EXPECT_TRUE(fileLines().last().contains(",1500,cpm,"));
 }
 
+TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {
+    openPort();
+    struct Case {
+        float v;
+        uint8_t units;
+        Rgb colour;
+        QString fileValue;
+        double shown;
+        double taken;
+    };
+    // Their texts carry an exponent ("1E+15 Kcounts"); the alarm, the file,
+    // the series and the live graph must all see the whole number.
+    const Case cases[] = {
+        {1e-20f, 6, colors::Green, "1E-20,counts", 1e-20, 1e-20},
+        {1.4e-42f, 1, colors::Green, "1.399897E-39,mR/h", 1.399897e-39, 1.399897e-39},
+        {1e18f, 6, colors::Red, "1E+18,counts", 1e15, 1e18}};
+    for (const Case& c : cases) {
+        receive(readingPayload(0x86, c.v, c.units));
+        EXPECT_EQ(view.valueColor, c.colour) << view.valueText.toStdString();
+        EXPECT_TRUE(fileLines().last().contains("," + c.fileValue + ","))
+            << fileLines().last().toStdString();
+        EXPECT_DOUBLE_EQ(view.taken.last(), c.taken);
+        EXPECT_DOUBLE_EQ(data.series.SeriesValues[size_t(data.series.SeriesLast)], c.shown);
+    }
+    EXPECT_EQ(view.sounds, 1) << "only the red reading sounds";
+}
+
+TEST_F(StationTest, OneCharacterUnitLeavesNothingAfterTheDose) {
+    openPort();
+    receive(readingPayload(0x86, 2.0f, 5)); // code 5 has no name: units "5"
+    EXPECT_EQ(view.valueText, "2 5");
+    EXPECT_EQ(view.doseText, "0 ");
+}
+
 TEST_F(StationTest, LostContactAfterIntervalPlusOneSecondsSoundsEvenWhenMuted) {
     openPort();
     settings.AudioAlarm = 0;
@@ -273,6 +307,41 @@ TEST_F(StationTest, TwoMinuteIntervalPollsOnlyAfterTheMinutesRunOut) {
     station->onPollTick();
     EXPECT_EQ(port.takeWritten(), hex("020F0F03"));
     EXPECT_EQ(station->state().minuteCountdown, 2);
+}
+
+TEST_F(StationTest, FractionalMinutesRoundHalfToEven) {
+    openPort();
+    becomeReady();
+    for (const auto& [minutes, countdown] : {std::pair{1.5, 2}, {2.5, 2}, {0.4, 0}}) {
+        station->setInterval({minutes, 0});
+        station->toggleOnline();
+        EXPECT_EQ(station->state().minuteCountdown, countdown) << minutes;
+        EXPECT_EQ(station->minuteTimer.isActive(), countdown > 0) << minutes;
+        station->onPollTick();
+        if (countdown == 0)
+            EXPECT_EQ(port.takeWritten(), hex("020F0F03")) << minutes;
+        else
+            EXPECT_TRUE(port.takeWritten().isEmpty()) << minutes;
+        station->toggleOnline();
+    }
+}
+
+TEST_F(StationTest, AnnounceWithoutConfirmationEnablesGetDataWithStart) {
+    openPort();
+    station->enterStartupState();
+    EXPECT_FALSE(view.enabled[Command::GetData]);
+    receive(hex("021B001B0000"));
+    EXPECT_TRUE(view.enabled[Command::Start]);
+    EXPECT_TRUE(view.enabled[Command::GetData]);
+    // While collection runs a reading confirms the connection, but a
+    // download cannot start in the middle of it.
+    station->setInterval({0, 5});
+    station->toggleOnline();
+    EXPECT_FALSE(view.enabled[Command::GetData]);
+    receive(readingPayload(0x86, 0.1f, 6));
+    EXPECT_FALSE(view.enabled[Command::GetData]);
+    station->toggleOnline();
+    EXPECT_TRUE(view.enabled[Command::GetData]);
 }
 
 TEST_F(StationTest, StartAsksToAppendOnlyWithTwoRowsAndAnExistingFile) {

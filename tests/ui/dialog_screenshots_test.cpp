@@ -1,7 +1,6 @@
 // Pictures of the dialogs for the documentation. Runs only when
 // ZEL_SCREENSHOT_DIR names a folder; best under a real X server
 // (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
-#include "common/strings.h"
 #include "data/settings.h"
 #include "station/port_settings.h"
 #include "ui/about_dialog.h"
@@ -10,8 +9,10 @@
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
+#include "ui/main_window.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
+#include "ui/translations.h"
 #include "ui/wait_dialog.h"
 
 #include <QApplication>
@@ -32,17 +33,26 @@ void snap(QWidget& w, const QString& folder, const QString& name) {
 }
 
 void snapAll(const QString& folder, const QString& suffix, Language language) {
-    setCurrentLanguage(language);
-    QApplication::setLayoutDirection(language == Language::Hebrew ? Qt::RightToLeft
-                                                                  : Qt::LeftToRight);
+    useLanguage(language);
     QTemporaryDir dir;
     qputenv("ZEL_HOME", dir.path().toLocal8Bit());
 
     PortSettings ports;
     PortSettingsFile portFile(dir.filePath("dax.ini"));
-    PortDialog port(ports, portFile, nullptr, zelPortDialogVariant());
+    // A machine with a USB adapter and a built-in port the user may not open.
+    const auto devices = [] {
+        return QList<SerialDevice>{{"/dev/ttyS0", "", "", "", "", false},
+                                   {"/dev/ttyUSB0",
+                                    "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                                    "FT232R USB UART", "FTDI", "A1B2C3", true}};
+    };
+    PortDialogVariant zelPorts = zelPortDialogVariant();
+    zelPorts.findDevices = devices;
+    PortDialog port(ports, portFile, nullptr, zelPorts);
     snap(port, folder, "set-port-" + suffix);
-    PortDialog tarvoPort(ports, portFile, nullptr, tarvosetPortDialogVariant());
+    PortDialogVariant tarvosetPorts = tarvosetPortDialogVariant();
+    tarvosetPorts.findDevices = devices;
+    PortDialog tarvoPort(ports, portFile, nullptr, tarvosetPorts);
     snap(tarvoPort, folder, "set-port-tarvoset-" + suffix);
 
     SettingsStore store(dir.filePath("Zel.ini"));
@@ -84,6 +94,13 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
     WaitDialog wait;
     wait.progressBar()->setValue(40);
     snap(wait, folder, "wait-" + suffix);
+
+    qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toLocal8Bit());
+    LoopbackTransport link;
+    MainWindow main(MainWindow::Options{{"zel"}, &link, nullptr});
+    main.messageHook = [](const QString&) {};
+    main.loadSettingsAndStart();
+    snap(main, folder, "main-window-" + suffix);
 }
 
 TEST(DialogScreenshots, SaveWhenAsked) {
@@ -92,12 +109,13 @@ TEST(DialogScreenshots, SaveWhenAsked) {
         GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the dialogs";
     QDir().mkpath(folder);
     const QByteArray home = qgetenv("ZEL_HOME");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
     snapAll(folder, "en", Language::English);
     snapAll(folder, "de", Language::German);
     snapAll(folder, "he", Language::Hebrew);
-    setCurrentLanguage(Language::English);
-    QApplication::setLayoutDirection(Qt::LeftToRight);
+    useLanguage(Language::English);
     qputenv("ZEL_HOME", home);
+    qputenv("XDG_CONFIG_HOME", config);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // alarm sound, data handling, wait window, about box.
 #include "common/datetime.h"
 #include "common/ini_file.h"
-#include "common/strings.h"
 #include "data/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
@@ -12,6 +11,7 @@
 #include "ui/legend_dialog.h"
 #include "ui/message_box_answer.h"
 #include "ui/parameters_dialog.h"
+#include "ui/translations.h"
 #include "ui/wait_dialog.h"
 
 #include <QCheckBox>
@@ -33,7 +33,7 @@ namespace {
 class DialogsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setCurrentLanguage(Language::English);
+        useLanguage(Language::English);
         ASSERT_TRUE(dir.isValid());
         iniPath = dir.filePath("Zel.ini");
         oldHome = qgetenv("ZEL_HOME");
@@ -389,6 +389,19 @@ TEST_F(DialogsTest, AlarmSoundPutsBuiltInFileInProgramFolder) {
     EXPECT_TRUE(AlarmSound::ensureSoundFile(wav));
     ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
     EXPECT_EQ(mine.readAll(), "mine");
+}
+
+TEST_F(DialogsTest, AlarmSoundPrefersTheInstalledFile) {
+    const QString installed = dir.filePath("share-Notify.wav");
+    QFile f(installed);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("RIFFinstalled");
+    f.close();
+    const QString wav = dir.filePath("Notify.wav");
+    EXPECT_TRUE(AlarmSound::ensureSoundFile(wav, installed));
+    QFile copy(wav);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), "RIFFinstalled");
 }
 
 TEST_F(DialogsTest, AlarmSoundRepeatsUntilMutedAndMissingFileIsSilent) {

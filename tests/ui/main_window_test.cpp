@@ -5,6 +5,7 @@
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,8 +17,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -27,6 +32,11 @@ namespace {
 // Units code 6 ("counts"): the value is shown as sent.
 QByteArray reading(float value) {
     return tarvo::buildTarvoFrame(test::readingPayload(0x86, value, 6, 0, 0xFF, 0, 0));
+}
+
+QList<QPair<QAccessible::Event, QObject*>>& recordedEvents() {
+    static QList<QPair<QAccessible::Event, QObject*>> events;
+    return events;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -200,6 +210,45 @@ TEST_F(MainWindowTest, ExitPromptAnswers) {
     EXPECT_FALSE(window->station().portOpen());
 }
 
+TEST_F(MainWindowTest, YesToTheExitQuestionSavesAndEnds) {
+    // Through close() (the Exit button, the calibration program) and through
+    // the window system's close (the title bar), never a hand-made event.
+    const std::function<bool(QWidget&)> closers[] = {
+        [](QWidget& w) { return w.close(); }, [](QWidget& w) { return w.windowHandle()->close(); }};
+    writeSettings("InsType=1\r\n");
+    int n = 0;
+    for (const auto& closeIt : closers) {
+        start();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        port.inject(reading(0.1f));
+        const QString target = dir.filePath(QStringLiteral("saved%1.csv").arg(++n));
+        window->saveFileHook = [&](const QString&, const QString&) { return target; };
+        answers << Answer::Yes;
+        EXPECT_TRUE(closeIt(*window)) << n;
+        EXPECT_FALSE(window->isVisible()) << n;
+        EXPECT_EQ(questions.size(), n);
+        EXPECT_TRUE(QFile::exists(target)) << n;
+        EXPECT_FALSE(window->station().portOpen()) << n;
+        window.reset();
+    }
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsAnEmptyDescription) {
+    writeSettings("InsType=1\r\n");
+    start();
+    QString description = QStringLiteral("<not shown>");
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("lblDescription")))
+                description = label->text();
+            box->accept();
+        }
+    });
+    find<QAction>("mnAbout")->trigger();
+    EXPECT_EQ(description, QString());
+}
+
 TEST_F(MainWindowTest, IntervalCancelStillEnablesStartWithAStoredInterval) {
     writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=5\r\n");
     start();
@@ -232,3 +281,54 @@ TEST_F(MainWindowTest, ControlsHaveAccessibleNames) {
 }
 
 } // namespace
+
+// A screen reader hears a label's accessible name: the labels whose text
+// changes say that text, keep their role as description, and a new status
+// is announced.
+TEST_F(MainWindowTest, ChangingLabelsSpeakTheirText) {
+    writeSettings("InsType=1\r\n");
+    start();
+    QAccessible::installUpdateHandler([](QAccessibleEvent* e) {
+        recordedEvents().append({e->type(), e->object()});
+    });
+    QAccessible::setActive(true);
+    recordedEvents().clear();
+
+    struct Case {
+        const char* label;
+        const char* role;
+        std::function<void()> change;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"lblTime", "Status", [&] { window->setStatus("Instrument not responding", Rgb()); },
+         "Instrument not responding"},
+        {"lblValue", "Value", [&] { window->setValueText("12 mR/h"); }, "12 mR/h"},
+        {"lblDose", "Dose", [&] { window->setDoseText("3 mR"); }, "3 mR"},
+    };
+    for (const Case& c : cases) {
+        auto* label = find<QLabel>(c.label);
+        ASSERT_NE(label, nullptr) << c.label;
+        c.change();
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(QAccessible::Name), c.text) << c.label;
+        EXPECT_EQ(a->text(QAccessible::Description), c.role) << c.label;
+    }
+    const auto statusNamed = [&] {
+        return std::count_if(recordedEvents().begin(), recordedEvents().end(), [&](const auto& e) {
+            return e.second == find<QLabel>("lblTime") && e.first == QAccessible::NameChanged;
+        });
+    };
+    // Events reach the handler only where the platform has an accessibility
+    // bridge (xcb with AT-SPI), not on the offscreen platform.
+    if (QAccessible::isActive()) {
+        EXPECT_GE(statusNamed(), 1) << "a new status is announced";
+        const auto before = statusNamed();
+        window->setStatus("Instrument not responding", Rgb());
+        EXPECT_EQ(statusNamed(), before) << "the same text again is not announced again";
+    }
+
+    QAccessible::setActive(false);
+    QAccessible::installUpdateHandler(nullptr);
+}

@@ -1,11 +1,14 @@
 // The "Set Port" dialog of zel and tarvoset: what OK, a failed OK and
 // Cancel do to the stored settings, the port and dax.ini.
-#include "common/strings.h"
 #include "station/port_settings.h"
 #include "ui/message_box_answer.h"
 #include "ui/port_dialog.h"
+#include "ui/translations.h"
 
+#include <QAccessible>
 #include <QFile>
+#include <QLabel>
+#include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,7 +25,7 @@ struct ReopenCall {
 class PortDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setCurrentLanguage(Language::English);
+        useLanguage(Language::English);
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath("dax.ini");
     }
@@ -232,6 +235,89 @@ TEST_F(PortDialogTest, TarvosetVariantHasFourPortsAndNo115200) {
     EXPECT_EQ(dlg.pendingBaud(), 115200);
     QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_3"), Qt::LeftButton);
     EXPECT_EQ(dlg.pendingBaud(), 19200);
+}
+
+// ---- the machine's serial devices ------------------------------------------
+
+PortDialogVariant withDevices(QList<SerialDevice> devices) {
+    PortDialogVariant v = zelPortDialogVariant();
+    v.findDevices = [devices] { return devices; };
+    return v;
+}
+
+const SerialDevice Adapter{"/dev/ttyUSB0",
+                           "/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0",
+                           "FT232R USB UART",
+                           "FTDI",
+                           "A1B2",
+                           true};
+const SerialDevice Forbidden{"/dev/ttyS0", "", "", "", "", false};
+
+TEST_F(PortDialogTest, PickedDeviceIsMappedToTheChosenPortBeforeItOpens) {
+    PortSettings s; // Port 6
+    PortSettingsFile file(path);
+    QString mappedWhenOpening;
+    PortDialog dlg(
+        s, file,
+        [&](int16_t port, int32_t baud, QString* d) {
+            mappedWhenOpening = file.deviceFor(port);
+            return reopener(true)(port, baud, d);
+        },
+        withDevices({Adapter, Forbidden}));
+    dlg.show();
+    auto* list = child<QListWidget>(dlg, "lstDevices");
+    auto* status = child<QLabel>(dlg, "lblDevices");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_TRUE(list->item(0)->text().startsWith(Adapter.stableName));
+    for (const char* part : {"FT232R USB UART", "FTDI", "S/N A1B2", "/dev/ttyUSB0"})
+        EXPECT_TRUE(list->item(0)->text().contains(part)) << part;
+    EXPECT_FALSE(list->item(0)->text().contains("dialout"));
+    EXPECT_TRUE(list->item(1)->text().startsWith("/dev/ttyS0"));
+    EXPECT_TRUE(list->item(1)->text().contains("\"dialout\" group")) << "says how to fix it";
+    EXPECT_TRUE(dlg.pendingDevice().isEmpty()) << "nothing is picked by itself";
+
+    list->setCurrentRow(0);
+    EXPECT_EQ(dlg.pendingDevice(), Adapter.stableName);
+    QTest::mouseClick(child<QRadioButton>(dlg, "chkPort_2"), Qt::LeftButton);
+    EXPECT_EQ(status->text(), "Com3 will use " + Adapter.stableName);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name),
+              status->text());
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].port, 3);
+    EXPECT_EQ(mappedWhenOpening, Adapter.stableName);
+    EXPECT_TRUE(fileBytes().contains("[Devices]"));
+    EXPECT_TRUE(fileBytes().contains("COM3=" + Adapter.stableName.toUtf8()));
+    EXPECT_TRUE(fileBytes().contains("Port=3"));
+}
+
+TEST_F(PortDialogTest, FailedOpenPutsTheOldMappingBack) {
+    writeFile("[Devices]\r\nCOM6=/dev/ttyUSB9\r\n");
+    PortSettings s;
+    PortSettingsFile file(path);
+    PortDialog dlg(s, file, reopener(false), withDevices({Adapter}));
+    dlg.show();
+    child<QListWidget>(dlg, "lstDevices")->setCurrentRow(0);
+    auto seen = test::answerNextMessageBox(QMessageBox::Ok);
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(file.deviceFor(6), "/dev/ttyUSB9");
+    EXPECT_TRUE(dlg.pendingDevice().isEmpty());
+}
+
+TEST_F(PortDialogTest, NoDevicesFoundIsSaid) {
+    PortSettings s;
+    PortSettingsFile file(path);
+    PortDialog dlg(s, file, reopener(true), withDevices({}));
+    dlg.show();
+    auto* list = child<QListWidget>(dlg, "lstDevices");
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "No serial devices found");
+    EXPECT_FALSE(list->item(0)->flags() & Qt::ItemIsSelectable);
+    list->setCurrentRow(0);
+    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+    EXPECT_FALSE(fileBytes().contains("[Devices]")) << "no mapping without a device";
 }
 
 } // namespace

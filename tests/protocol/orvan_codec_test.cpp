@@ -1,0 +1,156 @@
+// The Orvan replies: which frames are answers, readings or error reports,
+// what lands in which field, and the reading-time forms.
+#include "common/datetime.h"
+#include "protocol/instrument.h"
+#include "protocol/orvan.h"
+#include "support/orvan_frames.h"
+
+#include <gtest/gtest.h>
+
+using namespace zel;
+using test::orvanR11;
+using test::orvanR19;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 3, 14), QTime(10, 0, 0, 45));
+
+class OrvanReplies : public ::testing::Test {
+protected:
+    void SetUp() override { setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
+};
+
+TEST_F(OrvanReplies, ReplyCheckTable) {
+    const QByteArray r19 = orvanR19(1, 2, 3, 4, 5, 6);
+    struct Case {
+        const char* what;
+        QByteArray frame;
+        int16_t result;
+        const char* units;
+    };
+    const Case cases[] = {
+        {"R11 sievert", orvanR11('0'), Result::OrvanConnected, "uSv/h"},
+        {"R11 roentgen", orvanR11('1'), Result::OrvanConnected, "uR/h"},
+        {"R11 other digit", orvanR11('7'), Result::OrvanConnected, "uR/h"},
+        {"R11 blank digit", orvanR11(' '), Result::OrvanConnected, "uSv/h"},
+        {"R19", r19, Result::Reading, ""},
+        {"R19 without ETX", r19.chopped(1), Result::Reading, ""},
+        {"E00",
+         QByteArray("\x02"
+                    "E00\x03"),
+         Result::OrvanError0, ""},
+        {"E01",
+         QByteArray("\x02"
+                    "E01\x03"),
+         Result::OrvanError1, ""},
+        {"E02",
+         QByteArray("\x02"
+                    "E02\x03"),
+         Result::Nothing, ""},
+        {"C reply",
+         QByteArray("\x02"
+                    "C11\x03"),
+         Result::Nothing, ""},
+        {"other R number", QByteArray("\x02R12") + r19.mid(4), Result::Nothing, ""},
+        // A reply that ends before the column it is read from is a
+        // communication error, whatever came earlier on the line.
+        {"R11 without units digit", orvanR11('0').remove(28, 1), Result::Nothing, ""},
+        {"R19 one short", QByteArray(r19).remove(41, 1), Result::Nothing, ""},
+        {"R19 header only", QByteArray("\x02R19\x03"), Result::Nothing, ""},
+        {"E with one digit",
+         QByteArray("\x02"
+                    "E0\x03"),
+         Result::Nothing, ""},
+        {"E without a number",
+         QByteArray("\x02"
+                    "EAB\x03"),
+         Result::Nothing, ""},
+        {"STX ETX", QByteArray("\x02\x03"), Result::Nothing, ""},
+        {"ETX", QByteArray("\x03"), Result::Nothing, ""},
+        {"empty", QByteArray(), Result::Nothing, ""},
+    };
+    for (const Case& c : cases) {
+        const OrvanReply reply = checkOrvanReply(c.frame);
+        EXPECT_EQ(reply.result, c.result) << c.what;
+        EXPECT_EQ(reply.unitText, QString::fromLatin1(c.units)) << c.what;
+    }
+}
+
+TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
+    // GM rate 12345 after a sievert R11 shows 123.45.
+    const QByteArray frame = orvanR19("00012", " 3.5 ", "00007", "00042", "00100", "12345");
+    const auto reading =
+        parseOrvanReading(frame, orvan::gmFactor(orvan::Sievert), kNow, OrvanTimeForm::DateTime);
+    ASSERT_TRUE(reading);
+    const MeasurementRecord& r = reading->record;
+    EXPECT_EQ(r.InstrumentId, "12");
+    EXPECT_EQ(r.ReadingTime, "3/14/2026 10:00:00");
+    EXPECT_EQ(r.Value, "123.45");
+    EXPECT_EQ(r.Units, "100");
+    EXPECT_EQ(r.Status, "3.5");
+    EXPECT_EQ(r.Detector, "7");
+    EXPECT_EQ(r.OverMark, "42");
+    EXPECT_EQ(r.AlarmCode, 0);
+    EXPECT_EQ(reading->countRate, 42.0);
+
+    const auto roentgen =
+        parseOrvanReading(frame, orvan::gmFactor(orvan::Roentgen), kNow, OrvanTimeForm::DateTime);
+    EXPECT_EQ(roentgen->record.Value, "12345.00");
+    // Before the instrument named its unit the GM rate is shown as sent.
+    EXPECT_EQ(orvan::gmFactor(QString()), 1.0);
+
+    // Fields that hold no number read as 0, as a blank display would.
+    const auto odd =
+        parseOrvanReading(orvanR19("     ", "-0012", "ab   ", "  7.6", "00000", "00001"), 1.0, kNow,
+                          OrvanTimeForm::DateTime);
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->record.InstrumentId, "0");
+    EXPECT_EQ(odd->record.Status, "-12");
+    EXPECT_EQ(odd->record.Detector, "0");
+    EXPECT_EQ(odd->record.OverMark, "8");
+}
+
+TEST_F(OrvanReplies, ErrorRepliesBecomeRowsWithValueZero) {
+    struct Case {
+        const char* frame;
+        const char* status;
+    };
+    for (const Case& c : {Case{"\x02"
+                               "E00\x03",
+                               "Ilgl com"},
+                          Case{"\x02"
+                               "E01\x03",
+                               "Ilgl Par"}}) {
+        const auto reading = parseOrvanReading(c.frame, 0.01, kNow, OrvanTimeForm::Milliseconds);
+        ASSERT_TRUE(reading) << c.status;
+        EXPECT_EQ(reading->record.Value, "0");
+        EXPECT_EQ(reading->record.Status, c.status);
+        EXPECT_EQ(reading->record.ReadingTime, "3/14/2026 10:00:00");
+        EXPECT_FALSE(reading->countRate) << "an error report leaves the count rate";
+    }
+    EXPECT_FALSE(parseOrvanReading(orvanR11('0'), 1.0, kNow, OrvanTimeForm::DateTime));
+    EXPECT_FALSE(parseOrvanReading("\x02"
+                                   "E05\x03",
+                                   1.0, kNow, OrvanTimeForm::DateTime));
+}
+
+TEST_F(OrvanReplies, ReadingTimeFormsBelowOneSecond) {
+    struct Case {
+        double intervalSeconds;
+        int16_t timeFormat;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, 0, "3/14/2026 10:00:00"},       {120, 1, "3/14/2026 10:00:00"},
+        {0.1, 0, "3/14/2026 10:00:00:045"}, {0.5, 1, "36000.045"},
+        {0, 0, "3/14/2026 10:00:00:045"},   {0.9, 7, "36000.045"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(orvanReadingTime(kNow, orvanTimeForm(c.intervalSeconds, c.timeFormat)),
+                  QString::fromLatin1(c.text))
+            << c.intervalSeconds << " " << c.timeFormat;
+    // The millisecond form reads back as the moment it names.
+    EXPECT_EQ(parseGeneralDateTime("3/14/2026 10:00:00:045"), kNow);
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+// The station talking to an Orvan over an in-memory port: the test with
+// "G11", polling with "G19", the rows, read-outs and file lines of readings
+// and error reports, and what a damaged reply does.
+#include "common/datetime.h"
+#include "station/station.h"
+#include "support/fake_view.h"
+#include "support/orvan_frames.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace zel;
+using test::orvanR11;
+using test::orvanR19;
+
+namespace {
+
+const QByteArray G11("\x02G11\x03");
+const QByteArray G19("\x02G19\x03");
+
+class OrvanStation : public ::testing::Test {
+protected:
+    OrvanStation()
+        : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
+          data(dir.filePath("ZelTemp.csv")), list(Orvan) {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        settings.InstrumentType = Orvan;
+        settings.Threshold1 = 100;
+        settings.Threshold2 = 500;
+        settings.AudioAlarm = 1;
+        settings.LostContactInterval = 5;
+        station = std::make_unique<Station>(
+            Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
+        data.headerProvider = [this] { return station->currentHeader(); };
+        data.ensureWorkingFile();
+    }
+
+    // Start-up with the port open: the test goes out and the R11 answer with
+    // `unitsDigit` comes back; then on-line collection at `interval`.
+    void connectAndStart(char unitsDigit, Interval interval) {
+        station->enterStartupState();
+        ASSERT_TRUE(station->openPortAtStartup());
+        ASSERT_EQ(port.takeWritten(), G11);
+        port.inject(orvanR11(unitsDigit));
+        station->setInterval(interval);
+        station->toggleOnline();
+    }
+    QStringList fileLines() {
+        QFile f(data.workingFile().path());
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    LoopbackTransport port;
+    test::FakeView view;
+    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0, 7))};
+    Settings settings;
+    SettingsStore store;
+    PortSettings ports;
+    PortSettingsFile portFile;
+    DataStore data;
+    MeasurementList list;
+    std::unique_ptr<Station> station;
+};
+
+TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
+    station->enterStartupState();
+    EXPECT_TRUE(station->state().onlineIdle);
+    ASSERT_TRUE(station->openPortAtStartup());
+    EXPECT_EQ(port.takeWritten(), G11);
+    EXPECT_TRUE(station->replyTimer.isActive());
+
+    station->onReplyTimeout();
+    EXPECT_EQ(view.status, "Testing Connection 1");
+    EXPECT_EQ(port.takeWritten(), G11);
+    station->onReplyTimeout();
+    EXPECT_EQ(view.status, "Testing Connection 2");
+    EXPECT_EQ(port.takeWritten(), G11);
+    station->onReplyTimeout();
+    EXPECT_TRUE(port.takeWritten().isEmpty()) << "no fourth G11";
+    EXPECT_EQ(view.status, "Instrument not responding");
+    EXPECT_EQ(view.statusColor, colors::StatusRed);
+    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_FALSE(view.enabled[Command::Start]);
+    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_EQ(station->state().totalErrors, 3u);
+}
+
+TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
+    connectAndStart('0', {0, 1});
+    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(station->orvanUnits, "uSv/h");
+    EXPECT_EQ(list.heading(3), "GM uSv/h");
+    EXPECT_EQ(list.heading(2), "CPS");
+    EXPECT_EQ(station->pollTimer.interval(), 1000);
+
+    station->onPollTick();
+    EXPECT_EQ(port.takeWritten(), G19);
+    EXPECT_TRUE(station->replyTimer.isActive());
+    port.inject(orvanR19(12, 34, 56, 42, 7, 12345));
+    EXPECT_FALSE(station->replyTimer.isActive());
+    ASSERT_EQ(list.RowIndex, 1);
+    const QString time = formatGeneralDateTime(clock.now());
+    const QString row[] = {"12", time, "42", "  123.45", "        7", "34", "         56"};
+    for (int c = 0; c < MeasurementList::Columns; ++c)
+        EXPECT_EQ(list.cell(1, c), row[c]) << c;
+    EXPECT_EQ(view.valueText, "123.45 uSv/h");
+    EXPECT_EQ(view.doseText, "42 cps");
+    EXPECT_EQ(view.valueColor, colors::Yellow) << "the thresholds apply to the GM rate";
+    EXPECT_EQ(view.status, time);
+
+    const QStringList lines = fileLines();
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[7], "Americium,Time,Gamma(uSv/h),Neutrons,Cesium,Cobalt,CPS");
+    EXPECT_EQ(lines[8], "12," + time + ",123.45,7,34,56,42");
+}
+
+TEST_F(OrvanStation, ErrorReportsAreRowsAndUnknownRepliesAreErrors) {
+    connectAndStart('1', {0, 1});
+    port.inject(orvanR19(0, 0, 0, 9, 0, 150));
+    EXPECT_EQ(view.valueText, "150.00 uR/h");
+
+    port.inject("\x02"
+                "E01\x03");
+    ASSERT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(list.cell(2, 3), "       0");
+    EXPECT_EQ(list.cell(2, 5), "Ilgl Par");
+    EXPECT_EQ(view.doseText, "9 cps") << "an error report keeps the count rate";
+    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(station->state().totalErrors, 0u);
+
+    port.inject("\x02"
+                "C19\x03");
+    port.inject("\x02"
+                "R42\x03");
+    EXPECT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(station->state().totalErrors, 2u);
+    port.inject(orvanR19(0, 0, 0, 9, 0, 1));
+    EXPECT_EQ(station->state().errorCount, 0u);
+}
+
+TEST_F(OrvanStation, ShortReplyAfterAFullOneIsAnErrorNotAStaleRow) {
+    connectAndStart('0', {0, 1});
+    const QByteArray full = orvanR19(1, 2, 3, 4, 5, 600);
+    port.inject(full);
+    ASSERT_EQ(list.RowIndex, 1);
+    // The same reply cut after its Cobalt column: the buffer still holds the
+    // earlier frame's count rate and GM rate behind it.
+    port.inject(full.left(19) + "\x03");
+    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(station->state().totalErrors, 1u);
+    EXPECT_EQ(fileLines().size(), 9);
+}
+
+TEST_F(OrvanStation, HundredMillisecondPollingWritesMillisecondsOrSecondsSinceMidnight) {
+    settings.TimeFormat = 0;
+    connectAndStart('0', {0, 0.1});
+    EXPECT_EQ(station->pollTimer.interval(), 100);
+    port.inject(orvanR19(1, 2, 3, 4, 5, 6));
+    EXPECT_EQ(list.cell(1, 1), formatGeneralDateTime(clock.now()) + ":007");
+    // The graph series takes the reading's own moment.
+    EXPECT_EQ(data.series.SeriesTimes[0], toDayCount(clock.now()));
+
+    settings.TimeFormat = 1;
+    port.inject(orvanR19(1, 2, 3, 4, 5, 6));
+    EXPECT_EQ(list.cell(2, 1), "36000.007");
+}
+
+} // namespace

@@ -1,0 +1,931 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>zel::AboutDialog</name>
+    <message>
+        <source>Version </source>
+        <translation>Version </translation>
+    </message>
+    <message>
+        <source>Program icon</source>
+        <translation>Programmsymbol</translation>
+    </message>
+    <message>
+        <source>Station program for radiation-measurement instruments.</source>
+        <translation>Stationsprogramm für Strahlungsmessgeräte.</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Program folder:</source>
+        <translation>Programmordner:</translation>
+    </message>
+    <message>
+        <source>Settings file:</source>
+        <translation>Einstellungsdatei:</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Hinweis</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>zel::AmpSetupDialog</name>
+    <message>
+        <source>Setup Device</source>
+        <translation>Gerät einrichten</translation>
+    </message>
+    <message>
+        <source>Def. Threshold</source>
+        <translation>Standardschwelle</translation>
+    </message>
+    <message>
+        <source>Threshold #%1</source>
+        <translation>Schwelle Nr. %1</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Send %1</source>
+        <translation>%1 senden</translation>
+    </message>
+    <message>
+        <source>BackGround</source>
+        <translation>Hintergrund</translation>
+    </message>
+    <message>
+        <source>Interval</source>
+        <translation>Intervall</translation>
+    </message>
+    <message>
+        <source>Sec.</source>
+        <translation>Sek.</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>Seriennummer</translation>
+    </message>
+    <message>
+        <source>Baud</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>Einheiten</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>Dosis</translation>
+    </message>
+    <message>
+        <source>Latch</source>
+        <translation>Halten</translation>
+    </message>
+    <message>
+        <source>Buzzer</source>
+        <translation>Summer</translation>
+    </message>
+    <message>
+        <source>Set Type</source>
+        <translation>Typ einstellen</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>FirmWare Version:</source>
+        <translation>Firmware-Version:</translation>
+    </message>
+    <message>
+        <source>Get</source>
+        <translation>Abrufen</translation>
+    </message>
+    <message>
+        <source>Get Meter parameters</source>
+        <translation>Messgeräteparameter abrufen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>The meter takes thresholds from 0 to %1 %2.</source>
+        <translation>Das Messgerät nimmt Schwellen von 0 bis %1 %2 an.</translation>
+    </message>
+    <message>
+        <source>The meter takes a background from 0 to %1 %2.</source>
+        <translation>Das Messgerät nimmt einen Hintergrund von 0 bis %1 %2 an.</translation>
+    </message>
+    <message>
+        <source>The meter takes an interval from 0 to 9999 seconds.</source>
+        <translation>Das Messgerät nimmt ein Intervall von 0 bis 9999 Sekunden an.</translation>
+    </message>
+    <message>
+        <source>The meter takes a serial number from 0 to 999999.</source>
+        <translation>Das Messgerät nimmt eine Seriennummer von 0 bis 999999 an.</translation>
+    </message>
+</context>
+<context>
+    <name>zel::CalibrationDialog</name>
+    <message>
+        <source>Calibration Info</source>
+        <translation>Kalibrierdaten</translation>
+    </message>
+    <message>
+        <source>Instrument  Number:</source>
+        <translation>Gerätenummer:</translation>
+    </message>
+    <message>
+        <source>Instrument Number</source>
+        <translation>Gerätenummer</translation>
+    </message>
+    <message>
+        <source>Calibration Due:</source>
+        <translation>Kalibrierung fällig:</translation>
+    </message>
+    <message>
+        <source>Calibration Due</source>
+        <translation>Kalibrierung fällig</translation>
+    </message>
+    <message>
+        <source>Calibrated by:</source>
+        <translation>Kalibriert von:</translation>
+    </message>
+    <message>
+        <source>Calibrated by</source>
+        <translation>Kalibriert von</translation>
+    </message>
+    <message>
+        <source>Factor:</source>
+        <translation>Faktor:</translation>
+    </message>
+    <message>
+        <source>Factor</source>
+        <translation>Faktor</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>zel::DataHandleDialog</name>
+    <message>
+        <source>Data Handle</source>
+        <translation>Datenbehandlung</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>Skala</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manuell</translation>
+    </message>
+    <message>
+        <source>OffLine</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>Online</translation>
+    </message>
+</context>
+<context>
+    <name>zel::DebugWindow</name>
+    <message>
+        <source>Debug</source>
+        <translation>Debug</translation>
+    </message>
+    <message>
+        <source>Traffic log</source>
+        <translation>Verkehrsprotokoll</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <source>Show All</source>
+        <translation>Alles anzeigen</translation>
+    </message>
+    <message>
+        <source>Error Count</source>
+        <translation>Fehlerzahl</translation>
+    </message>
+    <message>
+        <source>Total Errors</source>
+        <translation>Fehler gesamt</translation>
+    </message>
+    <message>
+        <source>Error Count:</source>
+        <translation>Fehlerzahl:</translation>
+    </message>
+    <message>
+        <source>Total Errors:</source>
+        <translation>Fehler gesamt:</translation>
+    </message>
+    <message>
+        <source>Data saved in file ZelDbg.txt</source>
+        <translation>Daten in Datei ZelDbg.txt gespeichert</translation>
+    </message>
+    <message>
+        <source>The file ZelDbg.txt could not be written</source>
+        <translation>Die Datei ZelDbg.txt konnte nicht geschrieben werden</translation>
+    </message>
+</context>
+<context>
+    <name>zel::IntervalDialog</name>
+    <message>
+        <source>Set Real time </source>
+        <translation>Echtzeit einstellen </translation>
+    </message>
+    <message>
+        <source>Minutes</source>
+        <translation>Minuten</translation>
+    </message>
+    <message>
+        <source>Seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>100 mSec</source>
+        <translation>100 mSec</translation>
+    </message>
+    <message>
+        <source>Set 100 mSec interval</source>
+        <translation>Intervall von 100 ms einstellen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Sec/10</source>
+        <translation>Sek/10</translation>
+    </message>
+    <message>
+        <source>Sec</source>
+        <translation>Sek</translation>
+    </message>
+</context>
+<context>
+    <name>zel::LegendDialog</name>
+    <message>
+        <source>Legend</source>
+        <translation>Legende</translation>
+    </message>
+    <message>
+        <source>Department:</source>
+        <translation>Abteilung:</translation>
+    </message>
+    <message>
+        <source>Department</source>
+        <translation>Abteilung</translation>
+    </message>
+    <message>
+        <source>Date:</source>
+        <translation>Datum:</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Instrument Type:</source>
+        <translation>Gerätetyp:</translation>
+    </message>
+    <message>
+        <source>Instrument Type</source>
+        <translation>Gerätetyp</translation>
+    </message>
+    <message>
+        <source>Survey location:</source>
+        <translation>Messort:</translation>
+    </message>
+    <message>
+        <source>Survey location</source>
+        <translation>Messort</translation>
+    </message>
+    <message>
+        <source>Surveyor:</source>
+        <translation>Prüfer:</translation>
+    </message>
+    <message>
+        <source>Surveyor</source>
+        <translation>Prüfer</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>zel::MainWindow</name>
+    <message>
+        <source>Value</source>
+        <translation>Messwert</translation>
+    </message>
+    <message>
+        <source>Latest reading; click to mute the alarm</source>
+        <translation>Letzter Messwert; ein Klick schaltet den Alarm stumm</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>Dosis</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Connection to the instrument</source>
+        <translation>Verbindung zum Gerät</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>ID No.:</source>
+        <translation>ID-Nr.:</translation>
+    </message>
+    <message>
+        <source>Detector:</source>
+        <translation>Detektor:</translation>
+    </message>
+    <message>
+        <source>Status:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>ID No.</source>
+        <translation>ID-Nr.</translation>
+    </message>
+    <message>
+        <source>Detector</source>
+        <translation>Detektor</translation>
+    </message>
+    <message>
+        <source>Readings:</source>
+        <translation>Messwerte:</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>Messwerte</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation>Aktivität</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Automatic measurement progress</source>
+        <translation>Fortschritt der automatischen Messung</translation>
+    </message>
+    <message>
+        <source>Instrument</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>On Line</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Set &amp;Interval</source>
+        <translation>&amp;Intervall</translation>
+    </message>
+    <message>
+        <source>Send time interval to get data online</source>
+        <translation>Zeitintervall für die Online-Erfassung senden</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>Liste</translation>
+    </message>
+    <message>
+        <source>&amp;Clear </source>
+        <translation>&amp;Löschen </translation>
+    </message>
+    <message>
+        <source>Clear the list</source>
+        <translation>Liste löschen</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Set &amp;Port</source>
+        <translation>&amp;Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Set communication port</source>
+        <translation>Schnittstelle einstellen</translation>
+    </message>
+    <message>
+        <source>Send &amp;Time</source>
+        <translation>&amp;Zeit senden</translation>
+    </message>
+    <message>
+        <source>Download time to instrument</source>
+        <translation>Uhrzeit zum Gerät übertragen</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Calibration</source>
+        <translation>Kalibrierung</translation>
+    </message>
+    <message>
+        <source>Mute Alarm</source>
+        <translation>Alarm stumm</translation>
+    </message>
+    <message>
+        <source>Get &amp;Legend</source>
+        <translation>&amp;Legende</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Readings list</source>
+        <translation>Liste der Messwerte</translation>
+    </message>
+    <message>
+        <source>&amp;Data</source>
+        <translation>&amp;Daten</translation>
+    </message>
+    <message>
+        <source>&amp;Start Online</source>
+        <translation>Online &amp;starten</translation>
+    </message>
+    <message>
+        <source>&amp;Get Offline Data</source>
+        <translation>Offline-Daten &amp;holen</translation>
+    </message>
+    <message>
+        <source>Get &amp;Calibration data</source>
+        <translation>&amp;Kalibrierdaten holen</translation>
+    </message>
+    <message>
+        <source>&amp;Setting</source>
+        <translation>&amp;Einstellungen</translation>
+    </message>
+    <message>
+        <source>On Line &amp;Interval</source>
+        <translation>Online-&amp;Intervall</translation>
+    </message>
+    <message>
+        <source>Communication &amp;Port</source>
+        <translation>&amp;Schnittstelle</translation>
+    </message>
+    <message>
+        <source>P&amp;arameters</source>
+        <translation>P&amp;arameter</translation>
+    </message>
+    <message>
+        <source>Setup A&amp;mp</source>
+        <translation>&amp;Verstärker einrichten</translation>
+    </message>
+    <message>
+        <source>&amp;Utility</source>
+        <translation>E&amp;xtras</translation>
+    </message>
+    <message>
+        <source>&amp;Automatic</source>
+        <translation>&amp;Automatisch</translation>
+    </message>
+    <message>
+        <source>&amp;Graph</source>
+        <translation>&amp;Grafik</translation>
+    </message>
+    <message>
+        <source>T&amp;est</source>
+        <translation>&amp;Test</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>Ü&amp;ber</translation>
+    </message>
+    <message>
+        <source>Start/Stop On line Collection</source>
+        <translation>Online-Erfassung starten/stoppen</translation>
+    </message>
+    <message>
+        <source>Get Offline data from instrument</source>
+        <translation>Offline-Daten vom Gerät holen</translation>
+    </message>
+    <message>
+        <source>Display Graph</source>
+        <translation>Grafik anzeigen</translation>
+    </message>
+    <message>
+        <source>Clear List</source>
+        <translation>Liste löschen</translation>
+    </message>
+    <message>
+        <source>Stop Online</source>
+        <translation>Online stoppen</translation>
+    </message>
+    <message>
+        <source>Start Online</source>
+        <translation>Online starten</translation>
+    </message>
+</context>
+<context>
+    <name>zel::ParametersDialog</name>
+    <message>
+        <source>Set Parameters</source>
+        <translation>Parameter einstellen</translation>
+    </message>
+    <message>
+        <source>Threshold 1:</source>
+        <translation>Schwelle 1:</translation>
+    </message>
+    <message>
+        <source>Threshold 2:</source>
+        <translation>Schwelle 2:</translation>
+    </message>
+    <message>
+        <source>Lost Contact Interval:</source>
+        <translation>Intervall Kontaktverlust:</translation>
+    </message>
+    <message>
+        <source>Sec.</source>
+        <translation>Sek.</translation>
+    </message>
+    <message>
+        <source>Time Format</source>
+        <translation>Zeitformat</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Mili Sec.</source>
+        <translation>Millisek.</translation>
+    </message>
+    <message>
+        <source>Audio Alarm</source>
+        <translation>Akustischer Alarm</translation>
+    </message>
+    <message>
+        <source>Auto Arrange forms</source>
+        <translation>Fenster automatisch anordnen</translation>
+    </message>
+</context>
+<context>
+    <name>zel::PortDialog</name>
+    <message>
+        <source>Set Port</source>
+        <translation>Port einstellen</translation>
+    </message>
+    <message>
+        <source>Communication Port</source>
+        <translation>Kommunikationsschnittstelle</translation>
+    </message>
+    <message>
+        <source>Baud Rate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Error in Communication</source>
+        <translation>Kommunikationsfehler</translation>
+    </message>
+    <message>
+        <source>Error in opening Communication port</source>
+        <translation>Fehler beim Öffnen der Kommunikationsschnittstelle</translation>
+    </message>
+    <message>
+        <source>The port is open, but the setting could not be saved in dax.ini.</source>
+        <translation>Die Schnittstelle ist geöffnet, aber die Einstellung konnte nicht in dax.ini gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Serial devices</source>
+        <translation>Serielle Geräte</translation>
+    </message>
+    <message>
+        <source>Device choice</source>
+        <translation>Geräteauswahl</translation>
+    </message>
+    <message>
+        <source>S/N %1</source>
+        <translation>Seriennr. %1</translation>
+    </message>
+    <message>
+        <source>You may not open it: add your user to the &quot;dialout&quot; group (sudo adduser $USER dialout) and log in again.</source>
+        <translation>Sie dürfen es nicht öffnen: Fügen Sie Ihren Benutzer der Gruppe &quot;dialout&quot; hinzu (sudo adduser $USER dialout) und melden Sie sich neu an.</translation>
+    </message>
+    <message>
+        <source>No serial devices found</source>
+        <translation>Keine seriellen Geräte gefunden</translation>
+    </message>
+    <message>
+        <source>Com%1 will use %2</source>
+        <translation>Com%1 verwendet %2</translation>
+    </message>
+    <message>
+        <source>Pick a device to use it for the chosen Com port.</source>
+        <translation>Wählen Sie ein Gerät für den gewählten Com-Port.</translation>
+    </message>
+</context>
+<context>
+    <name>zel::ProbeNumberDialog</name>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Probe Number</source>
+        <translation>Bitte Chargennummer eingeben
+</translation>
+    </message>
+    <message>
+        <source>Background Measurment</source>
+        <translation>Hintergrundmessung</translation>
+    </message>
+    <message>
+        <source>Detector Inserted? </source>
+        <translation>Probe eingelegt? </translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>zel::StringTable</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>Liste</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>OnLine</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Graph for point :</source>
+        <translation>Grafik für Messpunkt :</translation>
+    </message>
+    <message>
+        <source>All Data</source>
+        <translation>Alle Daten</translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation>Markieren</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>New Peak</source>
+        <translation>Neue Spitze</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Drucken</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>Average</source>
+        <translation>Mittelwert</translation>
+    </message>
+    <message>
+        <source>Average To Csv</source>
+        <translation>Mittelwerte nach CSV</translation>
+    </message>
+    <message>
+        <source>All To Csv</source>
+        <translation>Alles nach CSV</translation>
+    </message>
+    <message>
+        <source>Save Set Graph</source>
+        <translation>Grafiksatz speichern</translation>
+    </message>
+    <message>
+        <source>Probe Number</source>
+        <translation>Bitte Chargennummer eingeben
+</translation>
+    </message>
+    <message>
+        <source>Background Measurment</source>
+        <translation>Hintergrundmessung</translation>
+    </message>
+    <message>
+        <source>Detector Inserted? </source>
+        <translation>Probe eingelegt? </translation>
+    </message>
+    <message>
+        <source>Background Time : </source>
+        <translation>Hintergrundzeit : </translation>
+    </message>
+    <message>
+        <source>Measuring Time : </source>
+        <translation>Messzeit : </translation>
+    </message>
+</context>
+<context>
+    <name>zel::UpDownControl</name>
+    <message>
+        <source>Change value</source>
+        <translation>Wert ändern</translation>
+    </message>
+    <message>
+        <source>Increase</source>
+        <translation>Erhöhen</translation>
+    </message>
+    <message>
+        <source>Decrease</source>
+        <translation>Verringern</translation>
+    </message>
+</context>
+<context>
+    <name>zel::WaitDialog</name>
+    <message>
+        <source>Please wait</source>
+        <translation>Bitte warten</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::GraphWindow</name>
+    <message>
+        <source>Graph for point: </source>
+        <translation>Grafik für Messpunkt: </translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manuell</translation>
+    </message>
+    <message>
+        <source>Specific</source>
+        <translation>Spezifisch</translation>
+    </message>
+    <message>
+        <source>Show series %1</source>
+        <translation>Reihe %1 anzeigen</translation>
+    </message>
+    <message>
+        <source>Time of the selected point</source>
+        <translation>Zeit des gewählten Punkts</translation>
+    </message>
+    <message>
+        <source>Top of scale</source>
+        <translation>Skalenende</translation>
+    </message>
+    <message>
+        <source>Top of scale; double-click to use it</source>
+        <translation>Skalenende; Doppelklick verwendet es</translation>
+    </message>
+    <message>
+        <source>Manual top of scale</source>
+        <translation>Manuelles Skalenende</translation>
+    </message>
+    <message>
+        <source>Graph</source>
+        <translation>Grafik</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Ave</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   Standard deviation: %5</source>
+        <translation>Messwerte: %1   Mittelwert: %2   Minimum: %3   Maximum: %4   Standardabweichung: %5</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,929 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="he_IL">
+<context>
+    <name>zel::AboutDialog</name>
+    <message>
+        <source>Version </source>
+        <translation>גרסה </translation>
+    </message>
+    <message>
+        <source>Program icon</source>
+        <translation>סמל התוכנית</translation>
+    </message>
+    <message>
+        <source>Station program for radiation-measurement instruments.</source>
+        <translation>תוכנת תחנה למכשירי מדידת קרינה.</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>תיאור</translation>
+    </message>
+    <message>
+        <source>Program folder:</source>
+        <translation>תיקיית התוכנית:</translation>
+    </message>
+    <message>
+        <source>Settings file:</source>
+        <translation>קובץ ההגדרות:</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>הערה</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+</context>
+<context>
+    <name>zel::AmpSetupDialog</name>
+    <message>
+        <source>Setup Device</source>
+        <translation>הגדרת מכשיר</translation>
+    </message>
+    <message>
+        <source>Def. Threshold</source>
+        <translation>סף ברירת מחדל</translation>
+    </message>
+    <message>
+        <source>Threshold #%1</source>
+        <translation>סף מס&apos; %1</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>שלח</translation>
+    </message>
+    <message>
+        <source>Send %1</source>
+        <translation>שלח %1</translation>
+    </message>
+    <message>
+        <source>BackGround</source>
+        <translation>רקע</translation>
+    </message>
+    <message>
+        <source>Interval</source>
+        <translation>מרווח</translation>
+    </message>
+    <message>
+        <source>Sec.</source>
+        <translation>שנ&apos;</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>מספר סידורי</translation>
+    </message>
+    <message>
+        <source>Baud</source>
+        <translation>באוד</translation>
+    </message>
+    <message>
+        <source>Units</source>
+        <translation>יחידות</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>מינון</translation>
+    </message>
+    <message>
+        <source>Latch</source>
+        <translation>נעילה</translation>
+    </message>
+    <message>
+        <source>Buzzer</source>
+        <translation>זמזם</translation>
+    </message>
+    <message>
+        <source>Set Type</source>
+        <translation>קבע סוג</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>מצב</translation>
+    </message>
+    <message>
+        <source>FirmWare Version:</source>
+        <translation>גרסת קושחה:</translation>
+    </message>
+    <message>
+        <source>Get</source>
+        <translation>קבל</translation>
+    </message>
+    <message>
+        <source>Get Meter parameters</source>
+        <translation>קבל את הפרמטרים של המד</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>סיום</translation>
+    </message>
+    <message>
+        <source>The meter takes thresholds from 0 to %1 %2.</source>
+        <translation>המד מקבל ספים מ-0 עד %1 %2.</translation>
+    </message>
+    <message>
+        <source>The meter takes a background from 0 to %1 %2.</source>
+        <translation>המד מקבל רקע מ-0 עד %1 %2.</translation>
+    </message>
+    <message>
+        <source>The meter takes an interval from 0 to 9999 seconds.</source>
+        <translation>המד מקבל מרווח של 0 עד 9999 שניות.</translation>
+    </message>
+    <message>
+        <source>The meter takes a serial number from 0 to 999999.</source>
+        <translation>המד מקבל מספר סידורי מ-0 עד 999999.</translation>
+    </message>
+</context>
+<context>
+    <name>zel::CalibrationDialog</name>
+    <message>
+        <source>Calibration Info</source>
+        <translation>נתוני כיול</translation>
+    </message>
+    <message>
+        <source>Instrument  Number:</source>
+        <translation>מספר מכשיר:</translation>
+    </message>
+    <message>
+        <source>Instrument Number</source>
+        <translation>מספר מכשיר</translation>
+    </message>
+    <message>
+        <source>Calibration Due:</source>
+        <translation>מועד הכיול הבא:</translation>
+    </message>
+    <message>
+        <source>Calibration Due</source>
+        <translation>מועד הכיול הבא</translation>
+    </message>
+    <message>
+        <source>Calibrated by:</source>
+        <translation>כויל על ידי:</translation>
+    </message>
+    <message>
+        <source>Calibrated by</source>
+        <translation>כויל על ידי</translation>
+    </message>
+    <message>
+        <source>Factor:</source>
+        <translation>מקדם:</translation>
+    </message>
+    <message>
+        <source>Factor</source>
+        <translation>מקדם</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+</context>
+<context>
+    <name>zel::DataHandleDialog</name>
+    <message>
+        <source>Data Handle</source>
+        <translation>טיפול בנתונים</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>סקאלה</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>ידני</translation>
+    </message>
+    <message>
+        <source>OffLine</source>
+        <translation>לא מקוון</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>מקוון</translation>
+    </message>
+</context>
+<context>
+    <name>zel::DebugWindow</name>
+    <message>
+        <source>Debug</source>
+        <translation>ניפוי שגיאות</translation>
+    </message>
+    <message>
+        <source>Traffic log</source>
+        <translation>יומן תעבורה</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>שמירה</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>ניקוי</translation>
+    </message>
+    <message>
+        <source>Show All</source>
+        <translation>הצג הכול</translation>
+    </message>
+    <message>
+        <source>Error Count</source>
+        <translation>מספר שגיאות</translation>
+    </message>
+    <message>
+        <source>Total Errors</source>
+        <translation>סך השגיאות</translation>
+    </message>
+    <message>
+        <source>Error Count:</source>
+        <translation>מספר שגיאות:</translation>
+    </message>
+    <message>
+        <source>Total Errors:</source>
+        <translation>סך השגיאות:</translation>
+    </message>
+    <message>
+        <source>Data saved in file ZelDbg.txt</source>
+        <translation>הנתונים נשמרו בקובץ ZelDbg.txt</translation>
+    </message>
+    <message>
+        <source>The file ZelDbg.txt could not be written</source>
+        <translation>לא ניתן היה לכתוב את הקובץ ZelDbg.txt</translation>
+    </message>
+</context>
+<context>
+    <name>zel::IntervalDialog</name>
+    <message>
+        <source>Set Real time </source>
+        <translation>הגדרת זמן אמת </translation>
+    </message>
+    <message>
+        <source>Minutes</source>
+        <translation>דקות</translation>
+    </message>
+    <message>
+        <source>Seconds</source>
+        <translation>שניות</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>דק&apos;</translation>
+    </message>
+    <message>
+        <source>100 mSec</source>
+        <translation>100 אלפיות שנייה</translation>
+    </message>
+    <message>
+        <source>Set 100 mSec interval</source>
+        <translation>הגדרת מרווח של 100 מילישניות</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;ביטול</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>ביטול</translation>
+    </message>
+    <message>
+        <source>Sec/10</source>
+        <translation>שנ&apos;/10</translation>
+    </message>
+    <message>
+        <source>Sec</source>
+        <translation>שנ&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>zel::LegendDialog</name>
+    <message>
+        <source>Legend</source>
+        <translation>מקרא</translation>
+    </message>
+    <message>
+        <source>Department:</source>
+        <translation>מחלקה:</translation>
+    </message>
+    <message>
+        <source>Department</source>
+        <translation>מחלקה</translation>
+    </message>
+    <message>
+        <source>Date:</source>
+        <translation>תאריך:</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>תאריך</translation>
+    </message>
+    <message>
+        <source>Instrument Type:</source>
+        <translation>סוג המכשיר:</translation>
+    </message>
+    <message>
+        <source>Instrument Type</source>
+        <translation>סוג המכשיר</translation>
+    </message>
+    <message>
+        <source>Survey location:</source>
+        <translation>מיקום הסקר:</translation>
+    </message>
+    <message>
+        <source>Survey location</source>
+        <translation>מיקום הסקר</translation>
+    </message>
+    <message>
+        <source>Surveyor:</source>
+        <translation>סוקר:</translation>
+    </message>
+    <message>
+        <source>Surveyor</source>
+        <translation>סוקר</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;ביטול</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>ביטול</translation>
+    </message>
+</context>
+<context>
+    <name>zel::MainWindow</name>
+    <message>
+        <source>Value</source>
+        <translation>ערך</translation>
+    </message>
+    <message>
+        <source>Latest reading; click to mute the alarm</source>
+        <translation>הקריאה האחרונה; לחיצה משתיקה את האזעקה</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>מנה</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>חיבור</translation>
+    </message>
+    <message>
+        <source>Connection to the instrument</source>
+        <translation>חיבור למכשיר</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>מצב</translation>
+    </message>
+    <message>
+        <source>ID No.:</source>
+        <translation>מס&apos; זיהוי:</translation>
+    </message>
+    <message>
+        <source>Detector:</source>
+        <translation>גלאי:</translation>
+    </message>
+    <message>
+        <source>Status:</source>
+        <translation>מצב:</translation>
+    </message>
+    <message>
+        <source>ID No.</source>
+        <translation>מס&apos; זיהוי</translation>
+    </message>
+    <message>
+        <source>Detector</source>
+        <translation>גלאי</translation>
+    </message>
+    <message>
+        <source>Readings:</source>
+        <translation>קריאות:</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>קריאות</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation>פעילות</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Automatic measurement progress</source>
+        <translation>התקדמות המדידה האוטומטית</translation>
+    </message>
+    <message>
+        <source>Instrument</source>
+        <translation>מכשיר</translation>
+    </message>
+    <message>
+        <source>On Line</source>
+        <translation>מקוון</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>התחל</translation>
+    </message>
+    <message>
+        <source>Set &amp;Interval</source>
+        <translation>קבע מרווח</translation>
+    </message>
+    <message>
+        <source>Send time interval to get data online</source>
+        <translation>שלח מרווח זמן לקבלת נתונים מקוונים</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>רשימה</translation>
+    </message>
+    <message>
+        <source>&amp;Clear </source>
+        <translation>נקה</translation>
+    </message>
+    <message>
+        <source>Clear the list</source>
+        <translation>נקה את הרשימה</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>הגדרות</translation>
+    </message>
+    <message>
+        <source>Set &amp;Port</source>
+        <translation>קבע יציאה</translation>
+    </message>
+    <message>
+        <source>Set communication port</source>
+        <translation>קבע יציאת תקשורת</translation>
+    </message>
+    <message>
+        <source>Send &amp;Time</source>
+        <translation>שלח זמן</translation>
+    </message>
+    <message>
+        <source>Download time to instrument</source>
+        <translation>העבר זמן למכשיר</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>שמור</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>יציאה</translation>
+    </message>
+    <message>
+        <source>Calibration</source>
+        <translation>כיול</translation>
+    </message>
+    <message>
+        <source>Mute Alarm</source>
+        <translation>השתק אזעקה</translation>
+    </message>
+    <message>
+        <source>Get &amp;Legend</source>
+        <translation>קבל מקרא</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>עצור</translation>
+    </message>
+    <message>
+        <source>Readings list</source>
+        <translation>רשימת הקריאות</translation>
+    </message>
+    <message>
+        <source>&amp;Data</source>
+        <translation>נתונים</translation>
+    </message>
+    <message>
+        <source>&amp;Start Online</source>
+        <translation>התחל מקוון</translation>
+    </message>
+    <message>
+        <source>&amp;Get Offline Data</source>
+        <translation>קבל נתונים לא מקוונים</translation>
+    </message>
+    <message>
+        <source>Get &amp;Calibration data</source>
+        <translation>קבל נתוני כיול</translation>
+    </message>
+    <message>
+        <source>&amp;Setting</source>
+        <translation>הגדרות</translation>
+    </message>
+    <message>
+        <source>On Line &amp;Interval</source>
+        <translation>מרווח מקוון</translation>
+    </message>
+    <message>
+        <source>Communication &amp;Port</source>
+        <translation>יציאת תקשורת</translation>
+    </message>
+    <message>
+        <source>P&amp;arameters</source>
+        <translation>פרמטרים</translation>
+    </message>
+    <message>
+        <source>Setup A&amp;mp</source>
+        <translation>הגדרת מגבר</translation>
+    </message>
+    <message>
+        <source>&amp;Utility</source>
+        <translation>כלים</translation>
+    </message>
+    <message>
+        <source>&amp;Automatic</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>&amp;Graph</source>
+        <translation>גרף</translation>
+    </message>
+    <message>
+        <source>T&amp;est</source>
+        <translation>בדיקה</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>עזרה</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>אודות</translation>
+    </message>
+    <message>
+        <source>Start/Stop On line Collection</source>
+        <translation>התחל/עצור איסוף מקוון</translation>
+    </message>
+    <message>
+        <source>Get Offline data from instrument</source>
+        <translation>קבל נתונים לא מקוונים מהמכשיר</translation>
+    </message>
+    <message>
+        <source>Display Graph</source>
+        <translation>הצג גרף</translation>
+    </message>
+    <message>
+        <source>Clear List</source>
+        <translation>נקה רשימה</translation>
+    </message>
+    <message>
+        <source>Stop Online</source>
+        <translation>עצור מקוון</translation>
+    </message>
+    <message>
+        <source>Start Online</source>
+        <translation>התחל מקוון</translation>
+    </message>
+</context>
+<context>
+    <name>zel::ParametersDialog</name>
+    <message>
+        <source>Set Parameters</source>
+        <translation>הגדרת פרמטרים</translation>
+    </message>
+    <message>
+        <source>Threshold 1:</source>
+        <translation>סף 1:</translation>
+    </message>
+    <message>
+        <source>Threshold 2:</source>
+        <translation>סף 2:</translation>
+    </message>
+    <message>
+        <source>Lost Contact Interval:</source>
+        <translation>מרווח אובדן קשר:</translation>
+    </message>
+    <message>
+        <source>Sec.</source>
+        <translation>שנ&apos;</translation>
+    </message>
+    <message>
+        <source>Time Format</source>
+        <translation>תבנית זמן</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>שעה</translation>
+    </message>
+    <message>
+        <source>Mili Sec.</source>
+        <translation>אלפיות שנייה</translation>
+    </message>
+    <message>
+        <source>Audio Alarm</source>
+        <translation>התראה קולית</translation>
+    </message>
+    <message>
+        <source>Auto Arrange forms</source>
+        <translation>סידור חלונות אוטומטי</translation>
+    </message>
+</context>
+<context>
+    <name>zel::PortDialog</name>
+    <message>
+        <source>Set Port</source>
+        <translation>הגדרת יציאה</translation>
+    </message>
+    <message>
+        <source>Communication Port</source>
+        <translation>יציאת תקשורת</translation>
+    </message>
+    <message>
+        <source>Baud Rate</source>
+        <translation>קצב תקשורת</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;ביטול</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>ביטול</translation>
+    </message>
+    <message>
+        <source>Error in Communication</source>
+        <translation>שגיאת תקשורת</translation>
+    </message>
+    <message>
+        <source>Error in opening Communication port</source>
+        <translation>שגיאה בפתיחת יציאת התקשורת</translation>
+    </message>
+    <message>
+        <source>The port is open, but the setting could not be saved in dax.ini.</source>
+        <translation>היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ dax.ini.</translation>
+    </message>
+    <message>
+        <source>Serial devices</source>
+        <translation>התקנים טוריים</translation>
+    </message>
+    <message>
+        <source>Device choice</source>
+        <translation>בחירת התקן</translation>
+    </message>
+    <message>
+        <source>S/N %1</source>
+        <translation>מס&apos; סידורי %1</translation>
+    </message>
+    <message>
+        <source>You may not open it: add your user to the &quot;dialout&quot; group (sudo adduser $USER dialout) and log in again.</source>
+        <translation>אין לך הרשאה לפתוח אותו: הוסף את המשתמש שלך לקבוצה &quot;dialout&quot; (sudo adduser $USER dialout) והתחבר מחדש.</translation>
+    </message>
+    <message>
+        <source>No serial devices found</source>
+        <translation>לא נמצאו התקנים טוריים</translation>
+    </message>
+    <message>
+        <source>Com%1 will use %2</source>
+        <translation>Com%1 ישתמש ב-%2</translation>
+    </message>
+    <message>
+        <source>Pick a device to use it for the chosen Com port.</source>
+        <translation>בחר התקן עבור יציאת ה-Com שנבחרה.</translation>
+    </message>
+</context>
+<context>
+    <name>zel::ProbeNumberDialog</name>
+    <message>
+        <source>Automatic</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Probe Number</source>
+        <translation>מספר דגימה</translation>
+    </message>
+    <message>
+        <source>Background Measurment</source>
+        <translation>מדידת רקע</translation>
+    </message>
+    <message>
+        <source>Detector Inserted? </source>
+        <translation>הגלאי הוכנס? </translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>ביטול</translation>
+    </message>
+</context>
+<context>
+    <name>zel::StringTable</name>
+    <message>
+        <source>OK</source>
+        <translation>אישור</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>ביטול</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>יציאה</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>עריכה</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>רשימה</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>פרמטרים</translation>
+    </message>
+    <message>
+        <source>OnLine</source>
+        <translation>מקוון</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>לא מקוון</translation>
+    </message>
+    <message>
+        <source>Graph for point :</source>
+        <translation>גרף עבור נקודה :</translation>
+    </message>
+    <message>
+        <source>All Data</source>
+        <translation>כל הנתונים</translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation>סימון</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>ייצוא</translation>
+    </message>
+    <message>
+        <source>New Peak</source>
+        <translation>שיא חדש</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>הדפסה</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>מקסימום</translation>
+    </message>
+    <message>
+        <source>Average</source>
+        <translation>ממוצע</translation>
+    </message>
+    <message>
+        <source>Average To Csv</source>
+        <translation>ממוצע לקובץ CSV</translation>
+    </message>
+    <message>
+        <source>All To Csv</source>
+        <translation>הכול לקובץ CSV</translation>
+    </message>
+    <message>
+        <source>Save Set Graph</source>
+        <translation>שמירת סט גרפים</translation>
+    </message>
+    <message>
+        <source>Probe Number</source>
+        <translation>מספר דגימה</translation>
+    </message>
+    <message>
+        <source>Background Measurment</source>
+        <translation>מדידת רקע</translation>
+    </message>
+    <message>
+        <source>Detector Inserted? </source>
+        <translation>הגלאי הוכנס? </translation>
+    </message>
+    <message>
+        <source>Background Time : </source>
+        <translation>זמן רקע : </translation>
+    </message>
+    <message>
+        <source>Measuring Time : </source>
+        <translation>זמן מדידה : </translation>
+    </message>
+</context>
+<context>
+    <name>zel::UpDownControl</name>
+    <message>
+        <source>Change value</source>
+        <translation>שינוי ערך</translation>
+    </message>
+    <message>
+        <source>Increase</source>
+        <translation>הגדלה</translation>
+    </message>
+    <message>
+        <source>Decrease</source>
+        <translation>הקטנה</translation>
+    </message>
+</context>
+<context>
+    <name>zel::WaitDialog</name>
+    <message>
+        <source>Please wait</source>
+        <translation>נא להמתין</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>התקדמות</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>עצור</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::GraphWindow</name>
+    <message>
+        <source>Graph for point: </source>
+        <translation>גרף עבור נקודה: </translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>ידני</translation>
+    </message>
+    <message>
+        <source>Specific</source>
+        <translation>מותאם</translation>
+    </message>
+    <message>
+        <source>Show series %1</source>
+        <translation>הצג סדרה %1</translation>
+    </message>
+    <message>
+        <source>Time of the selected point</source>
+        <translation>זמן הנקודה שנבחרה</translation>
+    </message>
+    <message>
+        <source>Top of scale</source>
+        <translation>ראש הסקאלה</translation>
+    </message>
+    <message>
+        <source>Top of scale; double-click to use it</source>
+        <translation>ראש הסקאלה; לחיצה כפולה להפעלה</translation>
+    </message>
+    <message>
+        <source>Manual top of scale</source>
+        <translation>ראש סקאלה ידני</translation>
+    </message>
+    <message>
+        <source>Graph</source>
+        <translation>גרף</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>רענון</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>מקס׳</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>הכול</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>סיום</translation>
+    </message>
+    <message>
+        <source>Ave</source>
+        <translation>ממוצע</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   Standard deviation: %5</source>
+        <translation>קריאות: %1   ממוצע: %2   מינימום: %3   מקסימום: %4   סטיית תקן: %5</translation>
+    </message>
+</context>
+</TS>
