@@ -90,12 +90,19 @@ void DayCountText::append(QByteArray& out, double days) {
         whole += 1;
     }
     if (!haveDay_ || whole != day_) {
-        dateText_ = formatShortDate(DayZero.addDays(qint64(whole))).toUtf8();
+        const QDate date = DayZero.addDays(qint64(whole));
+        dateText_ = formatShortDate(date).toUtf8();
+        clockChange_ =
+            date.startOfDay().offsetFromUtc() != date.addDays(1).startOfDay().offsetFromUtc();
         day_ = whole;
         haveDay_ = true;
     }
     if (dateText_.isEmpty())
         return;
+    if (clockChange_) {
+        out.append(formatGeneralDateTime(fromDayCount(days)).toUtf8());
+        return;
+    }
     const int seconds = int(ms / 1000);
     out.append(dateText_);
     out.append(' ');

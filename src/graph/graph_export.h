@@ -35,6 +35,8 @@ void appendPrintNumber(QByteArray& out, double value);
 // General date-time text of a day count, equal to
 // formatGeneralDateTime(fromDayCount(days)) but without building a QDateTime
 // per record: the date text is kept for as long as the day stays the same.
+// A day with a clock change takes the slow road, so a time in its gap is
+// written as the formatter writes it.
 class DayCountText {
 public:
     void append(QByteArray& out, double days);
@@ -42,6 +44,7 @@ public:
 private:
     double day_ = 0;
     bool haveDay_ = false;
+    bool clockChange_ = false;
     QByteArray dateText_;
 };
 

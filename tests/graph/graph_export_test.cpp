@@ -94,7 +94,8 @@ TEST(GraphExportTexts, DayCountTextEqualsTheGeneralDateTimeText) {
                            Day0 + 0.75 - 0.0004 / 86400, // rounds to the millisecond
                            46095.9999999999,             // rounds up to the next midnight
                            46096.5,
-                           -1.5, // before the day count's origin
+                           46110 + 2.5 / 24, // 2026-03-29 02:30, a gap in much of Europe
+                           -1.5,             // before the day count's origin
                            0};
     for (const QLocale& locale :
          {QLocale(QLocale::English, QLocale::UnitedStates),
