@@ -858,6 +858,24 @@
     </message>
 </context>
 <context>
+    <name>zel::graph::DataListModel</name>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::DataListWindow</name>
+    <message>
+        <source> Data Graph</source>
+        <translation> Datenliste</translation>
+    </message>
+    <message>
+        <source>Data list</source>
+        <translation>Datenliste</translation>
+    </message>
+</context>
+<context>
     <name>zel::graph::GraphWindow</name>
     <message>
         <source>Graph for point: </source>
@@ -922,6 +940,58 @@
     <message>
         <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   Standard deviation: %5</source>
         <translation>Messwerte: %1   Mittelwert: %2   Minimum: %3   Maximum: %4   Standardabweichung: %5</translation>
+    </message>
+    <message>
+        <source>Print to PDF…</source>
+        <translation>Als PDF drucken…</translation>
+    </message>
+    <message>
+        <source>Converting to Csv:</source>
+        <translation>Umwandlung nach CSV:</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>The data could not be saved.</source>
+        <translation>Die Daten konnten nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Data saved in file : </source>
+        <translation>Daten gespeichert in Datei : </translation>
+    </message>
+    <message>
+        <source>Grp Files (*.Grp *.grp);;All Files (*)</source>
+        <translation>Grp-Dateien (*.Grp *.grp);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>The graph set could not be saved.</source>
+        <translation>Der Grafiksatz konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Filling the list</source>
+        <translation>Liste wird gefüllt</translation>
+    </message>
+    <message>
+        <source>The graph could not be printed.</source>
+        <translation>Die Grafik konnte nicht gedruckt werden.</translation>
+    </message>
+    <message>
+        <source>Graph Printed</source>
+        <translation>Grafik gedruckt</translation>
+    </message>
+    <message>
+        <source>the page could not be drawn</source>
+        <translation>die Seite konnte nicht gezeichnet werden</translation>
+    </message>
+    <message>
+        <source>PDF Files (*.pdf);;All Files (*)</source>
+        <translation>PDF-Dateien (*.pdf);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Graph saved in file : </source>
+        <translation>Grafik gespeichert in Datei : </translation>
     </message>
 </context>
 </TS>

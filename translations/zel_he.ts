@@ -856,6 +856,24 @@
     </message>
 </context>
 <context>
+    <name>zel::graph::DataListModel</name>
+    <message>
+        <source>Time</source>
+        <translation>זמן</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::DataListWindow</name>
+    <message>
+        <source> Data Graph</source>
+        <translation> רשימת נתונים</translation>
+    </message>
+    <message>
+        <source>Data list</source>
+        <translation>רשימת נתונים</translation>
+    </message>
+</context>
+<context>
     <name>zel::graph::GraphWindow</name>
     <message>
         <source>Graph for point: </source>
@@ -920,6 +938,58 @@
     <message>
         <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   Standard deviation: %5</source>
         <translation>קריאות: %1   ממוצע: %2   מינימום: %3   מקסימום: %4   סטיית תקן: %5</translation>
+    </message>
+    <message>
+        <source>Print to PDF…</source>
+        <translation>הדפסה ל-PDF…</translation>
+    </message>
+    <message>
+        <source>Converting to Csv:</source>
+        <translation>המרה ל-CSV:</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>קובצי CSV (*.csv);;כל הקבצים (*)</translation>
+    </message>
+    <message>
+        <source>The data could not be saved.</source>
+        <translation>לא ניתן היה לשמור את הנתונים.</translation>
+    </message>
+    <message>
+        <source>Data saved in file : </source>
+        <translation>הנתונים נשמרו בקובץ : </translation>
+    </message>
+    <message>
+        <source>Grp Files (*.Grp *.grp);;All Files (*)</source>
+        <translation>קובצי Grp (*.Grp *.grp);;כל הקבצים (*)</translation>
+    </message>
+    <message>
+        <source>The graph set could not be saved.</source>
+        <translation>לא ניתן היה לשמור את סט הגרפים.</translation>
+    </message>
+    <message>
+        <source>Filling the list</source>
+        <translation>ממלא את הרשימה</translation>
+    </message>
+    <message>
+        <source>The graph could not be printed.</source>
+        <translation>לא ניתן היה להדפיס את הגרף.</translation>
+    </message>
+    <message>
+        <source>Graph Printed</source>
+        <translation>הגרף הודפס</translation>
+    </message>
+    <message>
+        <source>the page could not be drawn</source>
+        <translation>לא ניתן היה לצייר את הדף</translation>
+    </message>
+    <message>
+        <source>PDF Files (*.pdf);;All Files (*)</source>
+        <translation>קובצי PDF (*.pdf);;כל הקבצים (*)</translation>
+    </message>
+    <message>
+        <source>Graph saved in file : </source>
+        <translation>הגרף נשמר בקובץ : </translation>
     </message>
 </context>
 </TS>

@@ -115,6 +115,49 @@ void drawCursor(QPainter& painter, const PlotLayout& layout, const GraphPicture&
 
 } // namespace
 
+void drawSeries(QPainter& painter, const PlotLayout& layout, const GraphPicture& pic, int s) {
+    const GraphStore* store = pic.store;
+    const Scales& sc = pic.scales;
+    if (!store || s < 0 || s >= SlotCount || store->displayCount() <= 0 || !hasExtent(sc))
+        return;
+    const QRectF& plot = layout.plot;
+    const int32_t count = store->displayCount();
+    const double* xs = store->displayXData();
+    const double level = store->seriesSlots[size_t(s)].referenceLevel;
+    if (level < std::min(sc.slot[size_t(s)].max, MaxReferenceLevel)) {
+        const double y = pixelAt(layout, sc, sc.first, onFirstScale(sc, s, level)).y();
+        painter.setPen(QPen(pic.referenceColor, 1, Qt::DashLine));
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    }
+
+    const double* ys = store->displayYData(s);
+    const LineRuns runs = lineRuns(ys, count);
+    auto polyline = [&](const std::vector<int32_t>& points) {
+        QPolygonF line;
+        line.reserve(qsizetype(points.size()));
+        for (int32_t j : points)
+            line << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
+        return line;
+    };
+    const QPolygonF normal = polyline(runs.normal);
+    const QPolygonF warned = polyline(runs.warned);
+    QPolygonF marks;
+    if (pic.marks && s == pic.activeSeries) {
+        for (int32_t j = 1; j <= count; ++j)
+            if (isValue(ys[j]))
+                marks << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
+    }
+    painter.setPen(QPen(seriesColor(s), 1.2));
+    painter.drawPolyline(normal);
+    painter.setPen(QPen(WarningColor, 1.2));
+    painter.drawPolyline(warned);
+    if (!marks.isEmpty()) {
+        painter.setPen(QPen(MarkColor, 1));
+        for (const QPointF& m : marks)
+            painter.drawRect(QRectF(m.x() - 2, m.y() - 2, 4, 4));
+    }
+}
+
 void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic) {
     painter.save();
     // Numbers, times and units read left to right in every language.
@@ -132,7 +175,6 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
         painter.restore();
         return;
     }
-    const int32_t count = store->displayCount();
     const int active = std::clamp(pic.activeSeries, 0, SlotCount - 1);
 
     // Value labels of the active series and the horizontal grid.
@@ -169,44 +211,9 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
 
     painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const double* xs = store->displayXData();
-    for (int s = 0; s < SlotCount; ++s) {
-        if (!pic.displayed[size_t(s)])
-            continue;
-        const double level = store->seriesSlots[size_t(s)].referenceLevel;
-        if (level < std::min(sc.slot[size_t(s)].max, MaxReferenceLevel)) {
-            const double y = pixelAt(layout, sc, sc.first, onFirstScale(sc, s, level)).y();
-            painter.setPen(QPen(pic.referenceColor, 1, Qt::DashLine));
-            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        }
-
-        const double* ys = store->displayYData(s);
-        const LineRuns runs = lineRuns(ys, count);
-        auto polyline = [&](const std::vector<int32_t>& points) {
-            QPolygonF line;
-            line.reserve(qsizetype(points.size()));
-            for (int32_t j : points)
-                line << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
-            return line;
-        };
-        const QPolygonF normal = polyline(runs.normal);
-        const QPolygonF warned = polyline(runs.warned);
-        QPolygonF marks;
-        if (pic.marks && s == active) {
-            for (int32_t j = 1; j <= count; ++j)
-                if (isValue(ys[j]))
-                    marks << pixelAt(layout, sc, xs[j], onFirstScale(sc, s, ys[j]));
-        }
-        painter.setPen(QPen(seriesColor(s), 1.2));
-        painter.drawPolyline(normal);
-        painter.setPen(QPen(WarningColor, 1.2));
-        painter.drawPolyline(warned);
-        if (!marks.isEmpty()) {
-            painter.setPen(QPen(MarkColor, 1));
-            for (const QPointF& m : marks)
-                painter.drawRect(QRectF(m.x() - 2, m.y() - 2, 4, 4));
-        }
-    }
+    for (int s = 0; s < SlotCount; ++s)
+        if (pic.displayed[size_t(s)])
+            drawSeries(painter, layout, pic, s);
 
     painter.setClipping(false);
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -42,6 +42,11 @@ PlotLayout plotLayout(const QFont& font, const QRectF& target);
 // there is nothing to show.
 void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& picture);
 
+// Draws series `slot` (its reference line, line and marks) into the plot of
+// `layout`, mapped onto slot 0's scale: the screen and the printed page
+// draw their lines with this.
+void drawSeries(QPainter& painter, const PlotLayout& layout, const GraphPicture& picture, int slot);
+
 // Time (days after the base time) at pixel column `x` of the plot.
 double timeAt(const PlotLayout& layout, const Scales& scales, double x);
 // Pixel position of a value at a time, clamped well inside what a painter

@@ -3,17 +3,30 @@
 #include "common/datetime.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "graph/data_list.h"
+#include "graph/data_list_window.h"
 #include "graph/format_value.h"
 #include "ui/data_handle_dialog.h"
+#include "ui/wait_dialog.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -44,6 +57,24 @@ const QColor ActiveLegend(255, 255, 192);
 
 QString styleColor(const QColor& c) {
     return c.name(QColor::HexRgb);
+}
+
+// Long loops let window events run at least this often (milliseconds), so
+// Stop answers and the windows repaint.
+constexpr qint64 YieldEveryMs = 10;
+// Work between two looks at the clock.
+constexpr int32_t ExportSlice = 256;
+constexpr int ListSlice = 16;
+
+bool printerAvailable() {
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+// A series name as part of a suggested file name.
+QString fileNameOf(const QString& name) {
+    QString n = name.trimmed();
+    n.replace(u'/', u'_');
+    return n;
 }
 
 } // namespace
@@ -117,10 +148,8 @@ void GraphWindow::buildMenus() {
         plot_->unsetCursor();
         showAll();
     });
-    // The data list, export and printing come with their own windows; their
-    // places are kept.
     listAction_ = named(bar->addAction(str(14)), "mnList");
-    listAction_->setEnabled(false);
+    connect(listAction_, &QAction::triggered, this, &GraphWindow::showList);
     onlineAction_ = named(bar->addAction(str(25)), "mnOnline");
     connect(onlineAction_, &QAction::triggered, this, &GraphWindow::toggleOnline);
     editAction_ = named(bar->addAction(str(13)), "mnEdit");
@@ -128,10 +157,12 @@ void GraphWindow::buildMenus() {
     connect(editAction_, &QAction::triggered, this, &GraphWindow::openDataHandling);
     QMenu* exportMenu = bar->addMenu(str(3052));
     exportMenu->menuAction()->setObjectName(QStringLiteral("mnExport"));
-    named(exportMenu->addAction(str(3059)), "mnCsv");
-    named(exportMenu->addAction(str(3060)), "mnAllToCsv");
-    named(exportMenu->addAction(str(3061)), "mnSaveSet");
-    exportMenu->menuAction()->setEnabled(false);
+    connect(named(exportMenu->addAction(str(3059)), "mnCsv"), &QAction::triggered, this,
+            &GraphWindow::exportAverage);
+    connect(named(exportMenu->addAction(str(3060)), "mnAllToCsv"), &QAction::triggered, this,
+            &GraphWindow::exportAll);
+    connect(named(exportMenu->addAction(str(3061)), "mnSaveSet"), &QAction::triggered, this,
+            &GraphWindow::saveGraphSetAs);
     newPeakAction_ = named(bar->addAction(str(3053)), "mnNewPeak");
     newPeakAction_->setVisible(false); // peaks are never allowed here
     backAction_ = named(bar->addAction(QStringLiteral("<-")), "mnBack");
@@ -141,7 +172,11 @@ void GraphWindow::buildMenus() {
     connect(backAction_, &QAction::triggered, this, &GraphWindow::goBack);
     connect(forwardAction_, &QAction::triggered, this, &GraphWindow::goForward);
     printAction_ = named(bar->addAction(str(3054)), "mnPrint");
-    printAction_->setEnabled(false);
+    printAction_->setEnabled(false); // until a printer is found
+    connect(printAction_, &QAction::triggered, this, &GraphWindow::print);
+    // Many desktops have no printer: a PDF of the same page always works.
+    printPdfAction_ = named(bar->addAction(tr("Print to PDF…")), "mnPrintPdf");
+    connect(printPdfAction_, &QAction::triggered, this, &GraphWindow::printToPdf);
 }
 
 void GraphWindow::buildControls() {
@@ -359,6 +394,8 @@ void GraphWindow::showAll() {
     if (count > 0) {
         clearReadOut();
         refresh();
+        if (list_ && list_->isVisible())
+            fillList();
     }
 }
 
@@ -598,6 +635,7 @@ void GraphWindow::showEvent(QShowEvent* event) {
         averageAction_->setChecked(true);
         zoomBox_->setChecked(false);
         zoomBox_->setText(tr("Max"));
+        printAction_->setEnabled(printerAvailable());
         // A graph that has just been opened follows the live readings.
         if (!online_)
             toggleOnline();
@@ -609,11 +647,16 @@ void GraphWindow::closeEvent(QCloseEvent* event) {
         setOnline(false);
         tellOnline();
     }
+    if (busy_ && wait_)
+        wait_->stopAndHide();
+    writeLastGraphSet();
     savePlacement();
     // The next opening starts like the first one: on line.
     firstActivation_ = true;
     if (dataHandling_)
         dataHandling_->hide();
+    if (list_)
+        list_->hide();
     QMainWindow::closeEvent(event);
 }
 
@@ -647,6 +690,245 @@ void GraphWindow::savePlacement() {
     settings->setValue(QStringLiteral("Top"), QString::number(y() * TwipsPerPixel));
     settings->setValue(QStringLiteral("Width"), QString::number(g.width() * TwipsPerPixel));
     settings->setValue(QStringLiteral("Height"), QString::number(g.height() * TwipsPerPixel));
+}
+
+// ---------------------------------------------------------------- files
+
+QString GraphWindow::chooseSaveFile(const QString& folder, const QString& suggested,
+                                    const QString& filter, const QString& suffix) {
+    if (saveFileHook)
+        return saveFileHook(folder, suggested, filter, suffix);
+    QFileDialog dialog(this, windowTitle(), folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without an extension gets it before the dialog asks
+    // about overwriting, so the question names the file that is written.
+    dialog.setDefaultSuffix(suffix);
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void GraphWindow::reportFailure(const QString& what, const QString& why) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), what + QLatin1Char('\n') + why,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+RunOutcome GraphWindow::runWithProgress(const QString& caption, int total,
+                                        const std::function<bool()>& slice,
+                                        const std::function<int()>& progress) {
+    if (!wait_) {
+        wait_ = new WaitDialog(this);
+        // The graph and the main window wait: nothing else may change the
+        // file or the list while it is written.
+        wait_->setWindowModality(Qt::ApplicationModal);
+    }
+    busy_ = true;
+    wait_->reset();
+    wait_->setWindowTitle(caption);
+    wait_->progressBar()->setRange(0, std::max(total, 1));
+    wait_->progressBar()->setValue(0);
+    wait_->show();
+    const QPointer<GraphWindow> self(this);
+    QCoreApplication::processEvents();
+    if (!self)
+        return RunOutcome::Stopped;
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    bool more = true;
+    while (more && !wait_->stopped()) {
+        more = slice();
+        if (more && sinceYield.elapsed() < YieldEveryMs)
+            continue;
+        wait_->progressBar()->setValue(progress());
+        QCoreApplication::processEvents();
+        if (!self)
+            return RunOutcome::Stopped;
+        sinceYield.restart();
+    }
+    const bool stopped = wait_->stopped();
+    wait_->hide();
+    busy_ = false;
+    return stopped ? RunOutcome::Stopped : RunOutcome::Done;
+}
+
+RunOutcome GraphWindow::writeCsv(ExportSource source, const QString& path, QString* error) {
+    if (busy_)
+        return RunOutcome::Failed;
+    CsvExport job(store_, source);
+    bool ok = job.open(path);
+    RunOutcome outcome = RunOutcome::Failed;
+    if (ok) {
+        outcome = runWithProgress(
+            tr("Converting to Csv:"), job.total(),
+            [&] {
+                ok = job.writeSome(ExportSlice);
+                return ok && !job.atEnd();
+            },
+            [&] { return int(job.done()); });
+        // A stopped export keeps what was written, as a whole file.
+        ok = ok && job.finish();
+    }
+    if (!ok) {
+        if (error)
+            *error = job.error();
+        return RunOutcome::Failed;
+    }
+    return outcome;
+}
+
+void GraphWindow::exportCsv(ExportSource source) {
+    if (busy_)
+        return;
+    const QString chosen = chooseSaveFile(
+        exportFolder(), fileNameOf(store_.seriesSlots[size_t(store_.activeSeries)].name),
+        tr("Csv Files (*.csv);;All Files (*)"), QStringLiteral("csv"));
+    if (chosen.isEmpty())
+        return;
+    const QString target = csvTargetName(chosen);
+    QString error;
+    if (writeCsv(source, target, &error) == RunOutcome::Failed) {
+        reportFailure(tr("The data could not be saved."), error);
+        return;
+    }
+    QMessageBox::information(this, windowTitle(),
+                             tr("Data saved in file : ") + QDir::toNativeSeparators(target),
+                             QMessageBox::Ok);
+}
+
+void GraphWindow::exportAverage() {
+    exportCsv(ExportSource::Display);
+}
+
+void GraphWindow::exportAll() {
+    exportCsv(ExportSource::Raw);
+}
+
+void GraphWindow::saveGraphSetAs() {
+    if (busy_)
+        return;
+    const QString chosen =
+        chooseSaveFile(graphSetFolder(), QStringLiteral("Grp1"),
+                       tr("Grp Files (*.Grp *.grp);;All Files (*)"), QStringLiteral("Grp"));
+    if (chosen.isEmpty())
+        return;
+    QString error;
+    const bool ok = saveGraphSet(chosen, store_.seriesSlots, &error);
+    // A reserved name was cleared: its series leaves the window.
+    takeSlotInformation();
+    refresh();
+    if (!ok)
+        reportFailure(tr("The graph set could not be saved."), error);
+}
+
+void GraphWindow::writeLastGraphSet() {
+    QString error;
+    if (!saveGraphSet(lastGraphSetPath(), store_.seriesSlots, &error))
+        reportFailure(tr("The graph set could not be saved."), error);
+}
+
+// ---------------------------------------------------------------- list
+
+void GraphWindow::showList() {
+    if (busy_)
+        return;
+    const bool placed = list_ != nullptr;
+    if (!list_)
+        list_ = new DataListWindow(this);
+    list_->show();
+    if (!placed)
+        list_->placeBeside(this);
+    list_->raise();
+    fillList();
+}
+
+RunOutcome GraphWindow::fillList() {
+    if (busy_ || !list_)
+        return RunOutcome::Failed;
+    DataListModel* model = list_->model();
+    model->start(store_);
+    list_->updateColumns();
+    return runWithProgress(
+        tr("Filling the list"), model->planned(),
+        [model] {
+            model->fillSome(ListSlice);
+            return model->pending() > 0;
+        },
+        [model] { return model->filled(); });
+}
+
+// ---------------------------------------------------------------- printing
+
+PrintPicture GraphWindow::printPicture() const {
+    PrintPicture picture;
+    picture.store = &store_;
+    picture.scales = scales_;
+    for (int s = 0; s < SlotCount; ++s)
+        picture.displayed[size_t(s)] =
+            store_.seriesSlots[size_t(s)].isNamed() && display_[size_t(s)]->isChecked();
+    picture.heading = printHeading_;
+    picture.printedAt = QDateTime::currentDateTime();
+    return picture;
+}
+
+void GraphWindow::print() {
+    if (!printAction_->isEnabled())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(windowTitle());
+    if (!paintPrintedPage(printer, printPicture())) {
+        reportFailure(tr("The graph could not be printed."), printer.printerName());
+        return;
+    }
+    QMessageBox::information(this, windowTitle(), tr("Graph Printed"), QMessageBox::Ok);
+}
+
+bool GraphWindow::writePdf(const QString& path, QString* error) {
+    QSaveFile file(path);
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+        file.cancelWriting();
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    {
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageOrientation(QPageLayout::Landscape);
+        writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        writer.setTitle(windowTitle());
+        writer.setCreator(QStringLiteral("Zel"));
+        if (!paintPrintedPage(writer, printPicture()))
+            return fail(tr("the page could not be drawn"));
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+void GraphWindow::printToPdf() {
+    if (busy_)
+        return;
+    const QString chosen = chooseSaveFile(
+        exportFolder(), fileNameOf(store_.seriesSlots[size_t(store_.activeSeries)].name),
+        tr("PDF Files (*.pdf);;All Files (*)"), QStringLiteral("pdf"));
+    if (chosen.isEmpty())
+        return;
+    const QString target = pdfTargetName(chosen);
+    QString error;
+    if (!writePdf(target, &error)) {
+        reportFailure(tr("The graph could not be printed."), error);
+        return;
+    }
+    QMessageBox::information(this, windowTitle(),
+                             tr("Graph saved in file : ") + QDir::toNativeSeparators(target),
+                             QMessageBox::Ok);
 }
 
 } // namespace zel::graph

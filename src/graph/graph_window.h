@@ -3,13 +3,16 @@
 // time, reduced to about a thousand points, with zoom, back and forward,
 // value scales, a read-out of the point under the cursor and the figures of
 // the period on screen.
+#include "graph/graph_export.h"
 #include "graph/graph_plot_widget.h"
+#include "graph/graph_print_widget.h"
 #include "graph/graph_scale.h"
 #include "graph/graph_store.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -19,11 +22,19 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+class QPagedPaintDevice;
+
 namespace zel {
 class DataHandleDialog;
-}
+class WaitDialog;
+} // namespace zel
 
 namespace zel::graph {
+
+class DataListWindow;
+
+// How a long run with the progress window ended.
+enum class RunOutcome { Done, Stopped, Failed };
 
 class GraphWindow : public QMainWindow {
     Q_OBJECT
@@ -55,6 +66,25 @@ public:
     void readOutPoint(int32_t index);
     int32_t selectedPoint() const { return selectedPoint_; }
 
+    // File names are asked through this when set (tests), else through a
+    // save dialog: (folder, suggested name, filter, default suffix).
+    std::function<QString(const QString&, const QString&, const QString&, const QString&)>
+        saveFileHook;
+
+    // Writes an export to `path` with the progress window; the user may stop
+    // it. Failed leaves any older file as it was and says why in `error`.
+    RunOutcome writeCsv(ExportSource source, const QString& path, QString* error = nullptr);
+    // Fills the open data list with the display points, newest first.
+    RunOutcome fillList();
+    DataListWindow* dataList() const { return list_; }
+    WaitDialog* progressWindow() const { return wait_; }
+
+    // The text centred above the first band of a printed page.
+    void setPrintHeading(const QString& heading) { printHeading_ = heading; }
+    PrintPicture printPicture() const;
+    // Writes the printed page to a PDF file, through a temporary file.
+    bool writePdf(const QString& path, QString* error = nullptr);
+
     GraphStore& store() { return store_; }
     const Scales& scales() const { return scales_; }
     GraphPlotWidget* plot() const { return plot_; }
@@ -67,6 +97,12 @@ public slots:
     void goForward();
     void toggleManual();
     void openDataHandling();
+    void exportAverage();
+    void exportAll();
+    void saveGraphSetAs();
+    void showList();
+    void print();
+    void printToPdf();
 
 signals:
     // The user or a command changed the on-line state; true asks the owner
@@ -92,6 +128,18 @@ private:
     void restorePlacement();
     void savePlacement();
 
+    QString chooseSaveFile(const QString& folder, const QString& suggested, const QString& filter,
+                           const QString& suffix);
+    void exportCsv(ExportSource source);
+    void reportFailure(const QString& what, const QString& why);
+    void writeLastGraphSet();
+    // Calls `slice` until it returns false, showing the progress window with
+    // `caption` and letting window events run every few milliseconds so
+    // that Stop and repainting answer.
+    RunOutcome runWithProgress(const QString& caption, int total,
+                               const std::function<bool()>& slice,
+                               const std::function<int()>& progress);
+
     void onSelectionStarted(double time);
     void onSelectionMoved(double time);
     void onSelectionFinished(double startTime, double endTime);
@@ -104,6 +152,8 @@ private:
     bool dragging_ = false;
     TimeWindow savedWindow_;
     int32_t selectedPoint_ = -1;
+    bool busy_ = false; // an export or the list is being written
+    QString printHeading_;
 
     GraphPlotWidget* plot_;
     std::array<QLabel*, SlotCount> legend_{};
@@ -116,9 +166,12 @@ private:
         *doneButton_;
     QCheckBox* zoomBox_;
     QAction *exitAction_, *markAction_, *maxAction_, *averageAction_, *allAction_, *listAction_,
-        *onlineAction_, *editAction_, *newPeakAction_, *backAction_, *forwardAction_, *printAction_;
+        *onlineAction_, *editAction_, *newPeakAction_, *backAction_, *forwardAction_, *printAction_,
+        *printPdfAction_;
     std::array<QAction*, 6> scaleActions_{};
     QPointer<DataHandleDialog> dataHandling_;
+    DataListWindow* list_ = nullptr;
+    WaitDialog* wait_ = nullptr;
 };
 
 } // namespace zel::graph

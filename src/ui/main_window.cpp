@@ -927,7 +927,11 @@ void MainWindow::chooseFamily(int index) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The graph closes as if the user closed it: it keeps its last graph
+    // set and its place.
     if (exiting_ || !station_) {
+        if (graph_ && graph_->isVisible())
+            graph_->close();
         event->accept();
         return;
     }
@@ -948,6 +952,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     exiting_ = true;
     if (debug_)
         debug_->close();
+    if (graph_ && graph_->isVisible())
+        graph_->close();
     event->accept();
 }
 

@@ -332,5 +332,16 @@ TEST_F(GraphFromMainWindowTest, GraphCommandShowsTheFileAndFollowsLiveReadings) 
     EXPECT_EQ(g->store().lastIndex(), 41) << "a closed graph takes no readings";
 }
 
+TEST_F(GraphFromMainWindowTest, LeavingTheProgramClosesTheGraphWithItsLastGraphSet) {
+    writeWorkingFile(40);
+    start();
+    window->showGraph();
+    ASSERT_TRUE(window->graphWindow()->isVisible());
+    window->close();
+    QFile set(dir.filePath("prog/LastGraph.grp"));
+    ASSERT_TRUE(set.open(QIODevice::ReadOnly));
+    EXPECT_EQ(set.readAll(), "12,,,,\r\n2,2,2,2,2\r\n");
+}
+
 } // namespace
 } // namespace zel::graph

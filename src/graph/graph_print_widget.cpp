@@ -1,0 +1,169 @@
+#include "graph/graph_print_widget.h"
+
+#include "common/datetime.h"
+#include "common/strings.h"
+#include "graph/graph_plot_widget.h"
+#include "graph/graph_print.h"
+
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <QPainter>
+
+namespace zel::graph {
+
+namespace {
+
+constexpr double UnitsPerInch = 96;
+constexpr double PointsPerInch = 72;
+// How far the time lines reach below a band.
+constexpr double TickLength = 5;
+constexpr double TextGap = 3;
+
+QFont fontOfPoints(const QFont& base, double points) {
+    QFont f = base;
+    f.setPixelSize(int(std::lround(points * UnitsPerInch / PointsPerInch)));
+    return f;
+}
+
+} // namespace
+
+int printedSeriesCount(const PrintPicture& picture) {
+    int count = 0;
+    for (int s = 0; s < SlotCount; ++s)
+        if (picture.displayed[size_t(s)] && picture.store &&
+            picture.store->seriesSlots[size_t(s)].isNamed())
+            ++count;
+    return count;
+}
+
+void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& pic) {
+    painter.save();
+    // Numbers, times and units read left to right in every language.
+    painter.setLayoutDirection(Qt::LeftToRight);
+    const int count = printedSeriesCount(pic);
+    const GraphStore* store = pic.store;
+    const Scales& sc = pic.scales;
+    if (count == 0 || store->displayCount() <= 0 || !hasExtent(sc)) {
+        painter.restore();
+        return;
+    }
+    const QFont base = painter.font();
+    const QFont font10 = fontOfPoints(base, 10);
+    const QFont font11 = fontOfPoints(base, 11);
+    const QFont font14 = fontOfPoints(base, 14);
+    const double margin = page.width() * PrintSideMargin;
+    const double plotLeft = page.left() + margin;
+    const double plotRight = page.right() - margin;
+    const QPen framePen(Qt::black, 0.8);
+    const QPen gridPen(Qt::black, 0.6, Qt::DotLine);
+
+    int band = 0;
+    for (int s = 0; s < SlotCount; ++s) {
+        if (!pic.displayed[size_t(s)] || !store->seriesSlots[size_t(s)].isNamed())
+            continue;
+        const GraphSlot& slot = store->seriesSlots[size_t(s)];
+        const PrintBand b = printBand(band, count);
+        const QRectF area(plotLeft, page.top() + b.top * page.height(), plotRight - plotLeft,
+                          (b.bottom - b.top) * page.height());
+        const bool first = band == 0;
+        const bool last = band == count - 1;
+        ++band;
+
+        // Above the first band: when it was printed, and the heading.
+        if (first) {
+            painter.setFont(font10);
+            const double h10 = QFontMetricsF(font10).height();
+            painter.setPen(Qt::black);
+            painter.drawText(
+                QRectF(page.left(), area.top() - 1.5 * h10 - h10 / 2, page.width() / 2, h10),
+                Qt::AlignLeft | Qt::AlignVCenter, formatGeneralDateTime(pic.printedAt));
+            if (!pic.heading.isEmpty()) {
+                painter.setFont(font14);
+                const double h14 = QFontMetricsF(font14).height();
+                painter.drawText(
+                    QRectF(plotLeft, area.top() - 1.5 * h14 - h14 / 2, area.width(), h14),
+                    Qt::AlignHCenter | Qt::AlignVCenter, pic.heading);
+            }
+        }
+
+        // Value levels: a dotted line each, the value left of the plot;
+        // frame lines along the band's top and bottom edges.
+        painter.setFont(font10);
+        const QFontMetricsF fm10(font10);
+        const std::vector<PrintLevel> levels = printLevels(sc.slot[size_t(s)], count);
+        for (const PrintLevel& level : levels) {
+            const double y = area.top() + level.fraction * area.height();
+            painter.setPen(gridPen);
+            painter.drawLine(QPointF(plotLeft, y), QPointF(plotRight, y));
+            painter.setPen(seriesColor(s));
+            painter.drawText(
+                QRectF(page.left(), y - fm10.height() / 2, margin - TextGap, fm10.height()),
+                Qt::AlignRight | Qt::AlignVCenter, level.label);
+        }
+        painter.setPen(framePen);
+        painter.drawLine(area.topLeft(), area.topRight());
+        painter.drawLine(area.bottomLeft(), area.bottomRight());
+
+        // Time lines at the first time and four equal steps on; the outer
+        // ones close the frame.
+        const double stepX = (sc.last - sc.first) / (PrintTimeLines - 1);
+        for (int i = 0; i < PrintTimeLines; ++i) {
+            const double x = plotLeft + i * area.width() / (PrintTimeLines - 1);
+            const bool edge = i == 0 || i == PrintTimeLines - 1;
+            painter.setPen(edge ? framePen : gridPen);
+            painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom() + TickLength));
+            if (!last)
+                continue;
+            const QDateTime moment = fromDayCount(store->baseTime() + sc.first + i * stepX);
+            if (!moment.isValid())
+                continue;
+            const double w = fm10.horizontalAdvance(QStringLiteral("00.00.0000  "));
+            const double y = area.bottom() + TickLength + TextGap;
+            painter.setPen(Qt::black);
+            painter.drawText(QRectF(x - w, y, 2 * w, fm10.height()), Qt::AlignHCenter,
+                             formatShortDate(moment.date()));
+            painter.drawText(QRectF(x - w, y + 1.5 * fm10.height(), 2 * w, fm10.height()),
+                             Qt::AlignHCenter, moment.time().toString(QStringLiteral("HH:mm:ss")));
+        }
+
+        // The series itself, on its own band.
+        PlotLayout layout;
+        layout.plot = area;
+        GraphPicture series;
+        series.store = store;
+        series.scales = sc;
+        series.displayed[size_t(s)] = true;
+        series.activeSeries = s;
+        painter.save();
+        painter.setClipRect(area.adjusted(-1, -1, 1, 1));
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        drawSeries(painter, layout, series, s);
+        painter.restore();
+        // Units under the top value, the heading over the band's corner.
+        painter.setFont(font11);
+        const QFontMetricsF fm11(font11);
+        painter.setPen(seriesColor(s));
+        painter.drawText(QRectF(page.left(), area.top() + fm10.height() / 2 + 1, margin - TextGap,
+                                fm11.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, slot.units.trimmed());
+        const QString title = str(3000) + slot.name;
+        const QRectF titleBox(plotLeft + TextGap, area.top() + TextGap,
+                              fm11.horizontalAdvance(title) + 2 * TextGap, fm11.height());
+        painter.fillRect(titleBox, Qt::white);
+        painter.drawText(titleBox, Qt::AlignCenter, title);
+    }
+    painter.restore();
+}
+
+bool paintPrintedPage(QPagedPaintDevice& device, const PrintPicture& picture) {
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const double scale = device.logicalDpiX() / UnitsPerInch;
+    painter.scale(scale, scale);
+    drawPrintedPage(painter, QRectF(0, 0, device.width() / scale, device.height() / scale),
+                    picture);
+    return painter.end();
+}
+
+} // namespace zel::graph

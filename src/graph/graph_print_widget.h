@@ -1,0 +1,37 @@
+#pragma once
+// The printed graph: one band per displayed series on one page, with value
+// levels, time lines and labels, drawn with the same series routine as the
+// screen. The page is painted in units of 1/96 inch, so a printer, a PDF
+// file and an image for a test all get the same picture.
+#include "graph/graph_scale.h"
+#include "graph/graph_store.h"
+
+#include <QDateTime>
+#include <QRectF>
+#include <QString>
+#include <array>
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace zel::graph {
+
+struct PrintPicture {
+    const GraphStore* store = nullptr;
+    Scales scales;
+    std::array<bool, SlotCount> displayed{}; // named and ticked
+    QString heading;                         // centred above the first band; may be empty
+    QDateTime printedAt;                     // shown above the first band
+};
+
+// Number of bands the page will hold.
+int printedSeriesCount(const PrintPicture& picture);
+
+// Draws the page into `page`, given in 1/96 inch units.
+void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& picture);
+
+// Paints the page on a printer or a PDF writer. False when the device
+// could not be painted on.
+bool paintPrintedPage(QPagedPaintDevice& device, const PrintPicture& picture);
+
+} // namespace zel::graph

@@ -1,0 +1,242 @@
+// Export, graph sets, the data list and printing driven from the graph
+// window's menus, as a user would: the chosen names, the messages, the
+// folders, Stop, and the printed page.
+#include "common/datetime.h"
+#include "graph/data_list.h"
+#include "graph/data_list_window.h"
+#include "graph/graph_window.h"
+#include "ui/message_box_answer.h"
+#include "ui/wait_dialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace zel::graph {
+namespace {
+
+constexpr double Day0 = 46095.25;
+constexpr double Second = 1.0 / 86400;
+
+struct Data {
+    std::vector<double> times, values;
+    explicit Data(int n) {
+        for (int i = 0; i < n; ++i) {
+            times.push_back(Day0 + i * 10 * Second);
+            values.push_back(i % 50 == 7 ? -1 : 10 + (i % 11));
+        }
+    }
+    LoadRequest request(const QString& second = {}) const {
+        LoadRequest r;
+        r.seriesSlots[0].name = "1234";
+        r.seriesSlots[0].units = "uSv/h";
+        r.seriesSlots[1].name = second;
+        for (GraphSlot& s : r.seriesSlots)
+            s.indicatorCode = 2;
+        r.times = times;
+        r.values[0] = values;
+        r.values[1] = values;
+        r.lastIndex = int32_t(times.size()) - 1;
+        return r;
+    }
+};
+
+class GraphExportWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        qputenv("ZEL_HOME", home.path().toUtf8());
+        GraphWindow::setPlacementFile(home.filePath("placement.ini"));
+    }
+    void TearDown() override {
+        qunsetenv("ZEL_HOME");
+        GraphWindow::setPlacementFile(QString());
+    }
+    // The window answers file questions with `name`, remembering what it
+    // was offered.
+    void answerFiles(GraphWindow& w, const QString& name) {
+        w.saveFileHook = [this, name](const QString& folder, const QString& suggested,
+                                      const QString&, const QString&) {
+            offeredFolder = folder;
+            offeredName = suggested;
+            return name;
+        };
+    }
+    QTemporaryDir home;
+    QString offeredFolder, offeredName;
+};
+
+TEST_F(GraphExportWindowTest, CsvExportsNameTheWrittenFileAndReportFailures) {
+    GraphWindow w;
+    w.load(Data(30).request());
+    w.show();
+
+    // "report.txt" writes report.csv, in a folder the export created.
+    const QString chosen = home.filePath("report.txt");
+    answerFiles(w, chosen);
+    auto seen = test::answerNextMessageBox();
+    w.findChild<QAction*>("mnAllToCsv")->trigger();
+    EXPECT_EQ(offeredFolder, QDir(home.path()).filePath("export/Peak_Rep"));
+    EXPECT_TRUE(QDir(offeredFolder).exists());
+    EXPECT_EQ(offeredName, "1234");
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->text, "Data saved in file : " + home.filePath("report.csv"));
+    QFile all(home.filePath("report.csv"));
+    ASSERT_TRUE(all.open(QIODevice::ReadOnly));
+    EXPECT_EQ(all.readAll().count('\n'), 2 + 29) << "30 records, one without a value";
+    EXPECT_FALSE(QFile::exists(chosen));
+
+    // A name without an extension keeps all of its characters.
+    answerFiles(w, home.filePath("ab"));
+    seen = test::answerNextMessageBox();
+    w.findChild<QAction*>("mnCsv")->trigger();
+    EXPECT_TRUE(QFile::exists(home.filePath("ab.csv")));
+
+    // A folder that cannot be written: the file and the reason are told.
+    QFile plain(home.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    answerFiles(w, home.filePath("plain/x.csv"));
+    seen = test::answerNextMessageBox();
+    w.findChild<QAction*>("mnCsv")->trigger();
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->icon, QMessageBox::Warning);
+    EXPECT_TRUE(seen->text.contains(home.filePath("plain/x.csv"))) << seen->text.toStdString();
+
+    // A cancelled dialog does nothing.
+    const QStringList before = QDir(home.path()).entryList(QDir::Files);
+    answerFiles(w, QString());
+    w.findChild<QAction*>("mnCsv")->trigger();
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), before);
+}
+
+TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
+    GraphWindow w;
+    w.load(Data(3000).request());
+    w.show();
+    // Stop is pressed as soon as the progress window shows.
+    auto pressStop = [&w] {
+        QTimer::singleShot(0, &w, [&w] {
+            ASSERT_NE(w.progressWindow(), nullptr);
+            EXPECT_TRUE(w.progressWindow()->isVisible());
+            w.progressWindow()->findChild<QPushButton*>("btStop")->click();
+        });
+    };
+    pressStop();
+    const QString path = home.filePath("stopped.csv");
+    EXPECT_EQ(w.writeCsv(ExportSource::Raw, path), RunOutcome::Stopped);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "what was written stays";
+    EXPECT_LT(f.readAll().count('\n'), 2 + 2900);
+    EXPECT_FALSE(w.progressWindow()->isVisible());
+    EXPECT_EQ(w.progressWindow()->windowTitle(), "Converting to Csv:");
+
+    // The list: opened beside the graph, filled until Stop.
+    pressStop();
+    w.findChild<QAction*>("mnList")->trigger();
+    DataListWindow* list = w.dataList();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->objectName(), "DataGraph");
+    EXPECT_EQ(list->windowTitle(), " Data Graph");
+    EXPECT_EQ(w.progressWindow()->windowTitle(), "Filling the list");
+    EXPECT_LT(list->model()->filled(), list->model()->planned());
+
+    // Without Stop every valued point is listed; "All" fills it again.
+    EXPECT_EQ(w.fillList(), RunOutcome::Done);
+    EXPECT_EQ(list->model()->filled(), 1001 - 20);
+    w.findChild<QPushButton*>("btAll")->click();
+    EXPECT_EQ(list->model()->filled(), DataListModel::MaxPoints);
+    EXPECT_TRUE(list->grid()->isColumnHidden(2)) << "unused series have no column";
+}
+
+TEST_F(GraphExportWindowTest, GraphSetsOnDemandAndOnClose) {
+    GraphWindow w;
+    w.load(Data(30).request("Fix Flow"));
+    w.show();
+    EXPECT_TRUE(w.findChild<QLabel*>("edShowData_1")->isVisible());
+    const QString path = home.filePath("maps/mine.Grp");
+    answerFiles(w, path);
+    w.findChild<QAction*>("mnSaveSet")->trigger();
+    EXPECT_EQ(offeredFolder, QDir(home.path()).filePath("maps"));
+    EXPECT_EQ(offeredName, "Grp1");
+    QFile set(path);
+    ASSERT_TRUE(set.open(QIODevice::ReadOnly));
+    EXPECT_EQ(set.readAll(), "1234,,,,\r\n2,2,2,2,2\r\n");
+    // The reserved name is gone from the window too.
+    EXPECT_TRUE(w.store().seriesSlots[1].name.isEmpty());
+    EXPECT_FALSE(w.findChild<QLabel*>("edShowData_1")->isVisible());
+
+    w.close();
+    QFile last(home.filePath("LastGraph.grp"));
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(last.readAll(), "1234,,,,\r\n2,2,2,2,2\r\n");
+}
+
+TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
+    GraphWindow w;
+    w.load(Data(300).request());
+    w.show();
+    EXPECT_EQ(w.findChild<QAction*>("mnPrint")->isEnabled(),
+              !QPrinterInfo::availablePrinterNames().isEmpty());
+    EXPECT_TRUE(w.findChild<QAction*>("mnPrintPdf")->isEnabled());
+
+    // The page as an image: the series in its colour, only inside its band
+    // (a sixth of the height free above and below), and the labels around.
+    QImage page(1123, 794, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+    }
+    int blueInBand = 0, blueOutside = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 1123 / 12 + 2; x < 1123 * 11 / 12 - 2; ++x)
+            if (page.pixel(x, y) == qRgb(0, 0, 255))
+                (y > 794 / 6 - 2 && y < 794 * 5 / 6 + 2 ? blueInBand : blueOutside) += 1;
+    EXPECT_GT(blueInBand, 300);
+    EXPECT_EQ(blueOutside, 0);
+    int darkBelow = 0;
+    for (int y = 794 * 5 / 6 + 8; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            darkBelow += qGray(page.pixel(x, y)) < 100;
+    EXPECT_GT(darkBelow, 50) << "time labels under the last band";
+
+    // Nothing displayed: an empty page.
+    w.findChild<QCheckBox*>("chkDisplayGraph_0")->setChecked(false);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+    }
+    w.findChild<QCheckBox*>("chkDisplayGraph_0")->setChecked(true);
+    QImage blank(page.size(), page.format());
+    blank.fill(Qt::white);
+    EXPECT_TRUE(page == blank);
+
+    // Print to PDF: a name without ".pdf" gets it.
+    answerFiles(w, home.filePath("graph"));
+    auto seen = test::answerNextMessageBox();
+    w.findChild<QAction*>("mnPrintPdf")->trigger();
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->text, "Graph saved in file : " + home.filePath("graph.pdf"));
+    QFile pdf(home.filePath("graph.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    QString error;
+    EXPECT_FALSE(w.writePdf(home.filePath("nowhere/graph.pdf"), &error));
+    EXPECT_TRUE(error.contains("nowhere")) << error.toStdString();
+}
+
+} // namespace
+} // namespace zel::graph
