@@ -108,6 +108,33 @@ TEST_F(MonitorE2e, TarvoReadingsAreFiledAndAlarmsReportedUntilSigterm) {
     EXPECT_EQ(count("stop"), 1);
 }
 
+// Every family collects without a window: Tarvo-5 and Orvan are polled,
+// Portables is told to send, the amplifier is started after its set-up.
+TEST_F(MonitorE2e, EveryFamilyCollectsAndStopsCleanly) {
+    const Family families[] = {
+        {"portables", 0, {}},
+        {"tarvo5", 1, {}},
+        {"amp", 2, {"--interval", "1"}},
+        {"orvan", 3, {}},
+    };
+    for (const Family& f : families) {
+        SCOPED_TRACE(f.simWord);
+        output.clear();
+        QFile::remove(dir.filePath("prog/ZelTemp.csv"));
+        writeSettings(QByteArray("InsType=") + QByteArray::number(f.insType) +
+                      "\r\nMinInt=0\r\nSecInt=1\r\n");
+        startSim(f.simWord, f.simArgs);
+        startMonitor();
+        ASSERT_TRUE(waitFor("reading", 3, 20000)) << output.toStdString();
+        EXPECT_EQ(stopMonitor(), 0) << output.toStdString();
+        EXPECT_EQ(count("collecting"), 1) << output.toStdString();
+        EXPECT_EQ(fileReadings(), count("reading")) << output.toStdString();
+        sim.terminate();
+        ASSERT_TRUE(sim.waitForFinished(3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(link); }, 3000));
+    }
+}
+
 TEST_F(MonitorE2e, UnusableSettingsEndWithAMessageAndAnError) {
     writeSettings("InsType=7\r\n");
     startMonitor();
