@@ -497,7 +497,8 @@ void MainWindow::buildList() {
     // fixed one so padded numbers line up, so each column is at least wide
     // enough for its padded text.
     const int charWidth = QFontMetrics(listView_->font()).horizontalAdvance(QLatin1Char('0'));
-    const int minChars[MeasurementList::Columns] = {10, 19, 2, 9, 10, 10, 12};
+    // A Portables id ("QUORIN 00042") is twelve characters.
+    const int minChars[MeasurementList::Columns] = {12, 19, 2, 9, 10, 10, 12};
     for (int c = 0; c < MeasurementList::Columns; ++c) {
         listView_->setColumnHidden(c, list_->columnHidden(c));
         listView_->setColumnWidth(
