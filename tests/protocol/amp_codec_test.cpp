@@ -151,10 +151,17 @@ TEST(AmpEncoding, ThresholdsAndBackground) {
         const char* digits;
     };
     const Case cases[] = {
-        {2.5, 0, "25000"},     {0.2, 0, "02000"},     {150, 0, "15002"},    {0, 0, "00000"},
-        {2, 1, "20003"},       {0.05, 0, "00500"},    {9.9995, 0, "10001"}, // the mantissa carries
-                                                                            // into the exponent
-        {9.999e9, 0, "99999"}, {9999000, 1, "99999"}, {1e-9, 0, "00000"},
+        {2.5, 0, "25000"},
+        {0.2, 0, "02000"},
+        {150, 0, "15002"},
+        {0, 0, "00000"},
+        {2, 1, "20003"},
+        {0.05, 0, "00500"},
+        {9.9995, 0, "10001"}, // the mantissa carries
+                              // into the exponent
+        {9.999e9, 0, "99999"},
+        {9999000, 1, "99999"},
+        {1e-9, 0, "00000"},
     };
     for (const Case& c : cases) {
         const amp::Encoded e = amp::encodeNumber(c.shown, c.convert);

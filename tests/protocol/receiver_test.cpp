@@ -1,7 +1,7 @@
 #include "protocol/instrument.h"
-#include "station/station_test_util.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
+#include "station/station_test_util.h"
 
 #include <gtest/gtest.h>
 

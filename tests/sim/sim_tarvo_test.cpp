@@ -1,9 +1,9 @@
 // The simulated Tarvo-5, driven in memory. Its answers are read back with the
 // station's own codec, so a byte out of place shows up as a wrong reading.
-#include "station/clock.h"
 #include "protocol/instrument.h"
 #include "protocol/tarvo.h"
 #include "sim/sim_tarvo.h"
+#include "station/clock.h"
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
