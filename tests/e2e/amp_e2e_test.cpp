@@ -1,6 +1,7 @@
 // zel against a simulated amplifier on a real pseudo-terminal: the start-up
 // exchange, readings into the list and the file, and the set-up dialog.
 #include "station/amp_conversation.h"
+#include "support/e2e_fixture.h"
 #include "ui/amp_setup_dialog.h"
 #include "ui/main_window.h"
 
@@ -22,62 +23,14 @@ using namespace zel;
 
 namespace {
 
-class AmpE2e : public ::testing::Test {
+class AmpE2e : public test::SimE2e {
 protected:
-    void SetUp() override {
-        qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
-        QDir().mkpath(dir.filePath("prog"));
-        QDir().mkpath(dir.filePath("cfg/zel"));
-        link = dir.filePath("tty");
-        QFile dax(dir.filePath("prog/dax.ini"));
-        ASSERT_TRUE(dax.open(QIODevice::WriteOnly));
-        dax.write(
-            QStringLiteral("[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%1\r\n")
-                .arg(link)
-                .toUtf8());
-        QFile ini(dir.filePath("cfg/zel/Zel.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[COMMON]\r\nInsType=2\r\nThreshold1=100\r\nThreshold2=1000\r\n");
-    }
-    void TearDown() override {
-        window.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            sim.waitForFinished(3000);
-        }
-        qunsetenv("ZEL_HOME");
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-
-    void startSim(const QStringList& extra) {
-        sim.start(QStringLiteral(ZEL_SIM_PATH), QStringList{"amp", "--link", link} + extra);
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(link); }, 5000));
-    }
-    void startZel() {
-        window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
-        window->messageHook = [this](const QString& t) { messages << t; };
-        window->answerHook = [](const QString&, const QString&, bool) { return Answer::No; };
-        window->loadSettingsAndStart();
-        window->show();
-    }
+    void SetUp() override { configure(2, "00", "05", "Threshold1=100\r\nThreshold2=1000\r\n"); }
+    void startSim(const QStringList& extra) { SimE2e::startSim("amp", extra); }
     AmpConversation& amp() {
         return static_cast<AmpConversation&>(window->station().conversation());
     }
     QString readingStatus() { return window->findChild<QLineEdit*>("edStatus")->text(); }
-    QString status() { return window->findChild<QLabel*>("lblTime")->text(); }
-    int fileReadings() {
-        QFile f(dir.filePath("prog/ZelTemp.csv"));
-        f.open(QIODevice::ReadOnly);
-        return int(f.readAll().count("\r\n")) - 8;
-    }
-
-    QTemporaryDir dir;
-    QString link;
-    QProcess sim;
-    std::unique_ptr<MainWindow> window;
-    QStringList messages;
 };
 
 TEST_F(AmpE2e, StartupStopsReadsParametersStartsAfterThreeSecondsAndFilesReadings) {

@@ -15,8 +15,10 @@ namespace zel::test {
 
 class SimE2e : public ::testing::Test {
 protected:
-    // `family` is the stored "InsType"; `interval` the "MinInt"/"SecInt" pair.
-    void configure(int family, const char* minutes = "0", const char* seconds = "1") {
+    // `family` is the stored "InsType"; `interval` the "MinInt"/"SecInt" pair;
+    // `moreSettings` further lines of section COMMON.
+    void configure(int family, const char* minutes = "0", const char* seconds = "1",
+                   const char* moreSettings = "") {
         qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
         qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
         QDir().mkpath(dir.filePath("prog"));
@@ -33,7 +35,8 @@ protected:
         ini.write(QStringLiteral("[COMMON]\r\nInsType=%1\r\nMinInt=%2\r\nSecInt=%3\r\n")
                       .arg(family)
                       .arg(QLatin1String(minutes), QLatin1String(seconds))
-                      .toUtf8());
+                      .toUtf8() +
+                  moreSettings);
     }
     void TearDown() override {
         window.reset();
