@@ -45,6 +45,11 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
                  QObject* parent)
     : QObject(parent), options_(options), transport_(transport), clock_(clock), out_(out) {
     supervisor_.setInterval(options_.supervisionIntervalMs);
+    // The port says itself when it goes away; the Station's message box
+    // about it follows as an ordinary error line.
+    connect(&transport_, &Transport::portLost, this, [this](const QString& reason) {
+        event(Level::Error, QStringLiteral("port-lost"), QStringLiteral("detail=") + field(reason));
+    });
     connect(&supervisor_, &QTimer::timeout, this, &Monitor::supervise);
 }
 
@@ -248,8 +253,7 @@ void Monitor::critical(const QString& text, const QString& title, const QString&
                    field(text.trimmed());
     if (!detail.isEmpty())
         line += QStringLiteral(" detail=") + field(detail);
-    const bool portLost = text.contains(QLatin1String("port was lost"));
-    event(Level::Error, portLost ? QStringLiteral("port-lost") : QStringLiteral("error"), line);
+    event(Level::Error, QStringLiteral("error"), line);
 }
 
 void Monitor::information(const QString& text, const QString& title) {

@@ -5,6 +5,7 @@
 #include "station/station.h"
 #include "station/tarvo_conversation.h"
 #include "support/fake_view.h"
+#include "support/station_fixture.h"
 #include "support/tarvo_frames.h"
 
 #include <QCoreApplication>
@@ -24,28 +25,11 @@ QByteArray hex(const char* h) {
 
 using test::readingPayload;
 
-class StationTest : public ::testing::Test {
+class StationTest : public ::testing::Test, protected test::StationRig {
 protected:
-    StationTest()
-        : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(Tarvo5) {
-        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        settings.InstrumentType = Tarvo5;
-        settings.Threshold1 = 0.2;
-        settings.Threshold2 = 5;
-        settings.AudioAlarm = 1;
-        settings.LostContactInterval = 5;
-        settings.CommonFileName = "Data4Excel";
-        station = std::make_unique<Station>(
-            Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
-        data.headerProvider = [this] { return station->currentHeader(); };
-        data.ensureWorkingFile();
-    }
+    StationTest() : StationRig(Tarvo5) {}
 
-    void openPort() {
-        ASSERT_TRUE(station->openPortAtStartup());
-        port.takeWritten();
-    }
+    void openPort() { ASSERT_TRUE(StationRig::openPort()); }
     void receive(const QByteArray& payload) { port.inject(tarvo::buildTarvoFrame(payload)); }
     // The instrument announces itself and confirms: ready and on-line idle.
     void becomeReady() {
@@ -54,23 +38,6 @@ protected:
         port.takeWritten();
         view.statusHistory.clear();
     }
-    QStringList fileLines() {
-        QFile f(data.workingFile().path());
-        f.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
-    }
-
-    QTemporaryDir dir;
-    LoopbackTransport port;
-    test::FakeView view;
-    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
-    Settings settings;
-    SettingsStore store;
-    PortSettings ports;
-    PortSettingsFile portFile;
-    DataStore data;
-    MeasurementList list;
-    std::unique_ptr<Station> station;
 };
 
 TEST_F(StationTest, StartupSendsTestFrameAndSilentInstrumentIsReportedAfterThreeSeconds) {
