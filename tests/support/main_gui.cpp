@@ -1,7 +1,10 @@
+#include "support/full_disk.h"
 #include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // Before Qt starts a thread: a private mount namespace needs a lone thread.
+    zel::test::enterPrivateMountNamespace();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,0 +1,206 @@
+#include "common/safe_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zel {
+
+namespace {
+
+std::atomic<qint64> writeLimit{-1};
+std::atomic<qint64> writtenUnderLimit{0};
+
+QString systemReason(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
+
+void setSafeFileWriteLimitForTesting(qint64 bytes) {
+    writeLimit = bytes;
+    writtenUnderLimit = 0;
+}
+
+QString FileError::message() const {
+    if (path.isEmpty())
+        return reason;
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+SafeFile::SafeFile(QString path) : path_(std::move(path)) {}
+
+SafeFile::~SafeFile() {
+    cancel();
+}
+
+bool SafeFile::fail(const QString& reason) {
+    failed_ = true;
+    error_ = FileError{path_, reason};
+    cancel();
+    return false;
+}
+
+bool SafeFile::failErrno(const char* step) {
+    const int err = errno;
+    return fail(QStringLiteral("%1 (%2)").arg(systemReason(err), QLatin1String(step)));
+}
+
+bool SafeFile::open() {
+    cancel();
+    failed_ = false;
+    written_ = 0;
+    error_ = {};
+    const QFileInfo info(path_);
+    if (info.isDir())
+        return fail(QStringLiteral("Is a directory"));
+    // mkstemp in the target's own folder: the rename below stays on one file
+    // system, and a name nobody else uses cannot clobber another writer.
+    QByteArray templ = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') +
+                                         info.fileName() + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(templ.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failErrno("create");
+    fd_ = fd;
+    tempPath_ = templ;
+    // Keep the permissions of the file we replace, or the usual ones for a
+    // new file (mkstemp makes it private to the owner).
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(QFile::encodeName(path_).constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd_, mode);
+    return true;
+}
+
+bool SafeFile::write(QByteArrayView bytes) {
+    if (failed_)
+        return false;
+    if (fd_ < 0)
+        return fail(QStringLiteral("File is not open"));
+    const char* p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        qsizetype chunk = left;
+        const qint64 limit = writeLimit.load();
+        if (limit >= 0) {
+            const qint64 room = limit - writtenUnderLimit.load();
+            if (room <= 0) {
+                errno = ENOSPC;
+                return failErrno("write");
+            }
+            chunk = qsizetype(std::min<qint64>(chunk, room));
+        }
+        const ssize_t n = ::write(fd_, p, size_t(chunk));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failErrno("write");
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return failErrno("write");
+        }
+        if (limit >= 0)
+            writtenUnderLimit += n;
+        p += n;
+        left -= n;
+        written_ += n;
+    }
+    return true;
+}
+
+bool SafeFile::commit() {
+    if (failed_)
+        return false;
+    if (fd_ < 0)
+        return fail(QStringLiteral("File is not open"));
+    // tmpfs and most file systems report ENOSPC at write(); network and
+    // some journalling file systems only at fsync() or close().
+    if (::fsync(fd_) != 0)
+        return failErrno("fsync");
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        fd_ = -1;
+        return failErrno("close");
+    }
+    struct stat st {};
+    if (::stat(tempPath_.constData(), &st) != 0)
+        return failErrno("stat");
+    if (qint64(st.st_size) != written_)
+        return fail(QStringLiteral("Only %1 of %2 bytes reached the disk")
+                        .arg(qint64(st.st_size))
+                        .arg(written_));
+    const QByteArray target = QFile::encodeName(path_);
+    if (::rename(tempPath_.constData(), target.constData()) != 0)
+        return failErrno("rename");
+    tempPath_.clear();
+    // The rename itself lives in the folder: make it durable too. A failure
+    // here leaves the complete new file in place, so it is not an error.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path_).absolutePath());
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void SafeFile::cancel() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!tempPath_.isEmpty()) {
+        ::unlink(tempPath_.constData());
+        tempPath_.clear();
+    }
+}
+
+bool writeFileSafely(const QString& path, QByteArrayView content, FileError* error) {
+    SafeFile file(path);
+    const bool ok = file.open() && file.write(content) && file.commit();
+    if (!ok && error)
+        *error = file.error();
+    return ok;
+}
+
+bool isSameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    auto canonical = [](const QString& p) {
+        const QFileInfo info(p);
+        const QString resolved = info.canonicalFilePath();
+        if (!resolved.isEmpty())
+            return resolved;
+        // Not there yet: the folder may still be reached through a link.
+        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') +
+               info.fileName();
+    };
+    const QString ca = canonical(a);
+    const QString cb = canonical(b);
+    if (ca == cb)
+        return true;
+    // Hard links: the same inode on the same device.
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+} // namespace zel
