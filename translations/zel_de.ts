@@ -584,6 +584,22 @@
         <source>Start Online</source>
         <translation>Online starten</translation>
     </message>
+    <message>
+        <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
+
+Do you want to save them in another file now?</source>
+        <translation>Die automatische Messung wurde beendet: Ihre Messwerte konnten nicht in %1 gespeichert werden. Sie sind weiterhin in der Liste und in ZelTemp.csv.
+
+Möchten Sie sie jetzt in einer anderen Datei speichern?</translation>
+    </message>
+    <message>
+        <source>The list holds readings that are not saved. A measurement starts a new working file.
+
+Do you want to save them first?</source>
+        <translation>Die Liste enthält Messwerte, die nicht gespeichert sind. Eine Messung beginnt eine neue Arbeitsdatei.
+
+Möchten Sie sie zuerst speichern?</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -992,6 +1008,10 @@
     <message>
         <source>Graph saved in file : </source>
         <translation>Grafik gespeichert in Datei : </translation>
+    </message>
+    <message>
+        <source>%1 holds the station&apos;s readings and cannot be overwritten. Choose another name.</source>
+        <translation>%1 enthält die Messwerte der Station und kann nicht überschrieben werden. Wählen Sie einen anderen Namen.</translation>
     </message>
 </context>
 </TS>

@@ -584,6 +584,22 @@
         <source>Start Online</source>
         <translation>התחל מקוון</translation>
     </message>
+    <message>
+        <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
+
+Do you want to save them in another file now?</source>
+        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-ZelTemp.csv.
+
+האם לשמור אותן כעת בקובץ אחר?</translation>
+    </message>
+    <message>
+        <source>The list holds readings that are not saved. A measurement starts a new working file.
+
+Do you want to save them first?</source>
+        <translation>הרשימה מכילה קריאות שלא נשמרו. מדידה מתחילה קובץ עבודה חדש.
+
+האם לשמור אותן קודם?</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -990,6 +1006,10 @@
     <message>
         <source>Graph saved in file : </source>
         <translation>הגרף נשמר בקובץ : </translation>
+    </message>
+    <message>
+        <source>%1 holds the station&apos;s readings and cannot be overwritten. Choose another name.</source>
+        <translation>%1 מכיל את קריאות התחנה ולא ניתן לדרוס אותו. בחר שם אחר.</translation>
     </message>
 </context>
 </TS>

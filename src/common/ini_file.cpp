@@ -1,8 +1,9 @@
 #include "common/ini_file.h"
 
+#include "common/safe_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <cstring>
 
@@ -254,14 +255,13 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
         out.append("\r\n");
     }
 
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
-        return false;
+    FileError error;
+    if (writeFileSafely(path_, out, &error)) {
+        lastError_.clear();
+        return true;
     }
-    return file.commit();
+    lastError_ = error.message();
+    return false;
 }
 
 } // namespace zel

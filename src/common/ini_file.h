@@ -23,11 +23,13 @@ public:
     // Writes one key at once (temp file + rename). Carriage returns and line
     // feeds in the value are replaced by spaces, so a typed value cannot
     // start a new section or key. Returns false when the file could not be
-    // written.
+    // written; lastError() then names the file and the system's reason.
     bool write(const QString& section, const QString& key, const QString& value);
+    const QString& lastError() const { return lastError_; }
 
 private:
     QString path_;
+    QString lastError_;
 };
 
 } // namespace zel

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,19 +14,11 @@ namespace zel {
 
 namespace {
 
-std::atomic<qint64> writeLimit{-1};
-std::atomic<qint64> writtenUnderLimit{0};
-
 QString systemReason(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
 } // namespace
-
-void setSafeFileWriteLimitForTesting(qint64 bytes) {
-    writeLimit = bytes;
-    writtenUnderLimit = 0;
-}
 
 QString FileError::message() const {
     if (path.isEmpty())
@@ -93,17 +84,7 @@ bool SafeFile::write(QByteArrayView bytes) {
     const char* p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
-        qsizetype chunk = left;
-        const qint64 limit = writeLimit.load();
-        if (limit >= 0) {
-            const qint64 room = limit - writtenUnderLimit.load();
-            if (room <= 0) {
-                errno = ENOSPC;
-                return failErrno("write");
-            }
-            chunk = qsizetype(std::min<qint64>(chunk, room));
-        }
-        const ssize_t n = ::write(fd_, p, size_t(chunk));
+        const ssize_t n = ::write(fd_, p, size_t(left));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -113,8 +94,6 @@ bool SafeFile::write(QByteArrayView bytes) {
             errno = ENOSPC;
             return failErrno("write");
         }
-        if (limit >= 0)
-            writtenUnderLimit += n;
         p += n;
         left -= n;
         written_ += n;

@@ -61,9 +61,4 @@ bool writeFileSafely(const QString& path, QByteArrayView content, FileError* err
 // a target that does not exist yet is compared through its folder.
 bool isSameFile(const QString& a, const QString& b);
 
-// For tests: from now on, writes through SafeFile fail with ENOSPC once more
-// than `bytes` were written in total (negative: no limit). A seam for the
-// cases a real full disk cannot be set up for.
-void setSafeFileWriteLimitForTesting(qint64 bytes);
-
 } // namespace zel

@@ -1,10 +1,10 @@
 #include "data/data_files.h"
 
 #include "common/datetime.h"
+#include "common/safe_file.h"
 #include "common/text.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -249,14 +249,6 @@ FieldSpans plainFields(const QByteArray& record) {
     return f;
 }
 
-bool sameFile(const QString& a, const QString& b) {
-    const QFileInfo ia(a);
-    const QFileInfo ib(b);
-    if (ia.exists() && ib.exists())
-        return ia.canonicalFilePath() == ib.canonicalFilePath();
-    return ia.absoluteFilePath() == ib.absoluteFilePath();
-}
-
 } // namespace
 
 QByteArray headerLines(const Legend& legend, const QString& probeNumber, int16_t family,
@@ -451,35 +443,41 @@ bool WorkingFile::openAppend() {
         }
     }
     file_.setFileName(path_);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Unbuffered: a line that failed must not wait in a buffer and go out
+    // again, behind its own retry, with the next write.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         error_ = QStringLiteral("Cannot open %1 for appending: %2").arg(path_, file_.errorString());
         return false;
     }
-    if (needLineEnd && (file_.write("\r\n", 2) != 2 || !file_.flush())) {
-        error_ = QStringLiteral("Cannot write to %1: %2").arg(path_, file_.errorString());
+    if (needLineEnd && !writeWhole("\r\n")) {
         file_.close();
         return false;
     }
     return true;
 }
 
+bool WorkingFile::writeWhole(const QByteArray& bytes) {
+    // All of it or nothing: a line cut by a full disk is taken back, so the
+    // caller's retry writes it once, whole.
+    const qint64 before = file_.size();
+    if (file_.write(bytes) == bytes.size())
+        return true;
+    error_ = QStringLiteral("Cannot write to %1: %2").arg(path_, file_.errorString());
+    if (file_.size() != before)
+        file_.resize(before);
+    return false;
+}
+
 void WorkingFile::close() {
-    if (file_.isOpen()) {
-        file_.flush();
+    if (file_.isOpen())
         file_.close();
-    }
 }
 
 bool WorkingFile::startNew(const QByteArray& header) {
     close();
-    QSaveFile fresh(path_);
-    if (!fresh.open(QIODevice::WriteOnly)) {
-        error_ = QStringLiteral("Cannot create %1: %2").arg(path_, fresh.errorString());
-        return false;
-    }
-    if (fresh.write(header) != header.size() || !fresh.commit()) {
-        error_ = QStringLiteral("Cannot write %1: %2").arg(path_, fresh.errorString());
-        fresh.cancelWriting();
+    SafeFile fresh(path_);
+    if (!fresh.open() || !fresh.write(header) || !fresh.commit()) {
+        error_ = QStringLiteral("Cannot create %1").arg(fresh.errorString());
         return false;
     }
     return openAppend();
@@ -488,12 +486,7 @@ bool WorkingFile::startNew(const QByteArray& header) {
 bool WorkingFile::appendReading(const MeasurementRecord& r) {
     if (!file_.isOpen() && !openAppend())
         return false;
-    const QByteArray line = readingLine(r);
-    if (file_.write(line) != line.size() || !file_.flush()) {
-        error_ = QStringLiteral("Cannot write to %1: %2").arg(path_, file_.errorString());
-        return false;
-    }
-    return true;
+    return writeWhole(readingLine(r));
 }
 
 bool safeCopy(const QString& from, const QString& to, QString* error) {
@@ -505,26 +498,24 @@ bool safeCopy(const QString& from, const QString& to, QString* error) {
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot read %1: %2").arg(from, source.errorString()));
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot write %1: %2").arg(to, target.errorString()));
+    SafeFile target(to);
+    if (!target.open())
+        return fail(QStringLiteral("Cannot write %1").arg(target.errorString()));
     QByteArray buf(ReadChunk, Qt::Uninitialized);
     for (;;) {
         const qint64 n = source.read(buf.data(), buf.size());
-        if (n < 0) {
-            target.cancelWriting();
+        if (n < 0)
             return fail(QStringLiteral("Cannot read %1: %2").arg(from, source.errorString()));
-        }
         if (n == 0)
             break;
-        if (target.write(buf.constData(), n) != n) {
-            const QString why = target.errorString();
-            target.cancelWriting();
-            return fail(QStringLiteral("Cannot write %1: %2").arg(to, why));
-        }
+        if (!target.write(QByteArrayView(buf.constData(), n)))
+            return fail(QStringLiteral("Cannot write %1").arg(target.errorString()));
     }
+    // A copy shorter than its source is no copy, whatever the writer said.
+    if (target.bytesWritten() != source.size())
+        return fail(QStringLiteral("Cannot copy %1 completely to %2").arg(from, to));
     if (!target.commit())
-        return fail(QStringLiteral("Cannot write %1: %2").arg(to, target.errorString()));
+        return fail(QStringLiteral("Cannot write %1").arg(target.errorString()));
     return true;
 }
 
@@ -595,7 +586,7 @@ DataStore::SaveOutcome DataStore::saveToFile(const QString& path, const QString&
     };
     // Restarting the working file would wipe the very copy just made.
     for (const QString& target : {path, commonFilePath})
-        if (sameFile(target, working_.path()))
+        if (isSameFile(target, working_.path()))
             return keepWorking(
                 QStringLiteral("%1 is the working file and cannot be saved onto itself")
                     .arg(target));
@@ -638,6 +629,20 @@ bool DataStore::ensureWorkingFile() {
         return false;
     }
     return true;
+}
+
+bool DataStore::workingFileHoldsReadings() const {
+    QFile file(working_.path());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    BoundedLineReader reader(file);
+    QByteArray line;
+    bool overlong = false;
+    bool terminated = false;
+    for (int i = 0; i < HeaderLineCount; ++i)
+        if (!reader.next(line, overlong, terminated) || !terminated)
+            return false;
+    return reader.next(line, overlong, terminated);
 }
 
 bool DataStore::reopenAppend() {

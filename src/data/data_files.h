@@ -89,6 +89,8 @@ public:
     QString lastError() const { return error_; }
 
 private:
+    bool writeWhole(const QByteArray& bytes);
+
     QString path_;
     QFile file_;
     QString error_;
@@ -155,6 +157,8 @@ public:
     // header) is created with its header, so later reads do not take
     // readings for header lines. Leaves the channel open for appending.
     bool ensureWorkingFile();
+    // True when the working file has a line after its eight header lines.
+    bool workingFileHoldsReadings() const;
 
     bool reopenAppend();
 

@@ -151,26 +151,20 @@ CsvExport::CsvExport(const GraphStore& store, ExportSource source) : slots_(stor
     }
 }
 
-CsvExport::~CsvExport() {
-    if (file_)
-        file_->cancelWriting();
-}
+CsvExport::~CsvExport() = default;
 
-bool CsvExport::fail(const QString& what) {
-    error_ = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path_), what);
-    if (file_) {
-        file_->cancelWriting();
-        file_.reset();
-    }
+bool CsvExport::fail() {
+    error_ = file_ ? file_->errorString() : QString();
+    file_.reset(); // removes the temporary file
     return false;
 }
 
 bool CsvExport::open(const QString& path) {
     path_ = path;
     next_ = 0;
-    file_ = std::make_unique<QSaveFile>(path);
-    if (!file_->open(QIODevice::WriteOnly))
-        return fail(file_->errorString());
+    file_ = std::make_unique<SafeFile>(path);
+    if (!file_->open())
+        return fail();
     buffer_ = csvHeaderLines(slots_);
     buffer_.reserve(WriteChunk + 1024);
     return true;
@@ -188,8 +182,8 @@ bool CsvExport::writeSome(int32_t count) {
         }
         buffer_.append("\r\n");
         if (buffer_.size() >= WriteChunk) {
-            if (file_->write(buffer_) != buffer_.size())
-                return fail(file_->errorString());
+            if (!file_->write(buffer_))
+                return fail();
             buffer_.clear();
         }
     }
@@ -199,14 +193,11 @@ bool CsvExport::writeSome(int32_t count) {
 bool CsvExport::finish() {
     if (!file_)
         return false;
-    if (!buffer_.isEmpty() && file_->write(buffer_) != buffer_.size())
-        return fail(file_->errorString());
+    if (!buffer_.isEmpty() && !file_->write(buffer_))
+        return fail();
     buffer_.clear();
-    if (!file_->commit()) {
-        const QString why = file_->errorString();
-        file_.reset();
-        return fail(why);
-    }
+    if (!file_->commit())
+        return fail();
     file_.reset();
     return true;
 }
@@ -240,20 +231,12 @@ QByteArray graphSetText(std::array<GraphSlot, SlotCount>& seriesSlots) {
 bool saveGraphSet(const QString& path, std::array<GraphSlot, SlotCount>& seriesSlots,
                   QString* error) {
     const QByteArray text = graphSetText(seriesSlots);
-    QSaveFile file(path);
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (file.write(text) != text.size())
-        return fail(file.errorString());
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    FileError why;
+    if (writeFileSafely(path, text, &why))
+        return true;
+    if (error)
+        *error = why.message();
+    return false;
 }
 
 } // namespace zel::graph

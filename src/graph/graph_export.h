@@ -4,8 +4,8 @@
 // to. Pure file writing; the window only chooses names and shows progress.
 #include "graph/graph_store.h"
 
+#include "common/safe_file.h"
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <array>
 #include <memory>
@@ -82,13 +82,13 @@ public:
     const QString& error() const { return error_; }
 
 private:
-    bool fail(const QString& what);
+    bool fail();
 
     std::array<GraphSlot, SlotCount> slots_;
     std::vector<double> times_;
     std::array<std::vector<double>, SlotCount> values_;
     int32_t next_ = 0;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<SafeFile> file_;
     QString path_;
     QByteArray buffer_;
     DayCountText dayText_;

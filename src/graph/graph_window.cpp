@@ -1,6 +1,7 @@
 #include "graph/graph_window.h"
 
 #include "common/datetime.h"
+#include "common/safe_file.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "graph/data_list.h"
@@ -11,6 +12,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -26,7 +28,6 @@
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -710,6 +711,25 @@ QString GraphWindow::chooseSaveFile(const QString& folder, const QString& sugges
     return dialog.selectedFiles().constFirst();
 }
 
+void GraphWindow::setProtectedFiles(const QStringList& paths) {
+    protectedFiles_ = paths;
+}
+
+bool GraphWindow::refusesTarget(const QString& target) {
+    // Writing over the working file would leave its append handle on a
+    // deleted file: every later reading would go nowhere.
+    for (const QString& file : protectedFiles_) {
+        if (isSameFile(target, file)) {
+            reportFailure(tr("The data could not be saved."),
+                          tr("%1 holds the station's readings and cannot be overwritten. "
+                             "Choose another name.")
+                              .arg(QDir::toNativeSeparators(target)));
+            return true;
+        }
+    }
+    return false;
+}
+
 void GraphWindow::reportFailure(const QString& what, const QString& why) {
     QMessageBox box(QMessageBox::Warning, windowTitle(), what + QLatin1Char('\n') + why,
                     QMessageBox::Ok, this);
@@ -788,6 +808,8 @@ void GraphWindow::exportCsv(ExportSource source) {
     if (chosen.isEmpty())
         return;
     const QString target = csvTargetName(chosen);
+    if (refusesTarget(target))
+        return;
     QString error;
     if (writeCsv(source, target, &error) == RunOutcome::Failed) {
         reportFailure(tr("The data could not be saved."), error);
@@ -812,7 +834,7 @@ void GraphWindow::saveGraphSetAs() {
     const QString chosen =
         chooseSaveFile(graphSetFolder(), QStringLiteral("Grp1"),
                        tr("Grp Files (*.Grp *.grp);;All Files (*)"), QStringLiteral("Grp"));
-    if (chosen.isEmpty())
+    if (chosen.isEmpty() || refusesTarget(chosen))
         return;
     QString error;
     const bool ok = saveGraphSet(chosen, store_.seriesSlots, &error);
@@ -887,29 +909,32 @@ void GraphWindow::print() {
 }
 
 bool GraphWindow::writePdf(const QString& path, QString* error) {
-    QSaveFile file(path);
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
+    // The page is made in memory and written by the safe writer, so a full
+    // disk can never leave a cut PDF where an older one stood.
+    QByteArray pdf;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageOrientation(QPageLayout::Landscape);
         writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
         writer.setResolution(300);
         writer.setTitle(windowTitle());
         writer.setCreator(QStringLiteral("Zel"));
-        if (!paintPrintedPage(writer, printPicture()))
-            return fail(tr("the page could not be drawn"));
+        if (!paintPrintedPage(writer, printPicture())) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                                                      tr("the page could not be drawn"));
+            return false;
+        }
     }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    FileError why;
+    if (writeFileSafely(path, pdf, &why))
+        return true;
+    if (error)
+        *error = why.message();
+    return false;
 }
 
 void GraphWindow::printToPdf() {
@@ -921,6 +946,8 @@ void GraphWindow::printToPdf() {
     if (chosen.isEmpty())
         return;
     const QString target = pdfTargetName(chosen);
+    if (refusesTarget(target))
+        return;
     QString error;
     if (!writePdf(target, &error)) {
         reportFailure(tr("The graph could not be printed."), error);

@@ -46,6 +46,10 @@ public:
     // application settings. Read at construction, so set it before showing.
     static void setPlacementFile(const QString& path);
 
+    // Files no export, graph set or page may be written onto (the working
+    // file and the common file); compared by their canonical paths.
+    void setProtectedFiles(const QStringList& paths);
+
     // Takes a load from the owner. Returns -1 when a picture was drawn, 0
     // otherwise (also while the user drags a selection: the load is
     // ignored then).
@@ -131,6 +135,7 @@ private:
     QString chooseSaveFile(const QString& folder, const QString& suggested, const QString& filter,
                            const QString& suffix);
     void exportCsv(ExportSource source);
+    bool refusesTarget(const QString& target);
     void reportFailure(const QString& what, const QString& why);
     void writeLastGraphSet();
     // Calls `slice` until it returns false, showing the progress window with
@@ -152,6 +157,7 @@ private:
     bool dragging_ = false;
     TimeWindow savedWindow_;
     int32_t selectedPoint_ = -1;
+    QStringList protectedFiles_;
     bool busy_ = false; // an export or the list is being written
     QString printHeading_;
 

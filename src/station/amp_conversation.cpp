@@ -25,7 +25,7 @@ void AmpConversation::finishStartup() {
     meterName_ = QStringLiteral("Amp");
     requestParameters();
     sendStartTimer.start();
-    station().toggleOnline();
+    station().startOnlineUnattended();
 }
 
 void AmpConversation::onSendStartTimer() {

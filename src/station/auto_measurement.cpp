@@ -47,11 +47,15 @@ void AutoMeasurement::onTick() {
     const QString path =
         folder_ + (background_ ? QStringLiteral("/Null.csv") : QStringLiteral("/probe.csv"));
     const bool ok = station_.saveToFile(path);
-    station_.clearList();
-    // Only a saved measurement is off the user's conscience; a failed save
-    // leaves the readings in the working file and the exit prompt asks.
-    if (ok)
+    if (ok) {
+        station_.clearList();
         data_.Unsaved = false;
+    } else {
+        // The readings exist only in the list and the working file now:
+        // the cycle stops so that no next probe starts a fresh file over
+        // them, and Save and Clear stay at the user's hand.
+        station_.autoMode = false;
+    }
     emit measurementDone(path, ok);
 }
 

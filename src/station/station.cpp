@@ -206,6 +206,14 @@ void Station::restartOnline() {
     toggleOnline();
 }
 
+void Station::startOnlineUnattended() {
+    if (!state_.onlineIdle)
+        return;
+    unattendedStart_ = true;
+    toggleOnline();
+    unattendedStart_ = false;
+}
+
 void Station::stopCollecting() {
     if (state_.collecting)
         stopOnline();
@@ -522,6 +530,13 @@ void Station::startNewWorkingFile() {
 
 void Station::chooseWorkingFileForOnline() {
     data_.workingFile().close();
+    // Nobody can answer the question; emptying the file would lose every
+    // reading of the last run that was never saved (a power cut, a restart).
+    if (unattendedStart_ && !autoMode && data_.workingFileHoldsReadings()) {
+        if (!data_.reopenAppend())
+            reportFileError(data_.lastError());
+        return;
+    }
     if (data_.workingFile().exists() && list_.RowIndex >= 2 && !autoMode) {
         const Answer a =
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
@@ -556,13 +571,16 @@ void Station::readWorkingFile(const QString& path) {
     view_.refreshControls();
 }
 
+QString Station::commonFilePath() const {
+    return QStringLiteral("%1/%2.csv")
+        .arg(QFileInfo(data_.workingFile().path()).absolutePath(), settings_.CommonFileName);
+}
+
 bool Station::saveToFile(const QString& path) {
     settings_.FileNumber = toInt16(double(settings_.FileNumber) + 1);
     settingsStore_.writeFileNumber(settings_.FileNumber);
-    const QString common =
-        QStringLiteral("%1/%2.csv")
-            .arg(QFileInfo(data_.workingFile().path()).absolutePath(), settings_.CommonFileName);
-    const DataStore::SaveOutcome outcome = data_.saveToFile(path, common, currentHeader());
+    const DataStore::SaveOutcome outcome =
+        data_.saveToFile(path, commonFilePath(), currentHeader());
     if (!outcome.ok) {
         view_.critical(QStringLiteral("The data could not be saved. The working file ZelTemp.csv "
                                       "is unchanged and keeps every reading."),

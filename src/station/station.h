@@ -104,6 +104,10 @@ public:
     // A fresh start of on-line collection: a running one is stopped first,
     // so the start never turns into a stop.
     void restartOnline();
+    // Starts on-line collection with nobody there to ask (the amplifier's
+    // start-up, a service): readings already in the working file are kept
+    // and the new ones appended.
+    void startOnlineUnattended();
     // Stops on-line collection when it runs; never starts it.
     void stopCollecting();
     void connectionOk();
@@ -138,6 +142,9 @@ public:
     void readWorkingFile(const QString& path = {});
     // Saves the working file to `path` and the common file; true on success.
     bool saveToFile(const QString& path);
+    // The file every save also writes: "<CommonFileName>.csv" beside the
+    // working file.
+    QString commonFilePath() const;
     void setLegend(const Legend& legend) { legend_ = legend; }
     Legend& legend();
     void setInterval(const Interval& interval) { interval_ = interval; }
@@ -210,6 +217,7 @@ private:
     std::optional<Legend> legend_;
     Interval interval_;
     bool fileErrorShown_ = false;
+    bool unattendedStart_ = false;
     // Reads the reading times into the series; it learns the day once.
     DayCounter readingTimes_;
     std::deque<MeasurementRecord> unwritten_;

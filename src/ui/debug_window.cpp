@@ -1,6 +1,7 @@
 #include "ui/debug_window.h"
 
 #include "common/paths.h"
+#include "common/safe_file.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -11,7 +12,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -117,13 +117,12 @@ bool DebugWindow::saveTo(const QString& path, const QDateTime& now, QString* err
 
     // Written beside and renamed over the old log, so a failed save leaves
     // the previous log whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    FileError why;
+    if (writeFileSafely(path, text, &why))
+        return true;
+    if (error)
+        *error = why.message();
+    return false;
 }
 
 void DebugWindow::saveLog() {

@@ -175,9 +175,28 @@ void MainWindow::loadSettingsAndStart() {
                 autoProgress_->setValue(value);
             });
     // The next probe is asked for once the finished one is saved; the
-    // question waits for the event loop so the timer tick has ended.
+    // question waits for the event loop so the timer tick has ended. A
+    // measurement that could not be saved ends the cycle: its readings stay
+    // in the list and the working file until the user saves them.
     connect(autoMeasurement_.get(), &AutoMeasurement::measurementDone, this,
-            [this] { QTimer::singleShot(0, this, &MainWindow::runAutomaticMeasurement); });
+            [this](const QString& path, bool ok) {
+                QTimer::singleShot(0, this, [this, path, ok] {
+                    if (ok) {
+                        runAutomaticMeasurement();
+                        return;
+                    }
+                    autoField_->hide();
+                    autoProgress_->hide();
+                    updateControls();
+                    const QString text =
+                        tr("The automatic measurement has stopped: its readings could not be "
+                           "saved in %1. They are still in the list and in ZelTemp.csv.\n\n"
+                           "Do you want to save them in another file now?")
+                            .arg(QDir::toNativeSeparators(path));
+                    if (ask(text, tr("Automatic"), false) == Answer::Yes)
+                        saveToChosenFile(false);
+                });
+            });
     buildList();
 
     // 8: the family option; no port yet, so no test.
@@ -739,6 +758,7 @@ void MainWindow::showGraph() {
                 feedGraph(true);
         });
     }
+    graph_->setProtectedFiles({data_->workingFile().path(), station_->commonFilePath()});
     feedGraph(false);
     if (settings_.AutoArrange == 1)
         arrangeWithGraph();
@@ -812,6 +832,20 @@ void MainWindow::chooseInterval() {
 void MainWindow::runAutomaticMeasurement() {
     if (autoMeasurement_->running())
         return;
+    // A measurement starts a new working file: readings nobody saved yet
+    // would be gone with the old one.
+    if (data_->Unsaved) {
+        const Answer a = ask(tr("The list holds readings that are not saved. A measurement "
+                                "starts a new working file.\n\nDo you want to save them first?"),
+                             tr("Automatic"), true);
+        if (a == Answer::Cancel)
+            return;
+        if (a == Answer::Yes) {
+            saveToChosenFile(false);
+            if (data_->Unsaved)
+                return;
+        }
+    }
     ProbeNumberDialog dialog(this);
     if (probeDialogHook ? !probeDialogHook(dialog) : dialog.exec() != QDialog::Accepted) {
         autoMeasurement_->end();

@@ -5,6 +5,7 @@
 #include "graph/data_list.h"
 #include "graph/data_list_window.h"
 #include "graph/graph_window.h"
+#include "support/full_disk.h"
 #include "ui/message_box_answer.h"
 #include "ui/wait_dialog.h"
 
@@ -236,6 +237,74 @@ TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
     QString error;
     EXPECT_FALSE(w.writePdf(home.filePath("nowhere/graph.pdf"), &error));
     EXPECT_TRUE(error.contains("nowhere")) << error.toStdString();
+}
+
+// Every file the graph window writes, aimed at the station's own files and at
+// a full disk: the older file stays whole, and the message names the file and
+// the reason. Writing over the working file would leave its append handle on a
+// deleted file, so every later reading would go nowhere.
+TEST_F(GraphExportWindowTest, WritersRefuseTheStationsFilesAndSurviveAFullDisk) {
+    test::FullDisk disk;
+    ZEL_REQUIRE_FULL_DISK(disk);
+    GraphWindow w;
+    w.load(Data(3000).request());
+    w.show();
+    const QString working = home.filePath("ZelTemp.csv");
+    const QString common = home.filePath("Data4Excel.csv");
+    w.setProtectedFiles({working, common});
+    // (A page always gets the name ".pdf", so it is tried on the full disk
+    // only, below.)
+    const char* actions[] = {"mnAllToCsv", "mnCsv", "mnSaveSet"};
+    struct Target {
+        const char* name;
+        QString chosen;   // what the dialog gives back
+        QString affected; // the file that must stay as it was
+        bool fullDisk;
+        const char* reason;
+    };
+    const Target targets[] = {
+        {"the working file", working, working, false, "cannot be overwritten"},
+        {"the working file through ./", home.path() + "/./ZelTemp.csv", working, false,
+         "cannot be overwritten"},
+        {"the common file", common, common, false, "cannot be overwritten"},
+        {"a full disk", disk.file("old.csv"), disk.file("old.csv"), true,
+         "No space left on device"},
+    };
+    for (const char* action : actions) {
+        for (const Target& t : targets) {
+            SCOPED_TRACE(std::string(action) + " onto " + t.name);
+            const QByteArray older = "older content\r\n";
+            QFile f(t.affected);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(older);
+            f.close();
+            if (t.fullDisk)
+                disk.fill();
+            answerFiles(w, t.chosen);
+            auto seen = test::answerNextMessageBox();
+            w.findChild<QAction*>(action)->trigger();
+            disk.release();
+            ASSERT_TRUE(seen->shown);
+            EXPECT_EQ(seen->icon, QMessageBox::Warning);
+            EXPECT_TRUE(seen->text.contains(t.reason)) << seen->text.toStdString();
+            EXPECT_FALSE(seen->text.contains("Unknown error")) << seen->text.toStdString();
+            QFile after(t.affected);
+            ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+            EXPECT_EQ(after.readAll(), older);
+        }
+    }
+    // A page on the full disk: an older page with that name stays.
+    QFile page(disk.file("page.pdf"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("%PDF-older");
+    page.close();
+    disk.fill();
+    QString error;
+    EXPECT_FALSE(w.writePdf(disk.file("page.pdf"), &error));
+    EXPECT_TRUE(error.contains("No space left on device")) << error.toStdString();
+    disk.release();
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_EQ(page.readAll(), "%PDF-older");
 }
 
 } // namespace

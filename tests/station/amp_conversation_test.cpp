@@ -2,6 +2,7 @@
 // answers which command, readings into the list, and the parameter block.
 #include "support/amp_station.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -62,6 +63,30 @@ TEST_F(AmpConversationTest, StartupStopsAsksAndStartsThreeSecondsLater) {
     station->finishStartup();
     amp().sendStop();
     EXPECT_FALSE(amp().sendStartTimer.isActive());
+}
+
+// An unattended meter restarted after a power cut: nobody is there to answer
+// the append question, so the last run's unsaved readings are kept. A person
+// who starts collection later gets the usual choice.
+TEST_F(AmpConversationTest, StartupKeepsTheReadingsOfTheLastRun) {
+    const QString working = data.workingFile().path();
+    data.workingFile().close();
+    {
+        QFile f(working);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("Amp,3/14/2026 9:00:00,1.5,uSv/h,OK,Vessa, \r\n"
+                "Amp,3/14/2026 9:00:10,1.6,uSv/h,OK,Vessa, \r\n");
+    }
+    ASSERT_TRUE(data.reopenAppend());
+    station->enterStartupState();
+    station->finishStartup();
+    EXPECT_TRUE(view.questions.isEmpty());
+    data.workingFile().close();
+    QFile f(working);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray kept = f.readAll();
+    EXPECT_EQ(kept.count("\r\n"), 10) << kept.toStdString();
+    EXPECT_TRUE(kept.endsWith("1.6,uSv/h,OK,Vessa, \r\n"));
 }
 
 TEST_F(AmpConversationTest, EachCommandWaitsForItsOwnConfirmation) {

@@ -6,6 +6,7 @@
 #include "support/station_fixture.h"
 #include "support/tarvo_frames.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -82,6 +83,32 @@ TEST_F(AutoMeasurementTest, StartedWhileCollectingRestartsInsteadOfStopping) {
     autoRun.end();
     EXPECT_FALSE(rig.station->autoMode);
     EXPECT_EQ(rig.station->probeNumber, "P-2") << "kept for later file headers";
+}
+
+} // namespace
+
+namespace {
+
+// A probe file that cannot be written (here: a folder in its place) must not
+// cost the probe's readings: they stay listed and in the working file, the
+// cycle stops, and no next probe starts a fresh file over them.
+TEST_F(AutoMeasurementTest, FailedSaveKeepsTheReadingsAndStopsTheCycle) {
+    ASSERT_TRUE(QDir(rig.dir.path()).mkdir("probe.csv"));
+    QSignalSpy done(&autoRun, &AutoMeasurement::measurementDone);
+    autoRun.begin("P-9", false);
+    reading();
+    reading();
+    for (int i = 0; i < 3; ++i)
+        autoRun.onTick();
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_FALSE(done[0][1].toBool());
+    EXPECT_EQ(rig.view.criticals.size(), 1);
+    EXPECT_FALSE(rig.station->autoMode) << "the cycle ends";
+    EXPECT_EQ(rig.list.RowIndex, 2) << "the readings stay listed";
+    EXPECT_TRUE(rig.data.Unsaved) << "so Save and the exit prompt still offer them";
+    const QStringList working = test::StationRig::linesOf(rig.data.workingFile().path());
+    ASSERT_EQ(working.size(), 10);
+    EXPECT_TRUE(working[9].startsWith("P-9,"));
 }
 
 } // namespace

@@ -19,12 +19,12 @@ protected:
     // `moreSettings` further lines of section COMMON.
     void configure(int family, const char* minutes = "0", const char* seconds = "1",
                    const char* moreSettings = "") {
-        qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
+        qputenv("ZEL_HOME", prog().toUtf8());
         qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
-        QDir().mkpath(dir.filePath("prog"));
+        QDir().mkpath(prog());
         QDir().mkpath(dir.filePath("cfg/zel"));
         link = dir.filePath("tty");
-        QFile dax(dir.filePath("prog/dax.ini"));
+        QFile dax(prog() + "/dax.ini");
         ASSERT_TRUE(dax.open(QIODevice::WriteOnly));
         dax.write(
             QStringLiteral("[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%1\r\n")
@@ -68,7 +68,7 @@ protected:
         return QTest::qWaitFor([&] { return status() == text; }, ms);
     }
     int fileReadings() {
-        QFile f(dir.filePath("prog/ZelTemp.csv"));
+        QFile f(prog() + "/ZelTemp.csv");
         f.open(QIODevice::ReadOnly);
         return int(f.readAll().count("\r\n")) - 8;
     }
@@ -81,7 +81,12 @@ protected:
         w.grab().save(QDir(folder).filePath(QLatin1String(name) + QLatin1String(".png")));
     }
 
+    // The program folder: `programFolder` when a test sets it before
+    // configure() (a small file system, say), else one in `dir`.
+    QString prog() const { return programFolder.isEmpty() ? dir.filePath("prog") : programFolder; }
+
     QTemporaryDir dir;
+    QString programFolder;
     QString link;
     QProcess sim;
     std::unique_ptr<MainWindow> window;

@@ -4,6 +4,7 @@
 #include "protocol/tarvo.h"
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
+#include "ui/probe_number_dialog.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -163,6 +164,41 @@ TEST_F(MainWindowTest, CancelInTheDownloadQuestionStartsANewFile) {
     EXPECT_EQ(questions[0], "Do you want to append data to the existing list ? \n\n");
     EXPECT_EQ(window->list().RowIndex, 0);
     EXPECT_EQ(window->data().ReadingCount, 0);
+}
+
+// A probe file that cannot be written: the cycle stops with the readings
+// still listed and offered for saving, and the next measurement does not
+// start a fresh working file over them without asking.
+TEST_F(MainWindowTest, FailedAutomaticSaveKeepsTheProbesReadings) {
+    writeSettings("InsType=1\r\nMeasureTime=1\r\n");
+    QDir().mkpath(dir.filePath("prog/probe.csv")); // a folder where the file would go
+    start();
+    int probeDialogs = 0;
+    window->probeDialogHook = [&](ProbeNumberDialog& d) {
+        ++probeDialogs;
+        d.findChild<QLineEdit*>("edDetNumber")->setText("P-1");
+        return true;
+    };
+    window->runAutomaticMeasurement();
+    port.inject(reading(0.1f));
+    port.inject(reading(0.2f));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !questions.isEmpty() && questions.last().contains("has stopped"); }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(probeDialogs, 1) << "no next probe after a failed save";
+    EXPECT_EQ(window->list().RowIndex, 2);
+    EXPECT_TRUE(window->data().Unsaved);
+    EXPECT_FALSE(window->station().autoMode);
+    EXPECT_EQ(messages.size(), 1) << "the failed save is reported";
+
+    answers << Answer::Cancel;
+    window->runAutomaticMeasurement();
+    EXPECT_TRUE(questions.last().startsWith("The list holds readings that are not saved"));
+    EXPECT_EQ(probeDialogs, 1) << "Cancel starts nothing";
+    EXPECT_EQ(window->list().RowIndex, 2);
+    QFile working(dir.filePath("prog/ZelTemp.csv"));
+    ASSERT_TRUE(working.open(QIODevice::ReadOnly));
+    EXPECT_EQ(working.readAll().count("\r\n"), 10);
 }
 
 TEST_F(MainWindowTest, ExitPromptAnswers) {
