@@ -600,6 +600,10 @@ Do you want to save them first?</source>
 
 Möchten Sie sie zuerst speichern?</translation>
     </message>
+    <message>
+        <source>The page heading could not be saved: %1</source>
+        <translation>Die Seitenüberschrift konnte nicht gespeichert werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -1012,6 +1016,18 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>%1 holds the station&apos;s readings and cannot be overwritten. Choose another name.</source>
         <translation>%1 enthält die Messwerte der Station und kann nicht überschrieben werden. Wählen Sie einen anderen Namen.</translation>
+    </message>
+    <message>
+        <source>Page Heading…</source>
+        <translation>Seitenüberschrift…</translation>
+    </message>
+    <message>
+        <source>Page Heading</source>
+        <translation>Seitenüberschrift</translation>
+    </message>
+    <message>
+        <source>Heading of the printed page:</source>
+        <translation>Überschrift der gedruckten Seite:</translation>
     </message>
 </context>
 </TS>

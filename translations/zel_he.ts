@@ -600,6 +600,10 @@ Do you want to save them first?</source>
 
 האם לשמור אותן קודם?</translation>
     </message>
+    <message>
+        <source>The page heading could not be saved: %1</source>
+        <translation>לא ניתן היה לשמור את כותרת העמוד: %1</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -1010,6 +1014,18 @@ Do you want to save them first?</source>
     <message>
         <source>%1 holds the station&apos;s readings and cannot be overwritten. Choose another name.</source>
         <translation>%1 מכיל את קריאות התחנה ולא ניתן לדרוס אותו. בחר שם אחר.</translation>
+    </message>
+    <message>
+        <source>Page Heading…</source>
+        <translation>כותרת עמוד…</translation>
+    </message>
+    <message>
+        <source>Page Heading</source>
+        <translation>כותרת עמוד</translation>
+    </message>
+    <message>
+        <source>Heading of the printed page:</source>
+        <translation>כותרת העמוד המודפס:</translation>
     </message>
 </context>
 </TS>

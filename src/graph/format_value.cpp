@@ -3,15 +3,21 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zel::graph {
 
 QString formatValue(double value, int decimals, const QString& units) {
     if (decimals == 99)
         return formatPicture(value, QStringLiteral("0.00E+00"));
-    static const QString mask = QStringLiteral("#############0.00000");
+    static const QString mask = QStringLiteral("#############0.000000000000000");
     static const QString prefixes = QStringLiteral("num KMXXXX");
-    const QString picture = mask.left(std::max(decimals, 0) + 15);
+    decimals = std::clamp(decimals, 0, 5);
+    // A reading too small for the decimals asked for would read "0.0":
+    // show its first two significant digits instead.
+    if (value != 0 && std::isfinite(value) && std::abs(value) < std::pow(10.0, -decimals))
+        decimals = std::min(15, int(std::floor(-std::log10(std::abs(value)))) + 2);
+    const QString picture = mask.left(decimals + 15);
     QString text = units.trimmed();
     if (!text.isEmpty()) {
         const qsizetype letter = prefixes.indexOf(text.at(0));

@@ -17,8 +17,6 @@ namespace {
 const QColor WarningColor(0, 255, 255);
 const QColor MarkColor(255, 0, 255);
 const QColor CursorColor(0, 255, 255);
-// The value range a plot shows at most; beyond it values are cut off.
-constexpr double MaxPlotRange = 600000000;
 // Reference levels at or above this are not drawn.
 constexpr double MaxReferenceLevel = 1000000000;
 // Pixel coordinates are kept within this distance of the plot.
@@ -42,21 +40,45 @@ QColor seriesColor(int slot) {
     return colors[std::clamp(slot, 0, SlotCount - 1)];
 }
 
-PlotLayout plotLayout(const QFont& font, const QRectF& target) {
+PlotLayout plotLayout(const QFont& font, const QRectF& target, const GraphPicture* picture) {
     const QFontMetricsF fm(font);
     const double labelHeight = fm.height();
-    const double valueWidth = fm.horizontalAdvance(QStringLiteral("0000000.00-")) + 4;
+    double valueWidth = fm.horizontalAdvance(QStringLiteral("0000000.00-")) + 4;
     const double timeWidth = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
+    auto place = [&](PlotLayout& l) {
+        l.plot = QRectF(target.left() + valueWidth, target.top() + labelHeight / 2 + 2,
+                        target.width() - valueWidth - timeWidth / 2 - 2,
+                        target.height() - labelHeight / 2 - 2 - 2 * labelHeight - 6);
+        if (l.plot.width() < 1)
+            l.plot.setWidth(1);
+        if (l.plot.height() < 1)
+            l.plot.setHeight(1);
+    };
     PlotLayout l;
-    l.plot = QRectF(target.left() + valueWidth, target.top() + labelHeight / 2 + 2,
-                    target.width() - valueWidth - timeWidth / 2 - 2,
-                    target.height() - labelHeight / 2 - 2 - 2 * labelHeight - 6);
-    if (l.plot.width() < 1)
-        l.plot.setWidth(1);
-    if (l.plot.height() < 1)
-        l.plot.setHeight(1);
+    place(l);
     l.gridRows = std::clamp(int(std::lround(l.plot.height() / (3 * labelHeight))), 2, 5);
     l.gridColumns = std::clamp(int(std::lround(l.plot.width() / (1.2 * timeWidth))), 2, 5);
+    if (!picture || !picture->store)
+        return l;
+    const SlotScale& axis =
+        picture->scales.slot[size_t(std::clamp(picture->activeSeries, 0, SlotCount - 1))];
+    auto widest = [&](const std::vector<QString>& texts) {
+        double w = 0;
+        for (const QString& t : texts)
+            w = std::max(w, fm.horizontalAdvance(t));
+        return w + 4;
+    };
+    // A label cut at the strip's left edge loses its leading digits, the
+    // ones that matter most: widen the strip, or write exponents.
+    const double mostWidth = std::max(valueWidth, target.width() / 3);
+    l.valueLabels = valueLabelTexts(axis, l.gridRows);
+    if (widest(l.valueLabels) > mostWidth)
+        l.valueLabels = valueLabelTexts(axis, l.gridRows, true);
+    const double need = std::min(widest(l.valueLabels), mostWidth);
+    if (need > valueWidth) {
+        valueWidth = need;
+        place(l);
+    }
     return l;
 }
 
@@ -69,7 +91,7 @@ QPointF pixelAt(const PlotLayout& layout, const Scales& scales, double time, dou
     const QRectF& p = layout.plot;
     const double span = scales.last - scales.first;
     const SlotScale& s = scales.slot[0];
-    const double height = std::min(s.max - s.min, MaxPlotRange);
+    const double height = s.max - s.min;
     double x = span > 0 ? p.left() + (time - scales.first) / span * p.width() : p.left();
     double y = height > 0 ? p.top() + (s.max - value) / height * p.height() : p.bottom();
     if (!std::isfinite(x))
@@ -163,7 +185,7 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
     // Numbers, times and units read left to right in every language.
     painter.setLayoutDirection(Qt::LeftToRight);
     painter.fillRect(target, Qt::white);
-    const PlotLayout layout = plotLayout(painter.font(), target);
+    const PlotLayout layout = plotLayout(painter.font(), target, &pic);
     const QRectF& plot = layout.plot;
     const QFontMetricsF fm(painter.font());
     painter.setPen(QPen(pic.gridColor, 0));
@@ -179,7 +201,6 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
 
     // Value labels of the active series and the horizontal grid.
     QPen gridPen(pic.gridColor, 0, Qt::DotLine);
-    const SlotScale& axis = sc.slot[size_t(active)];
     const SlotScale& base = sc.slot[0];
     const int rows = layout.gridRows;
     for (int i = 0; i < rows; ++i) {
@@ -190,7 +211,7 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
         painter.setPen(seriesColor(active));
         const QRectF box(target.left(), y - fm.height() / 2, plot.left() - target.left() - 2,
                          fm.height());
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, valueLabelText(axis, i, rows));
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, layout.valueLabels.at(size_t(i)));
     }
 
     // Time labels (date over clock time) and the vertical grid.
@@ -247,7 +268,7 @@ void GraphPlotWidget::setCursor(int32_t point, const QString& text) {
 }
 
 PlotLayout GraphPlotWidget::layout() const {
-    return plotLayout(font(), QRectF(rect()));
+    return plotLayout(font(), QRectF(rect()), &picture_);
 }
 
 double GraphPlotWidget::timeAtPixel(double x) const {

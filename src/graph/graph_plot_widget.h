@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class QPainter;
 class QRubberBand;
@@ -30,13 +31,19 @@ struct GraphPicture {
     QColor gridColor = QColor(0, 0, 0);
 };
 
-// Where the plot lies inside `target`, and how many grid lines fit.
+// Where the plot lies inside `target`, how many grid lines fit, and the
+// value labels of the active series (top first) that the strip left of the
+// plot was made wide enough for.
 struct PlotLayout {
     QRectF plot;
     int gridRows = 2;
     int gridColumns = 2;
+    std::vector<QString> valueLabels;
 };
-PlotLayout plotLayout(const QFont& font, const QRectF& target);
+// With a picture, the label strip is as wide as its widest label (at most a
+// third of the target; beyond that the labels take the exponent form).
+PlotLayout plotLayout(const QFont& font, const QRectF& target,
+                      const GraphPicture* picture = nullptr);
 
 // Paints the whole picture into `target`. Draws only the frame and grid when
 // there is nothing to show.

@@ -13,8 +13,9 @@ namespace zel::graph {
 // Fraction of the page width left free on each side of the plot: the time
 // span plus a tenth of it on either side fills the page.
 constexpr double PrintSideMargin = 0.1 / 1.2;
-// Vertical time lines: the first time and four equal steps up to the last.
-constexpr int PrintTimeLines = 5;
+// Vertical time lines: the first time and five equal steps up to the last,
+// every one on the page.
+constexpr int PrintTimeLines = 6;
 
 struct PrintBand {
     double top = 0; // fractions of the page height
@@ -30,12 +31,13 @@ int printLevelCount(int count);
 
 struct PrintLevel {
     double fraction = 0; // 0 at the band's top, 1 at its bottom
-    QString label;       // the value, rounded to 2 decimals
+    QString label;       // the value: 2 decimals, or more where levels would read alike
 };
 
 // The labelled levels of a band drawn on `scale`: the top and the levels
 // below it, each (max - min) / (n - 1) apart; the bottom edge is a frame
-// line without a label.
-std::vector<PrintLevel> printLevels(const SlotScale& scale, int count);
+// line without a label. `exponent`: labels in exponent form, for a strip
+// too narrow for the plain ones.
+std::vector<PrintLevel> printLevels(const SlotScale& scale, int count, bool exponent = false);
 
 } // namespace zel::graph

@@ -63,8 +63,14 @@ void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& 
             continue;
         const GraphSlot& slot = store->seriesSlots[size_t(s)];
         const PrintBand b = printBand(band, count);
-        const QRectF area(plotLeft, page.top() + b.top * page.height(), plotRight - plotLeft,
-                          (b.bottom - b.top) * page.height());
+        const QRectF bandRect(plotLeft, page.top() + b.top * page.height(), plotRight - plotLeft,
+                              (b.bottom - b.top) * page.height());
+        // The band's title has a strip of its own at the band's top, so it
+        // can never hide a reading; the scale fills the rest of the band.
+        painter.setFont(font11);
+        const QFontMetricsF fm11(font11);
+        const double titleHeight = fm11.height() + TextGap;
+        const QRectF area = bandRect.adjusted(0, titleHeight, 0, 0);
         const bool first = band == 0;
         const bool last = band == count - 1;
         ++band;
@@ -75,13 +81,13 @@ void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& 
             const double h10 = QFontMetricsF(font10).height();
             painter.setPen(Qt::black);
             painter.drawText(
-                QRectF(page.left(), area.top() - 1.5 * h10 - h10 / 2, page.width() / 2, h10),
+                QRectF(page.left(), bandRect.top() - 1.5 * h10 - h10 / 2, page.width() / 2, h10),
                 Qt::AlignLeft | Qt::AlignVCenter, formatGeneralDateTime(pic.printedAt));
             if (!pic.heading.isEmpty()) {
                 painter.setFont(font14);
                 const double h14 = QFontMetricsF(font14).height();
                 painter.drawText(
-                    QRectF(plotLeft, area.top() - 1.5 * h14 - h14 / 2, area.width(), h14),
+                    QRectF(plotLeft, bandRect.top() - 1.5 * h14 - h14 / 2, area.width(), h14),
                     Qt::AlignHCenter | Qt::AlignVCenter, pic.heading);
             }
         }
@@ -90,7 +96,18 @@ void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& 
         // frame lines along the band's top and bottom edges.
         painter.setFont(font10);
         const QFontMetricsF fm10(font10);
-        const std::vector<PrintLevel> levels = printLevels(sc.slot[size_t(s)], count);
+        std::vector<PrintLevel> levels = printLevels(sc.slot[size_t(s)], count);
+        const double labelRoom = margin - TextGap;
+        auto widest = [&] {
+            double w = 0;
+            for (const PrintLevel& level : levels)
+                w = std::max(w, fm10.horizontalAdvance(level.label));
+            return w;
+        };
+        // Right-aligned in the strip, a label too wide for it would lose its
+        // leading digits at the page's edge.
+        if (widest() > labelRoom)
+            levels = printLevels(sc.slot[size_t(s)], count, true);
         for (const PrintLevel& level : levels) {
             const double y = area.top() + level.fraction * area.height();
             painter.setPen(gridPen);
@@ -104,7 +121,7 @@ void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& 
         painter.drawLine(area.topLeft(), area.topRight());
         painter.drawLine(area.bottomLeft(), area.bottomRight());
 
-        // Time lines at the first time and four equal steps on; the outer
+        // Time lines at the first time and five equal steps on; the outer
         // ones close the frame.
         const double stepX = (sc.last - sc.first) / (PrintTimeLines - 1);
         for (int i = 0; i < PrintTimeLines; ++i) {
@@ -139,18 +156,15 @@ void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& 
         painter.setRenderHint(QPainter::Antialiasing, true);
         drawSeries(painter, layout, series, s);
         painter.restore();
-        // Units under the top value, the heading over the band's corner.
+        // The units left of the title strip, the title in it.
         painter.setFont(font11);
-        const QFontMetricsF fm11(font11);
         painter.setPen(seriesColor(s));
-        painter.drawText(QRectF(page.left(), area.top() + fm10.height() / 2 + 1, margin - TextGap,
-                                fm11.height()),
+        painter.drawText(QRectF(page.left(), bandRect.top(), margin - TextGap, fm11.height()),
                          Qt::AlignRight | Qt::AlignVCenter, slot.units.trimmed());
-        const QString title = str(3000) + slot.name;
-        const QRectF titleBox(plotLeft + TextGap, area.top() + TextGap,
-                              fm11.horizontalAdvance(title) + 2 * TextGap, fm11.height());
-        painter.fillRect(titleBox, Qt::white);
-        painter.drawText(titleBox, Qt::AlignCenter, title);
+        painter.drawText(
+            QRectF(plotLeft + TextGap, bandRect.top(), area.width() - TextGap, fm11.height()),
+            Qt::AlignLeft | Qt::AlignVCenter,
+            fm11.elidedText(str(3000) + slot.name, Qt::ElideRight, area.width() - TextGap));
     }
     painter.restore();
 }

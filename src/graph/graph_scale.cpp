@@ -65,7 +65,7 @@ bool computeScale(const GraphStore& store, const ScaleRequest& request, Scales& 
                 hi = lo + 1;
             sc.min = lo * 0.8;
             sc.max = hi * 1.1;
-            scales.autoTopText[size_t(s)] = roundedText(sc.max, 1);
+            scales.autoTopText[size_t(s)] = scaleTopText(sc.max);
             break;
         }
         case ScaleMode::Manual:
@@ -130,8 +130,80 @@ LineRuns lineRuns(const double* values, int32_t count) {
 }
 
 QString valueLabelText(const SlotScale& scale, int row, int rows) {
-    const double step = (scale.max - scale.min) / std::max(rows - 1, 1);
-    return roundedText((scale.max - row * step) / scale.labelDivisor, 2) + QLatin1Char('-');
+    const std::vector<QString> texts = valueLabelTexts(scale, rows);
+    return texts.at(size_t(std::clamp(row, 0, int(texts.size()) - 1)));
+}
+
+namespace {
+
+bool readable(const std::vector<double>& values, const std::vector<QString>& texts) {
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0 && texts[i] == texts[i - 1] && values[i] != values[i - 1])
+            return false;
+        if (values[i] != 0 && (texts[i] == QLatin1String("0") || texts[i] == QLatin1String("-0")))
+            return false;
+    }
+    return true;
+}
+
+QString exponentText(double value, int significant) {
+    if (!std::isfinite(value))
+        return shortestText(value);
+    if (value == 0)
+        return QStringLiteral("0");
+    QString text = QString::number(value, 'E', significant - 1);
+    // "1.50E+12" -> "1.5E+12": trailing zeros of the mantissa say nothing.
+    const qsizetype e = text.indexOf(u'E');
+    qsizetype end = e;
+    while (end > 0 && text.at(end - 1) == u'0')
+        --end;
+    if (end > 0 && text.at(end - 1) == u'.')
+        --end;
+    return text.left(end) + text.mid(e);
+}
+
+} // namespace
+
+std::vector<QString> levelTexts(const std::vector<double>& values, bool exponent) {
+    std::vector<QString> texts(values.size());
+    bool plain = !exponent;
+    for (double v : values)
+        plain = plain && std::isfinite(v) && std::abs(v) < 1e15;
+    if (plain) {
+        constexpr int MostDecimals = 12;
+        for (int decimals = 2; decimals <= MostDecimals; ++decimals) {
+            for (size_t i = 0; i < values.size(); ++i)
+                texts[i] = roundedText(values[i], decimals);
+            if (readable(values, texts))
+                return texts;
+        }
+    }
+    for (int significant = 2; significant <= 15; ++significant) {
+        for (size_t i = 0; i < values.size(); ++i)
+            texts[i] = exponentText(values[i], significant);
+        if (readable(values, texts))
+            break;
+    }
+    return texts;
+}
+
+std::vector<QString> valueLabelTexts(const SlotScale& scale, int rows, bool exponent) {
+    rows = std::max(rows, 2);
+    const double step = (scale.max - scale.min) / (rows - 1);
+    std::vector<double> values;
+    for (int i = 0; i < rows; ++i)
+        values.push_back((scale.max - i * step) / scale.labelDivisor);
+    std::vector<QString> texts = levelTexts(values, exponent);
+    for (QString& t : texts)
+        t += QLatin1Char('-');
+    return texts;
+}
+
+QString scaleTopText(double top) {
+    int decimals = 1;
+    if (top != 0 && std::isfinite(top) && std::abs(top) < 1)
+        decimals = std::min(15, int(std::floor(-std::log10(std::abs(top)))) + 3);
+    return roundedText(top, decimals);
 }
 
 } // namespace zel::graph

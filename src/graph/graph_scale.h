@@ -65,6 +65,22 @@ LineRuns lineRuns(const double* values, int32_t count);
 // Caption of value-axis label `row` of `rows` grid levels, top first.
 QString valueLabelText(const SlotScale& scale, int row, int rows);
 
+// Texts for a column of level values, top first, that a reader can tell
+// apart: two decimals, or more until neighbouring levels differ and no
+// level that is not zero reads "0" (a background of 0.010-0.014 would
+// otherwise read 0.01 on every level). `exponent` asks for the form
+// "1.25E+12" with as many significant digits as the levels need; values
+// plain text cannot hold at all (beyond 1e15 or non-finite) always get it.
+std::vector<QString> levelTexts(const std::vector<double>& values, bool exponent = false);
+
+// The axis labels of `rows` grid levels of `scale`, top first: levelTexts of
+// the levels divided by the label divisor, each followed by "-".
+std::vector<QString> valueLabelTexts(const SlotScale& scale, int rows, bool exponent = false);
+
+// The top of an automatic scale as the series box shows it: one decimal, or
+// enough for three significant digits below 1, so it never reads "0".
+QString scaleTopText(double top);
+
 // A number rounded to `decimals` places (halves to even) as short text.
 QString roundedText(double value, int decimals);
 

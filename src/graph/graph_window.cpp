@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -178,6 +179,27 @@ void GraphWindow::buildMenus() {
     // Many desktops have no printer: a PDF of the same page always works.
     printPdfAction_ = named(bar->addAction(tr("Print to PDF…")), "mnPrintPdf");
     connect(printPdfAction_, &QAction::triggered, this, &GraphWindow::printToPdf);
+    connect(named(bar->addAction(tr("Page Heading…")), "mnPrintHeading"), &QAction::triggered, this,
+            &GraphWindow::editPrintHeading);
+}
+
+void GraphWindow::editPrintHeading() {
+    std::optional<QString> heading;
+    if (headingHook) {
+        heading = headingHook(printHeading_);
+    } else {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(this, tr("Page Heading"), tr("Heading of the printed page:"),
+                                  QLineEdit::Normal, printHeading_, &ok);
+        if (ok)
+            heading = text;
+    }
+    if (!heading)
+        return;
+    // One line: the page has room for one above the first band.
+    printHeading_ = heading->simplified();
+    emit printHeadingChanged(printHeading_);
 }
 
 void GraphWindow::buildControls() {

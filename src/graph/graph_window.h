@@ -74,6 +74,9 @@ public:
     // save dialog: (folder, suggested name, filter, default suffix).
     std::function<QString(const QString&, const QString&, const QString&, const QString&)>
         saveFileHook;
+    // The heading is asked through this when set (tests): given the current
+    // heading, the new one, or nothing when cancelled.
+    std::function<std::optional<QString>(const QString&)> headingHook;
 
     // Writes an export to `path` with the progress window; the user may stop
     // it. Failed leaves any older file as it was and says why in `error`.
@@ -85,6 +88,9 @@ public:
 
     // The text centred above the first band of a printed page.
     void setPrintHeading(const QString& heading) { printHeading_ = heading; }
+    const QString& printHeading() const { return printHeading_; }
+    // "Page Heading…": asks for the heading printed above the first band.
+    void editPrintHeading();
     PrintPicture printPicture() const;
     // Writes the printed page to a PDF file, through a temporary file.
     bool writePdf(const QString& path, QString* error = nullptr);
@@ -112,6 +118,8 @@ signals:
     // The user or a command changed the on-line state; true asks the owner
     // for its newest series.
     void onlineChanged(bool online);
+    // The user typed a new heading for printed pages; the owner keeps it.
+    void printHeadingChanged(const QString& heading);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -751,6 +751,16 @@ void MainWindow::showGraph() {
         return;
     if (!graph_) {
         graph_ = new graph::GraphWindow(this);
+        graph_->setPrintHeading(settingsStore_->ini().read(
+            QStringLiteral("COMMON"), QStringLiteral("PrintHeading"), QString(), 256));
+        connect(graph_, &graph::GraphWindow::printHeadingChanged, this,
+                [this](const QString& heading) {
+                    if (!settingsStore_->ini().write(QStringLiteral("COMMON"),
+                                                     QStringLiteral("PrintHeading"), heading))
+                        setStatus(tr("The page heading could not be saved: %1")
+                                      .arg(settingsStore_->ini().lastError()),
+                                  colors::StatusRed);
+                });
         // Going on line shows the readings taken while the graph was off
         // line: the series here is always up to date.
         connect(graph_, &graph::GraphWindow::onlineChanged, this, [this](bool online) {

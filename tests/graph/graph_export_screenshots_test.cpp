@@ -1,13 +1,15 @@
 // Pictures of the data list and a printed page (as PDF) for the
-// documentation. Runs only when ZEL_SCREENSHOT_DIR names a folder; the PDF
-// is turned into an image by hand (pdftoppm).
+// documentation (scripts/screenshots.sh).
 #include "common/datetime.h"
 #include "common/strings.h"
 #include "graph/data_list_window.h"
+#include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -57,7 +59,14 @@ void snapList(const QString& folder, Language language, const QString& suffix) {
     if (language == Language::English) {
         w.setPrintHeading(QStringLiteral("Station 3, north fence"));
         w.showWindow(false, TimeWindow{readings.times[2200], readings.times[3300]});
-        w.writePdf(QDir(folder).filePath("graph-print-en.pdf"));
+        // The page itself, as the printer gets it.
+        QImage page(1123, 794, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            QPainter p(&page);
+            drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+        }
+        page.save(QDir(folder).filePath("graph-print-en.png"));
     }
 }
 

@@ -2,12 +2,15 @@
 // ZEL_SCREENSHOT_DIR names a folder.
 #include "common/datetime.h"
 #include "common/strings.h"
+#include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +55,65 @@ void snap(QWidget& w, const QString& folder, const QString& name) {
     w.grab().save(QDir(folder).filePath(name + ".png"));
 }
 
+// The printed page of what the window shows, as an A4 landscape image.
+void snapPage(GraphWindow& w, const QString& folder, const QString& name) {
+    QImage page(1123, 794, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+    }
+    page.save(QDir(folder).filePath(name + ".png"));
+}
+
+// Readings a minute apart for six hours, swinging slowly between `low` and
+// `high` with some noise.
+struct LevelSeries {
+    std::vector<double> times, values;
+    LevelSeries(double low, double high) {
+        const double start = toDayCount(QDateTime(QDate(2026, 3, 14), QTime(6, 0, 0)));
+        uint32_t seed = 99;
+        for (int i = 0; i < 360; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const double noise = double((seed >> 16) % 1000) / 1000.0;
+            const double wave = 0.5 + 0.35 * std::sin(i / 40.0);
+            times.push_back(start + i / 1440.0);
+            values.push_back(low + (high - low) * (0.85 * wave + 0.15 * noise));
+        }
+    }
+    LoadRequest request(const char* units) const {
+        LoadRequest r;
+        r.seriesSlots[0].name = "Station 3";
+        r.seriesSlots[0].units = units;
+        r.seriesSlots[0].indicatorCode = 2;
+        r.times = times;
+        r.values[0] = values;
+        r.lastIndex = int32_t(times.size()) - 1;
+        return r;
+    }
+};
+
+// A background level and a range of 1e8, on screen and on the page.
+void snapLevels(const QString& folder) {
+    struct Shot {
+        const char* name;
+        double low, high;
+        const char* units;
+    } shots[] = {{"background", 0.010, 0.014, "mR/h"}, {"range-1e8", 1e8, 2e8, "uSv/h"}};
+    for (const Shot& shot : shots) {
+        const LevelSeries series(shot.low, shot.high);
+        GraphWindow w;
+        w.resize(1000, 620);
+        w.load(series.request(shot.units));
+        w.setPrintHeading(QStringLiteral("Station 3, north fence"));
+        w.show();
+        w.readOutPoint(180);
+        snap(w, folder, QStringLiteral("graph-%1-en").arg(shot.name));
+        snapPage(w, folder, QStringLiteral("graph-print-%1-en").arg(shot.name));
+    }
+}
+
 void snapGraph(const QString& folder, Language language, const QString& suffix) {
     setCurrentLanguage(language);
     QApplication::setLayoutDirection(language == Language::Hebrew ? Qt::RightToLeft
@@ -65,6 +127,7 @@ void snapGraph(const QString& folder, Language language, const QString& suffix) 
     snap(w, folder, "graph-online-" + suffix);
     if (language != Language::English)
         return;
+    snapLevels(folder);
 
     w.findChild<QPushButton*>("btAll")->click();
     snap(w, folder, "graph-average-" + suffix);
