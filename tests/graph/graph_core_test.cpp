@@ -99,11 +99,13 @@ TEST(GraphStoreLoad, RecordsInAnyOrderAreShownInTimeOrder) {
         const int32_t shown = std::min<int32_t>(int32_t(d.times.size()), 1001);
         EXPECT_DOUBLE_EQ(store.baseTime() + store.displayX(count), *latest) << c.what;
         EXPECT_EQ(count, shown - 1) << c.what;
-        if (shown == int32_t(d.times.size()))
+        if (shown == int32_t(d.times.size())) {
             EXPECT_DOUBLE_EQ(store.baseTime(), *earliest) << c.what;
+        }
         for (int32_t k = 0; k <= count; ++k) {
-            if (k > 0)
+            if (k > 0) {
                 EXPECT_GT(store.displayX(k), store.displayX(k - 1)) << c.what << " point " << k;
+            }
             EXPECT_NEAR(store.displayY(0, k),
                         (store.baseTime() + store.displayX(k) - Day0) / Second, 1e-3)
                 << c.what << " point " << k;

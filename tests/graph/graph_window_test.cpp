@@ -238,7 +238,7 @@ TEST_F(GraphWindowTest, AwkwardSeriesNeverBreakTheWindow) {
         if (c.shuffleTimes) {
             // Drawn from the earliest to the latest time, every point on it.
             EXPECT_EQ(w.store().displayCount(), 11);
-            EXPECT_DOUBLE_EQ(w.scales().last - w.scales().first, 11 * Second);
+            EXPECT_NEAR(w.scales().last - w.scales().first, 11 * Second, 1e-9);
             EXPECT_GT(seriesPixels(w), 100) << c.what;
         }
         drag(w, 10, w.plot()->width() - 10);
