@@ -338,11 +338,8 @@ QByteArray SimTarvo::answer(const QByteArray& p) {
             return {};
         }
         ++recordsServed_;
-        {
-            const int k = options_.oneByteRequests ? byte(2) : byte(1) * 255 + byte(2);
-            damageReply_ = options_.damagedRecords.contains(k);
-            return recordPayload(k);
-        }
+        damageReply_ = options_.damagedRecords.contains(byte(1) * 255 + byte(2));
+        return recordPayload(byte(1) * 255 + byte(2));
     case 0x80: // end of download
         damageReply_ = countRepliesSent_++ < options_.damagedCountReplies;
         return countPayload(0);

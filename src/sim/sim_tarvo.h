@@ -33,9 +33,6 @@ struct TarvoOptions {
     bool padChecksum = true;
     QList<int> damagedRecords;   // these records always go out with a wrong checksum
     int damagedCountReplies = 0; // the first n record-count replies go out damaged
-    // Read only the last byte of a record request, as instruments with a log
-    // of at most 256 records do: 83 01 00 then asks for record 0.
-    bool oneByteRequests = false;
 };
 
 // Cuts the station's byte stream into Tarvo-5 messages. Resynchronises on
