@@ -424,13 +424,16 @@ bool isAmPm(const QString& token, const QLocale& locale) {
            token.compare(locale.pmText(), Qt::CaseInsensitive) == 0;
 }
 
-std::optional<QDateTime> combine(const QDate& date, const QTime& time) {
+// A date and a clock time as a text names them, before any time zone.
+struct WallTime {
+    QDate date;
+    QTime time;
+};
+
+std::optional<WallTime> wall(const QDate& date, const QTime& time) {
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    QDateTime moment(date, time, Qt::LocalTime);
-    if (!moment.isValid())
-        return std::nullopt;
-    return moment;
+    return WallTime{date, time};
 }
 
 // "H:mm:ss" or "HH:mm:ss" and nothing else.
@@ -463,19 +466,22 @@ bool readClock(QStringView t, int& h, int& m, int& s) {
 }
 
 // Whole days from day 0 plus the time as the fraction of a day, away from
-// zero before day 0, as toDayCount counts a moment that exists as written.
-double plainDayCount(const QDate& date, int h, int m, int s) {
+// zero before day 0. Pure calendar arithmetic: a wall time inside a
+// spring-forward gap counts as written, and the repeated hour of autumn
+// counts the same both times.
+double wallDayCount(const QDate& date, int msecsOfDay) {
     const double day = double(kDayZero.daysTo(date));
-    const double fraction = double((h * 3600 + m * 60 + s) * 1000) / kMsPerDay;
+    const double fraction = double(msecsOfDay) / kMsPerDay;
     return day < 0 ? day - fraction : day + fraction;
 }
 
-// Every local moment of a day without a clock change exists as written, so
-// its day count needs no time-zone lookup (which costs a system call).
-bool isPlainDay(const QDate& date) {
-    const QDateTime start(date, QTime(0, 0), Qt::LocalTime);
-    const QDateTime end(date.addDays(1), QTime(0, 0), Qt::LocalTime);
-    return start.isValid() && end.isValid() && start.offsetFromUtc() == end.offsetFromUtc();
+// The wall time of a moment: a local or UTC date-time is taken as it reads
+// (UTC is how day counts come back, see fromDayCount); one with another zone
+// or offset is first seen on this computer's clock.
+WallTime wallOf(const QDateTime& moment) {
+    const Qt::TimeSpec spec = moment.timeSpec();
+    const QDateTime m = spec == Qt::LocalTime || spec == Qt::UTC ? moment : moment.toLocalTime();
+    return {m.date(), m.time()};
 }
 
 } // namespace
@@ -492,8 +498,8 @@ void setDateLocale(const QLocale& locale) {
 QString formatGeneralDateTime(const QDateTime& moment) {
     if (!moment.isValid())
         return {};
-    const QDateTime local = moment.timeSpec() == Qt::LocalTime ? moment : moment.toLocalTime();
-    return formatGeneralDateTime(local.date(), local.time());
+    const WallTime w = wallOf(moment);
+    return formatGeneralDateTime(w.date, w.time);
 }
 
 QString formatGeneralDateTime(const QDate& date, const QTime& time) {
@@ -510,6 +516,22 @@ QString formatGeneralDateTime(const QDate& date, const QTime& time) {
     return text;
 }
 
+std::optional<QString> loggedDateTimeText(int year, int month, int day, int hour, int minute) {
+    if (year < 1930 || year > 2099 || !QDate::isValid(year, month, day) || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59)
+        return std::nullopt;
+    return formatGeneralDateTime(QDate(year, month, day), QTime(hour, minute));
+}
+
+QString invalidLoggedDateNote(int year, int month, int day, int hour, int minute) {
+    return QStringLiteral("logged date %1/%2/%3 %4:%5 invalid")
+        .arg(month)
+        .arg(day)
+        .arg(year)
+        .arg(hour)
+        .arg(minute, 2, 10, QLatin1Char('0'));
+}
+
 QString formatShortDate(const QDate& date) {
     if (!date.isValid())
         return {};
@@ -519,13 +541,12 @@ QString formatShortDate(const QDate& date) {
     return dateLocale().toString(date, ownForm().format);
 }
 
-std::optional<QDateTime> parseGeneralDateTime(const QString& input) {
+static std::optional<WallTime> parseWall(const QString& input) {
     if (input.size() > kMaxDateTextLength + 16)
         return std::nullopt;
     Fields own;
     if (readOwnForm(reinterpret_cast<const char16_t*>(input.utf16()), input.size(), own))
-        return combine(QDate(own.year, own.month, own.day),
-                       QTime(own.hour, own.minute, own.second));
+        return wall(QDate(own.year, own.month, own.day), QTime(own.hour, own.minute, own.second));
     const QString text = input.trimmed();
     if (text.isEmpty() || text.size() > kMaxDateTextLength)
         return std::nullopt;
@@ -534,8 +555,8 @@ std::optional<QDateTime> parseGeneralDateTime(const QString& input) {
     // ISO with a 'T' between date and time.
     const qsizetype t = text.indexOf(u'T');
     if (t == 10) {
-        const auto iso = combine(QDate::fromString(text.left(t), QStringLiteral("yyyy-MM-dd")),
-                                 parseTime(text.mid(t + 1)));
+        const auto iso = wall(QDate::fromString(text.left(t), QStringLiteral("yyyy-MM-dd")),
+                              parseTime(text.mid(t + 1)));
         if (iso)
             return iso;
     }
@@ -543,7 +564,7 @@ std::optional<QDateTime> parseGeneralDateTime(const QString& input) {
     // A date alone means midnight.
     const QDate alone = parseDate(text, locale);
     if (alone.isValid())
-        return combine(alone, QTime(0, 0));
+        return wall(alone, QTime(0, 0));
 
     // Otherwise the time is the last word, or the last two with AM/PM. The
     // date itself may hold blanks ("7 Mar 2024"). A time alone is that time
@@ -565,25 +586,32 @@ std::optional<QDateTime> parseGeneralDateTime(const QString& input) {
     if (!time.isValid())
         return std::nullopt;
     if (words.size() == timeWords)
-        return combine(kDayZero, time);
+        return wall(kDayZero, time);
     // Rebuild the date part from the original text to keep its own spacing.
     QString dateText = text;
     for (int i = 0; i < timeWords; ++i) {
         const qsizetype space = dateText.lastIndexOf(u' ');
         dateText = dateText.left(space).trimmed();
     }
-    return combine(parseDate(dateText, locale), time);
+    return wall(parseDate(dateText, locale), time);
+}
+
+std::optional<QDateTime> parseGeneralDateTime(const QString& input) {
+    const std::optional<WallTime> w = parseWall(input);
+    if (!w)
+        return std::nullopt;
+    // A moment of this computer's clock: none exists inside a clock change's gap.
+    QDateTime moment(w->date, w->time, Qt::LocalTime);
+    if (!moment.isValid())
+        return std::nullopt;
+    return moment;
 }
 
 double toDayCount(const QDateTime& moment) {
     if (!moment.isValid())
         return -1;
-    const QDateTime local = moment.timeSpec() == Qt::LocalTime ? moment : moment.toLocalTime();
-    const double day = static_cast<double>(kDayZero.daysTo(local.date()));
-    const double fraction = local.time().msecsSinceStartOfDay() / kMsPerDay;
-    // Before day 0 the count is negative but the time still adds its
-    // fraction away from zero, as the automation dates do.
-    return day < 0 ? day - fraction : day + fraction;
+    const WallTime w = wallOf(moment);
+    return wallDayCount(w.date, w.time.msecsSinceStartOfDay());
 }
 
 QDateTime fromDayCount(double days) {
@@ -598,22 +626,17 @@ QDateTime fromDayCount(double days) {
         whole += 1; // rounded up to the next midnight
     }
     const QDate date = kDayZero.addDays(static_cast<qint64>(whole));
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)), Qt::LocalTime);
+    // UTC has no gaps and no repeated hours: every day count comes back as
+    // the date and time it counts.
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)), Qt::UTC);
 }
 
 // ---------------------------------------------------------------- DayCounter
 
 std::optional<double> DayCounter::countOf(const QDate& date, int h, int m, int s) {
-    if (date != plainDate_) {
-        plainDate_ = date;
-        plain_ = isPlainDay(date);
-    }
-    if (plain_)
-        return plainDayCount(date, h, m, s);
-    const std::optional<QDateTime> moment = combine(date, QTime(h, m, s));
-    if (!moment)
+    if (!date.isValid())
         return std::nullopt;
-    return toDayCount(*moment);
+    return wallDayCount(date, (h * 3600 + m * 60 + s) * 1000);
 }
 
 std::optional<double> DayCounter::dayCount(QStringView text) {
@@ -669,17 +692,17 @@ std::optional<double> DayCounter::general(QStringView field) {
     if (clock && textDate_.isValid() && textLocale_ == localeGeneration() &&
         dateText == dateText_ && !(dateText.size() > 10 && dateText[10] == u'T'))
         return countOf(textDate_, h, m, s);
-    const std::optional<QDateTime> full = parseGeneralDateTime(field.toString());
+    const std::optional<WallTime> full = parseWall(field.toString());
     if (!full)
         return std::nullopt;
     // Learn the date only when the parser kept the time as read here, so a
-    // reused date gives the moment the parser would.
-    if (clock && full->time() == QTime(h, m, s)) {
+    // reused date gives the count the parser would.
+    if (clock && full->time == QTime(h, m, s)) {
         dateText_ = dateText.toString();
-        textDate_ = full->date();
+        textDate_ = full->date;
         textLocale_ = localeGeneration();
     }
-    return toDayCount(*full);
+    return wallDayCount(full->date, full->time.msecsSinceStartOfDay());
 }
 
 } // namespace zel

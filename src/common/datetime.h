@@ -15,11 +15,22 @@ QLocale dateLocale();
 void setDateLocale(const QLocale& locale);
 
 // General date-time text of a moment: the locale's short date with a
-// four-digit year, one space, 24-hour time "HH:mm:ss".
+// four-digit year, one space, 24-hour time "HH:mm:ss". A local or UTC
+// date-time is written as it reads (day counts come back as UTC, see
+// fromDayCount); other zones are first converted to this computer's clock.
 QString formatGeneralDateTime(const QDateTime& moment);
 // The same for a date and a wall-clock time as an instrument logged them,
 // taken as they are (no time-zone lookup, which costs far more than the text).
 QString formatGeneralDateTime(const QDate& date, const QTime& time);
+
+// The text of the date and time an instrument logged with a record, or
+// nothing when its fields name no moment within the years 1930 to 2099 (a
+// clock that was never set logs zeros, an erased log 0xFF bytes).
+std::optional<QString> loggedDateTimeText(int year, int month, int day, int hour, int minute);
+// What the status column says of such fields, e.g.
+// "logged date 0/0/2000 0:00 invalid", so they are never silently taken for
+// another date.
+QString invalidLoggedDateNote(int year, int month, int day, int hour, int minute);
 
 // Short date text (used in file headers and the legend): the locale's short
 // date with a four-digit year.
@@ -31,22 +42,29 @@ QString formatShortDate(const QDate& date);
 // common numeric forms with "/", "." or "-" and a two- or four-digit year
 // (two digits mean 1930 to 2029), and dates with English month names
 // ("7 Mar 2024", as the C locale writes them) in every locale. Returns
-// nothing for text that is not a date.
+// nothing for text that is not a date. The result is a moment of this
+// computer's clock, so a wall time that a clock change skips gives nothing
+// here; DayCounter reads such a text all the same.
 std::optional<QDateTime> parseGeneralDateTime(const QString& text);
 
 // Day counts with the time as fraction of a day (day 0 = 1899-12-30), as the
-// graph stores keep them. Local date and clock time, no time-zone shifts. An
-// invalid moment gives -1 (the stores' "missing"); a count that is not a
-// finite number within years 100..9999 gives an invalid QDateTime.
+// graph stores keep them. A day count names a date and a wall-clock time,
+// never a moment in a time zone: the readings of the hour a spring-forward
+// skips, and of the autumn hour that repeats, count as written.
+// toDayCount takes a local or UTC date-time as it reads (other zones on this
+// computer's clock); an invalid moment gives -1 (the stores' "missing").
+// fromDayCount hands the date and time back as a UTC date-time, which no
+// clock change can shift or drop; a count that is not a finite number within
+// years 100..9999 gives an invalid QDateTime.
 double toDayCount(const QDateTime& moment);
 QDateTime fromDayCount(double days);
 
-// Reads date-time texts into day counts, with the same answers as
-// toDayCount(parseGeneralDateTime(text)), but fast for a run of texts: the
-// program's own form is read without building a date-time, and a date text
-// that repeats is parsed once. It remembers the last dates it saw, so keep
-// one for one file or one run; a change of the system's time zone during
-// its life is not seen.
+// Reads date-time texts into day counts, with the dates and times
+// parseGeneralDateTime reads, but without any time zone (so also inside a
+// clock change's gap), and fast for a run of texts: the program's own form is
+// read without building a date-time, and a date text that repeats is parsed
+// once. It remembers the last date text it saw, so keep one for one file or
+// one run.
 class DayCounter {
 public:
     std::optional<double> dayCount(QStringView text);
@@ -57,9 +75,6 @@ private:
     std::optional<double> countOf(const QDate& date, int h, int m, int s);
     std::optional<double> general(QStringView text);
 
-    // The last date of a moment, and whether its day has no clock change.
-    QDate plainDate_;
-    bool plain_ = false;
     // The last date text the general parser read, its date, and the date
     // locale it was read in.
     QString dateText_;

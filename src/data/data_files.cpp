@@ -5,6 +5,7 @@
 #include "common/text.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -347,6 +348,19 @@ QStringList splitDataLine(const QByteArray& line) {
     return out;
 }
 
+void Series::append(double time, double value) {
+    if (SeriesLast + 1 < Capacity) {
+        ++SeriesLast;
+    } else {
+        // Full: the oldest reading makes room, so the newest is always held.
+        std::move(SeriesTimes.begin() + 1, SeriesTimes.end(), SeriesTimes.begin());
+        std::move(SeriesValues.begin() + 1, SeriesValues.end(), SeriesValues.begin());
+        SeriesLast = Capacity - 1;
+    }
+    SeriesTimes[size_t(SeriesLast)] = time;
+    SeriesValues[size_t(SeriesLast)] = value;
+}
+
 ReadDbResult readDataFile(const QString& path, Series& series) {
     ReadDbResult result;
     QFile file(path);
@@ -365,13 +379,15 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
         if (!source.next(line))
             return result;
 
-    constexpr int32_t LastEntry = Series::Capacity - 1;
+    // The series keeps the newest readings: the entries are filled round and
+    // round, and put back in file order at the end.
+    int64_t stored = 0;
     DayCounter times;
     const QByteArray& record = line.bytes;
     while (nextRecord(source, line)) {
         if (result.readingCount < std::numeric_limits<int32_t>::max())
             ++result.readingCount;
-        if (line.overlong || series.SeriesLast >= LastEntry)
+        if (line.overlong)
             continue;
         std::optional<double> time;
         double value = 0;
@@ -389,7 +405,7 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
             if (!time)
                 continue;
             value = leadingNumberOfBytes(span(2));
-            if (series.SeriesLast + 1 == 1) {
+            if (stored == 1) {
                 units = f.count > 3 ? QString::fromUtf8(span(3)) : QString();
                 titleId = QString::fromUtf8(span(0));
             }
@@ -404,14 +420,23 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
             units = fields.value(3);
             titleId = fields[0];
         }
-        const int32_t entry = ++series.SeriesLast;
-        series.SeriesTimes[size_t(entry)] = *time;
-        series.SeriesValues[size_t(entry)] = value;
-        if (entry == 1) {
+        const size_t entry = size_t(stored % Series::Capacity);
+        series.SeriesTimes[entry] = *time;
+        series.SeriesValues[entry] = value;
+        if (stored == 1) {
             series.units = units;
             series.titleId = titleId;
         }
+        ++stored;
     }
+    if (stored > Series::Capacity) {
+        const auto oldest = std::ptrdiff_t(stored % Series::Capacity);
+        std::rotate(series.SeriesTimes.begin(), series.SeriesTimes.begin() + oldest,
+                    series.SeriesTimes.end());
+        std::rotate(series.SeriesValues.begin(), series.SeriesValues.begin() + oldest,
+                    series.SeriesValues.end());
+    }
+    series.SeriesLast = int32_t(std::min<int64_t>(stored, Series::Capacity) - 1);
     return result;
 }
 

@@ -21,6 +21,10 @@ struct Series {
     int32_t SeriesLast = -1;
     QString units;   // field 3 of the second reading line
     QString titleId; // field 0 of the second reading line
+
+    // Adds a reading after the last; when the series is full the oldest
+    // makes room, so it always ends with the newest.
+    void append(double time, double value);
 };
 
 // The eight header lines, each ended by CR LF. Line breaks inside the legend
@@ -50,8 +54,8 @@ struct ReadDbResult {
 constexpr qint64 MaxDataLineBytes = 64 * 1024;
 
 // Reads a data file into `series`: skips 8 header lines, counts every
-// further line, stores at most 10001 usable ones (time parsed, leading
-// number of the value). Lines of any length never hang or crash it.
+// further line, stores the newest 10001 usable ones in file order (time
+// parsed, leading number of the value). Lines of any length never hang or crash it.
 //  - The line end after the last line does not start another line, so a file
 //    written by this program counts exactly its readings; an empty line in
 //    the middle counts as an (unusable) reading.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace zel::graph {
 
@@ -94,10 +95,39 @@ int32_t GraphStore::load(const LoadRequest& request) {
     for (int32_t i = 0; i <= last; ++i)
         rawTimes_[size_t(i)] = size_t(i) < request.times.size() ? request.times[size_t(i)] : 0;
     loaded_ = !request.times.empty();
+    sortByTime();
 
     windowToNewest();
     const int32_t count = reduce(false);
     return count;
+}
+
+void GraphStore::sortByTime() {
+    // A time that is no number sorts first, so the order stays strict.
+    auto key = [](double t) { return std::isnan(t) ? -HUGE_VAL : t; };
+    const auto begin = rawTimes_.begin();
+    const auto end = begin + lastIndex_ + 1;
+    if (std::is_sorted(begin, end, [&](double a, double b) { return key(a) < key(b); }))
+        return;
+    // Files run newest first after a download, and a clock set back or a
+    // download appended to on-line readings mixes them: the window, the
+    // reduction and the plot extent all need the records in time order.
+    // Stable, so readings of the same time keep the order they came in.
+    std::vector<int32_t> order(size_t(lastIndex_) + 1);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        return key(rawTimes_[size_t(a)]) < key(rawTimes_[size_t(b)]);
+    });
+    std::vector<double> sorted(order.size());
+    auto permute = [&](std::vector<double>& column) {
+        for (size_t k = 0; k < order.size(); ++k)
+            sorted[k] = column[size_t(order[k])];
+        std::copy(sorted.begin(), sorted.end(), column.begin());
+    };
+    permute(rawTimes_);
+    for (int s = 0; s < SlotCount; ++s)
+        if (seriesSlots[size_t(s)].isNamed())
+            permute(rawValues_[size_t(s)]);
 }
 
 void GraphStore::windowToNewest() {

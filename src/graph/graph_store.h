@@ -102,7 +102,8 @@ public:
     Reduction reduction = Reduction::Average;
 
     // Copies the series (records 0 .. lastIndex of each named slot) into the
-    // raw store and shows the last records. Returns the new display count,
+    // raw store in time order (records of the same time in the order given)
+    // and shows the newest records. Returns the new display count,
     // 0 when nothing could be shown (the previous display stays).
     int32_t load(const LoadRequest& request);
 
@@ -153,6 +154,8 @@ public:
     int32_t valuedPointAfter(double x, int slot) const;
 
 private:
+    void sortByTime();
+
     std::vector<double> rawTimes_;
     std::array<std::vector<double>, SlotCount> rawValues_;
     int32_t lastIndex_ = 0;

@@ -164,24 +164,27 @@ std::optional<MeasurementRecord> parsePortablesReading(const QByteArray& frame, 
         return std::nullopt;
     MeasurementRecord r;
     r.InstrumentId = characters(frame, portables::IdFirst, portables::IdLength);
-    if (logged) {
-        // Fields out of range roll over into the next month or day, as a date
-        // built from its parts does, so no byte pattern gives an invalid date.
-        const int year = std::clamp(at(frame, 15) * 100 + at(frame, 16), 1, 9999);
-        const int minutes = at(frame, 17) * 60 + at(frame, 18);
-        const QDate date = QDate(year, 1, 1)
-                               .addMonths(at(frame, 13) - 1)
-                               .addDays(at(frame, 14) - 1 + minutes / 1440);
-        r.ReadingTime = formatGeneralDateTime(date, QTime(minutes % 1440 / 60, minutes % 60));
+    const int status = at(frame, 23);
+    r.Status = portablesStatusText(status);
+    // The logged date as the instrument wrote it. Fields that make no date
+    // (a clock never set, an erased log) are not turned into another date:
+    // the record is filed at its arrival and says so.
+    const int year = at(frame, 15) * 100 + at(frame, 16), month = at(frame, 13);
+    const int day = at(frame, 14), hour = at(frame, 17), minute = at(frame, 18);
+    const std::optional<QString> loggedText =
+        logged ? loggedDateTimeText(year, month, day, hour, minute) : std::nullopt;
+    if (loggedText) {
+        r.ReadingTime = *loggedText;
     } else {
         r.ReadingTime = formatGeneralDateTime(now);
+        if (logged)
+            r.Status +=
+                QStringLiteral("; ") + invalidLoggedDateNote(year, month, day, hour, minute);
     }
     r.Value = formatPicture(portablesValue(at(frame, 19) * 256 + at(frame, 20)),
                             QStringLiteral("##0.00"));
     r.Units = portablesUnitsText(at(frame, 21));
     r.Detector = portablesDetectorText(at(frame, 22));
-    const int status = at(frame, 23);
-    r.Status = portablesStatusText(status);
     r.AlarmCode = static_cast<int16_t>(status);
     // Over a dose or a rate threshold.
     r.OverMark = (status & (4 | 8)) ? QStringLiteral("*") : QStringLiteral(" ");

@@ -377,14 +377,19 @@ std::optional<MeasurementRecord> parseReading(const QByteArray& work, int lastTy
 
     if (longForm && at(work, 2) != 0xFF) {
         r.InstrumentId = QString::number(recordNumberOf(work));
-        // Out-of-range fields roll over into the next month or day, as a
-        // date built from its parts does, so no byte pattern yields an
-        // invalid date.
-        const QDate date =
-            QDate(2000 + at(work, 18), 1, 1).addMonths(at(work, 16) - 1).addDays(at(work, 17) - 1);
-        const QDateTime when =
-            QDateTime(date, QTime(0, 0)).addSecs(qint64(at(work, 19)) * 3600 + at(work, 20) * 60);
-        r.ReadingTime = formatGeneralDateTime(when);
+        // The logged date as the instrument wrote it, without any time zone.
+        // Fields that make no date (a clock never set) are not turned into
+        // another date: the record is filed at its arrival and says so.
+        const int year = 2000 + at(work, 18), month = at(work, 16), day = at(work, 17);
+        const int hour = at(work, 19), minute = at(work, 20);
+        if (const std::optional<QString> logged =
+                loggedDateTimeText(year, month, day, hour, minute)) {
+            r.ReadingTime = *logged;
+        } else {
+            r.ReadingTime = formatGeneralDateTime(now);
+            r.Status +=
+                QStringLiteral("; ") + invalidLoggedDateNote(year, month, day, hour, minute);
+        }
     } else {
         r.InstrumentId = QStringLiteral("On-Line");
         r.ReadingTime = formatGeneralDateTime(now);

@@ -118,10 +118,10 @@ bool SimPortables::quiet() const {
     return options_.silent || (options_.stopAfter >= 0 && heard_ >= options_.stopAfter);
 }
 
-QByteArray SimPortables::reply(const QByteArray& payload) {
+QByteArray SimPortables::reply(const QByteArray& payload, bool damage) {
     QByteArray f = frameOf(payload);
     ++sent_;
-    if (options_.corruptEvery > 0 && sent_ % options_.corruptEvery == 0) {
+    if (damage || (options_.corruptEvery > 0 && sent_ % options_.corruptEvery == 0)) {
         const int at = int(f.size()) - 2;
         uint8_t c = uint8_t(f[at]) ^ 0x40;
         if (c == uint8_t(EOT) && at >= FirstIndexCut)
@@ -184,7 +184,8 @@ QByteArray SimPortables::answer(const QByteArray& c) {
             return {};
         }
         ++recordsServed_;
-        return reply(recordPayload(nextRecord_++));
+        const int k = nextRecord_++;
+        return reply(recordPayload(k), options_.damagedRecords.contains(k));
     }
     case 6: // test: the reading of the moment
         return reply(readingPayload(instrumentNow(), currentValue()));

@@ -24,6 +24,7 @@ struct PortablesOptions {
     int corruptEvery = 0;           // every n-th reply gets a wrong checksum; 0 = never
     int stopAfter = -1;             // go quiet after this many commands; -1 = never
     int stopAfterRecord = -1;       // leave the request after the k-th record unanswered, once
+    QList<int> damagedRecords;      // these logged records go out with a wrong checksum
     QByteArray calibration = "00471123"     // instrument number (8)
                              "1250"         // factor in thousandths (4)
                              "D. Levin    " // calibrated by (12)
@@ -67,7 +68,7 @@ public:
 
 private:
     QByteArray answer(const QByteArray& command);
-    QByteArray reply(const QByteArray& payload);
+    QByteArray reply(const QByteArray& payload, bool damage = false);
     bool quiet() const;
 
     PortablesOptions options_;

@@ -267,10 +267,11 @@ bool SimTarvo::quiet() const {
     return options_.silent || (options_.stopAfter >= 0 && heard_ >= options_.stopAfter);
 }
 
-QByteArray SimTarvo::frame(QByteArray payload) {
+QByteArray SimTarvo::frame(QByteArray payload, bool damage) {
     QByteArray f = zel::tarvo::buildTarvoFrame(payload);
     ++sent_;
-    if (options_.corruptEvery > 0 && sent_ % options_.corruptEvery == 0 && f.size() >= 2) {
+    if ((damage || (options_.corruptEvery > 0 && sent_ % options_.corruptEvery == 0)) &&
+        f.size() >= 2) {
         const int at = f.size() - 2;
         uint8_t c = uint8_t(f[at]) ^ 0x40;
         if (frameByte(c))
@@ -298,11 +299,12 @@ QByteArray SimTarvo::receive(const QByteArray& bytes) {
             log(QStringLiteral("quiet: no answer"));
             continue;
         }
+        damageReply_ = false;
         const QByteArray reply = answer(f.payload);
         if (reply.isEmpty())
             continue;
         log(QStringLiteral("tx %1").arg(hexBytes(reply)));
-        out += frame(reply);
+        out += frame(reply, damageReply_);
     }
     return out;
 }
@@ -324,6 +326,7 @@ QByteArray SimTarvo::answer(const QByteArray& p) {
         ++readingsSent_;
         return options_.shortReadings ? shortPayload() : onlinePayload();
     case 0x81: // start download
+        damageReply_ = countRepliesSent_++ < options_.damagedCountReplies;
         return countPayload(options_.records);
     case 0x83: // request record k
         if (p.size() < 3)
@@ -335,8 +338,10 @@ QByteArray SimTarvo::answer(const QByteArray& p) {
             return {};
         }
         ++recordsServed_;
+        damageReply_ = options_.damagedRecords.contains(byte(1) * 255 + byte(2));
         return recordPayload(byte(1) * 255 + byte(2));
     case 0x80: // end of download
+        damageReply_ = countRepliesSent_++ < options_.damagedCountReplies;
         return countPayload(0);
     case 0x20: { // set clock: MM DD YY hh mm ss
         if (p.size() >= 7) {

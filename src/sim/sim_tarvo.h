@@ -5,6 +5,7 @@
 #include "station/clock.h"
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,6 +31,8 @@ struct TarvoOptions {
     // instrument normally adjusts an unused byte to keep the checksum clear of
     // 02, 03 and 1B. Switch this off to send whatever checksum falls out.
     bool padChecksum = true;
+    QList<int> damagedRecords;   // these records always go out with a wrong checksum
+    int damagedCountReplies = 0; // the first n record-count replies go out damaged
 };
 
 // Cuts the station's byte stream into Tarvo-5 messages. Resynchronises on
@@ -95,7 +98,7 @@ public:
 
 private:
     QByteArray answer(const QByteArray& payload);
-    QByteArray frame(QByteArray payload);
+    QByteArray frame(QByteArray payload, bool damage = false);
     bool quiet() const;
 
     TarvoOptions options_;
@@ -111,6 +114,8 @@ private:
     int sent_ = 0;
     int recordsServed_ = 0;
     bool requestDropped_ = false;
+    int countRepliesSent_ = 0;
+    bool damageReply_ = false; // the answer being built goes out damaged
 };
 
 // Keeps the XOR of `payload` clear of 02, 03 and 1B by changing the byte at

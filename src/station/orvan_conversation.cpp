@@ -30,18 +30,40 @@ void OrvanConversation::stopOnline() {
 }
 
 void OrvanConversation::onPollTick() {
+    Station& s = station();
+    // Whole minutes are counted down first, as for the Tarvo-5: without that
+    // an interval of whole minutes would poll at every 1 ms tick.
+    if (state().minuteCountdown >= 1) {
+        s.pollTimer.stop();
+        return;
+    }
+    // A poll every second or faster restarts the reply timer before it can
+    // fire: a reply still awaited now is a missed one.
+    if (s.replyTimer.isActive()) {
+        s.replyTimer.stop();
+        s.countError();
+        s.setStatus(QStringLiteral("Testing Connection ") + QString::number(state().errorCount));
+        if (state().errorCount >= 3)
+            reportNotResponding();
+    }
     sendCommand("G19");
+    state().minuteCountdown = toInt32(s.interval().Minutes);
+    if (state().minuteCountdown > 0)
+        s.minuteTimer.start(60000);
 }
 
 void OrvanConversation::onReplyTimeout() {
-    Station& s = station();
-    if (state().errorCount < 3) {
+    if (state().errorCount < 3)
         sendCommand("G11");
-    } else {
-        s.setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
-        s.connectionLost();
-        s.replyTimer.stop();
-    }
+    else
+        reportNotResponding();
+}
+
+void OrvanConversation::reportNotResponding() {
+    Station& s = station();
+    s.setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
+    s.connectionLost();
+    s.replyTimer.stop();
 }
 
 CheckedFrame OrvanConversation::checkFrame(const QByteArray& frame) {

@@ -1,7 +1,7 @@
 #pragma once
 // The Orvan conversation: "G11" asks whether the instrument is there, "G19"
-// polls a reading at the on-line interval; three missed replies mean lost
-// contact.
+// polls a reading at the on-line interval; three missed replies (counted per
+// poll when the polls come faster than the reply wait) mean lost contact.
 #include "station/instrument_conversation.h"
 
 namespace zel {
@@ -25,6 +25,7 @@ public:
 
 private:
     void sendCommand(const QByteArray& text);
+    void reportNotResponding();
 };
 
 } // namespace zel

@@ -38,7 +38,10 @@ void PortablesConversation::enterStartupState() {
 }
 
 void PortablesConversation::onConnectionLost() {
-    station().reprobeTimer.start(2000);
+    // Every unanswered probe ends in another "lost": restarting the timer
+    // then would stretch the probing to one every three seconds.
+    if (!station().reprobeTimer.isActive())
+        station().reprobeTimer.start(2000);
 }
 
 void PortablesConversation::onReprobe() {
@@ -50,6 +53,13 @@ void PortablesConversation::startOnline() {
     Station& s = station();
     if (s.portOpen()) {
         lastCommand_ = buildOnlineStartCommand(s.interval().Minutes, s.interval().Seconds);
+        if (lastCommand_.mid(2, 4) == "0000") {
+            // The instrument counts its interval in whole seconds, and all
+            // zeros would stop it instead: the shortest it can do is 1 s.
+            lastCommand_ = buildOnlineStartCommand(0, 1);
+            s.setStatus(
+                QStringLiteral("Portables send at most one reading a second: interval 1 s"));
+        }
         s.send(lastCommand_);
     }
     if (view().showAll())
@@ -96,11 +106,32 @@ void PortablesConversation::afterReading() {
 }
 
 void PortablesConversation::afterFrameError(int16_t) {
-    if (state().errorCount <= 3 && state().downloading)
+    if (!state().downloading)
+        return;
+    if (state().errorCount <= 3) {
         sendCommand(DownloadNext, true, false);
+        return;
+    }
+    // Damaged again and again: stop asking rather than wait for ever. What
+    // came is in the list and the file; "Get Data" goes on from here.
+    state().downloading = false;
+    interrupted_ = true;
+    station().replyTimer.stop();
+    view().debugLine(QStringLiteral("Download stopped after %1 damaged replies in a row, %2 "
+                                    "records received")
+                         .arg(state().errorCount)
+                         .arg(downloaded_));
+    station().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
 }
 
 void PortablesConversation::startDownload() {
+    if (interrupted_) {
+        // The instrument still holds its place in the log: the next record.
+        interrupted_ = false;
+        state().errorCount = 0;
+        sendCommand(DownloadNext, true, false);
+        return;
+    }
     downloaded_ = 0;
     view().setDownloadProgress(QStringLiteral("Records downloaded: 0"));
     sendCommand(DownloadFirst, true, true);

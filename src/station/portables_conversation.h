@@ -2,7 +2,8 @@
 // The Portables conversation: the fixed 10-byte commands, the connection test
 // with its stop of on-line sending, the re-probe every 2 s after a lost
 // connection, on-line sending at the interval, the log download record by
-// record, the clock and the calibration record.
+// record (resumed after it gave up on damaged replies), the clock and the
+// calibration record.
 #include "station/instrument_conversation.h"
 
 namespace zel {
@@ -24,6 +25,7 @@ public:
     void afterReading() override;
     void afterFrameError(int16_t result) override;
     void startDownload() override;
+    bool resumesDownload() const override { return interrupted_; }
     void sendTime() override;
     void requestCalibration() override;
 
@@ -36,7 +38,8 @@ private:
     void sendCommand(uint8_t command, bool waitForReply, bool dropWaiting);
 
     QByteArray lastCommand_ = QByteArray(10, '\0');
-    int downloaded_ = 0; // records of the running download so far
+    int downloaded_ = 0;       // records of the running download so far
+    bool interrupted_ = false; // a download gave up on damaged replies
 };
 
 } // namespace zel

@@ -491,14 +491,9 @@ void Station::noteReadingCounted(const MeasurementRecord& r) {
     if (data_.ReadingCount < std::numeric_limits<int32_t>::max())
         ++data_.ReadingCount;
     // The series entry follows the reading, so the graph never sees an
-    // unfilled slot; the series stops growing at its capacity.
-    Series& s = data_.series;
-    if (s.SeriesLast + 1 < Series::Capacity) {
-        ++s.SeriesLast;
-        const std::optional<double> t = readingTimes_.dayCount(QStringView(r.ReadingTime));
-        s.SeriesTimes[size_t(s.SeriesLast)] = t ? *t : toDayCount(clock_.now());
-        s.SeriesValues[size_t(s.SeriesLast)] = leadingNumber(r.Value);
-    }
+    // unfilled slot; once full, the oldest entry makes room for it.
+    const std::optional<double> t = readingTimes_.dayCount(QStringView(r.ReadingTime));
+    data_.series.append(t ? *t : toDayCount(clock_.now()), leadingNumber(r.Value));
 }
 
 // ---------------------------------------------------------------- files

@@ -10,20 +10,21 @@ namespace zel {
 
 namespace {
 
-// The highest record the one-byte request reaches in the instrument's own
-// numbering (byte2 x 255 + byte3 with byte2 = 0).
-constexpr int HighestOneByteRecord = 254;
+// The highest record the one-byte request reaches: 83 00 k for k up to 255.
+constexpr int HighestOneByteRecord = 255;
 
-// Records up to 254 are asked for as the instrument has always been asked:
+// Records up to 255 are asked for as the instrument has always been asked:
 // 83 00 k. A larger number does not fit that byte; it goes out in the
 // instrument's own numbering, byte2 x 255 + byte3, which its records carry.
 QByteArray recordRequest(int k) {
-    QByteArray p = tarvo::requestRecordPayload(uint8_t(k % 255));
-    if (k <= HighestOneByteRecord)
-        p[2] = char(k);
-    else
+    QByteArray p = tarvo::requestRecordPayload(uint8_t(k <= HighestOneByteRecord ? k : k % 255));
+    if (k > HighestOneByteRecord)
         p[1] = char(k / 255);
     return p;
+}
+
+QString records(int n) {
+    return n == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(n);
 }
 
 } // namespace
@@ -85,6 +86,7 @@ void TarvoConversation::onResponseTimeout() {
         station().setStatus(QStringLiteral("Instrument not responding"));
     // Nothing runs any more: the next "Get Data" resumes or starts afresh.
     state().downloading = false;
+    awaiting_ = Awaiting::Nothing;
 }
 
 CheckedFrame TarvoConversation::checkFrame(const QByteArray& frame) {
@@ -92,6 +94,7 @@ CheckedFrame TarvoConversation::checkFrame(const QByteArray& frame) {
     // Any frame that arrived answers the pending request, a damaged one too:
     // the damage is counted as an error, not as a missing reply.
     station().responseTimeout.stop();
+    answered_ = false;
     const std::optional<QByteArray> work = tarvo::unescapeFrame(frame);
     if (!work)
         return {Result::BadChecksum, frame};
@@ -118,9 +121,11 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         s.replyTimer.stop();
         break;
     case tarvo::TypeClockSet:
+        answered_ = true;
         s.setStatus(QStringLiteral("Time Recieved"));
         break;
     case tarvo::TypeRecordCount:
+        answered_ = true;
         recordCount_ = m.recordCount;
         nextRecord_ = recordCount_ - 1;
         if (recordCount_ > 0) {
@@ -131,6 +136,7 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         } else {
             state().downloading = false;
             recordRequested_ = false;
+            awaiting_ = Awaiting::Nothing;
             s.setStatus(downloadFinished_ ? QStringLiteral("Data downloaded succesfully")
                                           : QStringLiteral("No data in instrument"));
             if (downloadFinished_ && unfetched_ > 0)
@@ -151,8 +157,7 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         } else {
             downloadFinished_ = true;
             recordRequested_ = false;
-            s.send(tarvo::buildTarvoFrame(tarvo::endDownloadPayload()));
-            s.responseTimeout.start(500);
+            sendEndOfDownload();
         }
         break;
     case tarvo::TypeOnline:
@@ -175,16 +180,68 @@ std::optional<MeasurementRecord> TarvoConversation::parseReading(const QByteArra
     return tarvo::parseReading(bytes, lastType_, probeCode_, clock().now());
 }
 
-void TarvoConversation::afterFrameError(int16_t result) {
-    // A damaged record during a download is asked for again by its own
-    // request; the instrument never hears another family's bytes. The count
-    // reply also arrives here (it is no reading) and has asked already.
-    if (result == Result::BadChecksum && state().downloading && recordRequested_ &&
-        state().errorCount <= 3)
+void TarvoConversation::afterFrameError(int16_t) {
+    // A damaged or unusable reply during a download is asked for again by
+    // the same request; the instrument never hears another family's bytes.
+    // Replies that were understood (the count, the clock) and a wrong record,
+    // which has asked again itself, are no reason to ask.
+    if (answered_ || !state().downloading || awaiting_ == Awaiting::Nothing)
+        return;
+    if (state().errorCount <= 3) {
+        askAgain();
+        return;
+    }
+    if (awaiting_ == Awaiting::End) {
+        // Every record is in; only the answer to the end message was damaged.
+        state().downloading = false;
+        awaiting_ = Awaiting::Nothing;
+        station().setStatus(QStringLiteral("Data downloaded succesfully"));
+        return;
+    }
+    // Damaged again and again: stop asking, keep what came, and let "Get
+    // Data" go on from here.
+    view().debugLine(QStringLiteral("Download stopped after %1 damaged replies in a row, %2 of %3 "
+                                    "received")
+                         .arg(state().errorCount)
+                         .arg(records(received_))
+                         .arg(recordCount_));
+    station().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
+    state().downloading = false;
+    awaiting_ = Awaiting::Nothing;
+}
+
+void TarvoConversation::askAgain() {
+    switch (awaiting_) {
+    case Awaiting::Count:
+        sendStartOfDownload();
+        break;
+    case Awaiting::Record:
         requestRecord(nextRecord_);
+        break;
+    case Awaiting::End:
+        sendEndOfDownload();
+        break;
+    case Awaiting::Nothing:
+        break;
+    }
+}
+
+void TarvoConversation::sendStartOfDownload() {
+    awaiting_ = Awaiting::Count;
+    station().send(tarvo::startDownloadFrame());
+    // An instrument that does not answer must not leave us downloading.
+    station().responseTimeout.start(500);
+}
+
+void TarvoConversation::sendEndOfDownload() {
+    awaiting_ = Awaiting::End;
+    station().send(tarvo::buildTarvoFrame(tarvo::endDownloadPayload()));
+    station().responseTimeout.start(500);
 }
 
 void TarvoConversation::startDownload() {
+    // A new press of "Get Data" has its own three retries.
+    state().errorCount = 0;
     if (resumesDownload()) {
         requestRecord(nextRecord_);
         return;
@@ -194,9 +251,7 @@ void TarvoConversation::startDownload() {
     received_ = 0;
     unfetched_ = 0;
     view().setDownloadProgress(QString());
-    station().send(tarvo::startDownloadFrame());
-    // An instrument that does not answer must not leave us downloading.
-    station().responseTimeout.start(500);
+    sendStartOfDownload();
 }
 
 bool TarvoConversation::resumesDownload() const {
@@ -204,11 +259,12 @@ bool TarvoConversation::resumesDownload() const {
 }
 
 int16_t TarvoConversation::refuseWrongRecord(int number) {
+    answered_ = true;
     view().debugLine(
         QStringLiteral("Record %1 came for the request of record %2").arg(number).arg(requested_));
     if (requested_ > HighestOneByteRecord) {
         // The instrument reads only the last byte of a request: the records
-        // above 254 cannot be fetched from it. Go on with those it can give,
+        // above 255 cannot be fetched from it. Go on with those it can give,
         // and say so at the end.
         unfetched_ += requested_ - HighestOneByteRecord;
         nextRecord_ = HighestOneByteRecord;
@@ -228,11 +284,11 @@ void TarvoConversation::showProgress() {
 }
 
 void TarvoConversation::reportUnfetched() {
-    const QString text = QStringLiteral("%1 records above number %2 could not be fetched: the "
+    const QString text = QStringLiteral("%1 above number %2 could not be fetched: the "
                                         "instrument answers requests for records 0 to %2 only.")
-                             .arg(unfetched_)
+                             .arg(records(unfetched_))
                              .arg(HighestOneByteRecord);
-    view().setDownloadProgress(QStringLiteral("%1 records not fetched").arg(unfetched_));
+    view().setDownloadProgress(QStringLiteral("%1 not fetched").arg(records(unfetched_)));
     view().debugLine(text);
     // A message box runs its own event loop: it waits until the frame has
     // been dealt with.
@@ -246,6 +302,7 @@ void TarvoConversation::sendTime() {
 }
 
 void TarvoConversation::requestRecord(int k) {
+    awaiting_ = Awaiting::Record;
     recordRequested_ = true;
     requested_ = k;
     station().send(tarvo::buildTarvoFrame(recordRequest(k)));

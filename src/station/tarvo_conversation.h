@@ -34,6 +34,10 @@ public:
 private:
     bool sendTestFrame();
     void requestRecord(int k);
+    void sendStartOfDownload();
+    void sendEndOfDownload();
+    // Repeats the request whose answer came damaged.
+    void askAgain();
     int16_t actOn(const QByteArray& work);
     int16_t refuseWrongRecord(int number);
     void showProgress();
@@ -48,6 +52,11 @@ private:
     int requested_ = -1;           // the record asked for last
     int received_ = 0;             // records of this download so far
     int unfetched_ = 0;            // records the instrument could not be asked for
+    // The answer the download waits for: the count (after 81), a record, or
+    // the count 0 that confirms the end message.
+    enum class Awaiting { Nothing, Count, Record, End };
+    Awaiting awaiting_ = Awaiting::Nothing;
+    bool answered_ = false; // the last frame was understood and acted on
 };
 
 } // namespace zel

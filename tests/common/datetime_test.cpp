@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <cmath>
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -16,6 +17,25 @@ public:
 
 private:
     QLocale old_;
+};
+
+// Pins the computer's time zone for one test.
+class ZoneGuard {
+public:
+    explicit ZoneGuard(const char* zone) : old_(qgetenv("TZ")) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ZoneGuard() {
+        if (old_.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", old_);
+        tzset();
+    }
+
+private:
+    QByteArray old_;
 };
 
 QDateTime at(int y, int mo, int d, int h, int mi, int s) {
@@ -186,8 +206,8 @@ TEST(DayCount, AutomationDatesInLocalTime) {
     EXPECT_DOUBLE_EQ(toDayCount(at(1900, 1, 1, 6, 0, 0)), 2.25);
     EXPECT_DOUBLE_EQ(toDayCount(at(2000, 1, 1, 12, 0, 0)), 36526.5);
     EXPECT_DOUBLE_EQ(toDayCount(at(1899, 12, 29, 6, 0, 0)), -1.25);
-    EXPECT_EQ(fromDayCount(-1.25), at(1899, 12, 29, 6, 0, 0));
-    EXPECT_EQ(fromDayCount(36526.5), at(2000, 1, 1, 12, 0, 0));
+    EXPECT_EQ(fromDayCount(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC));
+    EXPECT_EQ(fromDayCount(36526.5), QDateTime(QDate(2000, 1, 1), QTime(12, 0), Qt::UTC));
     EXPECT_EQ(toDayCount(QDateTime()), -1);
     EXPECT_FALSE(fromDayCount(std::nan("")).isValid());
     EXPECT_FALSE(fromDayCount(1e300).isValid());
@@ -204,4 +224,42 @@ TEST(DayCount, AutomationDatesInLocalTime) {
         ASSERT_EQ(back.date(), m.date());
         ASSERT_EQ(back.time(), m.time());
     }
+}
+
+// Readings every five minutes through the night a clock change skips an hour
+// (Berlin, 29 Mar 2026) and the night it repeats one (25 Oct 2026): every
+// text counts as the calendar says, and the count writes back the same text.
+TEST(DayCount, ClockChangesNeitherDropNorShiftWallTimes) {
+    LocaleGuard guard{QLocale(QLocale::English, QLocale::UnitedStates)};
+    ZoneGuard zone("Europe/Berlin");
+    const double springDay = 46110; // 29 Mar 2026
+    const struct {
+        QDate date;
+        double day;
+    } nights[] = {{QDate(2026, 3, 29), springDay}, {QDate(2026, 10, 25), springDay + 210}};
+    for (const auto& night : nights) {
+        DayCounter counter;
+        for (int k = 0; k <= 36; ++k) {
+            const QTime time = QTime(1, 0).addSecs(k * 300);
+            const QString text = formatGeneralDateTime(night.date, time);
+            ASSERT_FALSE(text.isEmpty());
+            const double want = night.day + (3600.0 + k * 300) / 86400;
+            const std::optional<double> count = counter.dayCount(QStringView(text));
+            ASSERT_TRUE(count.has_value()) << text.toStdString();
+            EXPECT_DOUBLE_EQ(*count, want) << text.toStdString();
+            EXPECT_EQ(formatGeneralDateTime(fromDayCount(*count)), text);
+            EXPECT_DOUBLE_EQ(toDayCount(fromDayCount(*count)), *count);
+            // A form that is not the program's own goes the general way.
+            const QString iso = night.date.toString(QStringLiteral("yyyy-MM-dd")) + u'T' +
+                                time.toString(QStringLiteral("HH:mm:ss"));
+            EXPECT_EQ(DayCounter().dayCount(QStringView(iso)), count) << iso.toStdString();
+        }
+    }
+    // The computer's own clock keeps its local meaning.
+    const QDateTime now(QDate(2026, 3, 29), QTime(3, 30), Qt::LocalTime);
+    EXPECT_EQ(formatGeneralDateTime(now), "3/29/2026 03:30:00");
+    EXPECT_DOUBLE_EQ(toDayCount(now), springDay + 3.5 / 24);
+    EXPECT_DOUBLE_EQ(
+        toDayCount(QDateTime(QDate(2026, 3, 29), QTime(3, 30), Qt::OffsetFromUTC, 7200)),
+        springDay + 3.5 / 24);
 }

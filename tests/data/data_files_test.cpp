@@ -230,7 +230,7 @@ TEST_F(DataFilesTest, FailedSaveLeavesTheWorkingFileAsItWas) {
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before + readingLine(reading(2)));
 }
 
-TEST_F(DataFilesTest, SeriesKeepsTheFirst10001OfManyReadings) {
+TEST_F(DataFilesTest, SeriesKeepsTheNewest10001OfManyReadings) {
     QByteArray data = header();
     data.reserve(200000 * 40);
     for (int n = 0; n < 200000; ++n)
@@ -239,8 +239,31 @@ TEST_F(DataFilesTest, SeriesKeepsTheFirst10001OfManyReadings) {
     Series series;
     const ReadDbResult r = readDataFile(file("big.csv"), series);
     EXPECT_EQ(r.readingCount, 200000);
+    ASSERT_EQ(series.SeriesLast, 10000);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 189999);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[10000], 199999);
+    // Units and title still come from the file's second reading.
+    EXPECT_EQ(series.units, "cps");
+
+    // Live readings past the capacity push the oldest out.
+    for (int n = 0; n < 3; ++n)
+        series.append(50000 + n, 200000 + n);
     EXPECT_EQ(series.SeriesLast, 10000);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[10000], 10000);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 190002);
+    EXPECT_DOUBLE_EQ(series.SeriesValues[10000], 200002);
+    EXPECT_DOUBLE_EQ(series.SeriesTimes[10000], 50002);
+
+    // Exactly full and one short of it stay in file order.
+    for (int lines : {10000, 10001, 10002}) {
+        QByteArray some = header();
+        for (int n = 0; n < lines; ++n)
+            some += "ID,2024-01-02 10:00:00," + QByteArray::number(n) + "\r\n";
+        writeBytes(file("some.csv"), some);
+        readDataFile(file("some.csv"), series);
+        ASSERT_EQ(series.SeriesLast, std::min(lines, 10001) - 1) << lines;
+        EXPECT_DOUBLE_EQ(series.SeriesValues[0], std::max(0, lines - 10001)) << lines;
+        EXPECT_DOUBLE_EQ(series.SeriesValues[size_t(series.SeriesLast)], lines - 1) << lines;
+    }
 }
 
 TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
@@ -313,7 +336,18 @@ TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
     for (const QString& t : clockChange)
         data += "I," + t.toUtf8() + ",1\r\n";
     writeBytes(file("dst.csv"), data);
-    expectParserTimes(file("dst.csv"), clockChange);
+    // The days the clock changes count as the calendar says: the skipped
+    // half past two is kept, neither dropped nor moved.
+    Series series;
+    ASSERT_EQ(readDataFile(file("dst.csv"), series).readingCount, clockChange.size());
+    ASSERT_EQ(series.SeriesLast, clockChange.size() - 1);
+    for (int i = 0; i < clockChange.size(); ++i) {
+        const QDateTime wall = QDateTime::fromString(clockChange[i], "M/d/yyyy HH:mm:ss");
+        EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(i)],
+                         QDate(1899, 12, 30).daysTo(wall.date()) +
+                             wall.time().msecsSinceStartOfDay() / 86400000.0)
+            << clockChange[i].toStdString();
+    }
     if (oldTz.isNull())
         qunsetenv("TZ");
     else

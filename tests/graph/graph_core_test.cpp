@@ -3,6 +3,7 @@
 #include "graph/graph_scale.h"
 #include "graph/graph_store.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -62,6 +63,64 @@ TEST(GraphStoreLoad, ShowsTheLastThousandAndOneRecords) {
     r.lastIndex = 5000000;
     store.load(r);
     EXPECT_EQ(store.lastIndex(), 9);
+}
+
+// Files that do not run oldest first: a download (newest first), a shuffled
+// file, a clock set back mid-file, a download appended after on-line
+// readings. The graph shows them in time order, from the earliest to the
+// latest time, the newest window reaching the latest reading.
+TEST(GraphStoreLoad, RecordsInAnyOrderAreShownInTimeOrder) {
+    struct Case {
+        const char* what;
+        std::vector<int> seconds; // time of record i in seconds after Day0
+    };
+    std::vector<int> newestFirst, shuffled, setBack, appended;
+    for (int i = 0; i < 30; ++i) {
+        newestFirst.push_back(29 - i);
+        shuffled.push_back((i * 7) % 30);
+        setBack.push_back(i < 15 ? 100 + i : i - 15);
+    }
+    for (int i = 0; i < 1500; ++i) // on-line readings, then an older log newest first
+        appended.push_back(i < 1200 ? 1000 + i : 1499 - i);
+    const Case cases[] = {{"newest first", newestFirst},
+                          {"shuffled", shuffled},
+                          {"clock set back", setBack},
+                          {"download appended", appended}};
+    for (const Case& c : cases) {
+        Series d(std::vector<double>(c.seconds.size(), 0));
+        for (size_t i = 0; i < c.seconds.size(); ++i) {
+            d.times[i] = Day0 + c.seconds[i] * Second;
+            d.values[i] = c.seconds[i]; // the value tells the time it belongs to
+        }
+        GraphStore store;
+        const int32_t count = store.load(d.request());
+        ASSERT_GT(count, 0) << c.what;
+        const auto [earliest, latest] = std::minmax_element(d.times.begin(), d.times.end());
+        const int32_t shown = std::min<int32_t>(int32_t(d.times.size()), 1001);
+        EXPECT_DOUBLE_EQ(store.baseTime() + store.displayX(count), *latest) << c.what;
+        EXPECT_EQ(count, shown - 1) << c.what;
+        if (shown == int32_t(d.times.size())) {
+            EXPECT_DOUBLE_EQ(store.baseTime(), *earliest) << c.what;
+        }
+        for (int32_t k = 0; k <= count; ++k) {
+            if (k > 0) {
+                EXPECT_GT(store.displayX(k), store.displayX(k - 1)) << c.what << " point " << k;
+            }
+            EXPECT_NEAR(store.displayY(0, k),
+                        (store.baseTime() + store.displayX(k) - Day0) / Second, 1e-3)
+                << c.what << " point " << k;
+        }
+    }
+
+    // Equal times keep the order they came in.
+    Series same({5, 6, 7, 8, 9, 1});
+    same.times = {Day0 + Second,     Day0 + Second,     Day0 + Second,
+                  Day0 + 2 * Second, Day0 + 2 * Second, Day0};
+    GraphStore store;
+    ASSERT_EQ(store.load(same.request()), 5);
+    const double order[] = {1, 5, 6, 7, 8, 9};
+    for (int32_t k = 0; k <= 5; ++k)
+        EXPECT_EQ(store.rawValue(0, k), order[k]);
 }
 
 TEST(GraphStoreReduce, AverageAndMaximumPerBlock) {

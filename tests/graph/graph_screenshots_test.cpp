@@ -2,8 +2,11 @@
 // ZEL_SCREENSHOT_DIR names a folder.
 #include "common/datetime.h"
 #include "common/strings.h"
+#include "graph/graph_feed.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "sim/sim_tarvo.h"
+#include "support/station_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <ctime>
 #include <gtest/gtest.h>
 
 namespace zel::graph {
@@ -151,6 +155,70 @@ void snapGraph(const QString& folder, Language language, const QString& suffix) 
     snap(w, folder, "graph-gaps-" + suffix);
 }
 
+// The graph of a working file as the program reads it.
+void snapFile(const QString& path, const QString& folder, const QString& name) {
+    Series series;
+    ASSERT_TRUE(readDataFile(path, series).opened);
+    GraphWindow w;
+    w.resize(1000, 620);
+    w.load(requestFromSeries(series, false));
+    w.show();
+    snap(w, folder, name);
+}
+
+// A Tarvo-5 log of 240 records downloaded from the simulated instrument: the
+// working file runs newest first, the graph from the earliest record on.
+void snapTarvoDownload(const QString& folder) {
+    test::StationRig rig(Tarvo5);
+    sim::TarvoOptions options;
+    options.records = 240;
+    options.value = 0.015;
+    sim::SimTarvo tarvo(options, &rig.clock);
+    ASSERT_TRUE(rig.openPort());
+    auto converse = [&] {
+        for (QByteArray asked = rig.port.takeWritten(); !asked.isEmpty();
+             asked = rig.port.takeWritten())
+            rig.port.inject(tarvo.receive(asked));
+    };
+    rig.station->testConnection();
+    converse();
+    rig.view.answers.push_back(Answer::No);
+    rig.station->getData();
+    converse();
+    ASSERT_EQ(rig.list.RowIndex, 240);
+    rig.data.workingFile().close();
+    snapFile(rig.data.workingFile().path(), folder, "graph-tarvo-download-en");
+}
+
+// Readings every five minutes through the night the clock springs forward
+// (Berlin, 29 Mar 2026, 01:00 to 04:00): the hour from 02:00 is all there.
+void snapSpringForward(const QString& folder) {
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("spring.csv");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(headerLines(Legend{}, QString(), 1, QString()));
+    for (int k = 0; k <= 36; ++k) {
+        MeasurementRecord r;
+        r.InstrumentId = QString::number(36 - k);
+        r.ReadingTime = formatGeneralDateTime(QDate(2026, 3, 29), QTime(1, 0).addSecs(k * 300));
+        r.Value = QString::number(12 + 6 * std::sin(k / 4.0), 'f', 1);
+        r.Units = "mR/h";
+        r.Status = "OK";
+        f.write(readingLine(r));
+    }
+    f.close();
+    snapFile(path, folder, "graph-spring-forward-en");
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+}
+
 TEST(GraphScreenshots, SaveWhenAsked) {
     const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
     if (folder.isEmpty())
@@ -160,6 +228,8 @@ TEST(GraphScreenshots, SaveWhenAsked) {
     GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
     setDateLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
     snapGraph(folder, Language::English, "en");
+    snapTarvoDownload(folder);
+    snapSpringForward(folder);
     setDateLocale(QLocale(QLocale::German, QLocale::Germany));
     snapGraph(folder, Language::German, "de");
     setDateLocale(QLocale(QLocale::Hebrew, QLocale::Israel));

@@ -330,12 +330,30 @@ TEST_F(TarvoCodec, RecordNumberAndTimes) {
     r = parsed(shortPayload("3C 23 D7 0A", 0, 1), TypeShort);
     EXPECT_EQ(r.Value, "10");
 
-    // Out-of-range date fields roll over instead of making an invalid date.
-    QByteArray p = recordPayload(TypeRecord, 0, 1, "3F 80 00 00", 1, 0, 0);
-    p[15] = 13; // month 13
-    p[18] = 25; // hour 25
-    r = parsed(p, TypeOnline);
-    EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(QDateTime(QDate(2027, 1, 5), QTime(1, 6, 0))));
+    // Date fields that name no date within 1930..2099 are not turned into
+    // another date: the record is filed at its arrival and says so.
+    const struct {
+        int month, day, year, hour, minute;
+        const char* time;
+        const char* status;
+    } dates[] = {
+        {0, 0, 0, 0, 0, "", "OK; logged date 0/0/2000 0:00 invalid"},
+        {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, "", "OK; logged date 255/255/2255 255:255 invalid"},
+        {13, 4, 26, 25, 6, "", "OK; logged date 13/4/2026 25:06 invalid"},
+        {12, 31, 99, 23, 59, "12/31/2099 23:59:00", "OK"},
+        {3, 29, 26, 2, 30, "3/29/2026 02:30:00", "OK"}, // a wall time, whatever the zone
+    };
+    for (const auto& d : dates) {
+        QByteArray p = recordPayload(TypeRecord, 0, 1, "3F 80 00 00", 1, 0, 0);
+        const int fields[] = {d.month, d.day, d.year, d.hour, d.minute};
+        for (int i = 0; i < 5; ++i)
+            p[15 + i] = char(fields[i]);
+        r = parsed(p, TypeOnline);
+        EXPECT_EQ(r.ReadingTime, *d.time ? QString(d.time) : formatGeneralDateTime(kNow))
+            << d.status;
+        EXPECT_EQ(r.Status, d.status);
+        EXPECT_EQ(r.InstrumentId, "1");
+    }
 }
 
 TEST(PortablesCodec, CommandFrame) {

@@ -82,15 +82,39 @@ TEST_F(PortablesReading, ReadingFields) {
         << "a download keeps the logged date-time";
 }
 
-TEST_F(PortablesReading, LoggedDateOutOfRangeRollsOverInsteadOfFailing) {
-    QByteArray f = portablesReading(10500);
-    f[13] = 13; // month 13
-    f[17] = 25; // hour 25
-    f[15] = 0;
-    f[16] = 0; // year 0
-    f = portablesFrame(f.mid(1, f.size() - 3));
-    const MeasurementRecord r = parsed(f, true);
-    EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(QDateTime(QDate(2, 1, 15), QTime(1, 30))));
+// A logged date is taken as the instrument wrote it, or, when its fields
+// name no date within 1930..2099, filed at arrival (a text the reader reads
+// back) with a note in the status column, never turned into another date.
+TEST_F(PortablesReading, LoggedDatesOutsideTheCalendarAreFiledAtArrivalAndMarked) {
+    const struct {
+        int month, day, century, year, hour, minute;
+        const char* time; // empty: not a date
+        const char* note;
+    } cases[] = {
+        {0, 0, 0, 0, 0, 0, "", "LowBat; logged date 0/0/0 0:00 invalid"},
+        {255, 255, 255, 255, 255, 255, "", "LowBat; logged date 255/255/25755 255:255 invalid"},
+        {13, 14, 20, 26, 9, 30, "", "LowBat; logged date 13/14/2026 9:30 invalid"},
+        {2, 30, 20, 26, 9, 30, "", "LowBat; logged date 2/30/2026 9:30 invalid"},
+        {3, 14, 20, 26, 24, 0, "", "LowBat; logged date 3/14/2026 24:00 invalid"},
+        {12, 31, 19, 29, 23, 59, "", "LowBat; logged date 12/31/1929 23:59 invalid"},
+        {1, 1, 21, 0, 0, 0, "", "LowBat; logged date 1/1/2100 0:00 invalid"},
+        {1, 1, 19, 30, 0, 0, "1/1/1930 00:00:00", "LowBat"},
+        {12, 31, 20, 99, 23, 59, "12/31/2099 23:59:00", "LowBat"},
+        {2, 29, 20, 24, 12, 5, "2/29/2024 12:05:00", "LowBat"},
+    };
+    for (const auto& c : cases) {
+        QByteArray f = portablesReading(10500, 1, 0, 1);
+        const int fields[] = {c.month, c.day, c.century, c.year, c.hour, c.minute};
+        for (int i = 0; i < 6; ++i)
+            f[13 + i] = char(fields[i]);
+        f = portablesFrame(f.mid(1, f.size() - 3));
+        const MeasurementRecord r = parsed(f, true);
+        const QString want = *c.time ? QString(c.time) : formatGeneralDateTime(kNow);
+        EXPECT_EQ(r.ReadingTime, want) << c.note;
+        EXPECT_TRUE(parseGeneralDateTime(r.ReadingTime).has_value()) << c.note;
+        EXPECT_EQ(r.Status, c.note);
+        EXPECT_EQ(r.AlarmCode, 1) << c.note;
+    }
 }
 
 TEST(PortablesCodec, Tables) {

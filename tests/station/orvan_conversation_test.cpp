@@ -168,4 +168,65 @@ TEST_F(OrvanStation, HundredMillisecondPollingWritesMillisecondsOrSecondsSinceMi
     EXPECT_EQ(list.cell(2, 1), "36000.007");
 }
 
+// The poll follows the interval as the Tarvo-5's does: the whole minutes are
+// counted down by the minute timer before the seconds run.
+TEST_F(OrvanStation, PollsComeAtTheIntervalWholeMinutesIncluded) {
+    connectAndStart('0', {0, 5});
+    const struct {
+        Interval interval;
+        int firstTick; // ms of the poll timer at Start
+    } cases[] = {{{2, 0}, 1}, {{2, 5}, 5000}, {{0, 5}, 5000}};
+    for (const auto& c : cases) {
+        station->stopOnline();
+        station->setInterval(c.interval);
+        station->toggleOnline();
+        port.takeWritten();
+        EXPECT_EQ(station->pollTimer.interval(), c.firstTick);
+        for (int minute = 0; minute < int(c.interval.Minutes); ++minute) {
+            for (int tick = 0; tick < 3; ++tick)
+                station->onPollTick();
+            EXPECT_TRUE(port.takeWritten().isEmpty()) << "no poll before the minutes are up";
+            EXPECT_FALSE(station->pollTimer.isActive());
+            station->onMinuteTick();
+        }
+        ASSERT_TRUE(station->pollTimer.isActive());
+        station->onPollTick();
+        EXPECT_EQ(port.takeWritten(), G19);
+        port.inject(orvanR19(1, 2, 3, 4, 5, 6));
+        // One poll per interval: the next ticks wait for the minutes again.
+        station->onPollTick();
+        EXPECT_EQ(port.takeWritten().isEmpty(), c.interval.Minutes > 0);
+    }
+}
+
+// Polled every second or faster, the reply wait never runs out before the
+// next poll: the poll itself counts a reply still awaited as missed.
+TEST_F(OrvanStation, ASilentInstrumentIsReportedAtAnyPollInterval) {
+    connectAndStart('0', {0, 1});
+    station->stopOnline();
+    for (double seconds : {1.0, 0.1}) {
+        station->setInterval({0, seconds});
+        station->toggleOnline();
+        port.takeWritten();
+        station->onPollTick();
+        port.inject(orvanR19(1, 2, 3, 4, 5, 6));
+        EXPECT_EQ(list.RowIndex, 1);
+        for (int poll = 1; poll <= 3; ++poll) {
+            station->onPollTick();
+            EXPECT_EQ(port.takeWritten().right(5), G19);
+            EXPECT_EQ(station->state().errorCount, unsigned(poll - 1));
+        }
+        EXPECT_EQ(view.status, "Testing Connection 2");
+        station->onPollTick();
+        EXPECT_EQ(view.status, "Instrument not responding");
+        EXPECT_EQ(view.lamp, colors::LampLost);
+        // An answer brings it back.
+        port.inject(orvanR19(1, 2, 3, 4, 5, 6));
+        EXPECT_EQ(view.lamp, colors::LampOk);
+        EXPECT_EQ(station->state().errorCount, 0u);
+        station->stopOnline();
+        list.clearGrid();
+    }
+}
+
 } // namespace

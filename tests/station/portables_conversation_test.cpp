@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTest>
 
 using namespace zel;
 using test::portablesCalibration;
@@ -76,7 +77,15 @@ TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
     ASSERT_TRUE(station->reprobeTimer.isActive());
     EXPECT_EQ(station->reprobeTimer.interval(), 2000);
 
+    // An unanswered probe loses the instrument again, but the probing keeps
+    // its two-second beat: the timer runs on instead of starting over.
+    QTest::qWait(250);
     station->onReprobe();
+    for (int i = 0; i < 2; ++i) {
+        station->onReplyTimeout();
+        EXPECT_TRUE(station->reprobeTimer.isActive());
+        EXPECT_LT(station->reprobeTimer.remainingTime(), 1900);
+    }
     station->onReprobe();
     EXPECT_EQ(port.takeWritten(), cmd(6) + cmd(6));
     EXPECT_TRUE(station->state().testPending);
@@ -108,6 +117,28 @@ TEST_F(PortablesStation, OnlineSendsTheIntervalTakesReadingsAndStopsWithZeros) {
 
     station->toggleOnline();
     EXPECT_EQ(port.takeWritten(), cmd(9));
+}
+
+// The instrument counts whole seconds and takes all zeros for "stop".
+TEST_F(PortablesStation, AnIntervalBelowOneSecondStartsAtOneSecond) {
+    connect();
+    const struct {
+        Interval interval;
+        const char* sent;
+        bool said;
+    } cases[] = {{{0, 0.4}, "0001", true},
+                 {{0, 0}, "0001", true},
+                 {{0, 1}, "0001", false},
+                 {{1, 0.2}, "0100", false}};
+    for (const auto& c : cases) {
+        station->setInterval(c.interval);
+        view.status.clear();
+        station->toggleOnline();
+        EXPECT_EQ(port.takeWritten(), cmd(9, QByteArray(c.sent) + "000")) << c.sent;
+        EXPECT_EQ(view.status.startsWith("Portables send at most one reading a second"), c.said);
+        station->toggleOnline();
+        EXPECT_EQ(port.takeWritten(), cmd(9));
+    }
 }
 
 TEST_F(PortablesStation, DownloadAsksRecordByRecordUntilTheEndRecord) {
@@ -198,4 +229,40 @@ TEST_F(PortablesStation, SendTimeWritesTheClockCommand) {
     connect();
     station->sendTime();
     EXPECT_EQ(port.takeWritten().toHex(' '), "01 20 03 0e 14 1a 0a 00 00 04");
+}
+
+// Records 2 to 5 damaged: asked for three times more, then the download ends
+// with a message instead of waiting for ever, and "Get Data" goes on.
+TEST_F(PortablesStation, DamagedRepliesInARowEndTheDownloadAndGetDataGoesOn) {
+    connect();
+    station->getData();
+    port.takeWritten();
+    for (int r = 0; r < 2; ++r)
+        port.inject(portablesReading(10500 + r));
+    port.takeWritten();
+    QByteArray bad = portablesReading(10502);
+    bad[5] = char(bad[5] ^ 1);
+    for (int n = 0; n < 4; ++n)
+        port.inject(bad);
+    EXPECT_EQ(port.takeWritten(), cmd(5) + cmd(5) + cmd(5));
+    EXPECT_FALSE(station->state().downloading);
+    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_EQ(view.status, "Download was interrupted , press 'Get Data'");
+    EXPECT_EQ(view.downloadProgress, "Records downloaded: 2");
+
+    const qsizetype questions = view.questions.size();
+    station->getData();
+    EXPECT_EQ(view.questions.size(), questions) << "a resume appends without asking";
+    EXPECT_EQ(port.takeWritten(), cmd(9) + cmd(5));
+    port.inject(portablesReading(10506));
+    EXPECT_EQ(view.downloadProgress, "Records downloaded: 3");
+    port.inject(portablesEndOfLog());
+    EXPECT_EQ(view.status, "Data loaded succesfully.");
+    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(fileReadings().size(), 3);
+    port.takeWritten();
+    // The next download starts at the beginning of the log.
+    view.answers.push_back(Answer::Yes);
+    station->getData();
+    EXPECT_EQ(port.takeWritten(), cmd(9) + cmd(4));
 }

@@ -125,7 +125,7 @@ TEST_F(TarvoDownload, InterruptedDownloadResumesAndKeepsEveryRecord) {
     EXPECT_EQ(fileReadings().size(), 10);
 }
 
-TEST_F(TarvoDownload, RecordsAbove254AreAskedForInTheInstrumentsNumbering) {
+TEST_F(TarvoDownload, RecordsAbove255AreAskedForInTheInstrumentsNumbering) {
     becomeReady();
     station->getData();
     port.takeWritten();
@@ -137,31 +137,67 @@ TEST_F(TarvoDownload, RecordsAbove254AreAskedForInTheInstrumentsNumbering) {
     port.takeWritten();
     station->getData();
     EXPECT_EQ(port.takeWritten(), request(1, 43));
-    for (int r = 298; r >= 255; --r)
+    for (int r = 298; r >= 256; --r)
         record(r);
-    EXPECT_EQ(port.takeWritten().right(request(0, 254).size()), request(0, 254));
+    // Record 255 still fits the one byte of the request.
+    EXPECT_EQ(port.takeWritten().right(request(0, 255).size()), request(0, 255));
+    record(255);
+    EXPECT_EQ(port.takeWritten(), request(0, 254));
     EXPECT_EQ(list.RowIndex, 45);
 }
 
-TEST_F(TarvoDownload, AnInstrumentThatReadsOneByteGivesWhatItCanAndTheRestIsReported) {
+TEST_F(TarvoDownload, ALogOf256RecordsIsFetchedWholeWithOneByteRequests) {
     becomeReady();
     station->getData();
-    receive(hex("82012D"));
     port.takeWritten();
-    // Asked for 299 (01 2C), it sends record 44: never taken for 299.
-    record(44);
-    EXPECT_EQ(list.RowIndex, 0);
-    EXPECT_EQ(port.takeWritten(), request(0, 254));
+    receive(hex("820101")); // 256 records
+    EXPECT_EQ(port.takeWritten(), request(0, 255));
+    record(255);
+    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.cell(1, 0), "255");
     for (int r = 254; r >= 0; --r)
         record(r);
     receive(hex("820000"));
     EXPECT_EQ(view.status, "Data downloaded succesfully");
-    EXPECT_EQ(list.RowIndex, 255);
-    EXPECT_EQ(view.downloadProgress, "45 records not fetched");
-    QCoreApplication::processEvents();
-    ASSERT_EQ(view.infos.size(), 1);
-    EXPECT_TRUE(view.infos[0].startsWith("45 records above number 254"))
-        << view.infos[0].toStdString();
+    EXPECT_EQ(list.RowIndex, 256);
+    EXPECT_EQ(view.downloadProgress, "Record 256 of 256");
+    EXPECT_TRUE(view.infos.empty());
+}
+
+TEST_F(TarvoDownload, AnInstrumentThatReadsOneByteGivesWhatItCanAndTheRestIsReported) {
+    const struct {
+        const char* count;
+        int asked, answered, unfetched;
+        const char* progress;
+        const char* info;
+    } cases[] = {
+        {"82012D", 299, 44, 44, "44 records not fetched", "44 records above number 255"},
+        {"820102", 256, 1, 1, "1 record not fetched", "1 record above number 255"},
+    };
+    becomeReady();
+    for (const auto& c : cases) {
+        station->getData();
+        port.takeWritten();
+        receive(QByteArray::fromHex(c.count));
+        EXPECT_EQ(port.takeWritten(), request(c.asked / 255, c.asked % 255));
+        // Asked for a record above 255, it sends the record of the last byte:
+        // never taken for the one asked for.
+        list.clearGrid();
+        record(c.answered);
+        EXPECT_EQ(list.RowIndex, 0);
+        EXPECT_EQ(port.takeWritten(), request(0, 255));
+        for (int r = 255; r >= 0; --r)
+            record(r);
+        receive(hex("820000"));
+        EXPECT_EQ(view.status, "Data downloaded succesfully");
+        EXPECT_EQ(list.RowIndex, 256);
+        EXPECT_EQ(view.downloadProgress, c.progress);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(view.infos.size(), 1);
+        EXPECT_TRUE(view.infos[0].startsWith(c.info)) << view.infos[0].toStdString();
+        view.infos.clear();
+        view.answers.push_back(Answer::Yes);
+    }
 }
 
 TEST_F(TarvoDownload, AWrongOrDamagedRecordIsAskedForAgain) {
@@ -179,4 +215,38 @@ TEST_F(TarvoDownload, AWrongOrDamagedRecordIsAskedForAgain) {
     record(4);
     EXPECT_EQ(port.takeWritten(), request(0, 3));
     EXPECT_EQ(list.RowIndex, 1);
+}
+
+namespace {
+QByteArray damaged(const QByteArray& payload) {
+    QByteArray f = tarvo::buildTarvoFrame(payload);
+    f[f.size() - 2] = char(f.at(f.size() - 2) ^ 0x40);
+    return f;
+}
+} // namespace
+
+// A damaged count reply is asked for again; a damaged answer to the end
+// message too, and when it stays damaged the records are all in: done.
+// (Damaged records against the simulator: tests/sim.)
+TEST_F(TarvoDownload, DamagedCountAndEndRepliesAreAskedForAgain) {
+    becomeReady();
+    view.answers.push_back(Answer::No);
+    station->getData();
+    port.takeWritten();
+    // The count reply: the start is sent again.
+    port.inject(damaged(hex("820002")));
+    EXPECT_EQ(port.takeWritten(), hex("02818103"));
+    EXPECT_TRUE(station->responseTimeout.isActive());
+    receive(hex("820002"));
+    record(1);
+    record(0);
+    EXPECT_TRUE(port.takeWritten().endsWith(tarvo::buildTarvoFrame(hex("800000"))));
+    // The answer to the end message damaged: the end is sent again; damaged
+    // four times, the records are all in and the download is done.
+    for (int n = 0; n < 4; ++n)
+        port.inject(damaged(hex("820000")));
+    EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("800000")).repeated(3));
+    EXPECT_EQ(view.status, "Data downloaded succesfully");
+    EXPECT_FALSE(station->state().downloading);
+    EXPECT_EQ(list.RowIndex, 2);
 }
