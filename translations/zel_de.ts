@@ -130,6 +130,10 @@
         <source>The meter takes a serial number from 0 to 999999.</source>
         <translation>Das Messgerät nimmt eine Seriennummer von 0 bis 999999 an.</translation>
     </message>
+    <message>
+        <source>The smallest value above 0 the meter takes is %1 %2.</source>
+        <translation>Der kleinste Wert über 0, den das Messgerät annimmt, ist %1 %2.</translation>
+    </message>
 </context>
 <context>
     <name>zel::CalibrationDialog</name>
@@ -584,6 +588,10 @@
         <source>Start Online</source>
         <translation>Online starten</translation>
     </message>
+    <message>
+        <source>Save the readings to a file</source>
+        <translation>Die Messwerte in eine Datei speichern</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -992,6 +1000,10 @@
     <message>
         <source>Graph saved in file : </source>
         <translation>Grafik gespeichert in Datei : </translation>
+    </message>
+    <message>
+        <source>Graph of %1 in %2 from %3 to %4</source>
+        <translation>Grafik von %1 in %2 von %3 bis %4</translation>
     </message>
 </context>
 </TS>

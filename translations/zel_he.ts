@@ -130,6 +130,10 @@
         <source>The meter takes a serial number from 0 to 999999.</source>
         <translation>המד מקבל מספר סידורי מ-0 עד 999999.</translation>
     </message>
+    <message>
+        <source>The smallest value above 0 the meter takes is %1 %2.</source>
+        <translation>הערך הקטן ביותר מעל 0 שהמד מקבל הוא %1 %2.</translation>
+    </message>
 </context>
 <context>
     <name>zel::CalibrationDialog</name>
@@ -584,6 +588,10 @@
         <source>Start Online</source>
         <translation>התחל מקוון</translation>
     </message>
+    <message>
+        <source>Save the readings to a file</source>
+        <translation>שמור את המדידות בקובץ</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -990,6 +998,10 @@
     <message>
         <source>Graph saved in file : </source>
         <translation>הגרף נשמר בקובץ : </translation>
+    </message>
+    <message>
+        <source>Graph of %1 in %2 from %3 to %4</source>
+        <translation>גרף של %1 ב-%2 מ-%3 עד %4</translation>
     </message>
 </context>
 </TS>
