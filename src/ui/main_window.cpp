@@ -320,8 +320,17 @@ void MainWindow::buildUi() {
     // The choice follows the checked state, so a screen reader's toggle
     // chooses as a click does; the option left has nothing to do.
     connect(familyButtons_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
-        if (on)
+        if (on) {
+            familyJustChosen_ = true;
             chooseFamily(i);
+        }
+    });
+    // A click on the family already chosen changes nothing checked, yet
+    // runs the connection test again, as choosing does.
+    connect(familyButtons_, &QButtonGroup::idClicked, this, [this](int i) {
+        if (!familyJustChosen_)
+            chooseFamily(i);
+        familyJustChosen_ = false;
     });
     side->addWidget(family);
 

@@ -162,7 +162,8 @@ private:
         *debugButton_, *ampStartButton_, *ampStopButton_, *gapeButton_;
     FittedLabel *valueLabel_, *statusLabel_, *doseLabel_;
     QLabel *idCaption_, *detectorCaption_, *statusCaption_;
-    bool autoAllowed_ = false; // the station offers Automatic
+    bool autoAllowed_ = false;      // the station offers Automatic
+    bool familyJustChosen_ = false; // set by the toggle a click brings
     QFrame* connectionLamp_;
     QLineEdit *idField_, *statusField_, *detectorField_, *countField_, *activityField_, *autoField_;
     QProgressBar* autoProgress_;

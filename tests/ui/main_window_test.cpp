@@ -286,6 +286,21 @@ TEST_F(MainWindowTest, ControlsHaveAccessibleNames) {
         EXPECT_FALSE(e->accessibleName().isEmpty()) << e->objectName().toStdString();
 }
 
+// Clicking the family already chosen runs the connection test again;
+// choosing another runs it once.
+TEST_F(MainWindowTest, FamilyClickTestsOnce) {
+    writeSettings("InsType=1\r\n");
+    start();
+    window->show();
+    port.takeWritten();
+    find<QRadioButton>("chkInstType_1")->click();
+    const QByteArray again = port.takeWritten();
+    EXPECT_FALSE(again.isEmpty()) << "the test frame";
+    find<QRadioButton>("chkInstType_0")->click();
+    find<QRadioButton>("chkInstType_1")->click();
+    EXPECT_EQ(port.takeWritten().count(again), 1) << "one test for one choice";
+}
+
 // An amplifier installation's hidden Start and Stop send the meter's start
 // and stop commands.
 TEST_F(MainWindowTest, AmplifierStartAndStopButtonsSendTheirCommands) {
