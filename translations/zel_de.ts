@@ -130,6 +130,10 @@
         <source>The meter takes a serial number from 0 to 999999.</source>
         <translation>Das Messgerät nimmt eine Seriennummer von 0 bis 999999 an.</translation>
     </message>
+    <message>
+        <source>The smallest value above 0 the meter takes is %1 %2.</source>
+        <translation>Der kleinste Wert über 0, den das Messgerät annimmt, ist %1 %2.</translation>
+    </message>
 </context>
 <context>
     <name>zel::CalibrationDialog</name>
@@ -603,6 +607,8 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>The page heading could not be saved: %1</source>
         <translation>Die Seitenüberschrift konnte nicht gespeichert werden: %1</translation>
+        <source>Save the readings to a file</source>
+        <translation>Die Messwerte in eine Datei speichern</translation>
     </message>
 </context>
 <context>
@@ -1028,6 +1034,8 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>Heading of the printed page:</source>
         <translation>Überschrift der gedruckten Seite:</translation>
+        <source>Graph of %1 in %2 from %3 to %4</source>
+        <translation>Grafik von %1 in %2 von %3 bis %4</translation>
     </message>
 </context>
 </TS>

@@ -130,6 +130,10 @@
         <source>The meter takes a serial number from 0 to 999999.</source>
         <translation>המד מקבל מספר סידורי מ-0 עד 999999.</translation>
     </message>
+    <message>
+        <source>The smallest value above 0 the meter takes is %1 %2.</source>
+        <translation>הערך הקטן ביותר מעל 0 שהמד מקבל הוא %1 %2.</translation>
+    </message>
 </context>
 <context>
     <name>zel::CalibrationDialog</name>
@@ -603,6 +607,8 @@ Do you want to save them first?</source>
     <message>
         <source>The page heading could not be saved: %1</source>
         <translation>לא ניתן היה לשמור את כותרת העמוד: %1</translation>
+        <source>Save the readings to a file</source>
+        <translation>שמור את המדידות בקובץ</translation>
     </message>
 </context>
 <context>
@@ -1026,6 +1032,8 @@ Do you want to save them first?</source>
     <message>
         <source>Heading of the printed page:</source>
         <translation>כותרת העמוד המודפס:</translation>
+        <source>Graph of %1 in %2 from %3 to %4</source>
+        <translation>גרף של %1 ב-%2 מ-%3 עד %4</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
 // zel-monitor: unattended collection from one instrument, without a window.
+#include "app/program_identity.h"
 #include "common/paths.h"
 #include "monitor/monitor.h"
 #include "station/serial_link.h"
@@ -27,7 +28,7 @@ void onSignal(int signal) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("zel-monitor"));
+    zel::setProgramIdentity(QStringLiteral("zel-monitor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION_TEXT));
 
     QCommandLineParser parser;

@@ -1,4 +1,5 @@
 // tarvoset: initialises a Tarvo-5 on the port named in "dax.ini".
+#include "app/program_identity.h"
 #include "common/paths.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_window.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     if (answered >= 0)
         return answered;
     QApplication app(argc, argv);
+    zel::setProgramIdentity(QStringLiteral("tarvoset"));
     zel::useLocale(QLocale::system());
 
     // Whoever starts us with anything on the command line gets the hint

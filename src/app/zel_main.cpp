@@ -1,3 +1,4 @@
+#include "app/program_identity.h"
 #include "ui/command_line.h"
 #include "ui/main_window.h"
 #include "ui/translations.h"
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     if (answered >= 0)
         return answered;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Zel"));
+    zel::setProgramIdentity(QStringLiteral("Zel"));
     QApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION_TEXT));
     zel::useLocale(QLocale::system());
     zel::MainWindow window({QApplication::arguments()});

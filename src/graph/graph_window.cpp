@@ -1,6 +1,7 @@
 #include "graph/graph_window.h"
 
 #include "common/datetime.h"
+#include "common/paths.h"
 #include "common/safe_file.h"
 #include "common/strings.h"
 #include "common/text.h"
@@ -8,6 +9,7 @@
 #include "graph/data_list_window.h"
 #include "graph/format_value.h"
 #include "ui/data_handle_dialog.h"
+#include "ui/spoken_text.h"
 #include "ui/wait_dialog.h"
 
 #include <QActionGroup>
@@ -43,10 +45,14 @@ QString& placementFile() {
     return path;
 }
 
+// The placement's section "Size" lies under a key that begins with the
+// program folder, so two installations of one user keep their own.
 std::unique_ptr<QSettings> placementSettings() {
-    if (!placementFile().isEmpty())
-        return std::make_unique<QSettings>(placementFile(), QSettings::IniFormat);
-    return std::make_unique<QSettings>();
+    auto settings = placementFile().isEmpty()
+                        ? std::make_unique<QSettings>()
+                        : std::make_unique<QSettings>(placementFile(), QSettings::IniFormat);
+    settings->beginGroup(QDir::cleanPath(programFolder()) + QStringLiteral("/frmGraph"));
+    return settings;
 }
 
 // Placement is kept in twips, 15 to a pixel.
@@ -248,6 +254,8 @@ void GraphWindow::buildControls() {
     legendRow->addStretch(1);
     showTime_ = new QLabel(central);
     showTime_->setObjectName(QStringLiteral("edShowTime"));
+    // The read-out is announced as the status line is: its name is the
+    // point's time and values (readOutPoint).
     showTime_->setAccessibleDescription(tr("Time of the selected point"));
     legendRow->addWidget(showTime_);
     top->addLayout(legendRow);
@@ -328,7 +336,9 @@ void GraphWindow::buildControls() {
     top->addLayout(buttons);
 
     connect(refreshButton_, &QPushButton::clicked, this, &GraphWindow::refresh);
-    connect(zoomBox_, &QCheckBox::clicked, this, [this](bool checked) {
+    // The box follows its checked state, so a screen reader's toggle
+    // switches as a click does.
+    connect(zoomBox_, &QCheckBox::toggled, this, [this](bool checked) {
         setReduction(checked ? Reduction::Maximum : Reduction::Average);
     });
     connect(allButton_, &QPushButton::clicked, this, &GraphWindow::showAll);
@@ -342,6 +352,8 @@ void GraphWindow::buildControls() {
 int GraphWindow::load(const LoadRequest& request) {
     if (dragging_)
         return 0;
+    if (!request.keepSlots)
+        startAfresh();
     const int32_t count = store_.load(request);
     if (!request.keepSlots)
         takeSlotInformation();
@@ -351,6 +363,18 @@ int GraphWindow::load(const LoadRequest& request) {
     clearReadOut();
     refresh();
     return -1;
+}
+
+void GraphWindow::startAfresh() {
+    // A new load from the owner starts like a freshly opened window: Auto
+    // scale, and no way back to the windows of the data before.
+    store_.history().clear();
+    scaleMode_ = ScaleMode::Auto;
+    scaleActions_[0]->setChecked(true);
+    manualButton_->setText(tr("Manual"));
+    updateManualEnabled();
+    if (dataHandling_)
+        dataHandling_->setScale(int(ScaleMode::Auto));
 }
 
 void GraphWindow::takeSlotInformation() {
@@ -439,7 +463,10 @@ void GraphWindow::setReduction(Reduction reduction) {
     const bool max = reduction == Reduction::Maximum;
     maxAction_->setChecked(max);
     averageAction_->setChecked(!max);
-    zoomBox_->setChecked(max);
+    {
+        const QSignalBlocker quiet(zoomBox_);
+        zoomBox_->setChecked(max);
+    }
     zoomBox_->setText(max ? tr("Ave") : tr("Max"));
     showWindow(online_, store_.window());
 }
@@ -535,6 +562,27 @@ void GraphWindow::redraw() {
         picture.cursorText = data_[size_t(active)]->text();
     plot_->setPicture(picture);
     updateStats();
+    describePlot();
+}
+
+void GraphWindow::describePlot() {
+    // What a screen reader hears of the plot: the series, the period drawn
+    // and the figures of the statistics line.
+    const int active = store_.activeSeries;
+    const GraphSlot& slot = store_.seriesSlots[size_t(active)];
+    QString text = tr("Graph");
+    if (slot.isNamed() && store_.displayCount() > 0) {
+        const double base = store_.baseTime();
+        text = tr("Graph of %1 in %2 from %3 to %4")
+                   .arg(slot.name, slot.units.trimmed(),
+                        formatGeneralDateTime(fromDayCount(base + store_.displayX(0))),
+                        formatGeneralDateTime(
+                            fromDayCount(base + store_.displayX(store_.displayCount()))));
+        if (!stats_->text().isEmpty())
+            text += QStringLiteral(". ") + stats_->text().simplified();
+    }
+    if (text != plot_->accessibleName())
+        plot_->setAccessibleName(text);
 }
 
 void GraphWindow::updateStats() {
@@ -557,6 +605,8 @@ void GraphWindow::clearReadOut() {
     // value that is no longer under the cursor.
     selectedPoint_ = -1;
     showTime_->clear();
+    showTime_->setAccessibleName(QString());
+    plot_->setAccessibleDescription(QString());
     for (QLabel* l : data_)
         l->clear();
 }
@@ -573,6 +623,16 @@ void GraphWindow::readOutPoint(int32_t index) {
             isValue(v) ? formatValue(v, 1, store_.seriesSlots[size_t(s)].units) : QString());
     }
     plot_->setCursor(index, data_[size_t(store_.activeSeries)]->text());
+    // The point under the cursor is announced: its time and each series'
+    // value.
+    QStringList spoken{showTime_->text()};
+    for (int s = 0; s < SlotCount; ++s)
+        if (store_.seriesSlots[size_t(s)].isNamed() && !data_[size_t(s)]->text().isEmpty())
+            spoken << store_.seriesSlots[size_t(s)].name + QLatin1Char(' ') +
+                          data_[size_t(s)]->text();
+    showTime_->setAccessibleName(spoken.join(QStringLiteral(", ")));
+    plot_->setAccessibleDescription(showTime_->accessibleName());
+    announceText(showTime_);
 }
 
 // ---------------------------------------------------------------- mouse
@@ -656,7 +716,10 @@ void GraphWindow::showEvent(QShowEvent* event) {
         firstActivation_ = false;
         store_.reduction = Reduction::Average;
         averageAction_->setChecked(true);
-        zoomBox_->setChecked(false);
+        {
+            const QSignalBlocker quiet(zoomBox_);
+            zoomBox_->setChecked(false);
+        }
         zoomBox_->setText(tr("Max"));
         printAction_->setEnabled(printerAvailable());
         // A graph that has just been opened follows the live readings.

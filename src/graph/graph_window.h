@@ -130,6 +130,8 @@ private:
     void buildMenus();
     void buildControls();
     void takeSlotInformation();
+    void startAfresh();
+    void describePlot();
     void redraw();
     void updateHistoryMenu();
     void updateManualEnabled();

@@ -175,6 +175,8 @@ Encoded encodeNumber(double shown, int16_t convertUnits) {
     }
     if (exponent > 9 || !std::isfinite(v))
         return refuse(Refusal::TooLarge);
+    if (mantissa == 0 && v > 0)
+        return refuse(Refusal::TooSmall);
     Encoded e;
     e.digits = QByteArray::number(qint64(mantissa)).rightJustified(4, '0');
     e.digits.append(char('0' + exponent));
@@ -183,6 +185,11 @@ Encoded encodeNumber(double shown, int16_t convertUnits) {
 
 double numberLimit(int16_t convertUnits) {
     return largeUnit(convertUnits) ? kLargestMeterValue / 1000 : kLargestMeterValue;
+}
+
+double smallestNumber(int16_t convertUnits) {
+    constexpr double smallestMeterValue = 0.001;
+    return largeUnit(convertUnits) ? smallestMeterValue / 1000 : smallestMeterValue;
 }
 
 Encoded encodeInterval(double seconds) {

@@ -85,7 +85,7 @@ QString unitsText(int16_t unitsFlag, int16_t convertUnits);
 std::array<QString, 2> scaleCaptions(int16_t unitsFlag);
 
 // Why a typed value cannot go into a command.
-enum class Refusal { None, Negative, TooLarge };
+enum class Refusal { None, Negative, TooLarge, TooSmall };
 
 struct Encoded {
     QByteArray digits; // empty when refused
@@ -96,10 +96,15 @@ struct Encoded {
 // Threshold or background: four mantissa digits and one exponent digit,
 // meaning (mantissa / 1000) x 10^exponent in the meter's unit. `shown` is
 // in the unit the user sees. Refused when negative or when the meter's
-// value is 10^10 or more (the exponent has one digit).
+// value is 10^10 or more (the exponent has one digit), or above 0 but too
+// small to leave a mantissa digit.
 Encoded encodeNumber(double shown, int16_t convertUnits);
 // The smallest value, in the unit the user sees, that encodeNumber refuses.
 double numberLimit(int16_t convertUnits);
+// The smallest value above 0, in the unit the user sees, that the four
+// mantissa digits carry (0.001 of the meter's unit); a value above 0 that
+// would round to 0000 is refused as too small rather than sent as 0.
+double smallestNumber(int16_t convertUnits);
 // Whole seconds, four digits: 0 to 9999.
 Encoded encodeInterval(double seconds);
 // Six digits: 0 to 999999.

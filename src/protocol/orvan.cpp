@@ -4,6 +4,8 @@
 #include "common/text.h"
 #include "protocol/instrument.h"
 
+#include <cmath>
+
 namespace zel {
 
 QByteArray buildOrvanCommand(const QByteArray& text) {
@@ -41,13 +43,22 @@ public:
     QByteArray column(const orvan::Column& c) const {
         return reaches(c) ? frame_.mid(c.first - 1, c.length) : QByteArray();
     }
+    // The field's number, held to what five characters of digits report:
+    // "9E999" or a text that is no finite number is over range and reads as
+    // the largest, so it is shown and filed as that, not as 300 digits.
     double number(const orvan::Column& c) const {
-        return leadingNumber(QString::fromLatin1(column(c)));
+        const double v = leadingNumber(QString::fromLatin1(column(c)));
+        if (std::abs(v) <= orvan::LargestField)
+            return v;
+        overRange_ = true;
+        return v < 0 ? -orvan::LargestField : orvan::LargestField;
     }
+    bool overRange() const { return overRange_; }
 
 private:
     const QByteArray& frame_;
     qsizetype end_;
+    mutable bool overRange_ = false;
 };
 
 bool isDigit(char c) {
@@ -126,6 +137,9 @@ std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gm
         r.Detector = plain(text, orvan::Cobalt);
         r.OverMark = formatPicture(text.number(orvan::CountRate), QStringLiteral("0"));
         out.countRate = leadingNumber(r.OverMark);
+        // An instrument cannot report such a value: the reading is a fault.
+        if (text.overRange())
+            r.AlarmCode = orvan::OverRangeAlarm;
         return out;
     }
     case Result::OrvanError0:

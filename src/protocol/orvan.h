@@ -34,6 +34,11 @@ inline constexpr Column CountRate{25, 5};
 inline constexpr Column Neutrons{30, 5};
 inline constexpr Column GmRate{38, 5};
 
+// The most a five-character field reports; a field beyond it is over range.
+inline constexpr double LargestField = 99999;
+// The alarm code of a reading with a field over range (a fault).
+inline constexpr int16_t OverRangeAlarm = 1;
+
 inline const QString Roentgen = QStringLiteral("uR/h");
 inline const QString Sievert = QStringLiteral("uSv/h");
 

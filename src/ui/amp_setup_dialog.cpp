@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -150,7 +151,12 @@ void AmpSetupDialog::buildUi() {
         baudGroup_->addButton(r, i);
         baud->addWidget(r, i % 2, i / 2);
     }
-    connect(baudGroup_, &QButtonGroup::idClicked, this, [this](int i) { baudIndex_ = i; });
+    // Options follow their checked state, so a screen reader's toggle does
+    // what a click does; the option that was unchecked has nothing to do.
+    connect(baudGroup_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            baudIndex_ = i;
+    });
     auto* sendBaud = button(QStringLiteral("btSendBaud"), tr("Send"), baudFrame);
     sendBaud->setAccessibleName(tr("Send %1").arg(tr("Baud")));
     baud->addWidget(sendBaud, 2, 0, 1, 2);
@@ -169,7 +175,10 @@ void AmpSetupDialog::buildUi() {
         scale->addWidget(r);
     }
     scale->addStretch();
-    connect(scaleGroup_, &QButtonGroup::idClicked, this, &AmpSetupDialog::chooseScale);
+    connect(scaleGroup_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            chooseScale(i);
+    });
     choices->addWidget(scaleFrame);
 
     auto* options = new QVBoxLayout;
@@ -179,12 +188,13 @@ void AmpSetupDialog::buildUi() {
     latchBox_->setObjectName(QStringLiteral("chkLatch"));
     buzzerBox_ = new QCheckBox(tr("Buzzer"), this);
     buzzerBox_->setObjectName(QStringLiteral("chkBuzzer"));
-    // Only the user's clicks send: showing the meter's state must not
-    // answer the meter with a new options command.
+    // A change by the user sends, by click, key or screen reader alike;
+    // showing the meter's state (showOption) is silent, so it never answers
+    // the meter with a new options command.
     for (QCheckBox* box : {doseBox_, latchBox_, buzzerBox_}) {
         box->setAutoFillBackground(true);
         options->addWidget(box);
-        connect(box, &QCheckBox::clicked, this, &AmpSetupDialog::optionClicked);
+        connect(box, &QCheckBox::toggled, this, &AmpSetupDialog::optionClicked);
     }
     options->addStretch();
     choices->addLayout(options);
@@ -207,7 +217,10 @@ void AmpSetupDialog::buildUi() {
         typeGroup_->addButton(r, i);
         type->addWidget(r);
     }
-    connect(typeGroup_, &QButtonGroup::idClicked, this, [this](int i) { typeCode_ = 30 + i; });
+    connect(typeGroup_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            typeCode_ = 30 + i;
+    });
     diagnostics->addWidget(typeFrame_);
     unitsFrame_ = new QGroupBox(tr("Units"), this);
     unitsFrame_->setObjectName(QStringLiteral("frmUnits"));
@@ -220,7 +233,10 @@ void AmpSetupDialog::buildUi() {
         unitsGroup_->addButton(r, i);
         units->addWidget(r);
     }
-    connect(unitsGroup_, &QButtonGroup::idClicked, this, [this](int i) { unitsCode_ = 30 + i; });
+    connect(unitsGroup_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            unitsCode_ = 30 + i;
+    });
     diagnostics->addWidget(unitsFrame_);
     diagnostics->addStretch();
 
@@ -246,6 +262,16 @@ void AmpSetupDialog::buildUi() {
     bottom->addWidget(get);
     bottom->addWidget(ok);
     connect(get, &QPushButton::clicked, this, &AmpSetupDialog::getParameters);
+    // Return in a field sends that field, never "Done": a user who typed a
+    // value and pressed Return must not see the dialog close unsent.
+    for (int i = 0; i < AmpParams::ThresholdCount; ++i)
+        fieldSends_.push_back({thresholdEdits_[size_t(i)], [this, i] { sendThreshold(i); }});
+    fieldSends_.push_back({backgroundEdit_, [this] { this->sendBackground(); }});
+    fieldSends_.push_back({intervalEdit_, [this] { this->sendInterval(); }});
+    fieldSends_.push_back({serialEdit_, [this] { this->sendSerialNumber(); }});
+    fieldSends_.push_back({statusLine_, {}});
+    for (const FieldSend& f : fieldSends_)
+        f.edit->installEventFilter(this);
     connect(ok, &QPushButton::clicked, this, &AmpSetupDialog::finish);
     root->addLayout(bottom);
 }
@@ -256,11 +282,15 @@ void AmpSetupDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         startSent_ = false;
         showUnits();
-        showParameters();
+        showParameters(true);
+        {
+            const QSignalBlocker quietType(typeGroup_);
+            const QSignalBlocker quietUnits(unitsGroup_);
+            typeGroup_->button(0)->setChecked(true);
+            unitsGroup_->button(0)->setChecked(true);
+        }
         typeCode_ = 30;
         unitsCode_ = 30;
-        typeGroup_->button(0)->setChecked(true);
-        unitsGroup_->button(0)->setChecked(true);
         for (QWidget* w : {static_cast<QWidget*>(typeFrame_), static_cast<QWidget*>(unitsFrame_),
                            static_cast<QWidget*>(statusLine_)})
             w->setVisible(diagnostic_);
@@ -268,7 +298,10 @@ void AmpSetupDialog::showEvent(QShowEvent* event) {
         adjustSize();
         resize(std::max(width(), diagnostic_ ? DiagnosticWidth : NormalWidth), height());
         const int scale = amp::largeUnit(amp_.convertUnits()) ? 1 : 0;
-        scaleGroup_->button(scale)->setChecked(true);
+        {
+            const QSignalBlocker quiet(scaleGroup_);
+            scaleGroup_->button(scale)->setChecked(true);
+        }
         chooseScale(scale);
     }
     QDialog::showEvent(event);
@@ -284,7 +317,22 @@ void AmpSetupDialog::showUnits() {
         scaleGroup_->button(i)->setText(captions[size_t(i)]);
 }
 
-void AmpSetupDialog::showParameters() {
+bool AmpSetupDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            for (const FieldSend& f : fieldSends_)
+                if (f.edit == watched) {
+                    if (f.send)
+                        f.send();
+                    return true;
+                }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void AmpSetupDialog::showParameters(bool takeBaud) {
     const AmpParams& p = amp_.params();
     backgroundFrame_->setVisible(p.MeterType >= 3);
     const double scale = amp::largeUnit(amp_.convertUnits()) ? 1000 : 1;
@@ -295,19 +343,27 @@ void AmpSetupDialog::showParameters() {
     intervalEdit_->setText(QString::number(p.Interval));
     serialEdit_->setText(p.SerialNumber);
     firmwareLabel_->setText(p.FirmWare);
-    baudIndex_ = p.BaudIndex;
-    // A rate the dialog does not offer selects none.
-    baudGroup_->setExclusive(false);
-    for (QAbstractButton* b : baudGroup_->buttons())
-        b->setChecked(baudGroup_->id(b) == p.BaudIndex);
-    baudGroup_->setExclusive(true);
+    // The user's baud choice stands until the meter reports its rate again:
+    // a unit-scale click only shows the values in the other unit.
+    if (takeBaud) {
+        baudIndex_ = p.BaudIndex;
+        const QSignalBlocker quiet(baudGroup_);
+        // A rate the dialog does not offer selects none.
+        baudGroup_->setExclusive(false);
+        for (QAbstractButton* b : baudGroup_->buttons())
+            b->setChecked(baudGroup_->id(b) == p.BaudIndex);
+        baudGroup_->setExclusive(true);
+    }
     showOption(doseBox_, p.DoseEnabled);
     showOption(latchBox_, p.Latch);
     showOption(buzzerBox_, p.Buzzer);
 }
 
 void AmpSetupDialog::showOption(QCheckBox* box, bool on) {
-    box->setChecked(on);
+    {
+        const QSignalBlocker quiet(box);
+        box->setChecked(on);
+    }
     box->setStyleSheet(on ? QStringLiteral("QCheckBox { background-color: #00ff00; }")
                           : QStringLiteral("QCheckBox { background-color: #ff8080; }"));
 }
@@ -328,7 +384,7 @@ void AmpSetupDialog::parametersArrived(bool fiveThresholds) {
     // The five-threshold layout stays once a meter asked for it.
     if (fiveThresholds && !fiveThresholds_)
         useFiveThresholdLayout();
-    showParameters();
+    showParameters(true);
 }
 
 void AmpSetupDialog::setupStatus(const QString& text) {
@@ -356,16 +412,27 @@ void AmpSetupDialog::refused(amp::Refusal refusal, const QString& text) {
         QMessageBox::warning(this, windowTitle(), text);
 }
 
+QString AmpSetupDialog::smallValueText() const {
+    return tr("The smallest value above 0 the meter takes is %1 %2.")
+        .arg(shortestText(amp::smallestNumber(amp_.convertUnits())), amp_.unitsText());
+}
+
 void AmpSetupDialog::sendThreshold(int index) {
     const amp::Refusal r = amp_.sendThreshold(index, thresholdEdits_[size_t(index)]->text());
-    refused(r, tr("The meter takes thresholds from 0 to %1 %2.")
-                   .arg(shortestText(amp::numberLimit(amp_.convertUnits())), amp_.unitsText()));
+    refused(r,
+            r == amp::Refusal::TooSmall
+                ? smallValueText()
+                : tr("The meter takes thresholds from 0 to %1 %2.")
+                      .arg(shortestText(amp::numberLimit(amp_.convertUnits())), amp_.unitsText()));
 }
 
 void AmpSetupDialog::sendBackground() {
     const amp::Refusal r = amp_.sendBackground(backgroundEdit_->text());
-    refused(r, tr("The meter takes a background from 0 to %1 %2.")
-                   .arg(shortestText(amp::numberLimit(amp_.convertUnits())), amp_.unitsText()));
+    refused(r,
+            r == amp::Refusal::TooSmall
+                ? smallValueText()
+                : tr("The meter takes a background from 0 to %1 %2.")
+                      .arg(shortestText(amp::numberLimit(amp_.convertUnits())), amp_.unitsText()));
 }
 
 void AmpSetupDialog::sendInterval() {
@@ -392,7 +459,7 @@ void AmpSetupDialog::chooseScale(int index) {
     convertIndex_ = index;
     amp_.setConvertUnits(int16_t(index));
     showUnits();
-    showParameters();
+    showParameters(false);
 }
 
 void AmpSetupDialog::finish() {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <vector>
 
 class QAbstractButton;
 class QButtonGroup;
@@ -52,15 +53,26 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildUi();
-    void showParameters();
+    // `takeBaud`: the meter's rate replaces the user's choice (a new block,
+    // the dialog opening); a unit-scale change keeps the choice.
+    void showParameters(bool takeBaud);
     void showUnits();
     void showOption(QCheckBox* box, bool on);
     void useFiveThresholdLayout();
     void optionClicked();
     void refused(amp::Refusal refusal, const QString& text);
+    QString smallValueText() const;
+
+    // The Send each field's Return runs (none for the status line).
+    struct FieldSend {
+        QLineEdit* edit;
+        std::function<void()> send;
+    };
+    std::vector<FieldSend> fieldSends_;
 
     AmpConversation& amp_;
     bool diagnostic_;

@@ -36,7 +36,12 @@ DataHandleDialog::DataHandleDialog(QWidget* parent) : QDialog(parent) {
     top->setSizeConstraint(QLayout::SetFixedSize);
     updateOnlineButton();
 
-    connect(scaleButtons_, &QButtonGroup::idClicked, this, &DataHandleDialog::chooseScale);
+    // The scale follows the checked option, so a screen reader's toggle
+    // chooses as a click does.
+    connect(scaleButtons_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            chooseScale(i);
+    });
     connect(onlineButton_, &QPushButton::clicked, this, &DataHandleDialog::toggleOnline);
 }
 
@@ -50,6 +55,8 @@ void DataHandleDialog::setOnline(bool value) {
 }
 
 void DataHandleDialog::setScale(int mode) {
+    // Showing the graph's scale is not choosing one.
+    const QSignalBlocker quiet(scaleButtons_);
     if (QAbstractButton* b = scaleButtons_->button(mode))
         b->setChecked(true);
 }

@@ -138,7 +138,7 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     setTabOrder(okButton, cancelButton);
 
     connect(spin_, &UpDownControl::valueChanged, this, &IntervalDialog::writeSpinValue);
-    connect(tenthsBox_, &QCheckBox::clicked, this, &IntervalDialog::tenthsToggled);
+    connect(tenthsBox_, &QCheckBox::toggled, this, &IntervalDialog::tenthsToggled);
     connect(okButton, &QPushButton::clicked, this, &IntervalDialog::acceptInterval);
     connect(cancelButton, &QPushButton::clicked, this, &IntervalDialog::cancelInterval);
 }

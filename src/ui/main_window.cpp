@@ -15,12 +15,14 @@
 #include "ui/amp_setup_dialog.h"
 #include "ui/calibration_dialog.h"
 #include "ui/debug_window.h"
+#include "ui/fitted_label.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
 #include "ui/probe_number_dialog.h"
 #include "ui/spoken_text.h"
+#include "ui/window_arrangement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -180,6 +182,7 @@ void MainWindow::loadSettingsAndStart() {
     // in the list and the working file until the user saves them.
     connect(autoMeasurement_.get(), &AutoMeasurement::measurementDone, this,
             [this](const QString& path, bool ok) {
+                updateAutoEnabled();
                 QTimer::singleShot(0, this, [this, path, ok] {
                     if (ok) {
                         runAutomaticMeasurement();
@@ -200,8 +203,10 @@ void MainWindow::loadSettingsAndStart() {
     buildList();
 
     // 8: the family option; no port yet, so no test.
-    if (auto* b = familyButtons_->button(settings_.InstrumentType))
+    if (auto* b = familyButtons_->button(settings_.InstrumentType)) {
+        const QSignalBlocker quiet(familyButtons_);
         b->setChecked(true);
+    }
     station_->chooseFamily(settings_.InstrumentType);
 
     // 9: the port, and the first connection test.
@@ -235,10 +240,13 @@ void MainWindow::buildUi() {
 
     auto* readouts = new QGridLayout;
     top->addLayout(readouts, 3);
-    valueLabel_ = new QLabel(QStringLiteral("---"), central);
+    // Read-outs take the width the layout gives them: a reading of any
+    // length is fitted into it and never widens the window.
+    valueLabel_ = new FittedLabel(central);
     valueLabel_->setObjectName(QStringLiteral("lblValue"));
     speakText(valueLabel_, tr("Value"));
-    valueLabel_->setToolTip(tr("Latest reading; click to mute the alarm"));
+    valueLabel_->setFullText(QStringLiteral("---"));
+    valueLabel_->setRestingToolTip(tr("Latest reading; click to mute the alarm"));
     valueLabel_->setAlignment(Qt::AlignCenter);
     valueLabel_->setMinimumHeight(90);
     QFont big = valueLabel_->font();
@@ -251,7 +259,7 @@ void MainWindow::buildUi() {
     valueLabel_->installEventFilter(this);
     readouts->addWidget(valueLabel_, 0, 0, 1, 4);
 
-    doseLabel_ = new QLabel(central);
+    doseLabel_ = new FittedLabel(central);
     doseLabel_->setObjectName(QStringLiteral("lblDose"));
     speakText(doseLabel_, tr("Dose"));
     QFont mid = doseLabel_->font();
@@ -267,7 +275,7 @@ void MainWindow::buildUi() {
     connectionLamp_->setToolTip(tr("Connection to the instrument"));
     readouts->addWidget(connectionLamp_, 1, 3, Qt::AlignRight);
 
-    statusLabel_ = new QLabel(central);
+    statusLabel_ = new FittedLabel(central);
     statusLabel_->setObjectName(QStringLiteral("lblTime"));
     speakText(statusLabel_, tr("Status"));
     statusLabel_->setFont(mid);
@@ -327,7 +335,21 @@ void MainWindow::buildUi() {
         familyButtons_->addButton(r, i);
         familyLayout->addWidget(r);
     }
-    connect(familyButtons_, &QButtonGroup::idClicked, this, &MainWindow::chooseFamily);
+    // The choice follows the checked state, so a screen reader's toggle
+    // chooses as a click does; the option left has nothing to do.
+    connect(familyButtons_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on) {
+            familyJustChosen_ = true;
+            chooseFamily(i);
+        }
+    });
+    // A click on the family already chosen changes nothing checked, yet
+    // runs the connection test again, as choosing does.
+    connect(familyButtons_, &QButtonGroup::idClicked, this, [this](int i) {
+        if (!familyJustChosen_)
+            chooseFamily(i);
+        familyJustChosen_ = false;
+    });
     side->addWidget(family);
 
     auto* online = new QGroupBox(tr("On Line"), central);
@@ -359,7 +381,7 @@ void MainWindow::buildUi() {
     side->addWidget(settingsBox);
 
     saveButton_ = makeButton(QStringLiteral("btSave"), tr("&Save"),
-                             QStringLiteral("Exit from program"), central);
+                             tr("Save the readings to a file"), central);
     exitButton_ = makeButton(QStringLiteral("btExit"), tr("&Exit"),
                              QStringLiteral("Exit from program"), central);
     calibrationProgramButton_ = makeButton(
@@ -421,6 +443,8 @@ void MainWindow::buildUi() {
     connect(parametersButton_, &QPushButton::clicked, this, &MainWindow::editParameters);
     connect(legendButton_, &QPushButton::clicked, this, &MainWindow::editLegend);
     connect(debugButton_, &QPushButton::clicked, this, &MainWindow::showDebugWindow);
+    connect(ampStartButton_, &QPushButton::clicked, this, &MainWindow::startAmplifier);
+    connect(ampStopButton_, &QPushButton::clicked, this, &MainWindow::stopAmplifier);
 
     buildMenus();
     buildToolbar();
@@ -490,7 +514,8 @@ void MainWindow::buildToolbar() {
     startTool_ =
         add(QStringLiteral("mnStart"), tr("Start/Stop On line Collection"),
             themed("media-playback-start", QStyle::SP_MediaPlay), &MainWindow::toggleOnline);
-    startTool_->setCheckable(true);
+    // A press, not a toggle: the icon shows the state, and a screen
+    // reader's action on the button is the same command as a click.
     muteTool_ =
         add(QStringLiteral("mnMuteAlarm"), tr("Mute Alarm"),
             themed("audio-volume-muted", QStyle::SP_MediaVolumeMuted), &MainWindow::muteAlarm);
@@ -542,8 +567,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Style sheets are re-applied only when a colour really changes: a restyle
 // costs far more than the text of a reading, which arrives ten times a second.
 void MainWindow::setStatus(const QString& text, const Rgb& color) {
-    if (text != statusLabel_->text()) {
-        statusLabel_->setText(text);
+    if (text != statusLabel_->fullText()) {
+        statusLabel_->setFullText(text);
         announceText(statusLabel_);
     }
     if (color.isValid() && !(color == statusColor_)) {
@@ -562,7 +587,7 @@ void MainWindow::setLamp(const Rgb& color) {
 }
 
 void MainWindow::setValueText(const QString& text) {
-    valueLabel_->setText(text);
+    valueLabel_->setFullText(text);
 }
 void MainWindow::setValueColor(const Rgb& color) {
     // Every reading sets the alarm colour; most keep it.
@@ -572,7 +597,7 @@ void MainWindow::setValueColor(const Rgb& color) {
     setBackground(valueLabel_, toQColor(color));
 }
 void MainWindow::setDoseText(const QString& text) {
-    doseLabel_->setText(text);
+    doseLabel_->setFullText(text);
 }
 
 namespace {
@@ -633,8 +658,8 @@ void MainWindow::enableCommand(Command command, bool enabled) {
         testAction_->setEnabled(enabled);
         break;
     case Command::Auto:
-        autoAction_->setEnabled(enabled);
-        autoTool_->setEnabled(enabled);
+        autoAllowed_ = enabled;
+        updateAutoEnabled();
         break;
     }
 }
@@ -645,13 +670,13 @@ void MainWindow::showOnline(bool running) {
         startButton_->setText(tr("Stop"));
         startButton_->setAccessibleName(tr("Stop"));
         startAction_->setText(tr("Stop Online"));
-        startTool_->setChecked(true);
+        startTool_->setIcon(themed("media-playback-stop", QStyle::SP_MediaStop));
     } else {
         setBackground(startButton_, QColor(255, 128, 0));
         startButton_->setText(tr("Start"));
         startButton_->setAccessibleName(tr("Start"));
         startAction_->setText(tr("Start Online"));
-        startTool_->setChecked(false);
+        startTool_->setIcon(themed("media-playback-start", QStyle::SP_MediaPlay));
     }
 }
 
@@ -782,18 +807,35 @@ void MainWindow::feedGraph(bool keepSlots) {
 }
 
 void MainWindow::arrangeWithGraph() {
-    // The main window above, the graph below, both as wide as the main one.
-    const QScreen* screen = this->screen();
-    if (!screen)
+    // The main window above, the graph below, both as wide as the main one,
+    // placed by their frames within the screen's free area, so the graph's
+    // buttons stay on the screen.
+    QRect available;
+    if (availableGeometryHook) {
+        available = availableGeometryHook();
+    } else if (const QScreen* screen = this->screen()) {
+        available = screen->availableGeometry();
+    } else {
         return;
-    const QRect avail = screen->availableGeometry();
-    const int gap = gapeButton_->sizeHint().height();
+    }
     if (isMaximized())
         showNormal();
-    const int height = (avail.height() - gap) / 2;
-    setGeometry(geometry().x(), avail.top(), geometry().width(), height);
-    graph_->setGeometry(geometry().x(), frameGeometry().bottom() + 1, geometry().width(),
-                        (avail.height() - 2 * gap) / 2);
+    auto frameOf = [](const QWidget* w) {
+        const QRect f = w->frameGeometry(), g = w->geometry();
+        return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                        f.bottom() - g.bottom());
+    };
+    const QMargins mainFrame = frameOf(this);
+    // A graph not shown yet has no frame of its own; it gets the same one.
+    const QMargins graphFrame = graph_->isVisible() ? frameOf(graph_) : mainFrame;
+    auto least = [](const QWidget* w) {
+        return std::max(w->minimumHeight(), w->minimumSizeHint().height());
+    };
+    const Arrangement a =
+        arrangeStacked(available, frameGeometry(), gapeButton_->sizeHint().height(),
+                       {mainFrame, least(this)}, {graphFrame, least(graph_)});
+    setGeometry(a.main);
+    graph_->setGeometry(a.graph);
 }
 
 void MainWindow::clearListAfterAsking() {
@@ -833,10 +875,17 @@ void MainWindow::chooseInterval() {
     if (d.minutes != 0 || d.seconds != 0) {
         startButton_->setEnabled(true);
         startAction_->setEnabled(true);
-        autoAction_->setEnabled(true);
         startTool_->setEnabled(true);
-        autoTool_->setEnabled(true);
+        autoAllowed_ = true;
+        updateAutoEnabled();
     }
+}
+
+void MainWindow::updateAutoEnabled() {
+    // A running measurement ignores the command, so it is not offered.
+    const bool on = autoAllowed_ && !(autoMeasurement_ && autoMeasurement_->running());
+    autoAction_->setEnabled(on);
+    autoTool_->setEnabled(on);
 }
 
 void MainWindow::runAutomaticMeasurement() {
@@ -861,11 +910,13 @@ void MainWindow::runAutomaticMeasurement() {
         autoMeasurement_->end();
         autoField_->hide();
         autoProgress_->hide();
+        updateAutoEnabled();
         return;
     }
     autoField_->show();
     autoProgress_->show();
     autoMeasurement_->begin(dialog.probeNumber(), dialog.background());
+    updateAutoEnabled();
 }
 
 void MainWindow::editParameters() {
@@ -905,6 +956,16 @@ void MainWindow::setUpAmplifier() {
     AmpSetupDialog dialog(*amp, options_.arguments.mid(1).join(QLatin1Char(' ')) == "dbg", this);
     dialog.exec();
     settingsStore_->writeConvertUnits(settings_.ConvertUnits);
+}
+
+void MainWindow::startAmplifier() {
+    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+        amp->sendStart();
+}
+
+void MainWindow::stopAmplifier() {
+    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+        amp->sendStop();
 }
 
 void MainWindow::choosePort() {

@@ -27,6 +27,7 @@ class GraphWindow;
 class ProbeNumberDialog;
 
 class AlarmSound;
+class FittedLabel;
 class DebugWindow;
 class MqttPublisher;
 class IntervalDialog;
@@ -60,6 +61,8 @@ public:
     std::function<void(const QString& text)> messageHook;
     // Tests fill the probe dialog instead of a person; false is Cancel.
     std::function<bool(ProbeNumberDialog& dialog)> probeDialogHook;
+    // The screen's free area for arranging windows; the screen's when unset.
+    std::function<QRect()> availableGeometryHook;
 
     // StationView
     void setStatus(const QString& text, const Rgb& color) override;
@@ -109,6 +112,9 @@ public slots:
     void saveData();
     void saveToChosenFile(bool exitAfter);
     void chooseFamily(int index);
+    // The hidden "Start" and "Stop" of an amplifier installation.
+    void startAmplifier();
+    void stopAmplifier();
 
 signals:
     void liveReading(double value);
@@ -128,6 +134,7 @@ private:
     // command, only the records for live readings.
     void feedGraph(bool keepSlots);
     void arrangeWithGraph();
+    void updateAutoEnabled();
 
     Options options_;
     std::unique_ptr<Transport> ownedTransport_;
@@ -153,8 +160,10 @@ private:
         *saveButton_, *exitButton_, *calibrationProgramButton_, *getDataButton_,
         *calibrationInfoButton_, *graphButton_, *muteButton_, *parametersButton_, *legendButton_,
         *debugButton_, *ampStartButton_, *ampStopButton_, *gapeButton_;
-    QLabel *valueLabel_, *statusLabel_, *doseLabel_, *idCaption_, *detectorCaption_,
-        *statusCaption_;
+    FittedLabel *valueLabel_, *statusLabel_, *doseLabel_;
+    QLabel *idCaption_, *detectorCaption_, *statusCaption_;
+    bool autoAllowed_ = false;      // the station offers Automatic
+    bool familyJustChosen_ = false; // set by the toggle a click brings
     QFrame* connectionLamp_;
     QLineEdit *idField_, *statusField_, *detectorField_, *countField_, *activityField_, *autoField_;
     QProgressBar* autoProgress_;

@@ -110,10 +110,16 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    // idClicked, not toggled: selecting a button from code (on show) must
-    // not change the pending values.
-    connect(portButtons_, &QButtonGroup::idClicked, this, &PortDialog::choosePort);
-    connect(baudButtons_, &QButtonGroup::idClicked, this, &PortDialog::chooseBaud);
+    // The checked state decides, so a screen reader's toggle chooses as a
+    // click does; selectPendingButtons() selects from code without it.
+    connect(portButtons_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            choosePort(i);
+    });
+    connect(baudButtons_, &QButtonGroup::idToggled, this, [this](int i, bool on) {
+        if (on)
+            chooseBaud(i);
+    });
     connect(deviceList_, &QListWidget::currentRowChanged, this, &PortDialog::chooseDevice);
     connect(ok, &QPushButton::clicked, this, &PortDialog::applyChoice);
     connect(cancel, &QPushButton::clicked, this, &PortDialog::cancelChoice);
@@ -246,6 +252,8 @@ void PortDialog::showEvent(QShowEvent* event) {
 }
 
 void PortDialog::selectPendingButtons() {
+    const QSignalBlocker quietPorts(portButtons_);
+    const QSignalBlocker quietBauds(baudButtons_);
     // A port outside the buttons' range cannot be shown: no port button is
     // checked then, and OK keeps the stored number.
     const int portIndex = pendingPort_ - 1;

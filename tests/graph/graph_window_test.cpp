@@ -3,12 +3,14 @@
 // readings through the main window, and awkward series that must not break
 // it.
 #include "common/datetime.h"
+#include "common/paths.h"
 #include "common/strings.h"
 #include "graph/graph_window.h"
 #include "protocol/tarvo.h"
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -204,9 +206,79 @@ TEST_F(GraphWindowTest, PlacementIsKeptInTwips) {
         w.close();
     }
     QSettings s(dir.filePath("placement.ini"), QSettings::IniFormat);
+    s.beginGroup(QDir::cleanPath(programFolder()) + "/frmGraph");
     EXPECT_EQ(s.value("Size/Width").toString(), QString::number(900 * 15));
     GraphWindow again;
     EXPECT_EQ(again.size(), QSize(900, 600));
+}
+
+// Each program folder keeps its own placement.
+TEST_F(GraphWindowTest, PlacementIsKeptPerProgramFolder) {
+    const std::pair<const char*, QSize> installs[] = {{"one", QSize(900, 600)},
+                                                      {"two", QSize(1000, 700)}};
+    for (const auto& [folder, size] : installs) {
+        qputenv("ZEL_HOME", dir.filePath(folder).toUtf8());
+        GraphWindow w;
+        w.load(ramp(20).request());
+        w.show();
+        w.move(120, 90);
+        w.resize(size);
+        w.close();
+    }
+    for (const auto& [folder, size] : installs) {
+        qputenv("ZEL_HOME", dir.filePath(folder).toUtf8());
+        GraphWindow again;
+        EXPECT_EQ(again.size(), size) << folder;
+    }
+    qunsetenv("ZEL_HOME");
+}
+
+// A load from the owner starts afresh: Auto scale and no way back to the
+// windows of the data before; live readings keep both.
+TEST_F(GraphWindowTest, LoadFromTheOwnerResetsScaleAndHistory) {
+    const Data d = ramp(3000);
+    GraphWindow w;
+    w.load(d.request());
+    w.show();
+    find<QAction>(w, "mn100")->trigger();
+    drag(w, columnOf(w, 100 * Second), columnOf(w, 400 * Second));
+    ASSERT_TRUE(find<QAction>(w, "mnBack")->isEnabled());
+
+    w.load(d.request(true)); // a live reading
+    EXPECT_EQ(w.scaleMode(), ScaleMode::Range100);
+    EXPECT_TRUE(find<QAction>(w, "mn100")->isChecked());
+
+    w.close();
+    w.load(d.request());
+    w.show();
+    EXPECT_EQ(w.scaleMode(), ScaleMode::Auto);
+    EXPECT_TRUE(find<QAction>(w, "mnAuto")->isChecked());
+    EXPECT_FALSE(find<QAction>(w, "mn100")->isChecked());
+    EXPECT_FALSE(find<QAction>(w, "mnBack")->isEnabled()) << "nothing to go back to";
+    EXPECT_LT(w.scales().slot[0].max, 100) << "the scale follows the data again";
+}
+
+// A screen reader hears what the plot shows and the point under the
+// read-out.
+TEST_F(GraphWindowTest, PlotAndReadOutAreSpoken) {
+    const Data d = ramp(100);
+    GraphWindow w;
+    w.load(d.request());
+    w.show();
+    QAccessibleInterface* plot = QAccessible::queryAccessibleInterface(w.plot());
+    ASSERT_NE(plot, nullptr);
+    const QString name = plot->text(QAccessible::Name);
+    for (const char* part : {"Probe", "uSv/h", "12/9/2025", "Readings: 100", "Mean: "})
+        EXPECT_TRUE(name.contains(QLatin1String(part))) << part << " in " << name.toStdString();
+
+    w.readOutPoint(5);
+    auto* time = find<QLabel>(w, "edShowTime");
+    QAccessibleInterface* readOut = QAccessible::queryAccessibleInterface(time);
+    ASSERT_NE(readOut, nullptr);
+    const QString spoken = readOut->text(QAccessible::Name);
+    EXPECT_TRUE(spoken.startsWith(time->text())) << spoken.toStdString();
+    EXPECT_TRUE(spoken.contains("Probe 6.0 uSv/h")) << spoken.toStdString();
+    EXPECT_EQ(plot->text(QAccessible::Description), spoken);
 }
 
 TEST_F(GraphWindowTest, AwkwardSeriesNeverBreakTheWindow) {

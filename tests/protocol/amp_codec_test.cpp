@@ -161,7 +161,8 @@ TEST(AmpEncoding, ThresholdsAndBackground) {
                               // into the exponent
         {9.999e9, 0, "99999"},
         {9999000, 1, "99999"},
-        {1e-9, 0, "00000"},
+        {0.0005, 0, "00010"}, // the smallest that leaves a digit
+        {0.0000005, 1, "00010"},
     };
     for (const Case& c : cases) {
         const amp::Encoded e = amp::encodeNumber(c.shown, c.convert);
@@ -173,6 +174,10 @@ TEST(AmpEncoding, ThresholdsAndBackground) {
     EXPECT_EQ(amp::encodeNumber(9.9996e9, 0).refusal, amp::Refusal::TooLarge);
     EXPECT_EQ(amp::encodeNumber(1e7, 1).refusal, amp::Refusal::TooLarge);
     EXPECT_EQ(amp::encodeNumber(1e300 * 1e300, 0).refusal, amp::Refusal::TooLarge);
+    // Above 0 but below a mantissa digit: refused, not sent as 0.
+    EXPECT_EQ(amp::encodeNumber(1e-9, 0).refusal, amp::Refusal::TooSmall);
+    EXPECT_EQ(amp::encodeNumber(0.0004, 0).refusal, amp::Refusal::TooSmall);
+    EXPECT_EQ(amp::encodeNumber(0.0000004, 1).refusal, amp::Refusal::TooSmall);
     EXPECT_DOUBLE_EQ(amp::numberLimit(1), 9.999e6);
     // What goes out comes back.
     for (double v : {0.05, 2.5, 123.4, 9.9995, 7.77e8})

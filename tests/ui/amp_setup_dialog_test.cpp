@@ -155,6 +155,72 @@ TEST_F(AmpSetupDialogTest, UnitScaleAndClosing) {
     EXPECT_EQ(commandsSent(), "A");
 }
 
+// Return in a field sends that field and leaves the dialog open; in the
+// status line it does nothing.
+TEST_F(AmpSetupDialogTest, ReturnInAFieldSendsItNotDone) {
+    open();
+    port.inject(test::kVessaBlock);
+    struct Case {
+        const char* edit;
+        const char* text;
+        QByteArray sent; // bytes 1 to 7, empty: nothing
+    };
+    const Case cases[] = {
+        {"edThreshold_0", "3", "530000 "},  {"edThreshold_4", "0.05", "500500$"},
+        {"edBackground", "150", "215002 "}, {"edInterval", "20", "40020  "},
+        {"edSerialNumber", "7", "8000007"}, {"edStatus", "", ""},
+    };
+    for (const Case& c : cases) {
+        auto* edit = find<QLineEdit>(c.edit);
+        if (!edit->isReadOnly())
+            edit->setText(QString::fromLatin1(c.text));
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_TRUE(dialog.isVisible()) << c.edit;
+        const QByteArray w = port.takeWritten();
+        if (c.sent.isEmpty()) {
+            EXPECT_TRUE(w.isEmpty()) << c.edit;
+            continue;
+        }
+        ASSERT_EQ(w.size(), 22) << c.edit << ": Return and Enter send once each";
+        EXPECT_EQ(w.mid(1, 7), c.sent.left(7)) << c.edit;
+    }
+    EXPECT_TRUE(refusals.isEmpty());
+}
+
+// A unit-scale click keeps the user's baud choice; values too small for the
+// mantissa digits are refused with the limit instead of going out as 0.
+TEST_F(AmpSetupDialogTest, ScaleKeepsTheBaudChoiceAndTinyValuesAreRefused) {
+    open();
+    port.inject(test::kVessaBlock); // the meter runs at 9600
+    click("optBaud_3");
+    click("chkConvert_1");
+    click("chkConvert_0");
+    EXPECT_TRUE(find<QRadioButton>("optBaud_3")->isChecked());
+    port.takeWritten();
+    click("btSendBaud");
+    EXPECT_EQ(port.takeWritten().mid(1, 2), "13");
+
+    const std::pair<const char*, const char*> tiny[] = {{"edThreshold_0", "btSendThreshold_0"},
+                                                        {"edBackground", "btSendBackground"}};
+    for (const auto& [edit, button] : tiny) {
+        type(edit, "0.0004");
+        click(button);
+        EXPECT_TRUE(port.takeWritten().isEmpty()) << edit;
+    }
+    ASSERT_EQ(refusals.size(), 2);
+    EXPECT_EQ(refusals[0], "The smallest value above 0 the meter takes is 0.001 uSv/h.");
+    // The smallest that rounds to a digit still goes, and so does 0.
+    type("edThreshold_0", "0.0005");
+    click("btSendThreshold_0");
+    EXPECT_EQ(port.takeWritten().mid(2, 5), "00010");
+    type("edThreshold_0", "0");
+    click("btSendThreshold_0");
+    EXPECT_EQ(port.takeWritten().mid(2, 5), "00000");
+    EXPECT_EQ(refusals.size(), 2);
+}
+
 TEST(AmpSetupDialogLayout, DiagnosticModeShowsTypeUnitsAndStatus) {
     test::AmpStation s;
     AmpSetupDialog d(s.amp(), true);
@@ -209,6 +275,9 @@ const DialogText kDialogTexts[] = {
     {"The meter takes a serial number from 0 to 999999.",
      "Das Messgerät nimmt eine Seriennummer von 0 bis 999999 an.",
      "המד מקבל מספר סידורי מ-0 עד 999999."},
+    {"The smallest value above 0 the meter takes is %1 %2.",
+     "Der kleinste Wert über 0, den das Messgerät annimmt, ist %1 %2.",
+     "הערך הקטן ביותר מעל 0 שהמד מקבל הוא %1 %2."},
 };
 
 class TableTranslator : public QTranslator {

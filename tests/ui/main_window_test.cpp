@@ -1,10 +1,14 @@
 // The main window over an in-memory port: enabling rules, the family
 // layouts, the questions of the collecting commands and the exit prompt.
 #include "common/datetime.h"
+#include "graph/graph_window.h"
 #include "protocol/tarvo.h"
+#include "support/orvan_frames.h"
 #include "support/tarvo_frames.h"
+#include "ui/fitted_label.h"
 #include "ui/main_window.h"
 #include "ui/probe_number_dialog.h"
+#include "ui/window_arrangement.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -17,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -314,6 +319,151 @@ TEST_F(MainWindowTest, ControlsHaveAccessibleNames) {
         EXPECT_FALSE(b->accessibleName().isEmpty()) << b->objectName().toStdString();
     for (QLineEdit* e : window->findChildren<QLineEdit*>())
         EXPECT_FALSE(e->accessibleName().isEmpty()) << e->objectName().toStdString();
+}
+
+// Clicking the family already chosen runs the connection test again;
+// choosing another runs it once.
+TEST_F(MainWindowTest, FamilyClickTestsOnce) {
+    writeSettings("InsType=1\r\n");
+    start();
+    window->show();
+    port.takeWritten();
+    find<QRadioButton>("chkInstType_1")->click();
+    const QByteArray again = port.takeWritten();
+    EXPECT_FALSE(again.isEmpty()) << "the test frame";
+    find<QRadioButton>("chkInstType_0")->click();
+    find<QRadioButton>("chkInstType_1")->click();
+    EXPECT_EQ(port.takeWritten().count(again), 1) << "one test for one choice";
+}
+
+// An amplifier installation's hidden Start and Stop send the meter's start
+// and stop commands.
+TEST_F(MainWindowTest, AmplifierStartAndStopButtonsSendTheirCommands) {
+    writeSettings("InsType=2\r\n");
+    start();
+    port.takeWritten();
+    const std::pair<const char*, char> cases[] = {{"btStartAmp", 'A'}, {"btStop", '@'}};
+    for (const auto& [button, command] : cases) {
+        find<QPushButton>(button)->click();
+        const QByteArray w = port.takeWritten();
+        ASSERT_EQ(w.size(), 11) << button;
+        EXPECT_EQ(w.at(1), command) << button;
+    }
+}
+
+// An Orvan field no instrument can report ("9E999" is the largest double)
+// is a fault at the top of the range, and no read-out widens the window.
+TEST_F(MainWindowTest, AbsurdOrvanValueKeepsTheWindowOnTheScreen) {
+    writeSettings("InsType=3\r\n");
+    start();
+    window->show();
+    const QRect screen = window->screen()->availableGeometry();
+    window->resize(std::min(1000, screen.width()), window->height());
+    QApplication::processEvents();
+    const int widthBefore = window->frameGeometry().width();
+    port.inject(test::orvanR11('0'));
+    port.inject(test::orvanR19("00001", "00002", "00003", "9E999", "00005", "9E999"));
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_LE(window->frameGeometry().width(), std::max(widthBefore, screen.width()));
+    EXPECT_EQ(window->frameGeometry().width(), widthBefore);
+    auto* value = find<FittedLabel>("lblValue");
+    EXPECT_EQ(value->fullText(), "999.99 uSv/h");
+    EXPECT_EQ(find<FittedLabel>("lblDose")->fullText(), "99999 cps");
+    QStringList row;
+    for (int c = 0; c < MeasurementList::Columns; ++c)
+        row << window->list().cell(1, c).trimmed();
+    EXPECT_TRUE(row.contains("999.99")) << row.join('|').toStdString();
+    EXPECT_TRUE(row.contains("99999")) << "the count rate, too";
+    // However long a read-out's text, it is fitted to the label.
+    window->setValueText(QString(300, QLatin1Char('9')) + QStringLiteral(" uSv/h"));
+    QApplication::processEvents();
+    EXPECT_EQ(window->frameGeometry().width(), widthBefore);
+    EXPECT_LE(value->fontMetrics().horizontalAdvance(value->text()), value->width());
+    EXPECT_TRUE(value->text().contains("E+")) << value->text().toStdString();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(value)->text(QAccessible::Name),
+              value->fullText());
+}
+
+// Arranged on a 1600 x 1000 screen, the main window keeps its smallest
+// height and the graph below it ends on the screen.
+TEST_F(MainWindowTest, ArrangedGraphFitsBelowTheMainWindow) {
+    writeSettings("InsType=1\r\nstrAutoarrange=1\r\n");
+    graph::GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
+    writeWorkingFile(40);
+    start();
+    const QRect screen(0, 0, 1600, 1000);
+    window->availableGeometryHook = [&] { return screen; };
+    window->show();
+    window->showGraph();
+    QApplication::processEvents();
+    graph::GraphWindow* g = window->graphWindow();
+    ASSERT_NE(g, nullptr);
+    const QRect m = window->frameGeometry(), gr = g->frameGeometry();
+    EXPECT_GE(m.top(), screen.top());
+    EXPECT_GE(window->height(), window->minimumSizeHint().height());
+    EXPECT_LT(m.bottom(), gr.top());
+    EXPECT_LE(gr.bottom(), screen.bottom()) << "the graph's buttons stay reachable";
+    EXPECT_EQ(gr.width(), m.width());
+    g->close();
+    graph::GraphWindow::setPlacementFile(QString());
+}
+
+// Small texts and Automatic: the Save tip says what Save does; Automatic is
+// offered only while no measurement runs.
+TEST_F(MainWindowTest, SaveTipAndAutomaticWhileMeasuring) {
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=5\r\n");
+    start();
+    EXPECT_NE(find<QPushButton>("btSave")->toolTip(), "Exit from program");
+    EXPECT_EQ(find<QPushButton>("btExit")->toolTip(), "Exit from program");
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    window->chooseInterval();
+    ASSERT_TRUE(find<QAction>("mnAuto")->isEnabled());
+    bool measure = true;
+    window->probeDialogHook = [&](ProbeNumberDialog&) { return measure; };
+    window->runAutomaticMeasurement();
+    EXPECT_FALSE(find<QAction>("mnAuto")->isEnabled()) << "a measurement runs";
+    EXPECT_FALSE(find<QAction>("tb_mnAuto")->isEnabled());
+    window->enableCommand(Command::Auto, true);
+    EXPECT_FALSE(find<QAction>("mnAuto")->isEnabled()) << "still running";
+}
+
+// Stacked by frames within the free area: both fit when their smallest
+// heights allow; otherwise the main window keeps its own.
+TEST(WindowArrangement, StacksWithinTheAvailableArea) {
+    struct Case {
+        QRect available;
+        int mainLeast, graphLeast;
+    };
+    const QMargins frame(2, 28, 2, 2);
+    const Case cases[] = {
+        {QRect(0, 0, 1600, 1000), 610, 300},
+        {QRect(0, 32, 1920, 1048), 610, 300},
+        {QRect(0, 0, 1280, 1600), 610, 300},
+    };
+    for (const Case& c : cases) {
+        const Arrangement a = arrangeStacked(c.available, QRect(1500, 40, 1000, 700), 23,
+                                             {frame, c.mainLeast}, {frame, c.graphLeast});
+        const QRect main = a.main.marginsAdded(frame), graph = a.graph.marginsAdded(frame);
+        EXPECT_EQ(main.top(), c.available.top());
+        EXPECT_GE(a.main.height(), c.mainLeast);
+        EXPECT_GE(a.graph.height(), c.graphLeast);
+        EXPECT_EQ(graph.top(), main.bottom() + 1);
+        EXPECT_LE(graph.bottom(), c.available.bottom());
+        EXPECT_TRUE(c.available.contains(main.topLeft()) && c.available.contains(main.topRight()))
+            << "moved in from the right edge";
+        EXPECT_EQ(graph.left(), main.left());
+        EXPECT_EQ(graph.width(), main.width());
+    }
+    // Too small a screen for both: the main window keeps its smallest
+    // height and the graph its own.
+    const Arrangement tight = arrangeStacked(QRect(0, 0, 800, 600), QRect(0, 0, 800, 600), 23,
+                                             {frame, 610}, {frame, 300});
+    EXPECT_EQ(tight.main.height(), 610);
+    EXPECT_EQ(tight.graph.height(), 300);
 }
 
 } // namespace
