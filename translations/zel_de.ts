@@ -605,10 +605,12 @@ Do you want to save them first?</source>
 Möchten Sie sie zuerst speichern?</translation>
     </message>
     <message>
-        <source>The page heading could not be saved: %1</source>
-        <translation>Die Seitenüberschrift konnte nicht gespeichert werden: %1</translation>
         <source>Save the readings to a file</source>
         <translation>Die Messwerte in eine Datei speichern</translation>
+    </message>
+    <message>
+        <source>The page heading could not be saved: %1</source>
+        <translation>Die Seitenüberschrift konnte nicht gespeichert werden: %1</translation>
     </message>
 </context>
 <context>
@@ -1032,10 +1034,12 @@ Möchten Sie sie zuerst speichern?</translation>
         <translation>Seitenüberschrift</translation>
     </message>
     <message>
-        <source>Heading of the printed page:</source>
-        <translation>Überschrift der gedruckten Seite:</translation>
         <source>Graph of %1 in %2 from %3 to %4</source>
         <translation>Grafik von %1 in %2 von %3 bis %4</translation>
+    </message>
+    <message>
+        <source>Heading of the printed page:</source>
+        <translation>Überschrift der gedruckten Seite:</translation>
     </message>
 </context>
 </TS>

@@ -605,10 +605,12 @@ Do you want to save them first?</source>
 האם לשמור אותן קודם?</translation>
     </message>
     <message>
-        <source>The page heading could not be saved: %1</source>
-        <translation>לא ניתן היה לשמור את כותרת העמוד: %1</translation>
         <source>Save the readings to a file</source>
         <translation>שמור את המדידות בקובץ</translation>
+    </message>
+    <message>
+        <source>The page heading could not be saved: %1</source>
+        <translation>לא ניתן היה לשמור את כותרת העמוד: %1</translation>
     </message>
 </context>
 <context>
@@ -1030,10 +1032,12 @@ Do you want to save them first?</source>
         <translation>כותרת עמוד</translation>
     </message>
     <message>
-        <source>Heading of the printed page:</source>
-        <translation>כותרת העמוד המודפס:</translation>
         <source>Graph of %1 in %2 from %3 to %4</source>
         <translation>גרף של %1 ב-%2 מ-%3 עד %4</translation>
+    </message>
+    <message>
+        <source>Heading of the printed page:</source>
+        <translation>כותרת העמוד המודפס:</translation>
     </message>
 </context>
 </TS>
