@@ -103,6 +103,8 @@ void Station::onPortLost(const QString& reason) {
     lostContact_ = 0;
     view_.setValueColor(colors::PaleCyan);
     view_.startAlarmSound();
+    // The same alarm as a silent instrument, for whoever watches from afar.
+    emit lostContactRaised();
     connectionLost();
     setStatus(QStringLiteral("Communication port lost"), colors::StatusRed);
     deferCritical(QStringLiteral("The communication port was lost. Choose it again with Set Port."),
@@ -466,10 +468,14 @@ void Station::writeReading(const MeasurementRecord& r) {
     // that could not be written waits here and goes out, in order, with the
     // next reading that can be written.
     unwritten_.push_back(r);
+    fileWaitingReadings();
+}
+
+bool Station::fileWaitingReadings() {
     while (!unwritten_.empty()) {
         if (!data_.appendReading(unwritten_.front())) {
             reportFileError(data_.lastError());
-            return;
+            return false;
         }
         unwritten_.pop_front();
     }
@@ -477,6 +483,7 @@ void Station::writeReading(const MeasurementRecord& r) {
         fileErrorShown_ = false;
         setStatus(QStringLiteral("Working file written again"));
     }
+    return true;
 }
 
 void Station::noteReadingCounted(const MeasurementRecord& r) {
@@ -522,7 +529,11 @@ void Station::startNewWorkingFile() {
 
 void Station::chooseWorkingFileForOnline() {
     data_.workingFile().close();
-    if (data_.workingFile().exists() && list_.RowIndex >= 2 && !autoMode) {
+    // The list is empty after a start, but the file may hold readings of the
+    // run before (a power cut, a restart of the service): with nobody to ask,
+    // they are kept.
+    const bool holdsReadings = list_.RowIndex >= 2 || (unattended && data_.ReadingCount > 0);
+    if (data_.workingFile().exists() && holdsReadings && !autoMode) {
         const Answer a =
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QStringLiteral("start"), false);
