@@ -5,6 +5,7 @@
 #include "telemetry/reading_message.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +42,8 @@ struct MqttShared {
     };
     std::deque<AlarmChange> alarms; // changes not yet published, oldest first
     QByteArray latestAlarm;
+    QByteArray health; // the latest, retained
+    bool healthChanged = false;
     bool stop = false;
     SteadyClock::time_point flushUntil;
     std::vector<Event> events; // for the window thread
@@ -78,10 +81,11 @@ public:
 
     ClientThread(Config config, std::shared_ptr<MqttShared> shared)
         : c_(std::move(config)), shared_(std::move(shared)), host_(c_.settings.host.toUtf8()),
-          clientId_(("zel-" + c_.settings.station).toUtf8()),
+          clientId_(c_.settings.clientId.toUtf8()),
           readingTopic_(c_.settings.topic(QStringLiteral("reading")).toUtf8()),
           alarmTopic_(c_.settings.topic(QStringLiteral("alarm")).toUtf8()),
-          statusTopic_(c_.settings.topic(QStringLiteral("status")).toUtf8()) {}
+          statusTopic_(c_.settings.topic(QStringLiteral("status")).toUtf8()),
+          healthTopic_(c_.settings.topic(QStringLiteral("health")).toUtf8()) {}
 
     void run() {
         int retryMs = FirstRetryMs;
@@ -239,6 +243,17 @@ private:
                 mosquitto_publish(m, nullptr, alarmTopic_.constData(), int(latest.size()),
                                   latest.constData(), 1, true);
         }
+        QByteArray health;
+        {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->healthChanged || !healthRepeated_)
+                health = shared_->health;
+            shared_->healthChanged = false;
+        }
+        healthRepeated_ = true;
+        if (!health.isEmpty())
+            mosquitto_publish(m, nullptr, healthTopic_.constData(), int(health.size()),
+                              health.constData(), 1, true);
         while (true) {
             DiskQueue::Entry reading;
             QByteArray alarm;
@@ -330,6 +345,14 @@ private:
 
     // One connection from connect to loss or stop. True when it was up.
     bool session(QString* problem) {
+        // libmosquitto closes descriptor 0 when it refuses an id (it is
+        // not its socket yet): an id it would refuse is never handed to it.
+        if (mosquitto_validate_utf8(clientId_.constData(), int(clientId_.size())) !=
+            MOSQ_ERR_SUCCESS) {
+            *problem = QStringLiteral("MQTT: the client id %1 is not usable")
+                           .arg(QString::fromUtf8(clientId_));
+            return false;
+        }
         if (!reachable(problem))
             return false;
         mosquitto* m = mosquitto_new(clientId_.constData(), true, this);
@@ -366,6 +389,7 @@ private:
         inflight_.clear();
         nextSeq_ = 0;
         alarmRepeated_ = false;
+        healthRepeated_ = false;
         bool up = false;
         const auto connackBy = SteadyClock::now() + std::chrono::milliseconds(ProbeTimeoutMs);
         while (true) {
@@ -406,10 +430,11 @@ private:
 
     Config c_;
     std::shared_ptr<MqttShared> shared_;
-    QByteArray host_, clientId_, readingTopic_, alarmTopic_, statusTopic_;
+    QByteArray host_, clientId_, readingTopic_, alarmTopic_, statusTopic_, healthTopic_;
     std::unordered_map<int, quint64> inflight_; // message id -> reading number
     quint64 nextSeq_ = 0;
     bool alarmRepeated_ = false;
+    bool healthRepeated_ = false;
     bool gotConnack_ = false;
     int connackRc_ = 0;
 };
@@ -434,6 +459,8 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
     settings_ = readMqttSettings(ini, defaultStation);
     if (!settings_.enabled())
         return false;
+    if (settings_.clientId.isEmpty())
+        settings_.clientId = defaultClientId(settings_.station, queueFolder);
     if (const QString problem = mqttSettingsProblem(settings_); !problem.isEmpty()) {
         say(QStringLiteral("MQTT settings in %1: %2; nothing is published")
                 .arg(ini.path(), problem),
@@ -466,21 +493,18 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
     queue_ = std::make_unique<DiskQueue>(queueFolder + QLatin1Char('/') + queueFileName(),
                                          settings_.queueLimit);
     std::vector<DiskQueue::Entry> waiting;
-    if (!queue_->open(&waiting)) {
-        diskReported_ = true;
-        say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
-                           "only")
-                .arg(queue_->lastError()),
-            true);
-    }
+    queue_->open(&waiting);
+    reportQueueFile();
+    run_ = QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
     shared_->readings.assign(waiting.begin(), waiting.end());
 
     ClientThread::Config config{settings_, password, wakeFd_, this, [this] { drainEvents(); }};
     auto shared = shared_;
     thread_ = std::thread([config, shared]() mutable { ClientThread(config, shared).run(); });
-    say(QStringLiteral("MQTT: publishing as station %1 to %2 under %3 (%4 readings waiting)")
+    say(QStringLiteral("MQTT: publishing as station %1 to %2 under %3 (%4 readings waiting; "
+                       "client id %5, run %6)")
             .arg(settings_.station, settings_.endpoint(), settings_.topic(QStringLiteral("")),
-                 QString::number(waiting.size())),
+                 QString::number(waiting.size()), settings_.clientId, run_),
         false);
     return true;
 }
@@ -522,9 +546,18 @@ void MqttPublisher::drainEvents() {
     for (const MqttShared::Event& e : events) {
         switch (e.kind) {
         case MqttShared::Kind::Acked:
+            if (e.seq > 0)
+                ++published_;
             queue_->markDone(e.seq);
-            if (queue_->size() == 0)
+            if (queue_->size() == 0 && fullReported_) {
                 fullReported_ = false;
+                say(QStringLiteral("MQTT: the queue is empty again; %1 readings were dropped "
+                                   "unsent while it was full")
+                        .arg(dropped_ - droppedBefore_),
+                    true);
+                droppedBefore_ = dropped_;
+            }
+            reportQueueFile();
             break;
         case MqttShared::Kind::Connected:
             connected_ = true;
@@ -565,11 +598,12 @@ void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
 }
 
 void MqttPublisher::publishReading(const MeasurementRecord& record, double value,
-                                   int16_t alarmState, int16_t family) {
+                                   int16_t alarmState, int16_t family, const QString& orvanUnits) {
     if (!running())
         return;
     const QDateTime now = clock_.now();
-    const QByteArray body = readingJson(record, value, alarmState, family, now, queue_->nextSeq());
+    const QByteArray body =
+        readingJson(record, value, alarmState, family, now, queue_->nextSeq(), run_, orvanUnits);
     const DiskQueue::Pushed pushed = queue_->push(body);
     {
         std::lock_guard lock(shared_->mutex);
@@ -580,6 +614,8 @@ void MqttPublisher::publishReading(const MeasurementRecord& record, double value
     }
     setAlarm(alarmStateText(alarmState), alarmJson(alarmState, false, now));
     wake();
+    if (pushed.dropped)
+        ++dropped_;
     if (pushed.dropped && !fullReported_) {
         fullReported_ = true;
         say(QStringLiteral("MQTT: the queue is full (%1 readings); the oldest readings are "
@@ -587,13 +623,33 @@ void MqttPublisher::publishReading(const MeasurementRecord& record, double value
                 .arg(queue_->capacity()),
             true);
     }
+    reportQueueFile();
+}
+
+void MqttPublisher::reportQueueFile() {
     if (!diskReported_ && !queue_->lastError().isEmpty()) {
         diskReported_ = true;
         say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
-                           "only")
+                           "until it can")
                 .arg(queue_->lastError()),
             true);
+    } else if (diskReported_ && queue_->lastError().isEmpty()) {
+        diskReported_ = false;
+        say(QStringLiteral("MQTT: the queue file %1 is written again").arg(queue_->path()), false);
     }
+}
+
+void MqttPublisher::publishHealth(const QByteArray& body) {
+    if (!running())
+        return;
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->health == body)
+            return;
+        shared_->health = body;
+        shared_->healthChanged = true;
+    }
+    wake();
 }
 
 void MqttPublisher::publishLostContact() {
@@ -614,7 +670,7 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
     MqttPublisher* p = publisher.get();
     QObject::connect(&station, &Station::readingFiled, p,
                      [p, &station](const MeasurementRecord& r, double value, int16_t alarm) {
-                         p->publishReading(r, value, alarm, station.family());
+                         p->publishReading(r, value, alarm, station.family(), station.orvanUnits);
                      });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;

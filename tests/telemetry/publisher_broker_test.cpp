@@ -126,6 +126,15 @@ TEST_F(PublisherBroker, ReadingsWaitOnDiskUntilABrokerIsThere) {
     QList<qint64> seq;
     EXPECT_EQ(values(sub.payloads("t/st1/reading"), &seq), range(1, 8));
     EXPECT_EQ(seq, QList<qint64>({1, 2, 3, 4, 5, 6, 7, 8}));
+    // Each start names itself: the first five keep the run they were given.
+    QStringList runs;
+    for (const QString& payload : sub.payloads("t/st1/reading"))
+        runs << QJsonDocument::fromJson(payload.toUtf8()).object().value("run").toString();
+    ASSERT_EQ(runs.size(), 8);
+    EXPECT_FALSE(runs[0].isEmpty());
+    EXPECT_EQ(runs.mid(0, 5), QStringList(5, runs[0]));
+    EXPECT_EQ(runs.mid(5), QStringList(3, runs[5]));
+    EXPECT_NE(runs[0], runs[5]);
 }
 
 TEST_F(PublisherBroker, BadSettingsSayWhyAndPublishNothing) {
@@ -142,6 +151,33 @@ TEST_F(PublisherBroker, BadSettingsSayWhyAndPublishNothing) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("Station \"north/1\" may not contain +, # or /"))
         << messages[0].toStdString();
+}
+
+// Two instruments on one host under the same station name: each keeps its
+// own session instead of taking over the other's again and again.
+TEST_F(PublisherBroker, TwoStationsOfOneHostKeepTheirOwnSessions) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    configure(broker.port());
+    QTemporaryDir other;
+    ASSERT_TRUE(QFile::copy(dir.filePath("Zel.ini"), other.filePath("Zel.ini")));
+    auto first = startPublisher();
+    MqttPublisher second(clock);
+    QObject::connect(&second, &MqttPublisher::message,
+                     [this](const QString& text, bool) { messages << text; });
+    ASSERT_TRUE(second.start(IniFile(other.filePath("Zel.ini")), other.path(), "host"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->connected() && second.connected(); }, 10000))
+        << messages.join('\n').toStdString();
+    EXPECT_NE(first->settings().clientId, second.settings().clientId);
+    for (int round = 0; round < 4; ++round) {
+        publish(*first, 1, 5);
+        publish(second, 1, 5);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return first->waiting() + second.waiting() == 0; }, 10000))
+            << messages.join('\n').toStdString();
+    }
+    EXPECT_EQ(messages.filter("lost the connection").size(), 0)
+        << messages.join('\n').toStdString();
 }
 
 } // namespace
