@@ -22,7 +22,7 @@ esac
 work=$(mktemp -d /tmp/zel-soak.XXXXXX)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 mkdir -p "$work/broker"
-printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence true\npersistence_location %s/\nmax_queued_messages 1000000\n' \
+printf 'listener %s 127.0.0.1\nuser root\nallow_anonymous true\npersistence true\npersistence_location %s/\nmax_queued_messages 1000000\n' \
   "$port" "$work/broker" >"$work/mosquitto.conf"
 
 pids=()

@@ -27,7 +27,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // What the window thread and the client thread share, under one lock.
 struct MqttShared {
-    enum class Kind { Connected, Problem, Lost, Acked };
+    enum class Kind { Connected, Problem, Lost, TakenOver, Acked };
     struct Event {
         Kind kind;
         quint64 seq = 0;
@@ -56,6 +56,7 @@ constexpr int KeepaliveSeconds = 30;
 constexpr int ProbeTimeoutMs = 10000;
 constexpr int FirstRetryMs = 500;
 constexpr int LongestRetryMs = 10000;
+constexpr auto QuickLoss = std::chrono::seconds(5);
 
 QString errorText(int rc) {
     QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
@@ -91,12 +92,25 @@ public:
         int retryMs = FirstRetryMs;
         while (!stopping()) {
             QString problem;
+            const auto began = SteadyClock::now();
             const bool wasConnected = session(&problem);
             if (stopping())
                 break;
+            // The broker closes a session without a word when another client
+            // logs in with the same id; the sign is a session that ends soon
+            // after its login, again and again, while the broker is there.
+            const bool quick = wasConnected && SteadyClock::now() - began < QuickLoss;
+            quickLosses_ = quick ? quickLosses_ + 1 : 0;
+            if (quickLosses_ == 3)
+                post({MqttShared::Kind::TakenOver, 0,
+                      QStringLiteral("MQTT: broker %1 keeps closing the session of station %2 "
+                                     "right after its login: another client probably uses the "
+                                     "same client id %3 (give each its own ClientId=)")
+                          .arg(c_.settings.endpoint(), c_.settings.station,
+                               QString::fromUtf8(clientId_))});
             if (!problem.isEmpty())
-                post({wasConnected ? MqttShared::Kind::Lost : MqttShared::Kind::Problem, 0,
-                      problem});
+                post({wasConnected ? MqttShared::Kind::Lost : MqttShared::Kind::Problem,
+                      quickLosses_ >= 3 ? 1u : 0u, problem});
             if (wasConnected)
                 retryMs = FirstRetryMs;
             pause(retryMs);
@@ -140,10 +154,10 @@ private:
         }
     }
 
-    // Name lookup and a plain TCP connect first: they tell an unknown host
-    // from a refused or silent one, and a stop is never stuck behind the
-    // blocking connect of the library.
-    bool reachable(QString* problem) {
+    // Name lookup and (without TLS) a plain TCP connect first: they tell an
+    // unknown host from a refused or silent one, and a stop is never stuck
+    // behind the blocking connect of the library.
+    bool reachable(QString* problem, bool probe) {
         addrinfo hints{};
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
@@ -155,7 +169,7 @@ private:
             return false;
         }
         QString why;
-        bool ok = false;
+        bool ok = !probe;
         for (addrinfo* a = found; a && !ok && !stopping(); a = a->ai_next) {
             const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                                    a->ai_protocol);
@@ -203,6 +217,17 @@ private:
         auto* t = static_cast<ClientThread*>(self);
         t->gotConnack_ = true;
         t->connackRc_ = rc;
+    }
+    static void onLog(mosquitto*, void* self, int level, const char* text) {
+        // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify
+        // failed": the part after the last colon says it.
+        if (!(level & MOSQ_LOG_ERR) || std::strncmp(text, "OpenSSL Error", 13) != 0)
+            return;
+        auto* t = static_cast<ClientThread*>(self);
+        const QString line = QString::fromUtf8(text);
+        const QString reason = line.section(QLatin1Char(':'), -1).trimmed();
+        if (!reason.isEmpty() && !t->tlsReason_.contains(reason))
+            t->tlsReason_ += (t->tlsReason_.isEmpty() ? QString() : QStringLiteral("; ")) + reason;
     }
     static void onPublish(mosquitto*, void* self, int mid) {
         static_cast<ClientThread*>(self)->acknowledged(mid);
@@ -345,6 +370,9 @@ private:
 
     // One connection from connect to loss or stop. True when it was up.
     bool session(QString* problem) {
+        // A plain TCP probe of a TLS port shows up at the broker as a failed
+        // handshake: with TLS only the name is looked up first.
+        const bool probe = c_.settings.caFile.isEmpty();
         // libmosquitto closes descriptor 0 when it refuses an id (it is
         // not its socket yet): an id it would refuse is never handed to it.
         if (mosquitto_validate_utf8(clientId_.constData(), int(clientId_.size())) !=
@@ -353,7 +381,7 @@ private:
                            .arg(QString::fromUtf8(clientId_));
             return false;
         }
-        if (!reachable(problem))
+        if (!reachable(problem, probe))
             return false;
         mosquitto* m = mosquitto_new(clientId_.constData(), true, this);
         if (!m) {
@@ -372,14 +400,24 @@ private:
             rc = mosquitto_username_pw_set(
                 m, c_.settings.user.toUtf8().constData(),
                 c_.settings.passwordFile.isEmpty() ? nullptr : c_.password.constData());
-        if (rc == MOSQ_ERR_SUCCESS && !c_.settings.caFile.isEmpty())
-            rc = mosquitto_tls_set(m, QFile::encodeName(c_.settings.caFile).constData(), nullptr,
-                                   nullptr, nullptr, nullptr);
+        const QByteArray ca = QFile::encodeName(c_.settings.caFile);
+        const QByteArray cert = QFile::encodeName(c_.settings.certFile);
+        const QByteArray key = QFile::encodeName(c_.settings.keyFile);
+        if (rc == MOSQ_ERR_SUCCESS && !ca.isEmpty())
+            rc = mosquitto_tls_set(m, ca.constData(), nullptr,
+                                   cert.isEmpty() ? nullptr : cert.constData(),
+                                   key.isEmpty() ? nullptr : key.constData(), nullptr);
+        // The library says what went wrong with TLS only in its log.
+        tlsReason_.clear();
+        mosquitto_log_callback_set(m, &ClientThread::onLog);
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_connect(m, host_.constData(), c_.settings.port, KeepaliveSeconds);
         if (rc != MOSQ_ERR_SUCCESS) {
+            QString why = errorText(rc);
+            if (!tlsReason_.isEmpty())
+                why += QStringLiteral(" (") + tlsReason_ + QLatin1Char(')');
             *problem = QStringLiteral("MQTT: cannot connect to broker %1: %2")
-                           .arg(c_.settings.endpoint(), errorText(rc));
+                           .arg(c_.settings.endpoint(), why);
             mosquitto_destroy(m);
             return false;
         }
@@ -437,6 +475,8 @@ private:
     bool healthRepeated_ = false;
     bool gotConnack_ = false;
     int connackRc_ = 0;
+    QString tlsReason_;
+    int quickLosses_ = 0; // sessions in a row that the broker ended soon after login
 };
 
 } // namespace
@@ -479,6 +519,8 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
             return false;
         }
     }
+    if (const QString warning = passwordFileWarning(settings_.passwordFile); !warning.isEmpty())
+        say(warning, true);
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
 
@@ -566,8 +608,16 @@ void MqttPublisher::drainEvents() {
                     .arg(settings_.endpoint(), settings_.station),
                 false);
             break;
+        case MqttShared::Kind::TakenOver:
+            // Two stations fighting over one id would say this many times a
+            // second: once is enough.
+            if (takeovers_++ == 0)
+                say(e.text, true);
+            break;
         case MqttShared::Kind::Lost:
             connected_ = false;
+            if (e.seq != 0 && takeovers_ > 0)
+                break; // one more of the fight already told
             lastProblem_.clear();
             say(e.text + QStringLiteral("; readings wait in the queue"), true);
             break;

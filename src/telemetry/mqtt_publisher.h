@@ -57,6 +57,9 @@ public:
     // full queue dropped unsent.
     qint64 published() const { return published_; }
     qint64 dropped() const { return dropped_; }
+    // Times the broker was seen closing sessions soon after their login
+    // three times in a row (another client with the same id, most likely).
+    qint64 takeovers() const { return takeovers_; }
     bool connected() const { return connected_; }
     const MqttSettings& settings() const { return settings_; }
 
@@ -83,6 +86,7 @@ private:
     bool fullReported_ = false;
     qint64 published_ = 0;
     qint64 dropped_ = 0;
+    qint64 takeovers_ = 0;
     qint64 droppedBefore_ = 0; // at the end of the last overflow
     bool diskReported_ = false;
     QString lastProblem_;

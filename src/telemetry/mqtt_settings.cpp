@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 namespace zel {
 
@@ -76,6 +77,8 @@ MqttSettings readMqttSettings(const IniFile& ini, const QString& defaultStation)
     s.user = key(ini, "User");
     s.passwordFile = key(ini, "PasswordFile");
     s.caFile = key(ini, "CAFile");
+    s.certFile = key(ini, "CertFile");
+    s.keyFile = key(ini, "KeyFile");
     s.portText = key(ini, "Port");
     if (s.portText.isEmpty()) {
         s.port = s.caFile.isEmpty() ? 1883 : 8883;
@@ -149,7 +152,24 @@ QString mqttSettingsProblem(const MqttSettings& s) {
     }
     if (!s.caFile.isEmpty() && !QFileInfo(s.caFile).isReadable())
         return QStringLiteral("CAFile %1 cannot be read").arg(s.caFile);
+    if (s.certFile.isEmpty() != s.keyFile.isEmpty())
+        return s.certFile.isEmpty() ? QStringLiteral("KeyFile is set but CertFile is empty")
+                                    : QStringLiteral("CertFile is set but KeyFile is empty");
+    if (!s.certFile.isEmpty() && s.caFile.isEmpty())
+        return QStringLiteral("CertFile is set but CAFile is empty (a client certificate "
+                              "needs TLS)");
+    for (const auto& [name, path] : {std::pair{"CertFile", s.certFile}, {"KeyFile", s.keyFile}})
+        if (!path.isEmpty() && !QFileInfo(path).isReadable())
+            return QStringLiteral("%1 %2 cannot be read").arg(QLatin1String(name), path);
     return {};
+}
+
+QString passwordFileWarning(const QString& path) {
+    if (path.isEmpty() || !(QFile::permissions(path) & QFileDevice::ReadOther))
+        return {};
+    return QStringLiteral("MQTT: PasswordFile %1 can be read by every user of this machine; "
+                          "chmod o-r it")
+        .arg(path);
 }
 
 QByteArray readPasswordFile(const QString& path, bool* ok) {

@@ -18,6 +18,8 @@ struct MqttSettings {
     QString user;           // "User"
     QString passwordFile;   // "PasswordFile": first line is the password
     QString caFile;         // "CAFile": TLS with this certificate authority
+    QString certFile;       // "CertFile": the station's own certificate (with KeyFile)
+    QString keyFile;        // "KeyFile": its private key, unencrypted
     int queueLimit = 0;     // "QueueLimit": readings kept while the broker is away
     QString queueLimitText; // as written, to report a bad one
     // "ClientId"; when missing, one of its own for each program folder, so
@@ -41,6 +43,10 @@ QString defaultClientId(const QString& station, const QString& programFolder);
 // What is wrong with the settings, in words for a person; empty when they can
 // be used. Files named in them are checked for being readable.
 QString mqttSettingsProblem(const MqttSettings& s);
+
+// A warning when the password file can be read by every user of the
+// machine; empty otherwise.
+QString passwordFileWarning(const QString& path);
 
 // The password: the first line of the file, without its line end. Never put
 // it in a message.

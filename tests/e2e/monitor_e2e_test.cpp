@@ -12,7 +12,11 @@
 #include "support/full_disk.h"
 
 #include <csignal>
+#include <cstring>
 #include <functional>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -58,8 +62,10 @@ protected:
         ASSERT_TRUE(sim.waitForStarted(5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(link); }, 5000));
     }
-    void startMonitor(const QStringList& args = {}) {
+    void startMonitor(const QStringList& args = {}, const QStringList& extraEnv = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& pair : extraEnv)
+            env.insert(pair.section('=', 0, 0), pair.section('=', 1));
         env.insert("ZEL_HOME", prog);
         env.insert("XDG_CONFIG_HOME", dir.filePath("cfg"));
         env.remove("JOURNAL_STREAM");
@@ -297,6 +303,59 @@ TEST_F(MonitorE2e, AFullDiskCountsReadingsTakenAndFiledApart) {
     EXPECT_EQ(stop.captured(2).toInt(), fileReadings());
     EXPECT_LT(stop.captured(2).toInt(), stop.captured(1).toInt());
     disk.release();
+}
+
+// SIGHUP reads the settings again: a clean stop, a fresh start, and no
+// reading lost on the way.
+TEST_F(MonitorE2e, SighupReadsTheSettingsAgain) {
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\nThreshold1=5\r\nThreshold2=50\r\n");
+    startSim("tarvo5", {"--steady"});
+    startMonitor();
+    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+    EXPECT_EQ(count("alarm-raised level=high1"), 1);
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\nThreshold1=50\r\nThreshold2=500\r\n");
+    ::kill(pid_t(monitor.processId()), SIGHUP);
+    ASSERT_TRUE(waitFor("start", 2)) << output.toStdString();
+    const int before = count("reading");
+    ASSERT_TRUE(waitFor("reading", before + 3)) << output.toStdString();
+    EXPECT_EQ(stopMonitor(), 0) << output.toStdString();
+    EXPECT_EQ(count("stop"), 2);
+    EXPECT_EQ(fileReadings(), count("reading"));
+    EXPECT_TRUE(events().last().startsWith("stop ")) << output.toStdString();
+    // The new thresholds hold: the 12 mR/h are normal now.
+    EXPECT_TRUE(events().filter(QRegularExpression("^reading .*alarm=normal")).size() >= 3)
+        << output.toStdString();
+}
+
+// Under systemd: READY=1 once it runs, and a heartbeat from the main loop
+// while the watchdog is on.
+TEST_F(MonitorE2e, TellsSystemdItIsReadyAndAlive) {
+    const QByteArray path = QFile::encodeName(dir.filePath("notify"));
+    const int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(path.size()), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
+    startSim("tarvo5", {});
+    startMonitor({}, {"NOTIFY_SOCKET=" + QString::fromUtf8(path), "WATCHDOG_USEC=600000"});
+    QStringList told;
+    const auto heard = [&](const QString& what) {
+        char buffer[512];
+        ssize_t n;
+        while ((n = ::recv(sock, buffer, sizeof buffer, 0)) > 0)
+            told << QString::fromUtf8(buffer, int(n)).split('\n', Qt::SkipEmptyParts);
+        return told.count(what);
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heard("READY=1") == 1; }, 5000))
+        << told.join(' ').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heard("WATCHDOG=1") >= 3; }, 5000))
+        << told.join(' ').toStdString();
+    EXPECT_EQ(stopMonitor(), 0);
+    EXPECT_EQ(heard("STOPPING=1"), 1) << told.join(' ').toStdString();
+    ::close(sock);
 }
 
 } // namespace

@@ -57,6 +57,11 @@ TEST(MqttSettings, BadKeysAreNamedAndGoodOnesPass) {
          "b\n",
          "ClientId"},
         {"Host=h\nStation=x\nClientId=plant-7\n", ""},
+        {"Host=h\nStation=x\nCertFile=PW\n", "KeyFile is empty"},
+        {"Host=h\nStation=x\nCertFile=PW\nKeyFile=PW\n", "CAFile is empty"},
+        {"Host=h\nStation=x\nCAFile=PW\nCertFile=PW\nKeyFile=/nonexistent/k\n",
+         "KeyFile /nonexistent/k cannot be read"},
+        {"Host=h\nStation=x\nCAFile=PW\nCertFile=PW\nKeyFile=PW\n", ""},
         // Windows profile files have no inline comments: the value is all of it.
         {"Host=h\nStation=x\nPort=1883 ; TLS\n", "Port \"1883 ; TLS\""},
     };
@@ -122,6 +127,8 @@ TEST(MqttSettings, TheReadmeExampleIsUsable) {
     // The files it names are the operator's; only their names are checked here.
     s.passwordFile.clear();
     s.caFile.clear();
+    s.certFile.clear();
+    s.keyFile.clear();
     EXPECT_EQ(mqttSettingsProblem(s), QString()) << block.toStdString();
     EXPECT_EQ(s.port, 1883);
     EXPECT_EQ(s.station, "north-gate");
