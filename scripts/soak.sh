@@ -1,75 +1,126 @@
 #!/usr/bin/env bash
-# soak.sh [READINGS] [FAMILY] [SECONDS_INTERVAL]: runs zel-monitor against
-# zel-sim until READINGS readings were filed (default 864000, a day at
-# 100 ms), taking the simulator's pseudo-terminal away and back twice on the
-# way. Every 5 s it samples resident memory, file size and processor time.
-# Not part of CI: it runs for a long time. Needs a build in build/.
+# soak.sh [SECONDS] [INTERVAL] [FAMILY]: two zel-monitor instances on one
+# host (two program folders, the same station name, as two instruments of one
+# site would be set up) against two zel-sim instruments and a loopback
+# mosquitto. During the run the broker is restarted three times and each
+# instrument's pseudo-terminal goes away and comes back twice. At the end
+# every instance is stopped with SIGTERM and the counts are compared per
+# instance: readings sent by its simulator, readings filed in its ZelTemp.csv,
+# readings published (unique (run, seq) seen by a subscriber with a lasting
+# session). Also resident memory and processor share. Not part of CI. Needs
+# a build in build/ and mosquitto.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-target=${1:-864000}
-family=${2:-tarvo5}
-interval=${3:-0.001}
+seconds=${1:-120}
+interval=${2:-0.05}
+family=${3:-tarvo5}
 case "$family" in
   portables) instype=0 ;; tarvo5) instype=1 ;; amp) instype=2 ;; orvan) instype=3 ;;
   *) echo "family must be portables, tarvo5, amp or orvan"; exit 2 ;;
 esac
 
 work=$(mktemp -d /tmp/zel-soak.XXXXXX)
-export ZEL_HOME="$work/program" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$ZEL_HOME" "$XDG_CONFIG_HOME/zel"
-link="$work/tty"
-printf '[Communication]\r\nPort=6\r\nBaudRate=115200\r\n[Devices]\r\nCOM6=%s\r\n' "$link" >"$ZEL_HOME/dax.ini"
-printf '[COMMON]\r\nInsType=%s\r\nMinInt=0\r\nSecInt=%s\r\nThreshold1=100\r\nThreshold2=1000\r\nLostContactInterval=30\r\n' \
-  "$instype" "$interval" >"$XDG_CONFIG_HOME/zel/Zel.ini"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+mkdir -p "$work/broker"
+printf 'listener %s 127.0.0.1\nuser root\nallow_anonymous true\npersistence true\npersistence_location %s/\nmax_queued_messages 1000000\n' \
+  "$port" "$work/broker" >"$work/mosquitto.conf"
 
-sent_total=0
-sim=""
-start_sim() {
-  "$root/build/zel-sim" "$family" --link "$link" --steady >/dev/null 2>"$work/sim.err" &
-  sim=$!
-  for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
 }
-stop_sim() {
-  kill "$sim"; wait "$sim" || true
-  local n
-  n=$(sed -n 's/^zel-sim: \([0-9]*\) readings sent$/\1/p' "$work/sim.err" | tail -n 1)
-  sent_total=$((sent_total + ${n:-0}))
+trap cleanup EXIT
+
+broker=""
+start_broker() {
+  mosquitto -c "$work/mosquitto.conf" >>"$work/broker.log" 2>&1 &
+  broker=$!
+  pids+=("$broker")
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
 }
+start_broker
+stdbuf -oL mosquitto_sub -h 127.0.0.1 -p "$port" -t 'zel/+/reading' -q 1 -c -i zel-soak-sub \
+  >"$work/published.txt" 2>/dev/null &
+sub=$!
+pids+=("$sub")
 
-start_sim
-"$root/build/zel-monitor" --reopen-seconds 1 >"$work/events.log" &
-mon=$!
-ticks() { awk '{print $14 + $15}' "/proc/$mon/stat"; }
-rss() { awk '/VmRSS/ {print $2}' "/proc/$mon/status"; }
-filed() { echo $(( $(wc -l <"$ZEL_HOME/ZelTemp.csv") - 8 )); }
-hz=$(getconf CLK_TCK)
-
-sleep 2
-t0=$(date +%s.%N); c0=$(ticks); rss0=$(rss)
-echo "seconds readings rss_kib file_bytes"
-flaps=0
-while :; do
-  sleep 5
-  n=$(filed)
-  printf '%7.0f %8d %7d %10d\n' "$(echo "$(date +%s.%N) - $t0" | bc)" "$n" "$(rss)" \
-    "$(stat -c %s "$ZEL_HOME/ZelTemp.csv")"
-  # The pseudo-terminal disappears and comes back at a third and two thirds.
-  if [ "$flaps" -lt 2 ] && [ "$n" -ge $(( target * (flaps + 1) / 3 )) ]; then
-    stop_sim; sleep 3; start_sim; flaps=$((flaps + 1))
-  fi
-  [ "$n" -ge "$target" ] && break
+declare -A sim mon
+sim_args=()
+[ "$family" = amp ] && sim_args=(--interval 1)
+names=(north south)
+start_sim() { # name
+  local n=$1
+  "$root/build/zel-sim" "$family" --link "$work/$n/tty" "${sim_args[@]}" \
+    >/dev/null 2>>"$work/$n/sim.err" &
+  sim[$n]=$!
+  pids+=("${sim[$n]}")
+  for _ in $(seq 50); do [ -e "$work/$n/tty" ] && break; sleep 0.1; done
+}
+stop_sim() { # name
+  local n=$1
+  kill "${sim[$n]}"; wait "${sim[$n]}" || true
+}
+for n in "${names[@]}"; do
+  mkdir -p "$work/$n/program" "$work/$n/config/zel"
+  printf '[Communication]\r\nPort=6\r\nBaudRate=115200\r\n[Devices]\r\nCOM6=%s\r\n' "$work/$n/tty" \
+    >"$work/$n/program/dax.ini"
+  printf '[COMMON]\r\nInsType=%s\r\nMinInt=0\r\nSecInt=%s\r\nLostContactInterval=30\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=soak\r\n' \
+    "$instype" "$interval" "$port" >"$work/$n/config/zel/Zel.ini"
+  : >"$work/$n/sim.err"
+  start_sim "$n"
+  ZEL_HOME="$work/$n/program" XDG_CONFIG_HOME="$work/$n/config" \
+    "$root/build/zel-monitor" --reopen-seconds 1 >"$work/$n/events.log" 2>&1 &
+  mon[$n]=$!
+  pids+=("${mon[$n]}")
 done
-t1=$(date +%s.%N); c1=$(ticks); rss1=$(rss)
-kill -TERM "$mon"; wait "$mon" || true
-stop_sim
-n=$(filed)
-events=$(grep -c ' reading ' "$work/events.log" || true)
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
+hz=$(getconf CLK_TCK)
+t0=$(date +%s.%N)
+declare -A c0
+for n in "${names[@]}"; do c0[$n]=$(ticks "${mon[$n]}"); done
+
+# Twelve steps: the broker goes down at 2, 5 and 8 (for 3 s each); north's
+# port goes at 3 and 9, south's at 4 and 10 (for 2 s each).
+step=$(echo "$seconds / 12" | bc -l)
+for i in $(seq 1 12); do
+  sleep "$step"
+  case $i in
+    2 | 5 | 8) kill -TERM "$broker"; wait "$broker" || true; sleep 3; start_broker
+               echo "$(date +%T) broker restarted" ;;
+    3 | 9) stop_sim north; sleep 2; start_sim north; echo "$(date +%T) north port lost and back" ;;
+    4 | 10) stop_sim south; sleep 2; start_sim south; echo "$(date +%T) south port lost and back" ;;
+  esac
+done
+t1=$(date +%s.%N)
 secs=$(echo "$t1 - $t0" | bc)
-echo "readings sent by the simulator: $sent_total"
-echo "readings filed in ZelTemp.csv:  $n"
-echo "reading events reported:        $events"
-echo "port lost / back:               $(grep -c ' port-lost ' "$work/events.log" || true) / $(grep -c ' port-back ' "$work/events.log" || true)"
-echo "resident memory start / end:    ${rss0} KiB / ${rss1} KiB"
-echo "processor share:                $(echo "scale=2; 100 * ($c1 - $c0) / $hz / $secs" | bc) % of one core over ${secs%.*} s"
-echo "rate:                           $(echo "scale=0; $n / $secs" | bc) readings/s"
+declare -A c1 mem
+for n in "${names[@]}"; do c1[$n]=$(ticks "${mon[$n]}"); mem[$n]=$(rss "${mon[$n]}"); done
+for n in "${names[@]}"; do kill -TERM "${mon[$n]}"; done
+for n in "${names[@]}"; do wait "${mon[$n]}" || true; stop_sim "$n"; done
+sleep 2
+kill "$sub"; wait "$sub" 2>/dev/null || true
+
+echo "run: ${secs%.*} s, interval $interval s, family $family, broker restarts 3, port losses 2 each"
+for n in "${names[@]}"; do
+  sent=$(sed -n 's/^zel-sim: \([0-9]*\) readings sent$/\1/p' "$work/$n/sim.err" | paste -sd+ | bc)
+  filed=$(( $(tail -n +9 "$work/$n/program/ZelTemp.csv" | wc -l) ))
+  run=$(grep -o 'run [0-9a-f]\{16\}' "$work/$n/events.log" | head -n 1 | cut -d' ' -f2)
+  published=$(python3 -c '
+import json, sys
+seen = set()
+for line in open(sys.argv[1]):
+    try:
+        o = json.loads(line)
+    except ValueError:
+        continue
+    if o.get("run") == sys.argv[2]:
+        seen.add(o["seq"])
+print(len(seen))' "$work/published.txt" "$run")
+  echo "$n: sent $sent, filed $filed, published $published (run $run)," \
+    "stop: $(grep ' stop ' "$work/$n/events.log" | cut -d' ' -f3-4)," \
+    "broker connections lost $(grep -c 'lost the connection' "$work/$n/events.log" || true)," \
+    "rss ${mem[$n]} KiB, cpu $(echo "scale=1; 100 * (${c1[$n]} - ${c0[$n]}) / $hz / $secs" | bc) %"
+done
 echo "folder kept: $work"

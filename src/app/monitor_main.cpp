@@ -6,8 +6,14 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+#include <systemd/sd-daemon.h>
 
 #include <csignal>
 #include <cstdio>
@@ -32,10 +38,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION_TEXT));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Collects on-line readings from the instrument set up for zel (Zel.ini, "
-                       "dax.ini), files each in ZelTemp.csv and prints one line per event. "
-                       "SIGTERM or SIGINT stops collection and ends the program."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Collects on-line readings from the instrument set up for zel (Zel.ini, "
+        "dax.ini), files each in ZelTemp.csv and prints one line per event. "
+        "SIGTERM or SIGINT stops collection and ends the program; SIGHUP reads the settings "
+        "again."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption journal(
@@ -48,7 +55,24 @@ int main(int argc, char** argv) {
                                     QStringLiteral("seconds"), QStringLiteral("5"));
     parser.addOption(journal);
     parser.addOption(reopen);
-    parser.process(app);
+    QTextStream out(stdout);
+    // A mistyped option is a settings error like a bad key: one line and exit
+    // code 2, which the service unit does not restart on.
+    const auto optionError = [&](const QString& detail) {
+        out << zel::eventTime(QDateTime::currentDateTime())
+            << " settings-error option=command-line detail=" << zel::eventValue(detail) << '\n';
+        out.flush();
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return optionError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return optionError(
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         std::perror("zel-monitor: socketpair");
@@ -60,29 +84,69 @@ int main(int argc, char** argv) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 
     zel::Monitor::Options options;
     options.programFolder = zel::programFolder();
     options.settingsFile = zel::settingsFilePath();
     bool ok = false;
     const double seconds = parser.value(reopen).toDouble(&ok);
-    options.reopenIntervalMs = ok && seconds > 0 ? int(seconds * 1000) : 5000;
+    if (!ok || !(seconds > 0 && seconds <= 86400))
+        return optionError(QStringLiteral("--reopen-seconds \"%1\" is not a number of seconds "
+                                          "above 0")
+                               .arg(parser.value(reopen)));
+    options.reopenIntervalMs = int(seconds * 1000);
     options.journalPriorities =
         parser.isSet(journal) || qEnvironmentVariableIsSet("JOURNAL_STREAM");
 
-    QTextStream out(stdout);
     zel::SerialLink link;
     zel::SystemClock clock;
-    zel::Monitor monitor(options, link, clock, out);
+    auto monitor = std::make_unique<zel::Monitor>(options, link, clock, out);
 
+    // systemd learns that the monitor is up once it collects, and hears from
+    // the main loop itself: a hung loop stops the heartbeat even while the
+    // MQTT thread keeps "online" alive.
+    uint64_t watchdogUsec = 0;
+    QTimer heartbeat;
+    if (sd_watchdog_enabled(0, &watchdogUsec) > 0 && watchdogUsec > 0) {
+        heartbeat.setInterval(int(std::clamp<uint64_t>(watchdogUsec / 3000, 100, 10000)));
+        QObject::connect(&heartbeat, &QTimer::timeout, [] { sd_notify(0, "WATCHDOG=1"); });
+        heartbeat.start();
+    }
+
+    bool busy = false;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        monitor.stop([] { QCoreApplication::exit(0); });
+        if (busy)
+            return; // a stop or a reload is already on its way
+        busy = true;
+        if (byte != char(SIGHUP)) {
+            sd_notify(0, "STOPPING=1");
+            monitor->stop([] { QCoreApplication::exit(0); });
+            return;
+        }
+        // SIGHUP: the settings are read again, by a stop and a fresh start;
+        // every reading is filed on the way.
+        sd_notify(0, "RELOADING=1");
+        monitor->stop([&] {
+            QTimer::singleShot(0, [&] {
+                monitor = std::make_unique<zel::Monitor>(options, link, clock, out);
+                if (!monitor->start()) {
+                    QCoreApplication::exit(2);
+                    return;
+                }
+                sd_notify(0, "READY=1");
+                busy = false;
+            });
+        });
     });
 
-    if (!monitor.start())
+    if (!monitor->start())
         return 2;
-    return app.exec();
+    sd_notify(0, "READY=1");
+    const int code = app.exec();
+    monitor.reset();
+    return code;
 }

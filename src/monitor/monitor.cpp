@@ -2,31 +2,63 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
+#include "station/amp_conversation.h"
 #include "telemetry/mqtt_publisher.h"
+#include "telemetry/reading_message.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace zel {
 
 namespace {
 
 // A value for a key=value line: bare when it is one plain word, else quoted.
+// Control characters (an instrument's bytes may hold any) are written as
+// \xHH, so one event is always one line that a terminal shows as it is.
 QString field(const QString& value) {
     bool plain = !value.isEmpty();
     for (QChar c : value)
-        if (c.isSpace() || c == QLatin1Char('"') || c == QLatin1Char('=') || c == QLatin1Char('\\'))
+        if (c.isSpace() || c == QLatin1Char('"') || c == QLatin1Char('=') ||
+            c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
             plain = false;
     if (plain)
         return value;
-    QString quoted = value;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    quoted.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    quoted.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    QString quoted;
+    quoted.reserve(value.size() + 2);
+    quoted += QLatin1Char('"');
+    for (QChar c : value) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            quoted += QLatin1Char('\\') + QString(c);
+        else if (c == QLatin1Char('\n'))
+            quoted += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            quoted += QLatin1String("\\r");
+        else if (c.category() == QChar::Other_Control)
+            quoted += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
+        else
+            quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    return quoted;
 }
 
 } // namespace
+
+QString eventValue(const QString& value) {
+    return field(value);
+}
+
+QString eventTime(const QDateTime& moment) {
+    // With the offset: a journal read in another zone, or across a change
+    // to summer time, still orders and matches the lines.
+    QString text = moment.toOffsetFromUtc(moment.offsetFromUtc()).toString(Qt::ISODate);
+    if (text.endsWith(QLatin1Char('Z')))
+        text.replace(text.size() - 1, 1, QStringLiteral("+00:00"));
+    return text;
+}
 
 QString alarmStateName(int16_t state) {
     switch (state) {
@@ -49,8 +81,33 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
     // about it follows as an ordinary error line.
     connect(&transport_, &Transport::portLost, this, [this](const QString& reason) {
         event(Level::Error, QStringLiteral("port-lost"), QStringLiteral("detail=") + field(reason));
+        QTimer::singleShot(0, this, &Monitor::publishHealth);
     });
     connect(&supervisor_, &QTimer::timeout, this, &Monitor::supervise);
+    healthTimer_.setInterval(options_.healthIntervalMs);
+    connect(&healthTimer_, &QTimer::timeout, this, &Monitor::publishHealth);
+}
+
+void Monitor::publishHealth() {
+    if (!publisher_ || !station_)
+        return;
+    const QDateTime now = clock_.now();
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), isoWithOffset(now));
+    o.insert(QStringLiteral("taken"), double(readingsTaken_));
+    o.insert(QStringLiteral("filed"), double(readingsFiled()));
+    o.insert(QStringLiteral("published"), double(publisher_->published()));
+    o.insert(QStringLiteral("queued"), double(publisher_->waiting()));
+    o.insert(QStringLiteral("dropped"), double(publisher_->dropped()));
+    o.insert(QStringLiteral("lastReadingSeconds"),
+             lastReadingAt_ > 0
+                 ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_) / 1000)
+                 : QJsonValue());
+    o.insert(QStringLiteral("port"),
+             station_->portOpen() ? QStringLiteral("open") : QStringLiteral("lost"));
+    o.insert(QStringLiteral("instrument"),
+             connected_ ? QStringLiteral("connected") : QStringLiteral("not-connected"));
+    publisher_->publishHealth(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
 Monitor::~Monitor() {
@@ -61,17 +118,50 @@ Monitor::~Monitor() {
 void Monitor::event(Level level, const QString& kind, const QString& text) {
     if (options_.journalPriorities)
         out_ << (level == Level::Error ? "<3>" : level == Level::Warning ? "<4>" : "<6>");
-    out_ << clock_.now().toString(Qt::ISODate) << ' ' << kind;
+    out_ << eventTime(clock_.now()) << ' ' << kind;
     if (!text.isEmpty())
         out_ << ' ' << text;
     out_ << '\n';
     out_.flush();
 }
 
+bool Monitor::settingsError(const QString& file, const QString& detail) {
+    event(Level::Error, QStringLiteral("settings-error"),
+          QStringLiteral("file=") + field(file) + QStringLiteral(" detail=") + field(detail));
+    return false;
+}
+
 bool Monitor::start() {
+    // Without its settings the monitor would collect as some other
+    // instrument at some other interval and look healthy doing it.
+    {
+        QFile ini(options_.settingsFile);
+        if (!ini.exists())
+            return settingsError(options_.settingsFile, QStringLiteral("the file does not exist"));
+        if (!ini.open(QIODevice::ReadOnly))
+            return settingsError(options_.settingsFile,
+                                 QStringLiteral("the file cannot be read: ") + ini.errorString());
+    }
+    const QString daxPath = options_.programFolder + QStringLiteral("/dax.ini");
+    {
+        const IniFile dax(daxPath);
+        const QString portText =
+            dax.read(QStringLiteral("Communication"), QStringLiteral("Port"), QString(), 64);
+        bool ok = false;
+        const int port = portText.trimmed().toInt(&ok);
+        if (!portText.trimmed().isEmpty() && (!ok || port < 1 || port > 255))
+            return settingsError(daxPath, QStringLiteral("Port \"%1\" is not a port number "
+                                                         "(1 to 255)")
+                                              .arg(portText));
+        const QString baudText =
+            dax.read(QStringLiteral("Communication"), QStringLiteral("BaudRate"), QString(), 64);
+        const int baud = baudText.trimmed().toInt(&ok);
+        if (!baudText.trimmed().isEmpty() && (!ok || baud < 1))
+            return settingsError(
+                daxPath, QStringLiteral("BaudRate \"%1\" is not a baud rate").arg(baudText));
+    }
     settingsStore_ = std::make_unique<SettingsStore>(options_.settingsFile);
-    portFile_ =
-        std::make_unique<PortSettingsFile>(options_.programFolder + QStringLiteral("/dax.ini"));
+    portFile_ = std::make_unique<PortSettingsFile>(daxPath);
     settingsStore_->readFirst(settings_);
     if (!portFile_->readPort(port_)) {
         event(Level::Error, QStringLiteral("settings-error"),
@@ -104,6 +194,7 @@ bool Monitor::start() {
     station_ = std::make_unique<Station>(Station::Parts{
         transport_, *this, clock_, settings_, *settingsStore_, port_, *portFile_, *data_, *list_});
     data_->headerProvider = [this] { return station_->currentHeader(); };
+    station_->unattended = true;
     station_->setInterval(interval);
     station_->chooseFamily(settings_.InstrumentType);
     publisher_ =
@@ -145,6 +236,10 @@ bool Monitor::start() {
         station_->testConnection();
     station_->finishStartup();
     supervisor_.start();
+    if (publisher_) {
+        healthTimer_.start();
+        publishHealth();
+    }
     return true;
 }
 
@@ -156,13 +251,21 @@ bool Monitor::tryOpenPort() {
     portWasLost_ = false;
     event(Level::Info, QStringLiteral("port-back"),
           QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)));
+    publishHealth();
     station_->testConnection();
     return true;
+}
+
+qint64 Monitor::readingsFiled() const {
+    return station_ ? readingsTaken_ - station_->readingsNotFiled() : 0;
 }
 
 void Monitor::supervise() {
     if (stopping_ || !station_)
         return;
+    // Space may come back while no reading arrives to carry the waiting ones.
+    if (station_->readingsNotFiled() > 0)
+        station_->fileWaitingReadings();
     if (!station_->portOpen()) {
         if (clock_.now().toMSecsSinceEpoch() - lastReopenAttempt_ >= options_.reopenIntervalMs)
             tryOpenPort();
@@ -185,15 +288,24 @@ void Monitor::stop(const std::function<void()>& done) {
     supervisor_.stop();
     if (station_->state().instrumentReady)
         station_->stopOnline();
+    // The amplifier's Stop in the window leaves the meter sending; a monitor
+    // that goes away tells it to stop, or it would send into a closed port.
+    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+        amp->sendStop();
     // A reply already on its way is still filed: the port stays open a
     // moment after the instrument was told to stop.
     QTimer::singleShot(options_.drainMs, this, [this, done] {
         station_->closePort();
+        if (station_->readingsNotFiled() > 0)
+            station_->fileWaitingReadings();
+        healthTimer_.stop();
+        publishHealth();
         if (publisher_)
             publisher_->stop(2000);
-        event(Level::Info, QStringLiteral("stop"),
-              QStringLiteral("readings=%1 file=%2")
-                  .arg(readingsFiled_)
+        event(station_->readingsNotFiled() > 0 ? Level::Error : Level::Info, QStringLiteral("stop"),
+              QStringLiteral("readings-taken=%1 readings-filed=%2 file=%3")
+                  .arg(readingsTaken_)
+                  .arg(readingsFiled())
                   .arg(field(data_->workingFile().path())));
         if (done)
             done();
@@ -203,13 +315,22 @@ void Monitor::stop(const std::function<void()>& done) {
 void Monitor::setStatus(const QString& text, const Rgb& color) {
     // Readings set the status to their date-time and the reply timer counts
     // "Testing Connection n" every second: neither is news for the journal.
-    if (text.isEmpty() || text == lastStatus_ ||
+    // Statuses that come back with every reading ("Instrument Succesfully
+    // Connected", a family's own greeting) are told once a minute at most,
+    // and again at once after the connection was lost.
+    const qint64 now = clock_.now().toMSecsSinceEpoch();
+    const auto told = toldStatuses_.constFind(text);
+    const bool toldLately = told != toldStatuses_.constEnd() && now - *told < 60000;
+    if (text.isEmpty() || text == lastStatus_ || toldLately ||
         text.startsWith(QLatin1String("Testing Connection")) || parseGeneralDateTime(text)) {
         if (!text.isEmpty())
             lastStatus_ = text;
         return;
     }
     lastStatus_ = text;
+    if (toldStatuses_.size() > 64)
+        toldStatuses_.clear();
+    toldStatuses_.insert(text, now);
     event(color == colors::StatusRed ? Level::Warning : Level::Info, QStringLiteral("status"),
           QStringLiteral("text=") + field(text));
 }
@@ -218,9 +339,12 @@ void Monitor::setLamp(const Rgb& color) {
     if (color == colors::LampOk && !connected_) {
         connected_ = true;
         event(Level::Info, QStringLiteral("connected"));
+        publishHealth();
     } else if (color == colors::LampLost && connected_) {
         connected_ = false;
+        toldStatuses_.clear();
         event(Level::Warning, QStringLiteral("disconnected"));
+        publishHealth();
     }
 }
 
@@ -263,7 +387,8 @@ void Monitor::information(const QString& text, const QString& title) {
 }
 
 void Monitor::readingTaken(double value) {
-    ++readingsFiled_;
+    ++readingsTaken_;
+    lastReadingAt_ = clock_.now().toMSecsSinceEpoch();
     const int16_t alarm = station_->alarmState();
     event(alarm == AlarmNormal ? Level::Info : Level::Warning, QStringLiteral("reading"),
           QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 id=%6 status=%7 "

@@ -13,6 +13,7 @@
 #include "station/station_view.h"
 #include "station/transport.h"
 
+#include <QHash>
 #include <QObject>
 #include <QTextStream>
 #include <QTimer>
@@ -32,6 +33,7 @@ public:
         int reopenIntervalMs = 5000;
         int supervisionIntervalMs = 500;
         int drainMs = 300;
+        int healthIntervalMs = 60000; // the retained MQTT "health" message
         // Lines for the journal: "<N>" priority prefixes that journald reads.
         bool journalPriorities = false;
     };
@@ -51,7 +53,10 @@ public:
 
     Station& station() { return *station_; }
     const DataStore& data() const { return *data_; }
-    qint64 readingsFiled() const { return readingsFiled_; }
+    // Since this start: readings the instrument gave, and those of them that
+    // are in the working file (the rest wait for the disk).
+    qint64 readingsTaken() const { return readingsTaken_; }
+    qint64 readingsFiled() const;
 
     // StationView
     void setStatus(const QString& text, const Rgb& color) override;
@@ -83,6 +88,10 @@ private:
     enum class Level { Info, Warning, Error };
     void event(Level level, const QString& kind, const QString& text = QString());
     bool tryOpenPort();
+    // One settings-error line; false, for `return settingsError(...)`.
+    bool settingsError(const QString& file, const QString& detail);
+    // Counters and port state for the control room, when publishing.
+    void publishHealth();
 
     Options options_;
     Transport& transport_;
@@ -99,18 +108,24 @@ private:
     std::unique_ptr<MqttPublisher> publisher_; // null when not publishing
 
     QTimer supervisor_;
+    QTimer healthTimer_;
+    qint64 lastReadingAt_ = 0; // ms since the epoch; 0 before the first
     qint64 lastReopenAttempt_ = 0;
     bool portWasLost_ = false;
     bool connected_ = false;
     bool stopping_ = false;
     int16_t lastAlarm_ = AlarmNormal;
-    QString lastStatus_;      // the date-time of the last reading
-    QString lastEventStatus_; // the last status written out
+    QString lastStatus_;                  // the date-time of the last reading
+    QHash<QString, qint64> toldStatuses_; // status -> when last written out
     QString valueText_, doseText_, id_, statusField_, detector_;
-    qint64 readingsFiled_ = 0;
+    qint64 readingsTaken_ = 0;
 };
 
 // Text of an alarm state for event lines.
 QString alarmStateName(int16_t state);
+// A value of an event line: bare when it is one plain word, else quoted.
+QString eventValue(const QString& value);
+// The time stamp of an event line: ISO 8601 with the UTC offset.
+QString eventTime(const QDateTime& moment);
 
 } // namespace zel

@@ -103,6 +103,8 @@ void Station::onPortLost(const QString& reason) {
     lostContact_ = 0;
     view_.setValueColor(colors::PaleCyan);
     view_.startAlarmSound();
+    // The same alarm as a silent instrument, for whoever watches from afar.
+    emit lostContactRaised();
     connectionLost();
     setStatus(QStringLiteral("Communication port lost"), colors::StatusRed);
     deferCritical(QStringLiteral("The communication port was lost. Choose it again with Set Port."),
@@ -474,10 +476,14 @@ void Station::writeReading(const MeasurementRecord& r) {
     // that could not be written waits here and goes out, in order, with the
     // next reading that can be written.
     unwritten_.push_back(r);
+    fileWaitingReadings();
+}
+
+bool Station::fileWaitingReadings() {
     while (!unwritten_.empty()) {
         if (!data_.appendReading(unwritten_.front())) {
             reportFileError(data_.lastError());
-            return;
+            return false;
         }
         unwritten_.pop_front();
     }
@@ -485,6 +491,7 @@ void Station::writeReading(const MeasurementRecord& r) {
         fileErrorShown_ = false;
         setStatus(QStringLiteral("Working file written again"));
     }
+    return true;
 }
 
 void Station::noteReadingCounted(const MeasurementRecord& r) {
@@ -525,9 +532,10 @@ void Station::startNewWorkingFile() {
 
 void Station::chooseWorkingFileForOnline() {
     data_.workingFile().close();
-    // Nobody can answer the question; emptying the file would lose every
-    // reading of the last run that was never saved (a power cut, a restart).
-    if (unattendedStart_ && !autoMode && data_.workingFileHoldsReadings()) {
+    // Nobody can answer the question (zel-monitor, the amplifier's start-up):
+    // emptying the file would lose every reading of the run before that was
+    // never saved (a power cut, a restart of the service).
+    if ((unattended || unattendedStart_) && !autoMode && data_.workingFileHoldsReadings()) {
         if (!data_.reopenAppend())
             reportFileError(data_.lastError());
         return;

@@ -150,6 +150,9 @@ public:
     void setInterval(const Interval& interval) { interval_ = interval; }
     const Interval& interval() const { return interval_; }
     bool autoMode = false;
+    // Nobody is there to answer (zel-monitor): collection that starts keeps
+    // the readings already in the working file instead of starting it anew.
+    bool unattended = false;
     QString probeNumber;
     QString orvanUnits;
 
@@ -157,6 +160,10 @@ public:
     const StationState& state() const { return state_; }
     int16_t alarmState() const { return alarmState_; }
     int32_t lostContactCounter() const { return lostContact_; }
+    // Readings taken that wait for the working file to take them.
+    qsizetype readingsNotFiled() const { return qsizetype(unwritten_.size()); }
+    // Tries again to write the waiting readings; true when none waits.
+    bool fileWaitingReadings();
     double doseValue = 0;
     StationView& view() { return view_; }
     const Clock& clock() const { return clock_; }
@@ -186,7 +193,8 @@ signals:
     // A reading is in the working file: the record as filed (thousands written
     // out), its number and the alarm state it left.
     void readingFiled(const zel::MeasurementRecord& record, double value, int16_t alarmState);
-    // The lost-contact watch raised the alarm (state 3 without a reading).
+    // The lost-contact watch raised the alarm (state 3 without a reading), or
+    // the port went away.
     void lostContactRaised();
 
 private:

@@ -5,6 +5,7 @@
 #include "telemetry/reading_message.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
@@ -26,7 +27,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // What the window thread and the client thread share, under one lock.
 struct MqttShared {
-    enum class Kind { Connected, Problem, Lost, Acked };
+    enum class Kind { Connected, Problem, Lost, TakenOver, Acked };
     struct Event {
         Kind kind;
         quint64 seq = 0;
@@ -41,6 +42,8 @@ struct MqttShared {
     };
     std::deque<AlarmChange> alarms; // changes not yet published, oldest first
     QByteArray latestAlarm;
+    QByteArray health; // the latest, retained
+    bool healthChanged = false;
     bool stop = false;
     SteadyClock::time_point flushUntil;
     std::vector<Event> events; // for the window thread
@@ -53,6 +56,7 @@ constexpr int KeepaliveSeconds = 30;
 constexpr int ProbeTimeoutMs = 10000;
 constexpr int FirstRetryMs = 500;
 constexpr int LongestRetryMs = 10000;
+constexpr auto QuickLoss = std::chrono::seconds(5);
 
 QString errorText(int rc) {
     QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
@@ -78,21 +82,35 @@ public:
 
     ClientThread(Config config, std::shared_ptr<MqttShared> shared)
         : c_(std::move(config)), shared_(std::move(shared)), host_(c_.settings.host.toUtf8()),
-          clientId_(("zel-" + c_.settings.station).toUtf8()),
+          clientId_(c_.settings.clientId.toUtf8()),
           readingTopic_(c_.settings.topic(QStringLiteral("reading")).toUtf8()),
           alarmTopic_(c_.settings.topic(QStringLiteral("alarm")).toUtf8()),
-          statusTopic_(c_.settings.topic(QStringLiteral("status")).toUtf8()) {}
+          statusTopic_(c_.settings.topic(QStringLiteral("status")).toUtf8()),
+          healthTopic_(c_.settings.topic(QStringLiteral("health")).toUtf8()) {}
 
     void run() {
         int retryMs = FirstRetryMs;
         while (!stopping()) {
             QString problem;
+            const auto began = SteadyClock::now();
             const bool wasConnected = session(&problem);
             if (stopping())
                 break;
+            // The broker closes a session without a word when another client
+            // logs in with the same id; the sign is a session that ends soon
+            // after its login, again and again, while the broker is there.
+            const bool quick = wasConnected && SteadyClock::now() - began < QuickLoss;
+            quickLosses_ = quick ? quickLosses_ + 1 : 0;
+            if (quickLosses_ == 3)
+                post({MqttShared::Kind::TakenOver, 0,
+                      QStringLiteral("MQTT: broker %1 keeps closing the session of station %2 "
+                                     "right after its login: another client probably uses the "
+                                     "same client id %3 (give each its own ClientId=)")
+                          .arg(c_.settings.endpoint(), c_.settings.station,
+                               QString::fromUtf8(clientId_))});
             if (!problem.isEmpty())
-                post({wasConnected ? MqttShared::Kind::Lost : MqttShared::Kind::Problem, 0,
-                      problem});
+                post({wasConnected ? MqttShared::Kind::Lost : MqttShared::Kind::Problem,
+                      quickLosses_ >= 3 ? 1u : 0u, problem});
             if (wasConnected)
                 retryMs = FirstRetryMs;
             pause(retryMs);
@@ -136,10 +154,10 @@ private:
         }
     }
 
-    // Name lookup and a plain TCP connect first: they tell an unknown host
-    // from a refused or silent one, and a stop is never stuck behind the
-    // blocking connect of the library.
-    bool reachable(QString* problem) {
+    // Name lookup and (without TLS) a plain TCP connect first: they tell an
+    // unknown host from a refused or silent one, and a stop is never stuck
+    // behind the blocking connect of the library.
+    bool reachable(QString* problem, bool probe) {
         addrinfo hints{};
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
@@ -151,7 +169,7 @@ private:
             return false;
         }
         QString why;
-        bool ok = false;
+        bool ok = !probe;
         for (addrinfo* a = found; a && !ok && !stopping(); a = a->ai_next) {
             const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                                    a->ai_protocol);
@@ -200,6 +218,17 @@ private:
         t->gotConnack_ = true;
         t->connackRc_ = rc;
     }
+    static void onLog(mosquitto*, void* self, int level, const char* text) {
+        // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify
+        // failed": the part after the last colon says it.
+        if (!(level & MOSQ_LOG_ERR) || std::strncmp(text, "OpenSSL Error", 13) != 0)
+            return;
+        auto* t = static_cast<ClientThread*>(self);
+        const QString line = QString::fromUtf8(text);
+        const QString reason = line.section(QLatin1Char(':'), -1).trimmed();
+        if (!reason.isEmpty() && !t->tlsReason_.contains(reason))
+            t->tlsReason_ += (t->tlsReason_.isEmpty() ? QString() : QStringLiteral("; ")) + reason;
+    }
     static void onPublish(mosquitto*, void* self, int mid) {
         static_cast<ClientThread*>(self)->acknowledged(mid);
     }
@@ -239,6 +268,17 @@ private:
                 mosquitto_publish(m, nullptr, alarmTopic_.constData(), int(latest.size()),
                                   latest.constData(), 1, true);
         }
+        QByteArray health;
+        {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->healthChanged || !healthRepeated_)
+                health = shared_->health;
+            shared_->healthChanged = false;
+        }
+        healthRepeated_ = true;
+        if (!health.isEmpty())
+            mosquitto_publish(m, nullptr, healthTopic_.constData(), int(health.size()),
+                              health.constData(), 1, true);
         while (true) {
             DiskQueue::Entry reading;
             QByteArray alarm;
@@ -330,7 +370,18 @@ private:
 
     // One connection from connect to loss or stop. True when it was up.
     bool session(QString* problem) {
-        if (!reachable(problem))
+        // A plain TCP probe of a TLS port shows up at the broker as a failed
+        // handshake: with TLS only the name is looked up first.
+        const bool probe = c_.settings.caFile.isEmpty();
+        // libmosquitto closes descriptor 0 when it refuses an id (it is
+        // not its socket yet): an id it would refuse is never handed to it.
+        if (mosquitto_validate_utf8(clientId_.constData(), int(clientId_.size())) !=
+            MOSQ_ERR_SUCCESS) {
+            *problem = QStringLiteral("MQTT: the client id %1 is not usable")
+                           .arg(QString::fromUtf8(clientId_));
+            return false;
+        }
+        if (!reachable(problem, probe))
             return false;
         mosquitto* m = mosquitto_new(clientId_.constData(), true, this);
         if (!m) {
@@ -349,14 +400,24 @@ private:
             rc = mosquitto_username_pw_set(
                 m, c_.settings.user.toUtf8().constData(),
                 c_.settings.passwordFile.isEmpty() ? nullptr : c_.password.constData());
-        if (rc == MOSQ_ERR_SUCCESS && !c_.settings.caFile.isEmpty())
-            rc = mosquitto_tls_set(m, QFile::encodeName(c_.settings.caFile).constData(), nullptr,
-                                   nullptr, nullptr, nullptr);
+        const QByteArray ca = QFile::encodeName(c_.settings.caFile);
+        const QByteArray cert = QFile::encodeName(c_.settings.certFile);
+        const QByteArray key = QFile::encodeName(c_.settings.keyFile);
+        if (rc == MOSQ_ERR_SUCCESS && !ca.isEmpty())
+            rc = mosquitto_tls_set(m, ca.constData(), nullptr,
+                                   cert.isEmpty() ? nullptr : cert.constData(),
+                                   key.isEmpty() ? nullptr : key.constData(), nullptr);
+        // The library says what went wrong with TLS only in its log.
+        tlsReason_.clear();
+        mosquitto_log_callback_set(m, &ClientThread::onLog);
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_connect(m, host_.constData(), c_.settings.port, KeepaliveSeconds);
         if (rc != MOSQ_ERR_SUCCESS) {
+            QString why = errorText(rc);
+            if (!tlsReason_.isEmpty())
+                why += QStringLiteral(" (") + tlsReason_ + QLatin1Char(')');
             *problem = QStringLiteral("MQTT: cannot connect to broker %1: %2")
-                           .arg(c_.settings.endpoint(), errorText(rc));
+                           .arg(c_.settings.endpoint(), why);
             mosquitto_destroy(m);
             return false;
         }
@@ -366,6 +427,7 @@ private:
         inflight_.clear();
         nextSeq_ = 0;
         alarmRepeated_ = false;
+        healthRepeated_ = false;
         bool up = false;
         const auto connackBy = SteadyClock::now() + std::chrono::milliseconds(ProbeTimeoutMs);
         while (true) {
@@ -406,12 +468,15 @@ private:
 
     Config c_;
     std::shared_ptr<MqttShared> shared_;
-    QByteArray host_, clientId_, readingTopic_, alarmTopic_, statusTopic_;
+    QByteArray host_, clientId_, readingTopic_, alarmTopic_, statusTopic_, healthTopic_;
     std::unordered_map<int, quint64> inflight_; // message id -> reading number
     quint64 nextSeq_ = 0;
     bool alarmRepeated_ = false;
+    bool healthRepeated_ = false;
     bool gotConnack_ = false;
     int connackRc_ = 0;
+    QString tlsReason_;
+    int quickLosses_ = 0; // sessions in a row that the broker ended soon after login
 };
 
 } // namespace
@@ -434,6 +499,8 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
     settings_ = readMqttSettings(ini, defaultStation);
     if (!settings_.enabled())
         return false;
+    if (settings_.clientId.isEmpty())
+        settings_.clientId = defaultClientId(settings_.station, queueFolder);
     if (const QString problem = mqttSettingsProblem(settings_); !problem.isEmpty()) {
         say(QStringLiteral("MQTT settings in %1: %2; nothing is published")
                 .arg(ini.path(), problem),
@@ -452,6 +519,8 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
             return false;
         }
     }
+    if (const QString warning = passwordFileWarning(settings_.passwordFile); !warning.isEmpty())
+        say(warning, true);
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
 
@@ -466,21 +535,18 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
     queue_ = std::make_unique<DiskQueue>(queueFolder + QLatin1Char('/') + queueFileName(),
                                          settings_.queueLimit);
     std::vector<DiskQueue::Entry> waiting;
-    if (!queue_->open(&waiting)) {
-        diskReported_ = true;
-        say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
-                           "only")
-                .arg(queue_->lastError()),
-            true);
-    }
+    queue_->open(&waiting);
+    reportQueueFile();
+    run_ = QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
     shared_->readings.assign(waiting.begin(), waiting.end());
 
     ClientThread::Config config{settings_, password, wakeFd_, this, [this] { drainEvents(); }};
     auto shared = shared_;
     thread_ = std::thread([config, shared]() mutable { ClientThread(config, shared).run(); });
-    say(QStringLiteral("MQTT: publishing as station %1 to %2 under %3 (%4 readings waiting)")
+    say(QStringLiteral("MQTT: publishing as station %1 to %2 under %3 (%4 readings waiting; "
+                       "client id %5, run %6)")
             .arg(settings_.station, settings_.endpoint(), settings_.topic(QStringLiteral("")),
-                 QString::number(waiting.size())),
+                 QString::number(waiting.size()), settings_.clientId, run_),
         false);
     return true;
 }
@@ -522,9 +588,18 @@ void MqttPublisher::drainEvents() {
     for (const MqttShared::Event& e : events) {
         switch (e.kind) {
         case MqttShared::Kind::Acked:
+            if (e.seq > 0)
+                ++published_;
             queue_->markDone(e.seq);
-            if (queue_->size() == 0)
+            if (queue_->size() == 0 && fullReported_) {
                 fullReported_ = false;
+                say(QStringLiteral("MQTT: the queue is empty again; %1 readings were dropped "
+                                   "unsent while it was full")
+                        .arg(dropped_ - droppedBefore_),
+                    true);
+                droppedBefore_ = dropped_;
+            }
+            reportQueueFile();
             break;
         case MqttShared::Kind::Connected:
             connected_ = true;
@@ -533,8 +608,16 @@ void MqttPublisher::drainEvents() {
                     .arg(settings_.endpoint(), settings_.station),
                 false);
             break;
+        case MqttShared::Kind::TakenOver:
+            // Two stations fighting over one id would say this many times a
+            // second: once is enough.
+            if (takeovers_++ == 0)
+                say(e.text, true);
+            break;
         case MqttShared::Kind::Lost:
             connected_ = false;
+            if (e.seq != 0 && takeovers_ > 0)
+                break; // one more of the fight already told
             lastProblem_.clear();
             say(e.text + QStringLiteral("; readings wait in the queue"), true);
             break;
@@ -565,11 +648,12 @@ void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
 }
 
 void MqttPublisher::publishReading(const MeasurementRecord& record, double value,
-                                   int16_t alarmState, int16_t family) {
+                                   int16_t alarmState, int16_t family, const QString& orvanUnits) {
     if (!running())
         return;
     const QDateTime now = clock_.now();
-    const QByteArray body = readingJson(record, value, alarmState, family, now, queue_->nextSeq());
+    const QByteArray body =
+        readingJson(record, value, alarmState, family, now, queue_->nextSeq(), run_, orvanUnits);
     const DiskQueue::Pushed pushed = queue_->push(body);
     {
         std::lock_guard lock(shared_->mutex);
@@ -580,6 +664,8 @@ void MqttPublisher::publishReading(const MeasurementRecord& record, double value
     }
     setAlarm(alarmStateText(alarmState), alarmJson(alarmState, false, now));
     wake();
+    if (pushed.dropped)
+        ++dropped_;
     if (pushed.dropped && !fullReported_) {
         fullReported_ = true;
         say(QStringLiteral("MQTT: the queue is full (%1 readings); the oldest readings are "
@@ -587,13 +673,33 @@ void MqttPublisher::publishReading(const MeasurementRecord& record, double value
                 .arg(queue_->capacity()),
             true);
     }
+    reportQueueFile();
+}
+
+void MqttPublisher::reportQueueFile() {
     if (!diskReported_ && !queue_->lastError().isEmpty()) {
         diskReported_ = true;
         say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
-                           "only")
+                           "until it can")
                 .arg(queue_->lastError()),
             true);
+    } else if (diskReported_ && queue_->lastError().isEmpty()) {
+        diskReported_ = false;
+        say(QStringLiteral("MQTT: the queue file %1 is written again").arg(queue_->path()), false);
     }
+}
+
+void MqttPublisher::publishHealth(const QByteArray& body) {
+    if (!running())
+        return;
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->health == body)
+            return;
+        shared_->health = body;
+        shared_->healthChanged = true;
+    }
+    wake();
 }
 
 void MqttPublisher::publishLostContact() {
@@ -614,7 +720,7 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
     MqttPublisher* p = publisher.get();
     QObject::connect(&station, &Station::readingFiled, p,
                      [p, &station](const MeasurementRecord& r, double value, int16_t alarm) {
-                         p->publishReading(r, value, alarm, station.family());
+                         p->publishReading(r, value, alarm, station.family(), station.orvanUnits);
                      });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;

@@ -43,12 +43,23 @@ public:
     void stop(int flushMs = 2000);
 
     void publishReading(const MeasurementRecord& record, double value, int16_t alarmState,
-                        int16_t family);
+                        int16_t family, const QString& orvanUnits = QString());
     // State 3 raised by the lost-contact watch.
     void publishLostContact();
 
+    // The retained "health" message: replaces the one before, and goes out
+    // again after every reconnect.
+    void publishHealth(const QByteArray& body);
+
     // Readings the broker has not acknowledged yet.
     qsizetype waiting() const;
+    // Since this start: readings the broker acknowledged, and readings a
+    // full queue dropped unsent.
+    qint64 published() const { return published_; }
+    qint64 dropped() const { return dropped_; }
+    // Times the broker was seen closing sessions soon after their login
+    // three times in a row (another client with the same id, most likely).
+    qint64 takeovers() const { return takeovers_; }
     bool connected() const { return connected_; }
     const MqttSettings& settings() const { return settings_; }
 
@@ -63,6 +74,7 @@ private:
     void drainEvents();
     void setAlarm(const QString& text, const QByteArray& body);
     void wake();
+    void reportQueueFile();
 
     const Clock& clock_;
     MqttSettings settings_;
@@ -72,9 +84,14 @@ private:
     int wakeFd_ = -1;
     bool connected_ = false;
     bool fullReported_ = false;
+    qint64 published_ = 0;
+    qint64 dropped_ = 0;
+    qint64 takeovers_ = 0;
+    qint64 droppedBefore_ = 0; // at the end of the last overflow
     bool diskReported_ = false;
     QString lastProblem_;
     QString lastAlarm_;
+    QString run_; // new at every start
 };
 
 // Wires a publisher to the station's readings and lost-contact alarm. Null

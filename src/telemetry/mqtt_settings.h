@@ -10,15 +10,21 @@
 namespace zel {
 
 struct MqttSettings {
-    QString host;         // "Host"; empty: publishing is off
-    int port = 0;         // "Port"; 1883, or 8883 with a CA file
-    QString portText;     // as written, to report a bad one
-    QString station;      // "Station"; the machine's name when missing
-    QString prefix;       // "TopicPrefix"; "zel" when missing
-    QString user;         // "User"
-    QString passwordFile; // "PasswordFile": first line is the password
-    QString caFile;       // "CAFile": TLS with this certificate authority
-    int queueLimit = 0;   // "QueueLimit": readings kept while the broker is away
+    QString host;           // "Host"; empty: publishing is off
+    int port = 0;           // "Port"; 1883, or 8883 with a CA file
+    QString portText;       // as written, to report a bad one
+    QString station;        // "Station"; the machine's name when missing
+    QString prefix;         // "TopicPrefix"; "zel" when missing
+    QString user;           // "User"
+    QString passwordFile;   // "PasswordFile": first line is the password
+    QString caFile;         // "CAFile": TLS with this certificate authority
+    QString certFile;       // "CertFile": the station's own certificate (with KeyFile)
+    QString keyFile;        // "KeyFile": its private key, unencrypted
+    int queueLimit = 0;     // "QueueLimit": readings kept while the broker is away
+    QString queueLimitText; // as written, to report a bad one
+    // "ClientId"; when missing, one of its own for each program folder, so
+    // two stations of one host never take over each other's session.
+    QString clientId;
 
     bool enabled() const { return !host.isEmpty(); }
     // "<prefix>/<station>/<leaf>"
@@ -31,9 +37,16 @@ inline constexpr int DefaultQueueLimit = 50000;
 // Reads the section; `defaultStation` stands in for a missing "Station".
 MqttSettings readMqttSettings(const IniFile& ini, const QString& defaultStation);
 
+// "zel-<station>-<8 hex digits of the program folder's path>".
+QString defaultClientId(const QString& station, const QString& programFolder);
+
 // What is wrong with the settings, in words for a person; empty when they can
 // be used. Files named in them are checked for being readable.
 QString mqttSettingsProblem(const MqttSettings& s);
+
+// A warning when the password file can be read by every user of the
+// machine; empty otherwise.
+QString passwordFileWarning(const QString& path);
 
 // The password: the first line of the file, without its line end. Never put
 // it in a message.

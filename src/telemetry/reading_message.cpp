@@ -1,6 +1,7 @@
 #include "telemetry/reading_message.h"
 
 #include "common/datetime.h"
+#include "common/text.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,14 @@ namespace {
 bool startsWithNumber(const QString& text) {
     static const QRegularExpression number(QStringLiteral("^\\s*[-+]?(\\d|\\.\\d)"));
     return number.match(text).hasMatch();
+}
+
+// A quantity as a JSON number; null when its text holds none.
+QJsonValue numberOrNull(const QString& text) {
+    const double v = leadingNumber(text);
+    if (!startsWithNumber(text) || !std::isfinite(v))
+        return QJsonValue(QJsonValue::Null);
+    return v;
 }
 
 } // namespace
@@ -43,9 +52,12 @@ QString isoWithOffset(const QDateTime& moment) {
 }
 
 QByteArray readingJson(const MeasurementRecord& r, double value, int16_t alarmState, int16_t family,
-                       const QDateTime& received, quint64 seq) {
+                       const QDateTime& received, quint64 seq, const QString& run,
+                       const QString& orvanUnits) {
     QJsonObject o;
     o.insert(QStringLiteral("seq"), double(seq));
+    if (!run.isEmpty())
+        o.insert(QStringLiteral("run"), run);
     const std::optional<QDateTime> taken = parseGeneralDateTime(r.ReadingTime.trimmed());
     o.insert(QStringLiteral("time"), isoWithOffset(taken ? *taken : received));
     o.insert(QStringLiteral("received"), isoWithOffset(received));
@@ -54,11 +66,15 @@ QByteArray readingJson(const MeasurementRecord& r, double value, int16_t alarmSt
     else
         o.insert(QStringLiteral("value"), QJsonValue::Null);
     if (family == 3) {
-        o.insert(QStringLiteral("americium"), r.InstrumentId.trimmed());
-        o.insert(QStringLiteral("neutrons"), r.Units.trimmed());
-        o.insert(QStringLiteral("cesium"), r.Status.trimmed());
-        o.insert(QStringLiteral("cobalt"), r.Detector.trimmed());
-        o.insert(QStringLiteral("cps"), r.OverMark.trimmed());
+        // The gamma rate is the value; its unit is the instrument's own
+        // setting, not a field of the reading.
+        o.insert(QStringLiteral("units"),
+                 orvanUnits.trimmed().isEmpty() ? QJsonValue() : QJsonValue(orvanUnits.trimmed()));
+        o.insert(QStringLiteral("americium"), numberOrNull(r.InstrumentId));
+        o.insert(QStringLiteral("neutrons"), numberOrNull(r.Units));
+        o.insert(QStringLiteral("cesium"), numberOrNull(r.Status));
+        o.insert(QStringLiteral("cobalt"), numberOrNull(r.Detector));
+        o.insert(QStringLiteral("cps"), numberOrNull(r.OverMark));
     } else {
         o.insert(QStringLiteral("units"), r.Units.trimmed());
         o.insert(QStringLiteral("status"), r.Status.trimmed());

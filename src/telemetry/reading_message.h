@@ -18,13 +18,16 @@ QString alarmStateText(int16_t state, bool lostContact = false);
 QString isoWithOffset(const QDateTime& moment);
 
 // One reading as filed. `seq` counts the station's published readings, so a
-// subscriber sees gaps and repeats; `received` is when zel took the reading.
+// subscriber sees gaps and repeats; `run` names this start of the program,
+// so the pair (run, seq) is never given to two readings even when the queue
+// file could not keep the count; `received` is when zel took the reading.
 // The reading's own time comes from its date-time text; when that is not a
 // date-time (the Orvan seconds-since-midnight form) the receive time stands
-// in. The Orvan family names its five quantities instead of the fields of
-// the other families.
+// in. The Orvan family names its five quantities, as numbers, instead of the
+// fields of the other families; its value's unit is `orvanUnits`.
 QByteArray readingJson(const MeasurementRecord& record, double value, int16_t alarmState,
-                       int16_t family, const QDateTime& received, quint64 seq);
+                       int16_t family, const QDateTime& received, quint64 seq,
+                       const QString& run = QString(), const QString& orvanUnits = QString());
 
 // The retained alarm state.
 QByteArray alarmJson(int16_t alarmState, bool lostContact, const QDateTime& when);

@@ -4,11 +4,19 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/full_disk.h"
+
 #include <csignal>
+#include <cstring>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,10 +29,14 @@ struct Family {
 class MonitorE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        QDir().mkpath(dir.filePath("prog"));
         QDir().mkpath(dir.filePath("cfg/zel"));
         link = dir.filePath("tty");
-        QFile dax(dir.filePath("prog/dax.ini"));
+        useProgramFolder(dir.filePath("prog"));
+    }
+    void useProgramFolder(const QString& folder) {
+        prog = folder;
+        QDir().mkpath(prog);
+        QFile dax(prog + "/dax.ini");
         ASSERT_TRUE(dax.open(QIODevice::WriteOnly));
         dax.write(
             QStringLiteral("[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%1\r\n")
@@ -50,9 +62,11 @@ protected:
         ASSERT_TRUE(sim.waitForStarted(5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(link); }, 5000));
     }
-    void startMonitor(const QStringList& args = {}) {
+    void startMonitor(const QStringList& args = {}, const QStringList& extraEnv = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ZEL_HOME", dir.filePath("prog"));
+        for (const QString& pair : extraEnv)
+            env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+        env.insert("ZEL_HOME", prog);
         env.insert("XDG_CONFIG_HOME", dir.filePath("cfg"));
         env.remove("JOURNAL_STREAM");
         monitor.setProcessEnvironment(env);
@@ -78,7 +92,7 @@ protected:
         return QTest::qWaitFor([&] { return count(kind) >= atLeast; }, ms);
     }
     int fileReadings() {
-        QFile f(dir.filePath("prog/ZelTemp.csv"));
+        QFile f(prog + "/ZelTemp.csv");
         f.open(QIODevice::ReadOnly);
         return int(f.readAll().count("\r\n")) - 8;
     }
@@ -90,6 +104,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    QString prog;
     QString link;
     QProcess sim, monitor;
     QString output;
@@ -106,6 +121,14 @@ TEST_F(MonitorE2e, TarvoReadingsAreFiledAndAlarmsReportedUntilSigterm) {
     EXPECT_EQ(count("alarm-raised level=high1"), 1) << "raised once, not per reading";
     EXPECT_EQ(fileReadings(), count("reading")) << "every reading reported is in the file";
     EXPECT_EQ(count("stop"), 1);
+    // A status that comes with every reading is news once.
+    EXPECT_EQ(count("status text=\"Instrument Succesfully Connected\""), 1) << output.toStdString();
+    for (const QString& line : output.split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(
+            QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d ")
+                .match(line)
+                .hasMatch())
+            << line.toStdString();
 }
 
 // Every family collects without a window: Tarvo-5 and Orvan are polled,
@@ -120,7 +143,7 @@ TEST_F(MonitorE2e, EveryFamilyCollectsAndStopsCleanly) {
     for (const Family& f : families) {
         SCOPED_TRACE(f.simWord);
         output.clear();
-        QFile::remove(dir.filePath("prog/ZelTemp.csv"));
+        QFile::remove(prog + "/ZelTemp.csv");
         writeSettings(QByteArray("InsType=") + QByteArray::number(f.insType) +
                       "\r\nMinInt=0\r\nSecInt=1\r\n");
         startSim(f.simWord, f.simArgs);
@@ -133,6 +156,25 @@ TEST_F(MonitorE2e, EveryFamilyCollectsAndStopsCleanly) {
         ASSERT_TRUE(sim.waitForFinished(3000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(link); }, 3000));
     }
+}
+
+// SIGTERM tells an amplifier to stop sending: the last command it hears is
+// the stop ('@'), after the start ('A').
+TEST_F(MonitorE2e, SigtermStopsTheAmplifier) {
+    writeSettings("InsType=2\r\nMinInt=0\r\nSecInt=1\r\n");
+    startSim("amp", {"--interval", "1", "--verbose"});
+    startMonitor();
+    ASSERT_TRUE(waitFor("reading", 2, 20000)) << output.toStdString();
+    EXPECT_EQ(stopMonitor(), 0) << output.toStdString();
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(3000));
+    QStringList commands;
+    for (const QString& line : QString::fromUtf8(sim.readAllStandardError()).split('\n'))
+        if (const auto m = QRegularExpression("rx 0A (\\w\\w)").match(line); m.hasMatch())
+            commands << m.captured(1);
+    ASSERT_FALSE(commands.isEmpty());
+    EXPECT_EQ(commands.last(), "40") << commands.join(' ').toStdString();
+    EXPECT_TRUE(commands.contains("41")) << commands.join(' ').toStdString();
 }
 
 TEST_F(MonitorE2e, UnusableSettingsEndWithAMessageAndAnError) {
@@ -152,6 +194,56 @@ TEST_F(MonitorE2e, UnusableSettingsEndWithAMessageAndAnError) {
     EXPECT_TRUE(output.contains("interval")) << output.toStdString();
 }
 
+// Settings it cannot use never run as something else: one settings-error
+// line that names the file, key or option, and exit code 2, which the unit
+// does not restart on.
+TEST_F(MonitorE2e, EveryUnusableSettingIsOneLineAndExitCodeTwo) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        QStringList args;
+        QString named;
+    };
+    const QString ini = dir.filePath("cfg/zel/Zel.ini");
+    const auto goodIni = [this] { writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=1\r\n"); };
+    const auto dax = [this](const QByteArray& port) {
+        QFile f(prog + "/dax.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Communication]\r\nPort=" + port + "\r\nBaudRate=9600\r\n");
+    };
+    const Case cases[] = {
+        {"missing Zel.ini", [&] { QFile::remove(ini); }, {}, ini},
+        {"unreadable Zel.ini",
+         [&] {
+             QFile::remove(ini);
+             QDir().mkpath(ini); // a folder: no user can read it as a file
+         },
+         {},
+         ini},
+        {"Port=abc",
+         [&] {
+             QDir().rmdir(ini);
+             goodIni();
+             dax("abc");
+         },
+         {},
+         "Port \\\"abc\\\""},
+        {"Port=0", [&] { dax("0"); }, {}, "Port \\\"0\\\""},
+        {"unknown option", [&] { dax("6"); }, {"--bogus"}, "bogus"},
+        {"bad reopen seconds", [] {}, {"--reopen-seconds", "soon"}, "soon"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        output.clear();
+        startMonitor(c.args);
+        ASSERT_TRUE(monitor.waitForFinished(5000)) << output.toStdString();
+        EXPECT_EQ(monitor.exitCode(), 2);
+        EXPECT_EQ(count("settings-error"), 1) << output.toStdString();
+        EXPECT_TRUE(output.contains(c.named)) << output.toStdString();
+    }
+}
+
 TEST_F(MonitorE2e, APortThatGoesAwayIsReopenedAndCollectionGoesOn) {
     writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
     startSim("tarvo5", {});
@@ -166,6 +258,104 @@ TEST_F(MonitorE2e, APortThatGoesAwayIsReopenedAndCollectionGoesOn) {
     ASSERT_TRUE(waitFor("reading", before + 3)) << output.toStdString();
     EXPECT_EQ(stopMonitor(), 0);
     EXPECT_EQ(fileReadings(), count("reading"));
+}
+
+// Restarts of the service, clean or not, never empty the working file: it
+// holds every reading each run reported (a kill may file one more than it
+// printed).
+TEST_F(MonitorE2e, RestartsKeepTheReadingsOfEveryRun) {
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
+    startSim("tarvo5", {});
+    int reported = 0, kills = 0;
+    for (int signal : {SIGTERM, SIGTERM, SIGKILL, SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        output.clear();
+        startMonitor();
+        ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+        ::kill(pid_t(monitor.processId()), signal);
+        ASSERT_TRUE(monitor.waitForFinished(5000));
+        reported += count("reading");
+        kills += signal == SIGKILL;
+        EXPECT_GE(fileReadings(), reported) << output.toStdString();
+        EXPECT_LE(fileReadings(), reported + kills);
+    }
+}
+
+// A full disk under the program folder: the stop line tells readings taken
+// from readings filed, and both agree with the event lines and the file.
+TEST_F(MonitorE2e, AFullDiskCountsReadingsTakenAndFiledApart) {
+    zel::test::FullDisk disk(64 * 1024);
+    ZEL_REQUIRE_FULL_DISK(disk);
+    useProgramFolder(disk.path());
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
+    startSim("tarvo5", {});
+    startMonitor();
+    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+    disk.fill();
+    ASSERT_TRUE(waitFor("error", 1, 30000)) << output.toStdString();
+    const int before = count("reading");
+    ASSERT_TRUE(waitFor("reading", before + 5)) << output.toStdString();
+    EXPECT_EQ(stopMonitor(), 0);
+    const QRegularExpressionMatch stop =
+        QRegularExpression("stop readings-taken=(\\d+) readings-filed=(\\d+) ").match(output);
+    ASSERT_TRUE(stop.hasMatch()) << output.toStdString();
+    EXPECT_EQ(stop.captured(1).toInt(), count("reading"));
+    EXPECT_EQ(stop.captured(2).toInt(), fileReadings());
+    EXPECT_LT(stop.captured(2).toInt(), stop.captured(1).toInt());
+    disk.release();
+}
+
+// SIGHUP reads the settings again: a clean stop, a fresh start, and no
+// reading lost on the way.
+TEST_F(MonitorE2e, SighupReadsTheSettingsAgain) {
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\nThreshold1=5\r\nThreshold2=50\r\n");
+    startSim("tarvo5", {"--steady"});
+    startMonitor();
+    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+    EXPECT_EQ(count("alarm-raised level=high1"), 1);
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\nThreshold1=50\r\nThreshold2=500\r\n");
+    ::kill(pid_t(monitor.processId()), SIGHUP);
+    ASSERT_TRUE(waitFor("start", 2)) << output.toStdString();
+    const int before = count("reading");
+    ASSERT_TRUE(waitFor("reading", before + 3)) << output.toStdString();
+    EXPECT_EQ(stopMonitor(), 0) << output.toStdString();
+    EXPECT_EQ(count("stop"), 2);
+    EXPECT_EQ(fileReadings(), count("reading"));
+    EXPECT_TRUE(events().last().startsWith("stop ")) << output.toStdString();
+    // The new thresholds hold: the 12 mR/h are normal now.
+    EXPECT_TRUE(events().filter(QRegularExpression("^reading .*alarm=normal")).size() >= 3)
+        << output.toStdString();
+}
+
+// Under systemd: READY=1 once it runs, and a heartbeat from the main loop
+// while the watchdog is on.
+TEST_F(MonitorE2e, TellsSystemdItIsReadyAndAlive) {
+    const QByteArray path = QFile::encodeName(dir.filePath("notify"));
+    const int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(path.size()), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
+    startSim("tarvo5", {});
+    startMonitor({}, {"NOTIFY_SOCKET=" + QString::fromUtf8(path), "WATCHDOG_USEC=600000"});
+    QStringList told;
+    const auto heard = [&](const QString& what) {
+        char buffer[512];
+        ssize_t n;
+        while ((n = ::recv(sock, buffer, sizeof buffer, 0)) > 0)
+            told << QString::fromUtf8(buffer, int(n)).split('\n', Qt::SkipEmptyParts);
+        return told.count(what);
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heard("READY=1") == 1; }, 5000))
+        << told.join(' ').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heard("WATCHDOG=1") >= 3; }, 5000))
+        << told.join(' ').toStdString();
+    EXPECT_EQ(stopMonitor(), 0);
+    EXPECT_EQ(heard("STOPPING=1"), 1) << told.join(' ').toStdString();
+    ::close(sock);
 }
 
 } // namespace

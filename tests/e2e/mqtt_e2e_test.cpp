@@ -48,16 +48,22 @@ protected:
                   "Threshold2=50\r\n[MQTT]\r\nHost=127.0.0.1\r\nStation=st1\r\nPort=" +
                   QByteArray::number(port) + "\r\n" + extra);
     }
-    void start() {
+    void start(const QStringList& args = {}) {
+        startSim();
+        startMonitor(args);
+    }
+    void startSim() {
         sim.start(QStringLiteral(ZEL_SIM_PATH), QStringList{"tarvo5", "--link", link});
         ASSERT_TRUE(sim.waitForStarted(5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(link); }, 5000));
+    }
+    void startMonitor(const QStringList& args) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ZEL_HOME", dir.filePath("prog"));
         env.insert("XDG_CONFIG_HOME", dir.filePath("cfg"));
         env.remove("JOURNAL_STREAM");
         monitor.setProcessEnvironment(env);
-        monitor.start(QStringLiteral(ZEL_MONITOR_PATH), {});
+        monitor.start(QStringLiteral(ZEL_MONITOR_PATH), args);
         ASSERT_TRUE(monitor.waitForStarted(5000));
     }
     const QString& output() {
@@ -170,6 +176,50 @@ TEST_F(MqttE2e, AWrongPasswordIsRefusedOnceAndCollectionGoesOn) {
     EXPECT_EQ(count(" reading "), fileReadings().size());
     EXPECT_FALSE(output().contains("wrong-secret"));
     EXPECT_FALSE(broker.log().contains("wrong-secret"));
+}
+
+// The control room hears of a lost port on the retained alarm topic, and of
+// the level again once readings are back.
+TEST_F(MqttE2e, ALostPortRaisesLostContactAndReadingsBringTheLevelBack) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    MqttSubscriber sub;
+    ASSERT_TRUE(sub.start(broker.port(), "zel/st1/+"));
+    writeSettings(broker.port());
+    start({"--reopen-seconds", "0.2"});
+    const auto health = [&] {
+        const QStringList all = sub.payloads("zel/st1/health");
+        return all.isEmpty() ? QJsonObject()
+                             : QJsonDocument::fromJson(all.last().toUtf8()).object();
+    };
+    const auto lastAlarmIs = [&](const char* level) {
+        return sub.payloads("zel/st1/alarm").size() > 0 &&
+               sub.payloads("zel/st1/alarm").last().contains(QString("\"%1\"").arg(level));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastAlarmIs("high1"); }, 10000))
+        << output().toStdString();
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastAlarmIs("lost-contact"); }, 5000))
+        << sub.read().toStdString() << output().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return health().value("port").toString() == "lost"; }, 5000))
+        << sub.read().toStdString();
+    EXPECT_GT(health().value("taken").toInt(), 0);
+    EXPECT_EQ(health().value("filed"), health().value("taken"));
+    EXPECT_TRUE(health().value("lastReadingSeconds").isDouble());
+    startSim();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastAlarmIs("high1"); }, 10000))
+        << sub.read().toStdString() << output().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return health().value("port").toString() == "open"; }, 5000))
+        << sub.read().toStdString();
+    stopMonitor();
+    EXPECT_EQ(sub.payloads("zel/st1/alarm").filter("lost-contact").size(), 1)
+        << sub.read().toStdString();
+    // The last word at a stop: every reading taken is filed.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return health().value("taken").toInt() == fileReadings().size(); }, 5000))
+        << sub.read().toStdString();
+    EXPECT_EQ(health().value("filed").toInt(), fileReadings().size());
 }
 
 } // namespace

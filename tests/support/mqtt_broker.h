@@ -58,12 +58,14 @@ public:
     QString log() { return log_ += QString::fromUtf8(process_.readAll()); }
 
     // With a user, anonymous clients are refused and only this password works.
-    bool start(const QString& user = {}, const QString& password = {}) {
+    // `extra`: more lines for the listener (TLS files, for instance).
+    bool start(const QString& user = {}, const QString& password = {}, const QString& extra = {}) {
         QString conf = QStringLiteral("listener %1 127.0.0.1\nuser root\n"
                                       "persistence true\npersistence_location %2/\n"
                                       "max_queued_messages 100000\nlog_dest stdout\n")
                            .arg(port_)
-                           .arg(dir_.path());
+                           .arg(dir_.path()) +
+                       extra;
         if (user.isEmpty()) {
             conf += "allow_anonymous true\n";
         } else {

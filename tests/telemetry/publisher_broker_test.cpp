@@ -126,6 +126,15 @@ TEST_F(PublisherBroker, ReadingsWaitOnDiskUntilABrokerIsThere) {
     QList<qint64> seq;
     EXPECT_EQ(values(sub.payloads("t/st1/reading"), &seq), range(1, 8));
     EXPECT_EQ(seq, QList<qint64>({1, 2, 3, 4, 5, 6, 7, 8}));
+    // Each start names itself: the first five keep the run they were given.
+    QStringList runs;
+    for (const QString& payload : sub.payloads("t/st1/reading"))
+        runs << QJsonDocument::fromJson(payload.toUtf8()).object().value("run").toString();
+    ASSERT_EQ(runs.size(), 8);
+    EXPECT_FALSE(runs[0].isEmpty());
+    EXPECT_EQ(runs.mid(0, 5), QStringList(5, runs[0]));
+    EXPECT_EQ(runs.mid(5), QStringList(3, runs[5]));
+    EXPECT_NE(runs[0], runs[5]);
 }
 
 TEST_F(PublisherBroker, BadSettingsSayWhyAndPublishNothing) {
@@ -142,6 +151,133 @@ TEST_F(PublisherBroker, BadSettingsSayWhyAndPublishNothing) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("Station \"north/1\" may not contain +, # or /"))
         << messages[0].toStdString();
+}
+
+// Two instruments on one host under the same station name: each keeps its
+// own session instead of taking over the other's again and again.
+TEST_F(PublisherBroker, TwoStationsOfOneHostKeepTheirOwnSessions) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    configure(broker.port());
+    QTemporaryDir other;
+    ASSERT_TRUE(QFile::copy(dir.filePath("Zel.ini"), other.filePath("Zel.ini")));
+    auto first = startPublisher();
+    MqttPublisher second(clock);
+    QObject::connect(&second, &MqttPublisher::message,
+                     [this](const QString& text, bool) { messages << text; });
+    ASSERT_TRUE(second.start(IniFile(other.filePath("Zel.ini")), other.path(), "host"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->connected() && second.connected(); }, 10000))
+        << messages.join('\n').toStdString();
+    EXPECT_NE(first->settings().clientId, second.settings().clientId);
+    for (int round = 0; round < 4; ++round) {
+        publish(*first, 1, 5);
+        publish(second, 1, 5);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return first->waiting() + second.waiting() == 0; }, 10000))
+            << messages.join('\n').toStdString();
+    }
+    EXPECT_EQ(messages.filter("lost the connection").size(), 0)
+        << messages.join('\n').toStdString();
+    first->stop();
+    second.stop();
+
+    // The same id set for both by mistake: the fight is told once each.
+    messages.clear();
+    for (const QString& ini : {dir.filePath("Zel.ini"), other.filePath("Zel.ini")})
+        IniFile(ini).write("MQTT", "ClientId", "plant-7");
+    first = startPublisher();
+    MqttPublisher third(clock);
+    QObject::connect(&third, &MqttPublisher::message,
+                     [this](const QString& text, bool) { messages << text; });
+    ASSERT_TRUE(third.start(IniFile(other.filePath("Zel.ini")), other.path(), "host"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->takeovers() + third.takeovers() >= 1; }, 20000))
+        << messages.join('\n').toStdString();
+    const qsizetype lost = messages.filter("lost the connection").size();
+    QTest::qWait(2000); // the fight goes on, and is not told again
+    const QStringList told = messages.filter("probably uses the same client id plant-7");
+    EXPECT_GE(told.size(), 1);
+    EXPECT_LE(told.size(), 2) << told.join('\n').toStdString();
+    EXPECT_LE(messages.filter("lost the connection").size(), lost + 2)
+        << messages.join('\n').toStdString();
+}
+
+// Certificates for a TLS broker on loopback: a CA that signed the broker's
+// certificate (for 127.0.0.1) and the station's, and a CA that signed none.
+struct TestCertificates {
+    QTemporaryDir dir;
+    bool make() {
+        const auto ssl = [&](const QStringList& args) {
+            QProcess p;
+            p.setWorkingDirectory(dir.path());
+            p.start(test::toolPath("openssl"), args);
+            return p.waitForFinished(20000) && p.exitCode() == 0;
+        };
+        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        QFile ext(dir.filePath("ext"));
+        if (!ext.open(QIODevice::WriteOnly) || ext.write("subjectAltName=IP:127.0.0.1\n") < 0)
+            return false;
+        ext.close();
+        for (const char* ca : {"ca", "other"})
+            if (!ssl(QStringList{"req", "-x509"} + ec +
+                     QStringList{"-keyout", QString(ca) + ".key", "-out", QString(ca) + ".crt",
+                                 "-days", "2", "-subj", QString("/CN=zel test ") + ca}))
+                return false;
+        for (const char* who : {"server", "client"})
+            if (!ssl(QStringList{"req"} + ec +
+                     QStringList{"-keyout", QString(who) + ".key", "-out", QString(who) + ".csr",
+                                 "-subj", QString("/CN=") + who}) ||
+                !ssl({"x509", "-req", "-in", QString(who) + ".csr", "-CA", "ca.crt", "-CAkey",
+                      "ca.key", "-CAcreateserial", "-out", QString(who) + ".crt", "-days", "2",
+                      "-extfile", "ext"}))
+                return false;
+        return true;
+    }
+    QString file(const char* name) const { return dir.filePath(name); }
+};
+
+// TLS with a client certificate works, a wrong CA says why, and a password
+// file every user can read is warned about.
+TEST_F(PublisherBroker, TlsUsesTheStationsCertificateAndSaysWhyItFails) {
+    TestCertificates certs;
+    ASSERT_TRUE(certs.make());
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start(
+        {}, {},
+        QString("cafile %1\ncertfile %2\nkeyfile %3\n"
+                "require_certificate true\n")
+            .arg(certs.file("ca.crt"), certs.file("server.crt"), certs.file("server.key"))))
+        << broker.log().toStdString();
+    configure(broker.port());
+    IniFile ini(dir.filePath("Zel.ini"));
+    ini.write("MQTT", "CAFile", certs.file("other.crt"));
+    ini.write("MQTT", "CertFile", certs.file("client.crt"));
+    ini.write("MQTT", "KeyFile", certs.file("client.key"));
+    QFile pw(dir.filePath("pw"));
+    ASSERT_TRUE(pw.open(QIODevice::WriteOnly));
+    pw.write("secret\n");
+    pw.close();
+    pw.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    ini.write("MQTT", "User", "st1");
+    ini.write("MQTT", "PasswordFile", pw.fileName());
+    {
+        auto p = startPublisher();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return messages.filter("cannot connect to broker").size() >= 1; }, 10000))
+            << messages.join('\n').toStdString();
+        EXPECT_TRUE(
+            messages.filter("cannot connect to broker")[0].contains("certificate verify failed"))
+            << messages.join('\n').toStdString();
+        EXPECT_EQ(messages.filter("can be read by every user").size(), 1)
+            << messages.join('\n').toStdString();
+    }
+
+    messages.clear();
+    ini.write("MQTT", "CAFile", certs.file("ca.crt"));
+    auto p = startPublisher();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p->connected(); }, 10000))
+        << messages.join('\n').toStdString() << broker.log().toStdString();
+    publish(*p, 1, 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p->waiting() == 0; }, 10000));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // JSON bodies, and the queue file that keeps readings through outages and
 // restarts.
 #include "common/datetime.h"
+#include "support/full_disk.h"
 #include "telemetry/disk_queue.h"
 #include "telemetry/mqtt_settings.h"
 #include "telemetry/reading_message.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -42,6 +44,26 @@ TEST(MqttSettings, BadKeysAreNamedAndGoodOnesPass) {
         {"Host=h\nStation=x\nUser=u\nPasswordFile=PW\n", ""},
         {"Host=h\nStation=x\nCAFile=/nonexistent/ca.crt\n", "cannot be read"},
         {"Host=my host\nStation=x\n", "not a host name"},
+        // "Nord–Süd" saved as Windows-1252: the dash reads as U+0096.
+        {"Host=h\nStation=Nord\x96S\xfc"
+         "d\n",
+         "control character U+0096"},
+        {"Host=h\nStation=a\xef\xbf\xbe\n", "U+FFFE"},
+        {"Host=h\nStation=x\nTopicPrefix=net\xc2\x85zel\n", "U+0085"},
+        {"Host=h\nStation=$SYS\nTopicPrefix=\n", "may not begin with $"},
+        {"Host=h\nStation=$SYS\n", ""},
+        {"Host=h\nStation=x\nQueueLimit=lots\n", "QueueLimit \"lots\""},
+        {"Host=h\nStation=x\nClientId=a\x9b"
+         "b\n",
+         "ClientId"},
+        {"Host=h\nStation=x\nClientId=plant-7\n", ""},
+        {"Host=h\nStation=x\nCertFile=PW\n", "KeyFile is empty"},
+        {"Host=h\nStation=x\nCertFile=PW\nKeyFile=PW\n", "CAFile is empty"},
+        {"Host=h\nStation=x\nCAFile=PW\nCertFile=PW\nKeyFile=/nonexistent/k\n",
+         "KeyFile /nonexistent/k cannot be read"},
+        {"Host=h\nStation=x\nCAFile=PW\nCertFile=PW\nKeyFile=PW\n", ""},
+        // Windows profile files have no inline comments: the value is all of it.
+        {"Host=h\nStation=x\nPort=1883 ; TLS\n", "Port \"1883 ; TLS\""},
     };
     for (const SettingsCase& c : cases) {
         QFile f(dir.filePath("Zel.ini"));
@@ -88,6 +110,40 @@ TEST(MqttSettings, DefaultsAndTopicsAndAMissingHostIsOff) {
     EXPECT_TRUE(ok);
 }
 
+// The [MQTT] example of the README works as written.
+TEST(MqttSettings, TheReadmeExampleIsUsable) {
+    QFile readme(QStringLiteral(ZEL_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QByteArray text = readme.readAll();
+    const qsizetype from = text.indexOf("```\n[MQTT]\n");
+    ASSERT_GE(from, 0);
+    const QByteArray block = text.mid(from + 4, text.indexOf("```", from + 4) - from - 4);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("Zel.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(block);
+    f.close();
+    MqttSettings s = readMqttSettings(IniFile(f.fileName()), "machine");
+    // The files it names are the operator's; only their names are checked here.
+    s.passwordFile.clear();
+    s.caFile.clear();
+    s.certFile.clear();
+    s.keyFile.clear();
+    EXPECT_EQ(mqttSettingsProblem(s), QString()) << block.toStdString();
+    EXPECT_EQ(s.port, 1883);
+    EXPECT_EQ(s.station, "north-gate");
+}
+
+// Two stations of one host get client ids of their own unless one is set.
+TEST(MqttSettings, TheDefaultClientIdBelongsToTheProgramFolder) {
+    QTemporaryDir a, b;
+    const QString id = defaultClientId("st", a.path());
+    EXPECT_TRUE(QRegularExpression("^zel-st-[0-9a-f]{8}$").match(id).hasMatch())
+        << id.toStdString();
+    EXPECT_EQ(defaultClientId("st", a.path() + "/."), id) << "the same folder, however written";
+    EXPECT_NE(defaultClientId("st", b.path()), id);
+}
+
 TEST(ReadingMessage, FieldsTimesAndNumbers) {
     const QDateTime received(QDate(2026, 3, 4), QTime(5, 6, 7, 89), QTimeZone(7200));
     MeasurementRecord r{
@@ -121,13 +177,23 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
 
     // Orvan: the five quantities by name.
     const MeasurementRecord orvan{"0.5", "x", "12.5", "3", "0.25", "0.125", "410", 0};
-    o = QJsonDocument::fromJson(readingJson(orvan, 12.5, 0, 3, received, 1)).object();
-    EXPECT_EQ(o.value("americium").toString(), "0.5");
-    EXPECT_EQ(o.value("neutrons").toString(), "3");
-    EXPECT_EQ(o.value("cesium").toString(), "0.25");
-    EXPECT_EQ(o.value("cobalt").toString(), "0.125");
-    EXPECT_EQ(o.value("cps").toString(), "410");
-    EXPECT_FALSE(o.contains("units"));
+    o = QJsonDocument::fromJson(readingJson(orvan, 12.5, 0, 3, received, 1, "r1", "uSv/h"))
+            .object();
+    const std::pair<const char*, double> quantities[] = {
+        {"americium", 0.5}, {"neutrons", 3}, {"cesium", 0.25}, {"cobalt", 0.125}, {"cps", 410}};
+    for (const auto& [name, number] : quantities) {
+        EXPECT_TRUE(o.value(name).isDouble()) << name << " is a number, not text";
+        EXPECT_EQ(o.value(name).toDouble(), number) << name;
+    }
+    EXPECT_EQ(o.value("units").toString(), "uSv/h") << "the gamma rate's unit";
+    EXPECT_EQ(o.value("run").toString(), "r1");
+    const MeasurementRecord blank{"", "x", "12.5", "--", " ", "0.125", "410", 0};
+    o = QJsonDocument::fromJson(readingJson(blank, 12.5, 0, 3, received, 2)).object();
+    EXPECT_TRUE(o.value("americium").isNull());
+    EXPECT_TRUE(o.value("neutrons").isNull());
+    EXPECT_TRUE(o.value("cesium").isNull());
+    EXPECT_TRUE(o.value("units").isNull()) << "the unit is not known yet";
+    EXPECT_FALSE(o.contains("run"));
 
     const QDateTime utc(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(0));
     EXPECT_EQ(alarmJson(3, true, utc),
@@ -177,7 +243,8 @@ TEST(DiskQueue, WaitingReadingsSurviveARestartInOrder) {
         q.markDone(2);
         q.markDone(4);
         q.markDone(5);
-        EXPECT_EQ(fileLines(path), QStringList{"N 6"}) << "an empty queue shrinks its file";
+        EXPECT_EQ(fileLines(path), QStringList{"N 00000000000000000006"})
+            << "an empty queue shrinks its file";
     }
     DiskQueue q(path, 100);
     ASSERT_TRUE(q.open(&waiting));
@@ -221,6 +288,68 @@ TEST(DiskQueue, ManyDoneLinesAreCompactedAway) {
     DiskQueue again(path, 10000);
     ASSERT_TRUE(again.open(&waiting));
     EXPECT_EQ(seqs(waiting), (std::vector<quint64>{2996, 2997, 2998, 2999, 3000}));
+}
+
+// Pushes `n` readings of about 100 bytes; returns the numbers given.
+std::vector<quint64> pushMany(DiskQueue& q, int n) {
+    std::vector<quint64> given;
+    for (int i = 0; i < n; ++i)
+        given.push_back(q.push(QByteArray(100, 'r') + QByteArray::number(i)).seq);
+    return given;
+}
+
+// A full disk under the queue: no number is given twice, across a restart
+// too, and once space is back every waiting reading is in the file, once.
+TEST(DiskQueue, AFullDiskNeitherReusesNumbersNorLosesTheQueue) {
+    struct Case {
+        const char* name;
+        bool releaseBeforeRestart;
+    };
+    for (const Case c : {Case{"restart on a full disk", false}, Case{"space back", true}}) {
+        SCOPED_TRACE(c.name);
+        test::FullDisk disk(64 * 1024);
+        ZEL_REQUIRE_FULL_DISK(disk);
+        const QString path = disk.file("q.txt");
+        std::vector<DiskQueue::Entry> waiting;
+        quint64 highest = 0, acked = 0;
+        std::vector<quint64> stillWaiting;
+        {
+            DiskQueue q(path, 100000, 0);
+            ASSERT_TRUE(q.open(&waiting));
+            for (quint64 s : pushMany(q, 5))
+                if (s <= 3)
+                    q.markDone(s);
+            disk.fill();
+            const std::vector<quint64> given = pushMany(q, 300);
+            EXPECT_FALSE(q.lastError().isEmpty()) << "300 lines cannot fit in the last page";
+            q.markDone(4);
+            acked = given[10];
+            q.markDone(acked);
+            highest = q.nextSeq() - 1;
+            if (c.releaseBeforeRestart) {
+                disk.release();
+                q.push("after");
+                ++highest;
+                EXPECT_TRUE(q.lastError().isEmpty()) << q.lastError().toStdString();
+                stillWaiting.push_back(5);
+                for (quint64 s : given)
+                    if (s != given[10])
+                        stillWaiting.push_back(s);
+                stillWaiting.push_back(highest);
+            }
+        }
+        DiskQueue q(path, 100000, 0);
+        q.open(&waiting);
+        EXPECT_GT(q.nextSeq(), highest) << "every number given before the restart stays used";
+        if (c.releaseBeforeRestart)
+            EXPECT_EQ(seqs(waiting), stillWaiting);
+        else
+            for (const DiskQueue::Entry& e : waiting) {
+                EXPECT_GE(e.seq, 5u) << "acknowledged readings stay done";
+                EXPECT_NE(e.seq, acked);
+            }
+        disk.release();
+    }
 }
 
 } // namespace
