@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -485,9 +486,15 @@ bool WorkingFile::writeWhole(const QByteArray& bytes) {
     // All of it or nothing: a line cut by a full disk is taken back, so the
     // caller's retry writes it once, whole.
     const qint64 before = file_.size();
+    errno = 0;
     if (file_.write(bytes) == bytes.size())
         return true;
-    error_ = QStringLiteral("Cannot write to %1: %2").arg(path_, file_.errorString());
+    // QFile says "Unknown error" for a failed unbuffered write; the system's
+    // own reason is still in errno.
+    const int err = errno;
+    error_ = QStringLiteral("Cannot write to %1: %2")
+                 .arg(path_, err != 0 ? QString::fromLocal8Bit(std::strerror(err))
+                                      : file_.errorString());
     if (file_.size() != before)
         file_.resize(before);
     return false;

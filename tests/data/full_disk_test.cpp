@@ -179,6 +179,8 @@ TEST(FullDiskTest, WorkingFileOnAFullDiskWritesEveryLineOnce) {
                 waiting.erase(waiting.begin());
         }
         EXPECT_FALSE(waiting.empty());
+        EXPECT_TRUE(store.lastError().contains(QStringLiteral("No space left on device")))
+            << store.lastError().toStdString();
         disk.release();
         while (!waiting.empty()) {
             ASSERT_TRUE(store.appendReading(waiting.front()));
