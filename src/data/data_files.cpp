@@ -493,8 +493,8 @@ bool WorkingFile::writeWhole(const QByteArray& bytes) {
     // own reason is still in errno.
     const int err = errno;
     error_ = QStringLiteral("Cannot write to %1: %2")
-                 .arg(path_, err != 0 ? QString::fromLocal8Bit(std::strerror(err))
-                                      : file_.errorString());
+                 .arg(path_,
+                      err != 0 ? QString::fromLocal8Bit(std::strerror(err)) : file_.errorString());
     if (file_.size() != before)
         file_.resize(before);
     return false;

@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -116,9 +117,6 @@ TEST(SerialLink, FailedOpenNamesDeviceAndCause) {
 }
 
 TEST(SerialLink, RefusedOpenIsAPermissionError) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root ignores file permissions";
-    SerialLink link;
     QTemporaryDir dir;
     const QString locked = dir.filePath("locked");
     {
@@ -126,7 +124,16 @@ TEST(SerialLink, RefusedOpenIsAPermissionError) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     QFile::setPermissions(locked, QFileDevice::Permissions());
-    EXPECT_FALSE(link.open(locked, 9600));
-    EXPECT_TRUE(link.lastErrorIsPermission());
-    EXPECT_TRUE(link.lastError().contains(locked));
+    // Root opens any file: the open is tried in a child that has become an
+    // ordinary user (nobody), as a station user without the dialout group.
+    auto openAsUser = [&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            std::_Exit(3);
+        SerialLink link;
+        const bool refused = !link.open(locked, 9600);
+        const bool permission = link.lastErrorIsPermission();
+        const bool named = link.lastError().contains(locked);
+        std::_Exit(refused && permission && named ? 0 : 1);
+    };
+    EXPECT_EXIT(openAsUser(), ::testing::ExitedWithCode(0), "");
 }
