@@ -80,7 +80,8 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
     // The port says itself when it goes away; the Station's message box
     // about it follows as an ordinary error line.
     connect(&transport_, &Transport::portLost, this, [this](const QString& reason) {
-        event(Level::Error, QStringLiteral("port-lost"), QStringLiteral("detail=") + field(reason));
+        logEvent(Level::Error, QStringLiteral("port-lost"),
+                 QStringLiteral("detail=") + field(reason));
         QTimer::singleShot(0, this, &Monitor::publishHealth);
     });
     connect(&supervisor_, &QTimer::timeout, this, &Monitor::supervise);
@@ -115,7 +116,7 @@ Monitor::~Monitor() {
         station_->closePort();
 }
 
-void Monitor::event(Level level, const QString& kind, const QString& text) {
+void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     if (options_.journalPriorities)
         out_ << (level == Level::Error ? "<3>" : level == Level::Warning ? "<4>" : "<6>");
     out_ << eventTime(clock_.now()) << ' ' << kind;
@@ -126,8 +127,8 @@ void Monitor::event(Level level, const QString& kind, const QString& text) {
 }
 
 bool Monitor::settingsError(const QString& file, const QString& detail) {
-    event(Level::Error, QStringLiteral("settings-error"),
-          QStringLiteral("file=") + field(file) + QStringLiteral(" detail=") + field(detail));
+    logEvent(Level::Error, QStringLiteral("settings-error"),
+             QStringLiteral("file=") + field(file) + QStringLiteral(" detail=") + field(detail));
     return false;
 }
 
@@ -164,28 +165,31 @@ bool Monitor::start() {
     portFile_ = std::make_unique<PortSettingsFile>(daxPath);
     settingsStore_->readFirst(settings_);
     if (!portFile_->readPort(port_)) {
-        event(Level::Error, QStringLiteral("settings-error"),
-              QStringLiteral("message=") + field(QStringLiteral("Port not opened, Use Set Port ")) +
-                  QStringLiteral(" file=") + field(options_.programFolder + "/dax.ini") +
-                  QStringLiteral(" detail=") + field(QStringLiteral("the key Port is empty")));
+        logEvent(Level::Error, QStringLiteral("settings-error"),
+                 QStringLiteral("message=") +
+                     field(QStringLiteral("Port not opened, Use Set Port ")) +
+                     QStringLiteral(" file=") + field(options_.programFolder + "/dax.ini") +
+                     QStringLiteral(" detail=") + field(QStringLiteral("the key Port is empty")));
         return false;
     }
     portFile_->readBaudRate(port_);
     settingsStore_->readRest(settings_);
     if (settings_.InstrumentType < 0 || settings_.InstrumentType > 3) {
-        event(Level::Error, QStringLiteral("settings-error"),
-              QStringLiteral("file=") + field(options_.settingsFile) + QStringLiteral(" detail=") +
-                  field(QStringLiteral("InsType is %1; it must be 0 (Portables), 1 (Tarvo-5), "
-                                       "2 (Amp + Vessa) or 3 (Orvan)")
-                            .arg(settings_.InstrumentType)));
+        logEvent(Level::Error, QStringLiteral("settings-error"),
+                 QStringLiteral("file=") + field(options_.settingsFile) +
+                     QStringLiteral(" detail=") +
+                     field(QStringLiteral("InsType is %1; it must be 0 (Portables), 1 (Tarvo-5), "
+                                          "2 (Amp + Vessa) or 3 (Orvan)")
+                               .arg(settings_.InstrumentType)));
         return false;
     }
     const Interval interval = settingsStore_->readInterval();
     if (!(interval.Minutes * 60 + interval.Seconds > 0)) {
         // A zero interval would poll as fast as the timer can fire.
-        event(Level::Error, QStringLiteral("settings-error"),
-              QStringLiteral("file=") + field(options_.settingsFile) + QStringLiteral(" detail=") +
-                  field(QStringLiteral("the on-line interval (MinInt, SecInt) is not above 0")));
+        logEvent(Level::Error, QStringLiteral("settings-error"),
+                 QStringLiteral("file=") + field(options_.settingsFile) +
+                     QStringLiteral(" detail=") +
+                     field(QStringLiteral("the on-line interval (MinInt, SecInt) is not above 0")));
         return false;
     }
 
@@ -200,33 +204,33 @@ bool Monitor::start() {
     publisher_ =
         publishStation(*station_, settingsStore_->ini(), options_.programFolder, clock_, this,
                        [this](const QString& text, bool problem) {
-                           event(problem ? Level::Warning : Level::Info, QStringLiteral("mqtt"),
-                                 QStringLiteral("text=") + field(text));
+                           logEvent(problem ? Level::Warning : Level::Info, QStringLiteral("mqtt"),
+                                    QStringLiteral("text=") + field(text));
                        });
 
-    event(Level::Info, QStringLiteral("start"),
-          QStringLiteral("family=%1 port=%2 device=%3 baud=%4 interval=%5")
-              .arg(settings_.InstrumentType)
-              .arg(port_.Port)
-              .arg(field(portFile_->deviceFor(port_.Port)))
-              .arg(port_.BaudRate)
-              .arg(interval.Minutes * 60 + interval.Seconds));
+    logEvent(Level::Info, QStringLiteral("start"),
+             QStringLiteral("family=%1 port=%2 device=%3 baud=%4 interval=%5")
+                 .arg(settings_.InstrumentType)
+                 .arg(port_.Port)
+                 .arg(field(portFile_->deviceFor(port_.Port)))
+                 .arg(port_.BaudRate)
+                 .arg(interval.Minutes * 60 + interval.Seconds));
 
     lastReopenAttempt_ = clock_.now().toMSecsSinceEpoch();
     QString detail;
     const bool opened = station_->reopenPort(port_.Port, port_.BaudRate, &detail);
     if (!opened && transport_.lastErrorIsPermission()) {
-        event(Level::Error, QStringLiteral("port-error"),
-              QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)) +
-                  QStringLiteral(" detail=") + field(detail));
+        logEvent(Level::Error, QStringLiteral("port-error"),
+                 QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)) +
+                     QStringLiteral(" detail=") + field(detail));
         return false;
     }
     if (!opened) {
         portWasLost_ = true;
-        event(Level::Warning, QStringLiteral("port-unavailable"),
-              QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)) +
-                  QStringLiteral(" detail=") + field(detail) +
-                  QStringLiteral(" retry-seconds=%1").arg(options_.reopenIntervalMs / 1000.0));
+        logEvent(Level::Warning, QStringLiteral("port-unavailable"),
+                 QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)) +
+                     QStringLiteral(" detail=") + field(detail) +
+                     QStringLiteral(" retry-seconds=%1").arg(options_.reopenIntervalMs / 1000.0));
     }
 
     station_->enterStartupState();
@@ -249,8 +253,8 @@ bool Monitor::tryOpenPort() {
     if (!station_->reopenPort(port_.Port, port_.BaudRate, &detail))
         return false;
     portWasLost_ = false;
-    event(Level::Info, QStringLiteral("port-back"),
-          QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)));
+    logEvent(Level::Info, QStringLiteral("port-back"),
+             QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)));
     publishHealth();
     station_->testConnection();
     return true;
@@ -302,11 +306,12 @@ void Monitor::stop(const std::function<void()>& done) {
         publishHealth();
         if (publisher_)
             publisher_->stop(2000);
-        event(station_->readingsNotFiled() > 0 ? Level::Error : Level::Info, QStringLiteral("stop"),
-              QStringLiteral("readings-taken=%1 readings-filed=%2 file=%3")
-                  .arg(readingsTaken_)
-                  .arg(readingsFiled())
-                  .arg(field(data_->workingFile().path())));
+        logEvent(station_->readingsNotFiled() > 0 ? Level::Error : Level::Info,
+                 QStringLiteral("stop"),
+                 QStringLiteral("readings-taken=%1 readings-filed=%2 file=%3")
+                     .arg(readingsTaken_)
+                     .arg(readingsFiled())
+                     .arg(field(data_->workingFile().path())));
         if (done)
             done();
     });
@@ -331,19 +336,19 @@ void Monitor::setStatus(const QString& text, const Rgb& color) {
     if (toldStatuses_.size() > 64)
         toldStatuses_.clear();
     toldStatuses_.insert(text, now);
-    event(color == colors::StatusRed ? Level::Warning : Level::Info, QStringLiteral("status"),
-          QStringLiteral("text=") + field(text));
+    logEvent(color == colors::StatusRed ? Level::Warning : Level::Info, QStringLiteral("status"),
+             QStringLiteral("text=") + field(text));
 }
 
 void Monitor::setLamp(const Rgb& color) {
     if (color == colors::LampOk && !connected_) {
         connected_ = true;
-        event(Level::Info, QStringLiteral("connected"));
+        logEvent(Level::Info, QStringLiteral("connected"));
         publishHealth();
     } else if (color == colors::LampLost && connected_) {
         connected_ = false;
         toldStatuses_.clear();
-        event(Level::Warning, QStringLiteral("disconnected"));
+        logEvent(Level::Warning, QStringLiteral("disconnected"));
         publishHealth();
     }
 }
@@ -352,7 +357,7 @@ void Monitor::setValueColor(const Rgb& color) {
     // Pale cyan is the lost-contact alarm; readings bring the other colours.
     if (color == colors::PaleCyan && lastAlarm_ != AlarmFault) {
         lastAlarm_ = AlarmFault;
-        event(Level::Warning, QStringLiteral("lost-contact"));
+        logEvent(Level::Warning, QStringLiteral("lost-contact"));
     }
 }
 
@@ -363,8 +368,8 @@ void Monitor::setReadingDetails(const QString& id, const QString& status, const 
 }
 
 void Monitor::showOnline(bool running) {
-    event(Level::Info,
-          running ? QStringLiteral("collecting") : QStringLiteral("collection-stopped"));
+    logEvent(Level::Info,
+             running ? QStringLiteral("collecting") : QStringLiteral("collection-stopped"));
 }
 
 Answer Monitor::ask(const QString&, const QString&, bool) {
@@ -377,33 +382,33 @@ void Monitor::critical(const QString& text, const QString& title, const QString&
                    field(text.trimmed());
     if (!detail.isEmpty())
         line += QStringLiteral(" detail=") + field(detail);
-    event(Level::Error, QStringLiteral("error"), line);
+    logEvent(Level::Error, QStringLiteral("error"), line);
 }
 
 void Monitor::information(const QString& text, const QString& title) {
-    event(Level::Info, QStringLiteral("information"),
-          QStringLiteral("title=") + field(title) + QStringLiteral(" message=") +
-              field(text.trimmed()));
+    logEvent(Level::Info, QStringLiteral("information"),
+             QStringLiteral("title=") + field(title) + QStringLiteral(" message=") +
+                 field(text.trimmed()));
 }
 
 void Monitor::readingTaken(double value) {
     ++readingsTaken_;
     lastReadingAt_ = clock_.now().toMSecsSinceEpoch();
     const int16_t alarm = station_->alarmState();
-    event(alarm == AlarmNormal ? Level::Info : Level::Warning, QStringLiteral("reading"),
-          QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 id=%6 status=%7 "
-                         "detector=%8")
-              .arg(field(lastStatus_), shortestText(value), field(valueText_), field(doseText_),
-                   alarmStateName(alarm), field(id_.trimmed()), field(statusField_.trimmed()),
-                   field(detector_.trimmed())));
+    logEvent(alarm == AlarmNormal ? Level::Info : Level::Warning, QStringLiteral("reading"),
+             QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 id=%6 status=%7 "
+                            "detector=%8")
+                 .arg(field(lastStatus_), shortestText(value), field(valueText_), field(doseText_),
+                      alarmStateName(alarm), field(id_.trimmed()), field(statusField_.trimmed()),
+                      field(detector_.trimmed())));
     if (alarm != lastAlarm_) {
         if (alarm == AlarmNormal)
-            event(Level::Info, QStringLiteral("alarm-cleared"),
-                  QStringLiteral("was=") + alarmStateName(lastAlarm_));
+            logEvent(Level::Info, QStringLiteral("alarm-cleared"),
+                     QStringLiteral("was=") + alarmStateName(lastAlarm_));
         else
-            event(Level::Warning, QStringLiteral("alarm-raised"),
-                  QStringLiteral("level=") + alarmStateName(alarm) + QStringLiteral(" was=") +
-                      alarmStateName(lastAlarm_));
+            logEvent(Level::Warning, QStringLiteral("alarm-raised"),
+                     QStringLiteral("level=") + alarmStateName(alarm) + QStringLiteral(" was=") +
+                         alarmStateName(lastAlarm_));
         lastAlarm_ = alarm;
     }
 }

@@ -86,7 +86,7 @@ public slots:
 
 private:
     enum class Level { Info, Warning, Error };
-    void event(Level level, const QString& kind, const QString& text = QString());
+    void logEvent(Level level, const QString& kind, const QString& text = QString());
     bool tryOpenPort();
     // One settings-error line; false, for `return settingsError(...)`.
     bool settingsError(const QString& file, const QString& detail);
