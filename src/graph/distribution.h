@@ -83,8 +83,9 @@ struct ChiSquare {
 
 // Chi-square of a table of counts against Poisson scatter around their mean:
 // sum (x - mean)^2 / mean with n - 1 degrees of freedom. Needs at least two
-// counts and a positive mean.
-std::optional<ChiSquare> chiSquareOfCounts(std::span<const double> counts);
+// counts and a positive mean. With `factor`, the counts are factor * x
+// (rates times their count time) without a copy being made.
+std::optional<ChiSquare> chiSquareOfCounts(std::span<const double> counts, double factor = 1);
 
 // Why the counting test is not shown.
 enum class CountingRefusal { None, NotCountRate, NoInterval, TooFewReadings, NoCounts };

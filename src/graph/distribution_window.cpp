@@ -135,6 +135,7 @@ QLabel* DistributionWindow::addFigure(const char* name, const QString& caption) 
     figuresGrid_->addWidget(c, row, 0);
     figuresGrid_->addWidget(v, row, 1);
     figures_[QLatin1String(name)] = {c, v};
+    figureRows_.emplace_back(c, v);
     return v;
 }
 
@@ -241,8 +242,9 @@ void DistributionWindow::showFigures() {
             note = tr("Counts are the rates times %1 s, the interval of the readings.")
                        .arg(t.countTimeSeconds);
         else if (t.unit == CountUnit::PerMinute)
-            note = tr("Counts are the rates times %1 min, the interval of the readings.")
-                       .arg(t.countTimeSeconds / 60);
+            note = tr("Counts are the rates per minute times %1 s / 60 s, the interval of the "
+                      "readings.")
+                       .arg(t.countTimeSeconds);
     } else {
         switch (t.refusal) {
         case CountingRefusal::NotCountRate:
@@ -310,12 +312,9 @@ DistributionPage DistributionWindow::page() const {
     p.title = windowTitle();
     p.timeRange = rangeLabel_->text();
     p.printedAt = QDateTime::currentDateTime();
-    for (int row = 0; row < figuresGrid_->rowCount(); ++row) {
-        auto* c = qobject_cast<QLabel*>(figuresGrid_->itemAtPosition(row, 0)->widget());
-        auto* v = qobject_cast<QLabel*>(figuresGrid_->itemAtPosition(row, 1)->widget());
-        if (c && v && !v->text().isEmpty())
-            p.figures.emplace_back(c->text(), v->text());
-    }
+    for (const auto& [caption, value] : figureRows_)
+        if (!value->text().isEmpty())
+            p.figures.emplace_back(caption->text(), value->text());
     for (QLabel* l : {verdictLabel_, countingNote_, leftOutLabel_})
         if (!l->text().isEmpty())
             p.notes << l->text();

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -66,6 +67,7 @@ private:
     QLineEdit* widthBox_;
     QGridLayout* figuresGrid_;
     std::map<QString, std::pair<QLabel*, QLabel*>> figures_; // caption, value
+    std::vector<std::pair<QLabel*, QLabel*>> figureRows_;    // in the window's order
     QLabel *rangeLabel_, *verdictLabel_, *countingNote_, *leftOutLabel_;
     QAction *saveAction_, *printAction_, *printPdfAction_;
 };
