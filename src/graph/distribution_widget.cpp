@@ -22,10 +22,6 @@ constexpr double TextGap = 3;
 constexpr int CurveSamples = 200;
 const QColor BarFill(176, 196, 232);
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("zel::graph::DistributionPlotWidget", text);
-}
-
 QFont fontOfPoints(const QFont& base, double points) {
     QFont f = base;
     f.setPixelSize(int(std::lround(points * UnitsPerInch / PointsPerInch)));
@@ -160,11 +156,17 @@ void drawHistogram(QPainter& painter, const QRectF& area, const HistogramPicture
     painter.restore();
 
     // Legend in the top right corner.
-    std::vector<std::pair<QString, QPen>> legend{{tr("Readings"), QPen(BarFill, 6)}};
+    std::vector<std::pair<QString, QPen>> legend{
+        {QCoreApplication::translate("zel::graph::DistributionPlotWidget", "Readings"),
+         QPen(BarFill, 6)}};
     if (!h.expectedNormal.empty() && pic.deviation > 0)
-        legend.emplace_back(tr("Normal"), QPen(normalCurveColor(), 1.6));
+        legend.emplace_back(
+            QCoreApplication::translate("zel::graph::DistributionPlotWidget", "Normal"),
+            QPen(normalCurveColor(), 1.6));
     if (!h.expectedPoisson.empty())
-        legend.emplace_back(tr("Poisson"), QPen(poissonColor(), 1.6, Qt::DashLine));
+        legend.emplace_back(
+            QCoreApplication::translate("zel::graph::DistributionPlotWidget", "Poisson"),
+            QPen(poissonColor(), 1.6, Qt::DashLine));
     double legendWidth = 0;
     for (const auto& entry : legend)
         legendWidth = std::max(legendWidth, fm.horizontalAdvance(entry.first));

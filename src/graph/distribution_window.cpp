@@ -271,8 +271,9 @@ void DistributionWindow::showFigures() {
     verdictLabel_->setVisible(!verdict.isEmpty());
     countingNote_->setText(note);
     countingNote_->setVisible(!note.isEmpty());
-    leftOutLabel_->setText(s.leftOut > 0 ? tr("%n readings left out", nullptr, s.leftOut)
-                                         : QString());
+    leftOutLabel_->setText(s.leftOut == 1  ? tr("1 reading left out")
+                           : s.leftOut > 1 ? tr("%1 readings left out").arg(s.leftOut)
+                                           : QString());
     leftOutLabel_->setVisible(s.leftOut > 0);
 
     HistogramPicture picture;
