@@ -212,18 +212,25 @@ void drawDistributionPage(QPainter& painter, const QRectF& page, const Distribut
     y += h10 + 2 * TextGap;
 
     // The histogram takes the left part, the figures the right.
-    const double figuresWidth = page.width() * 0.32;
+    const double figuresWidth = page.width() * 0.36;
     const QRectF plot(page.left(), y, page.width() - figuresWidth - 4 * TextGap, page.bottom() - y);
     drawHistogram(painter, plot, c.histogram);
     painter.setFont(font10);
     painter.setPen(Qt::black);
     const QRectF column(page.right() - figuresWidth, y, figuresWidth, page.bottom() - y);
     double line = column.top();
+    // Captions as wide as the widest of them, so none runs into its value.
+    const QFontMetricsF fm10(font10);
+    double captionWidth = 0;
+    for (const auto& figure : c.figures)
+        captionWidth = std::max(captionWidth, fm10.horizontalAdvance(figure.first));
+    captionWidth = std::min(captionWidth + 2 * TextGap, column.width() * 0.7);
     for (const auto& [caption, value] : c.figures) {
-        painter.drawText(QRectF(column.left(), line, column.width() * 0.55, h10),
-                         Qt::AlignLeading | Qt::AlignVCenter, caption);
+        painter.drawText(QRectF(column.left(), line, captionWidth, h10),
+                         Qt::AlignLeading | Qt::AlignVCenter,
+                         fm10.elidedText(caption, Qt::ElideRight, captionWidth - TextGap));
         painter.drawText(
-            QRectF(column.left() + column.width() * 0.55, line, column.width() * 0.45, h10),
+            QRectF(column.left() + captionWidth, line, column.width() - captionWidth, h10),
             Qt::AlignLeading | Qt::AlignVCenter, value);
         line += h10 * 1.2;
     }
