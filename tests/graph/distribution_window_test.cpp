@@ -4,7 +4,10 @@
 // rates, and saves and prints its page.
 #include "common/datetime.h"
 #include "graph/distribution_window.h"
+#include "graph/graph_feed.h"
 #include "graph/graph_window.h"
+#include "sim/sim_tarvo.h"
+#include "support/station_fixture.h"
 #include "ui/message_box_answer.h"
 
 #include <QAction>
@@ -227,6 +230,49 @@ TEST_F(DistributionWindowTest, SavesPrintsAndRefusesTheWorkingFile) {
     QFile out(pdf);
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_TRUE(out.read(5) == "%PDF-");
+}
+
+// A log downloaded from the simulated Tarvo-5 and read back from the working
+// file: the figures of the period the graph shows, and no counting check
+// for its dose rates.
+TEST_F(DistributionWindowTest, DownloadedLogFromTheSimulator) {
+    test::StationRig rig(Tarvo5);
+    sim::TarvoOptions options;
+    options.records = 240;
+    options.value = 0.015;
+    sim::SimTarvo tarvo(options, &rig.clock);
+    ASSERT_TRUE(rig.openPort());
+    auto converse = [&] {
+        for (QByteArray asked = rig.port.takeWritten(); !asked.isEmpty();
+             asked = rig.port.takeWritten())
+            rig.port.inject(tarvo.receive(asked));
+    };
+    rig.station->testConnection();
+    converse();
+    rig.view.answers.push_back(Answer::No);
+    rig.station->getData();
+    converse();
+    ASSERT_EQ(rig.list.RowIndex, 240);
+    rig.data.workingFile().close();
+    zel::Series series;
+    ASSERT_TRUE(readDataFile(rig.data.workingFile().path(), series).opened);
+    GraphWindow graph;
+    graph.load(requestFromSeries(series, false));
+    graph.show();
+    graph.showDistribution();
+    DistributionWindow* d = graph.distributionWindow();
+    EXPECT_EQ(d->figure("lblCount"), "240");
+    // The same period as the graph's own statistics line.
+    const SeriesStats line = graph.store().windowStats(graph.store().activeSeries);
+    EXPECT_EQ(d->distribution().summary.count, line.count);
+    EXPECT_NEAR(d->distribution().summary.mean, line.mean, 1e-9);
+    EXPECT_NEAR(d->distribution().summary.deviation, line.deviation, 1e-9);
+    EXPECT_EQ(d->distribution().summary.minimum, line.minimum);
+    EXPECT_EQ(d->distribution().summary.maximum, line.maximum);
+    EXPECT_TRUE(text(d, "lblCountingNote").startsWith("No counting check: readings in "));
+    EXPECT_EQ(text(d, "lblVerdict"), "");
+    QString error;
+    EXPECT_TRUE(d->writePdf(home.filePath("flat.pdf"), &error)) << error.toStdString();
 }
 
 } // namespace
