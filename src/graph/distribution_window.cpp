@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPdfWriter>
@@ -171,8 +172,12 @@ void DistributionWindow::setBinRule(BinRule rule, double typedWidth) {
 void DistributionWindow::takeBinRule() {
     rule_ = BinRule(std::clamp(ruleBox_->currentIndex(), 0, 2));
     widthBox_->setEnabled(rule_ == BinRule::Typed);
+    // A width in the user's own notation ("0,5" in German) or with a point.
     bool ok = false;
-    const double w = widthBox_->text().trimmed().toDouble(&ok);
+    const QString typed = widthBox_->text().trimmed();
+    double w = QLocale().toDouble(typed, &ok);
+    if (!ok)
+        w = typed.toDouble(&ok);
     typedWidth_ = ok && w > 0 && std::isfinite(w) ? w : 0;
     follow();
 }

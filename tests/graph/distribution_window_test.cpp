@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -126,6 +127,18 @@ TEST_F(DistributionWindowTest, FollowsTheGraphAndReadsOutItsFigures) {
     EXPECT_EQ(d->distribution().histogram.bins(), 8);
     d->setBinRule(BinRule::Typed, 0.25);
     EXPECT_DOUBLE_EQ(d->distribution().histogram.width, 0.25);
+    // Typed as a German user writes it; nonsense falls back to the default rule.
+    auto* width = d->findChild<QLineEdit*>("edBinWidth");
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    width->setText("0,5");
+    emit width->editingFinished();
+    QLocale::setDefault(before);
+    EXPECT_DOUBLE_EQ(d->distribution().histogram.width, 0.5);
+    width->setText("wide");
+    emit width->editingFinished();
+    EXPECT_GT(d->distribution().histogram.bins(), 1);
+    EXPECT_NE(d->distribution().histogram.width, 0.5);
 }
 
 TEST_F(DistributionWindowTest, DoseRatesGetNoCountingCheckAndStuckCountersAreTold) {
