@@ -904,6 +904,224 @@ Möchten Sie sie zuerst speichern?</translation>
     </message>
 </context>
 <context>
+    <name>zel::graph::DistributionPlotWidget</name>
+    <message>
+        <source>Readings</source>
+        <translation>Messwerte</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normalverteilung</translation>
+    </message>
+    <message>
+        <source>Poisson</source>
+        <translation>Poisson</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::DistributionWindow</name>
+    <message>
+        <source>Distribution</source>
+        <translation>Verteilung</translation>
+    </message>
+    <message>
+        <source>Save distribution…</source>
+        <translation>Verteilung speichern…</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Drucken</translation>
+    </message>
+    <message>
+        <source>Print to PDF…</source>
+        <translation>Als PDF drucken…</translation>
+    </message>
+    <message>
+        <source>Bins:</source>
+        <translation>Klassen:</translation>
+    </message>
+    <message>
+        <source>Freedman–Diaconis</source>
+        <translation>Freedman–Diaconis</translation>
+    </message>
+    <message>
+        <source>Sturges</source>
+        <translation>Sturges</translation>
+    </message>
+    <message>
+        <source>Width typed</source>
+        <translation>Eingegebene Breite</translation>
+    </message>
+    <message>
+        <source>Bin width</source>
+        <translation>Klassenbreite</translation>
+    </message>
+    <message>
+        <source>Histogram</source>
+        <translation>Histogramm</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>Messwerte</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>Mittelwert</translation>
+    </message>
+    <message>
+        <source>Median</source>
+        <translation>Median</translation>
+    </message>
+    <message>
+        <source>Standard deviation</source>
+        <translation>Standardabweichung</translation>
+    </message>
+    <message>
+        <source>Standard error of the mean</source>
+        <translation>Standardfehler des Mittelwerts</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>5th percentile</source>
+        <translation>5. Perzentil</translation>
+    </message>
+    <message>
+        <source>95th percentile</source>
+        <translation>95. Perzentil</translation>
+    </message>
+    <message>
+        <source>Count time per reading</source>
+        <translation>Zählzeit je Messwert</translation>
+    </message>
+    <message>
+        <source>Mean counts per reading</source>
+        <translation>Mittlere Zählimpulse je Messwert</translation>
+    </message>
+    <message>
+        <source>Dispersion index (variance/mean)</source>
+        <translation>Dispersionsindex (Varianz/Mittelwert)</translation>
+    </message>
+    <message>
+        <source>Chi-square</source>
+        <translation>Chi-Quadrat</translation>
+    </message>
+    <message>
+        <source>Degrees of freedom</source>
+        <translation>Freiheitsgrade</translation>
+    </message>
+    <message>
+        <source>Probability</source>
+        <translation>Wahrscheinlichkeit</translation>
+    </message>
+    <message>
+        <source>Distribution of %1</source>
+        <translation>Verteilung von %1</translation>
+    </message>
+    <message>
+        <source>No readings in the window on screen.</source>
+        <translation>Keine Messwerte im angezeigten Zeitfenster.</translation>
+    </message>
+    <message>
+        <source>From %1 to %2</source>
+        <translation>Von %1 bis %2</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>scatter as expected</source>
+        <translation>Streuung wie erwartet</translation>
+    </message>
+    <message>
+        <source>too little scatter</source>
+        <translation>zu wenig Streuung</translation>
+    </message>
+    <message>
+        <source>too much scatter</source>
+        <translation>zu viel Streuung</translation>
+    </message>
+    <message>
+        <source>Counting check: %1</source>
+        <translation>Zählstatistik-Prüfung: %1</translation>
+    </message>
+    <message>
+        <source>Counts are the rates times %1 s, the interval of the readings.</source>
+        <translation>Zählimpulse sind die Raten mal %1 s, dem Messintervall.</translation>
+    </message>
+    <message>
+        <source>Counts are the rates per minute times %1 s / 60 s, the interval of the readings.</source>
+        <translation>Zählimpulse sind die Raten pro Minute mal %1 s / 60 s, dem Messintervall.</translation>
+    </message>
+    <message>
+        <source>No counting check: readings in %1 are not counts (only cps, cpm and counts are).</source>
+        <translation>Keine Zählstatistik-Prüfung: Messwerte in %1 sind keine Zählimpulse (nur cps, cpm und counts sind es).</translation>
+    </message>
+    <message>
+        <source>No counting check: the interval of the readings is not known.</source>
+        <translation>Keine Zählstatistik-Prüfung: das Messintervall ist nicht bekannt.</translation>
+    </message>
+    <message>
+        <source>No counting check: it needs at least two readings.</source>
+        <translation>Keine Zählstatistik-Prüfung: sie braucht mindestens zwei Messwerte.</translation>
+    </message>
+    <message>
+        <source>No counting check: there were no counts.</source>
+        <translation>Keine Zählstatistik-Prüfung: es gab keine Zählimpulse.</translation>
+    </message>
+    <message>
+        <source>1 reading left out</source>
+        <translation>1 Messwert ausgelassen</translation>
+    </message>
+    <message>
+        <source>%1 readings left out</source>
+        <translation>%1 Messwerte ausgelassen</translation>
+    </message>
+    <message>
+        <source>Histogram of %1 readings in %2 bins</source>
+        <translation>Histogramm von %1 Messwerten in %2 Klassen</translation>
+    </message>
+    <message>
+        <source>the page could not be drawn</source>
+        <translation>die Seite konnte nicht gezeichnet werden</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>The distribution could not be saved.</source>
+        <translation>Die Verteilung konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Data saved in file : </source>
+        <translation>Daten gespeichert in Datei : </translation>
+    </message>
+    <message>
+        <source>The distribution could not be printed.</source>
+        <translation>Die Verteilung konnte nicht gedruckt werden.</translation>
+    </message>
+    <message>
+        <source>Distribution printed</source>
+        <translation>Verteilung gedruckt</translation>
+    </message>
+    <message>
+        <source>PDF Files (*.pdf);;All Files (*)</source>
+        <translation>PDF-Dateien (*.pdf);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Distribution saved in file : </source>
+        <translation>Verteilung gespeichert in Datei : </translation>
+    </message>
+</context>
+<context>
     <name>zel::graph::GraphWindow</name>
     <message>
         <source>Graph for point: </source>
@@ -1040,6 +1258,10 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>Heading of the printed page:</source>
         <translation>Überschrift der gedruckten Seite:</translation>
+    </message>
+    <message>
+        <source>Distribution</source>
+        <translation>Verteilung</translation>
     </message>
 </context>
 </TS>

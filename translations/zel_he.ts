@@ -902,6 +902,224 @@ Do you want to save them first?</source>
     </message>
 </context>
 <context>
+    <name>zel::graph::DistributionPlotWidget</name>
+    <message>
+        <source>Readings</source>
+        <translation>קריאות</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>התפלגות נורמלית</translation>
+    </message>
+    <message>
+        <source>Poisson</source>
+        <translation>פואסון</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::DistributionWindow</name>
+    <message>
+        <source>Distribution</source>
+        <translation>התפלגות</translation>
+    </message>
+    <message>
+        <source>Save distribution…</source>
+        <translation>שמירת ההתפלגות…</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>הדפסה</translation>
+    </message>
+    <message>
+        <source>Print to PDF…</source>
+        <translation>הדפסה ל-PDF…</translation>
+    </message>
+    <message>
+        <source>Bins:</source>
+        <translation>תאים:</translation>
+    </message>
+    <message>
+        <source>Freedman–Diaconis</source>
+        <translation>פרידמן–דיאקוניס</translation>
+    </message>
+    <message>
+        <source>Sturges</source>
+        <translation>סטרג&apos;ס</translation>
+    </message>
+    <message>
+        <source>Width typed</source>
+        <translation>רוחב מוקלד</translation>
+    </message>
+    <message>
+        <source>Bin width</source>
+        <translation>רוחב תא</translation>
+    </message>
+    <message>
+        <source>Histogram</source>
+        <translation>היסטוגרמה</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>קריאות</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>ממוצע</translation>
+    </message>
+    <message>
+        <source>Median</source>
+        <translation>חציון</translation>
+    </message>
+    <message>
+        <source>Standard deviation</source>
+        <translation>סטיית תקן</translation>
+    </message>
+    <message>
+        <source>Standard error of the mean</source>
+        <translation>שגיאת התקן של הממוצע</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>מינימום</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>מקסימום</translation>
+    </message>
+    <message>
+        <source>5th percentile</source>
+        <translation>אחוזון 5</translation>
+    </message>
+    <message>
+        <source>95th percentile</source>
+        <translation>אחוזון 95</translation>
+    </message>
+    <message>
+        <source>Count time per reading</source>
+        <translation>זמן ספירה לקריאה</translation>
+    </message>
+    <message>
+        <source>Mean counts per reading</source>
+        <translation>ממוצע ספירות לקריאה</translation>
+    </message>
+    <message>
+        <source>Dispersion index (variance/mean)</source>
+        <translation>מדד פיזור (שונות/ממוצע)</translation>
+    </message>
+    <message>
+        <source>Chi-square</source>
+        <translation>חי בריבוע</translation>
+    </message>
+    <message>
+        <source>Degrees of freedom</source>
+        <translation>דרגות חופש</translation>
+    </message>
+    <message>
+        <source>Probability</source>
+        <translation>הסתברות</translation>
+    </message>
+    <message>
+        <source>Distribution of %1</source>
+        <translation>התפלגות של %1</translation>
+    </message>
+    <message>
+        <source>No readings in the window on screen.</source>
+        <translation>אין קריאות בחלון שעל המסך.</translation>
+    </message>
+    <message>
+        <source>From %1 to %2</source>
+        <translation>מ-%1 עד %2</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 שנ&apos;</translation>
+    </message>
+    <message>
+        <source>scatter as expected</source>
+        <translation>פיזור כצפוי</translation>
+    </message>
+    <message>
+        <source>too little scatter</source>
+        <translation>פיזור קטן מדי</translation>
+    </message>
+    <message>
+        <source>too much scatter</source>
+        <translation>פיזור גדול מדי</translation>
+    </message>
+    <message>
+        <source>Counting check: %1</source>
+        <translation>בדיקת סטטיסטיקת ספירה: %1</translation>
+    </message>
+    <message>
+        <source>Counts are the rates times %1 s, the interval of the readings.</source>
+        <translation>הספירות הן הקצבים כפול %1 שנ&apos;, מרווח הקריאות.</translation>
+    </message>
+    <message>
+        <source>Counts are the rates per minute times %1 s / 60 s, the interval of the readings.</source>
+        <translation>הספירות הן הקצבים לדקה כפול %1 שנ&apos; / 60 שנ&apos;, מרווח הקריאות.</translation>
+    </message>
+    <message>
+        <source>No counting check: readings in %1 are not counts (only cps, cpm and counts are).</source>
+        <translation>אין בדיקת ספירה: קריאות ב-%1 אינן ספירות (רק cps,‏ cpm ו-counts הן ספירות).</translation>
+    </message>
+    <message>
+        <source>No counting check: the interval of the readings is not known.</source>
+        <translation>אין בדיקת ספירה: מרווח הקריאות אינו ידוע.</translation>
+    </message>
+    <message>
+        <source>No counting check: it needs at least two readings.</source>
+        <translation>אין בדיקת ספירה: נדרשות לפחות שתי קריאות.</translation>
+    </message>
+    <message>
+        <source>No counting check: there were no counts.</source>
+        <translation>אין בדיקת ספירה: לא היו ספירות.</translation>
+    </message>
+    <message>
+        <source>1 reading left out</source>
+        <translation>קריאה אחת לא נכללה</translation>
+    </message>
+    <message>
+        <source>%1 readings left out</source>
+        <translation>%1 קריאות לא נכללו</translation>
+    </message>
+    <message>
+        <source>Histogram of %1 readings in %2 bins</source>
+        <translation>היסטוגרמה של %1 קריאות ב-%2 תאים</translation>
+    </message>
+    <message>
+        <source>the page could not be drawn</source>
+        <translation>לא ניתן היה לצייר את הדף</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>קובצי CSV (*.csv);;כל הקבצים (*)</translation>
+    </message>
+    <message>
+        <source>The distribution could not be saved.</source>
+        <translation>לא ניתן היה לשמור את ההתפלגות.</translation>
+    </message>
+    <message>
+        <source>Data saved in file : </source>
+        <translation>הנתונים נשמרו בקובץ : </translation>
+    </message>
+    <message>
+        <source>The distribution could not be printed.</source>
+        <translation>לא ניתן היה להדפיס את ההתפלגות.</translation>
+    </message>
+    <message>
+        <source>Distribution printed</source>
+        <translation>ההתפלגות הודפסה</translation>
+    </message>
+    <message>
+        <source>PDF Files (*.pdf);;All Files (*)</source>
+        <translation>קובצי PDF (*.pdf);;כל הקבצים (*)</translation>
+    </message>
+    <message>
+        <source>Distribution saved in file : </source>
+        <translation>ההתפלגות נשמרה בקובץ : </translation>
+    </message>
+</context>
+<context>
     <name>zel::graph::GraphWindow</name>
     <message>
         <source>Graph for point: </source>
@@ -1038,6 +1256,10 @@ Do you want to save them first?</source>
     <message>
         <source>Heading of the printed page:</source>
         <translation>כותרת העמוד המודפס:</translation>
+    </message>
+    <message>
+        <source>Distribution</source>
+        <translation>התפלגות</translation>
     </message>
 </context>
 </TS>

@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "graph/data_list.h"
 #include "graph/data_list_window.h"
+#include "graph/distribution_window.h"
 #include "graph/format_value.h"
 #include "ui/data_handle_dialog.h"
 #include "ui/spoken_text.h"
@@ -158,6 +159,8 @@ void GraphWindow::buildMenus() {
     });
     listAction_ = named(bar->addAction(str(14)), "mnList");
     connect(listAction_, &QAction::triggered, this, &GraphWindow::showList);
+    distributionAction_ = named(bar->addAction(tr("Distribution")), "mnDistribution");
+    connect(distributionAction_, &QAction::triggered, this, &GraphWindow::showDistribution);
     onlineAction_ = named(bar->addAction(str(25)), "mnOnline");
     connect(onlineAction_, &QAction::triggered, this, &GraphWindow::toggleOnline);
     editAction_ = named(bar->addAction(str(13)), "mnEdit");
@@ -331,6 +334,7 @@ void GraphWindow::buildControls() {
     allButton_ = button("btAll", tr("All"));
     onlineButton_ = button("btOnLine", str(25));
     editButton_ = button("btEdit", str(13));
+    distributionButton_ = button("btDistribution", tr("Distribution"));
     buttons->addStretch(1);
     doneButton_ = button("btDone1", tr("Done"));
     top->addLayout(buttons);
@@ -344,6 +348,7 @@ void GraphWindow::buildControls() {
     connect(allButton_, &QPushButton::clicked, this, &GraphWindow::showAll);
     connect(onlineButton_, &QPushButton::clicked, this, &GraphWindow::toggleOnline);
     connect(editButton_, &QPushButton::clicked, this, &GraphWindow::openDataHandling);
+    connect(distributionButton_, &QPushButton::clicked, this, &GraphWindow::showDistribution);
     connect(doneButton_, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -563,6 +568,7 @@ void GraphWindow::redraw() {
     plot_->setPicture(picture);
     updateStats();
     describePlot();
+    emit pictureChanged();
 }
 
 void GraphWindow::describePlot() {
@@ -949,6 +955,20 @@ void GraphWindow::showList() {
         list_->placeBeside(this);
     list_->raise();
     fillList();
+}
+
+void GraphWindow::showDistribution() {
+    if (!distribution_) {
+        distribution_ = new DistributionWindow(this);
+        // Hidden, it costs nothing; shown, it follows every new picture.
+        connect(this, &GraphWindow::pictureChanged, distribution_, [this] {
+            if (distribution_->isVisible())
+                distribution_->follow();
+        });
+    }
+    distribution_->show();
+    distribution_->raise();
+    distribution_->activateWindow();
 }
 
 RunOutcome GraphWindow::fillList() {

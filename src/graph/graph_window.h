@@ -32,6 +32,7 @@ class WaitDialog;
 namespace zel::graph {
 
 class DataListWindow;
+class DistributionWindow;
 
 // How a long run with the progress window ended.
 enum class RunOutcome { Done, Stopped, Failed };
@@ -84,6 +85,7 @@ public:
     // Fills the open data list with the display points, newest first.
     RunOutcome fillList();
     DataListWindow* dataList() const { return list_; }
+    DistributionWindow* distributionWindow() const { return distribution_; }
     WaitDialog* progressWindow() const { return wait_; }
 
     // The text centred above the first band of a printed page.
@@ -94,6 +96,13 @@ public:
     PrintPicture printPicture() const;
     // Writes the printed page to a PDF file, through a temporary file.
     bool writePdf(const QString& path, QString* error = nullptr);
+
+    // Asks for a file name to save under (the hook when set).
+    QString chooseSaveFile(const QString& folder, const QString& suggested, const QString& filter,
+                           const QString& suffix);
+    // True (and the user is told) when `target` is a file nothing may be
+    // written onto.
+    bool refusesTarget(const QString& target);
 
     GraphStore& store() { return store_; }
     const Scales& scales() const { return scales_; }
@@ -111,6 +120,7 @@ public slots:
     void exportAll();
     void saveGraphSetAs();
     void showList();
+    void showDistribution();
     void print();
     void printToPdf();
 
@@ -120,6 +130,8 @@ signals:
     void onlineChanged(bool online);
     // The user typed a new heading for printed pages; the owner keeps it.
     void printHeadingChanged(const QString& heading);
+    // The picture now shows another window, series or set of readings.
+    void pictureChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -142,10 +154,7 @@ private:
     void restorePlacement();
     void savePlacement();
 
-    QString chooseSaveFile(const QString& folder, const QString& suggested, const QString& filter,
-                           const QString& suffix);
     void exportCsv(ExportSource source);
-    bool refusesTarget(const QString& target);
     void reportFailure(const QString& what, const QString& why);
     void writeLastGraphSet();
     // Calls `slice` until it returns false, showing the progress window with
@@ -179,14 +188,15 @@ private:
     QLabel *showTime_, *units_, *stats_;
     QLineEdit* manualTop_;
     QPushButton *manualButton_, *refreshButton_, *allButton_, *onlineButton_, *editButton_,
-        *doneButton_;
+        *doneButton_, *distributionButton_;
     QCheckBox* zoomBox_;
     QAction *exitAction_, *markAction_, *maxAction_, *averageAction_, *allAction_, *listAction_,
         *onlineAction_, *editAction_, *newPeakAction_, *backAction_, *forwardAction_, *printAction_,
-        *printPdfAction_;
+        *printPdfAction_, *distributionAction_;
     std::array<QAction*, 6> scaleActions_{};
     QPointer<DataHandleDialog> dataHandling_;
     DataListWindow* list_ = nullptr;
+    DistributionWindow* distribution_ = nullptr;
     WaitDialog* wait_ = nullptr;
 };
 

@@ -1,0 +1,292 @@
+// The distribution window driven from the graph window as a user would: it
+// opens from the menu and the button, follows zoom, back, All and new
+// readings, reads out its figures, refuses the counting check for dose
+// rates, and saves and prints its page.
+#include "common/datetime.h"
+#include "graph/distribution_window.h"
+#include "graph/graph_feed.h"
+#include "graph/graph_window.h"
+#include "sim/sim_tarvo.h"
+#include "support/station_fixture.h"
+#include "ui/message_box_answer.h"
+
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <random>
+
+namespace zel::graph {
+namespace {
+
+constexpr double Day0 = 46095.25;
+constexpr double Second = 1.0 / 86400;
+
+// Readings every 10 s: Poisson counts over 10 s given as cps, or a steady
+// dose rate; two readings missing and one not a number.
+struct Series {
+    std::vector<double> times, values;
+    QString units;
+    Series(const QString& u, int n, double mean) : units(u) {
+        std::mt19937_64 rng(2);
+        auto uniform = [&] { return double(rng() >> 11) * 0x1.0p-53; };
+        for (int i = 0; i < n; ++i) {
+            times.push_back(Day0 + i * 10 * Second);
+            int k = 0;
+            for (double p = uniform(); p > std::exp(-mean * 10); p *= uniform())
+                ++k;
+            values.push_back(k / 10.0);
+        }
+        values[5] = -1;
+        values[6] = -1;
+        values[7] = std::numeric_limits<double>::quiet_NaN();
+    }
+    LoadRequest request() const {
+        LoadRequest r;
+        r.seriesSlots[0].name = "Probe";
+        r.seriesSlots[0].units = units;
+        r.times = times;
+        r.values[0] = values;
+        r.lastIndex = int32_t(times.size()) - 1;
+        r.activeSeries = 0;
+        return r;
+    }
+};
+
+class DistributionWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        qputenv("ZEL_HOME", home.path().toUtf8());
+        GraphWindow::setPlacementFile(home.filePath("placement.ini"));
+    }
+    void TearDown() override {
+        qunsetenv("ZEL_HOME");
+        GraphWindow::setPlacementFile(QString());
+    }
+    static QString text(const QWidget* w, const char* name) {
+        const auto* l = w->findChild<QLabel*>(name);
+        return l && l->isVisibleTo(w) ? l->text() : QString();
+    }
+    QTemporaryDir home;
+};
+
+TEST_F(DistributionWindowTest, FollowsTheGraphAndReadsOutItsFigures) {
+    GraphWindow graph;
+    graph.load(Series("cps", 600, 10).request());
+    graph.show();
+    graph.findChild<QAction*>("mnDistribution")->trigger();
+    DistributionWindow* d = graph.distributionWindow();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->isVisible());
+    // The graph shows the newest 1001 records: all 600 of them.
+    EXPECT_EQ(d->figure("lblCount"), "597");
+    EXPECT_EQ(text(d, "lblLeftOut"), "3 readings left out");
+    EXPECT_EQ(text(d, "lblCountTime"), "10 s");
+    EXPECT_EQ(text(d, "lblVerdict"), "Counting check: scatter as expected");
+    EXPECT_EQ(text(d, "lblCountingNote"),
+              "Counts are the rates times 10 s, the interval of the readings.");
+    EXPECT_EQ(text(d, "lblDegrees"), "596");
+    const auto* mean = d->findChild<QLabel*>("lblMean");
+    EXPECT_TRUE(mean->text().endsWith("cps")) << mean->text().toStdString();
+    EXPECT_EQ(mean->accessibleName(), "Mean: " + mean->text()) << "caption and number read as one";
+    EXPECT_NEAR(d->distribution().counting.meanCounts, 100, 3);
+
+    // A zoom to the first 100 records, back, forward and All: the window follows.
+    graph.showWindow(false, TimeWindow{Day0, Day0 + 99 * 10 * Second});
+    EXPECT_EQ(d->figure("lblCount"), "97");
+    EXPECT_EQ(text(d, "lblDegrees"), "96");
+    graph.findChild<QAction*>("mnBack")->trigger();
+    EXPECT_EQ(d->figure("lblCount"), "597");
+    graph.findChild<QAction*>("mnFor")->trigger();
+    EXPECT_EQ(d->figure("lblCount"), "97");
+    graph.findChild<QPushButton*>("btAll")->click();
+    EXPECT_EQ(d->figure("lblCount"), "597");
+
+    // New readings through a load, as on line: the figures follow them.
+    graph.load(Series("cps", 800, 10).request());
+    EXPECT_EQ(d->figure("lblCount"), "797");
+
+    // Closed, it leaves the graph alone; the button opens it again.
+    d->close();
+    graph.showWindow(false, TimeWindow{Day0, Day0 + 99 * 10 * Second});
+    EXPECT_EQ(d->figure("lblCount"), "797");
+    graph.findChild<QPushButton*>("btDistribution")->click();
+    EXPECT_EQ(graph.distributionWindow(), d);
+    EXPECT_EQ(d->figure("lblCount"), "97");
+
+    // Bin rules: Sturges gives ceil(log2 97) + 1 = 8 bins; a typed width is used.
+    d->setBinRule(BinRule::Sturges);
+    EXPECT_EQ(d->distribution().histogram.bins(), 8);
+    d->setBinRule(BinRule::Typed, 0.25);
+    EXPECT_DOUBLE_EQ(d->distribution().histogram.width, 0.25);
+    // Typed as a German user writes it; nonsense falls back to the default rule.
+    auto* width = d->findChild<QLineEdit*>("edBinWidth");
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    width->setText("0,5");
+    emit width->editingFinished();
+    QLocale::setDefault(before);
+    EXPECT_DOUBLE_EQ(d->distribution().histogram.width, 0.5);
+    width->setText("wide");
+    emit width->editingFinished();
+    EXPECT_GT(d->distribution().histogram.bins(), 1);
+    EXPECT_NE(d->distribution().histogram.width, 0.5);
+}
+
+TEST_F(DistributionWindowTest, DoseRatesGetNoCountingCheckAndStuckCountersAreTold) {
+    GraphWindow graph;
+    graph.load(Series("uSv/h", 200, 10).request());
+    graph.show();
+    graph.showDistribution();
+    DistributionWindow* d = graph.distributionWindow();
+    EXPECT_EQ(d->figure("lblCount"), "197");
+    for (const char* name : {"lblChiSquare", "lblDispersion", "lblProbability", "lblVerdict"})
+        EXPECT_EQ(text(d, name), "") << name;
+    EXPECT_EQ(text(d, "lblCountingNote"),
+              "No counting check: readings in uSv/h are not counts (only cps, cpm and counts "
+              "are).");
+    EXPECT_TRUE(d->distribution().histogram.expectedPoisson.empty());
+
+    Series stuck("cpm", 100, 10);
+    std::fill(stuck.values.begin() + 10, stuck.values.end(), 600);
+    stuck.values.resize(100);
+    graph.load(stuck.request());
+    graph.showWindow(false, TimeWindow{Day0 + 95 * Second, Day0 + 990 * Second});
+    EXPECT_EQ(d->figure("lblCount"), "90");
+    EXPECT_EQ(text(d, "lblVerdict"), "Counting check: too little scatter");
+    EXPECT_EQ(text(d, "lblCountingNote"),
+              "Counts are the rates per minute times 10 s / 60 s, the interval of the readings.");
+}
+
+TEST_F(DistributionWindowTest, SavesPrintsAndRefusesTheWorkingFile) {
+    GraphWindow graph;
+    graph.load(Series("cps", 400, 10).request());
+    graph.setPrintHeading("Station North");
+    graph.show();
+    graph.showDistribution();
+    DistributionWindow* d = graph.distributionWindow();
+    const Histogram& h = d->distribution().histogram;
+
+    const QString csv = home.filePath("dist.csv");
+    graph.saveFileHook = [&](const QString&, const QString&, const QString&, const QString&) {
+        return csv;
+    };
+    auto seen = test::answerNextMessageBox();
+    d->findChild<QAction*>("mnSaveDistribution")->trigger();
+    ASSERT_TRUE(seen->shown);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), h.bins() + 2);
+    EXPECT_EQ(lines[0], "Bin from,Bin to,Count,Expected normal,Expected Poisson\r");
+    int total = 0;
+    for (int k = 1; k <= h.bins(); ++k) {
+        const QList<QByteArray> fields = lines[k].trimmed().split(',');
+        ASSERT_EQ(fields.size(), 5);
+        EXPECT_NEAR(fields[0].toDouble(), h.binFrom(k - 1), 1e-7);
+        total += fields[2].toInt();
+        EXPECT_FALSE(fields[4].isEmpty()) << "count rates carry the Poisson expectation";
+    }
+    EXPECT_EQ(total, 397);
+
+    // The working file is never written over.
+    const QString working = home.filePath("work.csv");
+    QFile w(working);
+    ASSERT_TRUE(w.open(QIODevice::WriteOnly));
+    w.write("readings");
+    w.close();
+    graph.setProtectedFiles({working});
+    graph.saveFileHook = [&](const QString&, const QString&, const QString&, const QString&) {
+        return working;
+    };
+    seen = test::answerNextMessageBox();
+    d->findChild<QAction*>("mnSaveDistribution")->trigger();
+    EXPECT_EQ(seen->icon, QMessageBox::Warning);
+    ASSERT_TRUE(w.open(QIODevice::ReadOnly));
+    EXPECT_EQ(w.readAll(), "readings");
+
+    // The page: heading, range and every figure, and a picture with bars.
+    const DistributionPage page = d->page();
+    EXPECT_EQ(page.heading, "Station North");
+    EXPECT_TRUE(page.timeRange.startsWith("From ")) << page.timeRange.toStdString();
+    EXPECT_EQ(page.figures.size(), 15u);
+    EXPECT_TRUE(page.notes.contains("3 readings left out"));
+    QImage image(1123, 794, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        drawDistributionPage(p, QRectF(0, 0, 1123, 794), page);
+    }
+    int bar = 0, normal = 0, poisson = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            bar += c == QColor(176, 196, 232);
+            normal += c == normalCurveColor();
+            poisson += c == poissonColor();
+        }
+    EXPECT_GT(bar, 20000) << "the bars fill the left of the page";
+    EXPECT_GT(normal, 100);
+    EXPECT_GT(poisson, 100);
+
+    const QString pdf = home.filePath("dist.pdf");
+    QString error;
+    ASSERT_TRUE(d->writePdf(pdf, &error)) << error.toStdString();
+    QFile out(pdf);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(out.read(5) == "%PDF-");
+}
+
+// A log downloaded from the simulated Tarvo-5 and read back from the working
+// file: the figures of the period the graph shows, and no counting check
+// for its dose rates.
+TEST_F(DistributionWindowTest, DownloadedLogFromTheSimulator) {
+    test::StationRig rig(Tarvo5);
+    sim::TarvoOptions options;
+    options.records = 240;
+    options.value = 0.015;
+    sim::SimTarvo tarvo(options, &rig.clock);
+    ASSERT_TRUE(rig.openPort());
+    auto converse = [&] {
+        for (QByteArray asked = rig.port.takeWritten(); !asked.isEmpty();
+             asked = rig.port.takeWritten())
+            rig.port.inject(tarvo.receive(asked));
+    };
+    rig.station->testConnection();
+    converse();
+    rig.view.answers.push_back(Answer::No);
+    rig.station->getData();
+    converse();
+    ASSERT_EQ(rig.list.RowIndex, 240);
+    rig.data.workingFile().close();
+    zel::Series series;
+    ASSERT_TRUE(readDataFile(rig.data.workingFile().path(), series).opened);
+    GraphWindow graph;
+    graph.load(requestFromSeries(series, false));
+    graph.show();
+    graph.showDistribution();
+    DistributionWindow* d = graph.distributionWindow();
+    EXPECT_EQ(d->figure("lblCount"), "240");
+    // The same period as the graph's own statistics line.
+    const SeriesStats line = graph.store().windowStats(graph.store().activeSeries);
+    EXPECT_EQ(d->distribution().summary.count, line.count);
+    EXPECT_NEAR(d->distribution().summary.mean, line.mean, 1e-9);
+    EXPECT_NEAR(d->distribution().summary.deviation, line.deviation, 1e-9);
+    EXPECT_EQ(d->distribution().summary.minimum, line.minimum);
+    EXPECT_EQ(d->distribution().summary.maximum, line.maximum);
+    EXPECT_TRUE(text(d, "lblCountingNote").startsWith("No counting check: readings in "));
+    EXPECT_EQ(text(d, "lblVerdict"), "");
+    QString error;
+    EXPECT_TRUE(d->writePdf(home.filePath("flat.pdf"), &error)) << error.toStdString();
+}
+
+} // namespace
+} // namespace zel::graph
