@@ -4,6 +4,7 @@
 #include "common/text.h"
 
 #include <QFileInfo>
+#include <cmath>
 #include <limits>
 
 namespace zel {
@@ -11,6 +12,24 @@ namespace zel {
 void saturatingIncrement(quint32& counter) {
     if (counter < std::numeric_limits<quint32>::max())
         ++counter;
+}
+
+double inThresholdUnit(double shown, const QString& units) {
+    const QString u = units.trimmed();
+    const bool rangedUp = u.startsWith(QLatin1Char('K')) || u.startsWith(QLatin1Char('R')) ||
+                          u.startsWith(QLatin1String("mSv"));
+    return rangedUp ? shown * 1000 : shown;
+}
+
+double readingNumber(const QString& text) {
+    const QString t = text.trimmed();
+    if (t == QLatin1String("Infinity") || t == QLatin1String("+Infinity"))
+        return std::numeric_limits<double>::infinity();
+    if (t == QLatin1String("-Infinity"))
+        return -std::numeric_limits<double>::infinity();
+    if (t == QLatin1String("NaN"))
+        return std::numeric_limits<double>::quiet_NaN();
+    return leadingNumber(t);
 }
 
 namespace {
@@ -419,13 +438,17 @@ void Station::takeReading(const QByteArray& bytes) {
 
     const int16_t alarmCode = r.AlarmCode == 48 ? 0 : r.AlarmCode;
     const bool sound = settings_.AudioAlarm == 1;
-    if (alarmCode != 0) {
+    const double shown = readingNumber(r.Value);
+    // A value the instrument could not measure (over range, a broken float)
+    // is the reading that matters most: it raises the fault alarm, as an
+    // alarm code does, instead of reading as 0.
+    if (alarmCode != 0 || !std::isfinite(shown)) {
         view_.setValueColor(colors::Magenta);
         if (alarmState_ != AlarmFault && sound)
             view_.startAlarmSound();
         alarmState_ = AlarmFault;
     } else {
-        const double v = leadingNumber(r.Value);
+        const double v = inThresholdUnit(shown, r.Units);
         int16_t level = AlarmNormal;
         if (v > settings_.Threshold2) {
             view_.setValueColor(colors::Red);
@@ -445,7 +468,7 @@ void Station::takeReading(const QByteArray& bytes) {
     // The file keeps plain units: thousands are written out.
     const int k = int(r.Units.indexOf(QLatin1Char('K')));
     if (k >= 0) {
-        r.Value = shortestText(leadingNumber(r.Value) * 1000);
+        r.Value = shortestText(shown * 1000);
         r.Units = r.Units.mid(k + 1);
     }
     writeReading(r);

@@ -53,6 +53,17 @@ struct StationState {
 // Adds one, stopping at the top instead of wrapping after a long run.
 void saturatingIncrement(quint32& counter);
 
+// The thresholds hold one unit per quantity, the unit of the lower range:
+// mR/h, mR, uSv/h, uSv, cpm, cps, counts. Instruments range a large reading
+// up ("1.5 Kcpm", "2 R/h", "3 mSv/h"); such a reading is brought back to the
+// lower range before it is compared, so a higher dose never gives a lower
+// alarm. Units without a range prefix pass unchanged.
+double inThresholdUnit(double shown, const QString& units);
+
+// The number of a reading's value text, with the non-numbers an instrument
+// can send ("Infinity", "-Infinity", "NaN") kept as such.
+double readingNumber(const QString& text);
+
 class Station : public QObject {
     Q_OBJECT
 public:

@@ -68,6 +68,16 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
     };
     addRow(tr("Threshold 1:"), threshold1Edit_, nullptr);
     addRow(tr("Threshold 2:"), threshold2Edit_, nullptr);
+    // Readings that the instrument ranges up are compared in the lower unit,
+    // so the thresholds always mean the same dose.
+    auto* unitNote = new QLabel(tr("Thresholds are in mR/h, uSv/h, cpm or cps. A reading "
+                                   "shown in R/h, mSv/h or Kcpm is compared after conversion: "
+                                   "2 R/h counts as 2000 mR/h."),
+                                this);
+    unitNote->setObjectName("lblThresholdUnits");
+    unitNote->setWordWrap(true);
+    unitNote->setMaximumWidth(unitNote->fontMetrics().horizontalAdvance(QString(40, u'0')));
+    form->addRow(unitNote);
     addRow(tr("Lost Contact Interval:"), lostContactEdit_, nullptr);
     backTimeLabel_ = addRow(str(4004), backTimeEdit_, withUnit(backTimeEdit_, tr("Sec."), this));
     backTimeLabel_->setObjectName("lblBackTime");
