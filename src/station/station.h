@@ -158,7 +158,9 @@ public:
     QString commonFilePath() const;
     void setLegend(const Legend& legend) { legend_ = legend; }
     Legend& legend();
-    void setInterval(const Interval& interval) { interval_ = interval; }
+    // Held in the range a timer can keep: an interval of millions of seconds
+    // would overflow into a poll every millisecond.
+    void setInterval(const Interval& interval) { interval_ = clampedInterval(interval); }
     const Interval& interval() const { return interval_; }
     bool autoMode = false;
     // Nobody is there to answer (zel-monitor): collection that starts keeps

@@ -339,6 +339,21 @@ TEST_F(StationTest, OnlinePollingEverySecondAndStop) {
     EXPECT_TRUE(view.debug.last().startsWith("Online stoped on "));
 }
 
+TEST_F(StationTest, IntervalsATimerCannotHoldPollAtTheNearestUsablePace) {
+    openPort();
+    becomeReady();
+    struct Case {
+        double seconds;
+        int milliseconds;
+    };
+    const Case cases[] = {{3000000, 3600000}, {1e9, 3600000}, {0, 100}, {-5, 100}};
+    for (const Case& c : cases) {
+        station->setInterval({0, c.seconds});
+        station->restartOnline();
+        EXPECT_EQ(station->pollTimer.interval(), c.milliseconds) << c.seconds;
+    }
+}
+
 TEST_F(StationTest, TwoMinuteIntervalPollsOnlyAfterTheMinutesRunOut) {
     openPort();
     becomeReady();

@@ -130,7 +130,7 @@ TEST_F(DialogsTest, IntervalWholeSecondsAndTypedTenths) {
     EXPECT_EQ(lblSec->text(), "Sec");
 }
 
-TEST_F(DialogsTest, IntervalNonNumericGivesZeroAndCancelKeepsValues) {
+TEST_F(DialogsTest, IntervalCancelKeepsValues) {
     writeIni("[COMMON]\r\nMinInt=1\r\nSecInt=30\r\n");
     SettingsStore store(iniPath);
     IntervalDialog dlg(store);
@@ -143,16 +143,61 @@ TEST_F(DialogsTest, IntervalNonNumericGivesZeroAndCancelKeepsValues) {
     EXPECT_EQ(dlg.minutes, 1);
     EXPECT_EQ(dlg.seconds, 30);
     EXPECT_EQ(iniBytes(), before);
-
     dlg.show();
     EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), "01");
-    retype(child<QLineEdit>(dlg, "edMinutes"), "abc");
-    retype(child<QLineEdit>(dlg, "edSeconds"), "x9");
-    QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_EQ(dlg.minutes, 0);
-    EXPECT_EQ(dlg.seconds, 0);
-    EXPECT_EQ(stored("MinInt"), "0");
-    EXPECT_EQ(stored("SecInt"), "0");
+}
+
+TEST_F(DialogsTest, IntervalThatCannotBeKeptIsRefusedWithWhatWasTyped) {
+    struct Case {
+        const char* minutes;
+        const char* seconds;
+        bool tenths;
+    };
+    const Case cases[] = {{"abc", "x9", false}, {"0", "0", false},       {"0", "-5", false},
+                          {"-1", "30", false},  {"0", "3000000", false}, {"0", "1e9", false},
+                          {"2000", "0", false}, {"0", "0", true},        {"1", "5abc", false}};
+    writeIni("[COMMON]\r\nMinInt=1\r\nSecInt=30\r\n");
+    const QByteArray before = iniBytes();
+    SettingsStore store(iniPath);
+    IntervalDialog dlg(store);
+    for (const Case& c : cases) {
+        dlg.show();
+        if (child<QCheckBox>(dlg, "chkSec")->isChecked() != c.tenths)
+            tick(child<QCheckBox>(dlg, "chkSec"));
+        retype(child<QLineEdit>(dlg, "edMinutes"), c.minutes);
+        retype(child<QLineEdit>(dlg, "edSeconds"), c.seconds);
+        auto seen = test::answerNextMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
+        EXPECT_TRUE(seen->shown) << c.minutes << " " << c.seconds;
+        EXPECT_TRUE(seen->text.contains("0.1 seconds"));
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(child<QLineEdit>(dlg, "edSeconds")->text(), c.seconds);
+        EXPECT_EQ(dlg.minutes, 1);
+        EXPECT_EQ(dlg.seconds, 30);
+        EXPECT_EQ(iniBytes(), before);
+        dlg.hide();
+    }
+}
+
+TEST_F(DialogsTest, IntervalShowsWhatIsStored) {
+    struct Case {
+        const char* minInt;
+        const char* secInt;
+        const char* minutes;
+        const char* seconds;
+    };
+    const Case cases[] = {{"1.5", "05", "1.5", "05"},
+                          {"0", "2.5", "00", "2.5"},
+                          {"0", "0.55", "00", "5.5"},
+                          {"10", "0", "10", "00"}};
+    for (const Case& c : cases) {
+        writeIni(QByteArray("[COMMON]\r\nMinInt=") + c.minInt + "\r\nSecInt=" + c.secInt + "\r\n");
+        SettingsStore store(iniPath);
+        IntervalDialog dlg(store);
+        dlg.show();
+        EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), c.minutes) << c.minInt;
+        EXPECT_EQ(child<QLineEdit>(dlg, "edSeconds")->text(), c.seconds) << c.secInt;
+    }
 }
 
 TEST_F(DialogsTest, IntervalSpinServesTheBoxLastFocused) {
