@@ -157,7 +157,8 @@ void Station::applyFrameRules() {
 void Station::chooseFamily(int16_t index) {
     if (index != settings_.InstrumentType) {
         settings_.InstrumentType = index;
-        settingsStore_.writeInstrumentType(index);
+        if (!settingsStore_.writeInstrumentType(index))
+            reportSettingNotSaved(settingsStore_.ini().lastError());
         conversation_ = makeConversation(index, *this);
         applyFrameRules();
         view_.refreshControls();
@@ -171,6 +172,13 @@ void Station::chooseFamily(int16_t index) {
 
 void Station::setStatus(const QString& text, const Rgb& color) {
     view_.setStatus(text, color);
+}
+
+void Station::reportSettingNotSaved(const QString& reason) {
+    view_.critical(QStringLiteral("The setting could not be saved in Zel.ini. It holds until the "
+                                  "program ends; at the next start the old value returns.\n\n") +
+                       reason,
+                   QStringLiteral("Zel.ini"), reason);
 }
 
 void Station::showErrorCounters() {
@@ -604,7 +612,8 @@ QString Station::commonFilePath() const {
 
 bool Station::saveToFile(const QString& path) {
     settings_.FileNumber = toInt16(double(settings_.FileNumber) + 1);
-    settingsStore_.writeFileNumber(settings_.FileNumber);
+    if (!settingsStore_.writeFileNumber(settings_.FileNumber))
+        reportSettingNotSaved(settingsStore_.ini().lastError());
     const DataStore::SaveOutcome outcome =
         data_.saveToFile(path, commonFilePath(), currentHeader());
     if (!outcome.ok) {

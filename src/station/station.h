@@ -131,6 +131,9 @@ public:
     // Closing: stop collecting when the instrument is ready, close the port.
     void shutdown();
     void setStatus(const QString& text, const Rgb& color = Rgb());
+    // A setting that Zel.ini did not take: said once per change, with the
+    // file's reason, so nobody finds the old value back after a restart.
+    void reportSettingNotSaved(const QString& reason);
     void showErrorCounters();
     void countError();
 

@@ -86,7 +86,8 @@ void LegendDialog::acceptLegend() {
     legend.Detector = detector;
     legend.Location = location;
     legend.Personnel = personnel;
-    store_.writeLegend(legend);
+    saved = store_.writeLegend(legend);
+    saveError = saved ? QString() : store_.ini().lastError();
     accept();
 }
 

@@ -872,6 +872,8 @@ void MainWindow::chooseInterval() {
     IntervalDialog& d = intervalDialog();
     d.exec();
     station_->setInterval(Interval{d.minutes, d.seconds});
+    if (d.outcome == 1 && !d.saved)
+        station_->reportSettingNotSaved(d.saveError);
     if (d.minutes != 0 || d.seconds != 0) {
         startButton_->setEnabled(true);
         startAction_->setEnabled(true);
@@ -926,7 +928,8 @@ void MainWindow::editParameters() {
     parameters_->exec();
     if (parameters_->outcome == 1) {
         parameters_->giveTo(settings_);
-        settingsStore_->writeParameters(settings_);
+        if (!settingsStore_->writeParameters(settings_))
+            station_->reportSettingNotSaved(settingsStore_->ini().lastError());
         updateControls();
     }
 }
@@ -938,9 +941,12 @@ void MainWindow::sendTime() {
 void MainWindow::editLegend() {
     if (!legend_)
         legend_ = new LegendDialog(*settingsStore_, this);
-    if (legend_->exec() == QDialog::Accepted)
+    if (legend_->exec() == QDialog::Accepted) {
         station_->setLegend(Legend{legend_->department, legend_->date, legend_->detector,
                                    legend_->location, legend_->personnel});
+        if (!legend_->saved)
+            station_->reportSettingNotSaved(legend_->saveError);
+    }
 }
 
 void MainWindow::requestCalibration() {
@@ -955,7 +961,8 @@ void MainWindow::setUpAmplifier() {
     amp->sendStop();
     AmpSetupDialog dialog(*amp, options_.arguments.mid(1).join(QLatin1Char(' ')) == "dbg", this);
     dialog.exec();
-    settingsStore_->writeConvertUnits(settings_.ConvertUnits);
+    if (!settingsStore_->writeConvertUnits(settings_.ConvertUnits))
+        station_->reportSettingNotSaved(settingsStore_->ini().lastError());
 }
 
 void MainWindow::startAmplifier() {

@@ -3,10 +3,14 @@
 #include "common/datetime.h"
 #include "graph/graph_window.h"
 #include "protocol/tarvo.h"
+#include "support/full_disk.h"
 #include "support/orvan_frames.h"
 #include "support/tarvo_frames.h"
 #include "ui/fitted_label.h"
+#include "ui/interval_dialog.h"
+#include "ui/legend_dialog.h"
 #include "ui/main_window.h"
+#include "ui/parameters_dialog.h"
 #include "ui/probe_number_dialog.h"
 #include "ui/window_arrangement.h"
 
@@ -300,6 +304,64 @@ TEST_F(MainWindowTest, IntervalCancelStillEnablesStartWithAStoredInterval) {
     });
     window->chooseInterval();
     EXPECT_TRUE(find<QPushButton>("btStart")->isEnabled());
+}
+
+// Presses OK in the dialog that the next modal loop shows.
+template <typename D> void acceptNextDialog(void (D::*ok)()) {
+    QTimer::singleShot(0, [ok] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget()))
+            (d->*ok)();
+    });
+}
+
+TEST_F(MainWindowTest, EverySettingThatCannotBeSavedIsReportedOnceWithItsReason) {
+    test::FullDisk disk(256 * 1024);
+    ZEL_REQUIRE_FULL_DISK(disk);
+    qputenv("XDG_CONFIG_HOME", disk.path().toUtf8());
+    QDir().mkpath(disk.file("zel"));
+    {
+        QFile f(disk.file("zel/Zel.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=5\r\n");
+    }
+    start();
+    disk.fill();
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"family", [this] { find<QRadioButton>("chkInstType_0")->click(); }},
+        {"parameters",
+         [this] {
+             acceptNextDialog(&ParametersDialog::acceptParameters);
+             window->editParameters();
+         }},
+        {"interval",
+         [this] {
+             acceptNextDialog(&IntervalDialog::acceptInterval);
+             window->chooseInterval();
+         }},
+        {"legend",
+         [this] {
+             acceptNextDialog(&LegendDialog::acceptLegend);
+             window->editLegend();
+         }},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        c.change();
+        ASSERT_EQ(messages.size(), 1) << c.name << ": " << messages.join('|').toStdString();
+        EXPECT_TRUE(messages[0].contains("could not be saved in Zel.ini")) << c.name;
+        EXPECT_TRUE(messages[0].contains("Zel.ini: ")) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::fromLocal8Bit(strerror(ENOSPC))))
+            << messages[0].toStdString();
+    }
+    disk.release();
+    messages.clear();
+    find<QRadioButton>("chkInstType_1")->click();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    window.reset();
 }
 
 TEST_F(MainWindowTest, DbgOnTheCommandLineShowsTheDebugButton) {
