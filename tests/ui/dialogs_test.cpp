@@ -2,6 +2,7 @@
 // alarm sound, data handling, wait window, about box.
 #include "common/datetime.h"
 #include "common/ini_file.h"
+#include "common/text.h"
 #include "data/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
@@ -236,7 +237,7 @@ TEST_F(DialogsTest, IntervalSpinServesTheBoxLastFocused) {
 
 // ---- parameters dialog --------------------------------------------------
 
-TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
+TEST_F(DialogsTest, ParametersShowFieldsAndOkTakesTypedNumbers) {
     ParametersDialog dlg;
     dlg.threshold1 = 0.2;
     dlg.threshold2 = 5;
@@ -258,11 +259,11 @@ TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
     EXPECT_EQ(child<QPushButton>(dlg, "CancelButton")->text(), str(2));
     EXPECT_EQ(child<QLabel>(dlg, "lblBackTime")->text(), str(4004));
 
-    retype(child<QLineEdit>(dlg, "edThreshold1"), "0.35uSv");
-    retype(child<QLineEdit>(dlg, "edThreshold2"), "high");
-    retype(child<QLineEdit>(dlg, "edLostContact"), " 7.5");
-    retype(child<QLineEdit>(dlg, "edBackTime"), "20.5");
-    retype(child<QLineEdit>(dlg, "edMeasureTime"), "99999999");
+    retype(child<QLineEdit>(dlg, "edThreshold1"), " 0.35");
+    retype(child<QLineEdit>(dlg, "edThreshold2"), "1e3");
+    retype(child<QLineEdit>(dlg, "edLostContact"), "7");
+    retype(child<QLineEdit>(dlg, "edBackTime"), "0");
+    retype(child<QLineEdit>(dlg, "edMeasureTime"), "32767");
     QTest::mouseClick(child<QRadioButton>(dlg, "optTime_0"), Qt::LeftButton);
     tick(child<QCheckBox>(dlg, "chkAudio"));
     tick(child<QCheckBox>(dlg, "chkAutoArrange"));
@@ -270,18 +271,75 @@ TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
 
     EXPECT_EQ(dlg.outcome, 1);
     EXPECT_DOUBLE_EQ(dlg.threshold1, 0.35);
-    EXPECT_EQ(dlg.threshold2, 0);
-    EXPECT_DOUBLE_EQ(dlg.lostContact, 7.5);
-    EXPECT_EQ(dlg.backTime, 20);       // half to even
-    EXPECT_EQ(dlg.measureTime, 32767); // held within 16 bits, never wrapped
+    EXPECT_EQ(dlg.threshold2, 1000);
+    EXPECT_DOUBLE_EQ(dlg.lostContact, 7);
+    EXPECT_EQ(dlg.backTime, 0);
+    EXPECT_EQ(dlg.measureTime, 32767);
     EXPECT_EQ(dlg.audioAlarm, 0);
     EXPECT_EQ(dlg.autoArrange, 1);
     EXPECT_EQ(dlg.timeFormat, 0);
 
     Settings s;
     dlg.giveTo(s);
-    EXPECT_EQ(s.LostContactInterval, 8);
+    EXPECT_EQ(s.LostContactInterval, 7);
     EXPECT_EQ(s.MeasureTime, 32767);
+}
+
+TEST_F(DialogsTest, ParametersRefuseWhatCannotBeUsedAndKeepWhatWasTyped) {
+    struct Case {
+        const char* box;
+        const char* typed;
+        const char* named; // in the message
+    };
+    const Case cases[] = {
+        {"edThreshold2", "abc", "Threshold 2"},
+        {"edThreshold1", "0.35uSv", "Threshold 1"},
+        {"edThreshold1", "-1", "Threshold 1"},
+        {"edThreshold2", "0.1", "below Threshold 1"},
+        {"edLostContact", "-5", "Lost Contact Interval"},
+        {"edLostContact", "0", "Lost Contact Interval"},
+        {"edLostContact", "7.5", "Lost Contact Interval"},
+        {"edBackTime", "-7.5", "Background"},
+        {"edBackTime", "-8", "Background"},
+        {"edMeasureTime", "999999999", "Measuring"},
+        {"edMeasureTime", "0", "Measuring"},
+    };
+    for (const Case& c : cases) {
+        ParametersDialog dlg;
+        Settings s;
+        s.Threshold1 = 0.2;
+        s.Threshold2 = 5;
+        s.LostContactInterval = 5;
+        dlg.takeFrom(s);
+        dlg.show();
+        retype(child<QLineEdit>(dlg, c.box), c.typed);
+        auto seen = test::answerNextMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
+        EXPECT_TRUE(seen->shown) << c.box << " " << c.typed;
+        EXPECT_TRUE(seen->text.contains(c.named)) << seen->text.toStdString();
+        EXPECT_TRUE(dlg.isVisible()) << c.typed;
+        EXPECT_NE(dlg.outcome, 1) << c.typed;
+        EXPECT_EQ(child<QLineEdit>(dlg, c.box)->text(), c.typed);
+        EXPECT_EQ(dlg.threshold2, 5);
+    }
+}
+
+TEST_F(DialogsTest, ParametersShowStoredValuesWholeAndOkKeepsThemUnedited) {
+    const double values[] = {1e10, 1.7976931348623157e308, 1.2345678901234e-7, 123456789012.5};
+    for (double v : values) {
+        ParametersDialog dlg;
+        Settings s;
+        s.Threshold1 = v;
+        s.Threshold2 = v;
+        s.LostContactInterval = 5;
+        dlg.takeFrom(s);
+        dlg.show();
+        EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), plainNumber(v));
+        QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
+        ASSERT_EQ(dlg.outcome, 1) << v;
+        EXPECT_EQ(dlg.threshold1, v);
+        EXPECT_EQ(dlg.threshold2, v);
+    }
 }
 
 TEST_F(DialogsTest, ParametersCancelKeepsFields) {
