@@ -541,8 +541,10 @@ void MainWindow::buildList() {
     // fixed one so padded numbers line up, so each column is at least wide
     // enough for its padded text.
     const int charWidth = QFontMetrics(listView_->font()).horizontalAdvance(QLatin1Char('0'));
-    // A Portables id ("QUORIN 00042") is twelve characters.
-    const int minChars[MeasurementList::Columns] = {12, 19, 2, 9, 10, 10, 12};
+    // A Portables id ("QUORIN 00042") is twelve characters. A value can
+    // carry an exponent ("-9.99994610111476E-41"): cut short it would read
+    // as another number.
+    const int minChars[MeasurementList::Columns] = {12, 19, 2, 22, 10, 10, 12};
     for (int c = 0; c < MeasurementList::Columns; ++c) {
         listView_->setColumnHidden(c, list_->columnHidden(c));
         listView_->setColumnWidth(

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -362,6 +363,20 @@ TEST_F(MainWindowTest, EverySettingThatCannotBeSavedIsReportedOnceWithItsReason)
     find<QRadioButton>("chkInstType_1")->click();
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
     window.reset();
+}
+
+TEST_F(MainWindowTest, ListValuesAreNeverCut) {
+    writeSettings("InsType=1\r\n");
+    start();
+    auto* list = find<QTableView>("Grid1");
+    const float values[] = {1.0e-40f, -1.0e-40f, 3.4e38f, -1.4e-45f};
+    for (float v : values) {
+        port.inject(reading(v));
+        const QString last =
+            list->model()->index(list->model()->rowCount() - 1, 3).data().toString();
+        const int need = list->fontMetrics().horizontalAdvance(last.trimmed());
+        EXPECT_GT(list->columnWidth(3), need) << last.toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, DbgOnTheCommandLineShowsTheDebugButton) {
