@@ -746,7 +746,8 @@ void MainWindow::updateControls() {
     const bool rows = list_->RowIndex > 0;
     saveButton_->setEnabled(rows);
     clearListButton_->setEnabled(rows);
-    saveAction_->setEnabled(rows && spreadsheetAvailable_);
+    // Save writes CSV itself: it needs no spreadsheet program to work.
+    saveAction_->setEnabled(rows);
     const bool graph = data_->series.SeriesLast >= 7;
     graphButton_->setEnabled(graph);
     graphAction_->setEnabled(graph);
