@@ -364,7 +364,7 @@ TEST_F(DialogsTest, ParametersCancelKeepsFields) {
 
 // ---- legend -------------------------------------------------------------
 
-TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
+TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndTypingStopsAtWhatIsKept) {
     {
         SettingsStore store(iniPath);
         LegendDialog dlg(store);
@@ -372,14 +372,18 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
         EXPECT_TRUE(dlg.department.isEmpty());
         dlg.show();
         EXPECT_EQ(child<QLineEdit>(dlg, "edDate")->text(), dlg.date);
-        retype(child<QLineEdit>(dlg, "edDepartment"), "ABCDEFGHIJKLMNOPQRST"); // 20
+        for (const char* box : {"edDepartment", "edDetector", "edLocation", "edPersonnel"}) {
+            retype(child<QLineEdit>(dlg, box), "ABCDEFGHIJKLMNOPQRST"); // 20
+            EXPECT_EQ(child<QLineEdit>(dlg, box)->text(), "ABCDEFGHIJKLMNOPQRS") << box;
+        }
+        retype(child<QLineEdit>(dlg, "edDepartment"), "ABCDEFGHIJKLMNOPQRST");
         retype(child<QLineEdit>(dlg, "edDate"), "1.1.2030");
         retype(child<QLineEdit>(dlg, "edDetector"), "Tarvo-5");
         retype(child<QLineEdit>(dlg, "edLocation"), "Hall 2");
         retype(child<QLineEdit>(dlg, "edPersonnel"), "Dana");
         QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-        // This run keeps what was typed, the date included.
-        EXPECT_EQ(dlg.department, "ABCDEFGHIJKLMNOPQRST");
+        // This run keeps what the next one reads, the date as typed.
+        EXPECT_EQ(dlg.department, "ABCDEFGHIJKLMNOPQRS");
         EXPECT_EQ(dlg.date, "1.1.2030");
         EXPECT_EQ(dlg.detector, "Tarvo-5");
     }
