@@ -298,6 +298,10 @@
         <source>Sec</source>
         <translation>Sek</translation>
     </message>
+    <message>
+        <source>The interval must be at least 0.1 seconds, with minutes from 0 to 1440 and seconds from 0 to 3600.</source>
+        <translation>Das Intervall muss mindestens 0,1 Sekunden betragen, mit Minuten von 0 bis 1440 und Sekunden von 0 bis 3600.</translation>
+    </message>
 </context>
 <context>
     <name>zel::LegendDialog</name>
@@ -654,6 +658,22 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>Auto Arrange forms</source>
         <translation>Fenster automatisch anordnen</translation>
+    </message>
+    <message>
+        <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h.</source>
+        <translation>Die Schwellen gelten in mR/h, uSv/h, cpm oder cps. Ein Messwert in R/h, mSv/h oder Kcpm wird nach Umrechnung verglichen: 2 R/h zählen als 2000 mR/h.</translation>
+    </message>
+    <message>
+        <source>%1: give a number of 0 or more.</source>
+        <translation>%1: Geben Sie eine Zahl von 0 oder mehr ein.</translation>
+    </message>
+    <message>
+        <source>Threshold 2 must not be below Threshold 1.</source>
+        <translation>Schwelle 2 darf nicht unter Schwelle 1 liegen.</translation>
+    </message>
+    <message>
+        <source>%1: give a whole number from %2 to %3.</source>
+        <translation>%1: Geben Sie eine ganze Zahl von %2 bis %3 ein.</translation>
     </message>
 </context>
 <context>

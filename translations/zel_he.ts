@@ -298,6 +298,10 @@
         <source>Sec</source>
         <translation>שנ&apos;</translation>
     </message>
+    <message>
+        <source>The interval must be at least 0.1 seconds, with minutes from 0 to 1440 and seconds from 0 to 3600.</source>
+        <translation>המרווח חייב להיות לפחות 0.1 שניות, עם דקות מ-0 עד 1440 ושניות מ-0 עד 3600.</translation>
+    </message>
 </context>
 <context>
     <name>zel::LegendDialog</name>
@@ -654,6 +658,22 @@ Do you want to save them first?</source>
     <message>
         <source>Auto Arrange forms</source>
         <translation>סידור חלונות אוטומטי</translation>
+    </message>
+    <message>
+        <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h.</source>
+        <translation>הספים הם ביחידות mR/h, uSv/h, cpm או cps. קריאה המוצגת ב-R/h, mSv/h או Kcpm מושווית לאחר המרה: 2 R/h נחשבים 2000 mR/h.</translation>
+    </message>
+    <message>
+        <source>%1: give a number of 0 or more.</source>
+        <translation>%1: יש להזין מספר 0 ומעלה.</translation>
+    </message>
+    <message>
+        <source>Threshold 2 must not be below Threshold 1.</source>
+        <translation>סף 2 לא יכול להיות נמוך מסף 1.</translation>
+    </message>
+    <message>
+        <source>%1: give a whole number from %2 to %3.</source>
+        <translation>%1: יש להזין מספר שלם מ-%2 עד %3.</translation>
     </message>
 </context>
 <context>

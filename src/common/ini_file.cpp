@@ -40,12 +40,14 @@ void trimRange(const char* data, qsizetype& from, qsizetype& to) {
         --to;
 }
 
-// Splits the whole file into lines in one pass.
+// Splits the whole file into lines in one pass. A UTF-8 byte-order mark,
+// which editors put before the first section, belongs to no line: it stays
+// in the file but would otherwise hide that section.
 QList<Line> splitLines(const QByteArray& bytes) {
     QList<Line> lines;
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
-    qsizetype pos = 0;
+    qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (pos < size) {
         const void* nl = std::memchr(data + pos, '\n', static_cast<size_t>(size - pos));
         Line line;
@@ -218,8 +220,13 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
         return false;
     bool ok = false;
     QByteArray bytes = readAll(path_, &ok);
-    if (!ok)
+    if (!ok) {
+        // Writing without the other keys would lose them: report instead.
+        QFile file(path_);
+        file.open(QIODevice::ReadOnly);
+        lastError_ = path_ + QStringLiteral(": ") + file.errorString();
         return false;
+    }
 
     const QByteArray keyLine = oneLine(key.trimmed()) + '=' + oneLine(value);
     const QList<Line> lines = splitLines(bytes);

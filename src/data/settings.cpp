@@ -2,6 +2,9 @@
 
 #include "common/text.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zel {
 
 namespace {
@@ -36,6 +39,23 @@ void readDouble(const IniFile& ini, const QString& key, const QString& defaultVa
 }
 
 } // namespace
+
+bool intervalUsable(const Interval& i) {
+    // The minute count that polling uses is the minutes rounded; with none
+    // left the seconds alone set the pace.
+    const bool minutesOk = i.Minutes >= 0 && i.Minutes <= MaxIntervalMinutes;
+    const bool secondsOk = i.Seconds >= 0 && i.Seconds <= MaxIntervalSeconds;
+    return minutesOk && secondsOk && (toInt32(i.Minutes) >= 1 || i.Seconds >= MinIntervalSeconds);
+}
+
+Interval clampedInterval(const Interval& i) {
+    Interval out;
+    out.Minutes = std::isnan(i.Minutes) ? 0 : std::clamp(i.Minutes, 0.0, MaxIntervalMinutes);
+    out.Seconds = std::isnan(i.Seconds) ? 0 : std::clamp(i.Seconds, 0.0, MaxIntervalSeconds);
+    if (toInt32(out.Minutes) < 1 && out.Seconds < MinIntervalSeconds)
+        out.Seconds = MinIntervalSeconds;
+    return out;
+}
 
 SettingsStore::SettingsStore(const QString& path) : ini_(path) {}
 

@@ -28,6 +28,16 @@ struct Interval {
     double Seconds = 0;
 };
 
+// The intervals a timer can hold and an instrument can follow: whole
+// minutes up to a day, seconds up to an hour, and at least 0.1 s in all.
+inline constexpr double MaxIntervalMinutes = 1440;
+inline constexpr double MaxIntervalSeconds = 3600;
+inline constexpr double MinIntervalSeconds = 0.1;
+bool intervalUsable(const Interval& interval);
+// The nearest usable interval: each part held in its range, and a total
+// below 0.1 s raised to 0.1 s.
+Interval clampedInterval(const Interval& interval);
+
 // The report legend that heads every data file. Date is not stored: it is
 // today's date when the legend is first used in a run.
 struct Legend {

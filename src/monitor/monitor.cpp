@@ -184,12 +184,15 @@ bool Monitor::start() {
         return false;
     }
     const Interval interval = settingsStore_->readInterval();
-    if (!(interval.Minutes * 60 + interval.Seconds > 0)) {
-        // A zero interval would poll as fast as the timer can fire.
+    if (!intervalUsable(interval)) {
+        // A zero interval would poll as fast as the timer can fire, and one
+        // too long for the timer overflows into the same.
         logEvent(Level::Error, QStringLiteral("settings-error"),
                  QStringLiteral("file=") + field(options_.settingsFile) +
                      QStringLiteral(" detail=") +
-                     field(QStringLiteral("the on-line interval (MinInt, SecInt) is not above 0")));
+                     field(QStringLiteral("the on-line interval (MinInt, SecInt) must be at least "
+                                          "0.1 seconds, with MinInt from 0 to 1440 and SecInt from "
+                                          "0 to 3600")));
         return false;
     }
 

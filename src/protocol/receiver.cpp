@@ -12,8 +12,19 @@ FrameRules frameRulesFor(int16_t instrumentType) {
         return FrameRules{0x02, 0x03, 1};
     case Tarvo5:
     default:
-        return FrameRules{-1, 0x03, 1};
+        return FrameRules{-1, 0x03, 1, 0x02};
     }
+}
+
+int Receiver::frameBegin() const {
+    if (rules_.frameStartInside < 0)
+        return 0;
+    // The byte before the end byte is the checksum: it may carry the start
+    // byte's value without starting anything.
+    for (int i = count_ - 3; i > 0; --i)
+        if (static_cast<uint8_t>(buffer_[i]) == rules_.frameStartInside)
+            return i;
+    return 0;
 }
 
 void Receiver::feed(const QByteArray& batch,
@@ -36,10 +47,14 @@ void Receiver::feed(const QByteArray& batch,
             count_ = 0;
         buffer_[count_++] = ch;
         if (b == rules_.frameEnd && count_ > rules_.frameMinLength) {
-            const QByteArray frame(buffer_, count_);
+            const int from = frameBegin();
+            const QByteArray frame(buffer_ + from, count_ - from);
             count_ = 0;
             const int16_t result = onFrame ? onFrame(frame) : int16_t(0);
-            if (result == 2)
+            // A damaged frame tells nothing about the bytes after it; where
+            // a start byte marks the next frame, it is still found.
+            const bool canResync = rules_.frameStart >= 0 || rules_.frameStartInside >= 0;
+            if (result == 2 && !canResync)
                 return;
         }
     }

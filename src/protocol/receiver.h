@@ -12,6 +12,11 @@ struct FrameRules {
     int frameStart = -1; // -1: the family has no start byte
     uint8_t frameEnd = 0x03;
     int16_t frameMinLength = 1;
+    // A byte that begins every frame and never occurs unescaped inside its
+    // payload, although the unescaped checksum before the end byte may take
+    // its value (-1: none). A complete frame is taken from the last such byte
+    // before the checksum, so noise before a frame costs nothing.
+    int frameStartInside = -1;
 };
 
 FrameRules frameRulesFor(int16_t instrumentType);
@@ -25,7 +30,8 @@ public:
 
     // Feeds one batch of received bytes. Each complete frame (buffer bytes
     // 0 .. ReceiveCount-1) goes to `onFrame`, which returns the result code;
-    // a result of 2 drops the rest of the batch, as does an overflow. When
+    // a result of 2 drops the rest of the batch when the family has no start
+    // byte to find the next frame by, an overflow always does. When
     // `debugText` is given it receives "Part " and " XX" for every byte of
     // the batch (upper-case hex, no leading zero).
     void feed(const QByteArray& batch, const std::function<int16_t(const QByteArray&)>& onFrame,
@@ -36,6 +42,9 @@ public:
     void reset() { count_ = 0; }
 
 private:
+    // Index of the first byte of the frame that ends at count_ - 1.
+    int frameBegin() const;
+
     FrameRules rules_;
     char buffer_[BufferSize] = {};
     int count_ = 0;

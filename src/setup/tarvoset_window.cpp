@@ -31,6 +31,7 @@ TarvosetWindow::TarvosetWindow(TarvosetController& controller, QWidget* parent)
     : QWidget(parent), controller_(controller) {
     setObjectName("frmTarvoSet");
     setWindowTitle(tarvoset::Caption);
+    exposeAsWindow(this);
 
     statusLine_ = new QLineEdit(this);
     statusLine_->setObjectName("Text1");

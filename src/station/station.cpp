@@ -4,6 +4,7 @@
 #include "common/text.h"
 
 #include <QFileInfo>
+#include <cmath>
 #include <limits>
 
 namespace zel {
@@ -11,6 +12,24 @@ namespace zel {
 void saturatingIncrement(quint32& counter) {
     if (counter < std::numeric_limits<quint32>::max())
         ++counter;
+}
+
+double inThresholdUnit(double shown, const QString& units) {
+    const QString u = units.trimmed();
+    const bool rangedUp = u.startsWith(QLatin1Char('K')) || u.startsWith(QLatin1Char('R')) ||
+                          u.startsWith(QLatin1String("mSv"));
+    return rangedUp ? shown * 1000 : shown;
+}
+
+double readingNumber(const QString& text) {
+    const QString t = text.trimmed();
+    if (t == QLatin1String("Infinity") || t == QLatin1String("+Infinity"))
+        return std::numeric_limits<double>::infinity();
+    if (t == QLatin1String("-Infinity"))
+        return -std::numeric_limits<double>::infinity();
+    if (t == QLatin1String("NaN"))
+        return std::numeric_limits<double>::quiet_NaN();
+    return leadingNumber(t);
 }
 
 namespace {
@@ -138,7 +157,8 @@ void Station::applyFrameRules() {
 void Station::chooseFamily(int16_t index) {
     if (index != settings_.InstrumentType) {
         settings_.InstrumentType = index;
-        settingsStore_.writeInstrumentType(index);
+        if (!settingsStore_.writeInstrumentType(index))
+            reportSettingNotSaved(settingsStore_.ini().lastError());
         conversation_ = makeConversation(index, *this);
         applyFrameRules();
         view_.refreshControls();
@@ -152,6 +172,13 @@ void Station::chooseFamily(int16_t index) {
 
 void Station::setStatus(const QString& text, const Rgb& color) {
     view_.setStatus(text, color);
+}
+
+void Station::reportSettingNotSaved(const QString& reason) {
+    view_.critical(QStringLiteral("The setting could not be saved in Zel.ini. It holds until the "
+                                  "program ends; at the next start the old value returns.\n\n") +
+                       reason,
+                   QStringLiteral("Zel.ini"), reason);
 }
 
 void Station::showErrorCounters() {
@@ -419,13 +446,17 @@ void Station::takeReading(const QByteArray& bytes) {
 
     const int16_t alarmCode = r.AlarmCode == 48 ? 0 : r.AlarmCode;
     const bool sound = settings_.AudioAlarm == 1;
-    if (alarmCode != 0) {
+    const double shown = readingNumber(r.Value);
+    // A value the instrument could not measure (over range, a broken float)
+    // is the reading that matters most: it raises the fault alarm, as an
+    // alarm code does, instead of reading as 0.
+    if (alarmCode != 0 || !std::isfinite(shown)) {
         view_.setValueColor(colors::Magenta);
         if (alarmState_ != AlarmFault && sound)
             view_.startAlarmSound();
         alarmState_ = AlarmFault;
     } else {
-        const double v = leadingNumber(r.Value);
+        const double v = inThresholdUnit(shown, r.Units);
         int16_t level = AlarmNormal;
         if (v > settings_.Threshold2) {
             view_.setValueColor(colors::Red);
@@ -445,7 +476,7 @@ void Station::takeReading(const QByteArray& bytes) {
     // The file keeps plain units: thousands are written out.
     const int k = int(r.Units.indexOf(QLatin1Char('K')));
     if (k >= 0) {
-        r.Value = shortestText(leadingNumber(r.Value) * 1000);
+        r.Value = shortestText(shown * 1000);
         r.Units = r.Units.mid(k + 1);
     }
     writeReading(r);
@@ -581,7 +612,8 @@ QString Station::commonFilePath() const {
 
 bool Station::saveToFile(const QString& path) {
     settings_.FileNumber = toInt16(double(settings_.FileNumber) + 1);
-    settingsStore_.writeFileNumber(settings_.FileNumber);
+    if (!settingsStore_.writeFileNumber(settings_.FileNumber))
+        reportSettingNotSaved(settingsStore_.ini().lastError());
     const DataStore::SaveOutcome outcome =
         data_.saveToFile(path, commonFilePath(), currentHeader());
     if (!outcome.ok) {

@@ -53,6 +53,17 @@ struct StationState {
 // Adds one, stopping at the top instead of wrapping after a long run.
 void saturatingIncrement(quint32& counter);
 
+// The thresholds hold one unit per quantity, the unit of the lower range:
+// mR/h, mR, uSv/h, uSv, cpm, cps, counts. Instruments range a large reading
+// up ("1.5 Kcpm", "2 R/h", "3 mSv/h"); such a reading is brought back to the
+// lower range before it is compared, so a higher dose never gives a lower
+// alarm. Units without a range prefix pass unchanged.
+double inThresholdUnit(double shown, const QString& units);
+
+// The number of a reading's value text, with the non-numbers an instrument
+// can send ("Infinity", "-Infinity", "NaN") kept as such.
+double readingNumber(const QString& text);
+
 class Station : public QObject {
     Q_OBJECT
 public:
@@ -120,6 +131,9 @@ public:
     // Closing: stop collecting when the instrument is ready, close the port.
     void shutdown();
     void setStatus(const QString& text, const Rgb& color = Rgb());
+    // A setting that Zel.ini did not take: said once per change, with the
+    // file's reason, so nobody finds the old value back after a restart.
+    void reportSettingNotSaved(const QString& reason);
     void showErrorCounters();
     void countError();
 
@@ -147,7 +161,9 @@ public:
     QString commonFilePath() const;
     void setLegend(const Legend& legend) { legend_ = legend; }
     Legend& legend();
-    void setInterval(const Interval& interval) { interval_ = interval; }
+    // Held in the range a timer can keep: an interval of millions of seconds
+    // would overflow into a poll every millisecond.
+    void setInterval(const Interval& interval) { interval_ = clampedInterval(interval); }
     const Interval& interval() const { return interval_; }
     bool autoMode = false;
     // Nobody is there to answer (zel-monitor): collection that starts keeps

@@ -1,5 +1,7 @@
 #include "ui/debug_window.h"
 
+#include "ui/spoken_text.h"
+
 #include "common/paths.h"
 #include "common/safe_file.h"
 
@@ -20,6 +22,7 @@ namespace zel {
 DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("frmDebug");
     setWindowTitle(tr("Debug"));
+    exposeAsWindow(this);
 
     log_ = new QListWidget(this);
     log_->setObjectName("List1");

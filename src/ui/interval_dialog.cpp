@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
@@ -63,6 +64,27 @@ void UpDownControl::setValue(int value) {
 }
 
 namespace {
+// A stored value as the box shows it: whole numbers with two digits, as
+// always, anything else whole, so that what is stored is what is seen.
+QString boxText(double value) {
+    if (value == std::floor(value) && std::abs(value) < 1e9)
+        return formatPicture(value, "##00");
+    return plainNumber(value);
+}
+
+// The number a box holds; an empty box is 0, anything else must be a
+// number throughout.
+bool boxNumber(const QLineEdit* box, double& out) {
+    const QString t = box->text().trimmed();
+    if (t.isEmpty()) {
+        out = 0;
+        return true;
+    }
+    bool ok = false;
+    out = t.toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+
 // The number a box holds, as the spin control can take it.
 int spinValueOf(const QLineEdit* box) {
     const double n = roundHalfEven(leadingNumber(box->text()));
@@ -145,12 +167,12 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
 
 void IntervalDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        minutesEdit_->setText(formatPicture(minutes, "##00"));
+        minutesEdit_->setText(boxText(minutes));
         if (seconds < 1) {
-            secondsEdit_->setText(formatPicture(seconds * 10, "##00"));
+            secondsEdit_->setText(boxText(seconds * 10));
             tenthsBox_->setChecked(true);
         } else {
-            secondsEdit_->setText(formatPicture(seconds, "##00"));
+            secondsEdit_->setText(boxText(seconds));
             tenthsBox_->setChecked(false);
         }
         attachSpin(secondsEdit_);
@@ -204,12 +226,25 @@ void IntervalDialog::updateSecLabel() {
 }
 
 void IntervalDialog::acceptInterval() {
-    outcome = 1;
-    minutes = leadingNumber(minutesEdit_->text());
-    seconds = leadingNumber(secondsEdit_->text());
+    double m = 0;
+    double sec = 0;
+    const bool numbers = boxNumber(minutesEdit_, m) && boxNumber(secondsEdit_, sec);
     if (tenthsBox_->isChecked())
-        seconds /= 10;
-    store_.writeInterval(plainNumber(minutes), plainNumber(seconds));
+        sec /= 10;
+    // An interval the timers cannot keep would poll flat out: the dialog
+    // stays open with what was typed.
+    if (!numbers || !intervalUsable(Interval{m, sec})) {
+        QMessageBox::warning(this, windowTitle(),
+                             tr("The interval must be at least 0.1 seconds, with minutes from 0 "
+                                "to 1440 and seconds from 0 to 3600."));
+        return;
+    }
+    outcome = 1;
+    minutes = m;
+    seconds = sec;
+    saved = store_.writeInterval(plainNumber(minutes), plainNumber(seconds));
+    if (!saved)
+        saveError = store_.ini().lastError();
     accept();
 }
 

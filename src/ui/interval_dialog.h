@@ -57,6 +57,9 @@ public:
     double minutes = 0;
     double seconds = 0;
     int outcome = 0; // 1 OK, 2 Cancel
+    // After OK: whether Zel.ini took the interval, and why not.
+    bool saved = true;
+    QString saveError;
 
 public slots:
     void acceptInterval();

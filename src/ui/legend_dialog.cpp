@@ -41,6 +41,10 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
     detectorEdit_ = addBox("edDetector", tr("Instrument Type:"), tr("Instrument Type"));
     locationEdit_ = addBox("edLocation", tr("Survey location:"), tr("Survey location"));
     personnelEdit_ = addBox("edPersonnel", tr("Surveyor:"), tr("Surveyor"));
+    // Zel.ini gives back 19 characters of each stored text: typing stops
+    // there, so no run uses a text the next one cuts. The date is not stored.
+    for (QLineEdit* e : {departmentEdit_, detectorEdit_, locationEdit_, personnelEdit_})
+        e->setMaxLength(19);
 
     auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("btOk");
@@ -86,7 +90,8 @@ void LegendDialog::acceptLegend() {
     legend.Detector = detector;
     legend.Location = location;
     legend.Personnel = personnel;
-    store_.writeLegend(legend);
+    saved = store_.writeLegend(legend);
+    saveError = saved ? QString() : store_.ini().lastError();
     accept();
 }
 

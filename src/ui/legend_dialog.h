@@ -21,6 +21,9 @@ public:
     QString detector;
     QString location;
     QString personnel;
+    // After OK: whether Zel.ini took the legend, and why not.
+    bool saved = true;
+    QString saveError;
 
 public slots:
     void acceptLegend();

@@ -541,8 +541,10 @@ void MainWindow::buildList() {
     // fixed one so padded numbers line up, so each column is at least wide
     // enough for its padded text.
     const int charWidth = QFontMetrics(listView_->font()).horizontalAdvance(QLatin1Char('0'));
-    // A Portables id ("QUORIN 00042") is twelve characters.
-    const int minChars[MeasurementList::Columns] = {12, 19, 2, 9, 10, 10, 12};
+    // A Portables id ("QUORIN 00042") is twelve characters. A value can
+    // carry an exponent ("-9.99994610111476E-41"): cut short it would read
+    // as another number.
+    const int minChars[MeasurementList::Columns] = {12, 19, 2, 22, 10, 10, 12};
     for (int c = 0; c < MeasurementList::Columns; ++c) {
         listView_->setColumnHidden(c, list_->columnHidden(c));
         listView_->setColumnWidth(
@@ -744,7 +746,8 @@ void MainWindow::updateControls() {
     const bool rows = list_->RowIndex > 0;
     saveButton_->setEnabled(rows);
     clearListButton_->setEnabled(rows);
-    saveAction_->setEnabled(rows && spreadsheetAvailable_);
+    // Save writes CSV itself: it needs no spreadsheet program to work.
+    saveAction_->setEnabled(rows);
     const bool graph = data_->series.SeriesLast >= 7;
     graphButton_->setEnabled(graph);
     graphAction_->setEnabled(graph);
@@ -872,6 +875,8 @@ void MainWindow::chooseInterval() {
     IntervalDialog& d = intervalDialog();
     d.exec();
     station_->setInterval(Interval{d.minutes, d.seconds});
+    if (d.outcome == 1 && !d.saved)
+        station_->reportSettingNotSaved(d.saveError);
     if (d.minutes != 0 || d.seconds != 0) {
         startButton_->setEnabled(true);
         startAction_->setEnabled(true);
@@ -926,7 +931,8 @@ void MainWindow::editParameters() {
     parameters_->exec();
     if (parameters_->outcome == 1) {
         parameters_->giveTo(settings_);
-        settingsStore_->writeParameters(settings_);
+        if (!settingsStore_->writeParameters(settings_))
+            station_->reportSettingNotSaved(settingsStore_->ini().lastError());
         updateControls();
     }
 }
@@ -938,9 +944,12 @@ void MainWindow::sendTime() {
 void MainWindow::editLegend() {
     if (!legend_)
         legend_ = new LegendDialog(*settingsStore_, this);
-    if (legend_->exec() == QDialog::Accepted)
+    if (legend_->exec() == QDialog::Accepted) {
         station_->setLegend(Legend{legend_->department, legend_->date, legend_->detector,
                                    legend_->location, legend_->personnel});
+        if (!legend_->saved)
+            station_->reportSettingNotSaved(legend_->saveError);
+    }
 }
 
 void MainWindow::requestCalibration() {
@@ -955,7 +964,8 @@ void MainWindow::setUpAmplifier() {
     amp->sendStop();
     AmpSetupDialog dialog(*amp, options_.arguments.mid(1).join(QLatin1Char(' ')) == "dbg", this);
     dialog.exec();
-    settingsStore_->writeConvertUnits(settings_.ConvertUnits);
+    if (!settingsStore_->writeConvertUnits(settings_.ConvertUnits))
+        station_->reportSettingNotSaved(settingsStore_->ini().lastError());
 }
 
 void MainWindow::startAmplifier() {

@@ -53,6 +53,8 @@ public:
     MeasurementList& list() { return *list_; }
     DataStore& data() { return *data_; }
     graph::GraphWindow* graphWindow() const { return graph_; }
+    // Whether a spreadsheet program for the CSV files was found; it gates
+    // nothing, Save writes the files itself.
     bool spreadsheetAvailable_ = false;
 
     // Hooks for tests: answers to questions and the save dialog.

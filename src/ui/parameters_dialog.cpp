@@ -11,10 +11,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <cmath>
+#include <tuple>
 
 namespace zel {
 
@@ -27,12 +30,20 @@ QString withoutColon(QString text) {
     return text.trimmed();
 }
 
+// A stored value is shown whole, however long its text: a box that cut it
+// would hand a different number back on OK.
 QLineEdit* numberBox(const char* name, QWidget* parent) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    e->setMaxLength(9); // the settings file keeps 9 characters
-    e->setMaximumWidth(e->fontMetrics().horizontalAdvance("0000000000000"));
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance("0000000000000"));
     return e;
+}
+
+// The number a box holds: the whole text must be one.
+bool numberIn(const QLineEdit* box, double& out) {
+    bool ok = false;
+    out = box->text().trimmed().toDouble(&ok);
+    return ok && std::isfinite(out);
 }
 
 // A time box followed by its unit.
@@ -68,6 +79,16 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
     };
     addRow(tr("Threshold 1:"), threshold1Edit_, nullptr);
     addRow(tr("Threshold 2:"), threshold2Edit_, nullptr);
+    // Readings that the instrument ranges up are compared in the lower unit,
+    // so the thresholds always mean the same dose.
+    auto* unitNote = new QLabel(tr("Thresholds are in mR/h, uSv/h, cpm or cps. A reading "
+                                   "shown in R/h, mSv/h or Kcpm is compared after conversion: "
+                                   "2 R/h counts as 2000 mR/h."),
+                                this);
+    unitNote->setObjectName("lblThresholdUnits");
+    unitNote->setWordWrap(true);
+    unitNote->setMaximumWidth(unitNote->fontMetrics().horizontalAdvance(QString(40, u'0')));
+    form->addRow(unitNote);
     addRow(tr("Lost Contact Interval:"), lostContactEdit_, nullptr);
     backTimeLabel_ = addRow(str(4004), backTimeEdit_, withUnit(backTimeEdit_, tr("Sec."), this));
     backTimeLabel_->setObjectName("lblBackTime");
@@ -142,11 +163,15 @@ void ParametersDialog::giveTo(Settings& s) const {
 
 void ParametersDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        threshold1Edit_->setText(plainNumber(threshold1));
-        threshold2Edit_->setText(plainNumber(threshold2));
+        shownThreshold1_ = plainNumber(threshold1);
+        shownThreshold2_ = plainNumber(threshold2);
+        threshold1Edit_->setText(shownThreshold1_);
+        threshold2Edit_->setText(shownThreshold2_);
         lostContactEdit_->setText(plainNumber(lostContact));
-        backTimeEdit_->setText(QString::number(backTime));
-        measureTimeEdit_->setText(QString::number(measureTime));
+        backTimeEdit_->setText(plainNumber(backTime));
+        measureTimeEdit_->setText(plainNumber(measureTime));
+        threshold1Edit_->setCursorPosition(0);
+        threshold2Edit_->setCursorPosition(0);
         // Any stored value other than 1 shows as "Time", which OK then keeps.
         timeFormatButtons_->button(timeFormat == 1 ? 1 : 0)->setChecked(true);
         audioBox_->setChecked(audioAlarm != 0);
@@ -165,15 +190,67 @@ void ParametersDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+// What OK takes from a box: the stored value itself while the box shows it
+// unedited, so that opening and closing the dialog changes nothing.
+bool ParametersDialog::takeNumber(const QLineEdit* box, const QString& shown, double stored,
+                                  double& out) const {
+    if (box->text() == shown) {
+        out = stored;
+        return true;
+    }
+    return numberIn(box, out);
+}
+
 void ParametersDialog::acceptParameters() {
+    const auto refuse = [this](QLineEdit* box, const QString& text) {
+        QMessageBox::warning(this, windowTitle(), text);
+        box->setFocus();
+    };
+    const auto nameOf = [](const QLineEdit* box) { return box->accessibleName(); };
+    double t1 = 0, t2 = 0;
+    for (auto [box, shown, stored, out] :
+         {std::tuple{threshold1Edit_, shownThreshold1_, threshold1, &t1},
+          std::tuple{threshold2Edit_, shownThreshold2_, threshold2, &t2}}) {
+        if (!takeNumber(box, shown, stored, *out) || *out < 0) {
+            refuse(box, tr("%1: give a number of 0 or more.").arg(nameOf(box)));
+            return;
+        }
+    }
+    if (t2 < t1) {
+        refuse(threshold2Edit_, tr("Threshold 2 must not be below Threshold 1."));
+        return;
+    }
+    // Whole seconds that fit the 16-bit settings: a cut or rounded value
+    // would be used without a word.
+    double times[3] = {};
+    const struct {
+        QLineEdit* box;
+        double stored;
+        int low;
+    } wholes[3] = {{lostContactEdit_, lostContact, 1},
+                   {backTimeEdit_, double(backTime), 0},
+                   {measureTimeEdit_, double(measureTime), 1}};
+    for (int i = 0; i < 3; ++i) {
+        const auto& w = wholes[i];
+        double v = 0;
+        const bool unedited = w.box->text() == plainNumber(w.stored);
+        if (unedited)
+            v = w.stored;
+        else if (!numberIn(w.box, v) || v != std::floor(v) || v < w.low || v > 32767) {
+            refuse(w.box, tr("%1: give a whole number from %2 to %3.")
+                              .arg(nameOf(w.box))
+                              .arg(w.low)
+                              .arg(32767));
+            return;
+        }
+        times[i] = v;
+    }
     outcome = 1;
-    threshold1 = leadingNumber(threshold1Edit_->text());
-    threshold2 = leadingNumber(threshold2Edit_->text());
-    lostContact = leadingNumber(lostContactEdit_->text());
-    // Rounded halves to even and held within 16 bits: a huge typed number
-    // must not wrap round into a negative time.
-    backTime = toInt16(leadingNumber(backTimeEdit_->text()));
-    measureTime = toInt16(leadingNumber(measureTimeEdit_->text()));
+    threshold1 = t1;
+    threshold2 = t2;
+    lostContact = times[0];
+    backTime = toInt16(times[1]);
+    measureTime = toInt16(times[2]);
     audioAlarm = audioBox_->isChecked() ? 1 : 0;
     autoArrange = autoArrangeBox_->isChecked() ? 1 : 0;
     timeFormat = timeFormatButtons_->checkedId() == 1 ? 1 : 0;

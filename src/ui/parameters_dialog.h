@@ -45,6 +45,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    bool takeNumber(const QLineEdit* box, const QString& shown, double stored, double& out) const;
+
+    QString shownThreshold1_;
+    QString shownThreshold2_;
     QLineEdit* threshold1Edit_;
     QLineEdit* threshold2Edit_;
     QLineEdit* lostContactEdit_;

@@ -65,6 +65,13 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
         baudButtons_->addButton(b, i);
         baudBox->addWidget(b);
     }
+    // A stored rate that has no button of its own (2400, or 115200 in
+    // tarvoset) is the rate in use: it gets a button while it is stored.
+    rateInUseButton_ = new QRadioButton(baudFrame);
+    rateInUseButton_->setObjectName("chkBaud_inUse");
+    rateInUseButton_->hide();
+    baudButtons_->addButton(rateInUseButton_, int(variant_.baudRates.size()));
+    baudBox->addWidget(rateInUseButton_);
     baudBox->addStretch();
 
     auto* deviceFrame = new QGroupBox(tr("Serial devices"), this);
@@ -185,6 +192,8 @@ void PortDialog::showDeviceChoice() {
 void PortDialog::chooseBaud(int index) {
     if (index >= 0 && index < variant_.baudRates.size())
         pendingBaud_ = variant_.baudRates[index];
+    else if (index == variant_.baudRates.size())
+        pendingBaud_ = settings_.BaudRate;
 }
 
 void PortDialog::applyChoice() {
@@ -265,12 +274,17 @@ void PortDialog::selectPendingButtons() {
             b->setChecked(false);
         portButtons_->setExclusive(true);
     }
-    // A baud rate that has no button shows the first one on screen; the
-    // pending value stays what it was.
+    // The stored rate is shown checked, with a button of its own when the
+    // list has none for it.
+    const bool listed = variant_.baudRates.contains(settings_.BaudRate);
+    const QString inUse = QString::number(settings_.BaudRate);
+    rateInUseButton_->setText(inUse);
+    rateInUseButton_->setAccessibleName(inUse);
+    rateInUseButton_->setVisible(!listed && settings_.BaudRate > 0);
     int baudIndex = variant_.baudRates.indexOf(pendingBaud_);
-    if (baudIndex < 0)
-        baudIndex = 0;
-    if (QAbstractButton* b = baudButtons_->button(baudIndex))
+    if (baudIndex < 0 && pendingBaud_ == settings_.BaudRate && rateInUseButton_->isVisibleTo(this))
+        baudIndex = int(variant_.baudRates.size());
+    if (QAbstractButton* b = baudButtons_->button(baudIndex < 0 ? 0 : baudIndex))
         b->setChecked(true);
 }
 

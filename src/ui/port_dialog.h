@@ -12,6 +12,7 @@
 class QButtonGroup;
 class QLabel;
 class QListWidget;
+class QRadioButton;
 
 namespace zel {
 
@@ -67,6 +68,7 @@ private:
     int32_t pendingBaud_;
     QButtonGroup* portButtons_ = nullptr;
     QButtonGroup* baudButtons_ = nullptr;
+    QRadioButton* rateInUseButton_ = nullptr;
     QListWidget* deviceList_ = nullptr;
     QLabel* deviceStatus_ = nullptr;
     QString pendingDevice_;

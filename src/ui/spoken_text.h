@@ -7,6 +7,7 @@
 
 class QLabel;
 class QLineEdit;
+class QWidget;
 
 namespace zel {
 
@@ -20,5 +21,10 @@ void setSpokenLine(QLineEdit* line, const QString& text);
 // Tells assistive technology that the text of `label` changed, so a status
 // line is announced even when it does not have the focus.
 void announceText(QLabel* label);
+
+// A top-level plain widget is offered to assistive technology as a
+// "filler" without a name, and a screen reader cannot tell it is a window:
+// `window` is given the window role, named by its title.
+void exposeAsWindow(QWidget* window);
 
 } // namespace zel

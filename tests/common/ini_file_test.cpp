@@ -38,6 +38,28 @@ TEST_F(IniFileTest, ReadsCaseInsensitivelyWithTrimmingAndEitherLineEnd) {
     EXPECT_EQ(ini.read("COMMON", "Port", "6", 10), "6");
 }
 
+TEST_F(IniFileTest, ByteOrderMarkHidesNoSectionAndWritingKeepsOneSection) {
+    struct Case {
+        QByteArray file;
+        const char* section;
+        const char* key;
+    };
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const Case cases[] = {{bom + "[Communication]\r\nPort=3\r\n", "Communication", "Port"},
+                          {bom + "[COMMON]\r\nInsType=3\r\n", "COMMON", "InsType"},
+                          {bom + "[COMMON]\nInsType=3", "common", "INSTYPE"}};
+    for (const Case& c : cases) {
+        put(c.file);
+        IniFile ini(path());
+        EXPECT_EQ(ini.read(c.section, c.key, "0", 10), "3") << c.file.toStdString();
+        ASSERT_TRUE(ini.write(c.section, c.key, "4"));
+        EXPECT_EQ(ini.read(c.section, c.key, "0", 10), "4");
+        const QByteArray after = contents();
+        EXPECT_TRUE(after.startsWith(bom + "["));
+        EXPECT_EQ(after.count("["), 1) << after.toStdString();
+    }
+}
+
 TEST_F(IniFileTest, ValueIsCutAtBufferSizeAndNulAndLosesTrailingBlanks) {
     put(QByteArray("[COMMON]\r\nAudioAlarm=10\r\nName=ab  cd\r\nNul=12") + '\0' +
         QByteArray("34\r\n"));

@@ -123,6 +123,30 @@ TEST_F(SettingsTest, WritersStorePlainNumbersThatReadBack) {
     EXPECT_DOUBLE_EQ(store.readInterval().Seconds, 30);
 }
 
+TEST(IntervalRange, UnusableIntervalsAreRefusedOrClamped) {
+    struct Case {
+        double minutes, seconds;
+        bool usable;
+        double clampedMinutes, clampedSeconds;
+    };
+    const Case cases[] = {
+        {0, 5, true, 0, 5},           {0, 0.1, true, 0, 0.1},
+        {2, 0, true, 2, 0},           {1440, 3600, true, 1440, 3600},
+        {0, 3000000, false, 0, 3600}, {0, 1e9, false, 0, 3600},
+        {1e9, 5, false, 1440, 5},     {0, 0, false, 0, 0.1},
+        {0, -5, false, 0, 0.1},       {-3, 5, false, 0, 5},
+        {0, 0.05, false, 0, 0.1},     {0.4, 0, false, 0.4, 0.1}, // 0.4 minutes count as none
+    };
+    for (const Case& c : cases) {
+        const Interval in{c.minutes, c.seconds};
+        EXPECT_EQ(intervalUsable(in), c.usable) << c.minutes << " " << c.seconds;
+        const Interval out = clampedInterval(in);
+        EXPECT_DOUBLE_EQ(out.Minutes, c.clampedMinutes) << c.minutes << " " << c.seconds;
+        EXPECT_DOUBLE_EQ(out.Seconds, c.clampedSeconds) << c.minutes << " " << c.seconds;
+        EXPECT_TRUE(intervalUsable(out));
+    }
+}
+
 TEST_F(SettingsTest, FileNumberAdvancesOneSaveAtATime) {
     SettingsStore store(path());
     Settings s;

@@ -211,6 +211,11 @@ TEST_F(MonitorE2e, EveryUnusableSettingIsOneLineAndExitCodeTwo) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[Communication]\r\nPort=" + port + "\r\nBaudRate=9600\r\n");
     };
+    const auto daxBaud = [this](const QByteArray& baud) {
+        QFile f(prog + "/dax.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Communication]\r\nPort=6\r\nBaudRate=" + baud + "\r\n");
+    };
     const Case cases[] = {
         {"missing Zel.ini", [&] { QFile::remove(ini); }, {}, ini},
         {"unreadable Zel.ini",
@@ -229,7 +234,30 @@ TEST_F(MonitorE2e, EveryUnusableSettingIsOneLineAndExitCodeTwo) {
          {},
          "Port \\\"abc\\\""},
         {"Port=0", [&] { dax("0"); }, {}, "Port \\\"0\\\""},
-        {"unknown option", [&] { dax("6"); }, {"--bogus"}, "bogus"},
+        {"BaudRate=abc", [&] { daxBaud("abc"); }, {}, "BaudRate \\\"abc\\\""},
+        {"BaudRate=-9600", [&] { daxBaud("-9600"); }, {}, "BaudRate \\\"-9600\\\""},
+        {"SecInt=3000000",
+         [&] {
+             dax("6");
+             writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=3000000\r\n");
+         },
+         {},
+         "interval"},
+        {"SecInt=1e9",
+         [&] { writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=1e9\r\n"); },
+         {},
+         "interval"},
+        {"SecInt=-2",
+         [&] { writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=-2\r\n"); },
+         {},
+         "interval"},
+        {"unknown option",
+         [&] {
+             dax("6");
+             goodIni();
+         },
+         {"--bogus"},
+         "bogus"},
         {"bad reopen seconds", [] {}, {"--reopen-seconds", "soon"}, "soon"},
     };
     for (const Case& c : cases) {

@@ -81,10 +81,41 @@ TEST(Receiver, StartByteResynchronisesOnlyFamiliesWithOne) {
     Receiver orvan = receiverFor(Orvan);
     orvan.feed(hex("41 02 41 02 52 31 39 03"), cb);
     EXPECT_EQ(sink.frames, QStringList({"0A 31 32 33 34 0D", "02 52 31 39 03"}));
-    // For the Tarvo-5 an STX is just another byte.
-    Receiver tarvo = receiverFor(Tarvo5);
-    tarvo.feed(hex("02 41 02 05 05 03"), cb);
-    EXPECT_EQ(sink.frames.last(), "02 41 02 05 05 03");
+}
+
+TEST(Receiver, TarvoNoiseCostsOnlyTheDamagedFrame) {
+    struct Case {
+        const char* name;
+        QList<QByteArray> batches;
+        QList<int16_t> results;
+        QStringList frames;
+    };
+    const QString good = "02 04 04 03";
+    const Case cases[] = {
+        {"noise before a frame", {hex("FF FE 02 04 04 03")}, {}, {good}},
+        {"junk bytes before a frame", {hex("41 42 43 02 04 04 03")}, {}, {good}},
+        {"a cut frame before a frame", {hex("02 86 00 02 04 04 03")}, {}, {good}},
+        {"the ETX left by a 03 checksum", {hex("03 02 04 04 03")}, {}, {good}},
+        {"noise across batches", {hex("FF 02 04"), hex("04 03")}, {}, {good}},
+        {"a checksum of 02 is no start", {hex("02 06 04 02 03")}, {}, {"02 06 04 02 03"}},
+        {"a bad frame keeps the frame behind it",
+         {hex("02 05 06 03 02 04 04 03")},
+         {2},
+         {"02 05 06 03", good}},
+        {"junk with an ETX keeps the frame behind it",
+         {hex("41 03 02 04 04 03")},
+         {2},
+         {"41 03", good}},
+    };
+    for (const Case& c : cases) {
+        Receiver rx = receiverFor(Tarvo5);
+        Sink sink;
+        sink.results = c.results;
+        for (const QByteArray& b : c.batches)
+            rx.feed(b, [&](const QByteArray& f) { return sink(f); });
+        EXPECT_EQ(sink.frames, c.frames) << c.name;
+        EXPECT_EQ(rx.receiveCount(), 0) << c.name;
+    }
 }
 
 TEST(Receiver, OverflowEmptiesBufferAndDropsRestOfBatch) {
@@ -110,16 +141,19 @@ TEST(Receiver, OverflowEmptiesBufferAndDropsRestOfBatch) {
     EXPECT_EQ(full.receiveCount(), 0);
 }
 
-TEST(Receiver, ChecksumErrorDropsRestOfBatchOtherErrorsDoNot) {
-    Receiver rx = receiverFor(Tarvo5);
+TEST(Receiver, ChecksumErrorDropsRestOfBatchOnlyWithoutAStartByte) {
+    // The Portables have no start byte: after a damaged frame nothing tells
+    // where the next one begins.
+    Receiver rx = receiverFor(Portables);
     Sink sink;
     auto cb = [&](const QByteArray& f) { return sink(f); };
-    const QByteArray two = hex("02 05 06 03 02 05 05 03");
+    const QByteArray reply = QByteArray(25, '1') + char(0x04);
+    const QByteArray two = reply + reply;
     sink.results = {2};
     rx.feed(two, cb);
-    EXPECT_EQ(sink.frames, QStringList({"02 05 06 03"}));
+    EXPECT_EQ(sink.frames, QStringList({toHex(reply)}));
     EXPECT_EQ(rx.receiveCount(), 0);
-    rx.feed(tarvo::testFrame(), cb);
+    rx.feed(reply, cb);
     EXPECT_EQ(sink.frames.size(), 2);
 
     for (int16_t r : {int16_t(0), int16_t(3)}) {

@@ -1,4 +1,5 @@
 #include "setup/tarvoset_window.h"
+#include "ui/debug_window.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -120,6 +121,23 @@ TEST_F(TarvosetWindowTest, StatusAndHintSpeakTheirText) {
         EXPECT_EQ(a->text(QAccessible::Name),
                   QString(name) == "Text1" ? ts::InitialisedText : ts::HintText);
         EXPECT_EQ(a->text(QAccessible::Description), QString(name) == "Text1" ? "Status" : "Hint");
+    }
+}
+
+TEST_F(TarvosetWindowTest, WindowsAreOfferedAsWindowsWithTheirTitle) {
+    zel::DebugWindow debug;
+    struct Case {
+        QWidget* window;
+        QString name;
+    };
+    const Case cases[] = {{window.get(), ts::Caption}, {&debug, "Debug"}};
+    for (const Case& c : cases) {
+        c.window->show();
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c.window);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Window) << c.name.toStdString();
+        EXPECT_EQ(a->text(QAccessible::Name), c.name);
+        EXPECT_TRUE(child<QLineEdit>("Text1")->isReadOnly());
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace zel;
 
@@ -91,22 +92,34 @@ TEST_F(StationTest, AnnounceIsAcknowledgedAndInitialisedMarksTheInstrumentReady)
     EXPECT_EQ(station->state().errorCount, 0u);
 }
 
-TEST_F(StationTest, BadChecksumCountsAnErrorAndDropsTheRestOfTheBatch) {
+TEST_F(StationTest, NoiseOrABadFrameCostsOnlyItself) {
     openPort();
-    QByteArray bad = tarvo::buildTarvoFrame(readingPayload(0x86, 0.01f, 1));
+    const QByteArray good = tarvo::buildTarvoFrame(readingPayload(0x86, 0.01f, 1));
+    QByteArray bad = good;
     bad[bad.size() - 2] = char(bad.at(bad.size() - 2) ^ 0x40);
-    port.inject(bad + tarvo::buildTarvoFrame(readingPayload(0x86, 0.01f, 1)));
-    EXPECT_EQ(station->state().totalErrors, 1u);
-    EXPECT_EQ(list.RowIndex, 0);
-    // The next batch is read again.
-    receive(readingPayload(0x86, 0.01f, 1));
-    EXPECT_EQ(list.RowIndex, 1);
+    struct Case {
+        const char* name;
+        QByteArray batch;
+        quint32 errors;
+    };
+    const Case cases[] = {{"bad checksum, then a frame", bad + good, 1},
+                          {"noise, then a frame", hex("FFFE") + good, 0},
+                          {"junk, then a frame", QByteArray("junk") + good, 0},
+                          {"a cut frame, then a frame", good.left(9) + good, 0}};
+    int rows = 0;
+    for (const Case& c : cases) {
+        const quint32 before = station->state().totalErrors;
+        port.inject(c.batch);
+        EXPECT_EQ(list.RowIndex, ++rows) << c.name;
+        EXPECT_EQ(station->state().totalErrors - before, c.errors) << c.name;
+    }
 }
 
 TEST_F(StationTest, EscapeFollowedByALetterDropsTheFrame) {
     openPort();
     port.inject(hex("02861B7886037003"));
-    EXPECT_EQ(station->state().totalErrors, 1u);
+    // The bytes after the damaged frame are read too: 70 03 is noise.
+    EXPECT_EQ(station->state().totalErrors, 2u);
     EXPECT_EQ(list.RowIndex, 0);
 }
 
@@ -161,6 +174,75 @@ TEST_F(StationTest, ThresholdColoursAndSoundOnlyOnARisingState) {
     receive(readingPayload(0x86, 9.0f, 6));
     EXPECT_EQ(view.valueColor, colors::Red);
     EXPECT_EQ(view.sounds, 4);
+}
+
+TEST_F(StationTest, ReadingsRangedUpAreComparedInTheLowerUnit) {
+    openPort();
+    struct Case {
+        double t1, t2;
+        float v;
+        uint8_t units;
+        QString shown;
+        int16_t state;
+    };
+    // Units 64 are counts per minute as sent; units 1 are sent in R/h and
+    // shown in mR/h up to 1000.
+    const Case cases[] = {
+        {200, 5000, 201.0f, 64, "201 cpm", AlarmHigh1},
+        {200, 5000, 1001.0f, 64, "1.001 Kcpm", AlarmHigh1},
+        {200, 5000, 5001.0f, 64, "5.001 Kcpm", AlarmHigh2},
+        {200, 5000, 150.0f, 64, "150 cpm", AlarmNormal},
+        {0.2, 5, 0.006f, 1, "6 mR/h", AlarmHigh2},
+        {0.2, 5, 0.0001f, 1, "0.1 mR/h", AlarmNormal},
+        {0.2, 5, 2.0f, 1, "2 R/h", AlarmHigh2},
+        {2000, 5000, 2.5f, 1, "2.5 R/h", AlarmHigh1},
+        {0.2, 5, 0.0009f, 3, "900 uSv/h", AlarmHigh2},
+        {200, 5000, 0.0045f, 3, "4.5 mSv/h", AlarmHigh1},
+    };
+    for (const Case& c : cases) {
+        settings.Threshold1 = c.t1;
+        settings.Threshold2 = c.t2;
+        receive(readingPayload(0x86, c.v, c.units));
+        EXPECT_EQ(view.valueText, c.shown);
+        EXPECT_EQ(station->alarmState(), c.state) << c.shown.toStdString();
+    }
+}
+
+TEST(ThresholdUnit, OnlyRangedUpUnitsAreScaled) {
+    struct Case {
+        const char* units;
+        double factor;
+    };
+    const Case cases[] = {{"Kcpm", 1000},  {"Kps", 1000}, {"Kcounts", 1000}, {"R/h", 1000},
+                          {"R/h L", 1000}, {"R", 1000},   {"mSv/h", 1000},   {"mSv L", 1000},
+                          {"mR/h", 1},     {"uSv/h", 1},  {"cpm", 1},        {"cps", 1},
+                          {"dpm", 1},      {"Bq", 1},     {"12", 1},         {"", 1}};
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(inThresholdUnit(2.5, c.units), 2.5 * c.factor) << c.units;
+}
+
+TEST_F(StationTest, NonNumbersRaiseTheFaultAlarmAndAreFiledAsShown) {
+    openPort();
+    struct Case {
+        float v;
+        QString shown;
+        QString filed;
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    const Case cases[] = {{inf, "Infinity Kcpm", ",Infinity,cpm,"},
+                          {-inf, "-Infinity cpm", ",-Infinity,cpm,"},
+                          {std::numeric_limits<float>::quiet_NaN(), "NaN cpm", ",NaN,cpm,"}};
+    int sounds = 0;
+    for (const Case& c : cases) {
+        receive(readingPayload(0x86, 0.1f, 64));
+        EXPECT_EQ(view.valueColor, colors::Green);
+        receive(readingPayload(0x86, c.v, 64));
+        EXPECT_EQ(view.valueText, c.shown);
+        EXPECT_EQ(view.valueColor, colors::Magenta) << c.shown.toStdString();
+        EXPECT_EQ(station->alarmState(), AlarmFault);
+        EXPECT_EQ(view.sounds, ++sounds);
+        EXPECT_TRUE(fileLines().last().contains(c.filed)) << fileLines().last().toStdString();
+    }
 }
 
 TEST_F(StationTest, AlarmCodeShowsMagentaAndCode48CountsAsNone) {
@@ -255,6 +337,21 @@ TEST_F(StationTest, OnlinePollingEverySecondAndStop) {
     EXPECT_FALSE(station->pollTimer.isActive());
     EXPECT_FALSE(station->minuteTimer.isActive());
     EXPECT_TRUE(view.debug.last().startsWith("Online stoped on "));
+}
+
+TEST_F(StationTest, IntervalsATimerCannotHoldPollAtTheNearestUsablePace) {
+    openPort();
+    becomeReady();
+    struct Case {
+        double seconds;
+        int milliseconds;
+    };
+    const Case cases[] = {{3000000, 3600000}, {1e9, 3600000}, {0, 100}, {-5, 100}};
+    for (const Case& c : cases) {
+        station->setInterval({0, c.seconds});
+        station->restartOnline();
+        EXPECT_EQ(station->pollTimer.interval(), c.milliseconds) << c.seconds;
+    }
 }
 
 TEST_F(StationTest, TwoMinuteIntervalPollsOnlyAfterTheMinutesRunOut) {

@@ -113,7 +113,15 @@ struct MainSubject : Subject {
 };
 
 struct PortSubject : Subject {
-    PortSubject() { dialog.show(); }
+    explicit PortSubject(PortDialogVariant variant = zelPortDialogVariant())
+        : dialog{settings, file,
+                 [this](int16_t port, int32_t baud, QString*) {
+                     opened = {port, baud};
+                     return true;
+                 },
+                 variant} {
+        dialog.show();
+    }
     QWidget& window() override { return dialog; }
     QString observe() override {
         press("OK");
@@ -124,12 +132,12 @@ struct PortSubject : Subject {
     PortSettings settings;
     PortSettingsFile file{dir.filePath("dax.ini")};
     std::pair<int, int> opened{0, 0};
-    PortDialog dialog{settings, file,
-                      [this](int16_t port, int32_t baud, QString*) {
-                          opened = {port, baud};
-                          return true;
-                      },
-                      zelPortDialogVariant()};
+    PortDialog dialog;
+};
+
+// tarvoset's port dialog: Com1 to Com4 only.
+struct TarvosetPortSubject : PortSubject {
+    TarvosetPortSubject() : PortSubject(tarvosetPortDialogVariant()) {}
 };
 
 struct ParametersSubject : Subject {
@@ -227,6 +235,32 @@ struct GraphSubject : Subject {
     graph::GraphWindow w;
 };
 
+// The Data Handle panel of a graph: what counts is the graph's scale.
+struct GraphScaleSubject : Subject {
+    GraphScaleSubject() {
+        graph::GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
+        graph::LoadRequest r;
+        r.seriesSlots[0].name = QStringLiteral("Probe");
+        r.seriesSlots[0].units = QStringLiteral("uSv/h");
+        for (int i = 0; i < 20; ++i) {
+            times.push_back(46000 + i / 86400.0);
+            values.push_back(1 + i % 10);
+        }
+        r.times = times;
+        r.values[0] = values;
+        r.lastIndex = 19;
+        w.load(r);
+        w.show();
+        w.openDataHandling();
+    }
+    ~GraphScaleSubject() override { graph::GraphWindow::setPlacementFile(QString()); }
+    QWidget& window() override { return *w.findChild<DataHandleDialog*>(); }
+    QString observe() override { return QString::number(int(w.scaleMode())); }
+    QTemporaryDir dir;
+    std::vector<double> times, values;
+    graph::GraphWindow w;
+};
+
 struct WindowCase {
     const char* name;
     std::function<std::unique_ptr<Subject>()> make;
@@ -247,6 +281,8 @@ const WindowCase kWindows[] = {
     {"Data Handle", maker<DataHandleSubject>(), 5},
     {"Probe number", maker<ProbeSubject>(), 1},
     {"Graph", maker<GraphSubject>(), 2},
+    {"tarvoset's Set Port", maker<TarvosetPortSubject>(), 4},
+    {"Graph's Data Handle", maker<GraphScaleSubject>(), 4},
 };
 
 QStringList checkableControls(QWidget& window) {

@@ -2,6 +2,7 @@
 // alarm sound, data handling, wait window, about box.
 #include "common/datetime.h"
 #include "common/ini_file.h"
+#include "common/text.h"
 #include "data/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
@@ -130,7 +131,7 @@ TEST_F(DialogsTest, IntervalWholeSecondsAndTypedTenths) {
     EXPECT_EQ(lblSec->text(), "Sec");
 }
 
-TEST_F(DialogsTest, IntervalNonNumericGivesZeroAndCancelKeepsValues) {
+TEST_F(DialogsTest, IntervalCancelKeepsValues) {
     writeIni("[COMMON]\r\nMinInt=1\r\nSecInt=30\r\n");
     SettingsStore store(iniPath);
     IntervalDialog dlg(store);
@@ -143,16 +144,61 @@ TEST_F(DialogsTest, IntervalNonNumericGivesZeroAndCancelKeepsValues) {
     EXPECT_EQ(dlg.minutes, 1);
     EXPECT_EQ(dlg.seconds, 30);
     EXPECT_EQ(iniBytes(), before);
-
     dlg.show();
     EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), "01");
-    retype(child<QLineEdit>(dlg, "edMinutes"), "abc");
-    retype(child<QLineEdit>(dlg, "edSeconds"), "x9");
-    QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_EQ(dlg.minutes, 0);
-    EXPECT_EQ(dlg.seconds, 0);
-    EXPECT_EQ(stored("MinInt"), "0");
-    EXPECT_EQ(stored("SecInt"), "0");
+}
+
+TEST_F(DialogsTest, IntervalThatCannotBeKeptIsRefusedWithWhatWasTyped) {
+    struct Case {
+        const char* minutes;
+        const char* seconds;
+        bool tenths;
+    };
+    const Case cases[] = {{"abc", "x9", false}, {"0", "0", false},       {"0", "-5", false},
+                          {"-1", "30", false},  {"0", "3000000", false}, {"0", "1e9", false},
+                          {"2000", "0", false}, {"0", "0", true},        {"1", "5abc", false}};
+    writeIni("[COMMON]\r\nMinInt=1\r\nSecInt=30\r\n");
+    const QByteArray before = iniBytes();
+    SettingsStore store(iniPath);
+    IntervalDialog dlg(store);
+    for (const Case& c : cases) {
+        dlg.show();
+        if (child<QCheckBox>(dlg, "chkSec")->isChecked() != c.tenths)
+            tick(child<QCheckBox>(dlg, "chkSec"));
+        retype(child<QLineEdit>(dlg, "edMinutes"), c.minutes);
+        retype(child<QLineEdit>(dlg, "edSeconds"), c.seconds);
+        auto seen = test::answerNextMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
+        EXPECT_TRUE(seen->shown) << c.minutes << " " << c.seconds;
+        EXPECT_TRUE(seen->text.contains("0.1 seconds"));
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(child<QLineEdit>(dlg, "edSeconds")->text(), c.seconds);
+        EXPECT_EQ(dlg.minutes, 1);
+        EXPECT_EQ(dlg.seconds, 30);
+        EXPECT_EQ(iniBytes(), before);
+        dlg.hide();
+    }
+}
+
+TEST_F(DialogsTest, IntervalShowsWhatIsStored) {
+    struct Case {
+        const char* minInt;
+        const char* secInt;
+        const char* minutes;
+        const char* seconds;
+    };
+    const Case cases[] = {{"1.5", "05", "1.5", "05"},
+                          {"0", "2.5", "00", "2.5"},
+                          {"0", "0.55", "00", "5.5"},
+                          {"10", "0", "10", "00"}};
+    for (const Case& c : cases) {
+        writeIni(QByteArray("[COMMON]\r\nMinInt=") + c.minInt + "\r\nSecInt=" + c.secInt + "\r\n");
+        SettingsStore store(iniPath);
+        IntervalDialog dlg(store);
+        dlg.show();
+        EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), c.minutes) << c.minInt;
+        EXPECT_EQ(child<QLineEdit>(dlg, "edSeconds")->text(), c.seconds) << c.secInt;
+    }
 }
 
 TEST_F(DialogsTest, IntervalSpinServesTheBoxLastFocused) {
@@ -191,7 +237,7 @@ TEST_F(DialogsTest, IntervalSpinServesTheBoxLastFocused) {
 
 // ---- parameters dialog --------------------------------------------------
 
-TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
+TEST_F(DialogsTest, ParametersShowFieldsAndOkTakesTypedNumbers) {
     ParametersDialog dlg;
     dlg.threshold1 = 0.2;
     dlg.threshold2 = 5;
@@ -213,11 +259,11 @@ TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
     EXPECT_EQ(child<QPushButton>(dlg, "CancelButton")->text(), str(2));
     EXPECT_EQ(child<QLabel>(dlg, "lblBackTime")->text(), str(4004));
 
-    retype(child<QLineEdit>(dlg, "edThreshold1"), "0.35uSv");
-    retype(child<QLineEdit>(dlg, "edThreshold2"), "high");
-    retype(child<QLineEdit>(dlg, "edLostContact"), " 7.5");
-    retype(child<QLineEdit>(dlg, "edBackTime"), "20.5");
-    retype(child<QLineEdit>(dlg, "edMeasureTime"), "99999999");
+    retype(child<QLineEdit>(dlg, "edThreshold1"), " 0.35");
+    retype(child<QLineEdit>(dlg, "edThreshold2"), "1e3");
+    retype(child<QLineEdit>(dlg, "edLostContact"), "7");
+    retype(child<QLineEdit>(dlg, "edBackTime"), "0");
+    retype(child<QLineEdit>(dlg, "edMeasureTime"), "32767");
     QTest::mouseClick(child<QRadioButton>(dlg, "optTime_0"), Qt::LeftButton);
     tick(child<QCheckBox>(dlg, "chkAudio"));
     tick(child<QCheckBox>(dlg, "chkAutoArrange"));
@@ -225,18 +271,75 @@ TEST_F(DialogsTest, ParametersShowFieldsAndOkParsesLeadingNumbers) {
 
     EXPECT_EQ(dlg.outcome, 1);
     EXPECT_DOUBLE_EQ(dlg.threshold1, 0.35);
-    EXPECT_EQ(dlg.threshold2, 0);
-    EXPECT_DOUBLE_EQ(dlg.lostContact, 7.5);
-    EXPECT_EQ(dlg.backTime, 20);       // half to even
-    EXPECT_EQ(dlg.measureTime, 32767); // held within 16 bits, never wrapped
+    EXPECT_EQ(dlg.threshold2, 1000);
+    EXPECT_DOUBLE_EQ(dlg.lostContact, 7);
+    EXPECT_EQ(dlg.backTime, 0);
+    EXPECT_EQ(dlg.measureTime, 32767);
     EXPECT_EQ(dlg.audioAlarm, 0);
     EXPECT_EQ(dlg.autoArrange, 1);
     EXPECT_EQ(dlg.timeFormat, 0);
 
     Settings s;
     dlg.giveTo(s);
-    EXPECT_EQ(s.LostContactInterval, 8);
+    EXPECT_EQ(s.LostContactInterval, 7);
     EXPECT_EQ(s.MeasureTime, 32767);
+}
+
+TEST_F(DialogsTest, ParametersRefuseWhatCannotBeUsedAndKeepWhatWasTyped) {
+    struct Case {
+        const char* box;
+        const char* typed;
+        const char* named; // in the message
+    };
+    const Case cases[] = {
+        {"edThreshold2", "abc", "Threshold 2"},
+        {"edThreshold1", "0.35uSv", "Threshold 1"},
+        {"edThreshold1", "-1", "Threshold 1"},
+        {"edThreshold2", "0.1", "below Threshold 1"},
+        {"edLostContact", "-5", "Lost Contact Interval"},
+        {"edLostContact", "0", "Lost Contact Interval"},
+        {"edLostContact", "7.5", "Lost Contact Interval"},
+        {"edBackTime", "-7.5", "Background"},
+        {"edBackTime", "-8", "Background"},
+        {"edMeasureTime", "999999999", "Measuring"},
+        {"edMeasureTime", "0", "Measuring"},
+    };
+    for (const Case& c : cases) {
+        ParametersDialog dlg;
+        Settings s;
+        s.Threshold1 = 0.2;
+        s.Threshold2 = 5;
+        s.LostContactInterval = 5;
+        dlg.takeFrom(s);
+        dlg.show();
+        retype(child<QLineEdit>(dlg, c.box), c.typed);
+        auto seen = test::answerNextMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
+        EXPECT_TRUE(seen->shown) << c.box << " " << c.typed;
+        EXPECT_TRUE(seen->text.contains(c.named)) << seen->text.toStdString();
+        EXPECT_TRUE(dlg.isVisible()) << c.typed;
+        EXPECT_NE(dlg.outcome, 1) << c.typed;
+        EXPECT_EQ(child<QLineEdit>(dlg, c.box)->text(), c.typed);
+        EXPECT_EQ(dlg.threshold2, 5);
+    }
+}
+
+TEST_F(DialogsTest, ParametersShowStoredValuesWholeAndOkKeepsThemUnedited) {
+    const double values[] = {1e10, 1.7976931348623157e308, 1.2345678901234e-7, 123456789012.5};
+    for (double v : values) {
+        ParametersDialog dlg;
+        Settings s;
+        s.Threshold1 = v;
+        s.Threshold2 = v;
+        s.LostContactInterval = 5;
+        dlg.takeFrom(s);
+        dlg.show();
+        EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), plainNumber(v));
+        QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
+        ASSERT_EQ(dlg.outcome, 1) << v;
+        EXPECT_EQ(dlg.threshold1, v);
+        EXPECT_EQ(dlg.threshold2, v);
+    }
 }
 
 TEST_F(DialogsTest, ParametersCancelKeepsFields) {
@@ -261,7 +364,7 @@ TEST_F(DialogsTest, ParametersCancelKeepsFields) {
 
 // ---- legend -------------------------------------------------------------
 
-TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
+TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndTypingStopsAtWhatIsKept) {
     {
         SettingsStore store(iniPath);
         LegendDialog dlg(store);
@@ -269,14 +372,18 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndLongValueIsCutAtNextStart) {
         EXPECT_TRUE(dlg.department.isEmpty());
         dlg.show();
         EXPECT_EQ(child<QLineEdit>(dlg, "edDate")->text(), dlg.date);
-        retype(child<QLineEdit>(dlg, "edDepartment"), "ABCDEFGHIJKLMNOPQRST"); // 20
+        for (const char* box : {"edDepartment", "edDetector", "edLocation", "edPersonnel"}) {
+            retype(child<QLineEdit>(dlg, box), "ABCDEFGHIJKLMNOPQRST"); // 20
+            EXPECT_EQ(child<QLineEdit>(dlg, box)->text(), "ABCDEFGHIJKLMNOPQRS") << box;
+        }
+        retype(child<QLineEdit>(dlg, "edDepartment"), "ABCDEFGHIJKLMNOPQRST");
         retype(child<QLineEdit>(dlg, "edDate"), "1.1.2030");
         retype(child<QLineEdit>(dlg, "edDetector"), "Tarvo-5");
         retype(child<QLineEdit>(dlg, "edLocation"), "Hall 2");
         retype(child<QLineEdit>(dlg, "edPersonnel"), "Dana");
         QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-        // This run keeps what was typed, the date included.
-        EXPECT_EQ(dlg.department, "ABCDEFGHIJKLMNOPQRST");
+        // This run keeps what the next one reads, the date as typed.
+        EXPECT_EQ(dlg.department, "ABCDEFGHIJKLMNOPQRS");
         EXPECT_EQ(dlg.date, "1.1.2030");
         EXPECT_EQ(dlg.detector, "Tarvo-5");
     }

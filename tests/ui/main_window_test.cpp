@@ -3,10 +3,14 @@
 #include "common/datetime.h"
 #include "graph/graph_window.h"
 #include "protocol/tarvo.h"
+#include "support/full_disk.h"
 #include "support/orvan_frames.h"
 #include "support/tarvo_frames.h"
 #include "ui/fitted_label.h"
+#include "ui/interval_dialog.h"
+#include "ui/legend_dialog.h"
 #include "ui/main_window.h"
+#include "ui/parameters_dialog.h"
 #include "ui/probe_number_dialog.h"
 #include "ui/window_arrangement.h"
 
@@ -22,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -102,7 +107,7 @@ protected:
 TEST_F(MainWindowTest, SaveAndClearFollowTheListAndGraphNeedsEightReadings) {
     writeSettings("InsType=1\r\n");
     writeWorkingFile(7);
-    MainWindow& w = start();
+    start();
     EXPECT_FALSE(find<QPushButton>("btSave")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("btClearList")->isEnabled());
     EXPECT_FALSE(find<QAction>("mnWrFile")->isEnabled());
@@ -112,9 +117,20 @@ TEST_F(MainWindowTest, SaveAndClearFollowTheListAndGraphNeedsEightReadings) {
     port.inject(reading(0.1f));
     EXPECT_TRUE(find<QPushButton>("btSave")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("btClearList")->isEnabled());
-    EXPECT_EQ(find<QAction>("mnWrFile")->isEnabled(), w.spreadsheetAvailable_);
+    EXPECT_TRUE(find<QAction>("mnWrFile")->isEnabled());
     EXPECT_TRUE(find<QAction>("mnGraph")->isEnabled()) << "eight readings";
     EXPECT_EQ(find<QLineEdit>("edCount")->text(), "8");
+}
+
+TEST_F(MainWindowTest, SaveNeedsNoSpreadsheetProgram) {
+    writeSettings("InsType=1\r\n");
+    MainWindow& w = start();
+    for (bool spreadsheet : {false, true}) {
+        w.spreadsheetAvailable_ = spreadsheet;
+        port.inject(reading(0.1f));
+        EXPECT_TRUE(find<QAction>("mnWrFile")->isEnabled()) << spreadsheet;
+        EXPECT_EQ(find<QAction>("mnWrFile")->shortcut(), QKeySequence(QKeySequence::Save));
+    }
 }
 
 TEST_F(MainWindowTest, FamilyChoiceShowsItsMenus) {
@@ -300,6 +316,78 @@ TEST_F(MainWindowTest, IntervalCancelStillEnablesStartWithAStoredInterval) {
     });
     window->chooseInterval();
     EXPECT_TRUE(find<QPushButton>("btStart")->isEnabled());
+}
+
+// Presses OK in the dialog that the next modal loop shows.
+template <typename D> void acceptNextDialog(void (D::*ok)()) {
+    QTimer::singleShot(0, [ok] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget()))
+            (d->*ok)();
+    });
+}
+
+TEST_F(MainWindowTest, EverySettingThatCannotBeSavedIsReportedOnceWithItsReason) {
+    test::FullDisk disk(256 * 1024);
+    ZEL_REQUIRE_FULL_DISK(disk);
+    qputenv("XDG_CONFIG_HOME", disk.path().toUtf8());
+    QDir().mkpath(disk.file("zel"));
+    {
+        QFile f(disk.file("zel/Zel.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=5\r\n");
+    }
+    start();
+    disk.fill();
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"family", [this] { find<QRadioButton>("chkInstType_0")->click(); }},
+        {"parameters",
+         [this] {
+             acceptNextDialog(&ParametersDialog::acceptParameters);
+             window->editParameters();
+         }},
+        {"interval",
+         [this] {
+             acceptNextDialog(&IntervalDialog::acceptInterval);
+             window->chooseInterval();
+         }},
+        {"legend",
+         [this] {
+             acceptNextDialog(&LegendDialog::acceptLegend);
+             window->editLegend();
+         }},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        c.change();
+        ASSERT_EQ(messages.size(), 1) << c.name << ": " << messages.join('|').toStdString();
+        EXPECT_TRUE(messages[0].contains("could not be saved in Zel.ini")) << c.name;
+        EXPECT_TRUE(messages[0].contains("Zel.ini: ")) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::fromLocal8Bit(strerror(ENOSPC))))
+            << messages[0].toStdString();
+    }
+    disk.release();
+    messages.clear();
+    find<QRadioButton>("chkInstType_1")->click();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    window.reset();
+}
+
+TEST_F(MainWindowTest, ListValuesAreNeverCut) {
+    writeSettings("InsType=1\r\n");
+    start();
+    auto* list = find<QTableView>("Grid1");
+    const float values[] = {1.0e-40f, -1.0e-40f, 3.4e38f, -1.4e-45f};
+    for (float v : values) {
+        port.inject(reading(v));
+        const QString last =
+            list->model()->index(list->model()->rowCount() - 1, 3).data().toString();
+        const int need = list->fontMetrics().horizontalAdvance(last.trimmed());
+        EXPECT_GT(list->columnWidth(3), need) << last.toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, DbgOnTheCommandLineShowsTheDebugButton) {

@@ -136,22 +136,45 @@ TEST_F(PortDialogTest, FailedOpenKeepsDialogOpenFileUnchangedAndNoPortOpen) {
     EXPECT_EQ(fileBytes(), before);
 }
 
-TEST_F(PortDialogTest, BaudRateWithoutButtonShowsFirstButKeepsValue) {
+TEST_F(PortDialogTest, StoredRateWithoutAButtonIsShownAsTheRateInUse) {
+    struct Case {
+        int32_t stored;
+        bool tarvoset;
+    };
+    const Case cases[] = {{2400, false}, {115200, true}, {57600, false}};
+    for (const Case& c : cases) {
+        calls.clear();
+        PortSettings s;
+        s.BaudRate = c.stored;
+        PortSettingsFile file(path);
+        PortDialog dlg(s, file, reopener(true),
+                       c.tarvoset ? tarvosetPortDialogVariant() : zelPortDialogVariant());
+        dlg.show();
+        auto* inUse = child<QRadioButton>(dlg, "chkBaud_inUse");
+        EXPECT_TRUE(inUse->isVisible()) << c.stored;
+        EXPECT_EQ(inUse->text(), QString::number(c.stored));
+        EXPECT_TRUE(inUse->isChecked());
+        EXPECT_FALSE(child<QRadioButton>(dlg, "chkBaud_0")->isChecked());
+        EXPECT_EQ(dlg.pendingBaud(), c.stored);
+
+        // Another rate and back again.
+        QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_2"), Qt::LeftButton, {}, QPoint(8, 8));
+        EXPECT_EQ(dlg.pendingBaud(), 9600);
+        QTest::mouseClick(inUse, Qt::LeftButton, {}, QPoint(8, 8));
+        EXPECT_EQ(dlg.pendingBaud(), c.stored);
+        QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].baud, c.stored);
+        EXPECT_TRUE(fileBytes().contains("BaudRate=" + QByteArray::number(c.stored)));
+    }
+    // A listed rate needs no extra button.
     PortSettings s;
-    s.BaudRate = 2400;
+    s.BaudRate = 9600;
     PortSettingsFile file(path);
     PortDialog dlg(s, file, reopener(true), zelPortDialogVariant());
     dlg.show();
-    auto* first = child<QRadioButton>(dlg, "chkBaud_0");
-    EXPECT_EQ(first->text(), "300");
-    EXPECT_TRUE(first->isChecked());
-    EXPECT_EQ(dlg.pendingBaud(), 2400);
-
-    QTest::mouseClick(child<QPushButton>(dlg, "OK"), Qt::LeftButton);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].baud, 2400);
-    EXPECT_EQ(s.BaudRate, 2400);
-    EXPECT_TRUE(fileBytes().contains("BaudRate=2400"));
+    EXPECT_FALSE(child<QRadioButton>(dlg, "chkBaud_inUse")->isVisible());
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_2")->isChecked());
 }
 
 TEST_F(PortDialogTest, CancelAndEscapeTouchNothing) {
@@ -226,12 +249,12 @@ TEST_F(PortDialogTest, TarvosetVariantHasFourPortsAndNo115200) {
     dlg.show();
     EXPECT_EQ(dlg.findChildren<QRadioButton*>(QRegularExpression("^chkPort_")).size(), 4);
     EXPECT_EQ(child<QRadioButton>(dlg, "chkPort_3")->text(), "Com&4");
-    const auto bauds = dlg.findChildren<QRadioButton*>(QRegularExpression("^chkBaud_"));
+    const auto bauds = dlg.findChildren<QRadioButton*>(QRegularExpression("^chkBaud_[0-9]+$"));
     ASSERT_EQ(bauds.size(), 4);
     for (auto* b : bauds)
         EXPECT_NE(b->text(), "115200");
-    // 115200 has no button here: "300" shows, the value stays.
-    EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_0")->isChecked());
+    // 115200 has no button of the list here: it shows as the rate in use.
+    EXPECT_TRUE(child<QRadioButton>(dlg, "chkBaud_inUse")->isChecked());
     EXPECT_EQ(dlg.pendingBaud(), 115200);
     QTest::mouseClick(child<QRadioButton>(dlg, "chkBaud_3"), Qt::LeftButton);
     EXPECT_EQ(dlg.pendingBaud(), 19200);
