@@ -660,10 +660,6 @@ Möchten Sie sie zuerst speichern?</translation>
         <translation>Fenster automatisch anordnen</translation>
     </message>
     <message>
-        <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h.</source>
-        <translation>Die Schwellen gelten in mR/h, uSv/h, cpm oder cps. Ein Messwert in R/h, mSv/h oder Kcpm wird nach Umrechnung verglichen: 2 R/h zählen als 2000 mR/h.</translation>
-    </message>
-    <message>
         <source>%1: give a number of 0 or more.</source>
         <translation>%1: Geben Sie eine Zahl von 0 oder mehr ein.</translation>
     </message>
@@ -674,6 +670,10 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>%1: give a whole number from %2 to %3.</source>
         <translation>%1: Geben Sie eine ganze Zahl von %2 bis %3 ein.</translation>
+    </message>
+    <message>
+        <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h. An amplifier&apos;s readings are compared in the unit chosen in Setup Device.</source>
+        <translation>Die Schwellen gelten in mR/h, uSv/h, cpm oder cps. Ein Messwert in R/h, mSv/h oder Kcpm wird nach Umrechnung verglichen: 2 R/h zählen als 2000 mR/h. Die Messwerte eines Verstärkers werden in der unter Setup Device gewählten Einheit verglichen.</translation>
     </message>
 </context>
 <context>

@@ -660,10 +660,6 @@ Do you want to save them first?</source>
         <translation>סידור חלונות אוטומטי</translation>
     </message>
     <message>
-        <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h.</source>
-        <translation>הספים הם ביחידות mR/h, uSv/h, cpm או cps. קריאה המוצגת ב-R/h, mSv/h או Kcpm מושווית לאחר המרה: 2 R/h נחשבים 2000 mR/h.</translation>
-    </message>
-    <message>
         <source>%1: give a number of 0 or more.</source>
         <translation>%1: יש להזין מספר 0 ומעלה.</translation>
     </message>
@@ -674,6 +670,10 @@ Do you want to save them first?</source>
     <message>
         <source>%1: give a whole number from %2 to %3.</source>
         <translation>%1: יש להזין מספר שלם מ-%2 עד %3.</translation>
+    </message>
+    <message>
+        <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h. An amplifier&apos;s readings are compared in the unit chosen in Setup Device.</source>
+        <translation>הספים הם ביחידות mR/h, uSv/h, cpm או cps. קריאה המוצגת ב-R/h, mSv/h או Kcpm מושווית לאחר המרה: 2 R/h נחשבים 2000 mR/h. קריאות של מגבר מושוות ביחידה שנבחרה ב-Setup Device.</translation>
     </message>
 </context>
 <context>

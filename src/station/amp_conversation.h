@@ -36,6 +36,7 @@ public:
     CheckedFrame checkFrame(const QByteArray& frame) override;
     std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
     bool offersDownload() const override { return false; }
+    bool rangesUnits() const override { return false; }
 
     // --- the meter's commands ---------------------------------------------
     void sendStop();

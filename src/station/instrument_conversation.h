@@ -82,6 +82,11 @@ public:
     // A frame failed its check or was no reading (already counted).
     virtual void afterFrameError(int16_t /*result*/) {}
     virtual Readouts readouts(const MeasurementRecord& reading, double dose) const;
+    // Whether the instrument moves a growing reading to a larger unit by
+    // itself ("1.5 Kcpm", "2 R/h"): such readings are compared with the
+    // thresholds in the lower unit. A unit the user chose once (the
+    // amplifier's set-up) is the unit its thresholds were typed in.
+    virtual bool rangesUnits() const { return true; }
 
     // --- commands -------------------------------------------------------------
     // Whether "Get Data" may be offered once the instrument is ready.

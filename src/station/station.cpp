@@ -456,7 +456,7 @@ void Station::takeReading(const QByteArray& bytes) {
             view_.startAlarmSound();
         alarmState_ = AlarmFault;
     } else {
-        const double v = inThresholdUnit(shown, r.Units);
+        const double v = conversation_->rangesUnits() ? inThresholdUnit(shown, r.Units) : shown;
         int16_t level = AlarmNormal;
         if (v > settings_.Threshold2) {
             view_.setValueColor(colors::Red);

@@ -83,7 +83,8 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
     // so the thresholds always mean the same dose.
     auto* unitNote = new QLabel(tr("Thresholds are in mR/h, uSv/h, cpm or cps. A reading "
                                    "shown in R/h, mSv/h or Kcpm is compared after conversion: "
-                                   "2 R/h counts as 2000 mR/h."),
+                                   "2 R/h counts as 2000 mR/h. An amplifier's readings are "
+                                   "compared in the unit chosen in Setup Device."),
                                 this);
     unitNote->setObjectName("lblThresholdUnits");
     unitNote->setWordWrap(true);

@@ -144,6 +144,12 @@ TEST_F(AmpConversationTest, ReadingsWhileCollectingWithStatusColourAndScale) {
     reply(amp::frameWithChecksum("0012340"));
     EXPECT_EQ(list.RowIndex, 3);
     EXPECT_EQ(station->state().totalErrors, 1u);
+    // The large unit is the user's fixed choice, not a range the meter moved
+    // to: the thresholds keep the unit they were typed in (0.0123 R/h is
+    // below 5, though 12.3 mR/h would not be).
+    settings.Threshold1 = 5;
+    reply(reading('0', "12310", '0'));
+    EXPECT_EQ(view.valueColor, colors::Green);
 }
 
 TEST_F(AmpConversationTest, RepliesReachTheDialogAndBrokenBlocksChangeNothing) {
