@@ -1109,10 +1109,6 @@ Möchten Sie sie zuerst speichern?</translation>
         <translation>Histogramm von %1 Messwerten in %2 Klassen</translation>
     </message>
     <message>
-        <source>the page could not be drawn</source>
-        <translation>die Seite konnte nicht gezeichnet werden</translation>
-    </message>
-    <message>
         <source>Csv Files (*.csv);;All Files (*)</source>
         <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
     </message>

@@ -1107,10 +1107,6 @@ Do you want to save them first?</source>
         <translation>היסטוגרמה של %1 קריאות ב-%2 תאים</translation>
     </message>
     <message>
-        <source>the page could not be drawn</source>
-        <translation>לא ניתן היה לצייר את הדף</translation>
-    </message>
-    <message>
         <source>Csv Files (*.csv);;All Files (*)</source>
         <translation>קובצי CSV (*.csv);;כל הקבצים (*)</translation>
     </message>

@@ -479,8 +479,8 @@ double wallDayCount(const QDate& date, int msecsOfDay) {
 // (UTC is how day counts come back, see fromDayCount); one with another zone
 // or offset is first seen on this computer's clock.
 WallTime wallOf(const QDateTime& moment) {
-    const Qt::TimeSpec spec = moment.timeSpec();
-    const QDateTime m = spec == Qt::LocalTime || spec == Qt::UTC ? moment : moment.toLocalTime();
+    const Qt::TimeSpec kind = moment.timeSpec();
+    const QDateTime m = kind == Qt::LocalTime || kind == Qt::UTC ? moment : moment.toLocalTime();
     return {m.date(), m.time()};
 }
 

@@ -5,9 +5,9 @@
 #include "graph/format_value.h"
 #include "graph/graph_export.h"
 #include "graph/graph_plot_widget.h"
+#include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QGridLayout>
@@ -17,7 +17,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QVBoxLayout>
 #include <cmath>
@@ -337,32 +336,9 @@ bool DistributionWindow::writeCsv(const QString& path, QString* error) {
 }
 
 bool DistributionWindow::writePdf(const QString& path, QString* error) {
-    // Made in memory and written by the safe writer: a full disk never
-    // leaves a cut PDF where an older one stood.
-    QByteArray pdf;
-    {
-        QBuffer buffer(&pdf);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageOrientation(QPageLayout::Landscape);
-        writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-        writer.setResolution(300);
-        writer.setTitle(windowTitle());
-        writer.setCreator(QStringLiteral("Zel"));
-        if (!paintDistributionPage(writer, page())) {
-            if (error)
-                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                                      tr("the page could not be drawn"));
-            return false;
-        }
-    }
-    FileError why;
-    if (writeFileSafely(path, pdf, &why))
-        return true;
-    if (error)
-        *error = why.message();
-    return false;
+    return writePdfPage(
+        path, windowTitle(),
+        [this](QPagedPaintDevice& device) { return paintDistributionPage(device, page()); }, error);
 }
 
 QString DistributionWindow::suggestedName() const {

@@ -1,13 +1,18 @@
 #include "graph/graph_print_widget.h"
 
 #include "common/datetime.h"
+#include "common/safe_file.h"
 #include "common/strings.h"
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_print.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 
 namespace zel::graph {
 
@@ -178,6 +183,36 @@ bool paintPrintedPage(QPagedPaintDevice& device, const PrintPicture& picture) {
     drawPrintedPage(painter, QRectF(0, 0, device.width() / scale, device.height() / scale),
                     picture);
     return painter.end();
+}
+
+bool writePdfPage(const QString& path, const QString& title,
+                  const std::function<bool(QPagedPaintDevice&)>& paint, QString* error) {
+    QByteArray pdf;
+    {
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageOrientation(QPageLayout::Landscape);
+        writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Zel"));
+        if (!paint(writer)) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(
+                    QDir::toNativeSeparators(path),
+                    QCoreApplication::translate("zel::graph::GraphWindow",
+                                                "the page could not be drawn"));
+            return false;
+        }
+    }
+    FileError why;
+    if (writeFileSafely(path, pdf, &why))
+        return true;
+    if (error)
+        *error = why.message();
+    return false;
 }
 
 } // namespace zel::graph

@@ -10,6 +10,7 @@
 #include <QRectF>
 #include <QString>
 #include <array>
+#include <functional>
 
 class QPainter;
 class QPagedPaintDevice;
@@ -33,5 +34,12 @@ void drawPrintedPage(QPainter& painter, const QRectF& page, const PrintPicture& 
 // Paints the page on a printer or a PDF writer. False when the device
 // could not be painted on.
 bool paintPrintedPage(QPagedPaintDevice& device, const PrintPicture& picture);
+
+// An A4 landscape PDF of one page that `paint` draws, made in memory and
+// written by the safe writer, so a full disk never leaves a cut PDF where an
+// older one stood. False with `error` (file and reason) when the page could
+// not be drawn or written.
+bool writePdfPage(const QString& path, const QString& title,
+                  const std::function<bool(QPagedPaintDevice&)>& paint, QString* error);
 
 } // namespace zel::graph

@@ -15,7 +15,6 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -27,7 +26,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
@@ -1014,32 +1012,10 @@ void GraphWindow::print() {
 }
 
 bool GraphWindow::writePdf(const QString& path, QString* error) {
-    // The page is made in memory and written by the safe writer, so a full
-    // disk can never leave a cut PDF where an older one stood.
-    QByteArray pdf;
-    {
-        QBuffer buffer(&pdf);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageOrientation(QPageLayout::Landscape);
-        writer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-        writer.setResolution(300);
-        writer.setTitle(windowTitle());
-        writer.setCreator(QStringLiteral("Zel"));
-        if (!paintPrintedPage(writer, printPicture())) {
-            if (error)
-                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                                      tr("the page could not be drawn"));
-            return false;
-        }
-    }
-    FileError why;
-    if (writeFileSafely(path, pdf, &why))
-        return true;
-    if (error)
-        *error = why.message();
-    return false;
+    return writePdfPage(
+        path, windowTitle(),
+        [this](QPagedPaintDevice& device) { return paintPrintedPage(device, printPicture()); },
+        error);
 }
 
 void GraphWindow::printToPdf() {

@@ -1,6 +1,7 @@
 #include "data/data_files.h"
 
 #include "common/datetime.h"
+#include "support/data_file_helpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,15 +24,7 @@ const QByteArray EmptyPortablesHeader = "\"Department: \"\r\n"
                                         "-\r\n";
 
 MeasurementRecord reading(int n, const QString& time = QStringLiteral("2024-01-02 10:00:00")) {
-    MeasurementRecord r;
-    r.InstrumentId = QStringLiteral("ID%1").arg(n);
-    r.ReadingTime = time;
-    r.Value = QString::number(n);
-    r.Units = QStringLiteral("mR/h");
-    r.Status = QStringLiteral("OK");
-    r.Detector = QStringLiteral("GM");
-    r.OverMark = QStringLiteral(" ");
-    return r;
+    return test::numberedReading(n, time);
 }
 
 class DataFilesTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include "common/ini_file.h"
 #include "common/safe_file.h"
 #include "data/data_files.h"
+#include "support/data_file_helpers.h"
 #include "support/full_disk.h"
 
 #include <QDir>
@@ -16,29 +17,6 @@ using namespace zel;
 using zel::test::FullDisk;
 
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
-}
-
-MeasurementRecord reading(int n) {
-    MeasurementRecord r;
-    r.InstrumentId = QStringLiteral("ID%1").arg(n);
-    r.ReadingTime = QStringLiteral("2024-01-02 10:00:00");
-    r.Value = QString::number(n);
-    r.Units = QStringLiteral("mR/h");
-    r.Status = QStringLiteral("OK");
-    r.Detector = QStringLiteral("GM");
-    r.OverMark = QStringLiteral(" ");
-    return r;
-}
 
 const QByteArray Header = headerLines(Legend{}, QString(), 0, QString());
 
@@ -58,21 +36,21 @@ TEST(FullDiskTest, SafeWriterFailsWithTheReasonAndKeepsTheOlderFile) {
         ZEL_REQUIRE_FULL_DISK(disk);
         const QString path = disk.file(QStringLiteral("target.csv"));
         if (c.existing)
-            writeBytes(path, "older content\r\n");
+            test::writeFileBytes(path, "older content\r\n");
         disk.fill();
         FileError error;
         EXPECT_FALSE(writeFileSafely(path, QByteArray(c.size, 'r'), &error));
         EXPECT_EQ(error.path, path);
         EXPECT_TRUE(error.message().contains(QStringLiteral("No space left on device")))
             << error.message().toStdString();
-        EXPECT_EQ(bytesOf(path),
+        EXPECT_EQ(test::fileBytes(path),
                   c.existing ? QByteArray("older content\r\n") : QByteArray("<missing>"));
         // No temporary file is left to take the space of the next try.
         EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(),
                   c.existing ? 2 : 1); // the target (if any) and the filler
         disk.release();
         EXPECT_TRUE(writeFileSafely(path, "new\r\n", &error)) << error.message().toStdString();
-        EXPECT_EQ(bytesOf(path), "new\r\n");
+        EXPECT_EQ(test::fileBytes(path), "new\r\n");
     }
 }
 
@@ -84,7 +62,7 @@ TEST(FullDiskTest, SafeWriterRefusesWhatItCannotCreate) {
     EXPECT_FALSE(writeFileSafely(dir.path(), "x", &error));
     // Mode bits of a replaced file stay what the user set.
     const QString path = dir.filePath("kept.ini");
-    writeBytes(path, "a");
+    test::writeFileBytes(path, "a");
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
     ASSERT_TRUE(writeFileSafely(path, "b", &error));
     struct stat st {};
@@ -95,7 +73,7 @@ TEST(FullDiskTest, SafeWriterRefusesWhatItCannotCreate) {
 TEST(FullDiskTest, SameFileSeesThroughLinksAndDots) {
     QTemporaryDir dir;
     const QString working = dir.filePath("ZelTemp.csv");
-    writeBytes(working, Header);
+    test::writeFileBytes(working, Header);
     ASSERT_TRUE(QFile::link(working, dir.filePath("link.csv")));
     ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("folder")));
     ASSERT_EQ(::link(QFile::encodeName(working).constData(),
@@ -126,10 +104,10 @@ TEST(FullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheWorkingFile) {
     DataStore store(home.filePath("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(Header));
     for (int i = 1; i <= 3; ++i) {
-        ASSERT_TRUE(store.appendReading(reading(i)));
+        ASSERT_TRUE(store.appendReading(test::numberedReading(i)));
         store.countReading();
     }
-    const QByteArray working = bytesOf(store.workingFile().path());
+    const QByteArray working = test::fileBytes(store.workingFile().path());
     struct Case {
         const char* name;
         QString target;
@@ -140,18 +118,18 @@ TEST(FullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheWorkingFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        writeBytes(disk.file("saved.csv"), "older save\r\n");
-        writeBytes(disk.file("Data4Excel.csv"), "older common\r\n");
+        test::writeFileBytes(disk.file("saved.csv"), "older save\r\n");
+        test::writeFileBytes(disk.file("Data4Excel.csv"), "older common\r\n");
         disk.fill();
         const DataStore::SaveOutcome outcome = store.saveToFile(c.target, c.common, Header);
         disk.release();
         EXPECT_FALSE(outcome.ok);
         EXPECT_TRUE(outcome.error.contains(QStringLiteral("No space left on device")))
             << outcome.error.toStdString();
-        EXPECT_EQ(bytesOf(store.workingFile().path()), working);
+        EXPECT_EQ(test::fileBytes(store.workingFile().path()), working);
         EXPECT_TRUE(store.Unsaved);
-        EXPECT_EQ(bytesOf(disk.file("saved.csv")), "older save\r\n");
-        EXPECT_EQ(bytesOf(disk.file("Data4Excel.csv")), "older common\r\n");
+        EXPECT_EQ(test::fileBytes(disk.file("saved.csv")), "older save\r\n");
+        EXPECT_EQ(test::fileBytes(disk.file("Data4Excel.csv")), "older common\r\n");
         // The channel is open again: the next reading still reaches the file.
         EXPECT_TRUE(store.workingFile().isOpen());
     }
@@ -162,7 +140,7 @@ TEST(FullDiskTest, WorkingFileOnAFullDiskWritesEveryLineOnce) {
     ZEL_REQUIRE_FULL_DISK(disk);
     DataStore store(disk.file("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(Header));
-    ASSERT_TRUE(store.appendReading(reading(1)));
+    ASSERT_TRUE(store.appendReading(test::numberedReading(1)));
     // Full, with a few bytes left: a line may be cut in the middle.
     for (qint64 leave : {qint64(0), qint64(20)}) {
         SCOPED_TRACE(leave);
@@ -174,7 +152,7 @@ TEST(FullDiskTest, WorkingFileOnAFullDiskWritesEveryLineOnce) {
         // whole pages, so a few lines still fit after the disk is "full".
         const int first = leave == 0 ? 2 : 1002;
         for (int i = first; i < first + 300; ++i) {
-            waiting.push_back(reading(i));
+            waiting.push_back(test::numberedReading(i));
             while (!waiting.empty() && store.appendReading(waiting.front()))
                 waiting.erase(waiting.begin());
         }
@@ -188,7 +166,7 @@ TEST(FullDiskTest, WorkingFileOnAFullDiskWritesEveryLineOnce) {
         }
     }
     store.workingFile().close();
-    const QList<QByteArray> lines = bytesOf(disk.file("ZelTemp.csv")).split('\n');
+    const QList<QByteArray> lines = test::fileBytes(disk.file("ZelTemp.csv")).split('\n');
     QStringList ids;
     for (qsizetype i = 8; i < lines.size(); ++i)
         if (!lines[i].isEmpty())
@@ -206,15 +184,15 @@ TEST(FullDiskTest, NewWorkingFileAndSettingsOnAFullDiskKeepTheOldOnes) {
     ZEL_REQUIRE_FULL_DISK(disk);
     DataStore store(disk.file("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(Header));
-    ASSERT_TRUE(store.appendReading(reading(1)));
+    ASSERT_TRUE(store.appendReading(test::numberedReading(1)));
     IniFile ini(disk.file("Zel.ini"));
     ASSERT_TRUE(
         ini.write(QStringLiteral("COMMON"), QStringLiteral("Threshold1"), QStringLiteral("5")));
-    const QByteArray working = bytesOf(disk.file("ZelTemp.csv"));
+    const QByteArray working = test::fileBytes(disk.file("ZelTemp.csv"));
     disk.fill();
     EXPECT_FALSE(store.openNewTempFile(Header));
     EXPECT_TRUE(store.lastError().contains(QStringLiteral("No space left on device")));
-    EXPECT_EQ(bytesOf(disk.file("ZelTemp.csv")), working);
+    EXPECT_EQ(test::fileBytes(disk.file("ZelTemp.csv")), working);
     EXPECT_FALSE(
         ini.write(QStringLiteral("COMMON"), QStringLiteral("Threshold1"), QStringLiteral("7")));
     EXPECT_TRUE(ini.lastError().contains(QStringLiteral("Zel.ini")));

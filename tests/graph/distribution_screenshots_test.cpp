@@ -6,6 +6,7 @@
 #include "common/strings.h"
 #include "graph/distribution_window.h"
 #include "graph/graph_window.h"
+#include "support/picture_folder.h"
 #include "ui/translations.h"
 
 #include <QApplication>
@@ -83,10 +84,8 @@ void snapDistribution(const QString& folder, Language language, const QString& s
 }
 
 TEST(DistributionScreenshots, SaveWhenAsked) {
-    const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the distribution";
-    QDir().mkpath(folder);
+    const test::PictureFolder pictures; // checks every picture it gets
+    const QString folder = pictures.path();
     QTemporaryDir dir;
     GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
     setDateLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));

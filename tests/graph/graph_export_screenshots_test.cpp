@@ -5,6 +5,7 @@
 #include "graph/data_list_window.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "support/picture_folder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -71,10 +72,8 @@ void snapList(const QString& folder, Language language, const QString& suffix) {
 }
 
 TEST(GraphExportScreenshots, SaveWhenAsked) {
-    const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the data list";
-    QDir().mkpath(folder);
+    const test::PictureFolder pictures; // checks every picture it gets
+    const QString folder = pictures.path();
     QTemporaryDir dir;
     qputenv("ZEL_HOME", dir.path().toUtf8());
     GraphWindow::setPlacementFile(dir.filePath("placement.ini"));

@@ -3,6 +3,7 @@
 // (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
 #include "data/settings.h"
 #include "station/port_settings.h"
+#include "support/picture_folder.h"
 #include "ui/about_dialog.h"
 #include "ui/calibration_dialog.h"
 #include "ui/data_handle_dialog.h"
@@ -104,10 +105,8 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
 }
 
 TEST(DialogScreenshots, SaveWhenAsked) {
-    const QString folder = qEnvironmentVariable("ZEL_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set ZEL_SCREENSHOT_DIR to save pictures of the dialogs";
-    QDir().mkpath(folder);
+    const test::PictureFolder pictures; // checks every picture it gets
+    const QString folder = pictures.path();
     const QByteArray home = qgetenv("ZEL_HOME");
     const QByteArray config = qgetenv("XDG_CONFIG_HOME");
     snapAll(folder, "en", Language::English);
