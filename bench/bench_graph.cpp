@@ -81,7 +81,7 @@ void BM_GraphCommandToFirstPaint(benchmark::State& state) {
     {
         QFile f(dir.filePath("prog/ZelTemp.csv"));
         f.open(QIODevice::WriteOnly);
-        f.write(zel::headerLines(zel::Legend{}, QString(), 1, QString()));
+        f.write(zel::headerLines(zel::Legend{}, QString()));
         const QDateTime t0(QDate(2026, 1, 2), QTime(8, 0, 0));
         for (int n = 0; n < 10001; ++n) {
             zel::MeasurementRecord r{"On-Line",

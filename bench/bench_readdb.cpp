@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "data/data_files.h"
 #include "data/measurement_list.h"
+#include "station/families.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -29,7 +30,7 @@ QString writeDataFile(const QTemporaryDir& dir, int readings, TimeText timeText 
         return path;
     zel::Legend legend;
     legend.Date = QStringLiteral("1/2/2024");
-    f.write(zel::headerLines(legend, QString(), 0, QString()));
+    f.write(zel::headerLines(legend, QString()));
     const QDateTime t0(QDate(2024, 1, 2), QTime(8, 0, 0));
     for (int n = 0; n < readings; ++n) {
         zel::MeasurementRecord r;
@@ -81,8 +82,8 @@ void BM_AppendAndListStep(benchmark::State& state) {
     QTemporaryDir dir;
     zel::DataStore store(dir.filePath(QStringLiteral("ZelTemp.csv")));
     zel::Legend legend;
-    store.openNewTempFile(zel::headerLines(legend, QString(), 0, QString()));
-    zel::MeasurementList list(0);
+    store.openNewTempFile(zel::headerLines(legend, QString()));
+    zel::MeasurementList list(zel::familyOrDefault(zel::Portables).list);
     zel::MeasurementRecord proto;
     proto.InstrumentId = QStringLiteral("1234");
     proto.ReadingTime = QStringLiteral("1/2/2024 08:00:00");

@@ -40,7 +40,7 @@ void BM_ReceiveOnlineReadings(benchmark::State& state) {
     const int batch = static_cast<int>(state.range(0));
     const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
     zel::Receiver rx;
-    rx.setRules(zel::frameRulesFor(zel::Tarvo5));
+    rx.setRules(zel::tarvo::Framing);
     int64_t readings = 0;
     auto onFrame = [&](const QByteArray& frame) -> int16_t {
         const auto work = zel::tarvo::unescapeFrame(frame);
@@ -77,7 +77,7 @@ void BM_ReceivePortablesReadings(benchmark::State& state) {
     const bool logged = state.range(1) != 0;
     const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
     zel::Receiver rx;
-    rx.setRules(zel::frameRulesFor(zel::Portables));
+    rx.setRules(zel::portables::Framing);
     int64_t readings = 0;
     auto onFrame = [&](const QByteArray& frame) -> int16_t {
         const int16_t result = zel::checkPortablesReply(frame);

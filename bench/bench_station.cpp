@@ -4,6 +4,7 @@
 #include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
 #include "protocol/tarvo.h"
+#include "station/families.h"
 #include "station/station.h"
 #include "ui/main_window.h"
 
@@ -65,7 +66,7 @@ void BM_ReadingIntake(benchmark::State& state) {
     zel::PortSettings ports;
     zel::PortSettingsFile portFile(dir.filePath("dax.ini"));
     zel::DataStore data(dir.filePath("ZelTemp.csv"));
-    zel::MeasurementList list(zel::Tarvo5);
+    zel::MeasurementList list(zel::familyOrDefault(zel::Tarvo5).list);
     zel::Station station({port, view, clock, settings, store, ports, portFile, data, list});
     data.headerProvider = [&] { return station.currentHeader(); };
     data.ensureWorkingFile();
@@ -85,7 +86,7 @@ void BM_StartupWithFullWorkingFile(benchmark::State& state) {
     {
         QFile f(dir.filePath("prog/ZelTemp.csv"));
         f.open(QIODevice::WriteOnly);
-        f.write(zel::headerLines(zel::Legend{}, QString(), 1, QString()));
+        f.write(zel::headerLines(zel::Legend{}, QString()));
         const QDateTime t0(QDate(2026, 1, 2), QTime(8, 0, 0));
         for (int n = 0; n < 10001; ++n) {
             zel::MeasurementRecord r{"On-Line",

@@ -40,7 +40,7 @@ void takeApart(const QByteArray& frame) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     zel::Receiver rx;
-    rx.setRules(zel::frameRulesFor(zel::AmpVessa));
+    rx.setRules(zel::amp::Framing);
     rx.feed(input, [](const QByteArray& frame) {
         if (frame.size() > zel::Receiver::BufferSize)
             __builtin_trap();

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkAndParse("\x02" + whole + "\x03", factor, form);
 
     Receiver rx;
-    rx.setRules(frameRulesFor(Orvan));
+    rx.setRules(orvan::Framing);
     auto onFrame = [&](const QByteArray& frame) {
         if (frame.size() > Receiver::BufferSize)
             __builtin_trap();

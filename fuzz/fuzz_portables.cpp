@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     zel::Receiver rx;
-    rx.setRules(zel::frameRulesFor(zel::Portables));
+    rx.setRules(zel::portables::Framing);
     auto onFrame = [](const QByteArray& frame) {
         if (frame.size() > zel::Receiver::BufferSize)
             __builtin_trap();

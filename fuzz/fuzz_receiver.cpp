@@ -8,6 +8,7 @@
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
+#include "station/families.h"
 
 #include <QDateTime>
 #include <cstddef>
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const auto family = static_cast<int16_t>(data[0] % 4);
     zel::Receiver rx;
-    rx.setRules(zel::frameRulesFor(family));
+    rx.setRules(zel::familyOrDefault(family).frameRules);
     auto onFrame = [family](const QByteArray& frame) {
         if (frame.size() > zel::Receiver::BufferSize)
             __builtin_trap();

@@ -253,8 +253,8 @@ FieldSpans plainFields(const QByteArray& record) {
 
 } // namespace
 
-QByteArray headerLines(const Legend& legend, const QString& probeNumber, int16_t family,
-                       const QString& orvanUnits) {
+QByteArray headerLines(const Legend& legend, const QString& probeNumber,
+                       const QByteArray& columnLine) {
     QByteArray out;
     out += quotedHeaderLine(QStringLiteral("Department: ") + legend.Department);
     out += quotedHeaderLine(QStringLiteral("Date: ") + legend.Date);
@@ -263,14 +263,10 @@ QByteArray headerLines(const Legend& legend, const QString& probeNumber, int16_t
     out += quotedHeaderLine(QStringLiteral("Surveyor: ") + legend.Personnel);
     out += quotedHeaderLine(QStringLiteral("Signature:"));
     out += quotedHeaderLine(QStringLiteral("Chargennummer: ") + probeNumber);
-    if (family == 3) {
-        QString units = orvanUnits;
-        units.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        units.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        out += "Americium,Time,Gamma(" + units.toUtf8() + "),Neutrons,Cesium,Cobalt,CPS\r\n";
-    } else {
-        out += "-\r\n";
-    }
+    QByteArray columns = columnLine;
+    columns.replace('\r', ' ');
+    columns.replace('\n', ' ');
+    out += columns + "\r\n";
     return out;
 }
 
@@ -556,7 +552,7 @@ DataStore::DataStore(QString workingPath) : working_(std::move(workingPath)) {}
 QByteArray DataStore::currentHeader() const {
     if (headerProvider)
         return headerProvider();
-    return headerLines(Legend{}, QString(), 0, QString());
+    return headerLines(Legend{}, QString());
 }
 
 bool DataStore::openNewTempFile(const QByteArray& header) {

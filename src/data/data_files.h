@@ -29,9 +29,10 @@ struct Series {
 
 // The eight header lines, each ended by CR LF. Line breaks inside the legend
 // or the probe number become spaces and double quotes are doubled, so the
-// header is always exactly eight lines that a reader can skip.
-QByteArray headerLines(const Legend& legend, const QString& probeNumber, int16_t family,
-                       const QString& orvanUnits);
+// header is always exactly eight lines that a reader can skip. The last
+// line names the columns the family writes; "-" when they need no names.
+QByteArray headerLines(const Legend& legend, const QString& probeNumber,
+                       const QByteArray& columnLine = QByteArrayLiteral("-"));
 
 // One reading line ended by CR LF; a field holding a comma, a double quote,
 // CR or LF is quoted (RFC 4180), every other field is written bare.

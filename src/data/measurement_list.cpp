@@ -6,31 +6,14 @@ namespace zel {
 
 namespace {
 
-// Width of the label that stands above the "Over" column; the column itself
-// is hidden except for the Orvan family, where it carries counts per second.
-constexpr int OverLabelWidth = 765;
 constexpr int HiddenWidth = 1;
 
 } // namespace
 
-MeasurementList::MeasurementList(int16_t family, QObject* parent)
-    : QAbstractTableModel(parent),
-      family_(family), headings_{QStringLiteral("Id"),      QStringLiteral("Time"),
-                                 QStringLiteral("Over"),    QStringLiteral("Value"),
-                                 QStringLiteral("Units"),   QStringLiteral("Status"),
-                                 QStringLiteral("Detector")},
-      widths_{1335, 2265, HiddenWidth, 1095, 735, 1365, 1335}, rows_(ListCapacity) {
-    if (family_ == 2) {
-        widths_[6] = HiddenWidth;
-    } else if (family_ == 3) {
-        headings_[0] = QStringLiteral("Americium");
-        headings_[2] = QStringLiteral("CPS");
-        headings_[3] = QStringLiteral("GM Rate");
-        headings_[4] = QStringLiteral("Neutrons");
-        headings_[5] = QStringLiteral("Cesium");
-        headings_[6] = QStringLiteral("Cobalt");
-        widths_[2] = OverLabelWidth;
-    }
+MeasurementList::MeasurementList(const ListLayout& layout, QObject* parent)
+    : QAbstractTableModel(parent), widths_(layout.widths), rows_(ListCapacity) {
+    for (int c = 0; c < Columns; ++c)
+        headings_[size_t(c)] = QString::fromUtf8(layout.headings[size_t(c)]);
 }
 
 int MeasurementList::rowCount(const QModelIndex& parent) const {

@@ -2,6 +2,7 @@
 // The list of readings shown in the main window: 7 columns, a heading row
 // and 300 data rows; once full, row 300 is rewritten by every reading.
 #include "data/measurement_record.h"
+#include "data/record_layout.h"
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <array>
@@ -13,11 +14,11 @@ class MeasurementList : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int ListCapacity = 300;
-    static constexpr int Columns = 7;
+    static constexpr int Columns = RecordFields;
 
     // The layout follows the family chosen when the window loads and is not
     // rebuilt when the family changes later.
-    explicit MeasurementList(int16_t family, QObject* parent = nullptr);
+    explicit MeasurementList(const ListLayout& layout, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,7 +51,6 @@ public:
     void setHeading(int column, const QString& text);
 
 private:
-    int16_t family_;
     std::array<QString, Columns> headings_;
     std::array<int, Columns> widths_;
     // Data rows 1..300; row 0 is the heading row, shown as the view header.

@@ -1,4 +1,5 @@
 #include "monitor/monitor.h"
+#include "station/families.h"
 
 #include "common/datetime.h"
 #include "common/text.h"
@@ -174,13 +175,13 @@ bool Monitor::start() {
     }
     portFile_->readBaudRate(port_);
     settingsStore_->readRest(settings_);
-    if (settings_.InstrumentType < 0 || settings_.InstrumentType > 3) {
+    if (!findFamily(settings_.InstrumentType)) {
         logEvent(Level::Error, QStringLiteral("settings-error"),
                  QStringLiteral("file=") + field(options_.settingsFile) +
                      QStringLiteral(" detail=") +
-                     field(QStringLiteral("InsType is %1; it must be 0 (Portables), 1 (Tarvo-5), "
-                                          "2 (Amp + Vessa) or 3 (Orvan)")
-                               .arg(settings_.InstrumentType)));
+                     field(QStringLiteral("InsType is %1; it must be %2")
+                               .arg(settings_.InstrumentType)
+                               .arg(familyChoicesText())));
         return false;
     }
     const Interval interval = settingsStore_->readInterval();
@@ -196,7 +197,7 @@ bool Monitor::start() {
         return false;
     }
 
-    list_ = std::make_unique<MeasurementList>(settings_.InstrumentType);
+    list_ = std::make_unique<MeasurementList>(familyOrDefault(settings_.InstrumentType).list);
     data_ = std::make_unique<DataStore>(options_.programFolder + QStringLiteral("/ZelTemp.csv"));
     station_ = std::make_unique<Station>(Station::Parts{
         transport_, *this, clock_, settings_, *settingsStore_, port_, *portFile_, *data_, *list_});

@@ -2,6 +2,7 @@
 // Amp + Vessa codec: the 11-byte command, the reply check, reading lines,
 // set-up replies with the parameter block, and the number encoding of
 // thresholds and background. Pure functions over bytes.
+#include "protocol/receiver.h"
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -39,6 +40,9 @@ struct AmpParams {
 };
 
 namespace amp {
+
+// Lines start with a line feed and end with a carriage return.
+inline constexpr zel::FrameRules Framing{0x0A, 0x0D, 1};
 
 // What a set-up reply answers (its first character).
 enum ReplyCode : int16_t {

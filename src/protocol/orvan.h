@@ -3,6 +3,7 @@
 // Replies are fixed-column text between STX and ETX; columns count the STX
 // as character 1, so character k is byte k - 1 of the frame.
 #include "data/measurement_record.h"
+#include "protocol/receiver.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -15,6 +16,9 @@ namespace zel {
 QByteArray buildOrvanCommand(const QByteArray& text);
 
 namespace orvan {
+
+// Frames run from 0x02 to 0x03.
+inline constexpr zel::FrameRules Framing{0x02, 0x03, 1};
 
 // A run of characters of a reply, first character and length.
 struct Column {

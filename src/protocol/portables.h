@@ -3,6 +3,7 @@
 // parser and the calibration record. Pure functions over byte arrays; they
 // never read past the frame they are given.
 #include "data/measurement_record.h"
+#include "protocol/receiver.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -40,6 +41,9 @@ double portablesValue(int code);
 
 // Byte positions of a reading reply.
 namespace portables {
+
+// Frames end with 0x04 and are at least 25 bytes long.
+inline constexpr zel::FrameRules Framing{-1, 0x04, 25};
 constexpr int IdFirst = 1; // 12 characters
 constexpr int IdLength = 12;
 constexpr int LastReadingByte = 23; // status code

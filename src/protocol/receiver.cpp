@@ -2,20 +2,6 @@
 
 namespace zel {
 
-FrameRules frameRulesFor(int16_t instrumentType) {
-    switch (instrumentType) {
-    case Portables:
-        return FrameRules{-1, 0x04, 25};
-    case AmpVessa:
-        return FrameRules{0x0A, 0x0D, 1};
-    case Orvan:
-        return FrameRules{0x02, 0x03, 1};
-    case Tarvo5:
-    default:
-        return FrameRules{-1, 0x03, 1, 0x02};
-    }
-}
-
 int Receiver::frameBegin() const {
     if (rules_.frameStartInside < 0)
         return 0;

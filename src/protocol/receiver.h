@@ -19,8 +19,6 @@ struct FrameRules {
     int frameStartInside = -1;
 };
 
-FrameRules frameRulesFor(int16_t instrumentType);
-
 class Receiver {
 public:
     static constexpr int BufferSize = 101; // indexes 0 .. 100

@@ -3,6 +3,7 @@
 // each received message and the reading parsers. Pure functions over byte
 // arrays; they never read past the frame they are given.
 #include "data/measurement_record.h"
+#include "protocol/receiver.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -10,6 +11,10 @@
 #include <optional>
 
 namespace zel::tarvo {
+
+// Frames end with 0x03 and start with an 0x02 that never occurs escaped
+// inside them.
+inline constexpr zel::FrameRules Framing{-1, 0x03, 1, 0x02};
 
 constexpr uint8_t STX = 0x02;
 constexpr uint8_t ETX = 0x03;

@@ -7,11 +7,34 @@ namespace zel::sim {
 
 namespace {
 
-const QStringList kFamilies = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
-                               QStringLiteral("amp"), QStringLiteral("orvan"),
-                               QStringLiteral("auto")};
-const QStringList kBuilt = {QStringLiteral("tarvo5"), QStringLiteral("portables"),
-                            QStringLiteral("amp"), QStringLiteral("orvan")};
+template <class Instrument, auto Options>
+std::unique_ptr<SimInstrument> make(const SimCommandLine& cmd) {
+    return std::make_unique<Instrument>(cmd.*Options);
+}
+
+// The simulated families: the word of the command line (the one the
+// station's family table names) and how the instrument is made.
+struct SimFamily {
+    const char* name;
+    std::unique_ptr<SimInstrument> (*make)(const SimCommandLine&);
+};
+const SimFamily kSimFamilies[] = {
+    {"tarvo5", &make<SimTarvo, &SimCommandLine::tarvo>},
+    {"portables", &make<SimPortables, &SimCommandLine::portables>},
+    {"amp", &make<SimAmp, &SimCommandLine::amp>},
+    {"orvan", &make<SimOrvan, &SimCommandLine::orvan>},
+};
+
+QStringList builtFamilies() {
+    QStringList names;
+    for (const SimFamily& f : kSimFamilies)
+        names << QString::fromLatin1(f.name);
+    return names;
+}
+
+// Words the command line knows; a word without a row is not built yet.
+const QStringList kFamilies = builtFamilies() << QStringLiteral("auto");
+const QStringList kBuilt = builtFamilies();
 
 SimCommandLine fail(SimCommandLine cmd, const QString& text) {
     cmd.exitCode = 2;
@@ -239,14 +262,9 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
 }
 
 std::unique_ptr<SimInstrument> makeInstrument(const SimCommandLine& cmd) {
-    if (cmd.family == QLatin1String("tarvo5"))
-        return std::make_unique<SimTarvo>(cmd.tarvo);
-    if (cmd.family == QLatin1String("portables"))
-        return std::make_unique<SimPortables>(cmd.portables);
-    if (cmd.family == QLatin1String("amp"))
-        return std::make_unique<SimAmp>(cmd.amp);
-    if (cmd.family == QLatin1String("orvan"))
-        return std::make_unique<SimOrvan>(cmd.orvan);
+    for (const SimFamily& f : kSimFamilies)
+        if (cmd.family == QLatin1String(f.name))
+            return f.make(cmd);
     return nullptr;
 }
 

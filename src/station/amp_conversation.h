@@ -26,7 +26,6 @@ public:
     explicit AmpConversation(Station& station);
     ~AmpConversation() override;
 
-    InstrumentType family() const override { return AmpVessa; }
     void testConnection() override {}
     void finishStartup() override;
     void onChosen() override;

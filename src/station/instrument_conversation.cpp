@@ -1,11 +1,7 @@
 #include "station/instrument_conversation.h"
 
 #include "common/text.h"
-#include "station/amp_conversation.h"
-#include "station/orvan_conversation.h"
-#include "station/portables_conversation.h"
 #include "station/station.h"
-#include "station/tarvo_conversation.h"
 
 namespace zel {
 
@@ -71,20 +67,6 @@ Readouts InstrumentConversation::readouts(const MeasurementRecord& r, double dos
     return {r.Value + QLatin1Char(' ') + r.Units,
             shortestText(dose) + QLatin1Char(' ') +
                 r.Units.left(std::max<qsizetype>(0, r.Units.size() - 2))};
-}
-
-std::unique_ptr<InstrumentConversation> makeConversation(int16_t family, Station& station) {
-    switch (family) {
-    case Tarvo5:
-        return std::make_unique<TarvoConversation>(station);
-    case AmpVessa:
-        return std::make_unique<AmpConversation>(station);
-    case Orvan:
-        return std::make_unique<OrvanConversation>(station);
-    case Portables:
-    default:
-        return std::make_unique<PortablesConversation>(station);
-    }
 }
 
 } // namespace zel

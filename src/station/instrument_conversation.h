@@ -4,7 +4,7 @@
 // The Station keeps what all families share (receive buffer, dispatch by
 // result code, counters, connection state, alarms, the road of a reading)
 // and asks the conversation of the chosen family for the rest, so it never
-// branches on the family number.
+// branches on the family number; the family table makes the conversation.
 #include "data/measurement_record.h"
 #include "protocol/instrument.h"
 #include "protocol/receiver.h"
@@ -42,9 +42,6 @@ public:
     virtual ~InstrumentConversation() = default;
     InstrumentConversation(const InstrumentConversation&) = delete;
     InstrumentConversation& operator=(const InstrumentConversation&) = delete;
-
-    virtual InstrumentType family() const = 0;
-    FrameRules frameRules() const { return frameRulesFor(family()); }
 
     // --- connection -----------------------------------------------------
     // The Test command: ask the instrument whether it is there.
@@ -120,9 +117,5 @@ private:
 // Milliseconds of the poll timer for the seconds part of the interval; a
 // whole-minute interval still needs a first tick to start counting.
 int pollMilliseconds(double seconds);
-
-// The conversation of `family`; an unknown number gets the Portables one,
-// as the window falls back to it.
-std::unique_ptr<InstrumentConversation> makeConversation(int16_t family, Station& station);
 
 } // namespace zel

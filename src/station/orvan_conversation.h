@@ -10,7 +10,6 @@ class OrvanConversation final : public InstrumentConversation {
 public:
     using InstrumentConversation::InstrumentConversation;
 
-    InstrumentType family() const override { return Orvan; }
     void testConnection() override;
     void startOnline() override;
     void stopOnline() override;

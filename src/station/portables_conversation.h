@@ -12,7 +12,6 @@ class PortablesConversation final : public InstrumentConversation {
 public:
     using InstrumentConversation::InstrumentConversation;
 
-    InstrumentType family() const override { return Portables; }
     void testConnection() override;
     void enterStartupState() override;
     void onConnectionLost() override;

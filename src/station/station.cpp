@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
+#include "station/families.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -58,7 +59,8 @@ Station::Station(const Parts& p, QObject* parent)
     connect(&lostContactTimer, &QTimer::timeout, this, &Station::onLostContactTick);
     connect(&transport_, &Transport::bytesArrived, this, &Station::onBytesArrived);
     connect(&transport_, &Transport::portLost, this, &Station::onPortLost);
-    conversation_ = makeConversation(settings_.InstrumentType, *this);
+    family_ = &familyOrDefault(settings_.InstrumentType);
+    conversation_ = family_->makeConversation(*this);
     applyFrameRules();
 }
 
@@ -151,7 +153,7 @@ bool Station::send(const QByteArray& bytes) {
 // ---------------------------------------------------------------- family
 
 void Station::applyFrameRules() {
-    receiver_.setRules(conversation_->frameRules());
+    receiver_.setRules(family_->frameRules);
 }
 
 void Station::chooseFamily(int16_t index) {
@@ -159,7 +161,8 @@ void Station::chooseFamily(int16_t index) {
         settings_.InstrumentType = index;
         if (!settingsStore_.writeInstrumentType(index))
             reportSettingNotSaved(settingsStore_.ini().lastError());
-        conversation_ = makeConversation(index, *this);
+        family_ = &familyOrDefault(index);
+        conversation_ = family_->makeConversation(*this);
         applyFrameRules();
         view_.refreshControls();
         conversation_->onChosen();
@@ -543,7 +546,7 @@ Legend& Station::legend() {
 }
 
 QByteArray Station::currentHeader() {
-    return headerLines(legend(), probeNumber, family(), orvanUnits);
+    return headerLines(legend(), probeNumber, family_->fileColumnLine(orvanUnits));
 }
 
 void Station::clearList() {

@@ -23,6 +23,8 @@
 
 namespace zel {
 
+struct Family;
+
 // Alarm states of the value read-out.
 enum AlarmState : int16_t { AlarmNormal = 0, AlarmHigh1 = 1, AlarmHigh2 = 2, AlarmFault = 3 };
 
@@ -95,7 +97,8 @@ public:
     void dropWaitingBytes();
 
     // --- family -----------------------------------------------------------
-    int16_t family() const { return settings_.InstrumentType; }
+    // The table row of the family the conversation speaks for.
+    const Family& family() const { return *family_; }
     Settings& settings() { return settings_; }
     const Settings& settings() const { return settings_; }
     InstrumentConversation& conversation() { return *conversation_; }
@@ -233,6 +236,7 @@ private:
     MeasurementList& list_;
 
     StationState state_;
+    const Family* family_ = nullptr;
     std::unique_ptr<InstrumentConversation> conversation_;
     Receiver receiver_;
     int16_t alarmState_ = AlarmNormal;

@@ -10,7 +10,6 @@ class TarvoConversation final : public InstrumentConversation {
 public:
     using InstrumentConversation::InstrumentConversation;
 
-    InstrumentType family() const override { return Tarvo5; }
     void testConnection() override;
     void enterStartupState() override;
     void finishStartup() override;

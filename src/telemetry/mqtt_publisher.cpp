@@ -1,5 +1,6 @@
 #include "telemetry/mqtt_publisher.h"
 
+#include "station/families.h"
 #include "station/station.h"
 #include "telemetry/disk_queue.h"
 #include "telemetry/reading_message.h"
@@ -648,12 +649,13 @@ void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
 }
 
 void MqttPublisher::publishReading(const MeasurementRecord& record, double value,
-                                   int16_t alarmState, int16_t family, const QString& orvanUnits) {
+                                   int16_t alarmState, const MessageFields& fields,
+                                   const QString& instrumentUnits) {
     if (!running())
         return;
     const QDateTime now = clock_.now();
-    const QByteArray body =
-        readingJson(record, value, alarmState, family, now, queue_->nextSeq(), run_, orvanUnits);
+    const QByteArray body = readingJson(record, value, alarmState, fields, now, queue_->nextSeq(),
+                                        run_, instrumentUnits);
     const DiskQueue::Pushed pushed = queue_->push(body);
     {
         std::lock_guard lock(shared_->mutex);
@@ -720,7 +722,8 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
     MqttPublisher* p = publisher.get();
     QObject::connect(&station, &Station::readingFiled, p,
                      [p, &station](const MeasurementRecord& r, double value, int16_t alarm) {
-                         p->publishReading(r, value, alarm, station.family(), station.orvanUnits);
+                         p->publishReading(r, value, alarm, station.family().message,
+                                           station.orvanUnits);
                      });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;

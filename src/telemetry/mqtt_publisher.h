@@ -10,6 +10,7 @@
 // leaves the queue file only when the broker has acknowledged it.
 #include "common/ini_file.h"
 #include "data/measurement_record.h"
+#include "data/record_layout.h"
 #include "station/clock.h"
 #include "telemetry/mqtt_settings.h"
 
@@ -43,7 +44,7 @@ public:
     void stop(int flushMs = 2000);
 
     void publishReading(const MeasurementRecord& record, double value, int16_t alarmState,
-                        int16_t family, const QString& orvanUnits = QString());
+                        const MessageFields& fields, const QString& instrumentUnits = QString());
     // State 3 raised by the lost-contact watch.
     void publishLostContact();
 

@@ -51,9 +51,9 @@ QString isoWithOffset(const QDateTime& moment) {
     return text;
 }
 
-QByteArray readingJson(const MeasurementRecord& r, double value, int16_t alarmState, int16_t family,
-                       const QDateTime& received, quint64 seq, const QString& run,
-                       const QString& orvanUnits) {
+QByteArray readingJson(const MeasurementRecord& r, double value, int16_t alarmState,
+                       const MessageFields& fields, const QDateTime& received, quint64 seq,
+                       const QString& run, const QString& instrumentUnits) {
     QJsonObject o;
     o.insert(QStringLiteral("seq"), double(seq));
     if (!run.isEmpty())
@@ -65,21 +65,26 @@ QByteArray readingJson(const MeasurementRecord& r, double value, int16_t alarmSt
         o.insert(QStringLiteral("value"), value);
     else
         o.insert(QStringLiteral("value"), QJsonValue::Null);
-    if (family == 3) {
-        // The gamma rate is the value; its unit is the instrument's own
-        // setting, not a field of the reading.
-        o.insert(QStringLiteral("units"),
-                 orvanUnits.trimmed().isEmpty() ? QJsonValue() : QJsonValue(orvanUnits.trimmed()));
-        o.insert(QStringLiteral("americium"), numberOrNull(r.InstrumentId));
-        o.insert(QStringLiteral("neutrons"), numberOrNull(r.Units));
-        o.insert(QStringLiteral("cesium"), numberOrNull(r.Status));
-        o.insert(QStringLiteral("cobalt"), numberOrNull(r.Detector));
-        o.insert(QStringLiteral("cps"), numberOrNull(r.OverMark));
-    } else {
-        o.insert(QStringLiteral("units"), r.Units.trimmed());
-        o.insert(QStringLiteral("status"), r.Status.trimmed());
-        o.insert(QStringLiteral("detector"), r.Detector.trimmed());
-        o.insert(QStringLiteral("instrument"), r.InstrumentId.trimmed());
+    // Time and value are sent above under their own names.
+    const QString* texts[RecordFields] = {&r.InstrumentId, nullptr,     nullptr,    &r.Units,
+                                          &r.Status,       &r.Detector, &r.OverMark};
+    bool unitsSent = false;
+    for (int i = 0; i < RecordFields; ++i) {
+        const char* name = fields.names[size_t(i)];
+        if (!name || !texts[i])
+            continue;
+        const QString key = QString::fromLatin1(name);
+        unitsSent |= key == QLatin1String("units");
+        if (fields.numbers)
+            o.insert(key, numberOrNull(*texts[i]));
+        else
+            o.insert(key, texts[i]->trimmed());
+    }
+    if (!unitsSent) {
+        // The unit is the instrument's own setting, not a field of the
+        // reading.
+        const QString units = instrumentUnits.trimmed();
+        o.insert(QStringLiteral("units"), units.isEmpty() ? QJsonValue() : QJsonValue(units));
     }
     o.insert(QStringLiteral("alarm"), alarmStateText(alarmState));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);

@@ -3,6 +3,7 @@
 // archives in other languages: times carry their UTC offset, numbers are
 // numbers, and every message says which reading of the station it is.
 #include "data/measurement_record.h"
+#include "data/record_layout.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -23,11 +24,12 @@ QString isoWithOffset(const QDateTime& moment);
 // file could not keep the count; `received` is when zel took the reading.
 // The reading's own time comes from its date-time text; when that is not a
 // date-time (the Orvan seconds-since-midnight form) the receive time stands
-// in. The Orvan family names its five quantities, as numbers, instead of the
-// fields of the other families; its value's unit is `orvanUnits`.
+// in. `fields` names the reading's other fields as the family sends them;
+// a family whose unit is no field of the reading sends `instrumentUnits`,
+// the unit the instrument reported for itself.
 QByteArray readingJson(const MeasurementRecord& record, double value, int16_t alarmState,
-                       int16_t family, const QDateTime& received, quint64 seq,
-                       const QString& run = QString(), const QString& orvanUnits = QString());
+                       const MessageFields& fields, const QDateTime& received, quint64 seq,
+                       const QString& run = QString(), const QString& instrumentUnits = QString());
 
 // The retained alarm state.
 QByteArray alarmJson(int16_t alarmState, bool lostContact, const QDateTime& when);

@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "station/families.h"
 
 #include "common/datetime.h"
 #include "common/paths.h"
@@ -143,11 +144,11 @@ void MainWindow::loadSettingsAndStart() {
         portFile_->readBaudRate(port_);
         settingsStore_->readRest(settings_);
     }
-    if (settings_.InstrumentType < 0 || settings_.InstrumentType > 3)
-        settings_.InstrumentType = 0;
+    if (!findFamily(settings_.InstrumentType))
+        settings_.InstrumentType = familyOrDefault(settings_.InstrumentType).id;
 
     // 7: the list, laid out for the family chosen now.
-    list_ = std::make_unique<MeasurementList>(settings_.InstrumentType);
+    list_ = std::make_unique<MeasurementList>(familyOrDefault(settings_.InstrumentType).list);
     data_ = std::make_unique<DataStore>(workingPath);
     station_ = std::make_unique<Station>(Station::Parts{*transport_, *this, *clock_, settings_,
                                                         *settingsStore_, port_, *portFile_, *data_,
@@ -327,12 +328,11 @@ void MainWindow::buildUi() {
     family->setObjectName(QStringLiteral("frInstrument"));
     auto* familyLayout = new QVBoxLayout(family);
     familyButtons_ = new QButtonGroup(this);
-    const char* families[] = {"Portables", "Tarvo-5", "Amp + Vessa", "Orvan"};
-    for (int i = 0; i < 4; ++i) {
-        auto* r = new QRadioButton(QString::fromLatin1(families[i]), family);
-        r->setObjectName(QStringLiteral("chkInstType_%1").arg(i));
-        r->setAccessibleName(QString::fromLatin1(families[i]));
-        familyButtons_->addButton(r, i);
+    for (const Family& f : families()) {
+        auto* r = new QRadioButton(f.caption, family);
+        r->setObjectName(QStringLiteral("chkInstType_%1").arg(f.id));
+        r->setAccessibleName(f.caption);
+        familyButtons_->addButton(r, f.id);
         familyLayout->addWidget(r);
     }
     // The choice follows the checked state, so a screen reader's toggle
@@ -550,11 +550,13 @@ void MainWindow::buildList() {
         listView_->setColumnWidth(
             c, std::max(list_->columnWidthTwips(c) / TwipsPerPixel, charWidth * minChars[c] + 8));
     }
-    if (settings_.InstrumentType == Orvan) {
-        idCaption_->setText(QStringLiteral("Americium"));
-        detectorCaption_->setText(QStringLiteral("Cobalt"));
-        statusCaption_->setText(QStringLiteral("Cesium"));
-    }
+    const ReadoutCaptions& captions = familyOrDefault(settings_.InstrumentType).readouts;
+    if (captions.id)
+        idCaption_->setText(QString::fromUtf8(captions.id));
+    if (captions.detector)
+        detectorCaption_->setText(QString::fromUtf8(captions.detector));
+    if (captions.status)
+        statusCaption_->setText(QString::fromUtf8(captions.status));
     listView_->horizontalHeader()->setStretchLastSection(true);
 }
 
@@ -753,15 +755,15 @@ void MainWindow::updateControls() {
     graphAction_->setEnabled(graph);
     graphTool_->setEnabled(graph);
     calibrationProgramButton_->setVisible(QFileInfo::exists(daxPath()));
-    const int f = settings_.InstrumentType;
-    calibrationAction_->setVisible(f == Portables);
-    sendTimeAction_->setVisible(f == Portables || f == Tarvo5);
-    sendTimeButton_->setVisible(f == Portables || f == Tarvo5);
-    ampSetupAction_->setVisible(f == AmpVessa);
-    intervalAction_->setVisible(f != AmpVessa);
-    intervalButton_->setVisible(f != AmpVessa);
+    const FamilyCommands& can = familyOrDefault(settings_.InstrumentType).commands;
+    calibrationAction_->setVisible(can.calibration);
+    sendTimeAction_->setVisible(can.clock);
+    sendTimeButton_->setVisible(can.clock);
+    ampSetupAction_->setVisible(can.setupDialog);
+    intervalAction_->setVisible(can.interval);
+    intervalButton_->setVisible(can.interval);
     testAction_->setVisible(true);
-    getDataAction_->setVisible(f == Portables || f == Tarvo5);
+    getDataAction_->setVisible(can.download);
     if (station_)
         station_->applyFrameRules();
 }

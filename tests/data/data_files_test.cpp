@@ -1,6 +1,7 @@
 #include "data/data_files.h"
 
 #include "common/datetime.h"
+#include "station/families.h"
 #include "support/data_file_helpers.h"
 
 #include <QDir>
@@ -43,7 +44,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(f.write(data), data.size());
     }
-    QByteArray header() const { return headerLines(legend, QString(), 0, QString()); }
+    QByteArray header() const { return headerLines(legend, QString()); }
 
     QTemporaryDir dir;
     Legend legend;
@@ -57,7 +58,8 @@ TEST_F(DataFilesTest, HeaderLinesByFamily) {
     full.Detector = QStringLiteral("RDS-31");
     full.Location = QStringLiteral("Hall 2");
     full.Personnel = QStringLiteral("Ann");
-    const QByteArray orvan = headerLines(full, QStringLiteral("17"), 3, QStringLiteral("uSv/h"));
+    const QByteArray orvan = headerLines(
+        full, QStringLiteral("17"), familyOrDefault(Orvan).fileColumnLine(QStringLiteral("uSv/h")));
     EXPECT_EQ(orvan, "\"Department: Lab\"\r\n"
                      "\"Date: 1/2/2024\"\r\n"
                      "\"Instrument Type: RDS-31\"\r\n"
@@ -71,7 +73,9 @@ TEST_F(DataFilesTest, HeaderLinesByFamily) {
     Legend odd = legend;
     odd.Department = QStringLiteral("A\r\nB \"C\"");
     odd.Personnel = QStringLiteral("x\ny");
-    const QByteArray h = headerLines(odd, QStringLiteral("1\n2"), 0, QString());
+    const QByteArray h =
+        headerLines(odd, QStringLiteral("1\n2"),
+                    familyOrDefault(Orvan).fileColumnLine(QStringLiteral("u\r\nS")));
     EXPECT_EQ(h.count("\r\n"), 8);
     EXPECT_EQ(h.count('\n'), 8);
     EXPECT_TRUE(h.startsWith("\"Department: A  B \"\"C\"\"\"\r\n")) << h.constData();
@@ -145,7 +149,7 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
 
     Legend next = legend;
     next.Department = QStringLiteral("New");
-    const QByteArray fresh = headerLines(next, QString(), 0, QString());
+    const QByteArray fresh = headerLines(next, QString());
     const auto outcome = store.saveToFile(file("ZelData0.csv"), file("Data4Excel.csv"), fresh);
     ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
     EXPECT_FALSE(store.Unsaved);

@@ -18,7 +18,7 @@ using zel::test::FullDisk;
 
 namespace {
 
-const QByteArray Header = headerLines(Legend{}, QString(), 0, QString());
+const QByteArray Header = headerLines(Legend{}, QString());
 
 } // namespace
 

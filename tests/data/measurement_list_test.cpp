@@ -1,4 +1,5 @@
 #include "data/measurement_list.h"
+#include "station/families.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ MeasurementRecord reading(int n) {
 }
 
 TEST(MeasurementList, LayoutFollowsTheFamily) {
-    MeasurementList portables(0);
+    MeasurementList portables(familyOrDefault(Portables).list);
     EXPECT_EQ(portables.rowCount(), 300);
     EXPECT_EQ(portables.columnCount(), 7);
     const QStringList headings = {"Id", "Time", "Over", "Value", "Units", "Status", "Detector"};
@@ -32,12 +33,12 @@ TEST(MeasurementList, LayoutFollowsTheFamily) {
         EXPECT_EQ(portables.columnHidden(c), c == 2);
     }
 
-    MeasurementList amp(2);
+    MeasurementList amp(familyOrDefault(AmpVessa).list);
     EXPECT_TRUE(amp.columnHidden(6));
     EXPECT_TRUE(amp.columnHidden(2));
     EXPECT_EQ(amp.heading(6), "Detector");
 
-    MeasurementList orvan(3);
+    MeasurementList orvan(familyOrDefault(Orvan).list);
     EXPECT_EQ(orvan.heading(0), "Americium");
     EXPECT_EQ(orvan.heading(1), "Time");
     EXPECT_EQ(orvan.heading(2), "CPS");
@@ -56,7 +57,7 @@ TEST(MeasurementList, LayoutFollowsTheFamily) {
 }
 
 TEST(MeasurementList, CellsArePaddedAsTheListShowsThem) {
-    MeasurementList list(0);
+    MeasurementList list(familyOrDefault(Portables).list);
     MeasurementRecord r = reading(1);
     list.listStep(r, false, {});
     EXPECT_EQ(list.cell(1, 0), "1");
@@ -78,7 +79,7 @@ TEST(MeasurementList, CellsArePaddedAsTheListShowsThem) {
 }
 
 TEST(MeasurementList, FullListRewritesTheLastRow) {
-    MeasurementList list(0);
+    MeasurementList list(familyOrDefault(Portables).list);
     QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
     QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
     for (int n = 1; n <= 301; ++n) {
@@ -107,14 +108,14 @@ TEST(MeasurementList, FullListRewritesTheLastRow) {
 }
 
 TEST(MeasurementList, AutomaticModeShowsTheProbeNumber) {
-    MeasurementList list(0);
+    MeasurementList list(familyOrDefault(Portables).list);
     MeasurementRecord r = reading(9);
     list.listStep(r, true, QStringLiteral("P-17"));
     EXPECT_EQ(r.InstrumentId, "P-17"); // the file line gets it too
     EXPECT_EQ(list.cell(1, 0), "P-17");
 
     // addToGrid on an empty list has no row to write.
-    MeasurementList empty(0);
+    MeasurementList empty(familyOrDefault(Portables).list);
     empty.addToGrid(reading(1));
     EXPECT_EQ(empty.RowIndex, 0);
     EXPECT_TRUE(empty.cell(1, 0).isEmpty());

@@ -201,7 +201,7 @@ void snapSpringForward(const QString& folder) {
     const QString path = dir.filePath("spring.csv");
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(headerLines(Legend{}, QString(), 1, QString()));
+    f.write(headerLines(Legend{}, QString()));
     for (int k = 0; k <= 36; ++k) {
         MeasurementRecord r;
         r.InstrumentId = QString::number(36 - k);

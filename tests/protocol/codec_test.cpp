@@ -169,7 +169,7 @@ TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
 
     for (bool oneBatch : {true, false}) {
         Receiver rx;
-        rx.setRules(frameRulesFor(Tarvo5));
+        rx.setRules(tarvo::Framing);
         QList<Message> seen;
         QList<MeasurementRecord> readings;
         auto onFrame = [&](const QByteArray& f) -> int16_t {

@@ -1,6 +1,10 @@
+#include "protocol/amp.h"
 #include "protocol/instrument.h"
+#include "protocol/orvan.h"
+#include "protocol/portables.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
+#include "station/families.h"
 #include "station/station_test_util.h"
 
 #include <gtest/gtest.h>
@@ -23,25 +27,25 @@ struct Sink {
 
 Receiver receiverFor(int16_t family) {
     Receiver rx;
-    rx.setRules(frameRulesFor(family));
+    rx.setRules(familyOrDefault(family).frameRules);
     return rx;
 }
 
 } // namespace
 
 TEST(Receiver, FrameRulesPerFamily) {
-    const FrameRules p = frameRulesFor(Portables);
+    const FrameRules p = portables::Framing;
     EXPECT_EQ(p.frameStart, -1);
     EXPECT_EQ(p.frameEnd, 0x04);
     EXPECT_EQ(p.frameMinLength, 25);
-    const FrameRules t = frameRulesFor(Tarvo5);
+    const FrameRules t = tarvo::Framing;
     EXPECT_EQ(t.frameStart, -1);
     EXPECT_EQ(t.frameEnd, 0x03);
     EXPECT_EQ(t.frameMinLength, 1);
-    const FrameRules a = frameRulesFor(AmpVessa);
+    const FrameRules a = amp::Framing;
     EXPECT_EQ(a.frameStart, 0x0A);
     EXPECT_EQ(a.frameEnd, 0x0D);
-    const FrameRules o = frameRulesFor(Orvan);
+    const FrameRules o = orvan::Framing;
     EXPECT_EQ(o.frameStart, 0x02);
     EXPECT_EQ(o.frameEnd, 0x03);
 }

@@ -3,6 +3,7 @@
 #include "sim/sim_cli.h"
 #include "sim/sim_pty.h"
 #include "sim/sim_tarvo.h"
+#include "station/families.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -101,6 +102,16 @@ TEST(SimCommandLine, DefaultsAndOptions) {
     EXPECT_EQ(c.tarvo.corruptEvery, 3);
     EXPECT_EQ(c.tarvo.stopAfter, 0);
     EXPECT_FALSE(c.tarvo.padChecksum);
+}
+
+TEST(SimCommandLine, EveryFamilyOfTheStationHasItsSimulator) {
+    for (const zel::Family& f : zel::families()) {
+        const SimCommandLine c = parse({f.simulatorName});
+        EXPECT_EQ(c.exitCode, -1) << c.message.toStdString();
+        const std::unique_ptr<SimInstrument> instrument = makeInstrument(c);
+        ASSERT_NE(instrument, nullptr) << f.simulatorName.toStdString();
+        EXPECT_EQ(instrument->family(), f.simulatorName);
+    }
 }
 
 TEST(SimCommandLine, RefusalsExitWithTwo) {

@@ -22,7 +22,7 @@ const QByteArray G19("\x02G19\x03");
 // The station's receiver cuts the answer stream into frames and checks each.
 QList<OrvanReply> repliesOf(const QByteArray& stream) {
     Receiver rx;
-    rx.setRules(frameRulesFor(Orvan));
+    rx.setRules(orvan::Framing);
     QList<OrvanReply> out;
     rx.feed(stream, [&](const QByteArray& frame) {
         out.append(checkOrvanReply(frame));

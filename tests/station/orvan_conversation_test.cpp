@@ -2,6 +2,7 @@
 // "G11", polling with "G19", the rows, read-outs and file lines of readings
 // and error reports, and what a damaged reply does.
 #include "common/datetime.h"
+#include "station/families.h"
 #include "station/station.h"
 #include "support/fake_view.h"
 #include "support/orvan_frames.h"
@@ -23,7 +24,7 @@ class OrvanStation : public ::testing::Test {
 protected:
     OrvanStation()
         : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(Orvan) {
+          data(dir.filePath("ZelTemp.csv")), list(familyOrDefault(Orvan).list) {
         setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
         settings.InstrumentType = Orvan;
         settings.Threshold1 = 100;

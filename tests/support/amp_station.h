@@ -4,6 +4,7 @@
 #include "common/datetime.h"
 #include "protocol/amp.h"
 #include "station/amp_conversation.h"
+#include "station/families.h"
 #include "station/station.h"
 #include "support/fake_view.h"
 
@@ -15,7 +16,7 @@ namespace zel::test {
 struct AmpStation {
     AmpStation()
         : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(AmpVessa) {
+          data(dir.filePath("ZelTemp.csv")), list(familyOrDefault(AmpVessa).list) {
         setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
         settings.InstrumentType = AmpVessa;
         settings.Threshold1 = 100;

@@ -2,6 +2,7 @@
 // A Station of any family against an in-memory port, a recording view, a
 // pinned clock and real files in a throw-away folder.
 #include "common/datetime.h"
+#include "station/families.h"
 #include "station/station.h"
 #include "support/fake_view.h"
 
@@ -12,9 +13,9 @@
 namespace zel::test {
 
 struct StationRig {
-    explicit StationRig(InstrumentType family)
+    explicit StationRig(int16_t family)
         : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(family) {
+          data(dir.filePath("ZelTemp.csv")), list(familyOrDefault(family).list) {
         setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
         settings.InstrumentType = family;
         settings.Threshold1 = 0.2;

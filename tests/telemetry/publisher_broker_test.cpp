@@ -1,6 +1,7 @@
 // The publisher against a real mosquitto on loopback: order, retained alarm
 // and status, and readings that wait on disk while no broker is there.
 #include "station/clock.h"
+#include "station/families.h"
 #include "support/mqtt_broker.h"
 #include "telemetry/mqtt_publisher.h"
 
@@ -33,7 +34,7 @@ protected:
     static void publish(MqttPublisher& p, int from, int to) {
         for (int i = from; i <= to; ++i) {
             const MeasurementRecord r{"id", "", QString::number(i), "mR/h", "", "", " ", 0};
-            p.publishReading(r, i, i > 8 ? 2 : 0, 1);
+            p.publishReading(r, i, i > 8 ? 2 : 0, familyOrDefault(Tarvo5).message);
         }
     }
     static QList<int> values(const QStringList& payloads, QList<qint64>* seq = nullptr) {

@@ -2,6 +2,7 @@
 // JSON bodies, and the queue file that keeps readings through outages and
 // restarts.
 #include "common/datetime.h"
+#include "station/families.h"
 #include "support/full_disk.h"
 #include "telemetry/disk_queue.h"
 #include "telemetry/mqtt_settings.h"
@@ -151,7 +152,9 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
         "1500",      "cpm",
         "OK \"hi\"", "GM",
         " ",         0};
-    QJsonObject o = QJsonDocument::fromJson(readingJson(r, 1500, 1, 1, received, 17)).object();
+    QJsonObject o = QJsonDocument::fromJson(
+                        readingJson(r, 1500, 1, familyOrDefault(Tarvo5).message, received, 17))
+                        .object();
     EXPECT_EQ(o.value("seq").toInteger(), 17);
     EXPECT_EQ(o.value("value").toDouble(), 1500);
     EXPECT_TRUE(o.value("value").isDouble()) << "a number, not text";
@@ -170,14 +173,16 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     // A value that is not a number is sent as null, never as 0.
     r.ReadingTime = "18367.25";
     r.Value = "----";
-    o = QJsonDocument::fromJson(readingJson(r, 0, 3, 1, received, 18)).object();
+    o = QJsonDocument::fromJson(readingJson(r, 0, 3, familyOrDefault(Tarvo5).message, received, 18))
+            .object();
     EXPECT_EQ(o.value("time").toString(), "2026-03-04T05:06:07.089+02:00");
     EXPECT_TRUE(o.value("value").isNull());
     EXPECT_EQ(o.value("alarm").toString(), "fault");
 
     // Orvan: the five quantities by name.
     const MeasurementRecord orvan{"0.5", "x", "12.5", "3", "0.25", "0.125", "410", 0};
-    o = QJsonDocument::fromJson(readingJson(orvan, 12.5, 0, 3, received, 1, "r1", "uSv/h"))
+    o = QJsonDocument::fromJson(
+            readingJson(orvan, 12.5, 0, familyOrDefault(Orvan).message, received, 1, "r1", "uSv/h"))
             .object();
     const std::pair<const char*, double> quantities[] = {
         {"americium", 0.5}, {"neutrons", 3}, {"cesium", 0.25}, {"cobalt", 0.125}, {"cps", 410}};
@@ -188,7 +193,9 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     EXPECT_EQ(o.value("units").toString(), "uSv/h") << "the gamma rate's unit";
     EXPECT_EQ(o.value("run").toString(), "r1");
     const MeasurementRecord blank{"", "x", "12.5", "--", " ", "0.125", "410", 0};
-    o = QJsonDocument::fromJson(readingJson(blank, 12.5, 0, 3, received, 2)).object();
+    o = QJsonDocument::fromJson(
+            readingJson(blank, 12.5, 0, familyOrDefault(Orvan).message, received, 2))
+            .object();
     EXPECT_TRUE(o.value("americium").isNull());
     EXPECT_TRUE(o.value("neutrons").isNull());
     EXPECT_TRUE(o.value("cesium").isNull());

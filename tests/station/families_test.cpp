@@ -1,0 +1,127 @@
+// The family table: a family of the test's own, registered here and nowhere
+// else, goes through the whole station as a built-in one does. It is the
+// proof that a new family needs a row and its own files, and nothing else.
+#include "station/families.h"
+
+#include "common/datetime.h"
+#include "station/instrument_conversation.h"
+#include "station/station.h"
+#include "support/station_fixture.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace zel;
+
+namespace {
+
+constexpr int16_t LineMeterId = 42;
+
+// "Line meter": it answers "?" with "OK" and a poll "P" with one text line
+// "<value> <unit>", each between 0x02 and 0x03.
+class LineMeterConversation final : public InstrumentConversation {
+public:
+    using InstrumentConversation::InstrumentConversation;
+    void testConnection() override { sendLogged("\x02?\x03"); }
+    void startOnline() override { startIntervalPolling(); }
+    void stopOnline() override { stopIntervalPolling(); }
+    void onPollTick() override { sendLogged("\x02P\x03"); }
+    void onReplyTimeout() override {}
+    bool offersDownload() const override { return false; }
+    CheckedFrame checkFrame(const QByteArray& frame) override {
+        const QByteArray body = frame.mid(1, frame.size() - 2);
+        if (body == "OK")
+            return {Result::Ready, body};
+        return {body.contains(' ') ? Result::Reading : Result::Nothing, body};
+    }
+    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override {
+        const QList<QByteArray> parts = bytes.split(' ');
+        MeasurementRecord r;
+        r.InstrumentId = QStringLiteral("LM-1");
+        r.ReadingTime = formatGeneralDateTime(clock().now());
+        r.Value = QString::fromLatin1(parts.value(0));
+        r.Units = QString::fromLatin1(parts.value(1));
+        r.Status = QStringLiteral("OK");
+        return r;
+    }
+};
+
+const bool lineMeterRegistered = [] {
+    Family f;
+    f.id = LineMeterId;
+    f.caption = QStringLiteral("Line meter");
+    f.simulatorName = QStringLiteral("linemeter");
+    f.frameRules = FrameRules{0x02, 0x03, 1};
+    f.commands.interval = true;
+    f.list = familyOrDefault(Tarvo5).list;
+    f.fileColumns = QStringLiteral("Id,Time,Value(%1),Units,Status,Detector,Over");
+    f.message = familyOrDefault(Tarvo5).message;
+    f.makeConversation = [](Station& s) -> std::unique_ptr<InstrumentConversation> {
+        return std::make_unique<LineMeterConversation>(s);
+    };
+    return registerFamily(f);
+}();
+
+} // namespace
+
+TEST(Families, EveryRowIsCompleteAndDistinct) {
+    ASSERT_TRUE(lineMeterRegistered);
+    std::set<int16_t> ids;
+    std::set<QString> captions, simulators;
+    for (const Family& f : families()) {
+        SCOPED_TRACE(f.caption.toStdString());
+        EXPECT_TRUE(ids.insert(f.id).second);
+        EXPECT_TRUE(captions.insert(f.caption).second);
+        EXPECT_TRUE(simulators.insert(f.simulatorName).second);
+        EXPECT_NE(f.makeConversation, nullptr);
+        EXPECT_GE(f.frameRules.frameMinLength, 1);
+        for (const char* heading : f.list.headings)
+            EXPECT_NE(heading, nullptr);
+        EXPECT_STREQ(f.message.names[1], "time");
+        EXPECT_STREQ(f.message.names[2], "value");
+    }
+    // An id taken is refused; an unknown id falls back to the first row.
+    Family again;
+    again.id = Orvan;
+    EXPECT_FALSE(registerFamily(again));
+    EXPECT_EQ(findFamily(99), nullptr);
+    EXPECT_EQ(familyOrDefault(99).id, families().front().id);
+    EXPECT_EQ(familyChoicesText(), "0 (Portables), 1 (Tarvo-5), 2 (Amp + Vessa), 3 (Orvan) or "
+                                   "42 (Line meter)");
+}
+
+TEST(Families, ARegisteredFamilyRunsThroughTheStation) {
+    ASSERT_TRUE(lineMeterRegistered);
+    test::StationRig rig(LineMeterId);
+    ASSERT_TRUE(rig.openPort());
+    Station& s = *rig.station;
+    EXPECT_EQ(s.family().id, LineMeterId);
+    EXPECT_EQ(s.receiver().rules().frameStart, 0x02);
+
+    // The test command goes out, the answer makes the instrument ready.
+    s.testConnection();
+    EXPECT_EQ(rig.port.takeWritten(), QByteArray("\x02?\x03"));
+    rig.port.inject("\x02OK\x03");
+    EXPECT_TRUE(s.state().instrumentReady);
+    EXPECT_TRUE(s.state().onlineIdle);
+
+    // On line: a poll per interval, each reply a row, a file line, a read-out.
+    s.setInterval(Interval{0, 1});
+    s.toggleOnline();
+    s.onPollTick();
+    EXPECT_EQ(rig.port.takeWritten(), QByteArray("\x02P\x03"));
+    rig.port.inject("noise\x02"
+                    "0.7 uSv/h\x03");
+    rig.port.inject("\x02"
+                    "6.5 uSv/h\x03");
+    EXPECT_EQ(rig.list.RowIndex, 2);
+    EXPECT_EQ(rig.list.cell(2, 0), "LM-1");
+    EXPECT_EQ(rig.view.valueText, "6.5 uSv/h");
+    EXPECT_EQ(s.alarmState(), AlarmHigh2);
+    const QStringList lines = rig.fileLines();
+    ASSERT_EQ(lines.size(), 10);
+    EXPECT_EQ(lines[7], "Id,Time,Value(),Units,Status,Detector,Over");
+    EXPECT_EQ(lines[8], "LM-1," + formatGeneralDateTime(rig.clock.now()) + ",0.7,uSv/h,OK,,");
+    EXPECT_EQ(lines[9], "LM-1," + formatGeneralDateTime(rig.clock.now()) + ",6.5,uSv/h,OK,,");
+}
