@@ -516,11 +516,11 @@ QString formatGeneralDateTime(const QDate& date, const QTime& time) {
     return text;
 }
 
-std::optional<QString> loggedDateTimeText(int year, int month, int day, int hour, int minute) {
+std::optional<LoggedTime> loggedDateTime(int year, int month, int day, int hour, int minute) {
     if (year < 1930 || year > 2099 || !QDate::isValid(year, month, day) || hour < 0 || hour > 23 ||
         minute < 0 || minute > 59)
         return std::nullopt;
-    return formatGeneralDateTime(QDate(year, month, day), QTime(hour, minute));
+    return LoggedTime{QDate(year, month, day), QTime(hour, minute)};
 }
 
 QString invalidLoggedDateNote(int year, int month, int day, int hour, int minute) {

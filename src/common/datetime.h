@@ -23,10 +23,15 @@ QString formatGeneralDateTime(const QDateTime& moment);
 // taken as they are (no time-zone lookup, which costs far more than the text).
 QString formatGeneralDateTime(const QDate& date, const QTime& time);
 
-// The text of the date and time an instrument logged with a record, or
+// The date and wall-clock time an instrument logged with a record, or
 // nothing when its fields name no moment within the years 1930 to 2099 (a
-// clock that was never set logs zeros, an erased log 0xFF bytes).
-std::optional<QString> loggedDateTimeText(int year, int month, int day, int hour, int minute);
+// clock that was never set logs zeros, an erased log 0xFF bytes). No zone
+// is applied: a time in the hour a clock change skips is kept as logged.
+struct LoggedTime {
+    QDate date;
+    QTime time;
+};
+std::optional<LoggedTime> loggedDateTime(int year, int month, int day, int hour, int minute);
 // What the status column says of such fields, e.g.
 // "logged date 0/0/2000 0:00 invalid", so they are never silently taken for
 // another date.

@@ -18,15 +18,20 @@ struct ListLayout {
     std::array<int, RecordFields> widths{};
 };
 
-// The message key of each field of a reading (id, time, value, units,
-// status, detector, over-mark); null leaves the field out. Time and value
-// are always sent under "time" and "value". A family whose units are not
-// a field of the reading (none is named "units") sends the unit the
-// instrument reported for itself.
+// Where each of the seven texts of a row and a line comes from: "id",
+// "time", "value", "unit", "status", "detector", "over", or the name of
+// one of the family's quantities ("americium"). "cesium|status" takes the
+// first of the two that has a text.
+struct RecordLayout {
+    std::array<const char*, RecordFields> sources{};
+};
+
+// What a message carries beside time, value, unit, alarm and the family's
+// quantities.
 struct MessageFields {
-    std::array<const char*, RecordFields> names{};
-    // The fields are quantities: sent as numbers, null when not one.
-    bool numbers = false;
+    // The instrument id, status and detector as texts; the unit is always
+    // a text then, empty when the reading names none.
+    bool details = true;
 };
 
 } // namespace zel

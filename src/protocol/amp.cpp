@@ -216,9 +216,13 @@ int decimalsFor(double value) {
     return 0;
 }
 
-QString readingText(double value) {
+double shownValue(double value) {
     const double scale = std::pow(10.0, decimalsFor(value));
-    return shortestText(roundHalfEven(value * scale) / scale);
+    return roundHalfEven(value * scale) / scale;
+}
+
+QString readingText(double value) {
+    return shortestText(shownValue(value));
 }
 
 QString statusText(QByteArrayView text) {
@@ -255,12 +259,12 @@ QByteArray frameWithChecksum(const QByteArray& text) {
     return out;
 }
 
-std::optional<Reading> parseReading(QByteArrayView frame, int16_t convertUnits) {
+std::optional<MeterReading> parseReading(QByteArrayView frame, int16_t convertUnits) {
     const QByteArrayView text = textOf(frame);
     // 21 characters of reading, then the two checksum digits.
     if (text.size() < 23)
         return std::nullopt;
-    Reading r;
+    MeterReading r;
     r.id = charactersAt(text, 1, 6);
     r.value = numberAt(text, 17, 3) / 100 * std::pow(10.0, digitAt(text, 20)) +
               digitAt(text, 21) / 1000.0;

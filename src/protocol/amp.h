@@ -120,10 +120,12 @@ double decodeNumber(QByteArrayView text, qsizetype at);
 // Decimals of a reading by its size: 4 below 1, 3 from 1, 2 from 10, 1 from
 // 100, 0 from 1000.
 int decimalsFor(double value);
-// The value rounded to decimalsFor() places, as its shortest text.
+// The value rounded to decimalsFor() places: the number the meter shows.
+double shownValue(double value);
+// The shown value as its shortest text.
 QString readingText(double value);
 
-struct Reading {
+struct MeterReading {
     QString id;
     QString status;
     int16_t alarmCode = 0; // the status character's code; 48 ("0") is no fault
@@ -139,7 +141,7 @@ QByteArray frameWithChecksum(const QByteArray& text);
 
 // A reading line (LF, text, CR) whose checksum was checked. Nothing when the
 // line is too short to hold the reading's 21 characters and the checksum.
-std::optional<Reading> parseReading(QByteArrayView frame, int16_t convertUnits);
+std::optional<MeterReading> parseReading(QByteArrayView frame, int16_t convertUnits);
 // "O.K.", "OverLoad", ... or "Status = " and characters 8 and 9.
 QString statusText(QByteArrayView text);
 

@@ -74,8 +74,10 @@ int replyNumber(const ReplyText& text) {
 }
 
 // A field's number as plain decimal text ("00012" gives "12").
-QString plain(const ReplyText& text, const orvan::Column& c) {
-    return shortestText(text.number(c));
+// A column's quantity, written as its number reads.
+Quantity quantity(const char* name, const ReplyText& text, const orvan::Column& c) {
+    const double n = text.number(c);
+    return Quantity{QString::fromLatin1(name), shortestText(n), n};
 }
 
 } // namespace
@@ -108,16 +110,15 @@ OrvanTimeForm orvanTimeForm(double intervalSeconds, int16_t timeFormat) {
     return timeFormat == 0 ? OrvanTimeForm::Milliseconds : OrvanTimeForm::SecondsSinceMidnight;
 }
 
-QString orvanReadingTime(const QDateTime& now, OrvanTimeForm form) {
+TimeStyle orvanTimeStyle(OrvanTimeForm form) {
     switch (form) {
     case OrvanTimeForm::Milliseconds:
-        return formatGeneralDateTime(now) + QLatin1Char(':') +
-               QStringLiteral("%1").arg(now.time().msec(), 3, 10, QLatin1Char('0'));
+        return TimeStyle::WithMilliseconds;
     case OrvanTimeForm::SecondsSinceMidnight:
-        return shortestText(now.time().msecsSinceStartOfDay() / 1000.0);
+        return TimeStyle::SecondsOfDay;
     case OrvanTimeForm::DateTime:
     default:
-        return formatGeneralDateTime(now);
+        return TimeStyle::General;
     }
 }
 
@@ -126,27 +127,35 @@ std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gm
     const OrvanReply reply = checkOrvanReply(frame);
     const ReplyText text(frame);
     OrvanReading out;
-    MeasurementRecord& r = out.record;
+    Reading& r = out.reading;
+    r.setTaken(now);
     switch (reply.result) {
     case Result::Reading: {
-        r.InstrumentId = plain(text, orvan::Americium);
-        r.ReadingTime = orvanReadingTime(now, form);
-        r.Value = formatPicture(text.number(orvan::GmRate) * gmFactor, QStringLiteral("0.00"));
-        r.Units = plain(text, orvan::Neutrons);
-        r.Status = plain(text, orvan::Cesium);
-        r.Detector = plain(text, orvan::Cobalt);
-        r.OverMark = formatPicture(text.number(orvan::CountRate), QStringLiteral("0"));
-        out.countRate = leadingNumber(r.OverMark);
+        r.timeStyle = orvanTimeStyle(form);
+        r.valuePicture = QStringLiteral("0.00");
+        r.value = shownNumber(text.number(orvan::GmRate) * gmFactor, r.valuePicture);
+        const double counts = shownNumber(text.number(orvan::CountRate), QStringLiteral("0"));
+        r.extras = {quantity(orvan::AmericiumName, text, orvan::Americium),
+                    quantity(orvan::NeutronsName, text, orvan::Neutrons),
+                    quantity(orvan::CesiumName, text, orvan::Cesium),
+                    quantity(orvan::CobaltName, text, orvan::Cobalt),
+                    Quantity{QString::fromLatin1(orvan::CountRateName),
+                             formatPicture(counts, QStringLiteral("0")), counts}};
+        out.countRate = counts;
         // An instrument cannot report such a value: the reading is a fault.
         if (text.overRange())
-            r.AlarmCode = orvan::OverRangeAlarm;
+            r.alarmCode = orvan::OverRangeAlarm;
         return out;
     }
     case Result::OrvanError0:
     case Result::OrvanError1:
-        r.Value = QStringLiteral("0");
-        r.ReadingTime = formatGeneralDateTime(now);
-        r.Status = reply.result == Result::OrvanError0 ? QStringLiteral("Ilgl com")
+        // The quantities are there, without numbers, so every report of
+        // the instrument names the same ones.
+        for (const char* name : {orvan::AmericiumName, orvan::NeutronsName, orvan::CesiumName,
+                                 orvan::CobaltName, orvan::CountRateName})
+            r.extras.append(Quantity{QString::fromLatin1(name), QString()});
+        r.value = 0;
+        r.status = reply.result == Result::OrvanError0 ? QStringLiteral("Ilgl com")
                                                        : QStringLiteral("Ilgl Par");
         return out;
     default:

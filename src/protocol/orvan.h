@@ -2,7 +2,7 @@
 // Orvan codec: the command frame, the reply check and the reading parser.
 // Replies are fixed-column text between STX and ETX; columns count the STX
 // as character 1, so character k is byte k - 1 of the frame.
-#include "data/measurement_record.h"
+#include "data/reading.h"
 #include "protocol/receiver.h"
 #include <QByteArray>
 #include <QDateTime>
@@ -37,6 +37,12 @@ inline constexpr Column Cobalt{15, 5};
 inline constexpr Column CountRate{25, 5};
 inline constexpr Column Neutrons{30, 5};
 inline constexpr Column GmRate{38, 5};
+// The names of the quantities beside the GM rate, in messages and layouts.
+inline constexpr char AmericiumName[] = "americium";
+inline constexpr char CesiumName[] = "cesium";
+inline constexpr char CobaltName[] = "cobalt";
+inline constexpr char CountRateName[] = "cps";
+inline constexpr char NeutronsName[] = "neutrons";
 
 // The most a five-character field reports; a field beyond it is over range.
 inline constexpr double LargestField = 99999;
@@ -77,19 +83,19 @@ enum class OrvanTimeForm {
 // "TimeFormat" setting picks one (0: milliseconds, otherwise seconds since
 // midnight).
 OrvanTimeForm orvanTimeForm(double intervalSeconds, int16_t timeFormat);
-QString orvanReadingTime(const QDateTime& now, OrvanTimeForm form);
+TimeStyle orvanTimeStyle(OrvanTimeForm form);
 
 struct OrvanReading {
-    MeasurementRecord record;
+    Reading reading;
     // The count rate, rounded to whole counts; "E" replies carry none.
     std::optional<double> countRate;
 };
 
-// The list row of an "R19" reading or an "E00"/"E01" error report; nothing
-// for any other frame or one too short for its columns. The record's fields
-// follow the Orvan columns: Americium in InstrumentId, the GM rate times
-// `gmFactor` in Value, neutrons in Units, Cesium in Status, Cobalt in
-// Detector and the count rate in OverMark.
+// The reading of an "R19" reply or an "E00"/"E01" error report; nothing for
+// any other frame or one too short for its columns. The GM rate times
+// `gmFactor` is the value; americium, neutrons, cesium, cobalt and the count
+// rate are its quantities. The unit is the conversation's to set: the
+// instrument names it once, in its answer to the test.
 std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gmFactor,
                                               const QDateTime& now, OrvanTimeForm form);
 

@@ -158,36 +158,37 @@ double portablesValue(int code) {
     return sign == 5 ? mantissa * std::pow(10.0, exponent) : mantissa * std::pow(10.0, -exponent);
 }
 
-std::optional<MeasurementRecord> parsePortablesReading(const QByteArray& frame, bool logged,
-                                                       const QDateTime& now) {
+std::optional<Reading> parsePortablesReading(const QByteArray& frame, bool logged,
+                                             const QDateTime& now) {
     if (payloadEnd(frame) < portables::LastReadingByte)
         return std::nullopt;
-    MeasurementRecord r;
-    r.InstrumentId = characters(frame, portables::IdFirst, portables::IdLength);
+    Reading r;
+    r.instrumentId = characters(frame, portables::IdFirst, portables::IdLength);
     const int status = at(frame, 23);
-    r.Status = portablesStatusText(status);
+    r.status = portablesStatusText(status);
     // The logged date as the instrument wrote it. Fields that make no date
     // (a clock never set, an erased log) are not turned into another date:
     // the record is filed at its arrival and says so.
     const int year = at(frame, 15) * 100 + at(frame, 16), month = at(frame, 13);
     const int day = at(frame, 14), hour = at(frame, 17), minute = at(frame, 18);
-    const std::optional<QString> loggedText =
-        logged ? loggedDateTimeText(year, month, day, hour, minute) : std::nullopt;
-    if (loggedText) {
-        r.ReadingTime = *loggedText;
+    const std::optional<LoggedTime> loggedTime =
+        logged ? loggedDateTime(year, month, day, hour, minute) : std::nullopt;
+    if (loggedTime) {
+        r.date = loggedTime->date;
+        r.time = loggedTime->time;
     } else {
-        r.ReadingTime = formatGeneralDateTime(now);
+        r.setTaken(now);
         if (logged)
-            r.Status +=
+            r.status +=
                 QStringLiteral("; ") + invalidLoggedDateNote(year, month, day, hour, minute);
     }
-    r.Value = formatPicture(portablesValue(at(frame, 19) * 256 + at(frame, 20)),
-                            QStringLiteral("##0.00"));
-    r.Units = portablesUnitsText(at(frame, 21));
-    r.Detector = portablesDetectorText(at(frame, 22));
-    r.AlarmCode = static_cast<int16_t>(status);
+    r.valuePicture = QStringLiteral("##0.00");
+    r.value = shownNumber(portablesValue(at(frame, 19) * 256 + at(frame, 20)), r.valuePicture);
+    r.unit = portablesUnitsText(at(frame, 21));
+    r.detector = portablesDetectorText(at(frame, 22));
+    r.alarmCode = static_cast<int16_t>(status);
     // Over a dose or a rate threshold.
-    r.OverMark = (status & (4 | 8)) ? QStringLiteral("*") : QStringLiteral(" ");
+    r.overMark = (status & (4 | 8)) ? QStringLiteral("*") : QStringLiteral(" ");
     return r;
 }
 

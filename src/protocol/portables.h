@@ -2,7 +2,7 @@
 // Portables codec: the fixed 10-byte commands, the reply check, the reading
 // parser and the calibration record. Pure functions over byte arrays; they
 // never read past the frame they are given.
-#include "data/measurement_record.h"
+#include "data/reading.h"
 #include "protocol/receiver.h"
 #include <QByteArray>
 #include <QDateTime>
@@ -54,8 +54,8 @@ constexpr char EndOfLog = '*'; // byte 1 of the record after the last one
 // A reading from a checked reply frame. `logged` takes the date-time the
 // instrument stored with the record (a download); otherwise the reading is
 // stamped `now`. Nothing when the payload does not reach the status byte.
-std::optional<MeasurementRecord> parsePortablesReading(const QByteArray& frame, bool logged,
-                                                       const QDateTime& now);
+std::optional<Reading> parsePortablesReading(const QByteArray& frame, bool logged,
+                                             const QDateTime& now);
 
 // The calibration record, as the calibration window shows it.
 struct PortablesCalibration {

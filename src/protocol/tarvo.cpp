@@ -348,8 +348,8 @@ QString detectorText(int code, bool shortForm) {
     }
 }
 
-std::optional<MeasurementRecord> parseReading(const QByteArray& work, int lastType, int probeCode,
-                                              const QDateTime& now) {
+std::optional<Reading> parseReading(const QByteArray& work, int lastType, int probeCode,
+                                    const QDateTime& now) {
     const bool longForm = lastType == TypeOnline;
     const int need = longForm ? lastIndexNeeded(TypeOnline) : lastIndexNeeded(TypeShort);
     if (work.size() < 2 || need > payloadEnd(work) - 1)
@@ -368,31 +368,32 @@ std::optional<MeasurementRecord> parseReading(const QByteArray& work, int lastTy
     if (large)
         v /= 1000;
 
-    MeasurementRecord r;
-    r.Value = shortestText(v);
-    r.Units = unitsText(unitsCode, !longForm, large);
-    r.Status = statusText(status);
-    r.Detector = longForm ? detectorText(at(work, 26), false) : detectorText(probeCode, true);
-    r.AlarmCode = static_cast<int16_t>(status);
+    Reading r;
+    r.value = v;
+    r.unit = unitsText(unitsCode, !longForm, large);
+    r.status = statusText(status);
+    r.detector = longForm ? detectorText(at(work, 26), false) : detectorText(probeCode, true);
+    r.alarmCode = static_cast<int16_t>(status);
 
     if (longForm && at(work, 2) != 0xFF) {
-        r.InstrumentId = QString::number(recordNumberOf(work));
+        r.instrumentId = QString::number(recordNumberOf(work));
         // The logged date as the instrument wrote it, without any time zone.
         // Fields that make no date (a clock never set) are not turned into
         // another date: the record is filed at its arrival and says so.
         const int year = 2000 + at(work, 18), month = at(work, 16), day = at(work, 17);
         const int hour = at(work, 19), minute = at(work, 20);
-        if (const std::optional<QString> logged =
-                loggedDateTimeText(year, month, day, hour, minute)) {
-            r.ReadingTime = *logged;
+        if (const std::optional<LoggedTime> logged =
+                loggedDateTime(year, month, day, hour, minute)) {
+            r.date = logged->date;
+            r.time = logged->time;
         } else {
-            r.ReadingTime = formatGeneralDateTime(now);
-            r.Status +=
+            r.setTaken(now);
+            r.status +=
                 QStringLiteral("; ") + invalidLoggedDateNote(year, month, day, hour, minute);
         }
     } else {
-        r.InstrumentId = QStringLiteral("On-Line");
-        r.ReadingTime = formatGeneralDateTime(now);
+        r.instrumentId = QStringLiteral("On-Line");
+        r.setTaken(now);
     }
     return r;
 }

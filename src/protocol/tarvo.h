@@ -2,7 +2,7 @@
 // Tarvo-5 codec: frame building and escaping, the XOR check, the meaning of
 // each received message and the reading parsers. Pure functions over byte
 // arrays; they never read past the frame they are given.
-#include "data/measurement_record.h"
+#include "data/reading.h"
 #include "protocol/receiver.h"
 #include <QByteArray>
 #include <QDateTime>
@@ -80,7 +80,7 @@ QString detectorText(int code, bool shortForm);
 // 0x84/0x86 layout, anything else the 0x10 layout; probeCode is the detector
 // of the last announce (0x10 readings carry none). Returns nothing when the
 // frame is too short for the layout.
-std::optional<MeasurementRecord> parseReading(const QByteArray& work, int lastType, int probeCode,
-                                              const QDateTime& now);
+std::optional<Reading> parseReading(const QByteArray& work, int lastType, int probeCode,
+                                    const QDateTime& now);
 
 } // namespace zel::tarvo

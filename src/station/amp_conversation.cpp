@@ -46,19 +46,19 @@ CheckedFrame AmpConversation::checkFrame(const QByteArray& frame) {
     return {checkAmpReply(frame), frame};
 }
 
-std::optional<MeasurementRecord> AmpConversation::parseReading(const QByteArray& bytes) {
-    const std::optional<amp::Reading> reading = amp::parseReading(bytes, convertUnits());
+std::optional<Reading> AmpConversation::parseReading(const QByteArray& bytes) {
+    const std::optional<amp::MeterReading> reading = amp::parseReading(bytes, convertUnits());
     if (!reading)
         return std::nullopt;
-    MeasurementRecord r;
-    r.InstrumentId = reading->id;
-    r.ReadingTime = formatGeneralDateTime(clock().now());
-    r.Value = amp::readingText(reading->value);
-    r.Units = reading->units;
-    r.Status = reading->status;
-    r.AlarmCode = reading->alarmCode;
+    Reading r;
+    r.instrumentId = reading->id;
+    r.setTaken(clock().now());
+    r.value = amp::shownValue(reading->value);
+    r.unit = reading->units;
+    r.status = reading->status;
+    r.alarmCode = reading->alarmCode;
     unitsFlag_ = reading->unitsFlag;
-    station().doseValue = reading->dose;
+    dose_ = reading->dose;
     lastId_ = reading->id;
     return r;
 }

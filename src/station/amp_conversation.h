@@ -33,7 +33,7 @@ public:
     void stopOnline() override {}
     void onReplyTimeout() override {}
     CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) override;
     bool offersDownload() const override { return false; }
     bool rangesUnits() const override { return false; }
 

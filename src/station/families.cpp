@@ -21,59 +21,64 @@ template <class Conversation> std::unique_ptr<InstrumentConversation> make(Stati
 constexpr ListLayout StandardList{{"Id", "Time", "Over", "Value", "Units", "Status", "Detector"},
                                   {1335, 2265, 1, 1095, 735, 1365, 1335}};
 
-constexpr MessageFields StandardMessage{
-    {"instrument", "time", "value", "units", "status", "detector", nullptr}, false};
+constexpr RecordLayout StandardRecord{
+    {"id", "time", "value", "unit", "status", "detector", "over"}};
+
+constexpr MessageFields StandardMessage{true};
 
 std::deque<Family> builtInFamilies() {
     std::deque<Family> all;
-    all.push_back(Family{Portables,
-                         QStringLiteral("Portables"),
-                         QStringLiteral("portables"),
-                         portables::Framing,
-                         {.download = true, .clock = true, .calibration = true, .interval = true},
-                         StandardList,
-                         {},
-                         QString(),
-                         StandardMessage,
-                         &make<PortablesConversation>});
-    all.push_back(Family{Tarvo5,
-                         QStringLiteral("Tarvo-5"),
-                         QStringLiteral("tarvo5"),
-                         tarvo::Framing,
-                         {.download = true, .clock = true, .interval = true},
-                         StandardList,
-                         {},
-                         QString(),
-                         StandardMessage,
-                         &make<TarvoConversation>});
+    Family f;
+
+    f.id = Portables;
+    f.caption = QStringLiteral("Portables");
+    f.simulatorName = QStringLiteral("portables");
+    f.frameRules = portables::Framing;
+    f.commands = {.download = true, .clock = true, .calibration = true, .interval = true};
+    f.list = StandardList;
+    f.record = StandardRecord;
+    f.message = StandardMessage;
+    f.makeConversation = &make<PortablesConversation>;
+    all.push_back(f);
+
+    f.id = Tarvo5;
+    f.caption = QStringLiteral("Tarvo-5");
+    f.simulatorName = QStringLiteral("tarvo5");
+    f.frameRules = tarvo::Framing;
+    f.commands = {.download = true, .clock = true, .interval = true};
+    f.makeConversation = &make<TarvoConversation>;
+    all.push_back(f);
+
+    f.id = AmpVessa;
+    f.caption = QStringLiteral("Amp + Vessa");
+    f.simulatorName = QStringLiteral("amp");
+    f.frameRules = amp::Framing;
+    f.commands = {.setupDialog = true};
     // The amplifier names no detector.
-    ListLayout ampList = StandardList;
-    ampList.widths[6] = 1;
-    all.push_back(Family{AmpVessa,
-                         QStringLiteral("Amp + Vessa"),
-                         QStringLiteral("amp"),
-                         amp::Framing,
-                         {.setupDialog = true},
-                         ampList,
-                         {},
-                         QString(),
-                         StandardMessage,
-                         &make<AmpConversation>});
-    // The Orvan's fields carry its quantities: americium in the id, the GM
-    // rate as the value, neutrons, cesium and cobalt, and the count rate in
-    // the over-mark, whose column it shows.
-    all.push_back(
-        Family{Orvan,
-               QStringLiteral("Orvan"),
-               QStringLiteral("orvan"),
-               orvan::Framing,
-               {.interval = true},
-               {{"Americium", "Time", "CPS", "GM Rate", "Neutrons", "Cesium", "Cobalt"},
-                {1335, 2265, 765, 1095, 735, 1365, 1335}},
-               {"Americium", "Cesium", "Cobalt"},
-               QStringLiteral("Americium,Time,Gamma(%1),Neutrons,Cesium,Cobalt,CPS"),
-               {{"americium", "time", "value", "neutrons", "cesium", "cobalt", "cps"}, true},
-               &make<OrvanConversation>});
+    f.list.widths[6] = 1;
+    f.makeConversation = &make<AmpConversation>;
+    all.push_back(f);
+
+    // The Orvan's list and file carry its quantities: americium first, the
+    // GM rate as the value, then neutrons, cesium and cobalt, and the count
+    // rate in the over-mark's place, whose column it shows. Its messages
+    // name each quantity instead of the details.
+    f.id = Orvan;
+    f.caption = QStringLiteral("Orvan");
+    f.simulatorName = QStringLiteral("orvan");
+    f.frameRules = orvan::Framing;
+    f.commands = {.interval = true};
+    f.list = {{"Americium", "Time", "CPS", "GM Rate", "Neutrons", "Cesium", "Cobalt"},
+              {1335, 2265, 765, 1095, 735, 1365, 1335}};
+    // An error report has no quantities; its status stands in the cesium's
+    // place.
+    f.record = {{orvan::AmericiumName, "time", "value", orvan::NeutronsName, "cesium|status",
+                 orvan::CobaltName, orvan::CountRateName}};
+    f.readouts = {"Americium", "Cesium", "Cobalt"};
+    f.fileColumns = QStringLiteral("Americium,Time,Gamma(%1),Neutrons,Cesium,Cobalt,CPS");
+    f.message = {false};
+    f.makeConversation = &make<OrvanConversation>;
+    all.push_back(f);
     return all;
 }
 

@@ -41,6 +41,9 @@ struct Family {
     FrameRules frameRules;
     FamilyCommands commands;
     ListLayout list;
+    // Which of the reading's fields and quantities the list and the file
+    // write in each of their seven places.
+    RecordLayout record;
     ReadoutCaptions readouts;
     // The column line of a data file's header; `%1` takes the unit the
     // instrument named. Empty: the plain "-" line.

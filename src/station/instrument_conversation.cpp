@@ -61,12 +61,12 @@ void InstrumentConversation::onResponseTimeout() {
     station_.setStatus(QStringLiteral("Instrument not responding"));
 }
 
-Readouts InstrumentConversation::readouts(const MeasurementRecord& r, double dose) const {
+Readouts InstrumentConversation::readouts(const Reading& r) const {
     // The dose read-out carries the dose unit: the rate unit without its
     // "/h". A unit of one or two characters leaves nothing after the dose.
-    return {r.Value + QLatin1Char(' ') + r.Units,
-            shortestText(dose) + QLatin1Char(' ') +
-                r.Units.left(std::max<qsizetype>(0, r.Units.size() - 2))};
+    return {valueText(r) + QLatin1Char(' ') + r.unit,
+            shortestText(dose_) + QLatin1Char(' ') +
+                r.unit.left(std::max<qsizetype>(0, r.unit.size() - 2))};
 }
 
 } // namespace zel

@@ -5,7 +5,7 @@
 // result code, counters, connection state, alarms, the road of a reading)
 // and asks the conversation of the chosen family for the rest, so it never
 // branches on the family number; the family table makes the conversation.
-#include "data/measurement_record.h"
+#include "data/reading.h"
 #include "protocol/instrument.h"
 #include "protocol/receiver.h"
 #include <QByteArray>
@@ -73,12 +73,17 @@ public:
     virtual CheckedFrame checkFrame(const QByteArray& frame) = 0;
     // A reading from the bytes of a checked frame; nothing when the frame is
     // too short for its layout (a communication error, not a row).
-    virtual std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) = 0;
+    virtual std::optional<Reading> parseReading(const QByteArray& bytes) = 0;
     // A reading went into the list and the file: a download asks for the next.
     virtual void afterReading() {}
     // A frame failed its check or was no reading (already counted).
     virtual void afterFrameError(int16_t /*result*/) {}
-    virtual Readouts readouts(const MeasurementRecord& reading, double dose) const;
+    // The value read-out and the dose read-out (the last dose the
+    // instrument reported).
+    virtual Readouts readouts(const Reading& reading) const;
+    // The unit the instrument named for itself, for the header of a file;
+    // empty when its readings carry their own.
+    virtual QString instrumentUnits() const { return {}; }
     // Whether the instrument moves a growing reading to a larger unit by
     // itself ("1.5 Kcpm", "2 R/h"): such readings are compared with the
     // thresholds in the lower unit. A unit the user chose once (the
@@ -107,6 +112,8 @@ protected:
     // minute timer, then the seconds by the poll timer.
     void startIntervalPolling();
     void stopIntervalPolling();
+    // The dose the instrument reported with its last reading.
+    double dose_ = 0;
     // Writes a command and, when the debug log wants all traffic, logs it.
     bool sendLogged(const QByteArray& bytes, const QString& logText = QString());
 

@@ -72,30 +72,32 @@ CheckedFrame OrvanConversation::checkFrame(const QByteArray& frame) {
     const OrvanReply reply = checkOrvanReply(frame);
     if (reply.result == Result::OrvanConnected) {
         // The answer to the test names the unit of the GM rate.
-        s.orvanUnits = reply.unitText;
+        units_ = reply.unitText;
         list().setHeading(3, QStringLiteral("GM ") + reply.unitText);
     }
     return {reply.result, frame};
 }
 
-std::optional<MeasurementRecord> OrvanConversation::parseReading(const QByteArray& bytes) {
+std::optional<Reading> OrvanConversation::parseReading(const QByteArray& bytes) {
     Station& s = station();
     const Interval& interval = s.interval();
     const OrvanTimeForm form =
         orvanTimeForm(interval.Minutes * 60 + interval.Seconds, settings().TimeFormat);
     std::optional<OrvanReading> reading =
-        parseOrvanReading(bytes, orvan::gmFactor(s.orvanUnits), clock().now(), form);
+        parseOrvanReading(bytes, orvan::gmFactor(units_), clock().now(), form);
     if (!reading)
         return std::nullopt;
     if (reading->countRate)
-        s.doseValue = *reading->countRate;
-    return reading->record;
+        dose_ = *reading->countRate;
+    // The unit of the GM rate is the one the instrument named in its answer
+    // to the test.
+    reading->reading.unit = units_;
+    return reading->reading;
 }
 
-Readouts OrvanConversation::readouts(const MeasurementRecord& r, double dose) const {
+Readouts OrvanConversation::readouts(const Reading& r) const {
     // The dose read-out shows the count rate.
-    return {r.Value + QLatin1Char(' ') + station().orvanUnits,
-            shortestText(dose) + QStringLiteral(" cps")};
+    return {valueText(r) + QLatin1Char(' ') + r.unit, shortestText(dose_) + QStringLiteral(" cps")};
 }
 
 } // namespace zel

@@ -16,8 +16,9 @@ public:
     void onPollTick() override;
     void onReplyTimeout() override;
     CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
-    Readouts readouts(const MeasurementRecord& reading, double dose) const override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) override;
+    Readouts readouts(const Reading& reading) const override;
+    QString instrumentUnits() const override { return units_; }
     // "Get Data" is offered as for the other families with a log, but asks
     // the Orvan for nothing: it keeps no log.
     bool offersDownload() const override { return true; }
@@ -25,6 +26,9 @@ public:
 private:
     void sendCommand(const QByteArray& text);
     void reportNotResponding();
+
+    // The unit of the GM rate, as the answer to the test names it.
+    QString units_;
 };
 
 } // namespace zel

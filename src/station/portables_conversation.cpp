@@ -93,7 +93,7 @@ CheckedFrame PortablesConversation::checkFrame(const QByteArray& frame) {
     return {result, frame};
 }
 
-std::optional<MeasurementRecord> PortablesConversation::parseReading(const QByteArray& bytes) {
+std::optional<Reading> PortablesConversation::parseReading(const QByteArray& bytes) {
     return parsePortablesReading(bytes, state().downloading, clock().now());
 }
 

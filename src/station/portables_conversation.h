@@ -20,7 +20,7 @@ public:
     void stopOnline() override;
     void onReplyTimeout() override;
     CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) override;
     void afterReading() override;
     void afterFrameError(int16_t result) override;
     void startDownload() override;

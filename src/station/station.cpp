@@ -22,17 +22,6 @@ double inThresholdUnit(double shown, const QString& units) {
     return rangedUp ? shown * 1000 : shown;
 }
 
-double readingNumber(const QString& text) {
-    const QString t = text.trimmed();
-    if (t == QLatin1String("Infinity") || t == QLatin1String("+Infinity"))
-        return std::numeric_limits<double>::infinity();
-    if (t == QLatin1String("-Infinity"))
-        return -std::numeric_limits<double>::infinity();
-    if (t == QLatin1String("NaN"))
-        return std::numeric_limits<double>::quiet_NaN();
-    return leadingNumber(t);
-}
-
 namespace {
 
 QString hexLine(const QString& prefix, const QByteArray& bytes) {
@@ -426,7 +415,7 @@ void Station::takeReading(const QByteArray& bytes) {
             setStatus(QStringLiteral("No data in instrument"));
         return;
     }
-    std::optional<MeasurementRecord> parsed = conversation_->parseReading(bytes);
+    std::optional<Reading> parsed = conversation_->parseReading(bytes);
     if (!parsed) {
         // A frame too short for its layout: a communication error, not a row,
         // and a download asks again as after any other damaged reply.
@@ -435,21 +424,25 @@ void Station::takeReading(const QByteArray& bytes) {
         conversation_->afterFrameError(Result::NoReading);
         return;
     }
-    MeasurementRecord r = *parsed;
+    Reading r = *parsed;
+    // A probe measured automatically is filed under its number.
+    if (autoMode)
+        r.instrumentId = probeNumber;
 
-    list_.listStep(r, autoMode, probeNumber);
+    MeasurementRecord row = recordOf(r, family_->record);
+    list_.listStep(row, autoMode, probeNumber);
     noteReadingCounted(r);
     view_.refreshControls();
 
-    setStatus(r.ReadingTime);
-    const Readouts readouts = conversation_->readouts(r, doseValue);
+    setStatus(row.ReadingTime);
+    const Readouts readouts = conversation_->readouts(r);
     view_.setDoseText(readouts.dose);
     view_.setValueText(readouts.value);
     lostContact_ = 0;
 
-    const int16_t alarmCode = r.AlarmCode == 48 ? 0 : r.AlarmCode;
+    const int16_t alarmCode = r.alarmCode == 48 ? 0 : r.alarmCode;
     const bool sound = settings_.AudioAlarm == 1;
-    const double shown = readingNumber(r.Value);
+    const double shown = r.value;
     // A value the instrument could not measure (over range, a broken float)
     // is the reading that matters most: it raises the fault alarm, as an
     // alarm code does, instead of reading as 0.
@@ -459,7 +452,7 @@ void Station::takeReading(const QByteArray& bytes) {
             view_.startAlarmSound();
         alarmState_ = AlarmFault;
     } else {
-        const double v = conversation_->rangesUnits() ? inThresholdUnit(shown, r.Units) : shown;
+        const double v = conversation_->rangesUnits() ? inThresholdUnit(shown, r.unit) : shown;
         int16_t level = AlarmNormal;
         if (v > settings_.Threshold2) {
             view_.setValueColor(colors::Red);
@@ -474,18 +467,25 @@ void Station::takeReading(const QByteArray& bytes) {
             view_.startAlarmSound();
         alarmState_ = level;
     }
-    view_.setReadingDetails(r.InstrumentId, r.Status, r.Detector);
+    view_.setReadingDetails(row.InstrumentId, row.Status, row.Detector);
 
-    // The file keeps plain units: thousands are written out.
-    const int k = int(r.Units.indexOf(QLatin1Char('K')));
+    // The file keeps plain units: thousands are written out. "Kps" is the
+    // instrument's short name for thousands of counts per second.
+    const int k = int(r.unit.indexOf(QLatin1Char('K')));
     if (k >= 0) {
-        r.Value = shortestText(shown * 1000);
-        r.Units = r.Units.mid(k + 1);
+        r.value = shown * 1000;
+        r.valuePicture.clear();
+        r.unit = r.unit.mid(k + 1);
+        if (r.unit == QLatin1String("ps"))
+            r.unit = QStringLiteral("cps");
+        row = recordOf(r, family_->record);
+        if (autoMode)
+            row.InstrumentId = probeNumber;
     }
-    writeReading(r);
+    writeReading(row);
 
-    view_.readingTaken(leadingNumber(r.Value));
-    emit readingFiled(r, leadingNumber(r.Value), alarmState_);
+    view_.readingTaken(r.value);
+    emit readingFiled(r, alarmState_);
     view_.setCount(data_.ReadingCount);
     static const char spin[4] = {'|', '/', '-', '\\'};
     view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));
@@ -528,13 +528,16 @@ bool Station::fileWaitingReadings() {
     return true;
 }
 
-void Station::noteReadingCounted(const MeasurementRecord& r) {
+void Station::noteReadingCounted(const Reading& r) {
     if (data_.ReadingCount < std::numeric_limits<int32_t>::max())
         ++data_.ReadingCount;
     // The series entry follows the reading, so the graph never sees an
-    // unfilled slot; once full, the oldest entry makes room for it.
-    const std::optional<double> t = readingTimes_.dayCount(QStringView(r.ReadingTime));
-    data_.series.append(t ? *t : toDayCount(clock_.now()), leadingNumber(r.Value));
+    // unfilled slot; once full, the oldest entry makes room for it. The
+    // reading's wall time counts as written, also in a clock change's hour.
+    const double t = r.date.isValid() && r.time.isValid()
+                         ? toDayCount(QDateTime(r.date, r.time, Qt::UTC))
+                         : toDayCount(clock_.now());
+    data_.series.append(t, r.value);
 }
 
 // ---------------------------------------------------------------- files
@@ -546,7 +549,8 @@ Legend& Station::legend() {
 }
 
 QByteArray Station::currentHeader() {
-    return headerLines(legend(), probeNumber, family_->fileColumnLine(orvanUnits));
+    return headerLines(legend(), probeNumber,
+                       family_->fileColumnLine(conversation_->instrumentUnits()));
 }
 
 void Station::clearList() {

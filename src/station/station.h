@@ -62,10 +62,6 @@ void saturatingIncrement(quint32& counter);
 // alarm. Units without a range prefix pass unchanged.
 double inThresholdUnit(double shown, const QString& units);
 
-// The number of a reading's value text, with the non-numbers an instrument
-// can send ("Infinity", "-Infinity", "NaN") kept as such.
-double readingNumber(const QString& text);
-
 class Station : public QObject {
     Q_OBJECT
 public:
@@ -173,7 +169,6 @@ public:
     // the readings already in the working file instead of starting it anew.
     bool unattended = false;
     QString probeNumber;
-    QString orvanUnits;
 
     // --- state for the window, the conversations and tests ----------------------
     const StationState& state() const { return state_; }
@@ -183,7 +178,6 @@ public:
     qsizetype readingsNotFiled() const { return qsizetype(unwritten_.size()); }
     // Tries again to write the waiting readings; true when none waits.
     bool fileWaitingReadings();
-    double doseValue = 0;
     StationView& view() { return view_; }
     const Clock& clock() const { return clock_; }
     Receiver& receiver() { return receiver_; }
@@ -209,9 +203,9 @@ signals:
     void calibrationReceived(const QByteArray& frame);
     void ampReplyReceived(const QByteArray& frame);
     void graphShouldHide();
-    // A reading is in the working file: the record as filed (thousands written
-    // out), its number and the alarm state it left.
-    void readingFiled(const zel::MeasurementRecord& record, double value, int16_t alarmState);
+    // A reading is in the working file: the reading as filed (thousands
+    // written out) and the alarm state it left.
+    void readingFiled(const zel::Reading& reading, int16_t alarmState);
     // The lost-contact watch raised the alarm (state 3 without a reading), or
     // the port went away.
     void lostContactRaised();
@@ -219,7 +213,7 @@ signals:
 private:
     friend class InstrumentConversation;
 
-    void noteReadingCounted(const MeasurementRecord& r);
+    void noteReadingCounted(const Reading& r);
     void onPortLost(const QString& reason);
     void reportFileError(const QString& what);
     void deferCritical(const QString& text, const QString& title, const QString& detail);
@@ -246,8 +240,6 @@ private:
     Interval interval_;
     bool fileErrorShown_ = false;
     bool unattendedStart_ = false;
-    // Reads the reading times into the series; it learns the day once.
-    DayCounter readingTimes_;
     std::deque<MeasurementRecord> unwritten_;
 };
 

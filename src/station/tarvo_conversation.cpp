@@ -176,7 +176,7 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
     return m.result;
 }
 
-std::optional<MeasurementRecord> TarvoConversation::parseReading(const QByteArray& bytes) {
+std::optional<Reading> TarvoConversation::parseReading(const QByteArray& bytes) {
     return tarvo::parseReading(bytes, lastType_, probeCode_, clock().now());
 }
 

@@ -19,7 +19,7 @@ public:
     void onReplyTimeout() override;
     void onResponseTimeout() override;
     CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) override;
     void afterFrameError(int16_t result) override;
     void startDownload() override;
     bool resumesDownload() const override;

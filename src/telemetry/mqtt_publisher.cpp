@@ -648,14 +648,12 @@ void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
     shared_->latestAlarm = body;
 }
 
-void MqttPublisher::publishReading(const MeasurementRecord& record, double value,
-                                   int16_t alarmState, const MessageFields& fields,
-                                   const QString& instrumentUnits) {
+void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
+                                   const MessageFields& fields) {
     if (!running())
         return;
     const QDateTime now = clock_.now();
-    const QByteArray body = readingJson(record, value, alarmState, fields, now, queue_->nextSeq(),
-                                        run_, instrumentUnits);
+    const QByteArray body = readingJson(reading, alarmState, fields, now, queue_->nextSeq(), run_);
     const DiskQueue::Pushed pushed = queue_->push(body);
     {
         std::lock_guard lock(shared_->mutex);
@@ -721,9 +719,8 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
         return nullptr;
     MqttPublisher* p = publisher.get();
     QObject::connect(&station, &Station::readingFiled, p,
-                     [p, &station](const MeasurementRecord& r, double value, int16_t alarm) {
-                         p->publishReading(r, value, alarm, station.family().message,
-                                           station.orvanUnits);
+                     [p, &station](const Reading& r, int16_t alarm) {
+                         p->publishReading(r, alarm, station.family().message);
                      });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;

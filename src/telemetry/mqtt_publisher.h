@@ -9,8 +9,7 @@
 // acknowledgements and problems back through the event loop. A reading
 // leaves the queue file only when the broker has acknowledged it.
 #include "common/ini_file.h"
-#include "data/measurement_record.h"
-#include "data/record_layout.h"
+#include "data/reading.h"
 #include "station/clock.h"
 #include "telemetry/mqtt_settings.h"
 
@@ -43,8 +42,7 @@ public:
     // by then stays in the queue file for the next start.
     void stop(int flushMs = 2000);
 
-    void publishReading(const MeasurementRecord& record, double value, int16_t alarmState,
-                        const MessageFields& fields, const QString& instrumentUnits = QString());
+    void publishReading(const Reading& reading, int16_t alarmState, const MessageFields& fields);
     // State 3 raised by the lost-contact watch.
     void publishLostContact();
 

@@ -5,28 +5,9 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <cmath>
 
 namespace zel {
-
-namespace {
-
-// A value text that does not start with a number has no number to send.
-bool startsWithNumber(const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^\\s*[-+]?(\\d|\\.\\d)"));
-    return number.match(text).hasMatch();
-}
-
-// A quantity as a JSON number; null when its text holds none.
-QJsonValue numberOrNull(const QString& text) {
-    const double v = leadingNumber(text);
-    if (!startsWithNumber(text) || !std::isfinite(v))
-        return QJsonValue(QJsonValue::Null);
-    return v;
-}
-
-} // namespace
 
 QString alarmStateText(int16_t state, bool lostContact) {
     switch (state) {
@@ -51,41 +32,27 @@ QString isoWithOffset(const QDateTime& moment) {
     return text;
 }
 
-QByteArray readingJson(const MeasurementRecord& r, double value, int16_t alarmState,
-                       const MessageFields& fields, const QDateTime& received, quint64 seq,
-                       const QString& run, const QString& instrumentUnits) {
+QByteArray readingJson(const Reading& r, int16_t alarmState, const MessageFields& fields,
+                       const QDateTime& received, quint64 seq, const QString& run) {
     QJsonObject o;
     o.insert(QStringLiteral("seq"), double(seq));
     if (!run.isEmpty())
         o.insert(QStringLiteral("run"), run);
-    const std::optional<QDateTime> taken = parseGeneralDateTime(r.ReadingTime.trimmed());
+    const std::optional<QDateTime> taken = r.localMoment();
     o.insert(QStringLiteral("time"), isoWithOffset(taken ? *taken : received));
     o.insert(QStringLiteral("received"), isoWithOffset(received));
-    if (startsWithNumber(r.Value) && std::isfinite(value))
-        o.insert(QStringLiteral("value"), value);
-    else
-        o.insert(QStringLiteral("value"), QJsonValue::Null);
-    // Time and value are sent above under their own names.
-    const QString* texts[RecordFields] = {&r.InstrumentId, nullptr,     nullptr,    &r.Units,
-                                          &r.Status,       &r.Detector, &r.OverMark};
-    bool unitsSent = false;
-    for (int i = 0; i < RecordFields; ++i) {
-        const char* name = fields.names[size_t(i)];
-        if (!name || !texts[i])
-            continue;
-        const QString key = QString::fromLatin1(name);
-        unitsSent |= key == QLatin1String("units");
-        if (fields.numbers)
-            o.insert(key, numberOrNull(*texts[i]));
-        else
-            o.insert(key, texts[i]->trimmed());
-    }
-    if (!unitsSent) {
-        // The unit is the instrument's own setting, not a field of the
-        // reading.
-        const QString units = instrumentUnits.trimmed();
+    o.insert(QStringLiteral("value"), std::isfinite(r.value) ? QJsonValue(r.value) : QJsonValue());
+    const QString units = r.unit.trimmed();
+    if (fields.details) {
+        o.insert(QStringLiteral("units"), units);
+        o.insert(QStringLiteral("status"), r.status.trimmed());
+        o.insert(QStringLiteral("detector"), r.detector.trimmed());
+        o.insert(QStringLiteral("instrument"), r.instrumentId.trimmed());
+    } else {
         o.insert(QStringLiteral("units"), units.isEmpty() ? QJsonValue() : QJsonValue(units));
     }
+    for (const Quantity& q : r.extras)
+        o.insert(q.name, std::isfinite(q.number) ? QJsonValue(q.number) : QJsonValue());
     o.insert(QStringLiteral("alarm"), alarmStateText(alarmState));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }

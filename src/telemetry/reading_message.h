@@ -2,7 +2,7 @@
 // The JSON bodies a station publishes. Subscribers are dashboards and
 // archives in other languages: times carry their UTC offset, numbers are
 // numbers, and every message says which reading of the station it is.
-#include "data/measurement_record.h"
+#include "data/reading.h"
 #include "data/record_layout.h"
 #include <QByteArray>
 #include <QDateTime>
@@ -22,14 +22,12 @@ QString isoWithOffset(const QDateTime& moment);
 // subscriber sees gaps and repeats; `run` names this start of the program,
 // so the pair (run, seq) is never given to two readings even when the queue
 // file could not keep the count; `received` is when zel took the reading.
-// The reading's own time comes from its date-time text; when that is not a
-// date-time (the Orvan seconds-since-midnight form) the receive time stands
-// in. `fields` names the reading's other fields as the family sends them;
-// a family whose unit is no field of the reading sends `instrumentUnits`,
-// the unit the instrument reported for itself.
-QByteArray readingJson(const MeasurementRecord& record, double value, int16_t alarmState,
-                       const MessageFields& fields, const QDateTime& received, quint64 seq,
-                       const QString& run = QString(), const QString& instrumentUnits = QString());
+// The reading's own time is its wall time on this computer's clock; in the
+// hour a clock change skips the receive time stands in. `fields` says
+// whether the family sends its details; its quantities are sent by name, as
+// numbers.
+QByteArray readingJson(const Reading& reading, int16_t alarmState, const MessageFields& fields,
+                       const QDateTime& received, quint64 seq, const QString& run = QString());
 
 // The retained alarm state.
 QByteArray alarmJson(int16_t alarmState, bool lostContact, const QDateTime& when);

@@ -7,6 +7,7 @@
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
 #include "station/station_test_util.h"
+#include "support/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,7 @@ QByteArray workOf(const QByteArray& payload) {
 }
 
 MeasurementRecord parsed(const QByteArray& payload, int lastType, int probe = 0) {
-    const auto r = parseReading(workOf(payload), lastType, probe, kNow);
+    const auto r = test::rowOf(parseReading(workOf(payload), lastType, probe, kNow), Tarvo5);
     EXPECT_TRUE(r.has_value());
     return r.value_or(MeasurementRecord{});
 }
@@ -179,7 +180,7 @@ TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
             const Message m = interpret(*work);
             seen.append(m);
             if (m.result == Result::Reading)
-                readings.append(*parseReading(*work, TypeOnline, 0, kNow));
+                readings.append(test::rowOf(*parseReading(*work, TypeOnline, 0, kNow), Tarvo5));
             return m.result;
         };
         if (oneBatch) {

@@ -4,6 +4,7 @@
 #include "protocol/instrument.h"
 #include "protocol/orvan.h"
 #include "support/orvan_frames.h"
+#include "support/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,14 @@ using test::orvanR19;
 namespace {
 
 const QDateTime kNow(QDate(2026, 3, 14), QTime(10, 0, 0, 45));
+
+// The time text of a reading taken now in `form`.
+QString orvanTime(OrvanTimeForm form) {
+    Reading r;
+    r.setTaken(kNow);
+    r.timeStyle = orvanTimeStyle(form);
+    return timeText(r);
+}
 
 class OrvanReplies : public ::testing::Test {
 protected:
@@ -82,7 +91,7 @@ TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
     const auto reading =
         parseOrvanReading(frame, orvan::gmFactor(orvan::Sievert), kNow, OrvanTimeForm::DateTime);
     ASSERT_TRUE(reading);
-    const MeasurementRecord& r = reading->record;
+    const MeasurementRecord r = test::rowOf(reading->reading, Orvan);
     EXPECT_EQ(r.InstrumentId, "12");
     EXPECT_EQ(r.ReadingTime, "3/14/2026 10:00:00");
     EXPECT_EQ(r.Value, "123.45");
@@ -95,7 +104,7 @@ TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
 
     const auto roentgen =
         parseOrvanReading(frame, orvan::gmFactor(orvan::Roentgen), kNow, OrvanTimeForm::DateTime);
-    EXPECT_EQ(roentgen->record.Value, "12345.00");
+    EXPECT_EQ(test::rowOf(roentgen->reading, Orvan).Value, "12345.00");
     // Before the instrument named its unit the GM rate is shown as sent.
     EXPECT_EQ(orvan::gmFactor(QString()), 1.0);
 
@@ -104,10 +113,10 @@ TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
         parseOrvanReading(orvanR19("     ", "-0012", "ab   ", "  7.6", "00000", "00001"), 1.0, kNow,
                           OrvanTimeForm::DateTime);
     ASSERT_TRUE(odd);
-    EXPECT_EQ(odd->record.InstrumentId, "0");
-    EXPECT_EQ(odd->record.Status, "-12");
-    EXPECT_EQ(odd->record.Detector, "0");
-    EXPECT_EQ(odd->record.OverMark, "8");
+    EXPECT_EQ(test::rowOf(odd->reading, Orvan).InstrumentId, "0");
+    EXPECT_EQ(test::rowOf(odd->reading, Orvan).Status, "-12");
+    EXPECT_EQ(test::rowOf(odd->reading, Orvan).Detector, "0");
+    EXPECT_EQ(test::rowOf(odd->reading, Orvan).OverMark, "8");
 }
 
 TEST_F(OrvanReplies, ErrorRepliesBecomeRowsWithValueZero) {
@@ -123,9 +132,9 @@ TEST_F(OrvanReplies, ErrorRepliesBecomeRowsWithValueZero) {
                                "Ilgl Par"}}) {
         const auto reading = parseOrvanReading(c.frame, 0.01, kNow, OrvanTimeForm::Milliseconds);
         ASSERT_TRUE(reading) << c.status;
-        EXPECT_EQ(reading->record.Value, "0");
-        EXPECT_EQ(reading->record.Status, c.status);
-        EXPECT_EQ(reading->record.ReadingTime, "3/14/2026 10:00:00");
+        EXPECT_EQ(test::rowOf(reading->reading, Orvan).Value, "0");
+        EXPECT_EQ(test::rowOf(reading->reading, Orvan).Status, c.status);
+        EXPECT_EQ(test::rowOf(reading->reading, Orvan).ReadingTime, "3/14/2026 10:00:00");
         EXPECT_FALSE(reading->countRate) << "an error report leaves the count rate";
     }
     EXPECT_FALSE(parseOrvanReading(orvanR11('0'), 1.0, kNow, OrvanTimeForm::DateTime));
@@ -146,7 +155,7 @@ TEST_F(OrvanReplies, ReadingTimeFormsBelowOneSecond) {
         {0, 0, "3/14/2026 10:00:00:045"},   {0.9, 7, "36000.045"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(orvanReadingTime(kNow, orvanTimeForm(c.intervalSeconds, c.timeFormat)),
+        EXPECT_EQ(orvanTime(orvanTimeForm(c.intervalSeconds, c.timeFormat)),
                   QString::fromLatin1(c.text))
             << c.intervalSeconds << " " << c.timeFormat;
     // The millisecond form reads back as the moment it names.

@@ -4,6 +4,7 @@
 #include "protocol/instrument.h"
 #include "protocol/portables.h"
 #include "support/portables_frames.h"
+#include "support/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ const QDateTime kNow(QDate(2026, 5, 6), QTime(7, 8, 9));
 
 MeasurementRecord parsed(const QByteArray& frame, bool logged = false) {
     EXPECT_EQ(checkPortablesReply(frame), Result::Reading);
-    const auto r = parsePortablesReading(frame, logged, kNow);
+    const auto r = test::rowOf(parsePortablesReading(frame, logged, kNow), Portables);
     EXPECT_TRUE(r.has_value());
     return r.value_or(MeasurementRecord{});
 }
@@ -169,12 +170,12 @@ TEST(PortablesCodec, OverMarkFollowsTheThresholdBits) {
     for (int status : {0, 1, 2, 3, 16, 32, 48, 0x13}) {
         const auto r =
             parsePortablesReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
-        EXPECT_EQ(r->OverMark, " ") << status;
+        EXPECT_EQ(r->overMark, " ") << status;
     }
     for (int status : {4, 8, 12, 0x24, 0xFF}) {
         const auto r =
             parsePortablesReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
-        EXPECT_EQ(r->OverMark, "*") << status;
+        EXPECT_EQ(r->overMark, "*") << status;
     }
 }
 

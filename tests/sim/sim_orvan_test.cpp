@@ -8,6 +8,7 @@
 #include "sim/sim_cli.h"
 #include "sim/sim_orvan.h"
 #include "station/clock.h"
+#include "support/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(SimOrvan, AnswersTestAndPollInTheStationsColumns) {
     const QByteArray reply = sim.receive(G19.mid(2));
     const auto reading = parseOrvanReading(reply, 0.01, clock.now(), OrvanTimeForm::DateTime);
     ASSERT_TRUE(reading);
-    const MeasurementRecord& r = reading->record;
+    const MeasurementRecord r = test::rowOf(reading->reading, Orvan);
     EXPECT_EQ(r.InstrumentId, "1");
     EXPECT_EQ(r.Status, "2");
     EXPECT_EQ(r.Detector, "3");

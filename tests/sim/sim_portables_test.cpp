@@ -6,6 +6,7 @@
 #include "sim/sim_cli.h"
 #include "sim/sim_portables.h"
 #include "station/clock.h"
+#include "support/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,8 @@ QByteArray command(uint8_t c, const QByteArray& params = QByteArray()) {
 
 MeasurementRecord reading(const QByteArray& reply, bool logged = false) {
     EXPECT_EQ(checkPortablesReply(reply), Result::Reading) << reply.toHex(' ').toStdString();
-    return parsePortablesReading(reply, logged, kNow).value_or(MeasurementRecord{});
+    return test::rowOf(parsePortablesReading(reply, logged, kNow), Portables)
+        .value_or(MeasurementRecord{});
 }
 
 struct SimPortablesTest : ::testing::Test {

@@ -4,6 +4,7 @@
 #include "protocol/tarvo.h"
 #include "sim/sim_tarvo.h"
 #include "station/clock.h"
+#include "support/reading_rows.h"
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -157,7 +158,7 @@ TEST_F(SimTarvoTest, PollGivesOnlineReadingOfNow) {
     EXPECT_EQ(bytes({work[16], work[17], work[18], work[19], work[20]}), bytes({3, 4, 26, 5, 6}));
     EXPECT_FLOAT_EQ(floatAt(work, 21), 0.012f);
 
-    auto r = t::parseReading(work, t::TypeOnline, 0, kNow);
+    auto r = test::rowOf(t::parseReading(work, t::TypeOnline, 0, kNow), Tarvo5);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->InstrumentId, "On-Line");
     EXPECT_EQ(r->Value, "12");
@@ -179,7 +180,7 @@ TEST_F(SimTarvoTest, ShortReadingCarriesValueStatusAndUnits) {
     EXPECT_FLOAT_EQ(float(m.shortValue), 1.5f);
     EXPECT_EQ(uint8_t(work[8]), 6);
     EXPECT_EQ(uint8_t(work[9]), 3);
-    auto r = t::parseReading(work, t::TypeShort, 161, kNow);
+    auto r = test::rowOf(t::parseReading(work, t::TypeShort, 161, kNow), Tarvo5);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->Units, "mSv/h");
     EXPECT_EQ(r->Status, "Battery fail");
@@ -211,7 +212,7 @@ TEST_F(SimTarvoTest, DownloadWalksTheLogDownToZeroAndEnds) {
             only(sim.receive(t::buildTarvoFrame(t::requestRecordPayload(uint8_t(next)))), &work);
         ASSERT_EQ(rec.type, t::TypeRecord);
         EXPECT_EQ(rec.recordNumber, next);
-        auto r = t::parseReading(work, t::TypeOnline, 0, kNow);
+        auto r = test::rowOf(t::parseReading(work, t::TypeOnline, 0, kNow), Tarvo5);
         ASSERT_TRUE(r);
         ids << r->InstrumentId;
         const QDateTime logged = sim.recordTime(next);

@@ -35,14 +35,14 @@ public:
             return {Result::Ready, body};
         return {body.contains(' ') ? Result::Reading : Result::Nothing, body};
     }
-    std::optional<MeasurementRecord> parseReading(const QByteArray& bytes) override {
+    std::optional<Reading> parseReading(const QByteArray& bytes) override {
         const QList<QByteArray> parts = bytes.split(' ');
-        MeasurementRecord r;
-        r.InstrumentId = QStringLiteral("LM-1");
-        r.ReadingTime = formatGeneralDateTime(clock().now());
-        r.Value = QString::fromLatin1(parts.value(0));
-        r.Units = QString::fromLatin1(parts.value(1));
-        r.Status = QStringLiteral("OK");
+        Reading r;
+        r.instrumentId = QStringLiteral("LM-1");
+        r.setTaken(clock().now());
+        r.value = parts.value(0).toDouble();
+        r.unit = QString::fromLatin1(parts.value(1));
+        r.status = QStringLiteral("OK");
         return r;
     }
 };
@@ -55,6 +55,7 @@ const bool lineMeterRegistered = [] {
     f.frameRules = FrameRules{0x02, 0x03, 1};
     f.commands.interval = true;
     f.list = familyOrDefault(Tarvo5).list;
+    f.record = familyOrDefault(Tarvo5).record;
     f.fileColumns = QStringLiteral("Id,Time,Value(%1),Units,Status,Detector,Over");
     f.message = familyOrDefault(Tarvo5).message;
     f.makeConversation = [](Station& s) -> std::unique_ptr<InstrumentConversation> {
@@ -78,8 +79,12 @@ TEST(Families, EveryRowIsCompleteAndDistinct) {
         EXPECT_GE(f.frameRules.frameMinLength, 1);
         for (const char* heading : f.list.headings)
             EXPECT_NE(heading, nullptr);
-        EXPECT_STREQ(f.message.names[1], "time");
-        EXPECT_STREQ(f.message.names[2], "value");
+        // Every place of a row has its source, and time and value are where
+        // the files and the graph look for them.
+        for (const char* source : f.record.sources)
+            EXPECT_NE(source, nullptr);
+        EXPECT_STREQ(f.record.sources[1], "time");
+        EXPECT_STREQ(f.record.sources[2], "value");
     }
     // An id taken is refused; an unknown id falls back to the first row.
     Family again;

@@ -92,7 +92,7 @@ TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
 TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
     connectAndStart('0', {0, 1});
     EXPECT_EQ(view.lamp, colors::LampOk);
-    EXPECT_EQ(station->orvanUnits, "uSv/h");
+    EXPECT_EQ(station->conversation().instrumentUnits(), "uSv/h");
     EXPECT_EQ(list.heading(3), "GM uSv/h");
     EXPECT_EQ(list.heading(2), "CPS");
     EXPECT_EQ(station->pollTimer.interval(), 1000);
@@ -116,6 +116,24 @@ TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
     ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines[7], "Americium,Time,Gamma(uSv/h),Neutrons,Cesium,Cobalt,CPS");
     EXPECT_EQ(lines[8], "12," + time + ",123.45,7,34,56,42");
+}
+
+TEST_F(OrvanStation, AProbeNumberTakesTheFirstColumnButTheAmericiumIsStillSent) {
+    connectAndStart('0', {0, 1});
+    station->autoMode = true;
+    station->probeNumber = "P7";
+    QList<Reading> filed;
+    QObject::connect(station.get(), &Station::readingFiled,
+                     [&filed](const Reading& r, int16_t) { filed.append(r); });
+    station->onPollTick();
+    port.inject(orvanR19(12, 34, 56, 42, 7, 12345));
+    EXPECT_EQ(list.cell(1, 0), "P7");
+    EXPECT_TRUE(fileLines().last().startsWith("P7,"));
+    ASSERT_EQ(filed.size(), 1);
+    EXPECT_EQ(filed[0].instrumentId, "P7");
+    ASSERT_NE(filed[0].extra(u"americium"), nullptr);
+    EXPECT_EQ(filed[0].extra(u"americium")->number, 12);
+    EXPECT_EQ(filed[0].value, 123.45);
 }
 
 TEST_F(OrvanStation, ErrorReportsAreRowsAndUnknownRepliesAreErrors) {

@@ -260,10 +260,19 @@ TEST_F(StationTest, AlarmCodeShowsMagentaAndCode48CountsAsNone) {
 
 TEST_F(StationTest, ThousandsUnitsAreShownScaledButWrittenInFull) {
     openPort();
-    receive(readingPayload(0x86, 1500.0f, 64));
-    EXPECT_EQ(view.valueText, "1.5 Kcpm");
-    EXPECT_EQ(list.cell(1, 4), "     Kcpm");
-    EXPECT_TRUE(fileLines().last().contains(",1500,cpm,"));
+    struct Case {
+        uint8_t units;
+        const char* shown;
+        const char* filed;
+    };
+    // Thousands of counts per second are filed as counts per second, not
+    // as the letters left after the "K".
+    for (const Case& c : {Case{64, "1.5 Kcpm", ",1500,cpm,"}, Case{128, "1.5 Kps", ",1500,cps,"}}) {
+        receive(readingPayload(0x86, 1500.0f, c.units));
+        EXPECT_EQ(view.valueText, c.shown);
+        EXPECT_EQ(list.cell(list.RowIndex, 4).trimmed(), QString(c.shown).section(' ', 1));
+        EXPECT_TRUE(fileLines().last().contains(c.filed)) << fileLines().last().toStdString();
+    }
 }
 
 TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {

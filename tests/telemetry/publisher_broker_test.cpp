@@ -33,8 +33,11 @@ protected:
     }
     static void publish(MqttPublisher& p, int from, int to) {
         for (int i = from; i <= to; ++i) {
-            const MeasurementRecord r{"id", "", QString::number(i), "mR/h", "", "", " ", 0};
-            p.publishReading(r, i, i > 8 ? 2 : 0, familyOrDefault(Tarvo5).message);
+            Reading r;
+            r.instrumentId = "id";
+            r.value = i;
+            r.unit = "mR/h";
+            p.publishReading(r, i > 8 ? 2 : 0, familyOrDefault(Tarvo5).message);
         }
     }
     static QList<int> values(const QStringList& payloads, QList<qint64>* seq = nullptr) {

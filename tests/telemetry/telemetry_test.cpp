@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace zel {
 namespace {
@@ -147,14 +148,18 @@ TEST(MqttSettings, TheDefaultClientIdBelongsToTheProgramFolder) {
 
 TEST(ReadingMessage, FieldsTimesAndNumbers) {
     const QDateTime received(QDate(2026, 3, 4), QTime(5, 6, 7, 89), QTimeZone(7200));
-    MeasurementRecord r{
-        " T5-0042",  formatGeneralDateTime(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 5))),
-        "1500",      "cpm",
-        "OK \"hi\"", "GM",
-        " ",         0};
-    QJsonObject o = QJsonDocument::fromJson(
-                        readingJson(r, 1500, 1, familyOrDefault(Tarvo5).message, received, 17))
-                        .object();
+    Reading r;
+    r.instrumentId = " T5-0042";
+    r.date = QDate(2026, 3, 4);
+    r.time = QTime(5, 6, 5);
+    r.value = 1500;
+    r.unit = "cpm";
+    r.status = "OK \"hi\"";
+    r.detector = "GM";
+    r.overMark = " ";
+    QJsonObject o =
+        QJsonDocument::fromJson(readingJson(r, 1, familyOrDefault(Tarvo5).message, received, 17))
+            .object();
     EXPECT_EQ(o.value("seq").toInteger(), 17);
     EXPECT_EQ(o.value("value").toDouble(), 1500);
     EXPECT_TRUE(o.value("value").isDouble()) << "a number, not text";
@@ -164,25 +169,44 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     EXPECT_EQ(o.value("instrument").toString(), "T5-0042");
     EXPECT_EQ(o.value("alarm").toString(), "high1");
     EXPECT_EQ(o.value("received").toString(), "2026-03-04T05:06:07.089+02:00");
-    // The reading's own time, in local time with the local offset.
-    const QDateTime taken = QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
-    EXPECT_EQ(taken, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 5)));
-    EXPECT_TRUE(o.value("time").toString().contains(QRegularExpression("[+-]\\d\\d:\\d\\d$")));
+    // The reading's own time, in local time with the local offset, whatever
+    // form the file writes it in (the Orvan's seconds since midnight).
+    for (const TimeStyle style : {TimeStyle::General, TimeStyle::SecondsOfDay}) {
+        r.timeStyle = style;
+        o = QJsonDocument::fromJson(
+                readingJson(r, 1, familyOrDefault(Tarvo5).message, received, 17))
+                .object();
+        const QDateTime taken =
+            QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
+        EXPECT_EQ(taken, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 5)));
+        EXPECT_TRUE(o.value("time").toString().contains(QRegularExpression("[+-]\\d\\d:\\d\\d$")));
+    }
 
-    // Not a date-time (the Orvan seconds form): the receive time stands in.
-    // A value that is not a number is sent as null, never as 0.
-    r.ReadingTime = "18367.25";
-    r.Value = "----";
-    o = QJsonDocument::fromJson(readingJson(r, 0, 3, familyOrDefault(Tarvo5).message, received, 18))
-            .object();
-    EXPECT_EQ(o.value("time").toString(), "2026-03-04T05:06:07.089+02:00");
-    EXPECT_TRUE(o.value("value").isNull());
-    EXPECT_EQ(o.value("alarm").toString(), "fault");
+    // A reading without a time of its own: the receive time stands in. A
+    // value that is not a number is sent as null, never as 0.
+    r.date = QDate();
+    for (const double notANumber :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        r.value = notANumber;
+        o = QJsonDocument::fromJson(
+                readingJson(r, 3, familyOrDefault(Tarvo5).message, received, 18))
+                .object();
+        EXPECT_EQ(o.value("time").toString(), "2026-03-04T05:06:07.089+02:00");
+        EXPECT_TRUE(o.value("value").isNull());
+        EXPECT_EQ(o.value("alarm").toString(), "fault");
+    }
 
-    // Orvan: the five quantities by name.
-    const MeasurementRecord orvan{"0.5", "x", "12.5", "3", "0.25", "0.125", "410", 0};
+    // Orvan: the five quantities by name, the details left out.
+    const auto quantity = [](const char* name, double n) {
+        return Quantity{name, QString::number(n), n};
+    };
+    Reading orvan;
+    orvan.value = 12.5;
+    orvan.unit = "uSv/h";
+    orvan.extras = {quantity("americium", 0.5), quantity("neutrons", 3), quantity("cesium", 0.25),
+                    quantity("cobalt", 0.125), quantity("cps", 410)};
     o = QJsonDocument::fromJson(
-            readingJson(orvan, 12.5, 0, familyOrDefault(Orvan).message, received, 1, "r1", "uSv/h"))
+            readingJson(orvan, 0, familyOrDefault(Orvan).message, received, 1, "r1"))
             .object();
     const std::pair<const char*, double> quantities[] = {
         {"americium", 0.5}, {"neutrons", 3}, {"cesium", 0.25}, {"cobalt", 0.125}, {"cps", 410}};
@@ -192,13 +216,13 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     }
     EXPECT_EQ(o.value("units").toString(), "uSv/h") << "the gamma rate's unit";
     EXPECT_EQ(o.value("run").toString(), "r1");
-    const MeasurementRecord blank{"", "x", "12.5", "--", " ", "0.125", "410", 0};
-    o = QJsonDocument::fromJson(
-            readingJson(blank, 12.5, 0, familyOrDefault(Orvan).message, received, 2))
+    EXPECT_FALSE(o.contains("instrument") || o.contains("status") || o.contains("detector"));
+    Reading blank = orvan;
+    blank.unit.clear();
+    blank.extras = {Quantity{"americium", "--", std::numeric_limits<double>::quiet_NaN()}};
+    o = QJsonDocument::fromJson(readingJson(blank, 0, familyOrDefault(Orvan).message, received, 2))
             .object();
     EXPECT_TRUE(o.value("americium").isNull());
-    EXPECT_TRUE(o.value("neutrons").isNull());
-    EXPECT_TRUE(o.value("cesium").isNull());
     EXPECT_TRUE(o.value("units").isNull()) << "the unit is not known yet";
     EXPECT_FALSE(o.contains("run"));
 
