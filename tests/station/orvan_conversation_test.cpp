@@ -3,11 +3,9 @@
 // and error reports, and what a damaged reply does.
 #include "common/datetime.h"
 #include "station/station.h"
-#include "support/fake_view.h"
 #include "support/orvan_frames.h"
+#include "support/station_fixture.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -19,22 +17,17 @@ namespace {
 const QByteArray G11("\x02G11\x03");
 const QByteArray G19("\x02G19\x03");
 
-class OrvanStation : public ::testing::Test {
+class OrvanStation : public ::testing::Test, protected test::StationRig {
 protected:
     OrvanStation()
-        : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(Orvan) {
-        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        settings.InstrumentType = Orvan;
-        settings.Threshold1 = 100;
-        settings.Threshold2 = 500;
-        settings.AudioAlarm = 1;
-        settings.LostContactInterval = 5;
-        station = std::make_unique<Station>(
-            Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
-        data.headerProvider = [this] { return station->currentHeader(); };
-        data.ensureWorkingFile();
-    }
+        : StationRig(
+              Orvan,
+              [](Settings& s) {
+                  s.Threshold1 = 100;
+                  s.Threshold2 = 500;
+                  s.CommonFileName.clear();
+              },
+              QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0, 7))) {}
 
     // Start-up with the port open: the test goes out and the R11 answer with
     // `unitsDigit` comes back; then on-line collection at `interval`.
@@ -46,23 +39,6 @@ protected:
         station->setInterval(interval);
         station->toggleOnline();
     }
-    QStringList fileLines() {
-        QFile f(data.workingFile().path());
-        f.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
-    }
-
-    QTemporaryDir dir;
-    LoopbackTransport port;
-    test::FakeView view;
-    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0, 7))};
-    Settings settings;
-    SettingsStore store;
-    PortSettings ports;
-    PortSettingsFile portFile;
-    DataStore data;
-    MeasurementList list;
-    std::unique_ptr<Station> station;
 };
 
 TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
