@@ -4,8 +4,7 @@
 #include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
 #include "protocol/tarvo.h"
-#include "station/families.h"
-#include "station/station.h"
+#include "station/session.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -58,19 +57,13 @@ void BM_ReadingIntake(benchmark::State& state) {
     zel::LoopbackTransport port;
     NullView view;
     zel::FixedClock clock;
-    zel::Settings settings;
-    settings.InstrumentType = zel::Tarvo5;
-    settings.Threshold1 = 0.2;
-    settings.Threshold2 = 5;
-    zel::SettingsStore store(dir.filePath("Zel.ini"));
-    zel::PortSettings ports;
-    zel::PortSettingsFile portFile(dir.filePath("dax.ini"));
-    zel::DataStore data(dir.filePath("ZelTemp.csv"));
-    zel::MeasurementList list(zel::familyOrDefault(zel::Tarvo5).list);
-    zel::Station station({port, view, clock, settings, store, ports, portFile, data, list});
-    data.headerProvider = [&] { return station.currentHeader(); };
-    data.ensureWorkingFile();
-    station.openPortAtStartup();
+    zel::Session session(zel::SessionPaths{dir.path(), dir.filePath("Zel.ini")}, port, clock, view);
+    session.settings().InstrumentType = zel::Tarvo5;
+    session.settings().Threshold1 = 0.2;
+    session.settings().Threshold2 = 5;
+    session.buildStation();
+    session.data().ensureWorkingFile();
+    session.openPort();
     const QByteArray frame = readingFrame(0.012f);
     for (auto _ : state)
         port.inject(frame);

@@ -1,5 +1,4 @@
 #include "monitor/monitor.h"
-#include "station/families.h"
 
 #include "common/datetime.h"
 #include "common/text.h"
@@ -76,7 +75,8 @@ QString alarmStateName(int16_t state) {
 
 Monitor::Monitor(const Options& options, Transport& transport, const Clock& clock, QTextStream& out,
                  QObject* parent)
-    : QObject(parent), options_(options), transport_(transport), clock_(clock), out_(out) {
+    : QObject(parent), options_(options), transport_(transport), clock_(clock), out_(out),
+      session_(SessionPaths{options.programFolder, options.settingsFile}, transport, clock, *this) {
     supervisor_.setInterval(options_.supervisionIntervalMs);
     // The port says itself when it goes away; the Station's message box
     // about it follows as an ordinary error line.
@@ -91,31 +91,30 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
 }
 
 void Monitor::publishHealth() {
-    if (!publisher_ || !station_)
+    MqttPublisher* publisher = session_.publisher();
+    if (!publisher || !session_.stationBuilt())
         return;
     const QDateTime now = clock_.now();
     QJsonObject o;
     o.insert(QStringLiteral("time"), isoWithOffset(now));
     o.insert(QStringLiteral("taken"), double(readingsTaken_));
     o.insert(QStringLiteral("filed"), double(readingsFiled()));
-    o.insert(QStringLiteral("published"), double(publisher_->published()));
-    o.insert(QStringLiteral("queued"), double(publisher_->waiting()));
-    o.insert(QStringLiteral("dropped"), double(publisher_->dropped()));
+    o.insert(QStringLiteral("published"), double(publisher->published()));
+    o.insert(QStringLiteral("queued"), double(publisher->waiting()));
+    o.insert(QStringLiteral("dropped"), double(publisher->dropped()));
     o.insert(QStringLiteral("lastReadingSeconds"),
              lastReadingAt_ > 0
                  ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_) / 1000)
                  : QJsonValue());
     o.insert(QStringLiteral("port"),
-             station_->portOpen() ? QStringLiteral("open") : QStringLiteral("lost"));
+             session_.station().portOpen() ? QStringLiteral("open") : QStringLiteral("lost"));
     o.insert(QStringLiteral("instrument"),
              connected_ ? QStringLiteral("connected") : QStringLiteral("not-connected"));
-    publisher_->publishHealth(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    publisher->publishHealth(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
-Monitor::~Monitor() {
-    if (station_)
-        station_->closePort();
-}
+// The session closes the port.
+Monitor::~Monitor() = default;
 
 void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     if (options_.journalPriorities)
@@ -127,124 +126,67 @@ void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     out_.flush();
 }
 
-bool Monitor::settingsError(const QString& file, const QString& detail) {
-    logEvent(Level::Error, QStringLiteral("settings-error"),
-             QStringLiteral("file=") + field(file) + QStringLiteral(" detail=") + field(detail));
+bool Monitor::settingsError(const SettingsProblem& problem) {
+    QString text;
+    if (problem.kind == SettingsProblem::Kind::PortNotNamed)
+        text = QStringLiteral("message=") +
+               field(QStringLiteral("Port not opened, Use Set Port ")) + QLatin1Char(' ');
+    text += QStringLiteral("file=") + field(problem.file) + QStringLiteral(" detail=") +
+            field(problem.detail);
+    logEvent(Level::Error, QStringLiteral("settings-error"), text);
     return false;
 }
 
 bool Monitor::start() {
     // Without its settings the monitor would collect as some other
     // instrument at some other interval and look healthy doing it.
-    {
-        QFile ini(options_.settingsFile);
-        if (!ini.exists())
-            return settingsError(options_.settingsFile, QStringLiteral("the file does not exist"));
-        if (!ini.open(QIODevice::ReadOnly))
-            return settingsError(options_.settingsFile,
-                                 QStringLiteral("the file cannot be read: ") + ini.errorString());
-    }
-    const QString daxPath = options_.programFolder + QStringLiteral("/dax.ini");
-    {
-        const IniFile dax(daxPath);
-        const QString portText =
-            dax.read(QStringLiteral("Communication"), QStringLiteral("Port"), QString(), 64);
-        bool ok = false;
-        const int port = portText.trimmed().toInt(&ok);
-        if (!portText.trimmed().isEmpty() && (!ok || port < 1 || port > 255))
-            return settingsError(daxPath, QStringLiteral("Port \"%1\" is not a port number "
-                                                         "(1 to 255)")
-                                              .arg(portText));
-        const QString baudText =
-            dax.read(QStringLiteral("Communication"), QStringLiteral("BaudRate"), QString(), 64);
-        const int baud = baudText.trimmed().toInt(&ok);
-        if (!baudText.trimmed().isEmpty() && (!ok || baud < 1))
-            return settingsError(
-                daxPath, QStringLiteral("BaudRate \"%1\" is not a baud rate").arg(baudText));
-    }
-    settingsStore_ = std::make_unique<SettingsStore>(options_.settingsFile);
-    portFile_ = std::make_unique<PortSettingsFile>(daxPath);
-    settingsStore_->readFirst(settings_);
-    if (!portFile_->readPort(port_)) {
-        logEvent(Level::Error, QStringLiteral("settings-error"),
-                 QStringLiteral("message=") +
-                     field(QStringLiteral("Port not opened, Use Set Port ")) +
-                     QStringLiteral(" file=") + field(options_.programFolder + "/dax.ini") +
-                     QStringLiteral(" detail=") + field(QStringLiteral("the key Port is empty")));
-        return false;
-    }
-    portFile_->readBaudRate(port_);
-    settingsStore_->readRest(settings_);
-    if (!findFamily(settings_.InstrumentType)) {
-        logEvent(Level::Error, QStringLiteral("settings-error"),
-                 QStringLiteral("file=") + field(options_.settingsFile) +
-                     QStringLiteral(" detail=") +
-                     field(QStringLiteral("InsType is %1; it must be %2")
-                               .arg(settings_.InstrumentType)
-                               .arg(familyChoicesText())));
-        return false;
-    }
-    const Interval interval = settingsStore_->readInterval();
-    if (!intervalUsable(interval)) {
-        // A zero interval would poll as fast as the timer can fire, and one
-        // too long for the timer overflows into the same.
-        logEvent(Level::Error, QStringLiteral("settings-error"),
-                 QStringLiteral("file=") + field(options_.settingsFile) +
-                     QStringLiteral(" detail=") +
-                     field(QStringLiteral("the on-line interval (MinInt, SecInt) must be at least "
-                                          "0.1 seconds, with MinInt from 0 to 1440 and SecInt from "
-                                          "0 to 3600")));
-        return false;
-    }
+    const SettingsLoad load = session_.loadSettings();
+    if (const SettingsProblem* problem = load.first())
+        return settingsError(*problem);
 
-    list_ = std::make_unique<MeasurementList>(familyOrDefault(settings_.InstrumentType).list);
-    data_ = std::make_unique<DataStore>(options_.programFolder + QStringLiteral("/ZelTemp.csv"));
-    station_ = std::make_unique<Station>(Station::Parts{
-        transport_, *this, clock_, settings_, *settingsStore_, port_, *portFile_, *data_, *list_});
-    data_->headerProvider = [this] { return station_->currentHeader(); };
-    station_->unattended = true;
-    station_->setInterval(interval);
-    station_->chooseFamily(settings_.InstrumentType);
-    publisher_ =
-        publishStation(*station_, settingsStore_->ini(), options_.programFolder, clock_, this,
-                       [this](const QString& text, bool problem) {
-                           logEvent(problem ? Level::Warning : Level::Info, QStringLiteral("mqtt"),
-                                    QStringLiteral("text=") + field(text));
-                       });
+    session_.buildStation();
+    Station& station = session_.station();
+    station.unattended = true;
+    station.chooseFamily(session_.settings().InstrumentType);
+    session_.startPublishing(this, [this](const QString& text, bool problem) {
+        logEvent(problem ? Level::Warning : Level::Info, QStringLiteral("mqtt"),
+                 QStringLiteral("text=") + field(text));
+    });
 
+    const PortSettings& port = session_.portSettings();
+    const Interval& interval = session_.storedInterval();
     logEvent(Level::Info, QStringLiteral("start"),
              QStringLiteral("family=%1 port=%2 device=%3 baud=%4 interval=%5")
-                 .arg(settings_.InstrumentType)
-                 .arg(port_.Port)
-                 .arg(field(portFile_->deviceFor(port_.Port)))
-                 .arg(port_.BaudRate)
+                 .arg(session_.settings().InstrumentType)
+                 .arg(port.Port)
+                 .arg(field(session_.portDevice()))
+                 .arg(port.BaudRate)
                  .arg(interval.Minutes * 60 + interval.Seconds));
 
     lastReopenAttempt_ = clock_.now().toMSecsSinceEpoch();
     QString detail;
-    const bool opened = station_->reopenPort(port_.Port, port_.BaudRate, &detail);
+    const bool opened = session_.reopenPort(&detail);
     if (!opened && transport_.lastErrorIsPermission()) {
         logEvent(Level::Error, QStringLiteral("port-error"),
-                 QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)) +
+                 QStringLiteral("device=") + field(session_.portDevice()) +
                      QStringLiteral(" detail=") + field(detail));
         return false;
     }
     if (!opened) {
         portWasLost_ = true;
         logEvent(Level::Warning, QStringLiteral("port-unavailable"),
-                 QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)) +
+                 QStringLiteral("device=") + field(session_.portDevice()) +
                      QStringLiteral(" detail=") + field(detail) +
                      QStringLiteral(" retry-seconds=%1").arg(options_.reopenIntervalMs / 1000.0));
     }
 
-    station_->enterStartupState();
-    data_->ensureWorkingFile();
-    station_->readWorkingFile();
+    station.enterStartupState();
+    session_.restoreWorkingFile();
     if (opened)
-        station_->testConnection();
-    station_->finishStartup();
+        station.testConnection();
+    station.finishStartup();
     supervisor_.start();
-    if (publisher_) {
+    if (session_.publisher()) {
         healthTimer_.start();
         publishHealth();
     }
@@ -254,68 +196,70 @@ bool Monitor::start() {
 bool Monitor::tryOpenPort() {
     lastReopenAttempt_ = clock_.now().toMSecsSinceEpoch();
     QString detail;
-    if (!station_->reopenPort(port_.Port, port_.BaudRate, &detail))
+    if (!session_.reopenPort(&detail))
         return false;
     portWasLost_ = false;
     logEvent(Level::Info, QStringLiteral("port-back"),
-             QStringLiteral("device=") + field(portFile_->deviceFor(port_.Port)));
+             QStringLiteral("device=") + field(session_.portDevice()));
     publishHealth();
-    station_->testConnection();
+    session_.station().testConnection();
     return true;
 }
 
 qint64 Monitor::readingsFiled() const {
-    return station_ ? readingsTaken_ - station_->readingsNotFiled() : 0;
+    return session_.stationBuilt() ? readingsTaken_ - session_.station().readingsNotFiled() : 0;
 }
 
 void Monitor::supervise() {
-    if (stopping_ || !station_)
+    if (stopping_ || !session_.stationBuilt())
         return;
+    Station& station = session_.station();
     // Space may come back while no reading arrives to carry the waiting ones.
-    if (station_->readingsNotFiled() > 0)
-        station_->fileWaitingReadings();
-    if (!station_->portOpen()) {
+    if (station.readingsNotFiled() > 0)
+        station.fileWaitingReadings();
+    if (!station.portOpen()) {
         if (clock_.now().toMSecsSinceEpoch() - lastReopenAttempt_ >= options_.reopenIntervalMs)
             tryOpenPort();
         return;
     }
     // The instrument answered and nothing is being collected: start. This
     // also restarts collection after the instrument or the port came back.
-    const StationState& s = station_->state();
+    const StationState& s = station.state();
     if (s.instrumentReady && s.onlineIdle && !s.downloading)
-        station_->toggleOnline();
+        station.toggleOnline();
 }
 
 void Monitor::stop(const std::function<void()>& done) {
-    if (stopping_ || !station_) {
+    if (stopping_ || !session_.stationBuilt()) {
         if (done)
             done();
         return;
     }
     stopping_ = true;
     supervisor_.stop();
-    if (station_->state().instrumentReady)
-        station_->stopOnline();
+    Station& station = session_.station();
+    if (station.state().instrumentReady)
+        station.stopOnline();
     // The amplifier's Stop in the window leaves the meter sending; a monitor
     // that goes away tells it to stop, or it would send into a closed port.
-    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+    if (auto* amp = dynamic_cast<AmpConversation*>(&station.conversation()))
         amp->sendStop();
     // A reply already on its way is still filed: the port stays open a
     // moment after the instrument was told to stop.
-    QTimer::singleShot(options_.drainMs, this, [this, done] {
-        station_->closePort();
-        if (station_->readingsNotFiled() > 0)
-            station_->fileWaitingReadings();
+    QTimer::singleShot(options_.drainMs, this, [this, &station, done] {
+        station.closePort();
+        if (station.readingsNotFiled() > 0)
+            station.fileWaitingReadings();
         healthTimer_.stop();
         publishHealth();
-        if (publisher_)
-            publisher_->stop(2000);
-        logEvent(station_->readingsNotFiled() > 0 ? Level::Error : Level::Info,
+        if (MqttPublisher* publisher = session_.publisher())
+            publisher->stop(2000);
+        logEvent(station.readingsNotFiled() > 0 ? Level::Error : Level::Info,
                  QStringLiteral("stop"),
                  QStringLiteral("readings-taken=%1 readings-filed=%2 file=%3")
                      .arg(readingsTaken_)
                      .arg(readingsFiled())
-                     .arg(field(data_->workingFile().path())));
+                     .arg(field(session_.data().workingFile().path())));
         if (done)
             done();
     });
@@ -398,7 +342,7 @@ void Monitor::information(const QString& text, const QString& title) {
 void Monitor::readingTaken(double value) {
     ++readingsTaken_;
     lastReadingAt_ = clock_.now().toMSecsSinceEpoch();
-    const int16_t alarm = station_->alarmState();
+    const int16_t alarm = session_.station().alarmState();
     logEvent(alarm == AlarmNormal ? Level::Info : Level::Warning, QStringLiteral("reading"),
              QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 id=%6 status=%7 "
                             "detector=%8")

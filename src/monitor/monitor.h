@@ -4,11 +4,8 @@
 // instrument, files each in the working file, applies the thresholds and
 // writes one line per event to an output stream (standard output under
 // systemd), re-opening a lost port until it is back.
-#include "data/data_files.h"
-#include "data/measurement_list.h"
-#include "data/settings.h"
 #include "station/clock.h"
-#include "station/port_settings.h"
+#include "station/session.h"
 #include "station/station.h"
 #include "station/station_view.h"
 #include "station/transport.h"
@@ -21,8 +18,6 @@
 #include <memory>
 
 namespace zel {
-
-class MqttPublisher;
 
 class Monitor final : public QObject, public StationView {
     Q_OBJECT
@@ -51,8 +46,8 @@ public:
     // reading taken is in the file by then.
     void stop(const std::function<void()>& done);
 
-    Station& station() { return *station_; }
-    const DataStore& data() const { return *data_; }
+    Station& station() { return session_.station(); }
+    const DataStore& data() const { return session_.data(); }
     // Since this start: readings the instrument gave, and those of them that
     // are in the working file (the rest wait for the disk).
     qint64 readingsTaken() const { return readingsTaken_; }
@@ -88,8 +83,8 @@ private:
     enum class Level { Info, Warning, Error };
     void logEvent(Level level, const QString& kind, const QString& text = QString());
     bool tryOpenPort();
-    // One settings-error line; false, for `return settingsError(...)`.
-    bool settingsError(const QString& file, const QString& detail);
+    // The settings-error line of a problem; false, for `return settingsError(...)`.
+    bool settingsError(const SettingsProblem& problem);
     // Counters and port state for the control room, when publishing.
     void publishHealth();
 
@@ -98,14 +93,7 @@ private:
     const Clock& clock_;
     QTextStream& out_;
 
-    Settings settings_;
-    std::unique_ptr<SettingsStore> settingsStore_;
-    PortSettings port_;
-    std::unique_ptr<PortSettingsFile> portFile_;
-    std::unique_ptr<DataStore> data_;
-    std::unique_ptr<MeasurementList> list_;
-    std::unique_ptr<Station> station_;
-    std::unique_ptr<MqttPublisher> publisher_; // null when not publishing
+    Session session_;
 
     QTimer supervisor_;
     QTimer healthTimer_;

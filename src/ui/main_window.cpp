@@ -1,5 +1,4 @@
 #include "ui/main_window.h"
-#include "station/families.h"
 
 #include "common/datetime.h"
 #include "common/paths.h"
@@ -9,8 +8,8 @@
 #include "graph/graph_window.h"
 #include "protocol/portables.h"
 #include "station/amp_conversation.h"
+#include "station/families.h"
 #include "station/serial_link.h"
-#include "telemetry/mqtt_publisher.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
 #include "ui/amp_setup_dialog.h"
@@ -93,19 +92,14 @@ QColor toQColor(const Rgb& c) {
 } // namespace
 
 MainWindow::MainWindow(Options options, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options)) {
-    if (options_.transport) {
-        transport_ = options_.transport;
-    } else {
-        ownedTransport_ = std::make_unique<SerialLink>();
-        transport_ = ownedTransport_.get();
-    }
-    if (options_.clock) {
-        clock_ = options_.clock;
-    } else {
-        ownedClock_ = std::make_unique<SystemClock>();
-        clock_ = ownedClock_.get();
-    }
+    : QMainWindow(parent), options_(std::move(options)),
+      ownedTransport_(options_.transport ? nullptr : std::make_unique<SerialLink>()),
+      ownedClock_(options_.clock ? nullptr : std::make_unique<SystemClock>()),
+      session_(std::make_unique<Session>(
+          SessionPaths::standard(), options_.transport ? *options_.transport : *ownedTransport_,
+          options_.clock ? *options_.clock : *ownedClock_, *this)),
+      settings_(session_->settings()), port_(session_->portSettings()),
+      settingsStore_(&session_->settingsStore()), portFile_(&session_->portSettingsFile()) {
     setObjectName(QStringLiteral("frmMain"));
     buildUi();
 }
@@ -127,51 +121,36 @@ void MainWindow::loadSettingsAndStart() {
     autoField_->hide();
     autoProgress_->hide();
     setWindowTitle(QStringLiteral("Zel"));
-    const QString workingPath = programFile(QStringLiteral("ZelTemp.csv"));
     // 3: "dbg" on the command line shows the debug button.
     for (const QString& a : options_.arguments.mid(1))
         if (a.contains(QLatin1String("dbg")))
             debugButton_->show();
     // 6: settings, with the port key in between.
-    settingsStore_ = std::make_unique<SettingsStore>(settingsFilePath());
-    portFile_ = std::make_unique<PortSettingsFile>(portSettingsFilePath());
-    settingsStore_->readFirst(settings_);
-    const bool portNamed = portFile_->readPort(port_);
-    if (!portNamed) {
+    const SettingsLoad load = session_->loadSettings();
+    if (!load.portNamed())
         critical(QStringLiteral("Port not opened, Use Set Port "),
                  QStringLiteral("Error in Communication"), QString());
-    } else {
-        portFile_->readBaudRate(port_);
-        settingsStore_->readRest(settings_);
-    }
-    if (!findFamily(settings_.InstrumentType))
-        settings_.InstrumentType = familyOrDefault(settings_.InstrumentType).id;
 
     // 7: the list, laid out for the family chosen now.
-    list_ = std::make_unique<MeasurementList>(familyOrDefault(settings_.InstrumentType).list);
-    data_ = std::make_unique<DataStore>(workingPath);
-    station_ = std::make_unique<Station>(Station::Parts{*transport_, *this, *clock_, settings_,
-                                                        *settingsStore_, port_, *portFile_, *data_,
-                                                        *list_});
-    data_->headerProvider = [this] { return station_->currentHeader(); };
-    connect(station_.get(), &Station::graphShouldHide, this, [this] {
+    session_->buildStation();
+    data_ = &session_->data();
+    list_ = &session_->list();
+    station_ = &session_->station();
+    connect(station_, &Station::graphShouldHide, this, [this] {
         if (graph_)
             graph_->close();
     });
-    connect(station_.get(), &Station::calibrationReceived, this, [this](const QByteArray& frame) {
+    connect(station_, &Station::calibrationReceived, this, [this](const QByteArray& frame) {
         if (const auto record = parsePortablesCalibration(frame))
             CalibrationDialog::showRecord(this, *record);
     });
-    station_->setInterval(settingsStore_->readInterval());
     // Readings also go to an MQTT broker when Zel.ini names one.
-    publisher_ =
-        publishStation(*station_, settingsStore_->ini(), QFileInfo(workingPath).absolutePath(),
-                       *clock_, this, [this](const QString& text, bool problem) {
-                           setStatus(text, problem ? colors::StatusRed : Rgb());
-                           debugLine(text);
-                       });
+    session_->startPublishing(this, [this](const QString& text, bool problem) {
+        setStatus(text, problem ? colors::StatusRed : Rgb());
+        debugLine(text);
+    });
     autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
-                                                         QFileInfo(workingPath).absolutePath());
+                                                         session_->paths().programFolder);
     connect(autoMeasurement_.get(), &AutoMeasurement::progressChanged, this,
             [this](int value, int maximum) {
                 autoProgress_->setMaximum(maximum);
@@ -211,16 +190,15 @@ void MainWindow::loadSettingsAndStart() {
     station_->chooseFamily(settings_.InstrumentType);
 
     // 9: the port, and the first connection test.
-    if (portNamed)
-        station_->openPortAtStartup();
+    if (load.portNamed())
+        session_->openPort();
     // 11: families 0 and 1 wait for the instrument; 2 and 3 are idle.
     station_->enterStartupState();
     // 12: alarm colours start neutral until the first reading.
     // 13: the sound and debug windows exist, hidden.
     sound_ = new AlarmSound(this);
     // 14: the readings of the previous run, counted and ready for the graph.
-    data_->ensureWorkingFile();
-    station_->readWorkingFile();
+    session_->restoreWorkingFile();
     // 15, 16
     spreadsheetAvailable_ = spreadsheetProgramAvailable();
     updateControls();
@@ -536,7 +514,7 @@ void MainWindow::buildToolbar() {
 }
 
 void MainWindow::buildList() {
-    listView_->setModel(list_.get());
+    listView_->setModel(list_);
     // The twip widths were chosen for a proportional font; the list uses a
     // fixed one so padded numbers line up, so each column is at least wide
     // enough for its padded text.

@@ -3,6 +3,7 @@
 // menus, toolbar and buttons. It shows what the station decides and
 // forwards the user's commands; it holds no protocol logic.
 #include "station/auto_measurement.h"
+#include "station/session.h"
 #include "station/station.h"
 #include "station/station_view.h"
 #include <QMainWindow>
@@ -29,7 +30,6 @@ class ProbeNumberDialog;
 class AlarmSound;
 class FittedLabel;
 class DebugWindow;
-class MqttPublisher;
 class IntervalDialog;
 class LegendDialog;
 class ParametersDialog;
@@ -141,18 +141,18 @@ private:
     Options options_;
     std::unique_ptr<Transport> ownedTransport_;
     std::unique_ptr<Clock> ownedClock_;
-    Transport* transport_ = nullptr;
-    const Clock* clock_ = nullptr;
 
-    Settings settings_;
-    std::unique_ptr<SettingsStore> settingsStore_;
-    PortSettings port_;
-    std::unique_ptr<PortSettingsFile> portFile_;
-    std::unique_ptr<DataStore> data_;
-    std::unique_ptr<MeasurementList> list_;
-    std::unique_ptr<Station> station_;
+    std::unique_ptr<Session> session_;
+    // The session's parts by short names; the last three once the start-up
+    // has built the Station.
+    Settings& settings_;
+    PortSettings& port_;
+    SettingsStore* settingsStore_;
+    PortSettingsFile* portFile_;
+    DataStore* data_ = nullptr;
+    MeasurementList* list_ = nullptr;
+    Station* station_ = nullptr;
     std::unique_ptr<AutoMeasurement> autoMeasurement_;
-    std::unique_ptr<MqttPublisher> publisher_; // null when not publishing
     bool exiting_ = false;
     Rgb statusColor_, lampColor_, valueColor_;
 

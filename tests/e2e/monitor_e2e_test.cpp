@@ -1,15 +1,10 @@
 // zel-monitor against zel-sim on a real pseudo-terminal: unattended
 // collection, its event lines, a clean stop on SIGTERM, and a port that goes
 // away and comes back.
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
-
+#include "support/e2e_fixture.h"
 #include "support/full_disk.h"
+
+#include <QRegularExpression>
 
 #include <csignal>
 #include <cstring>
@@ -20,94 +15,12 @@
 
 namespace {
 
+using zel::test::MonitorE2e;
+
 struct Family {
     const char* simWord;
     int insType;
     QStringList simArgs;
-};
-
-class MonitorE2e : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QDir().mkpath(dir.filePath("cfg/zel"));
-        link = dir.filePath("tty");
-        useProgramFolder(dir.filePath("prog"));
-    }
-    void useProgramFolder(const QString& folder) {
-        prog = folder;
-        QDir().mkpath(prog);
-        QFile dax(prog + "/dax.ini");
-        ASSERT_TRUE(dax.open(QIODevice::WriteOnly));
-        dax.write(
-            QStringLiteral("[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%1\r\n")
-                .arg(link)
-                .toUtf8());
-    }
-    void TearDown() override {
-        for (QProcess* p : {&monitor, &sim}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-        }
-    }
-
-    void writeSettings(const QByteArray& common) {
-        QFile ini(dir.filePath("cfg/zel/Zel.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ini.write("[COMMON]\r\n" + common);
-    }
-    void startSim(const QString& family, const QStringList& extra) {
-        sim.start(QStringLiteral(ZEL_SIM_PATH), QStringList{family, "--link", link} + extra);
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(link); }, 5000));
-    }
-    void startMonitor(const QStringList& args = {}, const QStringList& extraEnv = {}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& pair : extraEnv)
-            env.insert(pair.section('=', 0, 0), pair.section('=', 1));
-        env.insert("ZEL_HOME", prog);
-        env.insert("XDG_CONFIG_HOME", dir.filePath("cfg"));
-        env.remove("JOURNAL_STREAM");
-        monitor.setProcessEnvironment(env);
-        monitor.start(QStringLiteral(ZEL_MONITOR_PATH), args);
-        ASSERT_TRUE(monitor.waitForStarted(5000));
-    }
-    // Event lines seen so far, without their time stamp.
-    QStringList events() {
-        output += QString::fromUtf8(monitor.readAllStandardOutput());
-        QStringList lines;
-        for (const QString& line : output.split('\n', Qt::SkipEmptyParts))
-            lines << line.section(' ', 1);
-        return lines;
-    }
-    int count(const QString& kind) {
-        int n = 0;
-        for (const QString& e : events())
-            if (e.startsWith(kind + ' ') || e == kind)
-                ++n;
-        return n;
-    }
-    bool waitFor(const QString& kind, int atLeast, int ms = 10000) {
-        return QTest::qWaitFor([&] { return count(kind) >= atLeast; }, ms);
-    }
-    int fileReadings() {
-        QFile f(prog + "/ZelTemp.csv");
-        f.open(QIODevice::ReadOnly);
-        return int(f.readAll().count("\r\n")) - 8;
-    }
-    int stopMonitor() {
-        ::kill(pid_t(monitor.processId()), SIGTERM);
-        EXPECT_TRUE(monitor.waitForFinished(5000));
-        events();
-        return monitor.exitStatus() == QProcess::NormalExit ? monitor.exitCode() : -1;
-    }
-
-    QTemporaryDir dir;
-    QString prog;
-    QString link;
-    QProcess sim, monitor;
-    QString output;
 };
 
 TEST_F(MonitorE2e, TarvoReadingsAreFiledAndAlarmsReportedUntilSigterm) {
@@ -143,7 +56,7 @@ TEST_F(MonitorE2e, EveryFamilyCollectsAndStopsCleanly) {
     for (const Family& f : families) {
         SCOPED_TRACE(f.simWord);
         output.clear();
-        QFile::remove(prog + "/ZelTemp.csv");
+        QFile::remove(prog() + "/ZelTemp.csv");
         writeSettings(QByteArray("InsType=") + QByteArray::number(f.insType) +
                       "\r\nMinInt=0\r\nSecInt=1\r\n");
         startSim(f.simWord, f.simArgs);
@@ -207,12 +120,12 @@ TEST_F(MonitorE2e, EveryUnusableSettingIsOneLineAndExitCodeTwo) {
     const QString ini = dir.filePath("cfg/zel/Zel.ini");
     const auto goodIni = [this] { writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=1\r\n"); };
     const auto dax = [this](const QByteArray& port) {
-        QFile f(prog + "/dax.ini");
+        QFile f(prog() + "/dax.ini");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[Communication]\r\nPort=" + port + "\r\nBaudRate=9600\r\n");
     };
     const auto daxBaud = [this](const QByteArray& baud) {
-        QFile f(prog + "/dax.ini");
+        QFile f(prog() + "/dax.ini");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[Communication]\r\nPort=6\r\nBaudRate=" + baud + "\r\n");
     };

@@ -1,75 +1,20 @@
 // zel against zel-sim on a real pseudo-terminal, with the real serial link
 // and real files in a throw-away program folder.
-#include "ui/main_window.h"
+#include "support/e2e_fixture.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 using namespace zel;
 
 namespace {
 
-class StationE2e : public ::testing::Test {
+class StationE2e : public test::SimE2e {
 protected:
-    void SetUp() override {
-        qputenv("ZEL_HOME", dir.filePath("prog").toUtf8());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toUtf8());
-        QDir().mkpath(dir.filePath("prog"));
-        QDir().mkpath(dir.filePath("cfg/zel"));
-        link = dir.filePath("tty");
-        QFile dax(dir.filePath("prog/dax.ini"));
-        ASSERT_TRUE(dax.open(QIODevice::WriteOnly));
-        dax.write(
-            QStringLiteral("[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%1\r\n")
-                .arg(link)
-                .toUtf8());
-        QFile ini(dir.filePath("cfg/zel/Zel.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=1\r\n");
-    }
-    void TearDown() override {
-        window.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            sim.waitForFinished(3000);
-        }
-        qunsetenv("ZEL_HOME");
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-
-    void startSim(const QStringList& extra) {
-        sim.start(QStringLiteral(ZEL_SIM_PATH), QStringList{"tarvo5", "--link", link} + extra);
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(link); }, 5000));
-    }
-    void startZel() {
-        window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
-        window->messageHook = [this](const QString& t) { messages << t; };
-        window->answerHook = [](const QString&, const QString&, bool) { return Answer::No; };
-        window->loadSettingsAndStart();
-        window->show();
-    }
-    QString status() { return window->findChild<QLabel*>("lblTime")->text(); }
-    int fileReadings() {
-        QFile f(dir.filePath("prog/ZelTemp.csv"));
-        f.open(QIODevice::ReadOnly);
-        return int(f.readAll().count("\r\n")) - 8;
-    }
-
-    QTemporaryDir dir;
-    QString link;
-    QProcess sim;
-    std::unique_ptr<MainWindow> window;
-    QStringList messages;
+    void SetUp() override { configure(1); }
+    void startSim(const QStringList& extra) { SimE2e::startSim("tarvo5", extra); }
 };
 
 TEST_F(StationE2e, TarvoInitialisesAndPollsEverySecondUntilStopped) {

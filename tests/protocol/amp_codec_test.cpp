@@ -2,12 +2,12 @@
 // the number encoding and the commands, with the meter's own byte examples.
 #include "protocol/amp.h"
 #include "protocol/instrument.h"
-#include "station/station_test_util.h"
+#include "support/hex_bytes.h"
 
 #include <gtest/gtest.h>
 
 using namespace zel;
-using zel::testing::toHex;
+using zel::test::toHex;
 
 namespace {
 

@@ -6,15 +6,15 @@
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
-#include "station/station_test_util.h"
+#include "support/hex_bytes.h"
 #include "support/reading_rows.h"
 
 #include <gtest/gtest.h>
 
 using namespace zel;
 using namespace zel::tarvo;
-using zel::testing::hex;
-using zel::testing::toHex;
+using zel::test::hex;
+using zel::test::toHex;
 
 namespace {
 

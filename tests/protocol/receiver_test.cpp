@@ -5,13 +5,13 @@
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
 #include "station/families.h"
-#include "station/station_test_util.h"
+#include "support/hex_bytes.h"
 
 #include <gtest/gtest.h>
 
 using namespace zel;
-using zel::testing::hex;
-using zel::testing::toHex;
+using zel::test::hex;
+using zel::test::toHex;
 
 namespace {
 

@@ -11,7 +11,7 @@ using zel::LoopbackTransport;
 using zel::PortSettingsFile;
 using zel::StatusColour;
 using zel::TarvosetController;
-using zel::testing::RecordingTarvosetView;
+using zel::test::RecordingTarvosetView;
 namespace ts = zel::tarvoset;
 
 namespace {

@@ -15,7 +15,7 @@ using zel::PortSettingsFile;
 using zel::SerialLink;
 using zel::StatusColour;
 using zel::TarvosetController;
-using zel::testing::RecordingTarvosetView;
+using zel::test::RecordingTarvosetView;
 namespace ts = zel::tarvoset;
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-namespace zel::testing {
+namespace zel::test {
 
 class RecordingTarvosetView : public TarvosetView {
 public:
@@ -31,4 +31,4 @@ public:
     bool setPortEnabled = true;
 };
 
-} // namespace zel::testing
+} // namespace zel::test

@@ -2,13 +2,10 @@
 // "G11", polling with "G19", the rows, read-outs and file lines of readings
 // and error reports, and what a damaged reply does.
 #include "common/datetime.h"
-#include "station/families.h"
 #include "station/station.h"
-#include "support/fake_view.h"
 #include "support/orvan_frames.h"
+#include "support/station_fixture.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -20,22 +17,17 @@ namespace {
 const QByteArray G11("\x02G11\x03");
 const QByteArray G19("\x02G19\x03");
 
-class OrvanStation : public ::testing::Test {
+class OrvanStation : public ::testing::Test, protected test::StationRig {
 protected:
     OrvanStation()
-        : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(familyOrDefault(Orvan).list) {
-        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        settings.InstrumentType = Orvan;
-        settings.Threshold1 = 100;
-        settings.Threshold2 = 500;
-        settings.AudioAlarm = 1;
-        settings.LostContactInterval = 5;
-        station = std::make_unique<Station>(
-            Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
-        data.headerProvider = [this] { return station->currentHeader(); };
-        data.ensureWorkingFile();
-    }
+        : StationRig(
+              Orvan,
+              [](Settings& s) {
+                  s.Threshold1 = 100;
+                  s.Threshold2 = 500;
+                  s.CommonFileName.clear();
+              },
+              QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0, 7))) {}
 
     // Start-up with the port open: the test goes out and the R11 answer with
     // `unitsDigit` comes back; then on-line collection at `interval`.
@@ -47,23 +39,6 @@ protected:
         station->setInterval(interval);
         station->toggleOnline();
     }
-    QStringList fileLines() {
-        QFile f(data.workingFile().path());
-        f.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
-    }
-
-    QTemporaryDir dir;
-    LoopbackTransport port;
-    test::FakeView view;
-    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0, 7))};
-    Settings settings;
-    SettingsStore store;
-    PortSettings ports;
-    PortSettingsFile portFile;
-    DataStore data;
-    MeasurementList list;
-    std::unique_ptr<Station> station;
 };
 
 TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
@@ -123,7 +98,7 @@ TEST_F(OrvanStation, AProbeNumberTakesTheFirstColumnButTheAmericiumIsStillSent) 
     station->autoMode = true;
     station->probeNumber = "P7";
     QList<Reading> filed;
-    QObject::connect(station.get(), &Station::readingFiled,
+    QObject::connect(station, &Station::readingFiled,
                      [&filed](const Reading& r, int16_t) { filed.append(r); });
     station->onPollTick();
     port.inject(orvanR19(12, 34, 56, 42, 7, 12345));

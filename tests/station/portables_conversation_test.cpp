@@ -207,7 +207,7 @@ TEST_F(PortablesStation, DamagedOrMissingRecordsAreAskedAgainAndALostLinkKeepsTh
 
 TEST_F(PortablesStation, CalibrationRecordReachesTheWindowAndACutOneIsAnError) {
     connect();
-    QSignalSpy spy(station.get(), &Station::calibrationReceived);
+    QSignalSpy spy(station, &Station::calibrationReceived);
     station->requestCalibration();
     EXPECT_EQ(port.takeWritten(), cmd(8));
     EXPECT_FALSE(station->replyTimer.isActive()) << "command 8 awaits no reply";

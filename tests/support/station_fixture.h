@@ -1,36 +1,31 @@
 #pragma once
 // A Station of any family against an in-memory port, a recording view, a
-// pinned clock and real files in a throw-away folder.
+// pinned clock and real files in a throw-away folder, built by a Session as
+// the programs build theirs.
 #include "common/datetime.h"
-#include "station/families.h"
+#include "station/session.h"
 #include "station/station.h"
 #include "support/fake_view.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <memory>
+#include <functional>
 
 namespace zel::test {
 
 struct StationRig {
-    explicit StationRig(int16_t family)
-        : store(dir.filePath("Zel.ini")), portFile(dir.filePath("dax.ini")),
-          data(dir.filePath("ZelTemp.csv")), list(familyOrDefault(family).list) {
-        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        settings.InstrumentType = family;
-        settings.Threshold1 = 0.2;
-        settings.Threshold2 = 5;
-        settings.AudioAlarm = 1;
-        settings.LostContactInterval = 5;
-        settings.CommonFileName = "Data4Excel";
-        station = std::make_unique<Station>(
-            Station::Parts{port, view, clock, settings, store, ports, portFile, data, list});
-        data.headerProvider = [this] { return station->currentHeader(); };
+    // `adjust` changes the rig's settings before the Station is built.
+    explicit StationRig(int16_t family, const std::function<void(Settings&)>& adjust = {},
+                        const QDateTime& now = QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0)))
+        : clock(now), session(SessionPaths{dir.path(), dir.filePath("Zel.ini")}, port, clock, view),
+          settings(session.settings()), store(session.settingsStore()),
+          ports(session.portSettings()), portFile(session.portSettingsFile()),
+          station(built(session, family, adjust)), data(session.data()), list(session.list()) {
         data.ensureWorkingFile();
     }
 
     bool openPort() {
-        const bool ok = station->openPortAtStartup();
+        const bool ok = session.openPort();
         port.takeWritten();
         return ok;
     }
@@ -44,14 +39,33 @@ struct StationRig {
     QTemporaryDir dir;
     LoopbackTransport port;
     FakeView view;
-    FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
-    Settings settings;
-    SettingsStore store;
-    PortSettings ports;
-    PortSettingsFile portFile;
-    DataStore data;
-    MeasurementList list;
-    std::unique_ptr<Station> station;
+    FixedClock clock;
+    Session session;
+    // The session's parts by the names the tests use.
+    Settings& settings;
+    SettingsStore& store;
+    PortSettings& ports;
+    PortSettingsFile& portFile;
+    Station* station;
+    DataStore& data;
+    MeasurementList& list;
+
+private:
+    static Station* built(Session& session, int16_t family,
+                          const std::function<void(Settings&)>& adjust) {
+        setDateLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        Settings& s = session.settings();
+        s.InstrumentType = family;
+        s.Threshold1 = 0.2;
+        s.Threshold2 = 5;
+        s.AudioAlarm = 1;
+        s.LostContactInterval = 5;
+        s.CommonFileName = "Data4Excel";
+        if (adjust)
+            adjust(s);
+        session.buildStation();
+        return &session.station();
+    }
 };
 
 } // namespace zel::test

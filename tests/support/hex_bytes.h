@@ -1,10 +1,10 @@
 #pragma once
-// Byte helpers shared by the link tests.
+// Byte helpers shared by the codec and link tests.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-namespace zel::testing {
+namespace zel::test {
 
 // "02 0F 0F 03" -> bytes.
 inline QByteArray hex(const char* text) {
@@ -19,4 +19,4 @@ inline QString toHex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-} // namespace zel::testing
+} // namespace zel::test

@@ -1,0 +1,126 @@
+#include "station/session.h"
+
+#include "station/families.h"
+
+#include "common/ini_file.h"
+#include "common/paths.h"
+#include "telemetry/mqtt_publisher.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace zel {
+
+SessionPaths SessionPaths::standard() {
+    return SessionPaths{zel::programFolder(), zel::settingsFilePath()};
+}
+
+bool SettingsLoad::has(SettingsProblem::Kind kind) const {
+    return std::any_of(problems.begin(), problems.end(),
+                       [kind](const SettingsProblem& p) { return p.kind == kind; });
+}
+
+Session::Session(const SessionPaths& paths, Transport& transport, const Clock& clock,
+                 StationView& view)
+    : paths_(paths), transport_(transport), clock_(clock), view_(view),
+      settingsStore_(paths_.settingsFile), portFile_(paths_.portSettingsFile()) {}
+
+Session::~Session() {
+    if (station_)
+        station_->closePort();
+}
+
+SettingsLoad Session::loadSettings() {
+    using Kind = SettingsProblem::Kind;
+    SettingsLoad load;
+    const auto problem = [&load](Kind kind, const QString& file, const QString& detail) {
+        load.problems.push_back(SettingsProblem{kind, file, detail});
+    };
+
+    {
+        QFile ini(paths_.settingsFile);
+        if (!ini.exists())
+            problem(Kind::SettingsMissing, paths_.settingsFile,
+                    QStringLiteral("the file does not exist"));
+        else if (!ini.open(QIODevice::ReadOnly))
+            problem(Kind::SettingsUnreadable, paths_.settingsFile,
+                    QStringLiteral("the file cannot be read: ") + ini.errorString());
+    }
+    // The port file's own reading takes the leading number of whatever is
+    // there; these say when that number is not what the text meant.
+    const QString daxPath = paths_.portSettingsFile();
+    {
+        const IniFile dax(daxPath);
+        const QString portText =
+            dax.read(QStringLiteral("Communication"), QStringLiteral("Port"), QString(), 64);
+        bool ok = false;
+        const int port = portText.trimmed().toInt(&ok);
+        if (!portText.trimmed().isEmpty() && (!ok || port < 1 || port > 255))
+            problem(Kind::BadPort, daxPath,
+                    QStringLiteral("Port \"%1\" is not a port number (1 to 255)").arg(portText));
+        const QString baudText =
+            dax.read(QStringLiteral("Communication"), QStringLiteral("BaudRate"), QString(), 64);
+        const int baud = baudText.trimmed().toInt(&ok);
+        if (!baudText.trimmed().isEmpty() && (!ok || baud < 1))
+            problem(Kind::BadBaudRate, daxPath,
+                    QStringLiteral("BaudRate \"%1\" is not a baud rate").arg(baudText));
+    }
+
+    // The port key comes between the first settings and the rest; an empty
+    // one leaves the rest unread.
+    settingsStore_.readFirst(settings_);
+    if (!portFile_.readPort(port_)) {
+        problem(Kind::PortNotNamed, daxPath, QStringLiteral("the key Port is empty"));
+    } else {
+        portFile_.readBaudRate(port_);
+        settingsStore_.readRest(settings_);
+    }
+    if (!findFamily(settings_.InstrumentType)) {
+        problem(Kind::BadFamily, paths_.settingsFile,
+                QStringLiteral("InsType is %1; it must be %2")
+                    .arg(settings_.InstrumentType)
+                    .arg(familyChoicesText()));
+        settings_.InstrumentType = familyOrDefault(settings_.InstrumentType).id;
+    }
+    interval_ = settingsStore_.readInterval();
+    settingsLoaded_ = true;
+    // A zero interval would poll as fast as the timer can fire, and one too
+    // long for the timer overflows into the same.
+    if (!intervalUsable(interval_))
+        problem(Kind::BadInterval, paths_.settingsFile,
+                QStringLiteral("the on-line interval (MinInt, SecInt) must be at least 0.1 "
+                               "seconds, with MinInt from 0 to 1440 and SecInt from 0 to 3600"));
+    return load;
+}
+
+void Session::buildStation() {
+    list_ = std::make_unique<MeasurementList>(familyOrDefault(settings_.InstrumentType).list);
+    data_ = std::make_unique<DataStore>(paths_.workingFile());
+    station_ = std::make_unique<Station>(Station::Parts{
+        transport_, view_, clock_, settings_, settingsStore_, port_, portFile_, *data_, *list_});
+    data_->headerProvider = [this] { return station_->currentHeader(); };
+    if (settingsLoaded_)
+        station_->setInterval(interval_);
+}
+
+bool Session::startPublishing(QObject* context,
+                              const std::function<void(const QString&, bool)>& report) {
+    publisher_ = publishStation(*station_, settingsStore_.ini(), paths_.programFolder, clock_,
+                                context, report);
+    return publisher_ != nullptr;
+}
+
+bool Session::openPort() {
+    return station_->openPortAtStartup();
+}
+
+bool Session::reopenPort(QString* detail) {
+    return station_->reopenPort(port_.Port, port_.BaudRate, detail);
+}
+
+void Session::restoreWorkingFile() {
+    data_->ensureWorkingFile();
+    station_->readWorkingFile();
+}
+
+} // namespace zel
