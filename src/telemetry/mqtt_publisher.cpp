@@ -655,6 +655,7 @@ void MqttPublisher::publishReading(const MeasurementRecord& record, double value
     const QByteArray body =
         readingJson(record, value, alarmState, family, now, queue_->nextSeq(), run_, orvanUnits);
     const DiskQueue::Pushed pushed = queue_->push(body);
+    ++queued_;
     {
         std::lock_guard lock(shared_->mutex);
         auto& q = shared_->readings;
