@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "common/text.h"
 #include "station/amp_conversation.h"
+#include "telemetry/metrics_exporter.h"
 #include "telemetry/mqtt_publisher.h"
 #include "telemetry/reading_message.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
+#include <limits>
 
 namespace zel {
 
@@ -90,6 +93,7 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
 }
 
 void Monitor::publishHealth() {
+    refreshMetrics();
     if (!publisher_ || !station_)
         return;
     const QDateTime now = clock_.now();
@@ -109,6 +113,83 @@ void Monitor::publishHealth() {
     o.insert(QStringLiteral("instrument"),
              connected_ ? QStringLiteral("connected") : QStringLiteral("not-connected"));
     publisher_->publishHealth(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+namespace {
+
+// A quantity's number; NaN when its text holds none ("Ilgl com" in an Orvan
+// error reply's column).
+double quantity(const QString& text) {
+    const QString t = text.trimmed();
+    const bool number =
+        !t.isEmpty() && (t.at(0).isDigit() || t.at(0) == QLatin1Char('-') ||
+                         t.at(0) == QLatin1Char('+') || t.at(0) == QLatin1Char('.'));
+    return number ? readingNumber(t) : std::numeric_limits<double>::quiet_NaN();
+}
+
+} // namespace
+
+bool Monitor::startMetrics() {
+    const MetricsSettings ms =
+        readMetricsSettings(settingsStore_->ini(), QSysInfo::machineHostName());
+    if (!ms.enabled())
+        return true;
+    static const char* const families[] = {"Portables", "Tarvo-5", "Amp + Vessa", "Orvan"};
+    metrics_ = std::make_unique<MetricsExporter>(MetricsExporter::Identity{
+        ms.station, QString::fromLatin1(families[settings_.InstrumentType]),
+        portFile_->deviceFor(port_.Port), QStringLiteral(ZEL_VERSION_TEXT)});
+    QString problem;
+    const ListenAddress address = resolveListen(ms.listen);
+    if (!metrics_->listen(address, &problem)) {
+        metrics_.reset();
+        return settingsError(options_.settingsFile, problem);
+    }
+    const Interval interval = settingsStore_->readInterval();
+    metrics_->setIntervalSeconds(interval.Minutes * 60 + interval.Seconds);
+    // Everything the exporter hears of a reading comes from here.
+    connect(station_.get(), &Station::readingFiled, this,
+            [this](const MeasurementRecord& r, double value, int16_t alarm) {
+                MetricsReading m;
+                m.value = value;
+                m.unit = r.Units;
+                m.alarmLevel = alarm;
+                m.unixTime = double(clock_.now().toMSecsSinceEpoch()) / 1000;
+                // The thresholds hold the lower range's unit (see inThresholdUnit).
+                const double k =
+                    station_->conversation().rangesUnits() ? inThresholdUnit(1.0, r.Units) : 1.0;
+                m.threshold1 = settings_.Threshold1 / k;
+                m.threshold2 = settings_.Threshold2 / k;
+                if (station_->family() == Orvan) {
+                    m.unit = station_->orvanUnits;
+                    m.orvan = OrvanQuantities{value,
+                                              quantity(r.InstrumentId),
+                                              quantity(r.Status),
+                                              quantity(r.Detector),
+                                              quantity(r.OverMark),
+                                              quantity(r.Units)};
+                }
+                metrics_->takeReading(m);
+                metrics_->setReadingsFiled(readingsFiled());
+            });
+    connect(station_.get(), &Station::lostContactRaised, this,
+            [this] { metrics_->raiseLostContact(); });
+    connect(station_.get(), &Station::frameDamaged, this,
+            [this] { metrics_->countDamagedFrame(); });
+    connect(station_.get(), &Station::writeFailed, this,
+            [this](const QString&) { metrics_->countWriteFailure(); });
+    refreshMetrics();
+    logEvent(Level::Info, QStringLiteral("metrics"),
+             QStringLiteral("listen=") + field(address.serverForm()));
+    return true;
+}
+
+void Monitor::refreshMetrics() {
+    if (!metrics_ || !station_)
+        return;
+    metrics_->setPortOpen(station_->portOpen());
+    metrics_->setReadingsFiled(readingsFiled());
+    if (publisher_)
+        metrics_->setMqtt(publisher_->queued(), publisher_->published());
 }
 
 Monitor::~Monitor() {
@@ -204,6 +285,8 @@ bool Monitor::start() {
     station_->unattended = true;
     station_->setInterval(interval);
     station_->chooseFamily(settings_.InstrumentType);
+    if (!startMetrics())
+        return false;
     publisher_ =
         publishStation(*station_, settingsStore_->ini(), options_.programFolder, clock_, this,
                        [this](const QString& text, bool problem) {
@@ -270,6 +353,7 @@ qint64 Monitor::readingsFiled() const {
 void Monitor::supervise() {
     if (stopping_ || !station_)
         return;
+    refreshMetrics();
     // Space may come back while no reading arrives to carry the waiting ones.
     if (station_->readingsNotFiled() > 0)
         station_->fileWaitingReadings();

@@ -22,6 +22,7 @@
 
 namespace zel {
 
+class MetricsExporter;
 class MqttPublisher;
 
 class Monitor final : public QObject, public StationView {
@@ -92,6 +93,11 @@ private:
     bool settingsError(const QString& file, const QString& detail);
     // Counters and port state for the control room, when publishing.
     void publishHealth();
+    // [Metrics]: serves the station to Prometheus when configured. False
+    // (after a settings-error line) when the address cannot be used.
+    bool startMetrics();
+    // The health the exporter reads from the Monitor and the Station.
+    void refreshMetrics();
 
     Options options_;
     Transport& transport_;
@@ -106,6 +112,7 @@ private:
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<MqttPublisher> publisher_; // null when not publishing
+    std::unique_ptr<MetricsExporter> metrics_; // null when not serving metrics
 
     QTimer supervisor_;
     QTimer healthTimer_;
