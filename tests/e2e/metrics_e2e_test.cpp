@@ -37,9 +37,9 @@ QByteArray httpGet(const QUrl& url, int ms = 5000, int* status = nullptr) {
     QNetworkAccessManager nam;
     nam.setProxy(QNetworkProxy::NoProxy);
     QNetworkReply* reply = nam.get(QNetworkRequest(url));
-    QTest::qWaitFor([&] { return reply->isFinished(); }, ms);
+    const bool finished = QTest::qWaitFor([&] { return reply->isFinished(); }, ms);
     QByteArray body;
-    if (reply->isFinished() && reply->error() == QNetworkReply::NoError)
+    if (finished && reply->error() == QNetworkReply::NoError)
         body = reply->readAll();
     if (status)
         *status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
