@@ -7,7 +7,8 @@ pkgs=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
       qt6-translations-l10n
       libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils
-      pkg-config libmosquitto-dev mosquitto mosquitto-clients libsystemd-dev libboost-math-dev)
+      pkg-config libmosquitto-dev mosquitto mosquitto-clients libsystemd-dev libboost-math-dev
+      prometheus prometheus-cpp-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

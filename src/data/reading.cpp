@@ -31,9 +31,9 @@ std::optional<QDateTime> Reading::localMoment() const {
     return local;
 }
 
-const Quantity* Reading::extra(QStringView name) const {
+const Quantity* Reading::extra(QAnyStringView name) const {
     for (const Quantity& q : extras)
-        if (q.name == name)
+        if (QAnyStringView::compare(q.name, name) == 0)
             return &q;
     return nullptr;
 }
@@ -73,7 +73,7 @@ QString singleSourceText(const Reading& r, QLatin1StringView s) {
         return r.detector;
     if (s == QLatin1String("over"))
         return r.overMark;
-    const Quantity* q = r.extra(QString(s));
+    const Quantity* q = r.extra(s);
     return q ? q->text : QString();
 }
 

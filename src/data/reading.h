@@ -6,6 +6,7 @@
 #include "data/measurement_record.h"
 #include "data/record_layout.h"
 
+#include <QAnyStringView>
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -59,7 +60,7 @@ struct Reading {
     // time does not exist here (the hour a clock change skips).
     std::optional<QDateTime> localMoment() const;
     // The quantity named `name`; null when the reading has none.
-    const Quantity* extra(QStringView name) const;
+    const Quantity* extra(QAnyStringView name) const;
 
     bool operator==(const Reading&) const = default;
 };

@@ -2,7 +2,11 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
+#include "protocol/orvan.h"
 #include "station/amp_conversation.h"
+#include "station/families.h"
+#include "telemetry/metrics_exporter.h"
+#include "telemetry/metrics_settings.h"
 #include "telemetry/mqtt_publisher.h"
 #include "telemetry/reading_message.h"
 
@@ -10,6 +14,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
+#include <limits>
 
 namespace zel {
 
@@ -91,6 +97,7 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
 }
 
 void Monitor::publishHealth() {
+    refreshMetrics();
     MqttPublisher* publisher = session_.publisher();
     if (!publisher || !session_.stationBuilt())
         return;
@@ -115,6 +122,74 @@ void Monitor::publishHealth() {
 
 // The session closes the port.
 Monitor::~Monitor() = default;
+
+namespace {
+
+double quantityOf(const Reading& r, const char* name) {
+    const Quantity* q = r.extra(name);
+    return q ? q->number : std::numeric_limits<double>::quiet_NaN();
+}
+
+} // namespace
+
+bool Monitor::startMetrics() {
+    const MetricsSettings ms =
+        readMetricsSettings(session_.settingsStore().ini(), QSysInfo::machineHostName());
+    if (!ms.enabled())
+        return true;
+    Station& station = session_.station();
+    metrics_ = std::make_unique<MetricsExporter>(
+        MetricsExporter::Identity{ms.station, station.family().caption, session_.portDevice(),
+                                  QStringLiteral(ZEL_VERSION_TEXT)});
+    QString problem;
+    const ListenAddress address = resolveListen(ms.listen);
+    if (!metrics_->listen(address, &problem)) {
+        metrics_.reset();
+        return settingsError(
+            SettingsProblem{SettingsProblem::Kind::BadMetrics, options_.settingsFile, problem});
+    }
+    const Interval& interval = session_.storedInterval();
+    metrics_->setIntervalSeconds(interval.Minutes * 60 + interval.Seconds);
+    // Everything the exporter hears of a reading comes from here.
+    connect(&station, &Station::readingFiled, this, [this](const Reading& r, int16_t alarm) {
+        Station& s = session_.station();
+        MetricsReading m;
+        m.value = r.value;
+        m.unit = r.unit;
+        m.alarmLevel = alarm;
+        m.unixTime = double(clock_.now().toMSecsSinceEpoch()) / 1000;
+        // The thresholds hold the lower range's unit (see inThresholdUnit).
+        const double k = s.conversation().rangesUnits() ? inThresholdUnit(1.0, r.unit) : 1.0;
+        m.threshold1 = session_.settings().Threshold1 / k;
+        m.threshold2 = session_.settings().Threshold2 / k;
+        if (r.extra(orvan::AmericiumName))
+            m.orvan = OrvanQuantities{r.value,
+                                      quantityOf(r, orvan::AmericiumName),
+                                      quantityOf(r, orvan::CesiumName),
+                                      quantityOf(r, orvan::CobaltName),
+                                      quantityOf(r, orvan::CountRateName),
+                                      quantityOf(r, orvan::NeutronsName)};
+        metrics_->takeReading(m);
+        metrics_->setReadingsFiled(readingsFiled());
+    });
+    connect(&station, &Station::lostContactRaised, this, [this] { metrics_->raiseLostContact(); });
+    connect(&station, &Station::frameDamaged, this, [this] { metrics_->countDamagedFrame(); });
+    connect(&station, &Station::writeFailed, this,
+            [this](const QString&) { metrics_->countWriteFailure(); });
+    refreshMetrics();
+    logEvent(Level::Info, QStringLiteral("metrics"),
+             QStringLiteral("listen=") + field(address.serverForm()));
+    return true;
+}
+
+void Monitor::refreshMetrics() {
+    if (!metrics_ || !session_.stationBuilt())
+        return;
+    metrics_->setPortOpen(session_.station().portOpen());
+    metrics_->setReadingsFiled(readingsFiled());
+    if (MqttPublisher* publisher = session_.publisher())
+        metrics_->setMqtt(publisher->queued(), publisher->published());
+}
 
 void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     if (options_.journalPriorities)
@@ -148,6 +223,8 @@ bool Monitor::start() {
     Station& station = session_.station();
     station.unattended = true;
     station.chooseFamily(session_.settings().InstrumentType);
+    if (!startMetrics())
+        return false;
     session_.startPublishing(this, [this](const QString& text, bool problem) {
         logEvent(problem ? Level::Warning : Level::Info, QStringLiteral("mqtt"),
                  QStringLiteral("text=") + field(text));
@@ -214,6 +291,7 @@ void Monitor::supervise() {
     if (stopping_ || !session_.stationBuilt())
         return;
     Station& station = session_.station();
+    refreshMetrics();
     // Space may come back while no reading arrives to carry the waiting ones.
     if (station.readingsNotFiled() > 0)
         station.fileWaitingReadings();

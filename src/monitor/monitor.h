@@ -19,6 +19,8 @@
 
 namespace zel {
 
+class MetricsExporter;
+
 class Monitor final : public QObject, public StationView {
     Q_OBJECT
 public:
@@ -87,6 +89,11 @@ private:
     bool settingsError(const SettingsProblem& problem);
     // Counters and port state for the control room, when publishing.
     void publishHealth();
+    // [Metrics]: serves the station to Prometheus when configured. False
+    // (after a settings-error line) when the address cannot be used.
+    bool startMetrics();
+    // The health the exporter reads from the Monitor and the Station.
+    void refreshMetrics();
 
     Options options_;
     Transport& transport_;
@@ -94,6 +101,7 @@ private:
     QTextStream& out_;
 
     Session session_;
+    std::unique_ptr<MetricsExporter> metrics_; // null when not serving metrics
 
     QTimer supervisor_;
     QTimer healthTimer_;

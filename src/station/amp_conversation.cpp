@@ -147,6 +147,7 @@ void AmpConversation::onSetupReply(const QByteArray& frame) {
             // Cut short on the line: nothing of it is shown.
             station().countError();
             station().showErrorCounters();
+            emit station().frameDamaged();
             return;
         }
         params_ = block->params;

@@ -42,8 +42,9 @@ struct SettingsProblem {
         BadPort,            // dax.ini "Port" is not a port number 1 to 255
         BadBaudRate,        // dax.ini "BaudRate" is not a positive number
         PortNotNamed,       // dax.ini "Port" is there but empty
-        BadFamily,          // "InsType" is not 0 to 3
+        BadFamily,          // "InsType" names no family
         BadInterval,        // "MinInt"/"SecInt" is no interval a timer can keep
+        BadMetrics,         // [Metrics] "Listen" names no address to serve on
     };
     Kind kind;
     QString file;

@@ -397,6 +397,7 @@ int16_t Station::dispatchFrame(const QByteArray& frame) {
             replyTimer.stop();
             countError();
             showErrorCounters();
+            emit frameDamaged();
             conversation_->afterFrameError(result);
         }
         break;
@@ -421,6 +422,7 @@ void Station::takeReading(const QByteArray& bytes) {
         // and a download asks again as after any other damaged reply.
         countError();
         showErrorCounters();
+        emit frameDamaged();
         conversation_->afterFrameError(Result::NoReading);
         return;
     }
@@ -496,6 +498,7 @@ void Station::takeReading(const QByteArray& bytes) {
 void Station::reportFileError(const QString& what) {
     setStatus(QStringLiteral("Reading not written to ZelTemp.csv"), colors::StatusRed);
     view_.debugLine(QStringLiteral("Working file: ") + what);
+    emit writeFailed(what);
     if (!fileErrorShown_) {
         fileErrorShown_ = true;
         deferCritical(QStringLiteral("A reading could not be written to the working file "

@@ -209,6 +209,11 @@ signals:
     // The lost-contact watch raised the alarm (state 3 without a reading), or
     // the port went away.
     void lostContactRaised();
+    // A frame failed its check or was too short for its layout.
+    void frameDamaged();
+    // A reading could not be written to the working file (it waits in
+    // memory and goes out with the next one that can be written).
+    void writeFailed(const QString& reason);
 
 private:
     friend class InstrumentConversation;

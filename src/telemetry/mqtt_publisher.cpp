@@ -655,6 +655,7 @@ void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
     const QDateTime now = clock_.now();
     const QByteArray body = readingJson(reading, alarmState, fields, now, queue_->nextSeq(), run_);
     const DiskQueue::Pushed pushed = queue_->push(body);
+    ++queued_;
     {
         std::lock_guard lock(shared_->mutex);
         auto& q = shared_->readings;

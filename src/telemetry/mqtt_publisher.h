@@ -55,6 +55,8 @@ public:
     // Since this start: readings the broker acknowledged, and readings a
     // full queue dropped unsent.
     qint64 published() const { return published_; }
+    // Since this start: readings put in the queue.
+    qint64 queued() const { return queued_; }
     qint64 dropped() const { return dropped_; }
     // Times the broker was seen closing sessions soon after their login
     // three times in a row (another client with the same id, most likely).
@@ -84,6 +86,7 @@ private:
     bool connected_ = false;
     bool fullReported_ = false;
     qint64 published_ = 0;
+    qint64 queued_ = 0;
     qint64 dropped_ = 0;
     qint64 takeovers_ = 0;
     qint64 droppedBefore_ = 0; // at the end of the last overflow

@@ -42,7 +42,7 @@ TEST(MonitorInstall, UnitsVerifyAndNameTheInstalledProgramAndReadme) {
     const QString units = root.filePath("lib/systemd/system/");
     for (const char* file :
          {"bin/zel-monitor", "share/doc/zel/README.md", "lib/systemd/system/zel-monitor.service",
-          "lib/systemd/system/zel-monitor@.service"})
+          "lib/systemd/system/zel-monitor@.service", "share/zel/prometheus/zel-alerts.yml"})
         EXPECT_TRUE(QFile::exists(root.filePath(file))) << file;
 
     const QString single = unitText(units + "zel-monitor.service");

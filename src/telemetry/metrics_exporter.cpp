@@ -1,0 +1,313 @@
+#include "telemetry/metrics_exporter.h"
+
+#include <prometheus/counter.h>
+#include <prometheus/exposer.h>
+#include <prometheus/family.h>
+#include <prometheus/gauge.h>
+#include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
+
+#include <civetweb.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <netdb.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace zel {
+
+namespace {
+
+struct UnitRow {
+    const char* unit;
+    BaseUnit base;
+};
+
+constexpr double Micro = 1e-6;
+constexpr double Milli = 1e-3;
+
+// Every unit the instrument families write, plus the micro sign's spellings
+// a person may type. Names follow Prometheus' conventions: plural base
+// units, "per" for rates. The working file writes thousands out ("1.2 Kcpm"
+// is filed as "1200 cpm", "1.2 Kps" as "1200 ps"), so both forms are here.
+const UnitRow Units[] = {
+    {"Sv/h", {"sieverts_per_hour", 1}},
+    {"mSv/h", {"sieverts_per_hour", Milli}},
+    {"uSv/h", {"sieverts_per_hour", Micro}},
+    {"\u00b5Sv/h", {"sieverts_per_hour", Micro}},
+    {"\u03bcSv/h", {"sieverts_per_hour", Micro}},
+    {"nSv/h", {"sieverts_per_hour", 1e-9}},
+    {"Sv", {"sieverts", 1}},
+    {"mSv", {"sieverts", Milli}},
+    {"uSv", {"sieverts", Micro}},
+    {"\u00b5Sv", {"sieverts", Micro}},
+    {"\u03bcSv", {"sieverts", Micro}},
+    {"R/h", {"roentgens_per_hour", 1}},
+    {"mR/h", {"roentgens_per_hour", Milli}},
+    {"uR/h", {"roentgens_per_hour", Micro}},
+    {"\u00b5R/h", {"roentgens_per_hour", Micro}},
+    {"\u03bcR/h", {"roentgens_per_hour", Micro}},
+    {"R", {"roentgens", 1}},
+    {"mR", {"roentgens", Milli}},
+    {"uR", {"roentgens", Micro}},
+    {"\u00b5R", {"roentgens", Micro}},
+    {"cps", {"counts_per_second", 1}},
+    {"ps", {"counts_per_second", 1}},
+    {"Kps", {"counts_per_second", 1000}},
+    {"Kcps", {"counts_per_second", 1000}},
+    {"cpm", {"counts_per_second", 1.0 / 60}},
+    {"Kcpm", {"counts_per_second", 1000.0 / 60}},
+    {"counts", {"counts", 1}},
+    {"count", {"counts", 1}},
+    {"Kcounts", {"counts", 1000}},
+    {"Bq", {"becquerels", 1}},
+    {"dpm", {"becquerels", 1.0 / 60}},
+    // The curie is defined as 3.7e10 becquerels.
+    {"uCi", {"becquerels", 3.7e4}},
+    {"\u00b5Ci", {"becquerels", 3.7e4}},
+};
+
+const char* const OrvanNames[6][2] = {
+    {"zel_orvan_gm_rate", "The Orvan GM rate of the last reading"},
+    {"zel_orvan_americium", "The Orvan americium value of the last reading"},
+    {"zel_orvan_cesium", "The Orvan cesium value of the last reading"},
+    {"zel_orvan_cobalt", "The Orvan cobalt value of the last reading"},
+    {"zel_orvan_counts_per_second", "The Orvan count rate of the last reading"},
+    {"zel_orvan_neutrons", "The Orvan neutron value of the last reading"},
+};
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+// Why nothing can listen at the address, from the system itself: the HTTP
+// server only says that it could not start.
+QString bindProblem(const ListenAddress& a) {
+    addrinfo hints{};
+    hints.ai_family = a.ipv6 ? AF_INET6 : AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(a.numeric.toUtf8().constData(), QByteArray::number(a.port).constData(),
+                      &hints, &found) != 0 ||
+        !found)
+        return QStringLiteral("the address cannot be used");
+    const int s = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    QString problem;
+    if (s < 0) {
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        const int on = 1;
+        ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::bind(s, found->ai_addr, found->ai_addrlen) != 0 || ::listen(s, 1) != 0)
+            problem = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(s);
+    }
+    ::freeaddrinfo(found);
+    return problem;
+}
+
+} // namespace
+
+bool servesIpv6() {
+    // Feature bit 8 of civetweb: IPv6 listening ports.
+    return mg_check_feature(8) != 0;
+}
+
+std::optional<BaseUnit> baseUnit(const QString& unit) {
+    const QString u = unit.trimmed();
+    for (const UnitRow& row : Units)
+        if (u == QString::fromUtf8(row.unit))
+            return row.base;
+    return std::nullopt;
+}
+
+MetricsExporter::MetricsExporter(const Identity& id)
+    : common_{{"station", utf8(id.station)}, {"family", utf8(id.family)}, {"port", utf8(id.port)}},
+      registry_(std::make_shared<prometheus::Registry>()) {
+    prometheus::BuildGauge()
+        .Name("zel_build_info")
+        .Help("The program that serves these metrics; the value is always 1")
+        .Register(*registry_)
+        .Add({{"version", utf8(id.version)}, {"station", utf8(id.station)}})
+        .Set(1);
+    received_ = &counter("zel_readings_received_total", "Readings the instrument gave since start");
+    filed_ = &counter("zel_readings_filed_total",
+                      "Readings written to the working file ZelTemp.csv since start");
+    writeFailures_ =
+        &counter("zel_write_failures_total", "Failed attempts to write a reading to ZelTemp.csv");
+    damagedFrames_ =
+        &counter("zel_damaged_frames_total", "Frames from the instrument that failed their check");
+    lostContacts_ = &counter("zel_lost_contact_episodes_total",
+                             "Times contact with the instrument or its port was lost");
+    lastReading_ = &gauge("zel_last_reading_timestamp_seconds",
+                          "When zel took the last reading, as a Unix time");
+    portOpen_ = &gauge("zel_port_open", "1 while the serial port is open");
+}
+
+MetricsExporter::~MetricsExporter() = default;
+
+prometheus::Gauge& MetricsExporter::gauge(const std::string& name, const std::string& help,
+                                          const std::map<std::string, std::string>& labels) {
+    auto& family = gauges_[name];
+    if (!family)
+        family =
+            &prometheus::BuildGauge().Name(name).Help(help).Labels(common_).Register(*registry_);
+    return family->Add(labels);
+}
+
+prometheus::Counter& MetricsExporter::counter(const std::string& name, const std::string& help) {
+    auto& family = counters_[name];
+    if (!family)
+        family =
+            &prometheus::BuildCounter().Name(name).Help(help).Labels(common_).Register(*registry_);
+    return family->Add({});
+}
+
+void MetricsExporter::setSlot(Slot& slot, const std::string& name, const std::string& help,
+                              const std::map<std::string, std::string>& labels, double value) {
+    prometheus::Gauge& g = gauge(name, help, labels);
+    // A new unit is a new series; the old one would stay at its last value
+    // for as long as the program runs.
+    if (slot.gauge && slot.gauge != &g)
+        slot.family->Remove(slot.gauge);
+    slot.family = gauges_[name];
+    slot.gauge = &g;
+    slot.gauge->Set(value);
+}
+
+bool MetricsExporter::listen(const ListenAddress& address, QString* problem) {
+    const QString shown = QStringLiteral("Listen \"%1\" in [Metrics]").arg(address.serverForm());
+    if (!address.problem.isEmpty()) {
+        *problem = address.problem;
+        return false;
+    }
+    if (address.ipv6 && !servesIpv6()) {
+        *problem = shown + QStringLiteral(": the HTTP server library of this system (civetweb) "
+                                          "was built without IPv6; use an IPv4 address");
+        return false;
+    }
+    // The system's reason first: the server itself only says it failed.
+    if (const QString why = bindProblem(address); !why.isEmpty()) {
+        *problem = shown + QStringLiteral(": cannot listen there: ") + why;
+        return false;
+    }
+    try {
+        exposer_ = std::make_unique<prometheus::Exposer>(utf8(address.serverForm()), 2);
+    } catch (const std::exception& e) {
+        *problem = shown + QStringLiteral(": cannot listen there: ") + QString::fromUtf8(e.what());
+        return false;
+    }
+    exposer_->RegisterCollectable(registry_);
+    return true;
+}
+
+void MetricsExporter::setAlarmLevel(int level) {
+    // Absent until the first reading: before it, "normal" would be a guess.
+    if (!alarmLevel_)
+        alarmLevel_ = &gauge("zel_alarm_level", "0 normal, 1 above the first threshold, 2 above "
+                                                "the second, 3 instrument fault, 4 lost contact");
+    alarmLevel_->Set(level);
+}
+
+void MetricsExporter::takeReading(const MetricsReading& r) {
+    received_->Increment();
+    setAlarmLevel(r.alarmLevel);
+    lastReading_->Set(r.unixTime);
+    const std::map<std::string, std::string> unit{{"unit", utf8(r.unit.trimmed())}};
+    const std::optional<BaseUnit> base = baseUnit(r.unit);
+    if (base)
+        setSlot(reading_, std::string("zel_reading_") + base->name,
+                "The last reading, in its base unit; unit is the instrument's", unit,
+                r.value * base->factor);
+    else
+        setSlot(reading_, "zel_reading_value",
+                "The last reading, in a unit without an exact base unit", unit, r.value);
+    const double thresholds[2] = {r.threshold1, r.threshold2};
+    for (int i = 0; i < 2; ++i) {
+        std::map<std::string, std::string> labels = unit;
+        labels["level"] = std::to_string(i + 1);
+        if (base)
+            setSlot(thresholds_[i], std::string("zel_alarm_threshold_") + base->name,
+                    "An alarm threshold, in the base unit of the last reading", labels,
+                    thresholds[i] * base->factor);
+        else
+            setSlot(thresholds_[i], "zel_alarm_threshold",
+                    "An alarm threshold, in the unit of the last reading", labels, thresholds[i]);
+    }
+    if (r.orvan) {
+        const OrvanQuantities& q = *r.orvan;
+        const double values[6] = {q.gmRate, q.americium, q.cesium,
+                                  q.cobalt, q.countRate, q.neutrons};
+        for (int i = 0; i < 6; ++i) {
+            std::string name = OrvanNames[i][0];
+            double value = values[i];
+            std::map<std::string, std::string> labels;
+            // The GM rate is in the reading's unit, and converted like it.
+            if (i == 0) {
+                labels = unit;
+                if (base) {
+                    name += std::string("_") + base->name;
+                    value *= base->factor;
+                }
+            }
+            setSlot(orvan_[i], name, OrvanNames[i][1], labels, value);
+        }
+    }
+}
+
+void MetricsExporter::advance(prometheus::Counter& c, qint64 total) {
+    const double step = double(total) - c.Value();
+    if (step > 0)
+        c.Increment(step);
+}
+
+void MetricsExporter::setReadingsFiled(qint64 total) {
+    advance(*filed_, total);
+}
+
+void MetricsExporter::countWriteFailure() {
+    writeFailures_->Increment();
+}
+
+void MetricsExporter::countDamagedFrame() {
+    damagedFrames_->Increment();
+}
+
+void MetricsExporter::raiseLostContact() {
+    lostContacts_->Increment();
+    setAlarmLevel(AlarmLevelLostContact);
+}
+
+void MetricsExporter::setPortOpen(bool open) {
+    portOpen_->Set(open ? 1 : 0);
+}
+
+void MetricsExporter::setIntervalSeconds(double seconds) {
+    if (!interval_)
+        interval_ = &gauge("zel_reading_interval_seconds", "The on-line interval between readings");
+    interval_->Set(seconds);
+}
+
+void MetricsExporter::setMqtt(qint64 queued, qint64 delivered) {
+    if (!mqttQueued_) {
+        mqttQueued_ = &counter("zel_mqtt_messages_queued_total",
+                               "Readings put in the MQTT queue since start");
+        mqttDelivered_ = &counter("zel_mqtt_messages_delivered_total",
+                                  "Readings the MQTT broker acknowledged since start");
+    }
+    advance(*mqttQueued_, queued);
+    advance(*mqttDelivered_, delivered);
+}
+
+std::string MetricsExporter::text() const {
+    std::ostringstream out;
+    prometheus::TextSerializer().Serialize(out, registry_->Collect());
+    return out.str();
+}
+
+} // namespace zel
