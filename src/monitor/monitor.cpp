@@ -320,7 +320,7 @@ void Monitor::stop(const std::function<void()>& done) {
         station.stopOnline();
     // The amplifier's Stop in the window leaves the meter sending; a monitor
     // that goes away tells it to stop, or it would send into a closed port.
-    if (auto* amp = dynamic_cast<AmpConversation*>(&station.conversation()))
+    if (auto* amp = station.conversationAs<AmpConversation>())
         amp->sendStop();
     // A reply already on its way is still filed: the port stays open a
     // moment after the instrument was told to stop.

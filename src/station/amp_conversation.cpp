@@ -2,21 +2,19 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
-#include "station/station.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
+#include "station/clock.h"
 
 namespace zel {
 
-AmpConversation::AmpConversation(Station& s) : InstrumentConversation(s) {
+AmpConversation::AmpConversation(ConversationContext& link) : InstrumentConversation(link) {
     sendStartTimer.setSingleShot(true);
     sendStartTimer.setInterval(3000);
     QObject::connect(&sendStartTimer, &QTimer::timeout, [this] { onSendStartTimer(); });
-    replyConnection_ = QObject::connect(&s, &Station::ampReplyReceived,
-                                        [this](const QByteArray& frame) { onSetupReply(frame); });
 }
 
-AmpConversation::~AmpConversation() {
-    QObject::disconnect(replyConnection_);
-}
+AmpConversation::~AmpConversation() {}
 
 void AmpConversation::finishStartup() {
     // The meter is stopped while its parameters are read, and started again
@@ -25,7 +23,7 @@ void AmpConversation::finishStartup() {
     meterName_ = QStringLiteral("Amp");
     requestParameters();
     sendStartTimer.start();
-    station().startOnlineUnattended();
+    link().startOnlineUnattended();
 }
 
 void AmpConversation::onSendStartTimer() {
@@ -38,7 +36,7 @@ void AmpConversation::onChosen() {
 }
 
 void AmpConversation::startOnline() {
-    station().applyFrameRules();
+    link().applyFrameRules();
     view().refreshControls();
 }
 
@@ -68,14 +66,14 @@ std::optional<Reading> AmpConversation::parseReading(const QByteArray& bytes) {
 void AmpConversation::send(const amp::Command& command, bool clearsSetupStatus) {
     if (clearsSetupStatus && listener_)
         listener_->setupStatus(QString());
-    station().receiver().reset();
+    link().resetReceiver();
     // The main window's status box makes room for the confirmation.
     view().setReadingDetails(lastId_, QString(), QString());
     awaited_ = command.awaited;
-    if (!station().portOpen())
+    if (!link().portOpen())
         return;
     sendLogged(command.bytes);
-    station().responseTimeout.start(500);
+    link().armResponseTimeout();
 }
 
 bool AmpConversation::send(const amp::Encoded& encoded, amp::Command (*build)(const QByteArray&)) {
@@ -135,19 +133,19 @@ void AmpConversation::sendOptions(bool dose, bool latch, bool buzzer, uint8_t ty
 
 // ---------------------------------------------------------------- replies
 
-void AmpConversation::onSetupReply(const QByteArray& frame) {
+void AmpConversation::takeSetupReply(const QByteArray& frame) {
     const int code = amp::replyCode(frame);
     switch (code) {
     case amp::ParametersReply:
     case amp::FiveThresholdParametersReply: {
         if (awaited_ == amp::ParametersReply)
-            station().responseTimeout.stop();
+            link().stopResponseTimeout();
         const std::optional<amp::ParameterBlock> block = amp::parseParameterBlock(frame, params_);
         if (!block) {
             // Cut short on the line: nothing of it is shown.
-            station().countError();
-            station().showErrorCounters();
-            emit station().frameDamaged();
+            link().countError();
+            link().showErrorCounters();
+            link().reportDamagedFrame();
             return;
         }
         params_ = block->params;
@@ -166,7 +164,7 @@ void AmpConversation::onSetupReply(const QByteArray& frame) {
     case amp::OptionsReply:
     case amp::SerialReply: {
         if (awaited_ == code)
-            station().responseTimeout.stop();
+            link().stopResponseTimeout();
         const QString text = amp::confirmationText(code);
         if (code == amp::IntervalReply) {
             if (listener_)
@@ -184,11 +182,11 @@ void AmpConversation::onSetupReply(const QByteArray& frame) {
 // ---------------------------------------------------------------- unit scale
 
 int16_t AmpConversation::convertUnits() const {
-    return station().settings().ConvertUnits;
+    return settings().ConvertUnits;
 }
 
 void AmpConversation::setConvertUnits(int16_t convertUnits) {
-    station().settings().ConvertUnits = convertUnits;
+    link().settings().ConvertUnits = convertUnits;
 }
 
 QString AmpConversation::unitsText() const {

@@ -23,7 +23,7 @@ public:
 
 class AmpConversation final : public InstrumentConversation {
 public:
-    explicit AmpConversation(Station& station);
+    explicit AmpConversation(ConversationContext& link);
     ~AmpConversation() override;
 
     void testConnection() override {}
@@ -32,6 +32,7 @@ public:
     void startOnline() override;
     void stopOnline() override {}
     void onReplyTimeout() override {}
+    void takeSetupReply(const QByteArray& frame) override;
     CheckedFrame checkFrame(const QByteArray& frame) override;
     std::optional<Reading> parseReading(const QByteArray& bytes) override;
     bool offersDownload() const override { return false; }
@@ -52,8 +53,6 @@ public:
     void sendOptions(bool dose, bool latch, bool buzzer, uint8_t typeCode, uint8_t unitsCode);
 
     // --- what the meter told -----------------------------------------------
-    // A set-up reply (the station's ampReplyReceived).
-    void onSetupReply(const QByteArray& frame);
     const AmpParams& params() const { return params_; }
     int16_t unitsFlag() const { return unitsFlag_; }
     QString meterName() const { return meterName_; }
@@ -85,7 +84,6 @@ private:
     int16_t awaited_ = -1;
     QString lastId_;
     AmpSetupListener* listener_ = nullptr;
-    QMetaObject::Connection replyConnection_;
 };
 
 } // namespace zel

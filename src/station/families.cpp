@@ -13,8 +13,9 @@ namespace zel {
 
 namespace {
 
-template <class Conversation> std::unique_ptr<InstrumentConversation> make(Station& station) {
-    return std::make_unique<Conversation>(station);
+template <class Conversation>
+std::unique_ptr<InstrumentConversation> make(ConversationContext& link) {
+    return std::make_unique<Conversation>(link);
 }
 
 // The list of most families: the over-mark column is there but hidden.

@@ -15,7 +15,7 @@
 namespace zel {
 
 class InstrumentConversation;
-class Station;
+class ConversationContext;
 
 // The commands a family offers; the window shows only those.
 struct FamilyCommands {
@@ -49,7 +49,7 @@ struct Family {
     // instrument named. Empty: the plain "-" line.
     QString fileColumns;
     MessageFields message;
-    std::unique_ptr<InstrumentConversation> (*makeConversation)(Station&) = nullptr;
+    std::unique_ptr<InstrumentConversation> (*makeConversation)(ConversationContext&) = nullptr;
 
     // The header column line for a file, with the instrument's unit filled in.
     QByteArray fileColumnLine(const QString& instrumentUnits) const;

@@ -1,32 +1,14 @@
 #include "station/instrument_conversation.h"
 
 #include "common/text.h"
-#include "station/station.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
+#include "station/clock.h"
 
 namespace zel {
 
-StationState& InstrumentConversation::state() {
-    return station_.state_;
-}
-
-StationView& InstrumentConversation::view() {
-    return station_.view();
-}
-
-const Clock& InstrumentConversation::clock() const {
-    return station_.clock();
-}
-
-const Settings& InstrumentConversation::settings() const {
-    return station_.settings_;
-}
-
-MeasurementList& InstrumentConversation::list() {
-    return station_.list_;
-}
-
 bool InstrumentConversation::sendLogged(const QByteArray& bytes, const QString& logText) {
-    const bool sent = station_.send(bytes);
+    const bool sent = link_.send(bytes);
     if (view().showAll())
         view().debugLine(QStringLiteral("Send ") +
                          (logText.isNull() ? cnvStrToHex(int(bytes.size()), bytes) : logText));
@@ -37,28 +19,12 @@ int pollMilliseconds(double seconds) {
     return seconds > 0 ? std::max(1, int(roundHalfEven(seconds * 1000))) : 1;
 }
 
-void InstrumentConversation::startIntervalPolling() {
-    const Interval& interval = station_.interval();
-    // Whole minutes, rounded half to even like every other whole number.
-    state().minuteCountdown = toInt32(interval.Minutes);
-    if (state().minuteCountdown > 0)
-        station_.minuteTimer.start(60000);
-    else
-        station_.minuteTimer.stop();
-    station_.pollTimer.start(pollMilliseconds(interval.Seconds));
-}
-
-void InstrumentConversation::stopIntervalPolling() {
-    station_.pollTimer.stop();
-    station_.minuteTimer.stop();
-}
-
 void InstrumentConversation::enterStartupState() {
     state().onlineIdle = true;
 }
 
 void InstrumentConversation::onResponseTimeout() {
-    station_.setStatus(QStringLiteral("Instrument not responding"));
+    link_.setStatus(QStringLiteral("Instrument not responding"));
 }
 
 Readouts InstrumentConversation::readouts(const Reading& r) const {

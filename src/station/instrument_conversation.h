@@ -8,19 +8,13 @@
 #include "data/reading.h"
 #include "protocol/instrument.h"
 #include "protocol/receiver.h"
+#include "station/conversation_context.h"
 #include <QByteArray>
 #include <QString>
 #include <memory>
 #include <optional>
 
 namespace zel {
-
-class Clock;
-class MeasurementList;
-struct Settings;
-class Station;
-class StationView;
-struct StationState;
 
 // A frame after the family's check.
 struct CheckedFrame {
@@ -38,7 +32,7 @@ struct Readouts {
 
 class InstrumentConversation {
 public:
-    explicit InstrumentConversation(Station& station) : station_(station) {}
+    explicit InstrumentConversation(ConversationContext& link) : link_(link) {}
     virtual ~InstrumentConversation() = default;
     InstrumentConversation(const InstrumentConversation&) = delete;
     InstrumentConversation& operator=(const InstrumentConversation&) = delete;
@@ -76,6 +70,8 @@ public:
     virtual std::optional<Reading> parseReading(const QByteArray& bytes) = 0;
     // A reading went into the list and the file: a download asks for the next.
     virtual void afterReading() {}
+    // The reply that confirms a set-up command (the contact is confirmed).
+    virtual void takeSetupReply(const QByteArray& /*frame*/) {}
     // A frame failed its check or was no reading (already counted).
     virtual void afterFrameError(int16_t /*result*/) {}
     // The value read-out and the dose read-out (the last dose the
@@ -101,24 +97,20 @@ public:
     virtual void requestCalibration() {}
 
 protected:
-    Station& station() { return station_; }
-    const Station& station() const { return station_; }
-    StationState& state();
-    StationView& view();
-    const Clock& clock() const;
-    const Settings& settings() const;
-    MeasurementList& list();
-    // Polling at the on-line interval: whole minutes counted down by the
-    // minute timer, then the seconds by the poll timer.
-    void startIntervalPolling();
-    void stopIntervalPolling();
+    ConversationContext& link() { return link_; }
+    const ConversationContext& link() const { return link_; }
+    StationState& state() { return link_.linkState(); }
+    StationView& view() { return link_.view(); }
+    const Clock& clock() const { return link_.clock(); }
+    const Settings& settings() const { return const_cast<ConversationContext&>(link_).settings(); }
+    MeasurementList& list() { return link_.list(); }
     // The dose the instrument reported with its last reading.
     double dose_ = 0;
     // Writes a command and, when the debug log wants all traffic, logs it.
     bool sendLogged(const QByteArray& bytes, const QString& logText = QString());
 
 private:
-    Station& station_;
+    ConversationContext& link_;
 };
 
 // Milliseconds of the poll timer for the seconds part of the interval; a

@@ -4,17 +4,16 @@
 #include "data/measurement_list.h"
 #include "data/settings.h"
 #include "protocol/orvan.h"
-#include "station/station.h"
+#include "station/clock.h"
 
 namespace zel {
 
 void OrvanConversation::sendCommand(const QByteArray& text) {
-    Station& s = station();
-    s.receiver().reset();
-    if (!s.portOpen())
+    link().resetReceiver();
+    if (!link().portOpen())
         return;
     sendLogged(buildOrvanCommand(text), QString::fromLatin1(text));
-    s.replyTimer.start(1000);
+    link().armReplyWait();
 }
 
 void OrvanConversation::testConnection() {
@@ -22,34 +21,34 @@ void OrvanConversation::testConnection() {
 }
 
 void OrvanConversation::startOnline() {
-    startIntervalPolling();
+    link().startIntervalPolling();
 }
 
 void OrvanConversation::stopOnline() {
-    stopIntervalPolling();
+    link().stopIntervalPolling();
 }
 
 void OrvanConversation::onPollTick() {
-    Station& s = station();
     // Whole minutes are counted down first, as for the Tarvo-5: without that
     // an interval of whole minutes would poll at every 1 ms tick.
     if (state().minuteCountdown >= 1) {
-        s.pollTimer.stop();
+        link().holdPolling();
         return;
     }
     // A poll every second or faster restarts the reply timer before it can
     // fire: a reply still awaited now is a missed one.
-    if (s.replyTimer.isActive()) {
-        s.replyTimer.stop();
-        s.countError();
-        s.setStatus(QStringLiteral("Testing Connection ") + QString::number(state().errorCount));
+    if (link().replyAwaited()) {
+        link().stopReplyWait();
+        link().countError();
+        link().setStatus(QStringLiteral("Testing Connection ") +
+                         QString::number(state().errorCount));
         if (state().errorCount >= 3)
             reportNotResponding();
     }
     sendCommand("G19");
-    state().minuteCountdown = toInt32(s.interval().Minutes);
+    state().minuteCountdown = toInt32(link().interval().Minutes);
     if (state().minuteCountdown > 0)
-        s.minuteTimer.start(60000);
+        link().countMinutesAgain();
 }
 
 void OrvanConversation::onReplyTimeout() {
@@ -60,15 +59,13 @@ void OrvanConversation::onReplyTimeout() {
 }
 
 void OrvanConversation::reportNotResponding() {
-    Station& s = station();
-    s.setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
-    s.connectionLost();
-    s.replyTimer.stop();
+    link().setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
+    link().connectionLost();
+    link().stopReplyWait();
 }
 
 CheckedFrame OrvanConversation::checkFrame(const QByteArray& frame) {
-    Station& s = station();
-    s.replyTimer.stop();
+    link().stopReplyWait();
     const OrvanReply reply = checkOrvanReply(frame);
     if (reply.result == Result::OrvanConnected) {
         // The answer to the test names the unit of the GM rate.
@@ -79,8 +76,7 @@ CheckedFrame OrvanConversation::checkFrame(const QByteArray& frame) {
 }
 
 std::optional<Reading> OrvanConversation::parseReading(const QByteArray& bytes) {
-    Station& s = station();
-    const Interval& interval = s.interval();
+    const Interval& interval = link().interval();
     const OrvanTimeForm form =
         orvanTimeForm(interval.Minutes * 60 + interval.Seconds, settings().TimeFormat);
     std::optional<OrvanReading> reading =

@@ -1,8 +1,10 @@
 #include "station/portables_conversation.h"
 
 #include "common/text.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
 #include "protocol/portables.h"
-#include "station/station.h"
+#include "station/clock.h"
 
 namespace zel {
 
@@ -16,15 +18,14 @@ constexpr uint8_t Online = 9;
 } // namespace
 
 void PortablesConversation::sendCommand(uint8_t command, bool waitForReply, bool dropWaiting) {
-    Station& s = station();
-    if (!s.portOpen())
+    if (!link().portOpen())
         return;
     lastCommand_ = buildPortableCommand(command, QByteArray());
     sendLogged(lastCommand_);
     if (waitForReply)
-        s.replyTimer.start(1000);
+        link().armReplyWait();
     if (dropWaiting)
-        s.dropWaitingBytes();
+        link().dropWaitingBytes();
 }
 
 void PortablesConversation::testConnection() {
@@ -34,14 +35,13 @@ void PortablesConversation::testConnection() {
 }
 
 void PortablesConversation::enterStartupState() {
-    station().connectionLost();
+    link().connectionLost();
 }
 
 void PortablesConversation::onConnectionLost() {
     // Every unanswered probe ends in another "lost": restarting the timer
     // then would stretch the probing to one every three seconds.
-    if (!station().reprobeTimer.isActive())
-        station().reprobeTimer.start(2000);
+    link().startReprobing();
 }
 
 void PortablesConversation::onReprobe() {
@@ -50,17 +50,17 @@ void PortablesConversation::onReprobe() {
 }
 
 void PortablesConversation::startOnline() {
-    Station& s = station();
-    if (s.portOpen()) {
-        lastCommand_ = buildOnlineStartCommand(s.interval().Minutes, s.interval().Seconds);
+    if (link().portOpen()) {
+        lastCommand_ =
+            buildOnlineStartCommand(link().interval().Minutes, link().interval().Seconds);
         if (lastCommand_.mid(2, 4) == "0000") {
             // The instrument counts its interval in whole seconds, and all
             // zeros would stop it instead: the shortest it can do is 1 s.
             lastCommand_ = buildOnlineStartCommand(0, 1);
-            s.setStatus(
+            link().setStatus(
                 QStringLiteral("Portables send at most one reading a second: interval 1 s"));
         }
-        s.send(lastCommand_);
+        link().send(lastCommand_);
     }
     if (view().showAll())
         view().debugLine(QStringLiteral("Send ") +
@@ -73,12 +73,11 @@ void PortablesConversation::stopOnline() {
 }
 
 void PortablesConversation::onReplyTimeout() {
-    Station& s = station();
-    s.showErrorCounters();
+    link().showErrorCounters();
     if (state().errorCount > 2) {
-        s.setStatus(QStringLiteral("Instrument not responding"));
-        s.replyTimer.stop();
-        s.connectionLost();
+        link().setStatus(QStringLiteral("Instrument not responding"));
+        link().stopReplyWait();
+        link().connectionLost();
     }
     if (state().downloading)
         sendCommand(DownloadNext, true, false);
@@ -116,12 +115,12 @@ void PortablesConversation::afterFrameError(int16_t) {
     // came is in the list and the file; "Get Data" goes on from here.
     state().downloading = false;
     interrupted_ = true;
-    station().replyTimer.stop();
+    link().stopReplyWait();
     view().debugLine(QStringLiteral("Download stopped after %1 damaged replies in a row, %2 "
                                     "records received")
                          .arg(state().errorCount)
                          .arg(downloaded_));
-    station().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
+    link().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
 }
 
 void PortablesConversation::startDownload() {
@@ -139,7 +138,7 @@ void PortablesConversation::startDownload() {
 
 void PortablesConversation::sendTime() {
     const QByteArray b = buildSetClockCommand(clock().now());
-    station().send(b);
+    link().send(b);
     // The log shows the command without its closing 0x04.
     if (view().showAll())
         view().debugLine(QStringLiteral("Send ") + cnvStrToHex(9, b));

@@ -34,22 +34,22 @@ Station::Station(const Parts& p, QObject* parent)
     : QObject(parent), transport_(p.transport), view_(p.view), clock_(p.clock),
       settings_(p.settings), settingsStore_(p.settingsStore), port_(p.port), portFile_(p.portFile),
       data_(p.data), list_(p.list) {
-    reprobeTimer.setInterval(2000);
-    replyTimer.setInterval(1000);
-    responseTimeout.setInterval(500);
-    minuteTimer.setInterval(60000);
-    pollTimer.setInterval(1000);
-    lostContactTimer.setInterval(1000);
-    connect(&reprobeTimer, &QTimer::timeout, this, &Station::onReprobe);
-    connect(&replyTimer, &QTimer::timeout, this, &Station::onReplyTimeout);
-    connect(&responseTimeout, &QTimer::timeout, this, &Station::onResponseTimeout);
-    connect(&minuteTimer, &QTimer::timeout, this, &Station::onMinuteTick);
-    connect(&pollTimer, &QTimer::timeout, this, &Station::onPollTick);
-    connect(&lostContactTimer, &QTimer::timeout, this, &Station::onLostContactTick);
+    reprobeTimer_.setInterval(2000);
+    replyTimer_.setInterval(1000);
+    responseTimeout_.setInterval(500);
+    minuteTimer_.setInterval(60000);
+    pollTimer_.setInterval(1000);
+    lostContactTimer_.setInterval(1000);
+    connect(&reprobeTimer_, &QTimer::timeout, this, &Station::onReprobe);
+    connect(&replyTimer_, &QTimer::timeout, this, &Station::onReplyTimeout);
+    connect(&responseTimeout_, &QTimer::timeout, this, &Station::onResponseTimeout);
+    connect(&minuteTimer_, &QTimer::timeout, this, &Station::onMinuteTick);
+    connect(&pollTimer_, &QTimer::timeout, this, &Station::onPollTick);
+    connect(&lostContactTimer_, &QTimer::timeout, this, &Station::onLostContactTick);
     connect(&transport_, &Transport::bytesArrived, this, &Station::onBytesArrived);
     connect(&transport_, &Transport::portLost, this, &Station::onPortLost);
     family_ = &familyOrDefault(settings_.InstrumentType);
-    conversation_ = family_->makeConversation(*this);
+    conversation_ = family_->makeConversation(asContext());
     applyFrameRules();
 }
 
@@ -129,6 +129,34 @@ void Station::deferCritical(const QString& text, const QString& title, const QSt
                        [this, text, title, detail] { view_.critical(text, title, detail); });
 }
 
+void Station::later(const std::function<void()>& work) {
+    QTimer::singleShot(0, this, work);
+}
+
+void Station::startReprobing() {
+    if (!reprobeTimer_.isActive())
+        reprobeTimer_.start(2000);
+}
+
+void Station::startIntervalPolling() {
+    // Whole minutes, rounded half to even like every other whole number.
+    state_.minuteCountdown = toInt32(interval_.Minutes);
+    if (state_.minuteCountdown > 0)
+        minuteTimer_.start(60000);
+    else
+        minuteTimer_.stop();
+    pollTimer_.start(pollMilliseconds(interval_.Seconds));
+}
+
+void Station::stopIntervalPolling() {
+    pollTimer_.stop();
+    minuteTimer_.stop();
+}
+
+void Station::countMinutesAgain() {
+    minuteTimer_.start(60000);
+}
+
 void Station::dropWaitingBytes() {
     transport_.readAll();
 }
@@ -151,7 +179,7 @@ void Station::chooseFamily(int16_t index) {
         if (!settingsStore_.writeInstrumentType(index))
             reportSettingNotSaved(settingsStore_.ini().lastError());
         family_ = &familyOrDefault(index);
-        conversation_ = family_->makeConversation(*this);
+        conversation_ = family_->makeConversation(asContext());
         applyFrameRules();
         view_.refreshControls();
         conversation_->onChosen();
@@ -194,7 +222,7 @@ void Station::testIfPortOpen() {
 
 void Station::toggleOnline() {
     if (state_.onlineIdle) {
-        lostContactTimer.start(1000);
+        lostContactTimer_.start(1000);
         view_.setDownloadProgress(QString());
         chooseWorkingFileForOnline();
         state_.onlineIdle = false;
@@ -205,7 +233,7 @@ void Station::toggleOnline() {
         view_.showOnline(true);
         view_.enableCommand(Command::GetData, false);
     } else {
-        lostContactTimer.stop();
+        lostContactTimer_.stop();
         state_.onlineIdle = true;
         state_.collecting = false;
         view_.showOnline(false);
@@ -244,14 +272,14 @@ void Station::connectionOk() {
     setStatus(QStringLiteral("Instrument Succesfully Connected"));
     view_.setLamp(colors::LampOk);
     state_.instrumentReady = true;
-    reprobeTimer.stop();
+    reprobeTimer_.stop();
     view_.enableCommand(Command::Start, true);
     view_.enableCommand(Command::Interval, true);
     view_.enableCommand(Command::Calibration, true);
     // Get Data belongs to the instrument commands, but not while on-line
     // collection runs (its watch runs exactly as long): the start disabled
     // it and the stop gives it back.
-    if (conversation_->offersDownload() && !lostContactTimer.isActive())
+    if (conversation_->offersDownload() && !lostContactTimer_.isActive())
         view_.enableCommand(Command::GetData, true);
 }
 
@@ -311,16 +339,16 @@ void Station::onReplyTimeout() {
 }
 
 void Station::onResponseTimeout() {
-    responseTimeout.stop();
+    responseTimeout_.stop();
     conversation_->onResponseTimeout();
 }
 
 void Station::onMinuteTick() {
     if (state_.minuteCountdown > std::numeric_limits<int32_t>::min())
         --state_.minuteCountdown;
-    pollTimer.stop();
+    pollTimer_.stop();
     if (state_.minuteCountdown <= 0)
-        pollTimer.start(pollMilliseconds(interval_.Seconds));
+        pollTimer_.start(pollMilliseconds(interval_.Seconds));
 }
 
 void Station::onPollTick() {
@@ -364,7 +392,7 @@ int16_t Station::dispatchFrame(const QByteArray& frame) {
     switch (result) {
     case Result::Reading:
     case Result::Ready:
-        replyTimer.stop();
+        replyTimer_.stop();
         connectionOk();
         state_.errorCount = 0;
         showErrorCounters();
@@ -384,7 +412,7 @@ int16_t Station::dispatchFrame(const QByteArray& frame) {
         break;
     case Result::AmpSetup:
         connectionOk();
-        emit ampReplyReceived(checked.bytes);
+        conversation_->takeSetupReply(checked.bytes);
         break;
     case Result::OrvanConnected:
         connectionOk();
@@ -394,7 +422,7 @@ int16_t Station::dispatchFrame(const QByteArray& frame) {
             takeReading(checked.bytes);
             connectionOk();
         } else {
-            replyTimer.stop();
+            replyTimer_.stop();
             countError();
             showErrorCounters();
             emit frameDamaged();

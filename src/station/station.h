@@ -10,6 +10,7 @@
 #include "data/settings.h"
 #include "protocol/receiver.h"
 #include "station/clock.h"
+#include "station/conversation_context.h"
 #include "station/instrument_conversation.h"
 #include "station/port_settings.h"
 #include "station/station_view.h"
@@ -28,30 +29,6 @@ struct Family;
 // Alarm states of the value read-out.
 enum AlarmState : int16_t { AlarmNormal = 0, AlarmHigh1 = 1, AlarmHigh2 = 2, AlarmFault = 3 };
 
-namespace colors {
-inline constexpr Rgb Green{0, 255, 0};
-inline constexpr Rgb Yellow{255, 255, 0};
-inline constexpr Rgb Red{255, 0, 0};
-inline constexpr Rgb PaleCyan{128, 255, 255};
-inline constexpr Rgb Magenta{255, 0, 255};
-inline constexpr Rgb LampOk{128, 255, 128};
-inline constexpr Rgb LampLost{255, 128, 128};
-inline constexpr Rgb StatusRed{255, 0, 0};
-inline constexpr Rgb StatusBlue{0, 0, 255};
-} // namespace colors
-
-// The link state everyone may read: the window, the conversations, tests.
-struct StationState {
-    bool onlineIdle = false;      // connected, on-line collection not running
-    bool testPending = false;     // a connection test waits for its answer
-    bool instrumentReady = false; // the instrument answered
-    bool downloading = false;     // a log download runs
-    bool collecting = false;      // on-line collection was started and not stopped
-    quint32 errorCount = 0;       // errors since the last good frame
-    quint32 totalErrors = 0;      // errors since start
-    int32_t minuteCountdown = 0;  // whole minutes left before the next poll
-};
-
 // Adds one, stopping at the top instead of wrapping after a long run.
 void saturatingIncrement(quint32& counter);
 
@@ -62,7 +39,7 @@ void saturatingIncrement(quint32& counter);
 // alarm. Units without a range prefix pass unchanged.
 double inThresholdUnit(double shown, const QString& units);
 
-class Station : public QObject {
+class Station : public QObject, private ConversationContext {
     Q_OBJECT
 public:
     struct Parts {
@@ -85,21 +62,26 @@ public:
     // Closes the open port and opens (port, baud); used by the port dialog.
     bool reopenPort(int16_t port, int32_t baud, QString* detail);
     void closePort();
-    bool portOpen() const { return port_.OpenPort != 0 && transport_.isOpen(); }
+    bool portOpen() const override { return port_.OpenPort != 0 && transport_.isOpen(); }
     // Writes to the instrument; false when the port is closed or the write
     // failed.
-    bool send(const QByteArray& bytes);
+    bool send(const QByteArray& bytes) override;
     // Throws away bytes that wait on the port unread.
-    void dropWaitingBytes();
+    void dropWaitingBytes() override;
 
     // --- family -----------------------------------------------------------
     // The table row of the family the conversation speaks for.
     const Family& family() const { return *family_; }
-    Settings& settings() { return settings_; }
+    Settings& settings() override { return settings_; }
     const Settings& settings() const { return settings_; }
     InstrumentConversation& conversation() { return *conversation_; }
+    // The conversation as the family's own type; null when the family
+    // chosen speaks another.
+    template <class Conversation> Conversation* conversationAs() {
+        return dynamic_cast<Conversation*>(conversation_.get());
+    }
     // Frame rules of the family.
-    void applyFrameRules();
+    void applyFrameRules() override;
     // The user picked family `index`.
     void chooseFamily(int16_t index);
 
@@ -117,11 +99,11 @@ public:
     // Starts on-line collection with nobody there to ask (the amplifier's
     // start-up, a service): readings already in the working file are kept
     // and the new ones appended.
-    void startOnlineUnattended();
+    void startOnlineUnattended() override;
     // Stops on-line collection when it runs; never starts it.
     void stopCollecting();
-    void connectionOk();
-    void connectionLost();
+    void connectionOk() override;
+    void connectionLost() override;
     void getData();  // "Get Data"
     void sendTime(); // "Send Time"
     void requestCalibration();
@@ -129,12 +111,12 @@ public:
     void finishStartup();
     // Closing: stop collecting when the instrument is ready, close the port.
     void shutdown();
-    void setStatus(const QString& text, const Rgb& color = Rgb());
+    void setStatus(const QString& text, const Rgb& color = Rgb()) override;
     // A setting that Zel.ini did not take: said once per change, with the
     // file's reason, so nobody finds the old value back after a restart.
     void reportSettingNotSaved(const QString& reason);
-    void showErrorCounters();
-    void countError();
+    void showErrorCounters() override;
+    void countError() override;
 
     // --- receive path ---------------------------------------------------------
     void onBytesArrived();
@@ -163,7 +145,7 @@ public:
     // Held in the range a timer can keep: an interval of millions of seconds
     // would overflow into a poll every millisecond.
     void setInterval(const Interval& interval) { interval_ = clampedInterval(interval); }
-    const Interval& interval() const { return interval_; }
+    const Interval& interval() const override { return interval_; }
     bool autoMode = false;
     // Nobody is there to answer (zel-monitor): collection that starts keeps
     // the readings already in the working file instead of starting it anew.
@@ -178,18 +160,18 @@ public:
     qsizetype readingsNotFiled() const { return qsizetype(unwritten_.size()); }
     // Tries again to write the waiting readings; true when none waits.
     bool fileWaitingReadings();
-    StationView& view() { return view_; }
-    const Clock& clock() const { return clock_; }
-    Receiver& receiver() { return receiver_; }
+    StationView& view() override { return view_; }
+    const Clock& clock() const override { return clock_; }
+    const Receiver& receiver() const { return receiver_; }
 
-    // Timers by role. Their handlers are public slots, so tests call them
-    // instead of waiting.
-    QTimer replyTimer;      // 1 s for an answer to a test or poll
-    QTimer responseTimeout; // 500 ms for an answer during a request
-    QTimer reprobeTimer;    // 2 s re-probe of a lost Portables instrument
-    QTimer minuteTimer;     // whole minutes of the on-line interval
-    QTimer pollTimer;       // the seconds of the on-line interval
-    QTimer lostContactTimer;
+    // Timers by role, for a look at what waits. Their handlers are public
+    // slots, so tests call them instead of waiting.
+    const QTimer& replyTimer() const { return replyTimer_; }
+    const QTimer& responseTimeout() const { return responseTimeout_; }
+    const QTimer& reprobeTimer() const { return reprobeTimer_; }
+    const QTimer& minuteTimer() const { return minuteTimer_; }
+    const QTimer& pollTimer() const { return pollTimer_; }
+    const QTimer& lostContactTimer() const { return lostContactTimer_; }
 
 public slots:
     void onReprobe();
@@ -201,7 +183,6 @@ public slots:
 
 signals:
     void calibrationReceived(const QByteArray& frame);
-    void ampReplyReceived(const QByteArray& frame);
     void graphShouldHide();
     // A reading is in the working file: the reading as filed (thousands
     // written out) and the alarm state it left.
@@ -216,7 +197,30 @@ signals:
     void writeFailed(const QString& reason);
 
 private:
-    friend class InstrumentConversation;
+    // What the conversations may do.
+    void resetReceiver() override { receiver_.reset(); }
+    void armReplyWait() override { replyTimer_.start(1000); }
+    void stopReplyWait() override { replyTimer_.stop(); }
+    bool replyAwaited() const override { return replyTimer_.isActive(); }
+    void armResponseTimeout() override { responseTimeout_.start(500); }
+    void stopResponseTimeout() override { responseTimeout_.stop(); }
+    void startReprobing() override;
+    void startIntervalPolling() override;
+    void stopIntervalPolling() override;
+    void countMinutesAgain() override;
+    void holdPolling() override { pollTimer_.stop(); }
+    void reportDamagedFrame() override { emit frameDamaged(); }
+    void later(const std::function<void()>& work) override;
+    StationState& linkState() override { return state_; }
+    MeasurementList& list() override { return list_; }
+    ConversationContext& asContext() { return *this; }
+
+    QTimer replyTimer_;      // 1 s for an answer to a test or poll
+    QTimer responseTimeout_; // 500 ms for an answer during a request
+    QTimer reprobeTimer_;    // 2 s re-probe of a lost Portables instrument
+    QTimer minuteTimer_;     // whole minutes of the on-line interval
+    QTimer pollTimer_;       // the seconds of the on-line interval
+    QTimer lostContactTimer_;
 
     void noteReadingCounted(const Reading& r);
     void onPortLost(const QString& reason);

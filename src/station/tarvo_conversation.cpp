@@ -1,8 +1,10 @@
 #include "station/tarvo_conversation.h"
 
 #include "common/text.h"
+#include "data/measurement_list.h"
+#include "data/settings.h"
 #include "protocol/tarvo.h"
-#include "station/station.h"
+#include "station/clock.h"
 
 #include <QTimer>
 
@@ -31,10 +33,10 @@ QString records(int n) {
 
 bool TarvoConversation::sendTestFrame() {
     const QByteArray frame = tarvo::testFrame();
-    const bool sent = station().send(frame);
+    const bool sent = link().send(frame);
     if (sent && view().showAll())
         view().debugLine(QStringLiteral("Send ") + cnvStrToHex(int(frame.size()), frame));
-    station().replyTimer.start(1000);
+    link().armReplyWait();
     return sent;
 }
 
@@ -45,55 +47,55 @@ void TarvoConversation::testConnection() {
 
 void TarvoConversation::enterStartupState() {
     // The instrument announces itself; until it does, it counts as lost.
-    station().connectionLost();
+    link().connectionLost();
 }
 
 void TarvoConversation::finishStartup() {
-    if (station().portOpen())
-        station().send(tarvo::testFrame());
+    if (link().portOpen())
+        link().send(tarvo::testFrame());
 }
 
 void TarvoConversation::startOnline() {
-    startIntervalPolling();
+    link().startIntervalPolling();
 }
 
 void TarvoConversation::stopOnline() {
-    stopIntervalPolling();
+    link().stopIntervalPolling();
 }
 
 void TarvoConversation::onPollTick() {
     if (state().minuteCountdown >= 1) {
-        station().pollTimer.stop();
+        link().holdPolling();
         return;
     }
     sendLogged(tarvo::pollFrame());
-    station().responseTimeout.start(500);
-    state().minuteCountdown = toInt32(station().interval().Minutes);
-    station().minuteTimer.start(60000);
+    link().armResponseTimeout();
+    state().minuteCountdown = toInt32(link().interval().Minutes);
+    link().countMinutesAgain();
 }
 
 void TarvoConversation::onReplyTimeout() {
     if (state().errorCount > 2) {
-        station().setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
-        station().replyTimer.stop();
+        link().setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
+        link().stopReplyWait();
     }
 }
 
 void TarvoConversation::onResponseTimeout() {
     if (resumesDownload())
-        station().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
+        link().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
     else
-        station().setStatus(QStringLiteral("Instrument not responding"));
+        link().setStatus(QStringLiteral("Instrument not responding"));
     // Nothing runs any more: the next "Get Data" resumes or starts afresh.
     state().downloading = false;
     awaiting_ = Awaiting::Nothing;
 }
 
 CheckedFrame TarvoConversation::checkFrame(const QByteArray& frame) {
-    station().replyTimer.stop();
+    link().stopReplyWait();
     // Any frame that arrived answers the pending request, a damaged one too:
     // the damage is counted as an error, not as a missing reply.
-    station().responseTimeout.stop();
+    link().stopResponseTimeout();
     answered_ = false;
     const std::optional<QByteArray> work = tarvo::unescapeFrame(frame);
     if (!work)
@@ -105,24 +107,23 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
     const tarvo::Message m = tarvo::interpret(work);
     if (m.result == Result::BadChecksum || m.tooShort)
         return m.result;
-    Station& s = station();
     switch (m.type) {
     case tarvo::TypeAnnounce:
         probeCode_ = m.probeCode;
-        s.send(tarvo::buildTarvoFrame(tarvo::acknowledgePayload(m.probeCode, m.echoByte4)));
-        s.responseTimeout.start(500);
+        link().send(tarvo::buildTarvoFrame(tarvo::acknowledgePayload(m.probeCode, m.echoByte4)));
+        link().armResponseTimeout();
         break;
     case tarvo::TypeInitialised:
-        s.setStatus(QStringLiteral("Tarvo 5 has succesfully initialized"), colors::StatusBlue);
+        link().setStatus(QStringLiteral("Tarvo 5 has succesfully initialized"), colors::StatusBlue);
         state().instrumentReady = true;
-        s.applyFrameRules();
+        link().applyFrameRules();
         view().refreshControls();
         view().enableCommand(Command::GetData, true);
-        s.replyTimer.stop();
+        link().stopReplyWait();
         break;
     case tarvo::TypeClockSet:
         answered_ = true;
-        s.setStatus(QStringLiteral("Time Recieved"));
+        link().setStatus(QStringLiteral("Time Recieved"));
         break;
     case tarvo::TypeRecordCount:
         answered_ = true;
@@ -137,15 +138,15 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
             state().downloading = false;
             recordRequested_ = false;
             awaiting_ = Awaiting::Nothing;
-            s.setStatus(downloadFinished_ ? QStringLiteral("Data downloaded succesfully")
-                                          : QStringLiteral("No data in instrument"));
+            link().setStatus(downloadFinished_ ? QStringLiteral("Data downloaded succesfully")
+                                               : QStringLiteral("No data in instrument"));
             if (downloadFinished_ && unfetched_ > 0)
                 reportUnfetched();
         }
         break;
     case tarvo::TypeRecord:
         lastType_ = tarvo::TypeOnline;
-        s.setStatus(QString());
+        link().setStatus(QString());
         if (recordRequested_ && m.recordNumber != requested_)
             return refuseWrongRecord(m.recordNumber);
         ++received_;
@@ -162,11 +163,11 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         break;
     case tarvo::TypeOnline:
         lastType_ = tarvo::TypeOnline;
-        s.setStatus(QString());
+        link().setStatus(QString());
         break;
     case tarvo::TypeShort:
         lastType_ = tarvo::TypeShort;
-        s.setStatus(QString());
+        link().setStatus(QString());
         view().setValueText(formatPicture(m.shortValue * 1000, QStringLiteral("###0.00")) +
                             QStringLiteral(" mR/h"));
         break;
@@ -195,7 +196,7 @@ void TarvoConversation::afterFrameError(int16_t) {
         // Every record is in; only the answer to the end message was damaged.
         state().downloading = false;
         awaiting_ = Awaiting::Nothing;
-        station().setStatus(QStringLiteral("Data downloaded succesfully"));
+        link().setStatus(QStringLiteral("Data downloaded succesfully"));
         return;
     }
     // Damaged again and again: stop asking, keep what came, and let "Get
@@ -205,7 +206,7 @@ void TarvoConversation::afterFrameError(int16_t) {
                          .arg(state().errorCount)
                          .arg(records(received_))
                          .arg(recordCount_));
-    station().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
+    link().setStatus(QStringLiteral("Download was interrupted , press 'Get Data'"));
     state().downloading = false;
     awaiting_ = Awaiting::Nothing;
 }
@@ -228,15 +229,15 @@ void TarvoConversation::askAgain() {
 
 void TarvoConversation::sendStartOfDownload() {
     awaiting_ = Awaiting::Count;
-    station().send(tarvo::startDownloadFrame());
+    link().send(tarvo::startDownloadFrame());
     // An instrument that does not answer must not leave us downloading.
-    station().responseTimeout.start(500);
+    link().armResponseTimeout();
 }
 
 void TarvoConversation::sendEndOfDownload() {
     awaiting_ = Awaiting::End;
-    station().send(tarvo::buildTarvoFrame(tarvo::endDownloadPayload()));
-    station().responseTimeout.start(500);
+    link().send(tarvo::buildTarvoFrame(tarvo::endDownloadPayload()));
+    link().armResponseTimeout();
 }
 
 void TarvoConversation::startDownload() {
@@ -293,20 +294,19 @@ void TarvoConversation::reportUnfetched() {
     // A message box runs its own event loop: it waits until the frame has
     // been dealt with.
     StationView* v = &view();
-    QTimer::singleShot(0, &station(),
-                       [v, text] { v->information(text, QStringLiteral("Get Data")); });
+    link().later([v, text] { v->information(text, QStringLiteral("Get Data")); });
 }
 
 void TarvoConversation::sendTime() {
-    station().send(tarvo::buildTarvoFrame(tarvo::setClockPayload(clock().now())));
+    link().send(tarvo::buildTarvoFrame(tarvo::setClockPayload(clock().now())));
 }
 
 void TarvoConversation::requestRecord(int k) {
     awaiting_ = Awaiting::Record;
     recordRequested_ = true;
     requested_ = k;
-    station().send(tarvo::buildTarvoFrame(recordRequest(k)));
-    station().responseTimeout.start(500);
+    link().send(tarvo::buildTarvoFrame(recordRequest(k)));
+    link().armResponseTimeout();
 }
 
 } // namespace zel

@@ -938,7 +938,7 @@ void MainWindow::requestCalibration() {
 
 void MainWindow::setUpAmplifier() {
     // The meter is quiet while it is set up; closing the dialog starts it.
-    auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation());
+    auto* amp = station_->conversationAs<AmpConversation>();
     if (!amp)
         return;
     amp->sendStop();
@@ -949,12 +949,12 @@ void MainWindow::setUpAmplifier() {
 }
 
 void MainWindow::startAmplifier() {
-    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+    if (auto* amp = station_->conversationAs<AmpConversation>())
         amp->sendStart();
 }
 
 void MainWindow::stopAmplifier() {
-    if (auto* amp = dynamic_cast<AmpConversation*>(&station_->conversation()))
+    if (auto* amp = station_->conversationAs<AmpConversation>())
         amp->sendStop();
 }
 

@@ -33,7 +33,7 @@ TEST_F(StationE2e, TarvoInitialisesAndPollsEverySecondUntilStopped) {
     EXPECT_TRUE(window->findChild<QPushButton*>("btStart")->isEnabled());
 
     window->findChild<QPushButton*>("btStart")->click();
-    EXPECT_TRUE(s.pollTimer.isActive());
+    EXPECT_TRUE(s.pollTimer().isActive());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 3; }, 8000));
     EXPECT_GE(fileReadings(), 3);
     EXPECT_EQ(window->list().cell(1, 0), "On-Line");
@@ -53,7 +53,7 @@ TEST_F(StationE2e, SilentTarvoIsReportedAfterThreeMissedSeconds) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Instrument not responding"; }, 6000))
         << status().toStdString();
     EXPECT_EQ(s.state().totalErrors, 3u);
-    EXPECT_FALSE(s.replyTimer.isActive());
+    EXPECT_FALSE(s.replyTimer().isActive());
     EXPECT_FALSE(window->findChild<QPushButton*>("btStart")->isEnabled());
 }
 

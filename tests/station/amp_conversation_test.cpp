@@ -44,9 +44,9 @@ TEST_F(AmpConversationTest, StartupStopsAsksAndStartsThreeSecondsLater) {
 
     reply(confirmation('2'));
     EXPECT_EQ(view.statusField, "Automatic send stoped");
-    EXPECT_TRUE(station->responseTimeout.isActive()) << "the parameters are still awaited";
+    EXPECT_TRUE(station->responseTimeout().isActive()) << "the parameters are still awaited";
     reply(test::kVessaBlock);
-    EXPECT_FALSE(station->responseTimeout.isActive());
+    EXPECT_FALSE(station->responseTimeout().isActive());
     EXPECT_EQ(amp().meterName(), "Vessa-1");
     EXPECT_TRUE(amp().fiveThresholds());
     EXPECT_DOUBLE_EQ(amp().params().Thresholds[4], 0.05);
@@ -57,7 +57,7 @@ TEST_F(AmpConversationTest, StartupStopsAsksAndStartsThreeSecondsLater) {
     EXPECT_FALSE(amp().sendStartTimer.isActive());
     reply(confirmation('1'));
     EXPECT_EQ(view.statusField, "Automatic send started");
-    EXPECT_FALSE(station->responseTimeout.isActive());
+    EXPECT_FALSE(station->responseTimeout().isActive());
 
     // Set-up opened within the three seconds: its stop is not undone.
     station->finishStartup();
@@ -110,9 +110,9 @@ TEST_F(AmpConversationTest, EachCommandWaitsForItsOwnConfirmation) {
     for (const Case& c : cases) {
         c.send(amp());
         EXPECT_EQ(port.takeWritten().size(), 11);
-        EXPECT_TRUE(station->responseTimeout.isActive());
+        EXPECT_TRUE(station->responseTimeout().isActive());
         reply(confirmation(c.reply));
-        EXPECT_EQ(station->responseTimeout.isActive(), !c.answered) << c.reply;
+        EXPECT_EQ(station->responseTimeout().isActive(), !c.answered) << c.reply;
     }
     station->onResponseTimeout();
     EXPECT_EQ(view.status, "Instrument not responding");
@@ -187,10 +187,10 @@ TEST_F(AmpConversationTest, RefusedValuesAndAClosedPortSendNothing) {
     EXPECT_TRUE(port.takeWritten().isEmpty());
 
     station->closePort();
-    station->responseTimeout.stop();
+    station->onResponseTimeout();
     amp().sendStop();
     EXPECT_TRUE(port.takeWritten().isEmpty());
-    EXPECT_FALSE(station->responseTimeout.isActive());
+    EXPECT_FALSE(station->responseTimeout().isActive());
 }
 
 } // namespace

@@ -75,7 +75,7 @@ TEST_F(AutoMeasurementTest, StartedWhileCollectingRestartsInsteadOfStopping) {
     reading();
     autoRun.begin("P-2", false);
     EXPECT_TRUE(rig.station->state().collecting) << "the measurement never runs uncollected";
-    EXPECT_TRUE(rig.station->pollTimer.isActive());
+    EXPECT_TRUE(rig.station->pollTimer().isActive());
     EXPECT_EQ(rig.list.RowIndex, 0) << "a fresh file and list for the probe";
     for (int i = 0; i < 3; ++i)
         autoRun.onTick();

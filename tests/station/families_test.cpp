@@ -24,8 +24,8 @@ class LineMeterConversation final : public InstrumentConversation {
 public:
     using InstrumentConversation::InstrumentConversation;
     void testConnection() override { sendLogged("\x02?\x03"); }
-    void startOnline() override { startIntervalPolling(); }
-    void stopOnline() override { stopIntervalPolling(); }
+    void startOnline() override { link().startIntervalPolling(); }
+    void stopOnline() override { link().stopIntervalPolling(); }
     void onPollTick() override { sendLogged("\x02P\x03"); }
     void onReplyTimeout() override {}
     bool offersDownload() const override { return false; }
@@ -58,8 +58,8 @@ const bool lineMeterRegistered = [] {
     f.record = familyOrDefault(Tarvo5).record;
     f.fileColumns = QStringLiteral("Id,Time,Value(%1),Units,Status,Detector,Over");
     f.message = familyOrDefault(Tarvo5).message;
-    f.makeConversation = [](Station& s) -> std::unique_ptr<InstrumentConversation> {
-        return std::make_unique<LineMeterConversation>(s);
+    f.makeConversation = [](ConversationContext& link) -> std::unique_ptr<InstrumentConversation> {
+        return std::make_unique<LineMeterConversation>(link);
     };
     return registerFamily(f);
 }();

@@ -46,7 +46,7 @@ TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
     EXPECT_TRUE(station->state().onlineIdle);
     ASSERT_TRUE(station->openPortAtStartup());
     EXPECT_EQ(port.takeWritten(), G11);
-    EXPECT_TRUE(station->replyTimer.isActive());
+    EXPECT_TRUE(station->replyTimer().isActive());
 
     station->onReplyTimeout();
     EXPECT_EQ(view.status, "Testing Connection 1");
@@ -60,7 +60,7 @@ TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
     EXPECT_EQ(view.statusColor, colors::StatusRed);
     EXPECT_EQ(view.lamp, colors::LampLost);
     EXPECT_FALSE(view.enabled[Command::Start]);
-    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_EQ(station->state().totalErrors, 3u);
 }
 
@@ -70,13 +70,13 @@ TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
     EXPECT_EQ(station->conversation().instrumentUnits(), "uSv/h");
     EXPECT_EQ(list.heading(3), "GM uSv/h");
     EXPECT_EQ(list.heading(2), "CPS");
-    EXPECT_EQ(station->pollTimer.interval(), 1000);
+    EXPECT_EQ(station->pollTimer().interval(), 1000);
 
     station->onPollTick();
     EXPECT_EQ(port.takeWritten(), G19);
-    EXPECT_TRUE(station->replyTimer.isActive());
+    EXPECT_TRUE(station->replyTimer().isActive());
     port.inject(orvanR19(12, 34, 56, 42, 7, 12345));
-    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_FALSE(station->replyTimer().isActive());
     ASSERT_EQ(list.RowIndex, 1);
     const QString time = formatGeneralDateTime(clock.now());
     const QString row[] = {"12", time, "42", "  123.45", "        7", "34", "         56"};
@@ -151,7 +151,7 @@ TEST_F(OrvanStation, ShortReplyAfterAFullOneIsAnErrorNotAStaleRow) {
 TEST_F(OrvanStation, HundredMillisecondPollingWritesMillisecondsOrSecondsSinceMidnight) {
     settings.TimeFormat = 0;
     connectAndStart('0', {0, 0.1});
-    EXPECT_EQ(station->pollTimer.interval(), 100);
+    EXPECT_EQ(station->pollTimer().interval(), 100);
     port.inject(orvanR19(1, 2, 3, 4, 5, 6));
     EXPECT_EQ(list.cell(1, 1), formatGeneralDateTime(clock.now()) + ":007");
     // The graph series takes the reading's own moment.
@@ -175,15 +175,15 @@ TEST_F(OrvanStation, PollsComeAtTheIntervalWholeMinutesIncluded) {
         station->setInterval(c.interval);
         station->toggleOnline();
         port.takeWritten();
-        EXPECT_EQ(station->pollTimer.interval(), c.firstTick);
+        EXPECT_EQ(station->pollTimer().interval(), c.firstTick);
         for (int minute = 0; minute < int(c.interval.Minutes); ++minute) {
             for (int tick = 0; tick < 3; ++tick)
                 station->onPollTick();
             EXPECT_TRUE(port.takeWritten().isEmpty()) << "no poll before the minutes are up";
-            EXPECT_FALSE(station->pollTimer.isActive());
+            EXPECT_FALSE(station->pollTimer().isActive());
             station->onMinuteTick();
         }
-        ASSERT_TRUE(station->pollTimer.isActive());
+        ASSERT_TRUE(station->pollTimer().isActive());
         station->onPollTick();
         EXPECT_EQ(port.takeWritten(), G19);
         port.inject(orvanR19(1, 2, 3, 4, 5, 6));

@@ -47,18 +47,18 @@ TEST_F(PortablesStation, TestAnswerStopsOnlineSendingInsteadOfAddingARow) {
     ASSERT_TRUE(station->openPortAtStartup());
     EXPECT_EQ(port.takeWritten(), cmd(6));
     EXPECT_TRUE(station->state().testPending);
-    EXPECT_TRUE(station->replyTimer.isActive());
+    EXPECT_TRUE(station->replyTimer().isActive());
     station->enterStartupState();
     EXPECT_EQ(view.lamp, colors::LampLost);
-    EXPECT_TRUE(station->reprobeTimer.isActive());
+    EXPECT_TRUE(station->reprobeTimer().isActive());
 
     port.inject(portablesReading(10500));
     EXPECT_EQ(port.takeWritten(), cmd(9)) << "the instrument is told to stop sending";
     EXPECT_EQ(list.RowIndex, 0);
     EXPECT_EQ(view.lamp, colors::LampOk);
     EXPECT_EQ(view.status, "Instrument Succesfully Connected");
-    EXPECT_FALSE(station->reprobeTimer.isActive());
-    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_FALSE(station->reprobeTimer().isActive());
+    EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_TRUE(station->state().onlineIdle);
     EXPECT_TRUE(view.enabled[Command::GetData]);
     EXPECT_TRUE(view.enabled[Command::Calibration]);
@@ -73,9 +73,9 @@ TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
     EXPECT_EQ(view.status, "Instrument not responding");
     EXPECT_EQ(view.lamp, colors::LampLost);
     EXPECT_FALSE(view.enabled[Command::Start]);
-    EXPECT_FALSE(station->replyTimer.isActive());
-    ASSERT_TRUE(station->reprobeTimer.isActive());
-    EXPECT_EQ(station->reprobeTimer.interval(), 2000);
+    EXPECT_FALSE(station->replyTimer().isActive());
+    ASSERT_TRUE(station->reprobeTimer().isActive());
+    EXPECT_EQ(station->reprobeTimer().interval(), 2000);
 
     // An unanswered probe loses the instrument again, but the probing keeps
     // its two-second beat: the timer runs on instead of starting over.
@@ -83,14 +83,14 @@ TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
     station->onReprobe();
     for (int i = 0; i < 2; ++i) {
         station->onReplyTimeout();
-        EXPECT_TRUE(station->reprobeTimer.isActive());
-        EXPECT_LT(station->reprobeTimer.remainingTime(), 1900);
+        EXPECT_TRUE(station->reprobeTimer().isActive());
+        EXPECT_LT(station->reprobeTimer().remainingTime(), 1900);
     }
     station->onReprobe();
     EXPECT_EQ(port.takeWritten(), cmd(6) + cmd(6));
     EXPECT_TRUE(station->state().testPending);
     port.inject(portablesReading(10500));
-    EXPECT_FALSE(station->reprobeTimer.isActive());
+    EXPECT_FALSE(station->reprobeTimer().isActive());
     EXPECT_EQ(view.lamp, colors::LampOk);
     EXPECT_EQ(list.RowIndex, 0);
 }
@@ -100,7 +100,7 @@ TEST_F(PortablesStation, OnlineSendsTheIntervalTakesReadingsAndStopsWithZeros) {
     station->setInterval({12, 5});
     station->toggleOnline();
     EXPECT_EQ(port.takeWritten().toHex(' '), "01 09 31 32 30 35 30 30 30 04");
-    EXPECT_FALSE(station->replyTimer.isActive()) << "no reply is awaited";
+    EXPECT_FALSE(station->replyTimer().isActive()) << "no reply is awaited";
 
     port.inject(portablesReading(0xC803, 1, 3, 12));
     EXPECT_EQ(station->alarmState(), AlarmFault) << "status 12 is an alarm code";
@@ -145,12 +145,12 @@ TEST_F(PortablesStation, DownloadAsksRecordByRecordUntilTheEndRecord) {
     connect();
     station->getData();
     EXPECT_EQ(port.takeWritten(), cmd(9) + cmd(4)) << "on-line sending stops first";
-    EXPECT_TRUE(station->replyTimer.isActive());
+    EXPECT_TRUE(station->replyTimer().isActive());
     for (int i = 0; i < 3; ++i) {
         port.inject(portablesReading(10500 + i, 1, 0, 0, "QR-000012345",
                                      QDateTime(QDate(2026, 2, 1 + i), QTime(8, 15))));
         EXPECT_EQ(port.takeWritten(), cmd(5)) << i;
-        EXPECT_TRUE(station->replyTimer.isActive());
+        EXPECT_TRUE(station->replyTimer().isActive());
     }
     EXPECT_EQ(view.downloadProgress, "Records downloaded: 3");
     port.inject(portablesEndOfLog());
@@ -200,7 +200,7 @@ TEST_F(PortablesStation, DamagedOrMissingRecordsAreAskedAgainAndALostLinkKeepsTh
     EXPECT_EQ(view.status, "Instrument not responding");
     EXPECT_FALSE(station->state().downloading);
     EXPECT_TRUE(port.takeWritten().isEmpty());
-    EXPECT_TRUE(station->reprobeTimer.isActive());
+    EXPECT_TRUE(station->reprobeTimer().isActive());
     EXPECT_EQ(list.RowIndex, 2);
     EXPECT_EQ(fileReadings().size(), 2) << "every record received stays in the file";
 }
@@ -210,7 +210,7 @@ TEST_F(PortablesStation, CalibrationRecordReachesTheWindowAndACutOneIsAnError) {
     QSignalSpy spy(station, &Station::calibrationReceived);
     station->requestCalibration();
     EXPECT_EQ(port.takeWritten(), cmd(8));
-    EXPECT_FALSE(station->replyTimer.isActive()) << "command 8 awaits no reply";
+    EXPECT_FALSE(station->replyTimer().isActive()) << "command 8 awaits no reply";
 
     const QByteArray record = portablesCalibration();
     port.inject(record);
@@ -246,7 +246,7 @@ TEST_F(PortablesStation, DamagedRepliesInARowEndTheDownloadAndGetDataGoesOn) {
         port.inject(bad);
     EXPECT_EQ(port.takeWritten(), cmd(5) + cmd(5) + cmd(5));
     EXPECT_FALSE(station->state().downloading);
-    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_EQ(view.status, "Download was interrupted , press 'Get Data'");
     EXPECT_EQ(view.downloadProgress, "Records downloaded: 2");
 

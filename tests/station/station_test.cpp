@@ -46,7 +46,7 @@ TEST_F(StationTest, StartupSendsTestFrameAndSilentInstrumentIsReportedAfterThree
     EXPECT_EQ(port.takeWritten(), hex("02040403"));
     EXPECT_EQ(ports.OpenPort, 6);
     EXPECT_EQ(port.openedDevice(), "/dev/ttyS5");
-    EXPECT_TRUE(station->replyTimer.isActive());
+    EXPECT_TRUE(station->replyTimer().isActive());
 
     station->onReplyTimeout();
     EXPECT_EQ(view.status, "Testing Connection 1");
@@ -56,7 +56,7 @@ TEST_F(StationTest, StartupSendsTestFrameAndSilentInstrumentIsReportedAfterThree
     EXPECT_EQ(view.statusHistory.at(view.statusHistory.size() - 2), "Testing Connection 3");
     EXPECT_EQ(view.status, "Instrument not responding");
     EXPECT_EQ(view.statusColor, colors::StatusRed);
-    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_EQ(station->state().totalErrors, 3u);
     EXPECT_TRUE(port.takeWritten().isEmpty()) << "nothing is re-sent to a silent Tarvo-5";
 }
@@ -78,7 +78,7 @@ TEST_F(StationTest, AnnounceIsAcknowledgedAndInitialisedMarksTheInstrumentReady)
     receive(hex("021B001B0000"));
     EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("031B1B01")));
     EXPECT_EQ(static_cast<TarvoConversation&>(station->conversation()).probeCode(), 0x1B);
-    EXPECT_TRUE(station->responseTimeout.isActive());
+    EXPECT_TRUE(station->responseTimeout().isActive());
     EXPECT_EQ(view.lamp, colors::LampOk);
     EXPECT_TRUE(station->state().onlineIdle);
 
@@ -88,7 +88,7 @@ TEST_F(StationTest, AnnounceIsAcknowledgedAndInitialisedMarksTheInstrumentReady)
     EXPECT_EQ(view.statusColor, colors::StatusBlue);
     EXPECT_TRUE(view.enabled[Command::GetData]);
     EXPECT_TRUE(view.enabled[Command::Start]);
-    EXPECT_FALSE(station->replyTimer.isActive());
+    EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_EQ(station->state().errorCount, 0u);
 }
 
@@ -332,19 +332,19 @@ TEST_F(StationTest, OnlinePollingEverySecondAndStop) {
     station->setInterval({0, 1});
     station->toggleOnline();
     EXPECT_TRUE(view.online);
-    EXPECT_TRUE(station->pollTimer.isActive());
-    EXPECT_EQ(station->pollTimer.interval(), 1000);
-    EXPECT_FALSE(station->minuteTimer.isActive());
-    EXPECT_TRUE(station->lostContactTimer.isActive());
+    EXPECT_TRUE(station->pollTimer().isActive());
+    EXPECT_EQ(station->pollTimer().interval(), 1000);
+    EXPECT_FALSE(station->minuteTimer().isActive());
+    EXPECT_TRUE(station->lostContactTimer().isActive());
     station->onPollTick();
     station->onPollTick();
     EXPECT_EQ(port.takeWritten(), hex("020F0F03020F0F03"));
-    EXPECT_TRUE(station->responseTimeout.isActive());
+    EXPECT_TRUE(station->responseTimeout().isActive());
 
     station->toggleOnline();
     EXPECT_FALSE(view.online);
-    EXPECT_FALSE(station->pollTimer.isActive());
-    EXPECT_FALSE(station->minuteTimer.isActive());
+    EXPECT_FALSE(station->pollTimer().isActive());
+    EXPECT_FALSE(station->minuteTimer().isActive());
     EXPECT_TRUE(view.debug.last().startsWith("Online stoped on "));
 }
 
@@ -359,7 +359,7 @@ TEST_F(StationTest, IntervalsATimerCannotHoldPollAtTheNearestUsablePace) {
     for (const Case& c : cases) {
         station->setInterval({0, c.seconds});
         station->restartOnline();
-        EXPECT_EQ(station->pollTimer.interval(), c.milliseconds) << c.seconds;
+        EXPECT_EQ(station->pollTimer().interval(), c.milliseconds) << c.seconds;
     }
 }
 
@@ -368,15 +368,15 @@ TEST_F(StationTest, TwoMinuteIntervalPollsOnlyAfterTheMinutesRunOut) {
     becomeReady();
     station->setInterval({2, 0});
     station->toggleOnline();
-    EXPECT_EQ(station->pollTimer.interval(), 1);
-    EXPECT_TRUE(station->minuteTimer.isActive());
+    EXPECT_EQ(station->pollTimer().interval(), 1);
+    EXPECT_TRUE(station->minuteTimer().isActive());
     station->onPollTick(); // the 1-ms tick at Start
     EXPECT_TRUE(port.takeWritten().isEmpty());
-    EXPECT_FALSE(station->pollTimer.isActive());
+    EXPECT_FALSE(station->pollTimer().isActive());
     station->onMinuteTick();
-    EXPECT_FALSE(station->pollTimer.isActive());
+    EXPECT_FALSE(station->pollTimer().isActive());
     station->onMinuteTick();
-    EXPECT_TRUE(station->pollTimer.isActive());
+    EXPECT_TRUE(station->pollTimer().isActive());
     station->onPollTick();
     EXPECT_EQ(port.takeWritten(), hex("020F0F03"));
     EXPECT_EQ(station->state().minuteCountdown, 2);
@@ -389,7 +389,7 @@ TEST_F(StationTest, FractionalMinutesRoundHalfToEven) {
         station->setInterval({minutes, 0});
         station->toggleOnline();
         EXPECT_EQ(station->state().minuteCountdown, countdown) << minutes;
-        EXPECT_EQ(station->minuteTimer.isActive(), countdown > 0) << minutes;
+        EXPECT_EQ(station->minuteTimer().isActive(), countdown > 0) << minutes;
         station->onPollTick();
         if (countdown == 0)
             EXPECT_EQ(port.takeWritten(), hex("020F0F03")) << minutes;

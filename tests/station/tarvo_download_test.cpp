@@ -85,7 +85,7 @@ TEST_F(TarvoDownload, EmptyLogAndSilentInstrument) {
 
     // The first request has its time-out too: no answer ends the download.
     station->getData();
-    EXPECT_TRUE(station->responseTimeout.isActive());
+    EXPECT_TRUE(station->responseTimeout().isActive());
     station->onResponseTimeout();
     EXPECT_EQ(view.status, "Instrument not responding");
     EXPECT_FALSE(station->state().downloading);
@@ -98,7 +98,7 @@ TEST_F(TarvoDownload, InterruptedDownloadResumesAndKeepsEveryRecord) {
     receive(hex("82000A"));
     for (int r = 9; r >= 5; --r)
         record(r);
-    EXPECT_TRUE(station->responseTimeout.isActive());
+    EXPECT_TRUE(station->responseTimeout().isActive());
     station->onResponseTimeout();
     EXPECT_EQ(view.status, "Download was interrupted , press 'Get Data'");
     EXPECT_FALSE(station->state().downloading);
@@ -236,7 +236,7 @@ TEST_F(TarvoDownload, DamagedCountAndEndRepliesAreAskedForAgain) {
     // The count reply: the start is sent again.
     port.inject(damaged(hex("820002")));
     EXPECT_EQ(port.takeWritten(), hex("02818103"));
-    EXPECT_TRUE(station->responseTimeout.isActive());
+    EXPECT_TRUE(station->responseTimeout().isActive());
     receive(hex("820002"));
     record(1);
     record(0);
