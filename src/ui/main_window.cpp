@@ -20,16 +20,15 @@
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
-#include "ui/probe_number_dialog.h"
-#include "ui/spoken_text.h"
-#include "ui/window_arrangement.h"
+#include "widgets/prompts.h"
+#include "widgets/spoken_text.h"
+#include "widgets/window_arrangement.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -39,12 +38,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -54,8 +51,6 @@
 namespace zel {
 
 namespace {
-
-constexpr int TwipsPerPixel = 15;
 
 QPushButton* makeButton(const QString& name, const QString& caption, const QString& tip,
                         QWidget* parent) {
@@ -92,7 +87,7 @@ QColor toQColor(const Rgb& c) {
 } // namespace
 
 MainWindow::MainWindow(Options options, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options)) {
+    : QMainWindow(parent), options_(std::move(options)), prompts_(&dialogPrompts()) {
     if (options_.transport) {
         transport_ = options_.transport;
     } else {
@@ -109,6 +104,12 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     buildUi();
 }
 
+void MainWindow::setPrompts(Prompts& prompts) {
+    prompts_ = &prompts;
+    if (graph_)
+        graph_->setPrompts(prompts);
+}
+
 MainWindow::~MainWindow() {
     // An open port is closed when the window goes away.
     if (station_)
@@ -122,16 +123,16 @@ QString MainWindow::daxPath() const {
 // ---------------------------------------------------------------- start-up
 
 void MainWindow::loadSettingsAndStart() {
-    // 1, 2: read-outs of the automatic measurement hidden; the caption.
+    // The automatic measurement's read-outs show only while it runs.
     autoField_->hide();
     autoProgress_->hide();
     setWindowTitle(QStringLiteral("Zel"));
     const QString workingPath = programFile(QStringLiteral("ZelTemp.csv"));
-    // 3: "dbg" on the command line shows the debug button.
+    // "dbg" on the command line shows the debug button.
     for (const QString& a : options_.arguments.mid(1))
         if (a.contains(QLatin1String("dbg")))
             debugButton_->show();
-    // 6: settings, with the port key in between.
+    // The settings; the rest of them only when the port is named.
     settingsStore_ = std::make_unique<SettingsStore>(settingsFilePath());
     portFile_ = std::make_unique<PortSettingsFile>(portSettingsFilePath());
     settingsStore_->readFirst(settings_);
@@ -146,7 +147,7 @@ void MainWindow::loadSettingsAndStart() {
     if (settings_.InstrumentType < 0 || settings_.InstrumentType > 3)
         settings_.InstrumentType = 0;
 
-    // 7: the list, laid out for the family chosen now.
+    // The list, laid out for the family chosen now.
     list_ = std::make_unique<MeasurementList>(settings_.InstrumentType);
     data_ = std::make_unique<DataStore>(workingPath);
     station_ = std::make_unique<Station>(Station::Parts{*transport_, *this, *clock_, settings_,
@@ -202,28 +203,26 @@ void MainWindow::loadSettingsAndStart() {
             });
     buildList();
 
-    // 8: the family option; no port yet, so no test.
+    // The family option, set without a click: no port yet, so no test.
     if (auto* b = familyButtons_->button(settings_.InstrumentType)) {
         const QSignalBlocker quiet(familyButtons_);
         b->setChecked(true);
     }
     station_->chooseFamily(settings_.InstrumentType);
 
-    // 9: the port, and the first connection test.
+    // The port, and the first connection test.
     if (portNamed)
         station_->openPortAtStartup();
-    // 11: families 0 and 1 wait for the instrument; 2 and 3 are idle.
+    // Portables and Tarvo-5 wait for the instrument; the others are idle.
     station_->enterStartupState();
-    // 12: alarm colours start neutral until the first reading.
-    // 13: the sound and debug windows exist, hidden.
+    // The alarm colours stay neutral until the first reading; the alarm
+    // sound exists from now on, silent.
     sound_ = new AlarmSound(this);
-    // 14: the readings of the previous run, counted and ready for the graph.
+    // The readings of the previous run, counted and ready for the graph.
     data_->ensureWorkingFile();
     station_->readWorkingFile();
-    // 15, 16
     spreadsheetAvailable_ = spreadsheetProgramAvailable();
     updateControls();
-    // 17
     station_->finishStartup();
 }
 
@@ -402,15 +401,14 @@ void MainWindow::buildUi() {
     debugButton_ = makeButton(QStringLiteral("btDebug"), QStringLiteral("Dbg"), QString(), central);
     ampStartButton_ = makeButton(QStringLiteral("btStartAmp"), tr("Start"), QString(), central);
     ampStopButton_ = makeButton(QStringLiteral("btStop"), tr("Stop"), QString(), central);
-    gapeButton_ = makeButton(QStringLiteral("btGape"), QStringLiteral("gape"), QString(), central);
     side->addWidget(saveButton_);
     side->addWidget(calibrationProgramButton_);
     side->addWidget(debugButton_);
     side->addWidget(exitButton_);
     side->addStretch(1);
-    for (QPushButton* hidden : {getDataButton_, calibrationInfoButton_, graphButton_, muteButton_,
-                                parametersButton_, legendButton_, debugButton_, ampStartButton_,
-                                ampStopButton_, gapeButton_, calibrationProgramButton_})
+    for (QPushButton* hidden :
+         {getDataButton_, calibrationInfoButton_, graphButton_, muteButton_, parametersButton_,
+          legendButton_, debugButton_, ampStartButton_, ampStopButton_, calibrationProgramButton_})
         hidden->hide();
     getDataButton_->setEnabled(false);
     calibrationInfoButton_->setEnabled(false);
@@ -548,7 +546,7 @@ void MainWindow::buildList() {
     for (int c = 0; c < MeasurementList::Columns; ++c) {
         listView_->setColumnHidden(c, list_->columnHidden(c));
         listView_->setColumnWidth(
-            c, std::max(list_->columnWidthTwips(c) / TwipsPerPixel, charWidth * minChars[c] + 8));
+            c, std::max(pixelsFromTwips(list_->columnWidthTwips(c)), charWidth * minChars[c] + 8));
     }
     if (settings_.InstrumentType == Orvan) {
         idCaption_->setText(QStringLiteral("Americium"));
@@ -683,36 +681,15 @@ void MainWindow::showOnline(bool running) {
 }
 
 Answer MainWindow::ask(const QString& text, const QString& title, bool withCancel) {
-    if (answerHook)
-        return answerHook(text, title, withCancel);
-    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
-    if (withCancel)
-        buttons |= QMessageBox::Cancel;
-    const auto r = QMessageBox::question(this, title, text, buttons);
-    if (r == QMessageBox::Yes)
-        return Answer::Yes;
-    if (r == QMessageBox::No)
-        return Answer::No;
-    return Answer::Cancel;
+    return prompts_->ask(this, text, title, withCancel);
 }
 
 void MainWindow::critical(const QString& text, const QString& title, const QString& detail) {
-    if (messageHook) {
-        messageHook(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, this);
-    if (!detail.isEmpty())
-        box.setDetailedText(detail);
-    box.exec();
+    prompts_->critical(this, text, title, detail);
 }
 
 void MainWindow::information(const QString& text, const QString& title) {
-    if (messageHook) {
-        messageHook(text);
-        return;
-    }
-    QMessageBox::information(this, title, text);
+    prompts_->information(this, text, title);
 }
 
 bool MainWindow::showAll() const {
@@ -779,6 +756,7 @@ void MainWindow::showGraph() {
         return;
     if (!graph_) {
         graph_ = new graph::GraphWindow(this);
+        graph_->setPrompts(*prompts_);
         graph_->setPrintHeading(settingsStore_->ini().read(
             QStringLiteral("COMMON"), QStringLiteral("PrintHeading"), QString(), 256));
         connect(graph_, &graph::GraphWindow::printHeadingChanged, this,
@@ -810,47 +788,14 @@ void MainWindow::feedGraph(bool keepSlots) {
 }
 
 void MainWindow::arrangeWithGraph() {
-    // The main window above, the graph below, both as wide as the main one,
-    // placed by their frames within the screen's free area, so the graph's
-    // buttons stay on the screen.
-    QRect available;
-    if (availableGeometryHook) {
-        available = availableGeometryHook();
-    } else if (const QScreen* screen = this->screen()) {
-        available = screen->availableGeometry();
-    } else {
-        return;
-    }
-    if (isMaximized())
-        showNormal();
-    auto frameOf = [](const QWidget* w) {
-        const QRect f = w->frameGeometry(), g = w->geometry();
-        return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
-                        f.bottom() - g.bottom());
-    };
-    const QMargins mainFrame = frameOf(this);
-    // A graph not shown yet has no frame of its own; it gets the same one.
-    const QMargins graphFrame = graph_->isVisible() ? frameOf(graph_) : mainFrame;
-    auto least = [](const QWidget* w) {
-        return std::max(w->minimumHeight(), w->minimumSizeHint().height());
-    };
-    const Arrangement a =
-        arrangeStacked(available, frameGeometry(), gapeButton_->sizeHint().height(),
-                       {mainFrame, least(this)}, {graphFrame, least(graph_)});
-    setGeometry(a.main);
-    graph_->setGeometry(a.graph);
+    // The main window above, the graph below, so the graph's buttons stay on
+    // the screen; the graph's share is less the height of a button.
+    arrangeStacked(*this, *graph_, exitButton_->sizeHint().height(), arrangementArea_);
 }
 
 void MainWindow::clearListAfterAsking() {
-    if (answerHook) {
-        if (answerHook(QStringLiteral("Clear List.\n Are you sure ?"), QStringLiteral(" "),
-                       false) == Answer::Yes)
-            station_->clearList();
-        return;
-    }
-    if (QMessageBox::question(this, QStringLiteral(" "),
-                              QStringLiteral("Clear List.\n Are you sure ?"),
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+    if (ask(QStringLiteral("Clear List.\n Are you sure ?"), QStringLiteral(" "), false) ==
+        Answer::Yes)
         station_->clearList();
 }
 
@@ -910,8 +855,8 @@ void MainWindow::runAutomaticMeasurement() {
                 return;
         }
     }
-    ProbeNumberDialog dialog(this);
-    if (probeDialogHook ? !probeDialogHook(dialog) : dialog.exec() != QDialog::Accepted) {
+    const std::optional<ProbeChoice> probe = prompts_->probe(this);
+    if (!probe) {
         autoMeasurement_->end();
         autoField_->hide();
         autoProgress_->hide();
@@ -920,7 +865,7 @@ void MainWindow::runAutomaticMeasurement() {
     }
     autoField_->show();
     autoProgress_->show();
-    autoMeasurement_->begin(dialog.probeNumber(), dialog.background());
+    autoMeasurement_->begin(probe->probeNumber, probe->background);
     updateAutoEnabled();
 }
 
@@ -963,6 +908,7 @@ void MainWindow::setUpAmplifier() {
         return;
     amp->sendStop();
     AmpSetupDialog dialog(*amp, options_.arguments.mid(1).join(QLatin1Char(' ')) == "dbg", this);
+    dialog.setPrompts(*prompts_);
     dialog.exec();
     if (!settingsStore_->writeConvertUnits(settings_.ConvertUnits))
         station_->reportSettingNotSaved(settingsStore_->ini().lastError());
@@ -1019,14 +965,9 @@ void MainWindow::saveToChosenFile(bool exitAfter) {
     const QString folder = programFile(QStringLiteral("data"));
     QDir().mkpath(folder);
     const QString suggested = QStringLiteral("ZelData") + QString::number(settings_.FileNumber);
-    QString name;
-    if (saveFileHook) {
-        name = saveFileHook(folder, suggested);
-    } else {
-        name = QFileDialog::getSaveFileName(this, QStringLiteral("Save"),
-                                            folder + QLatin1Char('/') + suggested,
-                                            QStringLiteral("Csv Files (*.csv);;All Files (*)"));
-    }
+    const QString name = prompts_->saveFileName(
+        this, {QStringLiteral("Save"), folder, suggested,
+               QStringLiteral("Csv Files (*.csv);;All Files (*)"), QString()});
     if (!name.isEmpty()) {
         if (station_->saveToFile(name))
             data_->Unsaved = false;

@@ -1,5 +1,6 @@
 // zel against zel-sim on a real pseudo-terminal, with the real serial link
 // and real files in a throw-away program folder.
+#include "support/recording_prompts.h"
 #include "ui/main_window.h"
 
 #include <QAction>
@@ -53,8 +54,7 @@ protected:
     }
     void startZel() {
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
-        window->messageHook = [this](const QString& t) { messages << t; };
-        window->answerHook = [](const QString&, const QString&, bool) { return Answer::No; };
+        window->setPrompts(prompts);
         window->loadSettingsAndStart();
         window->show();
     }
@@ -68,8 +68,9 @@ protected:
     QTemporaryDir dir;
     QString link;
     QProcess sim;
+    test::RecordingPrompts prompts;
     std::unique_ptr<MainWindow> window;
-    QStringList messages;
+    QStringList& messages = prompts.messages;
 };
 
 TEST_F(StationE2e, TarvoInitialisesAndPollsEverySecondUntilStopped) {

@@ -1,6 +1,7 @@
 #pragma once
 // zel's main window in this process against a zel-sim process on a real
 // pseudo-terminal, in a throw-away program folder.
+#include "support/recording_prompts.h"
 #include "ui/main_window.h"
 
 #include <QDir>
@@ -55,11 +56,7 @@ protected:
     }
     void startZel() {
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
-        window->messageHook = [this](const QString& t) { messages << t; };
-        window->answerHook = [this](const QString& text, const QString&, bool) {
-            questions << text;
-            return Answer::No;
-        };
+        window->setPrompts(prompts);
         window->loadSettingsAndStart();
         window->show();
     }
@@ -89,9 +86,11 @@ protected:
     QString programFolder;
     QString link;
     QProcess sim;
+    // Every question is answered No.
+    RecordingPrompts prompts;
     std::unique_ptr<MainWindow> window;
-    QStringList messages;
-    QStringList questions;
+    QStringList& messages = prompts.messages;
+    QStringList& questions = prompts.questions;
 };
 
 } // namespace zel::test
