@@ -6,7 +6,7 @@
 #include "graph/data_list_window.h"
 #include "graph/graph_export.h"
 #include "graph/graph_window.h"
-#include "ui/wait_dialog.h"
+#include "widgets/wait_dialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,7 @@
 // The graph: reduction of a full store to about a thousand points, one
 // repaint of a thousand points offscreen, and the Graph command from the
 // click to the first painted plot with a working file of 10,001 readings.
+#include "../tests/support/recording_prompts.h"
 #include "common/datetime.h"
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_store.h"
@@ -96,8 +97,9 @@ void BM_GraphCommandToFirstPaint(benchmark::State& state) {
     }
     zel::graph::GraphWindow::setPlacementFile(dir.filePath("placement.ini"));
     zel::LoopbackTransport port;
+    zel::test::RecordingPrompts prompts;
     zel::MainWindow w({{"zel"}, &port, nullptr});
-    w.messageHook = [](const QString&) {};
+    w.setPrompts(prompts);
     w.loadSettingsAndStart();
     w.show();
     QApplication::processEvents();

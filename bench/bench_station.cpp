@@ -1,6 +1,7 @@
 // The whole reading intake through the station (frame in -> list row, alarm
 // colour, flushed file line) and the main window's start-up with a full
 // working file. Resident memory after start-up is reported as a counter.
+#include "../tests/support/recording_prompts.h"
 #include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
 #include "protocol/tarvo.h"
@@ -93,10 +94,11 @@ void BM_StartupWithFullWorkingFile(benchmark::State& state) {
         }
     }
     zel::LoopbackTransport port;
+    zel::test::RecordingPrompts prompts;
     long rss = 0;
     for (auto _ : state) {
         zel::MainWindow w({{"zel"}, &port, nullptr});
-        w.messageHook = [](const QString&) {};
+        w.setPrompts(prompts);
         w.loadSettingsAndStart();
         w.show();
         QApplication::processEvents();

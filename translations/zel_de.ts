@@ -1279,5 +1279,69 @@ Möchten Sie sie zuerst speichern?</translation>
         <source>Distribution</source>
         <translation>Verteilung</translation>
     </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation>Markieren</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>Average</source>
+        <translation>Mittelwert</translation>
+    </message>
+    <message>
+        <source>All Data</source>
+        <translation>Alle Daten</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>Liste</translation>
+    </message>
+    <message>
+        <source>OnLine</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>Average To Csv</source>
+        <translation>Mittelwerte nach CSV</translation>
+    </message>
+    <message>
+        <source>All To Csv</source>
+        <translation>Alles nach CSV</translation>
+    </message>
+    <message>
+        <source>Save Set Graph</source>
+        <translation>Grafiksatz speichern</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Drucken</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>The export was cancelled; %1 was not written.</source>
+        <translation>Der Export wurde abgebrochen; %1 wurde nicht geschrieben.</translation>
+    </message>
 </context>
 </TS>

@@ -1277,5 +1277,69 @@ Do you want to save them first?</source>
         <source>Distribution</source>
         <translation>התפלגות</translation>
     </message>
+    <message>
+        <source>Exit</source>
+        <translation>יציאה</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>פרמטרים</translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation>סימון</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>מקסימום</translation>
+    </message>
+    <message>
+        <source>Average</source>
+        <translation>ממוצע</translation>
+    </message>
+    <message>
+        <source>All Data</source>
+        <translation>כל הנתונים</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>רשימה</translation>
+    </message>
+    <message>
+        <source>OnLine</source>
+        <translation>מקוון</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>ייצוא</translation>
+    </message>
+    <message>
+        <source>Average To Csv</source>
+        <translation>ממוצע לקובץ CSV</translation>
+    </message>
+    <message>
+        <source>All To Csv</source>
+        <translation>הכול לקובץ CSV</translation>
+    </message>
+    <message>
+        <source>Save Set Graph</source>
+        <translation>שמירת סט גרפים</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>הדפסה</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>עריכה</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>לא מקוון</translation>
+    </message>
+    <message>
+        <source>The export was cancelled; %1 was not written.</source>
+        <translation>הייצוא בוטל; %1 לא נכתב.</translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "graph/data_list_window.h"
 
 #include "graph/data_list.h"
+#include "widgets/window_arrangement.h"
 
 #include <QHeaderView>
 #include <QScreen>
@@ -44,19 +45,9 @@ void DataListWindow::updateColumns() {
 void DataListWindow::placeBeside(const QWidget* owner) {
     if (!owner)
         return;
-    const QRect frame = owner->frameGeometry();
-    QRect place(QPoint(frame.right() + 1, frame.top()), size());
-    if (const QScreen* screen = owner->screen()) {
-        const QRect avail = screen->availableGeometry();
-        // Beside the graph when there is room, else over its right edge.
-        if (place.right() > avail.right())
-            place.moveRight(avail.right());
-        if (place.bottom() > avail.bottom())
-            place.moveBottom(avail.bottom());
-        place.moveLeft(std::max(place.left(), avail.left()));
-        place.moveTop(std::max(place.top(), avail.top()));
-    }
-    move(place.topLeft());
+    const QScreen* screen = owner->screen();
+    move(zel::placeBeside(owner->frameGeometry(), size(),
+                          screen ? screen->availableGeometry() : QRect()));
 }
 
 } // namespace zel::graph

@@ -7,6 +7,7 @@
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "widgets/prompts.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPrinter>
 #include <QVBoxLayout>
 #include <cmath>
@@ -341,6 +341,10 @@ bool DistributionWindow::writePdf(const QString& path, QString* error) {
         [this](QPagedPaintDevice& device) { return paintDistributionPage(device, page()); }, error);
 }
 
+Prompts& DistributionWindow::prompts() const {
+    return graph_ ? graph_->prompts() : dialogPrompts();
+}
+
 QString DistributionWindow::suggestedName() const {
     QString n = seriesName_.trimmed();
     n.replace(u'/', u'_');
@@ -360,13 +364,13 @@ void DistributionWindow::saveDistribution() {
         return;
     QString error;
     if (!writeCsv(target, &error)) {
-        QMessageBox::warning(this, windowTitle(),
-                             tr("The distribution could not be saved.") + QLatin1Char('\n') +
-                                 error);
+        prompts().warning(this,
+                          tr("The distribution could not be saved.") + QLatin1Char('\n') + error,
+                          windowTitle());
         return;
     }
-    QMessageBox::information(this, windowTitle(),
-                             tr("Data saved in file : ") + QDir::toNativeSeparators(target));
+    prompts().information(this, tr("Data saved in file : ") + QDir::toNativeSeparators(target),
+                          windowTitle());
 }
 
 void DistributionWindow::print() {
@@ -376,12 +380,13 @@ void DistributionWindow::print() {
     printer.setPageOrientation(QPageLayout::Landscape);
     printer.setDocName(windowTitle());
     if (!paintDistributionPage(printer, page())) {
-        QMessageBox::warning(this, windowTitle(),
-                             tr("The distribution could not be printed.") + QLatin1Char('\n') +
-                                 printer.printerName());
+        prompts().warning(this,
+                          tr("The distribution could not be printed.") + QLatin1Char('\n') +
+                              printer.printerName(),
+                          windowTitle());
         return;
     }
-    QMessageBox::information(this, windowTitle(), tr("Distribution printed"));
+    prompts().information(this, tr("Distribution printed"), windowTitle());
 }
 
 void DistributionWindow::printToPdf() {
@@ -397,14 +402,14 @@ void DistributionWindow::printToPdf() {
         return;
     QString error;
     if (!writePdf(target, &error)) {
-        QMessageBox::warning(this, windowTitle(),
-                             tr("The distribution could not be printed.") + QLatin1Char('\n') +
-                                 error);
+        prompts().warning(this,
+                          tr("The distribution could not be printed.") + QLatin1Char('\n') + error,
+                          windowTitle());
         return;
     }
-    QMessageBox::information(this, windowTitle(),
-                             tr("Distribution saved in file : ") +
-                                 QDir::toNativeSeparators(target));
+    prompts().information(this,
+                          tr("Distribution saved in file : ") + QDir::toNativeSeparators(target),
+                          windowTitle());
 }
 
 } // namespace zel::graph

@@ -17,6 +17,10 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 
+namespace zel {
+class Prompts;
+}
+
 namespace zel::graph {
 
 class GraphWindow;
@@ -54,6 +58,8 @@ private:
     void showFigures();
     void takeBinRule();
     QString suggestedName() const;
+    // The graph's, which tell and ask for it.
+    Prompts& prompts() const;
 
     QPointer<GraphWindow> graph_;
     Distribution distribution_;

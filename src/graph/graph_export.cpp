@@ -202,6 +202,11 @@ bool CsvExport::finish() {
     return true;
 }
 
+void CsvExport::cancel() {
+    file_.reset(); // removes the temporary file
+    buffer_.clear();
+}
+
 bool exportCsv(const GraphStore& store, ExportSource source, const QString& path, QString* error) {
     CsvExport job(store, source);
     const bool ok = job.open(path) && job.writeSome(job.total()) && job.finish();

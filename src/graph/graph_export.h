@@ -60,8 +60,8 @@ enum class ExportSource {
 // One export, written in steps so that a window can show progress and let
 // the user stop between them. The records are copied when the export is
 // made: live readings may reload the graph while the file is written.
-// The file is written through a temporary file and appears, complete or
-// stopped, only when finished; a failure leaves any older file untouched.
+// The file is written through a temporary file and appears only when
+// finished; a failure or a cancel leaves any older file untouched.
 class CsvExport {
 public:
     CsvExport(const GraphStore& store, ExportSource source);
@@ -78,6 +78,8 @@ public:
     bool writeSome(int32_t count);
     // Makes the file appear with what was written. False on an error.
     bool finish();
+    // Drops what was written: no file appears.
+    void cancel();
     // Why the last step failed: the file name and the system's reason.
     const QString& error() const { return error_; }
 

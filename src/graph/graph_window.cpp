@@ -3,29 +3,28 @@
 #include "common/datetime.h"
 #include "common/paths.h"
 #include "common/safe_file.h"
-#include "common/strings.h"
+#include "common/sliced_job.h"
 #include "common/text.h"
+#include "graph/data_handle_dialog.h"
 #include "graph/data_list.h"
 #include "graph/data_list_window.h"
 #include "graph/distribution_window.h"
 #include "graph/format_value.h"
-#include "ui/data_handle_dialog.h"
-#include "ui/spoken_text.h"
-#include "ui/wait_dialog.h"
+#include "widgets/prompts.h"
+#include "widgets/spoken_text.h"
+#include "widgets/wait_dialog.h"
+#include "widgets/window_arrangement.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileDialog>
+#include <QEventLoop>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
@@ -54,8 +53,7 @@ std::unique_ptr<QSettings> placementSettings() {
     return settings;
 }
 
-// Placement is kept in twips, 15 to a pixel.
-constexpr int TwipsPerPixel = 15;
+// The left edge (in twips) of a placement never saved.
 constexpr int UnmovedLeft = 11;
 // A drag must span more than this many seconds to zoom.
 constexpr double MinZoomSeconds = 10;
@@ -66,9 +64,6 @@ QString styleColor(const QColor& c) {
     return c.name(QColor::HexRgb);
 }
 
-// Long loops let window events run at least this often (milliseconds), so
-// Stop answers and the windows repaint.
-constexpr qint64 YieldEveryMs = 10;
 // Work between two looks at the clock.
 constexpr int32_t ExportSlice = 256;
 constexpr int ListSlice = 16;
@@ -90,7 +85,7 @@ void GraphWindow::setPlacementFile(const QString& path) {
     placementFile() = path;
 }
 
-GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent) {
+GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent), prompts_(&dialogPrompts()) {
     setObjectName(QStringLiteral("frmGraph"));
     setWindowFlag(Qt::Window);
     setWindowTitle(tr("Graph for point: "));
@@ -110,17 +105,17 @@ void GraphWindow::buildMenus() {
         a->setObjectName(QLatin1String(name));
         return a;
     };
-    exitAction_ = named(bar->addAction(str(12)), "mnExit");
+    exitAction_ = named(bar->addAction(tr("Exit")), "mnExit");
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* parameters = bar->addMenu(str(16));
+    QMenu* parameters = bar->addMenu(tr("Parameters"));
     parameters->menuAction()->setObjectName(QStringLiteral("mnParameters"));
-    markAction_ = named(parameters->addAction(str(3002)), "mnMark");
+    markAction_ = named(parameters->addAction(tr("Mark")), "mnMark");
     markAction_->setCheckable(true);
     connect(markAction_, &QAction::toggled, this, [this] { redraw(); });
     parameters->addSeparator();
     auto* scaleGroup = new QActionGroup(this);
-    const QString scaleCaptions[6] = {str(15),
+    const QString scaleCaptions[6] = {tr("Auto"),
                                       tr("Manual"),
                                       QStringLiteral("0-10"),
                                       QStringLiteral("0-100"),
@@ -138,8 +133,8 @@ void GraphWindow::buildMenus() {
     scaleActions_[1]->setEnabled(false);
     parameters->addSeparator();
     auto* reductionGroup = new QActionGroup(this);
-    maxAction_ = named(parameters->addAction(str(3055)), "mnMax");
-    averageAction_ = named(parameters->addAction(str(3056)), "mnAverage");
+    maxAction_ = named(parameters->addAction(tr("Maximum")), "mnMax");
+    averageAction_ = named(parameters->addAction(tr("Average")), "mnAverage");
     for (QAction* a : {maxAction_, averageAction_}) {
         a->setCheckable(true);
         reductionGroup->addAction(a);
@@ -149,38 +144,33 @@ void GraphWindow::buildMenus() {
     connect(averageAction_, &QAction::triggered, this,
             [this] { setReduction(Reduction::Average); });
 
-    allAction_ = named(bar->addAction(str(3001)), "mnAll");
+    allAction_ = named(bar->addAction(tr("All Data")), "mnAll");
     connect(allAction_, &QAction::triggered, this, [this] {
         markAction_->setChecked(false);
         plot_->unsetCursor();
         showAll();
     });
-    listAction_ = named(bar->addAction(str(14)), "mnList");
+    listAction_ = named(bar->addAction(tr("List")), "mnList");
     connect(listAction_, &QAction::triggered, this, &GraphWindow::showList);
     distributionAction_ = named(bar->addAction(tr("Distribution")), "mnDistribution");
     connect(distributionAction_, &QAction::triggered, this, &GraphWindow::showDistribution);
-    onlineAction_ = named(bar->addAction(str(25)), "mnOnline");
+    onlineAction_ = named(bar->addAction(tr("OnLine")), "mnOnline");
     connect(onlineAction_, &QAction::triggered, this, &GraphWindow::toggleOnline);
-    editAction_ = named(bar->addAction(str(13)), "mnEdit");
-    editAction_->setVisible(false); // the main window does not ask for it
-    connect(editAction_, &QAction::triggered, this, &GraphWindow::openDataHandling);
-    QMenu* exportMenu = bar->addMenu(str(3052));
+    QMenu* exportMenu = bar->addMenu(tr("Export"));
     exportMenu->menuAction()->setObjectName(QStringLiteral("mnExport"));
-    connect(named(exportMenu->addAction(str(3059)), "mnCsv"), &QAction::triggered, this,
+    connect(named(exportMenu->addAction(tr("Average To Csv")), "mnCsv"), &QAction::triggered, this,
             &GraphWindow::exportAverage);
-    connect(named(exportMenu->addAction(str(3060)), "mnAllToCsv"), &QAction::triggered, this,
+    connect(named(exportMenu->addAction(tr("All To Csv")), "mnAllToCsv"), &QAction::triggered, this,
             &GraphWindow::exportAll);
-    connect(named(exportMenu->addAction(str(3061)), "mnSaveSet"), &QAction::triggered, this,
-            &GraphWindow::saveGraphSetAs);
-    newPeakAction_ = named(bar->addAction(str(3053)), "mnNewPeak");
-    newPeakAction_->setVisible(false); // peaks are never allowed here
+    connect(named(exportMenu->addAction(tr("Save Set Graph")), "mnSaveSet"), &QAction::triggered,
+            this, &GraphWindow::saveGraphSetAs);
     backAction_ = named(bar->addAction(QStringLiteral("<-")), "mnBack");
     forwardAction_ = named(bar->addAction(QStringLiteral("->")), "mnFor");
     backAction_->setEnabled(false);
     forwardAction_->setEnabled(false);
     connect(backAction_, &QAction::triggered, this, &GraphWindow::goBack);
     connect(forwardAction_, &QAction::triggered, this, &GraphWindow::goForward);
-    printAction_ = named(bar->addAction(str(3054)), "mnPrint");
+    printAction_ = named(bar->addAction(tr("Print")), "mnPrint");
     printAction_->setEnabled(false); // until a printer is found
     connect(printAction_, &QAction::triggered, this, &GraphWindow::print);
     // Many desktops have no printer: a PDF of the same page always works.
@@ -191,17 +181,8 @@ void GraphWindow::buildMenus() {
 }
 
 void GraphWindow::editPrintHeading() {
-    std::optional<QString> heading;
-    if (headingHook) {
-        heading = headingHook(printHeading_);
-    } else {
-        bool ok = false;
-        const QString text =
-            QInputDialog::getText(this, tr("Page Heading"), tr("Heading of the printed page:"),
-                                  QLineEdit::Normal, printHeading_, &ok);
-        if (ok)
-            heading = text;
-    }
+    const std::optional<QString> heading =
+        prompts_->text(this, tr("Page Heading"), tr("Heading of the printed page:"), printHeading_);
     if (!heading)
         return;
     // One line: the page has room for one above the first band.
@@ -330,8 +311,8 @@ void GraphWindow::buildControls() {
     zoomBox_->setVisible(false);
     buttons->addWidget(zoomBox_);
     allButton_ = button("btAll", tr("All"));
-    onlineButton_ = button("btOnLine", str(25));
-    editButton_ = button("btEdit", str(13));
+    onlineButton_ = button("btOnLine", tr("OnLine"));
+    editButton_ = button("btEdit", tr("Edit"));
     distributionButton_ = button("btDistribution", tr("Distribution"));
     buttons->addStretch(1);
     doneButton_ = button("btDone1", tr("Done"));
@@ -409,7 +390,7 @@ void GraphWindow::showWindow(bool online, std::optional<TimeWindow> window) {
 void GraphWindow::setOnline(bool online) {
     online_ = online;
     // The captions offer the other state.
-    const QString caption = online ? str(27) : str(25);
+    const QString caption = online ? tr("Offline") : tr("OnLine");
     onlineButton_->setText(caption);
     onlineAction_->setText(caption);
 }
@@ -759,15 +740,9 @@ void GraphWindow::restorePlacement() {
     const int topTw = settings->value(QStringLiteral("Top"), 10).toInt();
     const int width = settings->value(QStringLiteral("Width"), QStringLiteral("7000")).toInt();
     const int height = settings->value(QStringLiteral("Height"), QStringLiteral("7000")).toInt();
-    // A damaged entry must not put the window out of reach or make it tiny.
-    QRect place(left / TwipsPerPixel, topTw / TwipsPerPixel,
-                std::clamp(width / TwipsPerPixel, 320, 8000),
-                std::clamp(height / TwipsPerPixel, 240, 8000));
-    if (const QScreen* screen = this->screen()) {
-        const QRect avail = screen->availableGeometry();
-        if (!avail.intersects(place))
-            place.moveTopLeft(avail.topLeft());
-    }
+    const QScreen* screen = this->screen();
+    const QRect place =
+        placeFromTwips(left, topTw, width, height, screen ? screen->availableGeometry() : QRect());
     resize(place.size());
     move(place.topLeft());
 }
@@ -776,28 +751,17 @@ void GraphWindow::savePlacement() {
     auto settings = placementSettings();
     settings->beginGroup(QStringLiteral("Size"));
     const QRect g = geometry();
-    settings->setValue(QStringLiteral("Left"), QString::number(x() * TwipsPerPixel));
-    settings->setValue(QStringLiteral("Top"), QString::number(y() * TwipsPerPixel));
-    settings->setValue(QStringLiteral("Width"), QString::number(g.width() * TwipsPerPixel));
-    settings->setValue(QStringLiteral("Height"), QString::number(g.height() * TwipsPerPixel));
+    settings->setValue(QStringLiteral("Left"), QString::number(twipsFromPixels(x())));
+    settings->setValue(QStringLiteral("Top"), QString::number(twipsFromPixels(y())));
+    settings->setValue(QStringLiteral("Width"), QString::number(twipsFromPixels(g.width())));
+    settings->setValue(QStringLiteral("Height"), QString::number(twipsFromPixels(g.height())));
 }
 
 // ---------------------------------------------------------------- files
 
 QString GraphWindow::chooseSaveFile(const QString& folder, const QString& suggested,
                                     const QString& filter, const QString& suffix) {
-    if (saveFileHook)
-        return saveFileHook(folder, suggested, filter, suffix);
-    QFileDialog dialog(this, windowTitle(), folder, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // A name typed without an extension gets it before the dialog asks
-    // about overwriting, so the question names the file that is written.
-    dialog.setDefaultSuffix(suffix);
-    dialog.selectFile(suggested);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return prompts_->saveFileName(this, {windowTitle(), folder, suggested, filter, suffix});
 }
 
 void GraphWindow::setProtectedFiles(const QStringList& paths) {
@@ -820,9 +784,7 @@ bool GraphWindow::refusesTarget(const QString& target) {
 }
 
 void GraphWindow::reportFailure(const QString& what, const QString& why) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), what + QLatin1Char('\n') + why,
-                    QMessageBox::Ok, this);
-    box.exec();
+    prompts_->warning(this, what + QLatin1Char('\n') + why, windowTitle());
 }
 
 RunOutcome GraphWindow::runWithProgress(const QString& caption, int total,
@@ -840,27 +802,30 @@ RunOutcome GraphWindow::runWithProgress(const QString& caption, int total,
     wait_->progressBar()->setRange(0, std::max(total, 1));
     wait_->progressBar()->setValue(0);
     wait_->show();
+
+    SlicedJob job(slice, progress, std::max(total, 1));
+    QEventLoop loop;
+    auto outcome = SlicedJob::Outcome::Cancelled;
+    connect(&job, &SlicedJob::progressed, wait_,
+            [bar = wait_->progressBar()](int done, int) { bar->setValue(done); });
+    connect(wait_, &WaitDialog::stopRequested, &job, &SlicedJob::cancel);
+    connect(&job, &SlicedJob::finished, &loop, [&](SlicedJob::Outcome o) {
+        outcome = o;
+        loop.quit();
+    });
+    // A window closed under the work takes the work with it.
     const QPointer<GraphWindow> self(this);
-    QCoreApplication::processEvents();
+    connect(this, &QObject::destroyed, &loop, [&] {
+        job.cancel();
+        loop.quit();
+    });
+    job.start();
+    loop.exec();
     if (!self)
         return RunOutcome::Stopped;
-    QElapsedTimer sinceYield;
-    sinceYield.start();
-    bool more = true;
-    while (more && !wait_->stopped()) {
-        more = slice();
-        if (more && sinceYield.elapsed() < YieldEveryMs)
-            continue;
-        wait_->progressBar()->setValue(progress());
-        QCoreApplication::processEvents();
-        if (!self)
-            return RunOutcome::Stopped;
-        sinceYield.restart();
-    }
-    const bool stopped = wait_->stopped();
     wait_->hide();
     busy_ = false;
-    return stopped ? RunOutcome::Stopped : RunOutcome::Done;
+    return outcome == SlicedJob::Outcome::Done ? RunOutcome::Done : RunOutcome::Stopped;
 }
 
 RunOutcome GraphWindow::writeCsv(ExportSource source, const QString& path, QString* error) {
@@ -877,7 +842,12 @@ RunOutcome GraphWindow::writeCsv(ExportSource source, const QString& path, QStri
                 return ok && !job.atEnd();
             },
             [&] { return int(job.done()); });
-        // A stopped export keeps what was written, as a whole file.
+        // A stopped export writes nothing: half a file would pass for the
+        // whole data.
+        if (ok && outcome == RunOutcome::Stopped) {
+            job.cancel();
+            return outcome;
+        }
         ok = ok && job.finish();
     }
     if (!ok) {
@@ -900,13 +870,21 @@ void GraphWindow::exportCsv(ExportSource source) {
     if (refusesTarget(target))
         return;
     QString error;
-    if (writeCsv(source, target, &error) == RunOutcome::Failed) {
+    switch (writeCsv(source, target, &error)) {
+    case RunOutcome::Failed:
         reportFailure(tr("The data could not be saved."), error);
         return;
+    case RunOutcome::Stopped:
+        prompts_->information(this,
+                              tr("The export was cancelled; %1 was not written.")
+                                  .arg(QDir::toNativeSeparators(target)),
+                              windowTitle());
+        return;
+    case RunOutcome::Done:
+        break;
     }
-    QMessageBox::information(this, windowTitle(),
-                             tr("Data saved in file : ") + QDir::toNativeSeparators(target),
-                             QMessageBox::Ok);
+    prompts_->information(this, tr("Data saved in file : ") + QDir::toNativeSeparators(target),
+                          windowTitle());
 }
 
 void GraphWindow::exportAverage() {
@@ -1008,7 +986,7 @@ void GraphWindow::print() {
         reportFailure(tr("The graph could not be printed."), printer.printerName());
         return;
     }
-    QMessageBox::information(this, windowTitle(), tr("Graph Printed"), QMessageBox::Ok);
+    prompts_->information(this, tr("Graph Printed"), windowTitle());
 }
 
 bool GraphWindow::writePdf(const QString& path, QString* error) {
@@ -1034,9 +1012,8 @@ void GraphWindow::printToPdf() {
         reportFailure(tr("The graph could not be printed."), error);
         return;
     }
-    QMessageBox::information(this, windowTitle(),
-                             tr("Graph saved in file : ") + QDir::toNativeSeparators(target),
-                             QMessageBox::Ok);
+    prompts_->information(this, tr("Graph saved in file : ") + QDir::toNativeSeparators(target),
+                          windowTitle());
 }
 
 } // namespace zel::graph

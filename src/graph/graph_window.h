@@ -26,6 +26,7 @@ class QPagedPaintDevice;
 
 namespace zel {
 class DataHandleDialog;
+class Prompts;
 class WaitDialog;
 } // namespace zel
 
@@ -71,16 +72,14 @@ public:
     void readOutPoint(int32_t index);
     int32_t selectedPoint() const { return selectedPoint_; }
 
-    // File names are asked through this when set (tests), else through a
-    // save dialog: (folder, suggested name, filter, default suffix).
-    std::function<QString(const QString&, const QString&, const QString&, const QString&)>
-        saveFileHook;
-    // The heading is asked through this when set (tests): given the current
-    // heading, the new one, or nothing when cancelled.
-    std::function<std::optional<QString>(const QString&)> headingHook;
+    // What the graph and its windows ask and tell: the dialogs unless set.
+    // `prompts` must outlive the window.
+    void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
+    Prompts& prompts() const { return *prompts_; }
 
     // Writes an export to `path` with the progress window; the user may stop
-    // it. Failed leaves any older file as it was and says why in `error`.
+    // it. Stopped and Failed leave any older file as it was (and no new
+    // one); Failed says why in `error`.
     RunOutcome writeCsv(ExportSource source, const QString& path, QString* error = nullptr);
     // Fills the open data list with the display points, newest first.
     RunOutcome fillList();
@@ -97,7 +96,7 @@ public:
     // Writes the printed page to a PDF file, through a temporary file.
     bool writePdf(const QString& path, QString* error = nullptr);
 
-    // Asks for a file name to save under (the hook when set).
+    // Asks for a file name to save under.
     QString chooseSaveFile(const QString& folder, const QString& suggested, const QString& filter,
                            const QString& suffix);
     // True (and the user is told) when `target` is a file nothing may be
@@ -157,9 +156,9 @@ private:
     void exportCsv(ExportSource source);
     void reportFailure(const QString& what, const QString& why);
     void writeLastGraphSet();
-    // Calls `slice` until it returns false, showing the progress window with
-    // `caption` and letting window events run every few milliseconds so
-    // that Stop and repainting answer.
+    // Calls `slice` until it returns false, slice by slice on the event
+    // loop, showing the progress window with `caption`, so that Stop and
+    // repainting answer; returns when the work is done or stopped.
     RunOutcome runWithProgress(const QString& caption, int total,
                                const std::function<bool()>& slice,
                                const std::function<int()>& progress);
@@ -178,6 +177,7 @@ private:
     int32_t selectedPoint_ = -1;
     QStringList protectedFiles_;
     bool busy_ = false; // an export or the list is being written
+    Prompts* prompts_;
     QString printHeading_;
 
     GraphPlotWidget* plot_;
@@ -191,8 +191,8 @@ private:
         *doneButton_, *distributionButton_;
     QCheckBox* zoomBox_;
     QAction *exitAction_, *markAction_, *maxAction_, *averageAction_, *allAction_, *listAction_,
-        *onlineAction_, *editAction_, *newPeakAction_, *backAction_, *forwardAction_, *printAction_,
-        *printPdfAction_, *distributionAction_;
+        *onlineAction_, *backAction_, *forwardAction_, *printAction_, *printPdfAction_,
+        *distributionAction_;
     std::array<QAction*, 6> scaleActions_{};
     QPointer<DataHandleDialog> dataHandling_;
     DataListWindow* list_ = nullptr;

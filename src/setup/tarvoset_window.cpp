@@ -1,7 +1,7 @@
 #include "setup/tarvoset_window.h"
 
 #include "ui/port_dialog.h"
-#include "ui/spoken_text.h"
+#include "widgets/spoken_text.h"
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>

@@ -1,6 +1,8 @@
 #include "ui/amp_setup_dialog.h"
 
 #include "common/text.h"
+#include "widgets/prompts.h"
+#include "widgets/window_arrangement.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -10,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -21,12 +22,11 @@ namespace zel {
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
-constexpr int NormalWidth = 8040 / TwipsPerPixel;
-constexpr int DiagnosticWidth = 9480 / TwipsPerPixel;
+constexpr int NormalWidth = pixelsFromTwips(8040);
+constexpr int DiagnosticWidth = pixelsFromTwips(9480);
 // The lone default-threshold row stands in from the left until the
 // five-threshold layout moves it to the edge.
-constexpr int DefaultRowIndent = (3600 - 240) / TwipsPerPixel;
+constexpr int DefaultRowIndent = pixelsFromTwips(3600 - 240);
 
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -52,7 +52,7 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent) {
 } // namespace
 
 AmpSetupDialog::AmpSetupDialog(AmpConversation& amp, bool diagnostic, QWidget* parent)
-    : QDialog(parent), amp_(amp), diagnostic_(diagnostic) {
+    : QDialog(parent), amp_(amp), prompts_(&dialogPrompts()), diagnostic_(diagnostic) {
     setObjectName(QStringLiteral("frmSetupAmp"));
     setWindowTitle(tr("Setup Device"));
     buildUi();
@@ -406,10 +406,7 @@ void AmpSetupDialog::getParameters() {
 void AmpSetupDialog::refused(amp::Refusal refusal, const QString& text) {
     if (refusal == amp::Refusal::None)
         return;
-    if (messageHook)
-        messageHook(text);
-    else
-        QMessageBox::warning(this, windowTitle(), text);
+    prompts_->warning(this, text, windowTitle());
 }
 
 QString AmpSetupDialog::smallValueText() const {

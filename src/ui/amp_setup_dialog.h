@@ -22,6 +22,8 @@ class QSpacerItem;
 
 namespace zel {
 
+class Prompts;
+
 class AmpSetupDialog : public QDialog, public AmpSetupListener {
     Q_OBJECT
 public:
@@ -30,8 +32,9 @@ public:
     AmpSetupDialog(AmpConversation& amp, bool diagnostic, QWidget* parent = nullptr);
     ~AmpSetupDialog() override;
 
-    // Tests answer refusals here instead of in a message box.
-    std::function<void(const QString& text)> messageHook;
+    // Where refusals are told: the dialogs unless set. `prompts` must
+    // outlive the dialog.
+    void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
 
     // AmpSetupListener
     void parametersArrived(bool fiveThresholds) override;
@@ -75,6 +78,7 @@ private:
     std::vector<FieldSend> fieldSends_;
 
     AmpConversation& amp_;
+    Prompts* prompts_;
     bool diagnostic_;
     bool fiveThresholds_ = false;
     bool startSent_ = false;

@@ -1,6 +1,6 @@
 #include "ui/debug_window.h"
 
-#include "ui/spoken_text.h"
+#include "widgets/spoken_text.h"
 
 #include "common/paths.h"
 #include "common/safe_file.h"

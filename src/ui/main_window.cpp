@@ -20,16 +20,15 @@
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
-#include "ui/probe_number_dialog.h"
-#include "ui/spoken_text.h"
-#include "ui/window_arrangement.h"
+#include "widgets/prompts.h"
+#include "widgets/spoken_text.h"
+#include "widgets/window_arrangement.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -39,12 +38,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -54,8 +51,6 @@
 namespace zel {
 
 namespace {
-
-constexpr int TwipsPerPixel = 15;
 
 QPushButton* makeButton(const QString& name, const QString& caption, const QString& tip,
                         QWidget* parent) {
@@ -99,9 +94,16 @@ MainWindow::MainWindow(Options options, QWidget* parent)
           SessionPaths::standard(), options_.transport ? *options_.transport : *ownedTransport_,
           options_.clock ? *options_.clock : *ownedClock_, *this)),
       settings_(session_->settings()), port_(session_->portSettings()),
-      settingsStore_(&session_->settingsStore()), portFile_(&session_->portSettingsFile()) {
+      settingsStore_(&session_->settingsStore()), portFile_(&session_->portSettingsFile()),
+      prompts_(&dialogPrompts()) {
     setObjectName(QStringLiteral("frmMain"));
     buildUi();
+}
+
+void MainWindow::setPrompts(Prompts& prompts) {
+    prompts_ = &prompts;
+    if (graph_)
+        graph_->setPrompts(prompts);
 }
 
 MainWindow::~MainWindow() {
@@ -117,21 +119,21 @@ QString MainWindow::daxPath() const {
 // ---------------------------------------------------------------- start-up
 
 void MainWindow::loadSettingsAndStart() {
-    // 1, 2: read-outs of the automatic measurement hidden; the caption.
+    // The automatic measurement's read-outs show only while it runs.
     autoField_->hide();
     autoProgress_->hide();
     setWindowTitle(QStringLiteral("Zel"));
-    // 3: "dbg" on the command line shows the debug button.
+    // "dbg" on the command line shows the debug button.
     for (const QString& a : options_.arguments.mid(1))
         if (a.contains(QLatin1String("dbg")))
             debugButton_->show();
-    // 6: settings, with the port key in between.
+    // The settings; the rest of them only when the port is named.
     const SettingsLoad load = session_->loadSettings();
     if (!load.portNamed())
         critical(QStringLiteral("Port not opened, Use Set Port "),
                  QStringLiteral("Error in Communication"), QString());
 
-    // 7: the list, laid out for the family chosen now.
+    // The list, laid out for the family chosen now.
     session_->buildStation();
     data_ = &session_->data();
     list_ = &session_->list();
@@ -182,27 +184,26 @@ void MainWindow::loadSettingsAndStart() {
             });
     buildList();
 
-    // 8: the family option; no port yet, so no test.
+    // The family option, set without a click: no port yet, so no test.
     if (auto* b = familyButtons_->button(settings_.InstrumentType)) {
         const QSignalBlocker quiet(familyButtons_);
         b->setChecked(true);
     }
     station_->chooseFamily(settings_.InstrumentType);
 
-    // 9: the port, and the first connection test.
+    // The port, and the first connection test.
     if (load.portNamed())
         session_->openPort();
-    // 11: families 0 and 1 wait for the instrument; 2 and 3 are idle.
+    // Families that announce themselves wait for the instrument; the others
+    // are idle.
     station_->enterStartupState();
-    // 12: alarm colours start neutral until the first reading.
-    // 13: the sound and debug windows exist, hidden.
+    // The alarm colours stay neutral until the first reading; the alarm
+    // sound exists from now on, silent.
     sound_ = new AlarmSound(this);
-    // 14: the readings of the previous run, counted and ready for the graph.
+    // The readings of the previous run, counted and ready for the graph.
     session_->restoreWorkingFile();
-    // 15, 16
     spreadsheetAvailable_ = spreadsheetProgramAvailable();
     updateControls();
-    // 17
     station_->finishStartup();
 }
 
@@ -380,15 +381,14 @@ void MainWindow::buildUi() {
     debugButton_ = makeButton(QStringLiteral("btDebug"), QStringLiteral("Dbg"), QString(), central);
     ampStartButton_ = makeButton(QStringLiteral("btStartAmp"), tr("Start"), QString(), central);
     ampStopButton_ = makeButton(QStringLiteral("btStop"), tr("Stop"), QString(), central);
-    gapeButton_ = makeButton(QStringLiteral("btGape"), QStringLiteral("gape"), QString(), central);
     side->addWidget(saveButton_);
     side->addWidget(calibrationProgramButton_);
     side->addWidget(debugButton_);
     side->addWidget(exitButton_);
     side->addStretch(1);
-    for (QPushButton* hidden : {getDataButton_, calibrationInfoButton_, graphButton_, muteButton_,
-                                parametersButton_, legendButton_, debugButton_, ampStartButton_,
-                                ampStopButton_, gapeButton_, calibrationProgramButton_})
+    for (QPushButton* hidden :
+         {getDataButton_, calibrationInfoButton_, graphButton_, muteButton_, parametersButton_,
+          legendButton_, debugButton_, ampStartButton_, ampStopButton_, calibrationProgramButton_})
         hidden->hide();
     getDataButton_->setEnabled(false);
     calibrationInfoButton_->setEnabled(false);
@@ -526,7 +526,7 @@ void MainWindow::buildList() {
     for (int c = 0; c < MeasurementList::Columns; ++c) {
         listView_->setColumnHidden(c, list_->columnHidden(c));
         listView_->setColumnWidth(
-            c, std::max(list_->columnWidthTwips(c) / TwipsPerPixel, charWidth * minChars[c] + 8));
+            c, std::max(pixelsFromTwips(list_->columnWidthTwips(c)), charWidth * minChars[c] + 8));
     }
     const ReadoutCaptions& captions = familyOrDefault(settings_.InstrumentType).readouts;
     if (captions.id)
@@ -663,36 +663,15 @@ void MainWindow::showOnline(bool running) {
 }
 
 Answer MainWindow::ask(const QString& text, const QString& title, bool withCancel) {
-    if (answerHook)
-        return answerHook(text, title, withCancel);
-    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
-    if (withCancel)
-        buttons |= QMessageBox::Cancel;
-    const auto r = QMessageBox::question(this, title, text, buttons);
-    if (r == QMessageBox::Yes)
-        return Answer::Yes;
-    if (r == QMessageBox::No)
-        return Answer::No;
-    return Answer::Cancel;
+    return prompts_->ask(this, text, title, withCancel);
 }
 
 void MainWindow::critical(const QString& text, const QString& title, const QString& detail) {
-    if (messageHook) {
-        messageHook(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, this);
-    if (!detail.isEmpty())
-        box.setDetailedText(detail);
-    box.exec();
+    prompts_->critical(this, text, title, detail);
 }
 
 void MainWindow::information(const QString& text, const QString& title) {
-    if (messageHook) {
-        messageHook(text);
-        return;
-    }
-    QMessageBox::information(this, title, text);
+    prompts_->information(this, text, title);
 }
 
 bool MainWindow::showAll() const {
@@ -759,6 +738,7 @@ void MainWindow::showGraph() {
         return;
     if (!graph_) {
         graph_ = new graph::GraphWindow(this);
+        graph_->setPrompts(*prompts_);
         graph_->setPrintHeading(settingsStore_->ini().read(
             QStringLiteral("COMMON"), QStringLiteral("PrintHeading"), QString(), 256));
         connect(graph_, &graph::GraphWindow::printHeadingChanged, this,
@@ -790,47 +770,14 @@ void MainWindow::feedGraph(bool keepSlots) {
 }
 
 void MainWindow::arrangeWithGraph() {
-    // The main window above, the graph below, both as wide as the main one,
-    // placed by their frames within the screen's free area, so the graph's
-    // buttons stay on the screen.
-    QRect available;
-    if (availableGeometryHook) {
-        available = availableGeometryHook();
-    } else if (const QScreen* screen = this->screen()) {
-        available = screen->availableGeometry();
-    } else {
-        return;
-    }
-    if (isMaximized())
-        showNormal();
-    auto frameOf = [](const QWidget* w) {
-        const QRect f = w->frameGeometry(), g = w->geometry();
-        return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
-                        f.bottom() - g.bottom());
-    };
-    const QMargins mainFrame = frameOf(this);
-    // A graph not shown yet has no frame of its own; it gets the same one.
-    const QMargins graphFrame = graph_->isVisible() ? frameOf(graph_) : mainFrame;
-    auto least = [](const QWidget* w) {
-        return std::max(w->minimumHeight(), w->minimumSizeHint().height());
-    };
-    const Arrangement a =
-        arrangeStacked(available, frameGeometry(), gapeButton_->sizeHint().height(),
-                       {mainFrame, least(this)}, {graphFrame, least(graph_)});
-    setGeometry(a.main);
-    graph_->setGeometry(a.graph);
+    // The main window above, the graph below, so the graph's buttons stay on
+    // the screen; the graph's share is less the height of a button.
+    arrangeStacked(*this, *graph_, exitButton_->sizeHint().height(), arrangementArea_);
 }
 
 void MainWindow::clearListAfterAsking() {
-    if (answerHook) {
-        if (answerHook(QStringLiteral("Clear List.\n Are you sure ?"), QStringLiteral(" "),
-                       false) == Answer::Yes)
-            station_->clearList();
-        return;
-    }
-    if (QMessageBox::question(this, QStringLiteral(" "),
-                              QStringLiteral("Clear List.\n Are you sure ?"),
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+    if (ask(QStringLiteral("Clear List.\n Are you sure ?"), QStringLiteral(" "), false) ==
+        Answer::Yes)
         station_->clearList();
 }
 
@@ -890,8 +837,8 @@ void MainWindow::runAutomaticMeasurement() {
                 return;
         }
     }
-    ProbeNumberDialog dialog(this);
-    if (probeDialogHook ? !probeDialogHook(dialog) : dialog.exec() != QDialog::Accepted) {
+    const std::optional<ProbeChoice> probe = prompts_->probe(this);
+    if (!probe) {
         autoMeasurement_->end();
         autoField_->hide();
         autoProgress_->hide();
@@ -900,7 +847,7 @@ void MainWindow::runAutomaticMeasurement() {
     }
     autoField_->show();
     autoProgress_->show();
-    autoMeasurement_->begin(dialog.probeNumber(), dialog.background());
+    autoMeasurement_->begin(probe->probeNumber, probe->background);
     updateAutoEnabled();
 }
 
@@ -943,6 +890,7 @@ void MainWindow::setUpAmplifier() {
         return;
     amp->sendStop();
     AmpSetupDialog dialog(*amp, options_.arguments.mid(1).join(QLatin1Char(' ')) == "dbg", this);
+    dialog.setPrompts(*prompts_);
     dialog.exec();
     if (!settingsStore_->writeConvertUnits(settings_.ConvertUnits))
         station_->reportSettingNotSaved(settingsStore_->ini().lastError());
@@ -999,14 +947,9 @@ void MainWindow::saveToChosenFile(bool exitAfter) {
     const QString folder = programFile(QStringLiteral("data"));
     QDir().mkpath(folder);
     const QString suggested = QStringLiteral("ZelData") + QString::number(settings_.FileNumber);
-    QString name;
-    if (saveFileHook) {
-        name = saveFileHook(folder, suggested);
-    } else {
-        name = QFileDialog::getSaveFileName(this, QStringLiteral("Save"),
-                                            folder + QLatin1Char('/') + suggested,
-                                            QStringLiteral("Csv Files (*.csv);;All Files (*)"));
-    }
+    const QString name = prompts_->saveFileName(
+        this, {QStringLiteral("Save"), folder, suggested,
+               QStringLiteral("Csv Files (*.csv);;All Files (*)"), QString()});
     if (!name.isEmpty()) {
         if (station_->saveToFile(name))
             data_->Unsaved = false;

@@ -7,7 +7,7 @@
 #include "station/station.h"
 #include "station/station_view.h"
 #include <QMainWindow>
-#include <functional>
+#include <QRect>
 #include <memory>
 
 class QAction;
@@ -25,7 +25,7 @@ namespace zel {
 namespace graph {
 class GraphWindow;
 }
-class ProbeNumberDialog;
+class Prompts;
 
 class AlarmSound;
 class FittedLabel;
@@ -57,14 +57,11 @@ public:
     // nothing, Save writes the files itself.
     bool spreadsheetAvailable_ = false;
 
-    // Hooks for tests: answers to questions and the save dialog.
-    std::function<Answer(const QString& text, const QString& title, bool withCancel)> answerHook;
-    std::function<QString(const QString& folder, const QString& suggested)> saveFileHook;
-    std::function<void(const QString& text)> messageHook;
-    // Tests fill the probe dialog instead of a person; false is Cancel.
-    std::function<bool(ProbeNumberDialog& dialog)> probeDialogHook;
-    // The screen's free area for arranging windows; the screen's when unset.
-    std::function<QRect()> availableGeometryHook;
+    // What the window and the windows it opens ask and tell: the dialogs
+    // unless set. `prompts` must outlive the window.
+    void setPrompts(Prompts& prompts);
+    // The free area windows are arranged in; the screen's when empty.
+    void setArrangementArea(const QRect& area) { arrangementArea_ = area; }
 
     // StationView
     void setStatus(const QString& text, const Rgb& color) override;
@@ -154,6 +151,8 @@ private:
     Station* station_ = nullptr;
     std::unique_ptr<AutoMeasurement> autoMeasurement_;
     bool exiting_ = false;
+    Prompts* prompts_;
+    QRect arrangementArea_;
     Rgb statusColor_, lampColor_, valueColor_;
 
     // Controls (objectName = their documented names).
@@ -161,7 +160,7 @@ private:
     QPushButton *startButton_, *intervalButton_, *clearListButton_, *portButton_, *sendTimeButton_,
         *saveButton_, *exitButton_, *calibrationProgramButton_, *getDataButton_,
         *calibrationInfoButton_, *graphButton_, *muteButton_, *parametersButton_, *legendButton_,
-        *debugButton_, *ampStartButton_, *ampStopButton_, *gapeButton_;
+        *debugButton_, *ampStartButton_, *ampStopButton_;
     FittedLabel *valueLabel_, *statusLabel_, *doseLabel_;
     QLabel *idCaption_, *detectorCaption_, *statusCaption_;
     bool autoAllowed_ = false;      // the station offers Automatic

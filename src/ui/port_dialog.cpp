@@ -13,7 +13,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "ui/spoken_text.h"
+#include "widgets/spoken_text.h"
 
 namespace zel {
 

@@ -7,8 +7,8 @@
 #include "graph/graph_feed.h"
 #include "graph/graph_window.h"
 #include "sim/sim_tarvo.h"
+#include "support/recording_prompts.h"
 #include "support/station_fixture.h"
-#include "ui/message_box_answer.h"
 
 #include <QAction>
 #include <QFile>
@@ -176,12 +176,11 @@ TEST_F(DistributionWindowTest, SavesPrintsAndRefusesTheWorkingFile) {
     const Histogram& h = d->distribution().histogram;
 
     const QString csv = home.filePath("dist.csv");
-    graph.saveFileHook = [&](const QString&, const QString&, const QString&, const QString&) {
-        return csv;
-    };
-    auto seen = test::answerNextMessageBox();
+    test::RecordingPrompts prompts;
+    graph.setPrompts(prompts);
+    prompts.fileName = csv;
     d->findChild<QAction*>("mnSaveDistribution")->trigger();
-    ASSERT_TRUE(seen->shown);
+    ASSERT_EQ(prompts.messages, QStringList{"Data saved in file : " + csv});
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
@@ -204,12 +203,10 @@ TEST_F(DistributionWindowTest, SavesPrintsAndRefusesTheWorkingFile) {
     w.write("readings");
     w.close();
     graph.setProtectedFiles({working});
-    graph.saveFileHook = [&](const QString&, const QString&, const QString&, const QString&) {
-        return working;
-    };
-    seen = test::answerNextMessageBox();
+    prompts.fileName = working;
     d->findChild<QAction*>("mnSaveDistribution")->trigger();
-    EXPECT_EQ(seen->icon, QMessageBox::Warning);
+    ASSERT_NE(prompts.last(), nullptr);
+    EXPECT_EQ(prompts.last()->kind, test::RecordingPrompts::Kind::Warning);
     ASSERT_TRUE(w.open(QIODevice::ReadOnly));
     EXPECT_EQ(w.readAll(), "readings");
 

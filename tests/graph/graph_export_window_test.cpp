@@ -6,8 +6,8 @@
 #include "graph/data_list_window.h"
 #include "graph/graph_window.h"
 #include "support/full_disk.h"
-#include "ui/message_box_answer.h"
-#include "ui/wait_dialog.h"
+#include "support/recording_prompts.h"
+#include "widgets/wait_dialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,11 +17,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinterInfo>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace zel::graph {
@@ -64,18 +66,19 @@ protected:
         qunsetenv("ZEL_HOME");
         GraphWindow::setPlacementFile(QString());
     }
-    // The window answers file questions with `name`, remembering what it
-    // was offered.
+    // The window's file questions are answered with `name`.
     void answerFiles(GraphWindow& w, const QString& name) {
-        w.saveFileHook = [this, name](const QString& folder, const QString& suggested,
-                                      const QString&, const QString&) {
-            offeredFolder = folder;
-            offeredName = suggested;
-            return name;
-        };
+        w.setPrompts(prompts);
+        prompts.fileName = name;
+    }
+    QString offeredFolder() const { return prompts.fileQuestions.last().folder; }
+    QString offeredName() const { return prompts.fileQuestions.last().suggested; }
+    // The last message, or nothing.
+    test::RecordingPrompts::Seen told() const {
+        return prompts.last() ? *prompts.last() : test::RecordingPrompts::Seen{};
     }
     QTemporaryDir home;
-    QString offeredFolder, offeredName;
+    test::RecordingPrompts prompts;
 };
 
 TEST_F(GraphExportWindowTest, CsvExportsNameTheWrittenFileAndReportFailures) {
@@ -86,13 +89,13 @@ TEST_F(GraphExportWindowTest, CsvExportsNameTheWrittenFileAndReportFailures) {
     // "report.txt" writes report.csv, in a folder the export created.
     const QString chosen = home.filePath("report.txt");
     answerFiles(w, chosen);
-    auto seen = test::answerNextMessageBox();
     w.findChild<QAction*>("mnAllToCsv")->trigger();
-    EXPECT_EQ(offeredFolder, QDir(home.path()).filePath("export/Peak_Rep"));
-    EXPECT_TRUE(QDir(offeredFolder).exists());
-    EXPECT_EQ(offeredName, "1234");
-    ASSERT_TRUE(seen->shown);
-    EXPECT_EQ(seen->text, "Data saved in file : " + home.filePath("report.csv"));
+    EXPECT_EQ(offeredFolder(), QDir(home.path()).filePath("export/Peak_Rep"));
+    EXPECT_TRUE(QDir(offeredFolder()).exists());
+    EXPECT_EQ(offeredName(), "1234");
+    EXPECT_EQ(prompts.fileQuestions.last().suffix, "csv");
+    EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Information);
+    EXPECT_EQ(told().text, "Data saved in file : " + home.filePath("report.csv"));
     QFile all(home.filePath("report.csv"));
     ASSERT_TRUE(all.open(QIODevice::ReadOnly));
     EXPECT_EQ(all.readAll().count('\n'), 2 + 29) << "30 records, one without a value";
@@ -100,7 +103,6 @@ TEST_F(GraphExportWindowTest, CsvExportsNameTheWrittenFileAndReportFailures) {
 
     // A name without an extension keeps all of its characters.
     answerFiles(w, home.filePath("ab"));
-    seen = test::answerNextMessageBox();
     w.findChild<QAction*>("mnCsv")->trigger();
     EXPECT_TRUE(QFile::exists(home.filePath("ab.csv")));
 
@@ -109,17 +111,17 @@ TEST_F(GraphExportWindowTest, CsvExportsNameTheWrittenFileAndReportFailures) {
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     answerFiles(w, home.filePath("plain/x.csv"));
-    seen = test::answerNextMessageBox();
     w.findChild<QAction*>("mnCsv")->trigger();
-    ASSERT_TRUE(seen->shown);
-    EXPECT_EQ(seen->icon, QMessageBox::Warning);
-    EXPECT_TRUE(seen->text.contains(home.filePath("plain/x.csv"))) << seen->text.toStdString();
+    EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Warning);
+    EXPECT_TRUE(told().text.contains(home.filePath("plain/x.csv"))) << told().text.toStdString();
 
     // A cancelled dialog does nothing.
     const QStringList before = QDir(home.path()).entryList(QDir::Files);
+    const qsizetype toldBefore = prompts.seen.size();
     answerFiles(w, QString());
     w.findChild<QAction*>("mnCsv")->trigger();
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), before);
+    EXPECT_EQ(prompts.seen.size(), toldBefore);
 }
 
 TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
@@ -137,11 +139,39 @@ TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
     pressStop();
     const QString path = home.filePath("stopped.csv");
     EXPECT_EQ(w.writeCsv(ExportSource::Raw, path), RunOutcome::Stopped);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "what was written stays";
-    EXPECT_LT(f.readAll().count('\n'), 2 + 2900);
+    EXPECT_FALSE(QFile::exists(path)) << "half an export would pass for the whole data";
+    EXPECT_TRUE(QDir(home.path()).entryList({"*stopped*"}, QDir::Files | QDir::Hidden).isEmpty())
+        << "no temporary file is left";
     EXPECT_FALSE(w.progressWindow()->isVisible());
     EXPECT_EQ(w.progressWindow()->windowTitle(), "Converting to Csv:");
+
+    // Stopped from the menu: an older file of that name stays as it was, and
+    // the user is told that nothing was written.
+    {
+        QFile older(path);
+        ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+        older.write("older\r\n");
+    }
+    answerFiles(w, path);
+    pressStop();
+    w.findChild<QAction*>("mnAllToCsv")->trigger();
+    EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Information);
+    EXPECT_EQ(told().text, "The export was cancelled; " + path + " was not written.");
+    QFile older(path);
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    EXPECT_EQ(older.readAll(), "older\r\n");
+
+    // Not stopped: the bar follows the records written, up to all of them.
+    QList<int> shown;
+    QProgressBar* bar = w.progressWindow()->progressBar();
+    const auto follow =
+        QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) { shown << value; });
+    EXPECT_EQ(w.writeCsv(ExportSource::Raw, path), RunOutcome::Done);
+    QObject::disconnect(follow);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    EXPECT_EQ(shown.last(), bar->maximum());
+    EXPECT_EQ(bar->maximum(), 3000 - 60) << "the records with a value";
 
     // The list: opened beside the graph, filled until Stop.
     pressStop();
@@ -169,8 +199,8 @@ TEST_F(GraphExportWindowTest, GraphSetsOnDemandAndOnClose) {
     const QString path = home.filePath("maps/mine.Grp");
     answerFiles(w, path);
     w.findChild<QAction*>("mnSaveSet")->trigger();
-    EXPECT_EQ(offeredFolder, QDir(home.path()).filePath("maps"));
-    EXPECT_EQ(offeredName, "Grp1");
+    EXPECT_EQ(offeredFolder(), QDir(home.path()).filePath("maps"));
+    EXPECT_EQ(offeredName(), "Grp1");
     QFile set(path);
     ASSERT_TRUE(set.open(QIODevice::ReadOnly));
     EXPECT_EQ(set.readAll(), "1234,,,,\r\n2,2,2,2,2\r\n");
@@ -227,10 +257,9 @@ TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
 
     // Print to PDF: a name without ".pdf" gets it.
     answerFiles(w, home.filePath("graph"));
-    auto seen = test::answerNextMessageBox();
     w.findChild<QAction*>("mnPrintPdf")->trigger();
-    ASSERT_TRUE(seen->shown);
-    EXPECT_EQ(seen->text, "Graph saved in file : " + home.filePath("graph.pdf"));
+    EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Information);
+    EXPECT_EQ(told().text, "Graph saved in file : " + home.filePath("graph.pdf"));
     QFile pdf(home.filePath("graph.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
@@ -281,13 +310,13 @@ TEST_F(GraphExportWindowTest, WritersRefuseTheStationsFilesAndSurviveAFullDisk) 
             if (t.fullDisk)
                 disk.fill();
             answerFiles(w, t.chosen);
-            auto seen = test::answerNextMessageBox();
+            prompts.seen.clear();
             w.findChild<QAction*>(action)->trigger();
             disk.release();
-            ASSERT_TRUE(seen->shown);
-            EXPECT_EQ(seen->icon, QMessageBox::Warning);
-            EXPECT_TRUE(seen->text.contains(t.reason)) << seen->text.toStdString();
-            EXPECT_FALSE(seen->text.contains("Unknown error")) << seen->text.toStdString();
+            ASSERT_EQ(prompts.seen.size(), 1);
+            EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Warning);
+            EXPECT_TRUE(told().text.contains(t.reason)) << told().text.toStdString();
+            EXPECT_FALSE(told().text.contains("Unknown error")) << told().text.toStdString();
             QFile after(t.affected);
             ASSERT_TRUE(after.open(QIODevice::ReadOnly));
             EXPECT_EQ(after.readAll(), older);

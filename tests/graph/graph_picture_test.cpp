@@ -8,6 +8,7 @@
 #include "graph/graph_print.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "support/recording_prompts.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -212,22 +213,17 @@ TEST_F(GraphPictureTest, PageHeadingIsTheUsersAndKeptForTheNextPage) {
     GraphWindow w;
     const Series series(Samples[0]);
     w.load(series.request);
-    QStringList offered;
+    test::RecordingPrompts prompts;
+    w.setPrompts(prompts);
     QStringList saved;
     QObject::connect(&w, &GraphWindow::printHeadingChanged, [&](const QString& h) { saved << h; });
-    w.headingHook = [&](const QString& current) -> std::optional<QString> {
-        offered << current;
-        return QStringLiteral("Station 3,\n north fence ");
-    };
+    prompts.typed = QStringLiteral("Station 3,\n north fence ");
     w.editPrintHeading();
     EXPECT_EQ(w.printPicture().heading, "Station 3, north fence");
     EXPECT_EQ(saved, QStringList{"Station 3, north fence"});
-    w.headingHook = [&](const QString& current) -> std::optional<QString> {
-        offered << current;
-        return std::nullopt;
-    };
+    prompts.typed.reset();
     w.editPrintHeading();
-    EXPECT_EQ(offered, (QStringList{"", "Station 3, north fence"}));
+    EXPECT_EQ(prompts.offeredTexts, (QStringList{"", "Station 3, north fence"}));
     EXPECT_EQ(saved.size(), 1) << "Cancel keeps the heading";
 }
 

@@ -7,6 +7,7 @@
 #include "common/strings.h"
 #include "graph/graph_window.h"
 #include "protocol/tarvo.h"
+#include "support/recording_prompts.h"
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
 
@@ -362,7 +363,7 @@ protected:
     }
     MainWindow& start() {
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}, &port, &clock});
-        window->messageHook = [](const QString&) {};
+        window->setPrompts(prompts);
         window->loadSettingsAndStart();
         return *window;
     }
@@ -373,6 +374,7 @@ protected:
 
     LoopbackTransport port;
     FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
+    test::RecordingPrompts prompts;
     std::unique_ptr<MainWindow> window;
 };
 

@@ -3,6 +3,7 @@
 // throw-away program folder whose dax.ini names it as port 6, with Zel.ini
 // under cfg/zel; then either zel's main window in this process (SimE2e) or
 // zel-monitor as a program of its own (MonitorE2e).
+#include "support/recording_prompts.h"
 #include "ui/main_window.h"
 
 #include <QDir>
@@ -94,11 +95,7 @@ protected:
 
     void startZel() {
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}});
-        window->messageHook = [this](const QString& t) { messages << t; };
-        window->answerHook = [this](const QString& text, const QString&, bool) {
-            questions << text;
-            return Answer::No;
-        };
+        window->setPrompts(prompts);
         window->loadSettingsAndStart();
         window->show();
     }
@@ -115,9 +112,10 @@ protected:
         w.grab().save(QDir(folder).filePath(QLatin1String(name) + QLatin1String(".png")));
     }
 
+    RecordingPrompts prompts;
     std::unique_ptr<MainWindow> window;
-    QStringList messages;
-    QStringList questions;
+    QStringList& messages = prompts.messages;
+    QStringList& questions = prompts.questions;
 };
 
 // zel-monitor as a program of its own, its event lines read as they come.

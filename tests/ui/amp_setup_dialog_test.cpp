@@ -2,6 +2,7 @@
 // Send writes, refusals, options, the unit scale and closing.
 #include "support/amp_station.h"
 #include "support/picture_folder.h"
+#include "support/recording_prompts.h"
 #include "ui/amp_setup_dialog.h"
 
 #include <QApplication>
@@ -22,9 +23,7 @@ namespace {
 
 class AmpSetupDialogTest : public ::testing::Test, protected test::AmpStation {
 protected:
-    AmpSetupDialogTest() {
-        dialog.messageHook = [this](const QString& t) { refusals << t; };
-    }
+    AmpSetupDialogTest() { dialog.setPrompts(prompts); }
     template <class T> T* find(const char* name) {
         T* w = dialog.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
@@ -38,8 +37,9 @@ protected:
     void type(const char* edit, const QString& text) { find<QLineEdit>(edit)->setText(text); }
     void click(const char* name) { find<QAbstractButton>(name)->click(); }
 
+    test::RecordingPrompts prompts;
     AmpSetupDialog dialog{amp(), false};
-    QStringList refusals;
+    const QStringList& refusals = prompts.messages;
 };
 
 TEST_F(AmpSetupDialogTest, ShowsTheMeterWithoutSendingAnything) {

@@ -4,16 +4,17 @@
 // window did (bytes to the instrument, settings, values OK hands back) must
 // agree.
 #include "common/datetime.h"
+#include "graph/data_handle_dialog.h"
 #include "graph/graph_window.h"
 #include "support/amp_station.h"
+#include "support/recording_prompts.h"
 #include "ui/amp_setup_dialog.h"
-#include "ui/data_handle_dialog.h"
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
 #include "ui/main_window.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
-#include "ui/probe_number_dialog.h"
+#include "widgets/probe_number_dialog.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -88,8 +89,7 @@ struct MainSubject : Subject {
         ini.write("[COMMON]\r\nInsType=1\r\n");
         ini.close();
         main = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}, &port, &clock});
-        main->messageHook = [](const QString&) {};
-        main->answerHook = [](const QString&, const QString&, bool) { return Answer::No; };
+        main->setPrompts(prompts);
         main->loadSettingsAndStart();
         main->show();
         port.takeWritten();
@@ -109,6 +109,7 @@ struct MainSubject : Subject {
     QTemporaryDir dir;
     LoopbackTransport port;
     FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
+    test::RecordingPrompts prompts;
     std::unique_ptr<MainWindow> main;
 };
 

@@ -2,11 +2,12 @@
 // ZEL_SCREENSHOT_DIR names a folder; best under a real X server
 // (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
 #include "data/settings.h"
+#include "graph/data_handle_dialog.h"
 #include "station/port_settings.h"
 #include "support/picture_folder.h"
+#include "support/recording_prompts.h"
 #include "ui/about_dialog.h"
 #include "ui/calibration_dialog.h"
-#include "ui/data_handle_dialog.h"
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
@@ -14,7 +15,7 @@
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
 #include "ui/translations.h"
-#include "ui/wait_dialog.h"
+#include "widgets/wait_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -98,8 +99,9 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
 
     qputenv("XDG_CONFIG_HOME", dir.filePath("cfg").toLocal8Bit());
     LoopbackTransport link;
+    test::RecordingPrompts prompts;
     MainWindow main(MainWindow::Options{{"zel"}, &link, nullptr});
-    main.messageHook = [](const QString&) {};
+    main.setPrompts(prompts);
     main.loadSettingsAndStart();
     snap(main, folder, "main-window-" + suffix);
 }

@@ -4,16 +4,16 @@
 #include "common/ini_file.h"
 #include "common/text.h"
 #include "data/settings.h"
+#include "graph/data_handle_dialog.h"
 #include "ui/about_dialog.h"
 #include "ui/alarm_sound.h"
-#include "ui/data_handle_dialog.h"
 #include "ui/debug_window.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
 #include "ui/message_box_answer.h"
 #include "ui/parameters_dialog.h"
 #include "ui/translations.h"
-#include "ui/wait_dialog.h"
+#include "widgets/wait_dialog.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -5,14 +5,14 @@
 #include "protocol/tarvo.h"
 #include "support/full_disk.h"
 #include "support/orvan_frames.h"
+#include "support/recording_prompts.h"
 #include "support/tarvo_frames.h"
 #include "ui/fitted_label.h"
 #include "ui/interval_dialog.h"
 #include "ui/legend_dialog.h"
 #include "ui/main_window.h"
 #include "ui/parameters_dialog.h"
-#include "ui/probe_number_dialog.h"
-#include "ui/window_arrangement.h"
+#include "widgets/window_arrangement.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -83,11 +83,7 @@ protected:
 
     MainWindow& start() {
         window = std::make_unique<MainWindow>(MainWindow::Options{{"zel"}, &port, &clock});
-        window->messageHook = [this](const QString& t) { messages << t; };
-        window->answerHook = [this](const QString& t, const QString&, bool) {
-            questions << t;
-            return answers.empty() ? Answer::No : answers.takeFirst();
-        };
+        window->setPrompts(prompts);
         window->loadSettingsAndStart();
         return *window;
     }
@@ -98,10 +94,11 @@ protected:
     QTemporaryDir dir;
     LoopbackTransport port;
     FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(10, 0, 0))};
+    test::RecordingPrompts prompts;
     std::unique_ptr<MainWindow> window;
-    QStringList messages;
-    QStringList questions;
-    QList<Answer> answers;
+    QStringList& messages = prompts.messages;
+    QStringList& questions = prompts.questions;
+    QList<Answer>& answers = prompts.answers;
 };
 
 TEST_F(MainWindowTest, SaveAndClearFollowTheListAndGraphNeedsEightReadings) {
@@ -194,12 +191,8 @@ TEST_F(MainWindowTest, FailedAutomaticSaveKeepsTheProbesReadings) {
     writeSettings("InsType=1\r\nMeasureTime=1\r\n");
     QDir().mkpath(dir.filePath("prog/probe.csv")); // a folder where the file would go
     start();
-    int probeDialogs = 0;
-    window->probeDialogHook = [&](ProbeNumberDialog& d) {
-        ++probeDialogs;
-        d.findChild<QLineEdit*>("edDetNumber")->setText("P-1");
-        return true;
-    };
+    const int& probeDialogs = prompts.probeQuestions;
+    prompts.probeChoice = ProbeChoice{"P-1", false};
     window->runAutomaticMeasurement();
     port.inject(reading(0.1f));
     port.inject(reading(0.2f));
@@ -243,17 +236,14 @@ TEST_F(MainWindowTest, ExitPromptAnswers) {
         EXPECT_EQ(questions.last(), "Do you want to save data before exiting ?");
     }
     // Yes saves through the save dialog and then ends.
-    QString offered;
-    window->saveFileHook = [&](const QString&, const QString& suggested) {
-        offered = suggested;
-        return dir.filePath("saved.csv");
-    };
+    prompts.fileName = dir.filePath("saved.csv");
     answers << Answer::Yes;
     {
         QCloseEvent e;
         QApplication::sendEvent(window.get(), &e);
     }
-    EXPECT_EQ(offered, "ZelData0");
+    ASSERT_FALSE(prompts.fileQuestions.isEmpty());
+    EXPECT_EQ(prompts.fileQuestions.last().suggested, "ZelData0");
     EXPECT_TRUE(QFile::exists(dir.filePath("saved.csv")));
     EXPECT_FALSE(window->station().portOpen());
 
@@ -280,7 +270,7 @@ TEST_F(MainWindowTest, YesToTheExitQuestionSavesAndEnds) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         port.inject(reading(0.1f));
         const QString target = dir.filePath(QStringLiteral("saved%1.csv").arg(++n));
-        window->saveFileHook = [&](const QString&, const QString&) { return target; };
+        prompts.fileName = target;
         answers << Answer::Yes;
         EXPECT_TRUE(closeIt(*window)) << n;
         EXPECT_FALSE(window->isVisible()) << n;
@@ -393,7 +383,7 @@ TEST_F(MainWindowTest, ListValuesAreNeverCut) {
 TEST_F(MainWindowTest, DbgOnTheCommandLineShowsTheDebugButton) {
     writeSettings("InsType=1\r\n");
     window = std::make_unique<MainWindow>(MainWindow::Options{{"zel", "dbg"}, &port, &clock});
-    window->messageHook = [](const QString&) {};
+    window->setPrompts(prompts);
     window->loadSettingsAndStart();
     window->show();
     EXPECT_TRUE(find<QPushButton>("btDebug")->isVisible());
@@ -481,7 +471,7 @@ TEST_F(MainWindowTest, ArrangedGraphFitsBelowTheMainWindow) {
     writeWorkingFile(40);
     start();
     const QRect screen(0, 0, 1600, 1000);
-    window->availableGeometryHook = [&] { return screen; };
+    window->setArrangementArea(screen);
     window->show();
     window->showGraph();
     QApplication::processEvents();
@@ -510,8 +500,7 @@ TEST_F(MainWindowTest, SaveTipAndAutomaticWhileMeasuring) {
     });
     window->chooseInterval();
     ASSERT_TRUE(find<QAction>("mnAuto")->isEnabled());
-    bool measure = true;
-    window->probeDialogHook = [&](ProbeNumberDialog&) { return measure; };
+    prompts.probeChoice = ProbeChoice{};
     window->runAutomaticMeasurement();
     EXPECT_FALSE(find<QAction>("mnAuto")->isEnabled()) << "a measurement runs";
     EXPECT_FALSE(find<QAction>("tb_mnAuto")->isEnabled());

@@ -1,5 +1,5 @@
 // The probe dialog: OK needs a probe number or the background box.
-#include "ui/probe_number_dialog.h"
+#include "widgets/probe_number_dialog.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "ui/data_handle_dialog.h"
+#include "graph/data_handle_dialog.h"
 
 #include <QButtonGroup>
 #include <QEvent>

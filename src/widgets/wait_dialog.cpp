@@ -1,4 +1,4 @@
-#include "ui/wait_dialog.h"
+#include "widgets/wait_dialog.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

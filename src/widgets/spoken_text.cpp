@@ -1,4 +1,4 @@
-#include "ui/spoken_text.h"
+#include "widgets/spoken_text.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

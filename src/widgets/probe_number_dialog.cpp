@@ -1,4 +1,4 @@
-#include "ui/probe_number_dialog.h"
+#include "widgets/probe_number_dialog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

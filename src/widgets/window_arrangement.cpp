@@ -1,0 +1,81 @@
+#include "widgets/window_arrangement.h"
+
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+namespace zel {
+
+Arrangement arrangeStacked(const QRect& available, const QRect& mainFrame, int gap,
+                           const ArrangedWindow& main, const ArrangedWindow& graph) {
+    const int mainExtra = main.frame.top() + main.frame.bottom();
+    const int graphExtra = graph.frame.top() + graph.frame.bottom();
+    const int mainLeast = main.minimumHeight + mainExtra;
+    const int graphLeast = graph.minimumHeight + graphExtra;
+
+    // Half the screen each; the main window never below its own smallest
+    // height, and never so tall that the graph's smallest does not fit.
+    int mainHeight = (available.height() - gap) / 2;
+    mainHeight = std::min(mainHeight, available.height() - graphLeast);
+    mainHeight = std::max(mainHeight, mainLeast);
+
+    const int width = std::min(mainFrame.width(), available.width());
+    const int left = std::clamp(mainFrame.left(), available.left(), available.right() + 1 - width);
+    const QRect mainOuter(left, available.top(), width, mainHeight);
+    // The graph takes what is left below, less half the gap, but never less
+    // than its smallest height.
+    const int graphTop = mainOuter.bottom() + 1;
+    const int room = available.bottom() + 1 - graphTop;
+    const QRect graphOuter(left, graphTop, width, std::max(room - gap / 2, graphLeast));
+
+    return {mainOuter.marginsRemoved(main.frame), graphOuter.marginsRemoved(graph.frame)};
+}
+
+void arrangeStacked(QWidget& main, QWidget& graph, int gap, QRect available) {
+    if (available.isEmpty()) {
+        const QScreen* screen = main.screen();
+        if (!screen)
+            return;
+        available = screen->availableGeometry();
+    }
+    if (main.isMaximized())
+        main.showNormal();
+    auto frameOf = [](const QWidget& w) {
+        const QRect f = w.frameGeometry(), g = w.geometry();
+        return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                        f.bottom() - g.bottom());
+    };
+    const QMargins mainFrame = frameOf(main);
+    const QMargins graphFrame = graph.isVisible() ? frameOf(graph) : mainFrame;
+    auto least = [](const QWidget& w) {
+        return std::max(w.minimumHeight(), w.minimumSizeHint().height());
+    };
+    const Arrangement a = arrangeStacked(available, main.frameGeometry(), gap,
+                                         {mainFrame, least(main)}, {graphFrame, least(graph)});
+    main.setGeometry(a.main);
+    graph.setGeometry(a.graph);
+}
+
+QPoint placeBeside(const QRect& ownerFrame, const QSize& size, const QRect& available) {
+    QRect place(QPoint(ownerFrame.right() + 1, ownerFrame.top()), size);
+    if (!available.isEmpty()) {
+        if (place.right() > available.right())
+            place.moveRight(available.right());
+        if (place.bottom() > available.bottom())
+            place.moveBottom(available.bottom());
+        place.moveLeft(std::max(place.left(), available.left()));
+        place.moveTop(std::max(place.top(), available.top()));
+    }
+    return place.topLeft();
+}
+
+QRect placeFromTwips(int left, int top, int width, int height, const QRect& available) {
+    QRect place(pixelsFromTwips(left), pixelsFromTwips(top),
+                std::clamp(pixelsFromTwips(width), 320, 8000),
+                std::clamp(pixelsFromTwips(height), 240, 8000));
+    if (!available.isEmpty() && !available.intersects(place))
+        place.moveTopLeft(available.topLeft());
+    return place;
+}
+
+} // namespace zel

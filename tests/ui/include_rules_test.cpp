@@ -1,0 +1,45 @@
+// The window folders include each other only as docs/architecture.md says:
+// graph/ never includes ui/, ui/ includes graph/ only where the main window
+// opens the graph, and widgets/ includes neither.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(IncludeRules, WindowFoldersIncludeOnlyWhatTheyMay) {
+    struct Rule {
+        const char* folder;
+        const char* forbidden; // an include of this folder
+        const char* allowedIn; // the one file that may, or ""
+    };
+    const Rule rules[] = {
+        {"graph", "ui", ""},
+        {"ui", "graph", "main_window.cpp"},
+        {"widgets", "ui", ""},
+        {"widgets", "graph", ""},
+    };
+    const QDir src(QStringLiteral(ZEL_SOURCE_DIR "/src"));
+    for (const Rule& r : rules) {
+        const QRegularExpression include(
+            QStringLiteral(R"(^\s*#\s*include\s*"%1/)").arg(QLatin1String(r.forbidden)),
+            QRegularExpression::MultilineOption);
+        int files = 0;
+        QDirIterator it(src.filePath(QLatin1String(r.folder)), {"*.h", "*.cpp"}, QDir::Files);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            ++files;
+            if (it.fileName() == QLatin1String(r.allowedIn))
+                continue;
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+            EXPECT_FALSE(include.match(QString::fromUtf8(f.readAll())).hasMatch())
+                << path.toStdString() << " includes " << r.forbidden << "/";
+        }
+        EXPECT_GT(files, 0) << r.folder;
+    }
+}
+
+} // namespace
