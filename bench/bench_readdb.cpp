@@ -71,7 +71,7 @@ void BM_ReadDbOriginalForm(benchmark::State& state) {
     for (auto _ : state) {
         const zel::ReadDbResult r = zel::readDataFile(path, series);
         benchmark::DoNotOptimize(r.readingCount);
-        if (series.SeriesLast != std::min<int64_t>(state.range(0), 10001) - 1)
+        if (series.seriesLast != std::min<int64_t>(state.range(0), 10001) - 1)
             state.SkipWithError("readings not read");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -103,7 +103,7 @@ void BM_StartupWithFullWorkingFile(benchmark::State& state) {
         w.show();
         QApplication::processEvents();
         rss = residentKiB();
-        benchmark::DoNotOptimize(w.data().ReadingCount);
+        benchmark::DoNotOptimize(w.data().readingCount);
     }
     state.counters["rss_MiB"] = double(rss) / 1024.0;
 }

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     zel::Series series;
     const zel::ReadDbResult result = zel::readDataFile(path, series);
-    if (series.SeriesLast < -1 || series.SeriesLast >= zel::Series::Capacity ||
-        result.readingCount < series.SeriesLast + 1)
+    if (series.seriesLast < -1 || series.seriesLast >= zel::Series::Capacity ||
+        result.readingCount < series.seriesLast + 1)
         std::abort();
 
     (void)zel::splitDataLine(bytes);

@@ -346,16 +346,16 @@ QStringList splitDataLine(const QByteArray& line) {
 }
 
 void Series::append(double time, double value) {
-    if (SeriesLast + 1 < Capacity) {
-        ++SeriesLast;
+    if (seriesLast + 1 < Capacity) {
+        ++seriesLast;
     } else {
         // Full: the oldest reading makes room, so the newest is always held.
-        std::move(SeriesTimes.begin() + 1, SeriesTimes.end(), SeriesTimes.begin());
-        std::move(SeriesValues.begin() + 1, SeriesValues.end(), SeriesValues.begin());
-        SeriesLast = Capacity - 1;
+        std::move(seriesTimes.begin() + 1, seriesTimes.end(), seriesTimes.begin());
+        std::move(seriesValues.begin() + 1, seriesValues.end(), seriesValues.begin());
+        seriesLast = Capacity - 1;
     }
-    SeriesTimes[size_t(SeriesLast)] = time;
-    SeriesValues[size_t(SeriesLast)] = value;
+    seriesTimes[size_t(seriesLast)] = time;
+    seriesValues[size_t(seriesLast)] = value;
 }
 
 ReadDbResult readDataFile(const QString& path, Series& series) {
@@ -366,7 +366,7 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
         return result;
     }
     result.opened = true;
-    series.SeriesLast = -1;
+    series.seriesLast = -1;
     series.units.clear();
     series.titleId.clear();
 
@@ -418,8 +418,8 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
             titleId = fields[0];
         }
         const size_t entry = size_t(stored % Series::Capacity);
-        series.SeriesTimes[entry] = *time;
-        series.SeriesValues[entry] = value;
+        series.seriesTimes[entry] = *time;
+        series.seriesValues[entry] = value;
         if (stored == 1) {
             series.units = units;
             series.titleId = titleId;
@@ -428,12 +428,12 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
     }
     if (stored > Series::Capacity) {
         const auto oldest = std::ptrdiff_t(stored % Series::Capacity);
-        std::rotate(series.SeriesTimes.begin(), series.SeriesTimes.begin() + oldest,
-                    series.SeriesTimes.end());
-        std::rotate(series.SeriesValues.begin(), series.SeriesValues.begin() + oldest,
-                    series.SeriesValues.end());
+        std::rotate(series.seriesTimes.begin(), series.seriesTimes.begin() + oldest,
+                    series.seriesTimes.end());
+        std::rotate(series.seriesValues.begin(), series.seriesValues.begin() + oldest,
+                    series.seriesValues.end());
     }
-    series.SeriesLast = int32_t(std::min<int64_t>(stored, Series::Capacity) - 1);
+    series.seriesLast = int32_t(std::min<int64_t>(stored, Series::Capacity) - 1);
     return result;
 }
 
@@ -563,8 +563,8 @@ bool DataStore::openNewTempFile(const QByteArray& header) {
         working_.openAppend();
         return false;
     }
-    series.SeriesLast = -1;
-    ReadingCount = 0;
+    series.seriesLast = -1;
+    readingCount = 0;
     return true;
 }
 
@@ -573,7 +573,7 @@ ReadDbResult DataStore::readDb(const QString& path) {
     const QString source = path.isEmpty() ? working_.path() : path;
     ReadDbResult result = readDataFile(source, series);
     if (result.opened)
-        ReadingCount = result.readingCount;
+        readingCount = result.readingCount;
     else if (!path.isEmpty() || working_.exists())
         error_ = result.error;
     if (!working_.exists()) {
@@ -586,11 +586,11 @@ ReadDbResult DataStore::readDb(const QString& path) {
 }
 
 void DataStore::countReading() {
-    if (series.SeriesLast < Series::Capacity - 1)
-        ++series.SeriesLast;
-    if (ReadingCount < std::numeric_limits<int32_t>::max())
-        ++ReadingCount;
-    Unsaved = true;
+    if (series.seriesLast < Series::Capacity - 1)
+        ++series.seriesLast;
+    if (readingCount < std::numeric_limits<int32_t>::max())
+        ++readingCount;
+    unsaved = true;
 }
 
 bool DataStore::appendReading(const MeasurementRecord& r) {
@@ -627,7 +627,7 @@ DataStore::SaveOutcome DataStore::saveToFile(const QString& path, const QString&
         return keepWorking(QStringLiteral("The data was saved, but a new working file could not "
                                           "be started: %1")
                                .arg(working_.lastError()));
-    Unsaved = false;
+    unsaved = false;
     outcome.ok = true;
     return outcome;
 }

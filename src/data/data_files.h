@@ -16,9 +16,9 @@ namespace zel {
 
 struct Series {
     static constexpr int Capacity = 10001; // indexes 0 .. 10000
-    std::vector<double> SeriesTimes = std::vector<double>(Capacity, 0.0);
-    std::vector<double> SeriesValues = std::vector<double>(Capacity, 0.0);
-    int32_t SeriesLast = -1;
+    std::vector<double> seriesTimes = std::vector<double>(Capacity, 0.0);
+    std::vector<double> seriesValues = std::vector<double>(Capacity, 0.0);
+    int32_t seriesLast = -1;
     QString units;   // field 3 of the second reading line
     QString titleId; // field 0 of the second reading line
 
@@ -116,27 +116,27 @@ public:
     const WorkingFile& workingFile() const { return working_; }
 
     Series series;
-    int32_t ReadingCount = 0;
-    bool Unsaved = false;
+    int32_t readingCount = 0;
+    bool unsaved = false;
 
     // The header a missing working file is created with (current legend,
     // probe number and family). Without it an empty-legend "Portables"
     // header is used.
     std::function<QByteArray()> headerProvider;
 
-    // A new working file: startNew, SeriesLast = -1, ReadingCount = 0. The
+    // A new working file: startNew, seriesLast = -1, readingCount = 0. The
     // caller clears the list and hides the graph.
     bool openNewTempFile(const QByteArray& header);
 
     // Closes the channel, reads `path` (the working file when empty) into
-    // the series, sets ReadingCount, then reopens the working file for
+    // the series, sets readingCount, then reopens the working file for
     // appending (creating it with its header when it is missing). A file
-    // that cannot be opened leaves the series and ReadingCount as they were.
+    // that cannot be opened leaves the series and readingCount as they were.
     ReadDbResult readDb(const QString& path = {});
 
-    // The counters of the list step: SeriesLast += 1 (held at the last
+    // The counters of the list step: seriesLast += 1 (held at the last
     // entry of the series, so an index handed on never leaves it),
-    // ReadingCount += 1, Unsaved = true. appendReading does not count: the
+    // readingCount += 1, unsaved = true. appendReading does not count: the
     // intake calls both, this one at the list step.
     void countReading();
 
@@ -151,10 +151,10 @@ public:
     };
     // Copies the working file to `path` and to the common file. Only when
     // both copies are complete is the working file restarted with
-    // `freshHeader` and Unsaved cleared; otherwise the working file is left
+    // `freshHeader` and unsaved cleared; otherwise the working file is left
     // untouched, reopened for appending, and the error says why. A target
-    // that is the working file itself is refused. The list, ReadingCount and
-    // SeriesLast are not changed.
+    // that is the working file itself is refused. The list, readingCount and
+    // seriesLast are not changed.
     SaveOutcome saveToFile(const QString& path, const QString& commonFilePath,
                            const QByteArray& freshHeader);
 

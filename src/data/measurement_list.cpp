@@ -68,9 +68,9 @@ void MeasurementList::setHeading(int column, const QString& text) {
 
 void MeasurementList::addToGrid(const MeasurementRecord& r) {
     // Row 0 is the heading row: with an empty list there is nothing to write.
-    if (RowIndex < 1 || RowIndex > ListCapacity)
+    if (rowIndex < 1 || rowIndex > ListCapacity)
         return;
-    auto& row = rows_[size_t(RowIndex - 1)];
+    auto& row = rows_[size_t(rowIndex - 1)];
     row[0] = r.InstrumentId;
     row[1] = r.ReadingTime;
     row[2] = r.OverMark;
@@ -78,7 +78,7 @@ void MeasurementList::addToGrid(const MeasurementRecord& r) {
     row[4] = padLeft(r.Units, 8);
     row[5] = r.Status;
     row[6] = padLeft(r.Detector, 10);
-    emit dataChanged(index(RowIndex - 1, 0), index(RowIndex - 1, Columns - 1), {Qt::DisplayRole});
+    emit dataChanged(index(rowIndex - 1, 0), index(rowIndex - 1, Columns - 1), {Qt::DisplayRole});
 }
 
 void MeasurementList::clearGrid() {
@@ -86,7 +86,7 @@ void MeasurementList::clearGrid() {
     for (auto& row : rows_)
         for (auto& text : row)
             text.clear();
-    RowIndex = 0;
+    rowIndex = 0;
     endResetModel();
 }
 
@@ -95,10 +95,10 @@ void MeasurementList::listStep(MeasurementRecord& r, bool autoMode, const QStrin
         r.InstrumentId = probeNumber;
     // Once the list is full every further reading rewrites the last row; the
     // working file still receives them all.
-    if (RowIndex < ListCapacity)
-        ++RowIndex;
+    if (rowIndex < ListCapacity)
+        ++rowIndex;
     else
-        RowIndex = ListCapacity;
+        rowIndex = ListCapacity;
     addToGrid(r);
 }
 

@@ -30,17 +30,17 @@ public:
     int columnWidthTwips(int column) const;
     bool columnHidden(int column) const;
 
-    // Writes the seven texts into row RowIndex (PadLeft on value, units and
-    // detector). Does not change RowIndex.
+    // Writes the seven texts into row rowIndex (PadLeft on value, units and
+    // detector). Does not change rowIndex.
     void addToGrid(const MeasurementRecord& r);
-    // Empties rows 1..300, RowIndex = 0.
+    // Empties rows 1..300, rowIndex = 0.
     void clearGrid();
 
     // The list step of the reading intake: automatic-mode probe number as
-    // id, RowIndex (held at 300), then addToGrid.
+    // id, rowIndex (held at 300), then addToGrid.
     void listStep(MeasurementRecord& r, bool autoMode, const QString& probeNumber);
 
-    int16_t RowIndex = 0;
+    int16_t rowIndex = 0;
 
     // Cell text of a data row (1..300) for tests and printing; empty outside
     // the list.

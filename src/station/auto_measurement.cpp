@@ -49,7 +49,7 @@ void AutoMeasurement::onTick() {
     const bool ok = station_.saveToFile(path);
     if (ok) {
         station_.clearList();
-        data_.Unsaved = false;
+        data_.unsaved = false;
     } else {
         // The readings exist only in the list and the working file now:
         // the cycle stops so that no next probe starts a fresh file over

@@ -434,11 +434,11 @@ int16_t Station::dispatchFrame(const QByteArray& frame) {
 }
 
 void Station::takeReading(const QByteArray& bytes) {
-    data_.Unsaved = true;
+    data_.unsaved = true;
     // The "*" record closes a log download.
     if (bytes.size() > 1 && bytes.at(1) == '*') {
         state_.downloading = false;
-        if (list_.RowIndex > 0)
+        if (list_.rowIndex > 0)
             setStatus(QStringLiteral("Data loaded succesfully."));
         else
             setStatus(QStringLiteral("No data in instrument"));
@@ -516,7 +516,7 @@ void Station::takeReading(const QByteArray& bytes) {
 
     view_.readingTaken(r.value);
     emit readingFiled(r, alarmState_);
-    view_.setCount(data_.ReadingCount);
+    view_.setCount(data_.readingCount);
     static const char spin[4] = {'|', '/', '-', '\\'};
     view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));
 
@@ -560,8 +560,8 @@ bool Station::fileWaitingReadings() {
 }
 
 void Station::noteReadingCounted(const Reading& r) {
-    if (data_.ReadingCount < std::numeric_limits<int32_t>::max())
-        ++data_.ReadingCount;
+    if (data_.readingCount < std::numeric_limits<int32_t>::max())
+        ++data_.readingCount;
     // The series entry follows the reading, so the graph never sees an
     // unfilled slot; once full, the oldest entry makes room for it. The
     // reading's wall time counts as written, also in a clock change's hour.
@@ -609,7 +609,7 @@ void Station::chooseWorkingFileForOnline() {
             reportFileError(data_.lastError());
         return;
     }
-    if (data_.workingFile().exists() && list_.RowIndex >= 2 && !autoMode) {
+    if (data_.workingFile().exists() && list_.rowIndex >= 2 && !autoMode) {
         const Answer a =
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QStringLiteral("start"), false);
@@ -639,7 +639,7 @@ void Station::chooseWorkingFileForDownload() {
 
 void Station::readWorkingFile(const QString& path) {
     data_.readDb(path);
-    view_.setCount(data_.ReadingCount);
+    view_.setCount(data_.readingCount);
     view_.refreshControls();
 }
 

@@ -702,12 +702,12 @@ void MainWindow::readingTaken(double value) {
 void MainWindow::updateControls() {
     if (!list_ || !data_)
         return;
-    const bool rows = list_->RowIndex > 0;
+    const bool rows = list_->rowIndex > 0;
     saveButton_->setEnabled(rows);
     clearListButton_->setEnabled(rows);
     // Save writes CSV itself: it needs no spreadsheet program to work.
     saveAction_->setEnabled(rows);
-    const bool graph = data_->series.SeriesLast >= 7;
+    const bool graph = data_->series.seriesLast >= 7;
     graphButton_->setEnabled(graph);
     graphAction_->setEnabled(graph);
     graphTool_->setEnabled(graph);
@@ -734,7 +734,7 @@ void MainWindow::getOfflineData() {
 
 void MainWindow::showGraph() {
     station_->readWorkingFile();
-    if (data_->series.SeriesLast < 7)
+    if (data_->series.seriesLast < 7)
         return;
     if (!graph_) {
         graph_ = new graph::GraphWindow(this);
@@ -825,7 +825,7 @@ void MainWindow::runAutomaticMeasurement() {
         return;
     // A measurement starts a new working file: readings nobody saved yet
     // would be gone with the old one.
-    if (data_->Unsaved) {
+    if (data_->unsaved) {
         const Answer a = ask(tr("The list holds readings that are not saved. A measurement "
                                 "starts a new working file.\n\nDo you want to save them first?"),
                              tr("Automatic"), true);
@@ -833,7 +833,7 @@ void MainWindow::runAutomaticMeasurement() {
             return;
         if (a == Answer::Yes) {
             saveToChosenFile(false);
-            if (data_->Unsaved)
+            if (data_->unsaved)
                 return;
         }
     }
@@ -952,7 +952,7 @@ void MainWindow::saveToChosenFile(bool exitAfter) {
                QStringLiteral("Csv Files (*.csv);;All Files (*)"), QString()});
     if (!name.isEmpty()) {
         if (station_->saveToFile(name))
-            data_->Unsaved = false;
+            data_->unsaved = false;
     }
     if (exitAfter) {
         station_->shutdown();
@@ -974,7 +974,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (data_->Unsaved) {
+    if (data_->unsaved) {
         const Answer a = ask(QStringLiteral("Do you want to save data before exiting ?"),
                              QStringLiteral("Zel"), true);
         if (a == Answer::Cancel) {

@@ -109,8 +109,8 @@ TEST_F(DataFilesTest, ReadingLinesAreBareUnlessAFieldNeedsQuotes) {
 TEST_F(DataFilesTest, NewWorkingFileThenReadingsAreExactBytes) {
     DataStore store(file("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(header()));
-    EXPECT_EQ(store.ReadingCount, 0);
-    EXPECT_EQ(store.series.SeriesLast, -1);
+    EXPECT_EQ(store.readingCount, 0);
+    EXPECT_EQ(store.series.seriesLast, -1);
     ASSERT_TRUE(store.appendReading(reading(1)));
     // Flushed at once: another reader sees the line while the file is open.
     EXPECT_EQ(bytes(file("ZelTemp.csv")),
@@ -129,10 +129,10 @@ TEST_F(DataFilesTest, QuotedFieldsReadBack) {
     const ReadDbResult r = store.readDb();
     ASSERT_TRUE(r.opened);
     EXPECT_EQ(r.readingCount, 3);
-    EXPECT_EQ(store.series.SeriesLast, 2);
+    EXPECT_EQ(store.series.seriesLast, 2);
     EXPECT_EQ(store.series.titleId, odd.InstrumentId);
     EXPECT_EQ(store.series.units, odd.Units);
-    EXPECT_DOUBLE_EQ(store.series.SeriesValues[2], 3);
+    EXPECT_DOUBLE_EQ(store.series.seriesValues[2], 3);
 }
 
 TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
@@ -143,8 +143,8 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
         store.countReading();
         ASSERT_TRUE(store.appendReading(reading(n, formatGeneralDateTime(t0.addSecs(n)))));
     }
-    EXPECT_EQ(store.ReadingCount, 10);
-    EXPECT_TRUE(store.Unsaved);
+    EXPECT_EQ(store.readingCount, 10);
+    EXPECT_TRUE(store.unsaved);
     const QByteArray before = bytes(file("ZelTemp.csv"));
 
     Legend next = legend;
@@ -152,11 +152,11 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
     const QByteArray fresh = headerLines(next, QString());
     const auto outcome = store.saveToFile(file("ZelData0.csv"), file("Data4Excel.csv"), fresh);
     ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
-    EXPECT_FALSE(store.Unsaved);
+    EXPECT_FALSE(store.unsaved);
     EXPECT_EQ(bytes(file("ZelData0.csv")), before);
     EXPECT_EQ(bytes(file("Data4Excel.csv")), before);
     EXPECT_EQ(bytes(file("ZelTemp.csv")), fresh);
-    EXPECT_EQ(store.ReadingCount, 10); // the counters are the caller's until a new file
+    EXPECT_EQ(store.readingCount, 10); // the counters are the caller's until a new file
 
     // The fresh working file is open: the next reading lands after its header.
     ASSERT_TRUE(store.appendReading(reading(42)));
@@ -165,11 +165,11 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
     Series series;
     const ReadDbResult r = readDataFile(file("ZelData0.csv"), series);
     EXPECT_EQ(r.readingCount, 10);
-    ASSERT_EQ(series.SeriesLast, 9);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 0);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[9], 9);
-    EXPECT_NEAR(series.SeriesTimes[9] - series.SeriesTimes[0], 9.0 / 86400, 1e-9);
-    EXPECT_DOUBLE_EQ(series.SeriesTimes[0], toDayCount(t0));
+    ASSERT_EQ(series.seriesLast, 9);
+    EXPECT_DOUBLE_EQ(series.seriesValues[0], 0);
+    EXPECT_DOUBLE_EQ(series.seriesValues[9], 9);
+    EXPECT_NEAR(series.seriesTimes[9] - series.seriesTimes[0], 9.0 / 86400, 1e-9);
+    EXPECT_DOUBLE_EQ(series.seriesTimes[0], toDayCount(t0));
     EXPECT_EQ(series.units, "mR/h");
     EXPECT_EQ(series.titleId, "ID1");
 
@@ -189,7 +189,7 @@ TEST_F(DataFilesTest, FailedSaveLeavesTheWorkingFileAsItWas) {
     auto outcome = store.saveToFile(file("no/such/dir/a.csv"), file("Data4Excel.csv"), "X\r\n");
     EXPECT_FALSE(outcome.ok);
     EXPECT_FALSE(outcome.error.isEmpty());
-    EXPECT_TRUE(store.Unsaved);
+    EXPECT_TRUE(store.unsaved);
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
     EXPECT_FALSE(QFile::exists(file("Data4Excel.csv")));
 
@@ -236,19 +236,19 @@ TEST_F(DataFilesTest, SeriesKeepsTheNewest10001OfManyReadings) {
     Series series;
     const ReadDbResult r = readDataFile(file("big.csv"), series);
     EXPECT_EQ(r.readingCount, 200000);
-    ASSERT_EQ(series.SeriesLast, 10000);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 189999);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[10000], 199999);
+    ASSERT_EQ(series.seriesLast, 10000);
+    EXPECT_DOUBLE_EQ(series.seriesValues[0], 189999);
+    EXPECT_DOUBLE_EQ(series.seriesValues[10000], 199999);
     // Units and title still come from the file's second reading.
     EXPECT_EQ(series.units, "cps");
 
     // Live readings past the capacity push the oldest out.
     for (int n = 0; n < 3; ++n)
         series.append(50000 + n, 200000 + n);
-    EXPECT_EQ(series.SeriesLast, 10000);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 190002);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[10000], 200002);
-    EXPECT_DOUBLE_EQ(series.SeriesTimes[10000], 50002);
+    EXPECT_EQ(series.seriesLast, 10000);
+    EXPECT_DOUBLE_EQ(series.seriesValues[0], 190002);
+    EXPECT_DOUBLE_EQ(series.seriesValues[10000], 200002);
+    EXPECT_DOUBLE_EQ(series.seriesTimes[10000], 50002);
 
     // Exactly full and one short of it stay in file order.
     for (int lines : {10000, 10001, 10002}) {
@@ -257,9 +257,9 @@ TEST_F(DataFilesTest, SeriesKeepsTheNewest10001OfManyReadings) {
             some += "ID,2024-01-02 10:00:00," + QByteArray::number(n) + "\r\n";
         writeBytes(file("some.csv"), some);
         readDataFile(file("some.csv"), series);
-        ASSERT_EQ(series.SeriesLast, std::min(lines, 10001) - 1) << lines;
-        EXPECT_DOUBLE_EQ(series.SeriesValues[0], std::max(0, lines - 10001)) << lines;
-        EXPECT_DOUBLE_EQ(series.SeriesValues[size_t(series.SeriesLast)], lines - 1) << lines;
+        ASSERT_EQ(series.seriesLast, std::min(lines, 10001) - 1) << lines;
+        EXPECT_DOUBLE_EQ(series.seriesValues[0], std::max(0, lines - 10001)) << lines;
+        EXPECT_DOUBLE_EQ(series.seriesValues[size_t(series.seriesLast)], lines - 1) << lines;
     }
 }
 
@@ -274,22 +274,22 @@ TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
     series.units = QStringLiteral("stale");
     const ReadDbResult r = readDataFile(file("mixed.csv"), series);
     EXPECT_EQ(r.readingCount, 6);
-    ASSERT_EQ(series.SeriesLast, 2);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 1.5);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[1], 3);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[2], 4);
+    ASSERT_EQ(series.seriesLast, 2);
+    EXPECT_DOUBLE_EQ(series.seriesValues[0], 1.5);
+    EXPECT_DOUBLE_EQ(series.seriesValues[1], 3);
+    EXPECT_DOUBLE_EQ(series.seriesValues[2], 4);
     EXPECT_EQ(series.units, "uSv/h");
     EXPECT_EQ(series.titleId, "D");
 
     // Eight lines or fewer: no readings, the series empty.
     writeBytes(file("short.csv"), header());
     EXPECT_EQ(readDataFile(file("short.csv"), series).readingCount, 0);
-    EXPECT_EQ(series.SeriesLast, -1);
+    EXPECT_EQ(series.seriesLast, -1);
 
     // A file that cannot be opened leaves the series alone.
-    series.SeriesLast = 4;
+    series.seriesLast = 4;
     EXPECT_FALSE(readDataFile(file("absent.csv"), series).opened);
-    EXPECT_EQ(series.SeriesLast, 4);
+    EXPECT_EQ(series.seriesLast, 4);
 }
 
 // The reader reuses a repeated date; every answer must still be the date
@@ -302,11 +302,11 @@ void expectParserTimes(const QString& path, const QStringList& times) {
         const auto parsed = parseGeneralDateTime(t);
         if (!parsed)
             continue;
-        ASSERT_LE(entry, series.SeriesLast) << t.toStdString();
-        EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(entry)], toDayCount(*parsed)) << t.toStdString();
+        ASSERT_LE(entry, series.seriesLast) << t.toStdString();
+        EXPECT_DOUBLE_EQ(series.seriesTimes[size_t(entry)], toDayCount(*parsed)) << t.toStdString();
         ++entry;
     }
-    EXPECT_EQ(entry, series.SeriesLast + 1);
+    EXPECT_EQ(entry, series.seriesLast + 1);
 }
 
 TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
@@ -337,10 +337,10 @@ TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
     // half past two is kept, neither dropped nor moved.
     Series series;
     ASSERT_EQ(readDataFile(file("dst.csv"), series).readingCount, clockChange.size());
-    ASSERT_EQ(series.SeriesLast, clockChange.size() - 1);
+    ASSERT_EQ(series.seriesLast, clockChange.size() - 1);
     for (int i = 0; i < clockChange.size(); ++i) {
         const QDateTime wall = QDateTime::fromString(clockChange[i], "M/d/yyyy HH:mm:ss");
-        EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(i)],
+        EXPECT_DOUBLE_EQ(series.seriesTimes[size_t(i)],
                          QDate(1899, 12, 30).daysTo(wall.date()) +
                              wall.time().msecsSinceStartOfDay() / 86400000.0)
             << clockChange[i].toStdString();
@@ -368,15 +368,15 @@ TEST_F(DataFilesTest, FilesWrittenElsewhereReadBackWhole) {
             Series series;
             const ReadDbResult r = readDataFile(files.filePath(name), series);
             EXPECT_EQ(r.readingCount, 10) << where;
-            EXPECT_EQ(series.SeriesLast, 9) << where;
-            if (series.SeriesLast != 9)
+            EXPECT_EQ(series.seriesLast, 9) << where;
+            if (series.seriesLast != 9)
                 continue;
             for (int k = 0; k < 10; ++k) {
                 const QDateTime moment = first.addSecs(k * (3600 + 17 * 60 + 3));
-                EXPECT_DOUBLE_EQ(series.SeriesTimes[size_t(k)], toDayCount(moment))
+                EXPECT_DOUBLE_EQ(series.seriesTimes[size_t(k)], toDayCount(moment))
                     << where << " reading " << k;
                 const double value = name == "iso.csv" ? (k + 0.25) * 1e-20 : k + 0.25;
-                EXPECT_DOUBLE_EQ(series.SeriesValues[size_t(k)], value) << where;
+                EXPECT_DOUBLE_EQ(series.seriesValues[size_t(k)], value) << where;
             }
             EXPECT_EQ(series.units, "mR/h") << where;
             EXPECT_EQ(series.titleId, "On-Line") << where;
@@ -392,8 +392,8 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
     Series series;
     ReadDbResult r = readDataFile(file("huge.csv"), series);
     EXPECT_EQ(r.readingCount, 2);
-    ASSERT_EQ(series.SeriesLast, 0);
-    EXPECT_DOUBLE_EQ(series.SeriesValues[0], 7);
+    ASSERT_EQ(series.seriesLast, 0);
+    EXPECT_DOUBLE_EQ(series.seriesValues[0], 7);
 
     // An unclosed quote cannot swallow more than the line limit.
     QByteArray open = header() + "\"unclosed,2024-01-02 10:00:00,1\r\n";
@@ -402,7 +402,7 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
     writeBytes(file("open.csv"), open);
     r = readDataFile(file("open.csv"), series);
     EXPECT_GT(r.readingCount, 1);
-    EXPECT_GT(series.SeriesLast, 0);
+    EXPECT_GT(series.seriesLast, 0);
 }
 
 TEST_F(DataFilesTest, WorkingFileAtStartUp) {
@@ -448,8 +448,8 @@ TEST_F(DataFilesTest, CountersStayInsideTheSeries) {
     DataStore store(file("ZelTemp.csv"));
     for (int n = 0; n < Series::Capacity + 50; ++n)
         store.countReading();
-    EXPECT_EQ(store.series.SeriesLast, Series::Capacity - 1);
-    EXPECT_EQ(store.ReadingCount, Series::Capacity + 50);
+    EXPECT_EQ(store.series.seriesLast, Series::Capacity - 1);
+    EXPECT_EQ(store.readingCount, Series::Capacity + 50);
 }
 
 } // namespace

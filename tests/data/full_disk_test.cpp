@@ -127,7 +127,7 @@ TEST(FullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheWorkingFile) {
         EXPECT_TRUE(outcome.error.contains(QStringLiteral("No space left on device")))
             << outcome.error.toStdString();
         EXPECT_EQ(test::fileBytes(store.workingFile().path()), working);
-        EXPECT_TRUE(store.Unsaved);
+        EXPECT_TRUE(store.unsaved);
         EXPECT_EQ(test::fileBytes(disk.file("saved.csv")), "older save\r\n");
         EXPECT_EQ(test::fileBytes(disk.file("Data4Excel.csv")), "older common\r\n");
         // The channel is open again: the next reading still reaches the file.

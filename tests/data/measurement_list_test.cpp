@@ -86,7 +86,7 @@ TEST(MeasurementList, FullListRewritesTheLastRow) {
         MeasurementRecord r = reading(n);
         list.listStep(r, false, {});
     }
-    EXPECT_EQ(list.RowIndex, 300);
+    EXPECT_EQ(list.rowIndex, 300);
     EXPECT_EQ(list.cell(299, 0), "299");
     EXPECT_EQ(list.cell(300, 0), "301");
     EXPECT_EQ(changed.count(), 301);
@@ -97,13 +97,13 @@ TEST(MeasurementList, FullListRewritesTheLastRow) {
     EXPECT_EQ(reset.count(), 0);
 
     list.clearGrid();
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
     EXPECT_EQ(reset.count(), 1);
     EXPECT_TRUE(list.cell(300, 0).isEmpty());
     EXPECT_TRUE(list.cell(1, 3).isEmpty());
     MeasurementRecord r = reading(5);
     list.listStep(r, false, {});
-    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.rowIndex, 1);
     EXPECT_EQ(list.cell(1, 0), "5");
 }
 
@@ -117,7 +117,7 @@ TEST(MeasurementList, AutomaticModeShowsTheProbeNumber) {
     // addToGrid on an empty list has no row to write.
     MeasurementList empty(familyOrDefault(Portables).list);
     empty.addToGrid(reading(1));
-    EXPECT_EQ(empty.RowIndex, 0);
+    EXPECT_EQ(empty.rowIndex, 0);
     EXPECT_TRUE(empty.cell(1, 0).isEmpty());
 }
 

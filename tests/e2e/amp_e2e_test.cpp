@@ -43,10 +43,10 @@ TEST_F(AmpE2e, StartupStopsReadsParametersStartsAfterThreeSecondsAndFilesReading
     EXPECT_TRUE(amp().fiveThresholds());
     EXPECT_DOUBLE_EQ(amp().params().Thresholds[0], 2.5);
     EXPECT_EQ(status(), "Instrument Succesfully Connected");
-    EXPECT_EQ(window->list().RowIndex, 0) << "the meter is stopped while it is read";
+    EXPECT_EQ(window->list().rowIndex, 0) << "the meter is stopped while it is read";
     EXPECT_FALSE(s.state().onlineIdle);
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 2; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().rowIndex >= 2; }, 8000));
     EXPECT_GE(clock.elapsed(), 3000) << "started three seconds after start-up";
     EXPECT_EQ(window->findChild<QLabel*>("lblValue")->text(), "12.3 uSv/h");
     EXPECT_EQ(readingStatus(), "O.K.");
@@ -88,7 +88,7 @@ TEST_F(AmpE2e, DialogSendsAThresholdAndShowsTheConfirmation) {
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("ConvertUnits=1"));
     // Closing the dialog started the meter again.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().rowIndex >= 1; }, 10000));
     EXPECT_TRUE(window->findChild<QLabel*>("lblValue")->text().endsWith("mSv/h"));
 }
 
@@ -96,7 +96,7 @@ TEST_F(AmpE2e, SilentMeterIsReported) {
     startSim({"--silent"});
     startZel();
     ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Instrument not responding"; }, 10000));
-    EXPECT_EQ(window->list().RowIndex, 0);
+    EXPECT_EQ(window->list().rowIndex, 0);
 }
 
 } // namespace

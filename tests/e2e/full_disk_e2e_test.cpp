@@ -22,7 +22,7 @@ protected:
             lines.removeLast();
         return lines;
     }
-    int taken() { return window->data().ReadingCount; }
+    int taken() { return window->data().readingCount; }
 };
 
 TEST_F(FullDiskE2e, ReadingsWhileTheDiskIsFullAreFiledOnceWhenItEmpties) {
@@ -52,7 +52,7 @@ TEST_F(FullDiskE2e, ReadingsWhileTheDiskIsFullAreFiledOnceWhenItEmpties) {
         EXPECT_EQ(line.count(','), 6) << "no line cut by the full disk: " << line.toStdString();
     EXPECT_EQ(messages.filter("could not be written to the working file").size(), 1)
         << "the full disk is told once: " << messages.join("|").toStdString();
-    window->data().Unsaved = false;
+    window->data().unsaved = false;
 }
 
 } // namespace

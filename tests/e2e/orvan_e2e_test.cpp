@@ -42,7 +42,7 @@ TEST_F(OrvanE2e, PolledEverySecondTheNumbersLandInTheirColumnsAndFileFields) {
     auto* start = window->findChild<QPushButton*>("btStart");
     ASSERT_TRUE(start->isEnabled());
     start->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 3; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().rowIndex >= 3; }, 8000));
     const MeasurementList& list = window->list();
     const QString row[] = {"11", "", "42", "  123.45", "       44", "22", "         33"};
     for (int c = 0; c < MeasurementList::Columns; ++c) {
@@ -62,7 +62,7 @@ TEST_F(OrvanE2e, PolledEverySecondTheNumbersLandInTheirColumnsAndFileFields) {
     start->click();
     QTest::qWait(1200); // a reply already on its way still lands
     const QStringList lines = fileLines();
-    ASSERT_EQ(lines.size(), 8 + list.RowIndex);
+    ASSERT_EQ(lines.size(), 8 + list.rowIndex);
     EXPECT_EQ(lines[7], "Americium,Time,Gamma(uSv/h),Neutrons,Cesium,Cobalt,CPS");
     EXPECT_EQ(lines[8], "11," + list.cell(1, 1) + ",123.45,44,22,33,42");
     EXPECT_EQ(s.state().totalErrors, 0u);
@@ -75,11 +75,11 @@ TEST_F(OrvanE2e, GarbageIsCountedAndReadingsGoOn) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return s.state().instrumentReady; }, 5000));
     window->findChild<QPushButton*>("btStart")->click();
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->list().RowIndex >= 4 && s.state().totalErrors >= 2; }, 10000))
-        << window->list().RowIndex << " rows, " << s.state().totalErrors << " errors";
+        [&] { return window->list().rowIndex >= 4 && s.state().totalErrors >= 2; }, 10000))
+        << window->list().rowIndex << " rows, " << s.state().totalErrors << " errors";
     EXPECT_TRUE(s.state().instrumentReady);
     bool errorRow = false;
-    for (int r = 1; r <= window->list().RowIndex; ++r)
+    for (int r = 1; r <= window->list().rowIndex; ++r)
         errorRow = errorRow || window->list().cell(r, 5) == "Ilgl Par";
     EXPECT_TRUE(errorRow);
 }

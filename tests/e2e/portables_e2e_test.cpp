@@ -25,22 +25,22 @@ TEST_F(PortablesE2e, OnlineReadingsAtTheIntervalUntilStoppedAndTheCalibrationRec
     startSim("portables", {"--steady"});
     startZel();
     waitConnected();
-    EXPECT_EQ(window->list().RowIndex, 0) << "the test answer is no reading";
+    EXPECT_EQ(window->list().rowIndex, 0) << "the test answer is no reading";
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
 
     auto* btStart = window->findChild<QPushButton*>("btStart");
     ASSERT_TRUE(btStart->isEnabled());
     btStart->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 2; }, 6000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().rowIndex >= 2; }, 6000));
     EXPECT_EQ(window->list().cell(1, 0), "QUORIN 00042");
     EXPECT_EQ(window->findChild<QLabel*>("lblValue")->text(), "12.00 mR/h");
     EXPECT_EQ(window->findChild<QLineEdit*>("edDetector")->text(), "QUORIN");
 
     btStart->click();
-    const int rows = window->list().RowIndex;
+    const int rows = window->list().rowIndex;
     QTest::qWait(2200);
-    EXPECT_LE(window->list().RowIndex, rows + 1) << "at most a reading already on its way";
-    EXPECT_EQ(fileReadings(), window->list().RowIndex);
+    EXPECT_LE(window->list().rowIndex, rows + 1) << "at most a reading already on its way";
+    EXPECT_EQ(fileReadings(), window->list().rowIndex);
 
     window->findChild<QPushButton*>("btGetCalib")->click();
     CalibrationDialog* dialog = nullptr;
@@ -64,17 +64,17 @@ TEST_F(PortablesE2e, DownloadOfTheLogWithAMissedReplyOnTheWay) {
                            "--stop-after-record", "3"});
     startZel();
     waitConnected();
-    window->data().Unsaved = false;
+    window->data().unsaved = false;
     window->findChild<QPushButton*>("btGetData")->click();
     ASSERT_TRUE(waitForStatus("Data loaded succesfully.", 10000)) << status().toStdString();
     EXPECT_FALSE(window->station().state().downloading);
-    ASSERT_EQ(window->list().RowIndex, 6);
+    ASSERT_EQ(window->list().rowIndex, 6);
     EXPECT_EQ(fileReadings(), 6);
     EXPECT_EQ(window->list().cell(4, 3).trimmed(), "1.50");
     EXPECT_EQ(window->findChild<QLabel*>("lblDownload")->text(), "Records downloaded: 6");
     EXPECT_GE(window->station().state().totalErrors, 1u) << "the missed reply was counted";
     snap(*window, "main-window-portables-download-en");
-    window->data().Unsaved = false;
+    window->data().unsaved = false;
 }
 
 } // namespace

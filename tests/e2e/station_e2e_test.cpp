@@ -34,16 +34,16 @@ TEST_F(StationE2e, TarvoInitialisesAndPollsEverySecondUntilStopped) {
 
     window->findChild<QPushButton*>("btStart")->click();
     EXPECT_TRUE(s.pollTimer().isActive());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 3; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().rowIndex >= 3; }, 8000));
     EXPECT_GE(fileReadings(), 3);
     EXPECT_EQ(window->list().cell(1, 0), "On-Line");
     EXPECT_EQ(window->findChild<QLabel*>("lblValue")->text(), "12 mR/h");
 
     window->findChild<QPushButton*>("btStart")->click();
-    const int rows = window->list().RowIndex;
+    const int rows = window->list().rowIndex;
     QTest::qWait(1500);
-    EXPECT_LE(window->list().RowIndex, rows + 1) << "at most a reply already on its way";
-    EXPECT_EQ(fileReadings(), window->list().RowIndex);
+    EXPECT_LE(window->list().rowIndex, rows + 1) << "at most a reply already on its way";
+    EXPECT_EQ(fileReadings(), window->list().rowIndex);
 }
 
 TEST_F(StationE2e, SilentTarvoIsReportedAfterThreeMissedSeconds) {
@@ -60,8 +60,8 @@ TEST_F(StationE2e, SilentTarvoIsReportedAfterThreeMissedSeconds) {
 TEST_F(StationE2e, PushedReadingsLandInTheListAndSurviveARestart) {
     startSim({"--steady", "--push-every", "0.2"});
     startZel();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().RowIndex >= 3; }, 8000));
-    window->data().Unsaved = false; // leave without the exit question
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->list().rowIndex >= 3; }, 8000));
+    window->data().unsaved = false; // leave without the exit question
     window->close();
     window.reset();
     const int written = fileReadings();

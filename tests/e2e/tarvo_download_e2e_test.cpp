@@ -20,12 +20,12 @@ TEST_F(TarvoDownloadE2e, InterruptedDownloadIsResumed) {
         << status().toStdString();
     auto* btGetData = window->findChild<QPushButton*>("btGetData");
     ASSERT_TRUE(QTest::qWaitFor([&] { return btGetData->isEnabled(); }, 3000));
-    window->data().Unsaved = false;
+    window->data().unsaved = false;
 
     btGetData->click();
     ASSERT_TRUE(waitForStatus("Download was interrupted , press 'Get Data'", 6000))
         << status().toStdString();
-    EXPECT_EQ(window->list().RowIndex, 5);
+    EXPECT_EQ(window->list().rowIndex, 5);
     EXPECT_EQ(fileReadings(), 5);
     EXPECT_EQ(window->findChild<QLabel*>("lblDownload")->text(), "Record 5 of 10");
     const int asked = int(questions.size());
@@ -33,12 +33,12 @@ TEST_F(TarvoDownloadE2e, InterruptedDownloadIsResumed) {
     btGetData->click();
     ASSERT_TRUE(waitForStatus("Data downloaded succesfully", 6000)) << status().toStdString();
     EXPECT_EQ(questions.size(), asked) << "a resume appends without asking";
-    ASSERT_EQ(window->list().RowIndex, 10);
+    ASSERT_EQ(window->list().rowIndex, 10);
     EXPECT_EQ(fileReadings(), 10);
     for (int row = 1; row <= 10; ++row)
         EXPECT_EQ(window->list().cell(row, 0), QString::number(10 - row)) << row;
     EXPECT_FALSE(window->station().state().downloading);
-    window->data().Unsaved = false;
+    window->data().unsaved = false;
 }
 
 } // namespace

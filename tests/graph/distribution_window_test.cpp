@@ -262,7 +262,7 @@ TEST_F(DistributionWindowTest, DownloadedLogFromTheSimulator) {
     rig.view.answers.push_back(Answer::No);
     rig.station->getData();
     converse();
-    ASSERT_EQ(rig.list.RowIndex, 240);
+    ASSERT_EQ(rig.list.rowIndex, 240);
     rig.data.workingFile().close();
     zel::Series series;
     ASSERT_TRUE(readDataFile(rig.data.workingFile().path(), series).opened);

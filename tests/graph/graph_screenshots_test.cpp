@@ -186,7 +186,7 @@ void snapTarvoDownload(const QString& folder) {
     rig.view.answers.push_back(Answer::No);
     rig.station->getData();
     converse();
-    ASSERT_EQ(rig.list.RowIndex, 240);
+    ASSERT_EQ(rig.list.rowIndex, 240);
     rig.data.workingFile().close();
     snapFile(rig.data.workingFile().path(), folder, "graph-tarvo-download-en");
 }

@@ -57,11 +57,11 @@ TEST(SimDownload, PortablesWithDamagedRecordsEndsAndGetDataGoesOn) {
     rig.getData(sim);
     EXPECT_EQ(rig.view.status, "Download was interrupted , press 'Get Data'");
     EXPECT_EQ(rig.view.downloadProgress, "Records downloaded: 2");
-    EXPECT_EQ(rig.list.RowIndex, 2);
+    EXPECT_EQ(rig.list.rowIndex, 2);
     // The instrument went on to the next record with each request.
     rig.getData(sim);
     EXPECT_EQ(rig.view.status, "Data loaded succesfully.");
-    EXPECT_EQ(rig.list.RowIndex, 6);
+    EXPECT_EQ(rig.list.rowIndex, 6);
     EXPECT_EQ(rig.fileLines().size(), 8 + 6);
 }
 
@@ -108,7 +108,7 @@ TEST(SimDownload, TarvoDownloadsEndWhateverTheInstrumentSends) {
         ASSERT_TRUE(rig.station->state().instrumentReady) << c.what;
         rig.getData(sim, c.presses);
         EXPECT_EQ(rig.view.status, c.status) << c.what;
-        EXPECT_EQ(rig.list.RowIndex, c.rows) << c.what;
+        EXPECT_EQ(rig.list.rowIndex, c.rows) << c.what;
         EXPECT_EQ(rig.view.downloadProgress, c.progress) << c.what;
         QCoreApplication::processEvents();
     }

@@ -121,10 +121,10 @@ TEST_F(AmpConversationTest, EachCommandWaitsForItsOwnConfirmation) {
 TEST_F(AmpConversationTest, ReadingsWhileCollectingWithStatusColourAndScale) {
     station->enterStartupState();
     reply(reading('0', "12310"));
-    EXPECT_EQ(list.RowIndex, 0) << "ignored while collection is stopped";
+    EXPECT_EQ(list.rowIndex, 0) << "ignored while collection is stopped";
     station->toggleOnline();
     reply(reading('0', "12310"));
-    ASSERT_EQ(list.RowIndex, 1);
+    ASSERT_EQ(list.rowIndex, 1);
     EXPECT_EQ(view.valueText, "12.3 uSv/h");
     EXPECT_EQ(view.doseText, "123.4 uSv");
     EXPECT_EQ(view.statusField, "O.K.");
@@ -138,11 +138,11 @@ TEST_F(AmpConversationTest, ReadingsWhileCollectingWithStatusColourAndScale) {
     settings.ConvertUnits = 1;
     reply(reading('0', "12310", '0'));
     EXPECT_EQ(view.valueText, "0.0123 R/h");
-    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.rowIndex, 3);
 
     // Too short for a reading: an error, not a row.
     reply(amp::frameWithChecksum("0012340"));
-    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.rowIndex, 3);
     EXPECT_EQ(station->state().totalErrors, 1u);
     // The large unit is the user's fixed choice, not a range the meter moved
     // to: the thresholds keep the unit they were typed in (0.0123 R/h is

@@ -50,8 +50,8 @@ TEST_F(AutoMeasurementTest, ProbeIsMeasuredForItsTimeAndSavedWithItsNumber) {
     EXPECT_TRUE(done[0][1].toBool());
     EXPECT_FALSE(autoRun.running());
     EXPECT_FALSE(rig.station->state().collecting);
-    EXPECT_EQ(rig.list.RowIndex, 0);
-    EXPECT_FALSE(rig.data.Unsaved);
+    EXPECT_EQ(rig.list.rowIndex, 0);
+    EXPECT_FALSE(rig.data.unsaved);
 
     const QStringList saved = test::StationRig::linesOf(rig.dir.filePath("probe.csv"));
     ASSERT_EQ(saved.size(), 10);
@@ -76,7 +76,7 @@ TEST_F(AutoMeasurementTest, StartedWhileCollectingRestartsInsteadOfStopping) {
     autoRun.begin("P-2", false);
     EXPECT_TRUE(rig.station->state().collecting) << "the measurement never runs uncollected";
     EXPECT_TRUE(rig.station->pollTimer().isActive());
-    EXPECT_EQ(rig.list.RowIndex, 0) << "a fresh file and list for the probe";
+    EXPECT_EQ(rig.list.rowIndex, 0) << "a fresh file and list for the probe";
     for (int i = 0; i < 3; ++i)
         autoRun.onTick();
     EXPECT_FALSE(rig.station->state().collecting) << "its end never starts collection again";
@@ -104,8 +104,8 @@ TEST_F(AutoMeasurementTest, FailedSaveKeepsTheReadingsAndStopsTheCycle) {
     EXPECT_FALSE(done[0][1].toBool());
     EXPECT_EQ(rig.view.criticals.size(), 1);
     EXPECT_FALSE(rig.station->autoMode) << "the cycle ends";
-    EXPECT_EQ(rig.list.RowIndex, 2) << "the readings stay listed";
-    EXPECT_TRUE(rig.data.Unsaved) << "so Save and the exit prompt still offer them";
+    EXPECT_EQ(rig.list.rowIndex, 2) << "the readings stay listed";
+    EXPECT_TRUE(rig.data.unsaved) << "so Save and the exit prompt still offer them";
     const QStringList working = test::StationRig::linesOf(rig.data.workingFile().path());
     ASSERT_EQ(working.size(), 10);
     EXPECT_TRUE(working[9].startsWith("P-9,"));

@@ -120,7 +120,7 @@ TEST(Families, ARegisteredFamilyRunsThroughTheStation) {
                     "0.7 uSv/h\x03");
     rig.port.inject("\x02"
                     "6.5 uSv/h\x03");
-    EXPECT_EQ(rig.list.RowIndex, 2);
+    EXPECT_EQ(rig.list.rowIndex, 2);
     EXPECT_EQ(rig.list.cell(2, 0), "LM-1");
     EXPECT_EQ(rig.view.valueText, "6.5 uSv/h");
     EXPECT_EQ(s.alarmState(), AlarmHigh2);

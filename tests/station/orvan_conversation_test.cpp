@@ -77,7 +77,7 @@ TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
     EXPECT_TRUE(station->replyTimer().isActive());
     port.inject(orvanR19(12, 34, 56, 42, 7, 12345));
     EXPECT_FALSE(station->replyTimer().isActive());
-    ASSERT_EQ(list.RowIndex, 1);
+    ASSERT_EQ(list.rowIndex, 1);
     const QString time = formatGeneralDateTime(clock.now());
     const QString row[] = {"12", time, "42", "  123.45", "        7", "34", "         56"};
     for (int c = 0; c < MeasurementList::Columns; ++c)
@@ -118,7 +118,7 @@ TEST_F(OrvanStation, ErrorReportsAreRowsAndUnknownRepliesAreErrors) {
 
     port.inject("\x02"
                 "E01\x03");
-    ASSERT_EQ(list.RowIndex, 2);
+    ASSERT_EQ(list.rowIndex, 2);
     EXPECT_EQ(list.cell(2, 3), "       0");
     EXPECT_EQ(list.cell(2, 5), "Ilgl Par");
     EXPECT_EQ(view.doseText, "9 cps") << "an error report keeps the count rate";
@@ -129,7 +129,7 @@ TEST_F(OrvanStation, ErrorReportsAreRowsAndUnknownRepliesAreErrors) {
                 "C19\x03");
     port.inject("\x02"
                 "R42\x03");
-    EXPECT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(list.rowIndex, 2);
     EXPECT_EQ(station->state().totalErrors, 2u);
     port.inject(orvanR19(0, 0, 0, 9, 0, 1));
     EXPECT_EQ(station->state().errorCount, 0u);
@@ -139,11 +139,11 @@ TEST_F(OrvanStation, ShortReplyAfterAFullOneIsAnErrorNotAStaleRow) {
     connectAndStart('0', {0, 1});
     const QByteArray full = orvanR19(1, 2, 3, 4, 5, 600);
     port.inject(full);
-    ASSERT_EQ(list.RowIndex, 1);
+    ASSERT_EQ(list.rowIndex, 1);
     // The same reply cut after its Cobalt column: the buffer still holds the
     // earlier frame's count rate and GM rate behind it.
     port.inject(full.left(19) + "\x03");
-    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.rowIndex, 1);
     EXPECT_EQ(station->state().totalErrors, 1u);
     EXPECT_EQ(fileLines().size(), 9);
 }
@@ -155,7 +155,7 @@ TEST_F(OrvanStation, HundredMillisecondPollingWritesMillisecondsOrSecondsSinceMi
     port.inject(orvanR19(1, 2, 3, 4, 5, 6));
     EXPECT_EQ(list.cell(1, 1), formatGeneralDateTime(clock.now()) + ":007");
     // The graph series takes the reading's own moment.
-    EXPECT_EQ(data.series.SeriesTimes[0], toDayCount(clock.now()));
+    EXPECT_EQ(data.series.seriesTimes[0], toDayCount(clock.now()));
 
     settings.TimeFormat = 1;
     port.inject(orvanR19(1, 2, 3, 4, 5, 6));
@@ -204,7 +204,7 @@ TEST_F(OrvanStation, ASilentInstrumentIsReportedAtAnyPollInterval) {
         port.takeWritten();
         station->onPollTick();
         port.inject(orvanR19(1, 2, 3, 4, 5, 6));
-        EXPECT_EQ(list.RowIndex, 1);
+        EXPECT_EQ(list.rowIndex, 1);
         for (int poll = 1; poll <= 3; ++poll) {
             station->onPollTick();
             EXPECT_EQ(port.takeWritten().right(5), G19);

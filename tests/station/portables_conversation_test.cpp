@@ -54,7 +54,7 @@ TEST_F(PortablesStation, TestAnswerStopsOnlineSendingInsteadOfAddingARow) {
 
     port.inject(portablesReading(10500));
     EXPECT_EQ(port.takeWritten(), cmd(9)) << "the instrument is told to stop sending";
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
     EXPECT_EQ(view.lamp, colors::LampOk);
     EXPECT_EQ(view.status, "Instrument Succesfully Connected");
     EXPECT_FALSE(station->reprobeTimer().isActive());
@@ -92,7 +92,7 @@ TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
     port.inject(portablesReading(10500));
     EXPECT_FALSE(station->reprobeTimer().isActive());
     EXPECT_EQ(view.lamp, colors::LampOk);
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
 }
 
 TEST_F(PortablesStation, OnlineSendsTheIntervalTakesReadingsAndStopsWithZeros) {
@@ -105,7 +105,7 @@ TEST_F(PortablesStation, OnlineSendsTheIntervalTakesReadingsAndStopsWithZeros) {
     port.inject(portablesReading(0xC803, 1, 3, 12));
     EXPECT_EQ(station->alarmState(), AlarmFault) << "status 12 is an alarm code";
     port.inject(portablesReading(0x2F1D, 17, 0, 0));
-    ASSERT_EQ(list.RowIndex, 2);
+    ASSERT_EQ(list.rowIndex, 2);
     EXPECT_EQ(list.cell(1, 0), "QR-000012345");
     EXPECT_EQ(list.cell(1, 1), formatGeneralDateTime(clock.now())) << "stamped on arrival";
     EXPECT_EQ(list.cell(1, 2), "*");
@@ -157,7 +157,7 @@ TEST_F(PortablesStation, DownloadAsksRecordByRecordUntilTheEndRecord) {
     EXPECT_TRUE(port.takeWritten().isEmpty()) << "nothing is asked after the end";
     EXPECT_FALSE(station->state().downloading);
     EXPECT_EQ(view.status, "Data loaded succesfully.");
-    ASSERT_EQ(list.RowIndex, 3);
+    ASSERT_EQ(list.rowIndex, 3);
     EXPECT_EQ(list.cell(3, 1), formatGeneralDateTime(QDateTime(QDate(2026, 2, 3), QTime(8, 15))))
         << "the logged date-time";
     EXPECT_EQ(fileReadings().size(), 3);
@@ -168,7 +168,7 @@ TEST_F(PortablesStation, DownloadOfAnEmptyLog) {
     station->getData();
     port.inject(portablesEndOfLog());
     EXPECT_EQ(view.status, "No data in instrument");
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
     EXPECT_FALSE(station->state().downloading);
 }
 
@@ -188,7 +188,7 @@ TEST_F(PortablesStation, DamagedOrMissingRecordsAreAskedAgainAndALostLinkKeepsTh
     // through only with an earlier end byte).
     station->dispatchFrame(portablesFrame(QByteArray(20, '1')));
     EXPECT_EQ(port.takeWritten(), cmd(5));
-    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.rowIndex, 1);
 
     port.inject(portablesReading(10502));
     port.takeWritten();
@@ -201,7 +201,7 @@ TEST_F(PortablesStation, DamagedOrMissingRecordsAreAskedAgainAndALostLinkKeepsTh
     EXPECT_FALSE(station->state().downloading);
     EXPECT_TRUE(port.takeWritten().isEmpty());
     EXPECT_TRUE(station->reprobeTimer().isActive());
-    EXPECT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(list.rowIndex, 2);
     EXPECT_EQ(fileReadings().size(), 2) << "every record received stays in the file";
 }
 
@@ -222,7 +222,7 @@ TEST_F(PortablesStation, CalibrationRecordReachesTheWindowAndACutOneIsAnError) {
     station->dispatchFrame(portablesFrame(record.mid(1, 30)));
     EXPECT_EQ(spy.size(), 1);
     EXPECT_EQ(station->state().totalErrors, 1u);
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
 }
 
 TEST_F(PortablesStation, SendTimeWritesTheClockCommand) {
@@ -258,7 +258,7 @@ TEST_F(PortablesStation, DamagedRepliesInARowEndTheDownloadAndGetDataGoesOn) {
     EXPECT_EQ(view.downloadProgress, "Records downloaded: 3");
     port.inject(portablesEndOfLog());
     EXPECT_EQ(view.status, "Data loaded succesfully.");
-    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.rowIndex, 3);
     EXPECT_EQ(fileReadings().size(), 3);
     port.takeWritten();
     // The next download starts at the beginning of the log.

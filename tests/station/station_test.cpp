@@ -110,7 +110,7 @@ TEST_F(StationTest, NoiseOrABadFrameCostsOnlyItself) {
     for (const Case& c : cases) {
         const quint32 before = station->state().totalErrors;
         port.inject(c.batch);
-        EXPECT_EQ(list.RowIndex, ++rows) << c.name;
+        EXPECT_EQ(list.rowIndex, ++rows) << c.name;
         EXPECT_EQ(station->state().totalErrors - before, c.errors) << c.name;
     }
 }
@@ -120,20 +120,20 @@ TEST_F(StationTest, EscapeFollowedByALetterDropsTheFrame) {
     port.inject(hex("02861B7886037003"));
     // The bytes after the damaged frame are read too: 70 03 is noise.
     EXPECT_EQ(station->state().totalErrors, 2u);
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
 }
 
 TEST_F(StationTest, TooShortReadingIsAnErrorNotARow) {
     openPort();
     receive(hex("86FF00"));
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
     EXPECT_EQ(station->state().totalErrors, 1u);
 }
 
 TEST_F(StationTest, ReadingTravelsToListFileAndReadouts) {
     openPort();
     receive(readingPayload(0x86, 0.01f, 1));
-    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.rowIndex, 1);
     EXPECT_EQ(list.cell(1, 0), "On-Line");
     EXPECT_EQ(list.cell(1, 3), "      10");
     EXPECT_EQ(view.valueText, "10 mR/h");
@@ -141,7 +141,7 @@ TEST_F(StationTest, ReadingTravelsToListFileAndReadouts) {
     EXPECT_EQ(view.detector, "DX24");
     EXPECT_EQ(view.count, 1);
     EXPECT_EQ(view.progress, "| ");
-    EXPECT_TRUE(data.Unsaved);
+    EXPECT_TRUE(data.unsaved);
     const QStringList lines = fileLines();
     ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines[8], "On-Line," + formatGeneralDateTime(clock.now()) + ",10,mR/h,OK,DX24,");
@@ -270,7 +270,7 @@ TEST_F(StationTest, ThousandsUnitsAreShownScaledButWrittenInFull) {
     for (const Case& c : {Case{64, "1.5 Kcpm", ",1500,cpm,"}, Case{128, "1.5 Kps", ",1500,cps,"}}) {
         receive(readingPayload(0x86, 1500.0f, c.units));
         EXPECT_EQ(view.valueText, c.shown);
-        EXPECT_EQ(list.cell(list.RowIndex, 4).trimmed(), QString(c.shown).section(' ', 1));
+        EXPECT_EQ(list.cell(list.rowIndex, 4).trimmed(), QString(c.shown).section(' ', 1));
         EXPECT_TRUE(fileLines().last().contains(c.filed)) << fileLines().last().toStdString();
     }
 }
@@ -297,7 +297,7 @@ TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {
         EXPECT_TRUE(fileLines().last().contains("," + c.fileValue + ","))
             << fileLines().last().toStdString();
         EXPECT_DOUBLE_EQ(view.taken.last(), c.taken);
-        EXPECT_DOUBLE_EQ(data.series.SeriesValues[size_t(data.series.SeriesLast)], c.shown);
+        EXPECT_DOUBLE_EQ(data.series.seriesValues[size_t(data.series.seriesLast)], c.shown);
     }
     EXPECT_EQ(view.sounds, 1) << "only the red reading sounds";
 }
@@ -429,7 +429,7 @@ TEST_F(StationTest, StartAsksToAppendOnlyWithTwoRowsAndAnExistingFile) {
     station->toggleOnline();
     ASSERT_EQ(view.questions.size(), 1);
     EXPECT_EQ(view.questions[0], "start|Do you want to append data to the existing list ? \n\n");
-    EXPECT_EQ(list.RowIndex, 2) << "appending keeps the list";
+    EXPECT_EQ(list.rowIndex, 2) << "appending keeps the list";
     EXPECT_EQ(fileLines().size(), 10);
 }
 
@@ -470,7 +470,7 @@ TEST_F(StationTest, ReadingsThatCannotBeWrittenWaitAndAreWrittenInOrderLater) {
     receive(readingPayload(0x86, 3.0f, 6));
     QCoreApplication::processEvents();
     EXPECT_EQ(view.criticals.size(), 1) << "one message for the whole episode";
-    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.rowIndex, 3);
 
     QDir().rmdir(path);
     QFile::rename(path + ".away", path);

@@ -68,7 +68,7 @@ TEST_F(TarvoDownload, ThreeRecordsFromTheHighestDownThenTheEndMessage) {
     receive(hex("820000"));
     EXPECT_EQ(view.status, "Data downloaded succesfully");
     EXPECT_FALSE(station->state().downloading);
-    EXPECT_EQ(list.RowIndex, 3);
+    EXPECT_EQ(list.rowIndex, 3);
     EXPECT_EQ(list.cell(1, 0), "2");
     EXPECT_EQ(fileReadings().size(), 3);
     // A finished download starts afresh.
@@ -81,7 +81,7 @@ TEST_F(TarvoDownload, EmptyLogAndSilentInstrument) {
     station->getData();
     receive(hex("820000"));
     EXPECT_EQ(view.status, "No data in instrument");
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
 
     // The first request has its time-out too: no answer ends the download.
     station->getData();
@@ -121,7 +121,7 @@ TEST_F(TarvoDownload, InterruptedDownloadResumesAndKeepsEveryRecord) {
     record(0);
     receive(hex("820000"));
     EXPECT_EQ(view.status, "Data downloaded succesfully");
-    EXPECT_EQ(list.RowIndex, 10);
+    EXPECT_EQ(list.rowIndex, 10);
     EXPECT_EQ(fileReadings().size(), 10);
 }
 
@@ -143,7 +143,7 @@ TEST_F(TarvoDownload, RecordsAbove255AreAskedForInTheInstrumentsNumbering) {
     EXPECT_EQ(port.takeWritten().right(request(0, 255).size()), request(0, 255));
     record(255);
     EXPECT_EQ(port.takeWritten(), request(0, 254));
-    EXPECT_EQ(list.RowIndex, 45);
+    EXPECT_EQ(list.rowIndex, 45);
 }
 
 TEST_F(TarvoDownload, ALogOf256RecordsIsFetchedWholeWithOneByteRequests) {
@@ -153,13 +153,13 @@ TEST_F(TarvoDownload, ALogOf256RecordsIsFetchedWholeWithOneByteRequests) {
     receive(hex("820101")); // 256 records
     EXPECT_EQ(port.takeWritten(), request(0, 255));
     record(255);
-    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.rowIndex, 1);
     EXPECT_EQ(list.cell(1, 0), "255");
     for (int r = 254; r >= 0; --r)
         record(r);
     receive(hex("820000"));
     EXPECT_EQ(view.status, "Data downloaded succesfully");
-    EXPECT_EQ(list.RowIndex, 256);
+    EXPECT_EQ(list.rowIndex, 256);
     EXPECT_EQ(view.downloadProgress, "Record 256 of 256");
     EXPECT_TRUE(view.infos.empty());
 }
@@ -184,13 +184,13 @@ TEST_F(TarvoDownload, AnInstrumentThatReadsOneByteGivesWhatItCanAndTheRestIsRepo
         // never taken for the one asked for.
         list.clearGrid();
         record(c.answered);
-        EXPECT_EQ(list.RowIndex, 0);
+        EXPECT_EQ(list.rowIndex, 0);
         EXPECT_EQ(port.takeWritten(), request(0, 255));
         for (int r = 255; r >= 0; --r)
             record(r);
         receive(hex("820000"));
         EXPECT_EQ(view.status, "Data downloaded succesfully");
-        EXPECT_EQ(list.RowIndex, 256);
+        EXPECT_EQ(list.rowIndex, 256);
         EXPECT_EQ(view.downloadProgress, c.progress);
         QCoreApplication::processEvents();
         ASSERT_EQ(view.infos.size(), 1);
@@ -207,14 +207,14 @@ TEST_F(TarvoDownload, AWrongOrDamagedRecordIsAskedForAgain) {
     port.takeWritten();
     record(2); // asked for 4
     EXPECT_EQ(port.takeWritten(), request(0, 4));
-    EXPECT_EQ(list.RowIndex, 0);
+    EXPECT_EQ(list.rowIndex, 0);
     QByteArray bad = tarvo::buildTarvoFrame(readingPayload(0x84, 0.01f, 1, 0, 0, 4));
     bad[bad.size() - 2] = char(bad.at(bad.size() - 2) ^ 0x40);
     port.inject(bad);
     EXPECT_EQ(port.takeWritten(), request(0, 4));
     record(4);
     EXPECT_EQ(port.takeWritten(), request(0, 3));
-    EXPECT_EQ(list.RowIndex, 1);
+    EXPECT_EQ(list.rowIndex, 1);
 }
 
 namespace {
@@ -248,5 +248,5 @@ TEST_F(TarvoDownload, DamagedCountAndEndRepliesAreAskedForAgain) {
     EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("800000")).repeated(3));
     EXPECT_EQ(view.status, "Data downloaded succesfully");
     EXPECT_FALSE(station->state().downloading);
-    EXPECT_EQ(list.RowIndex, 2);
+    EXPECT_EQ(list.rowIndex, 2);
 }

@@ -175,13 +175,13 @@ TEST_F(MainWindowTest, CancelInTheDownloadQuestionStartsANewFile) {
     start();
     port.inject(reading(0.1f));
     port.inject(reading(0.1f));
-    ASSERT_EQ(window->list().RowIndex, 2);
+    ASSERT_EQ(window->list().rowIndex, 2);
     answers << Answer::Cancel;
     window->getOfflineData();
     ASSERT_EQ(questions.size(), 1);
     EXPECT_EQ(questions[0], "Do you want to append data to the existing list ? \n\n");
-    EXPECT_EQ(window->list().RowIndex, 0);
-    EXPECT_EQ(window->data().ReadingCount, 0);
+    EXPECT_EQ(window->list().rowIndex, 0);
+    EXPECT_EQ(window->data().readingCount, 0);
 }
 
 // A probe file that cannot be written: the cycle stops with the readings
@@ -200,8 +200,8 @@ TEST_F(MainWindowTest, FailedAutomaticSaveKeepsTheProbesReadings) {
         [&] { return !questions.isEmpty() && questions.last().contains("has stopped"); }, 5000));
     QTest::qWait(50);
     EXPECT_EQ(probeDialogs, 1) << "no next probe after a failed save";
-    EXPECT_EQ(window->list().RowIndex, 2);
-    EXPECT_TRUE(window->data().Unsaved);
+    EXPECT_EQ(window->list().rowIndex, 2);
+    EXPECT_TRUE(window->data().unsaved);
     EXPECT_FALSE(window->station().autoMode);
     EXPECT_EQ(messages.size(), 1) << "the failed save is reported";
 
@@ -209,7 +209,7 @@ TEST_F(MainWindowTest, FailedAutomaticSaveKeepsTheProbesReadings) {
     window->runAutomaticMeasurement();
     EXPECT_TRUE(questions.last().startsWith("The list holds readings that are not saved"));
     EXPECT_EQ(probeDialogs, 1) << "Cancel starts nothing";
-    EXPECT_EQ(window->list().RowIndex, 2);
+    EXPECT_EQ(window->list().rowIndex, 2);
     QFile working(dir.filePath("prog/ZelTemp.csv"));
     ASSERT_TRUE(working.open(QIODevice::ReadOnly));
     EXPECT_EQ(working.readAll().count("\r\n"), 10);
