@@ -348,6 +348,14 @@ QString formatPicture(double value, const QString& picture) {
     return p.exponent ? formatExponent(value, p) : formatFixed(value, p);
 }
 
+QString printableText(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c.category() == QChar::Other_Control || c.isNonCharacter() || c.isSurrogate())
+            c = QLatin1Char('?');
+    return out;
+}
+
 QString shortestText(double value) {
     if (!std::isfinite(value))
         return nonFinite(value);

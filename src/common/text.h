@@ -40,6 +40,9 @@ QString formatPicture(double value, const QString& picture);
 // (0.01 * 1000 gives "10").
 QString shortestText(double value);
 
+// The text with control characters shown as "?", for a message.
+QString printableText(const QString& text);
+
 // A single-precision instrument value keeps at most 7 significant digits:
 // the float is passed through its shortest text and read back as double.
 double singleToDouble(float value);

@@ -1,5 +1,7 @@
 #include "telemetry/metrics_settings.h"
 
+#include "common/text.h"
+
 #include <netdb.h>
 #include <sys/socket.h>
 
@@ -8,15 +10,6 @@ namespace zel {
 namespace {
 
 const QString Section = QStringLiteral("Metrics");
-
-// The text with control characters shown as "?", for a message.
-QString printable(const QString& text) {
-    QString out = text;
-    for (QChar& c : out)
-        if (c.category() == QChar::Other_Control || c.isNonCharacter() || c.isSurrogate())
-            c = QLatin1Char('?');
-    return out;
-}
 
 bool allDigits(const QString& text) {
     for (QChar c : text)
@@ -61,7 +54,7 @@ QString ListenAddress::serverForm() const {
 
 ListenAddress resolveListen(const QString& listen) {
     ListenAddress a;
-    const QString shown = QStringLiteral("Listen \"%1\" in [Metrics]").arg(printable(listen));
+    const QString shown = QStringLiteral("Listen \"%1\" in [Metrics]").arg(printableText(listen));
     QString portText;
     bool bracketed = false;
     if (listen.startsWith(QLatin1Char('['))) {
@@ -88,7 +81,7 @@ ListenAddress resolveListen(const QString& listen) {
     a.port = portText.toInt(&ok);
     if (!allDigits(portText) || portText.size() > 5 || !ok || a.port < 1 || a.port > 65535)
         return failed(a, shown + QStringLiteral(": \"%1\" is not a port number (1 to 65535)")
-                                     .arg(printable(portText)));
+                                     .arg(printableText(portText)));
     if (a.host.isEmpty())
         return failed(a, shown + QStringLiteral(" has no host (127.0.0.1 for this machine only, "
                                                 "0.0.0.0 for every IPv4 address)"));
@@ -102,7 +95,7 @@ ListenAddress resolveListen(const QString& listen) {
     } else if (!hostCharacters(a.host)) {
         return failed(
             a, shown +
-                   QStringLiteral(": \"%1\" is not a host name or address").arg(printable(a.host)));
+                   QStringLiteral(": \"%1\" is not a host name or address").arg(printableText(a.host)));
     }
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(a.host.toUtf8().constData(), nullptr, &hints, &found);
@@ -112,7 +105,7 @@ ListenAddress resolveListen(const QString& listen) {
         if (bracketed)
             return failed(
                 a,
-                shown + QStringLiteral(": \"%1\" is not an IPv6 address").arg(printable(a.host)));
+                shown + QStringLiteral(": \"%1\" is not an IPv6 address").arg(printableText(a.host)));
         return failed(a, shown + QStringLiteral(": the name %1 does not resolve (%2)")
                                      .arg(a.host, QString::fromLocal8Bit(::gai_strerror(rc))));
     }

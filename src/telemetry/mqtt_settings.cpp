@@ -1,5 +1,7 @@
 #include "telemetry/mqtt_settings.h"
 
+#include "common/text.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -10,15 +12,6 @@ namespace zel {
 namespace {
 
 const QString Section = QStringLiteral("MQTT");
-
-// The text with control characters shown as "?", for a message.
-QString printable(const QString& text) {
-    QString out = text;
-    for (QChar& c : out)
-        if (c.category() == QChar::Other_Control || c.isNonCharacter() || c.isSurrogate())
-            c = QLatin1Char('?');
-    return out;
-}
 
 QString key(const IniFile& ini, const char* name, const QString& fallback = QString()) {
     return ini.read(Section, QString::fromLatin1(name), fallback, 1024).trimmed();
@@ -42,7 +35,7 @@ QString characterProblem(const QString& what, const QString& text) {
         if (QChar::category(code) == QChar::Other_Control || QChar::isNonCharacter(code))
             return QStringLiteral("%1 \"%2\" may not contain the control character U+%3 "
                                   "(position %4)")
-                .arg(what, printable(text),
+                .arg(what, printableText(text),
                      QString::number(uint(code), 16).toUpper().rightJustified(4, QLatin1Char('0')))
                 .arg(i + 1);
     }
@@ -116,7 +109,7 @@ QString mqttSettingsProblem(const MqttSettings& s) {
         return {};
     for (QChar c : s.host)
         if (c.isSpace() || c.category() == QChar::Other_Control)
-            return QStringLiteral("Host \"%1\" is not a host name").arg(printable(s.host));
+            return QStringLiteral("Host \"%1\" is not a host name").arg(printableText(s.host));
     if (s.port < 1 || s.port > 65535)
         return QStringLiteral("Port \"%1\" is not a port number (1 to 65535)").arg(s.portText);
     if (s.station.isEmpty())
