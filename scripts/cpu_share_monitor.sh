@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# cpu_share_monitor.sh [SECONDS] [RUNS] [INTERVAL]: the share of one processor
-# core zel-monitor uses while it polls a simulated Tarvo-5 (default every
-# 0.01 s, 100 readings a second) and publishes each reading with QoS 1 to a
-# private mosquitto on 127.0.0.1. Each run collects SECONDS (default 30);
+# cpu_share_monitor.sh [SECONDS] [RUNS] [PERIOD]: the share of one processor
+# core zel-monitor uses while a simulated Tarvo-5 sends it a reading every
+# PERIOD seconds unasked (default 0.01: 100 readings a second; zel-monitor
+# itself polls no faster than every 0.1 s, here every second) and it
+# publishes each reading with QoS 1 to a private mosquitto on 127.0.0.1. Each run collects SECONDS (default 30);
 # prints every run and the median of RUNS (default 3), and checks that every
 # reading filed also reached a subscriber.
 # Not part of CI. Needs a Release build in build-rel/ (or ZEL_BUILD=DIR),
@@ -11,7 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 runs=${2:-3}
-interval=${3:-0.01}
+period=${3:-0.01}
 build=${ZEL_BUILD:-$root/build-rel}
 [ -x "$build/zel-monitor" ] || build=$root/build
 work=$(mktemp -d /tmp/zel-cpu-monitor.XXXXXX)
@@ -36,12 +37,12 @@ one_run() {
   export ZEL_HOME="$work/run/program" XDG_CONFIG_HOME="$work/run/config"
   local link="$work/run/tty"
   printf '[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%s\r\n' "$link" >"$ZEL_HOME/dax.ini"
-  printf '[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=%s\r\nThreshold1=100\r\nThreshold2=1000\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=bench\r\n' \
-    "$interval" "$port" >"$XDG_CONFIG_HOME/zel/Zel.ini"
+  printf '[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=1\r\nThreshold1=100\r\nThreshold2=1000\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=bench\r\n' \
+    "$port" >"$XDG_CONFIG_HOME/zel/Zel.ini"
   stdbuf -oL mosquitto_sub -h 127.0.0.1 -p "$port" -q 1 -t zel/bench/reading >"$work/run/sub.txt" &
   local sub=$!
   pids+=("$sub")
-  "$build/zel-sim" tarvo5 --link "$link" >/dev/null 2>&1 &
+  "$build/zel-sim" tarvo5 --link "$link" --push-every "$period" >/dev/null 2>&1 &
   local sim=$!
   pids+=("$sim")
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
