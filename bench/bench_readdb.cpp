@@ -78,6 +78,36 @@ void BM_ReadDbOriginalForm(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadDbOriginalForm)->Arg(10001)->Unit(benchmark::kMillisecond);
 
+// The working file named by ZEL_BENCH_FILE, read as the program reads it at
+// start-up; scripts/compare_readdb.py times other readers on the same file.
+// The file is read in the date form of ZEL_BENCH_LOCALE ("sv_SE" for ISO
+// dates), the computer's that wrote it, en_US when unset.
+void BM_ReadDbFile(benchmark::State& state) {
+    const QString path = qEnvironmentVariable("ZEL_BENCH_FILE");
+    if (path.isEmpty()) {
+        state.SkipWithError("ZEL_BENCH_FILE names no working file");
+        return;
+    }
+    const QString locale = qEnvironmentVariable("ZEL_BENCH_LOCALE", QStringLiteral("en_US"));
+    zel::setDateLocale(QLocale(locale));
+    zel::Series series;
+    int32_t readings = 0;
+    for (auto _ : state) {
+        const zel::ReadDbResult r = zel::readDataFile(path, series);
+        if (!r.opened) {
+            state.SkipWithError(qPrintable(r.error));
+            break;
+        }
+        readings = r.readingCount;
+        benchmark::DoNotOptimize(series.SeriesLast);
+    }
+    if (readings > 0 && series.SeriesLast < 0)
+        state.SkipWithError("no reading time was understood");
+    state.counters["readings"] = readings;
+    state.SetItemsProcessed(state.iterations() * readings);
+}
+BENCHMARK(BM_ReadDbFile)->Unit(benchmark::kMillisecond);
+
 void BM_AppendAndListStep(benchmark::State& state) {
     QTemporaryDir dir;
     zel::DataStore store(dir.filePath(QStringLiteral("ZelTemp.csv")));

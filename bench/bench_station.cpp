@@ -4,6 +4,7 @@
 #include "../tests/support/recording_prompts.h"
 #include "../tests/support/tarvo_frames.h"
 #include "common/datetime.h"
+#include "null_view.h"
 #include "protocol/tarvo.h"
 #include "station/session.h"
 #include "ui/main_window.h"
@@ -16,28 +17,7 @@
 
 namespace {
 
-class NullView : public zel::StationView {
-public:
-    void setStatus(const QString&, const zel::Rgb&) override {}
-    void setLamp(const zel::Rgb&) override {}
-    void setValueText(const QString&) override {}
-    void setValueColor(const zel::Rgb&) override {}
-    void setDoseText(const QString&) override {}
-    void setReadingDetails(const QString&, const QString&, const QString&) override {}
-    void setCount(qint32) override {}
-    void setProgress(const QString&) override {}
-    void enableCommand(zel::Command, bool) override {}
-    void showOnline(bool) override {}
-    void refreshControls() override {}
-    zel::Answer ask(const QString&, const QString&, bool) override { return zel::Answer::No; }
-    void critical(const QString&, const QString&, const QString&) override {}
-    void information(const QString&, const QString&) override {}
-    bool showAll() const override { return false; }
-    void debugLine(const QString&) override {}
-    void showErrorCounters(quint32, quint32) override {}
-    void startAlarmSound() override {}
-    void readingTaken(double) override {}
-};
+using zel::bench::NullView;
 
 QByteArray readingFrame(float value) {
     return zel::tarvo::buildTarvoFrame(zel::test::readingPayload(0x86, value, 1));

@@ -3,12 +3,15 @@
 # virtual display, polling a simulated instrument (default tarvo5 every 0.1 s
 # for 60 s), and the share of one processor core it used while collecting.
 # Set QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 to measure with screen-reader support.
-# Not part of CI. Needs a build in build/, xvfb-run and xdotool.
+# Not part of CI. Needs a build in build-rel/ (or ZEL_BUILD=DIR, else
+# build/), xvfb-run and xdotool.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 family=${1:-tarvo5}
 seconds=${2:-60}
 interval=${3:-0.1}
+build=${ZEL_BUILD:-$root/build-rel}
+[ -x "$build/zel" ] || build=$root/build
 case "$family" in
   portables) instype=0 ;; tarvo5) instype=1 ;; amp) instype=2 ;; orvan) instype=3 ;;
   *) echo "family must be portables, tarvo5, amp or orvan"; exit 2 ;;
@@ -24,10 +27,10 @@ link="$work/tty"
 printf '[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%s\r\n' "$link" >"$ZEL_HOME/dax.ini"
 printf '[COMMON]\r\nInsType=%s\r\nMinInt=0\r\nSecInt=%s\r\nThreshold1=100\r\nThreshold2=1000\r\n' \
   "$instype" "$interval" >"$XDG_CONFIG_HOME/zel/Zel.ini"
-"$root/build/zel-sim" "$family" --link "$link" >/dev/null 2>&1 &
+"$build/zel-sim" "$family" --link "$link" >/dev/null 2>&1 &
 sim=$!
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
-"$root/build/zel" >/dev/null 2>&1 &
+"$build/zel" >/dev/null 2>&1 &
 zel=$!
 sleep 3
 # Start (F5) unless the family starts by itself.

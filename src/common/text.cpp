@@ -31,14 +31,21 @@ Digits decimalDigits(double value, int significant) {
         d.digits = "0";
         return d;
     }
+    // The digits printf's "%.*e" gives (both round the exact binary value),
+    // without the locale and format machinery: every reading's texts come
+    // through here.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", significant - 1, value);
-    const char* e = std::strchr(buffer, 'e');
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                                 std::chars_format::scientific, significant - 1);
+    const char* e = std::find(buffer, r.ptr, 'e');
+    d.digits.reserve(significant);
     for (const char* p = buffer; p != e; ++p) {
         if (*p >= '0' && *p <= '9')
             d.digits.append(*p);
     }
-    d.exponent = std::atoi(e + 1);
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), r.ptr, exponent);
+    d.exponent = exponent;
     return d;
 }
 
@@ -394,8 +401,11 @@ double singleToDouble(float value) {
         return static_cast<double>(value);
     // Seven significant digits is what a single-precision number prints as.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.7g", static_cast<double>(value));
-    return QByteArray(buffer).toDouble();
+    const std::to_chars_result r = std::to_chars(
+        buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::general, 7);
+    double out = 0;
+    std::from_chars(buffer, r.ptr, out);
+    return out;
 }
 
 double myRetDouble(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {

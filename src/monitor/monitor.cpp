@@ -353,7 +353,7 @@ void Monitor::setStatus(const QString& text, const Rgb& color) {
     const auto told = toldStatuses_.constFind(text);
     const bool toldLately = told != toldStatuses_.constEnd() && now - *told < 60000;
     if (text.isEmpty() || text == lastStatus_ || toldLately ||
-        text.startsWith(QLatin1String("Testing Connection")) || parseGeneralDateTime(text)) {
+        text.startsWith(QLatin1String("Testing Connection")) || statusTimes_.dayCount(text)) {
         if (!text.isEmpty())
             lastStatus_ = text;
         return;

@@ -4,6 +4,7 @@
 // instrument, files each in the working file, applies the thresholds and
 // writes one line per event to an output stream (standard output under
 // systemd), re-opening a lost port until it is back.
+#include "common/datetime.h"
 #include "station/clock.h"
 #include "station/session.h"
 #include "station/station.h"
@@ -113,6 +114,9 @@ private:
     int16_t lastAlarm_ = AlarmNormal;
     QString lastStatus_;                  // the date-time of the last reading
     QHash<QString, qint64> toldStatuses_; // status -> when last written out
+    // Tells a reading's date-time among the statuses: it learns the date of
+    // a run of readings once instead of parsing every one anew.
+    DayCounter statusTimes_;
     QString valueText_, doseText_, id_, statusField_, detector_;
     qint64 readingsTaken_ = 0;
 };

@@ -663,7 +663,10 @@ void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
             q.pop_front();
         q.push_back({pushed.seq, body});
     }
-    setAlarm(alarmStateText(alarmState), alarmJson(alarmState, false, now));
+    // Nearly every reading leaves the alarm as it was: its message is made
+    // only for a change.
+    if (const QString alarm = alarmStateText(alarmState); alarm != lastAlarm_)
+        setAlarm(alarm, alarmJson(alarmState, false, now));
     wake();
     if (pushed.dropped)
         ++dropped_;

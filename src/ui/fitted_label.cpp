@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 
+#include <QEvent>
 #include <QResizeEvent>
 #include <cmath>
 
@@ -40,13 +41,56 @@ void FittedLabel::setRestingToolTip(const QString& tip) {
     fit();
 }
 
+namespace {
+
+// One line of text that the label's own font draws: its height is the same
+// whatever the characters.
+bool isPlainLine(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text)
+        if (c.unicode() > 0xFF || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QSize FittedLabel::labelHintHeights() const {
+    // Every new text asks the window's layout again for the hints, and
+    // QLabel lays the whole text out to answer: for a read-out that changes
+    // ten times a second, that was a fifth of the window's work.
+    const bool plain = isPlainLine(text());
+    if (plain && lineHeights_.width() >= 0 && lineHeightsMinimum_ == minimumHeight())
+        return lineHeights_;
+    const QSize heights(QLabel::sizeHint().height(), QLabel::minimumSizeHint().height());
+    if (plain) {
+        lineHeights_ = heights;
+        lineHeightsMinimum_ = minimumHeight();
+    }
+    return heights;
+}
+
 QSize FittedLabel::sizeHint() const {
     return {fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
-            QLabel::sizeHint().height()};
+            labelHintHeights().width()};
 }
 
 QSize FittedLabel::minimumSizeHint() const {
-    return {0, QLabel::minimumSizeHint().height()};
+    return {0, labelHintHeights().height()};
+}
+
+void FittedLabel::changeEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+    case QEvent::ContentsRectChange:
+        lineHeights_ = QSize(-1, -1);
+        break;
+    default:
+        break;
+    }
+    QLabel::changeEvent(event);
 }
 
 void FittedLabel::resizeEvent(QResizeEvent* event) {
@@ -60,9 +104,15 @@ void FittedLabel::fit() {
     if (shown != text())
         setText(shown);
     const bool cut = shown != full_;
-    setToolTip(cut ? full_ : restingTip_);
+    // Both send an event to the label and to a screen reader even when
+    // nothing changes, as most readings do not.
+    const QString tip = cut ? full_ : restingTip_;
+    if (toolTip() != tip)
+        setToolTip(tip);
     // The label's own text is its name; a shortened one names the whole.
-    setAccessibleName(cut ? full_ : QString());
+    const QString name = cut ? full_ : QString();
+    if (accessibleName() != name)
+        setAccessibleName(name);
 }
 
 } // namespace zel

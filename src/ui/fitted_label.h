@@ -24,11 +24,19 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void fit();
+    // The heights of QLabel's size hint and minimum size hint for the text
+    // shown now.
+    QSize labelHintHeights() const;
     QString full_;
     QString restingTip_;
+    // labelHintHeights() of one line of Latin-1 text, once measured: -1
+    // while not measured in the current font, style and margins.
+    mutable QSize lineHeights_{-1, -1};
+    mutable int lineHeightsMinimum_ = -1; // the minimum height they were measured with
 };
 
 } // namespace zel

@@ -111,6 +111,30 @@ TEST(FormatPicture, ExponentPicturesAndOddValues) {
     EXPECT_EQ(formatPicture(3, ""), "3");
 }
 
+// The far ends of double and single precision: three-digit exponents, the
+// smallest subnormals and the largest finite values.
+TEST(NumberTexts, ExtremeValuesKeepTheirDigitsAndExponent) {
+    const struct {
+        double value;
+        const char* picture;
+        const char* text;
+    } cases[] = {
+        {5e-324, "", "4.94065645841247E-324"},
+        {-1.7976931348623157e308, "", "-1.79769313486232E+308"},
+        {2.2250738585072014e-308, "0.00E+00", "2.23E-308"},
+        {1.7976931348623157e308, "0.00E+00", "1.80E+308"},
+        {0.000123, "0.00", "0.00"},
+        // Rounded on its fifteen digits, 0.005 is a half and goes to even.
+        {0.005, "0.00", "0.00"},
+        {0.015, "0.00", "0.02"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatPicture(c.value, c.picture), c.text) << c.value << " " << c.picture;
+    EXPECT_DOUBLE_EQ(singleToDouble(3.4028235e38f), 3.402823e38);
+    EXPECT_DOUBLE_EQ(singleToDouble(1e-45f), 1.401298e-45);
+    EXPECT_DOUBLE_EQ(singleToDouble(-0.3f), -0.3);
+}
+
 TEST(ShortestText, FifteenDigitsAtMostNoTrailingZeros) {
     EXPECT_EQ(shortestText(singleToDouble(0.01f) * 1000), "10");
     EXPECT_EQ(shortestText(0.01 * 1000), "10");

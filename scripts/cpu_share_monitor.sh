@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# cpu_share_monitor.sh [SECONDS] [RUNS] [PERIOD]: the share of one processor
+# core zel-monitor uses while a simulated Tarvo-5 sends it a reading every
+# PERIOD seconds unasked (default 0.01: 100 readings a second; zel-monitor
+# itself polls no faster than every 0.1 s, here every second) and it
+# publishes each reading with QoS 1 to a private mosquitto on 127.0.0.1. Each run collects SECONDS (default 30);
+# prints every run and the median of RUNS (default 3), and checks that every
+# reading filed also reached a subscriber.
+# Not part of CI. Needs a Release build in build-rel/ (or ZEL_BUILD=DIR),
+# mosquitto and mosquitto_sub.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-30}
+runs=${2:-3}
+period=${3:-0.01}
+build=${ZEL_BUILD:-$root/build-rel}
+[ -x "$build/zel-monitor" ] || build=$root/build
+work=$(mktemp -d /tmp/zel-cpu-monitor.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+hz=$(getconf CLK_TCK)
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf 'listener %s 127.0.0.1\nallow_anonymous true\nuser root\n' "$port" >"$work/mosquitto.conf"
+mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+"$mosquitto" -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+
+# one_run: prints "<percent of a core> <readings per second> <filed> <delivered>"
+one_run() {
+  rm -rf "$work/run" && mkdir -p "$work/run/program" "$work/run/config/zel"
+  export ZEL_HOME="$work/run/program" XDG_CONFIG_HOME="$work/run/config"
+  local link="$work/run/tty"
+  printf '[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%s\r\n' "$link" >"$ZEL_HOME/dax.ini"
+  printf '[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=1\r\nThreshold1=100\r\nThreshold2=1000\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=bench\r\n' \
+    "$port" >"$XDG_CONFIG_HOME/zel/Zel.ini"
+  stdbuf -oL mosquitto_sub -h 127.0.0.1 -p "$port" -q 1 -t zel/bench/reading >"$work/run/sub.txt" &
+  local sub=$!
+  pids+=("$sub")
+  "$build/zel-sim" tarvo5 --link "$link" --push-every "$period" >/dev/null 2>&1 &
+  local sim=$!
+  pids+=("$sim")
+  for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+  "$build/zel-monitor" >"$work/run/events" 2>&1 &
+  local mon=$!
+  pids+=("$mon")
+  sleep 3
+  local c0 c1 t0 t1 l0 l1
+  c0=$(awk '{print $14 + $15}' "/proc/$mon/stat"); l0=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t0=$(date +%s.%N)
+  sleep "$seconds"
+  c1=$(awk '{print $14 + $15}' "/proc/$mon/stat"); l1=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t1=$(date +%s.%N)
+  kill -TERM "$mon"; wait "$mon" 2>/dev/null || true
+  sleep 1
+  kill "$sub" "$sim" 2>/dev/null || true
+  wait "$sub" "$sim" 2>/dev/null || true
+  local filed delivered
+  filed=$(($(wc -l <"$ZEL_HOME/ZelTemp.csv") - 8))
+  delivered=$(wc -l <"$work/run/sub.txt")
+  echo "$(echo "scale=3; 100 * ($c1 - $c0) / $hz / ($t1 - $t0)" | bc)" \
+    "$(echo "scale=1; ($l1 - $l0) / ($t1 - $t0)" | bc)" "$filed" "$delivered"
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+shares=()
+for r in $(seq "$runs"); do
+  read -r cpu rate filed delivered < <(one_run)
+  echo "run $r: ${cpu} % of a core at ${rate} readings/s; filed $filed, delivered $delivered"
+  shares+=("$cpu")
+done
+echo "median: $(printf '%s\n' "${shares[@]}" | median) % of one core"
