@@ -99,9 +99,9 @@ void BM_ReadDbFile(benchmark::State& state) {
             break;
         }
         readings = r.readingCount;
-        benchmark::DoNotOptimize(series.SeriesLast);
+        benchmark::DoNotOptimize(series.seriesLast);
     }
-    if (readings > 0 && series.SeriesLast < 0)
+    if (readings > 0 && series.seriesLast < 0)
         state.SkipWithError("no reading time was understood");
     state.counters["readings"] = readings;
     state.SetItemsProcessed(state.iterations() * readings);
