@@ -343,8 +343,15 @@ private:
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_loop_misc(m);
         if (rc != MOSQ_ERR_SUCCESS) {
-            *problem = QStringLiteral("MQTT: lost the connection to broker %1: %2")
-                           .arg(c_.settings.endpoint(), errorText(rc));
+            // A TLS handshake that fails after the socket connected ends
+            // here, before any login: that is a connection never made, and
+            // the library's log holds the reason.
+            QString why = errorText(rc);
+            if (!tlsReason_.isEmpty())
+                why += QStringLiteral(" (") + tlsReason_ + QLatin1Char(')');
+            *problem = (gotConnack_ ? QStringLiteral("MQTT: lost the connection to broker %1: %2")
+                                    : QStringLiteral("MQTT: cannot connect to broker %1: %2"))
+                           .arg(c_.settings.endpoint(), why);
             return false;
         }
         return true;
