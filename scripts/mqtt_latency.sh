@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# mqtt_latency.sh [SECONDS] [INTERVAL]: zel-monitor polling a simulated
-# Tarvo-5 (default every 0.01 s for 60 s) and publishing to a private
+# mqtt_latency.sh [SECONDS] [PERIOD]: a simulated Tarvo-5 sending a reading
+# unasked every PERIOD seconds (default 0.01, for 60 s) to zel-monitor, which
+# polls no faster than its shortest interval and publishes to a private
 # mosquitto on loopback; reports readings per second, the median and 99th
 # percentile delay from a reading's arrival in zel-monitor ("received") to a
 # subscriber, and zel-monitor's share of one processor core.
@@ -28,12 +29,12 @@ export ZEL_HOME="$work/program" XDG_CONFIG_HOME="$work/config"
 mkdir -p "$ZEL_HOME" "$XDG_CONFIG_HOME/zel"
 link="$work/tty"
 printf '[Communication]\r\nPort=6\r\nBaudRate=9600\r\n[Devices]\r\nCOM6=%s\r\n' "$link" >"$ZEL_HOME/dax.ini"
-printf '[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=%s\r\nThreshold1=100\r\nThreshold2=1000\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=bench\r\n' \
-  "$interval" "$port" >"$XDG_CONFIG_HOME/zel/Zel.ini"
+printf '[COMMON]\r\nInsType=1\r\nMinInt=0\r\nSecInt=1\r\nThreshold1=100\r\nThreshold2=1000\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=bench\r\n' \
+  "$port" >"$XDG_CONFIG_HOME/zel/Zel.ini"
 
 stdbuf -oL mosquitto_sub -h 127.0.0.1 -p "$port" -q 1 -t zel/bench/reading -F '%U %p' >"$work/sub.txt" &
 pids+=($!)
-"$root/build/zel-sim" tarvo5 --link "$link" >/dev/null 2>&1 &
+"$root/build/zel-sim" tarvo5 --link "$link" --push-every "$interval" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 "$root/build/zel-monitor" >"$work/monitor.log" 2>&1 &
