@@ -16,8 +16,8 @@ bool Quantity::operator==(const Quantity& other) const {
 void Reading::setTaken(const QDateTime& moment) {
     // A local or UTC moment is taken as it reads; another zone is first put
     // on this computer's clock, as the date-time texts are.
-    const Qt::TimeSpec spec = moment.timeSpec();
-    const QDateTime wall = spec == Qt::LocalTime || spec == Qt::UTC ? moment : moment.toLocalTime();
+    const Qt::TimeSpec kind = moment.timeSpec();
+    const QDateTime wall = kind == Qt::LocalTime || kind == Qt::UTC ? moment : moment.toLocalTime();
     date = wall.date();
     time = wall.time();
 }
