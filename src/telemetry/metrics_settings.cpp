@@ -93,9 +93,8 @@ ListenAddress resolveListen(const QString& listen) {
         // Brackets hold an address, never a name to look up.
         hints.ai_flags = AI_NUMERICHOST;
     } else if (!hostCharacters(a.host)) {
-        return failed(
-            a, shown +
-                   QStringLiteral(": \"%1\" is not a host name or address").arg(printableText(a.host)));
+        return failed(a, shown + QStringLiteral(": \"%1\" is not a host name or address")
+                                     .arg(printableText(a.host)));
     }
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(a.host.toUtf8().constData(), nullptr, &hints, &found);
@@ -105,7 +104,8 @@ ListenAddress resolveListen(const QString& listen) {
         if (bracketed)
             return failed(
                 a,
-                shown + QStringLiteral(": \"%1\" is not an IPv6 address").arg(printableText(a.host)));
+                shown +
+                    QStringLiteral(": \"%1\" is not an IPv6 address").arg(printableText(a.host)));
         return failed(a, shown + QStringLiteral(": the name %1 does not resolve (%2)")
                                      .arg(a.host, QString::fromLocal8Bit(::gai_strerror(rc))));
     }
