@@ -24,7 +24,7 @@ int16_t checkAndParse(const QByteArray& frame) {
         // and up reaches the status byte.
         if (r.has_value() != (frame.size() >= 26))
             __builtin_trap();
-        if (r && (r->OverMark.size() != 1 || r->InstrumentId.size() != 12))
+        if (r && (r->overMark.size() != 1 || r->instrumentId.size() != 12))
             __builtin_trap();
     }
     const auto c = parsePortablesCalibration(frame);
