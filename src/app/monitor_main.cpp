@@ -1,5 +1,6 @@
 // zel-monitor: unattended collection from one instrument, without a window.
 #include "app/program_identity.h"
+#include "common/folder_lock.h"
 #include "common/paths.h"
 #include "monitor/monitor.h"
 #include "station/serial_link.h"
@@ -98,6 +99,29 @@ int main(int argc, char** argv) {
     options.reopenIntervalMs = int(seconds * 1000);
     options.journalPriorities =
         parser.isSet(journal) || qEnvironmentVariableIsSet("JOURNAL_STREAM");
+
+    // The folder is this program's before any file of it is opened; a second
+    // program touches nothing and says who holds it.
+    zel::FolderLock folderLock(options.programFolder);
+    const zel::FolderLock::Result locked = folderLock.tryLock(QStringLiteral("zel-monitor"));
+    if (locked != zel::FolderLock::Result::Taken) {
+        if (options.journalPriorities)
+            out << "<3>";
+        out << zel::eventTime(QDateTime::currentDateTime());
+        if (locked == zel::FolderLock::Result::Busy) {
+            const zel::FolderHolder& holder = folderLock.holder();
+            out << " folder-in-use folder=" << zel::eventValue(options.programFolder)
+                << " holder=" << zel::eventValue(holder.text()) << " holder-pid=" << holder.pid
+                << '\n';
+        } else {
+            out << " folder-error folder=" << zel::eventValue(options.programFolder) << " detail="
+                << zel::eventValue(QStringLiteral("the folder cannot be locked: ") +
+                                   folderLock.error())
+                << '\n';
+        }
+        out.flush();
+        return locked == zel::FolderLock::Result::Busy ? zel::kFolderInUseExitCode : 1;
+    }
 
     zel::SerialLink link;
     zel::SystemClock clock;
