@@ -23,6 +23,9 @@
 
 namespace {
 
+// SIGTERM or SIGINT came while readings could not be filed (a full disk).
+constexpr int kReadingsNotFiledExitCode = 74; // EX_IOERR
+
 int signalPipe[2] = {-1, -1};
 
 // Only async-signal-safe work here: the event loop reads the pipe.
@@ -148,7 +151,12 @@ int main(int argc, char** argv) {
         busy = true;
         if (byte != char(SIGHUP)) {
             sd_notify(0, "STOPPING=1");
-            monitor->stop([] { QCoreApplication::exit(0); });
+            // Readings still waiting for the disk are lost with the process:
+            // the service manager must not take that for a clean stop.
+            monitor->stop([&] {
+                const bool allFiled = monitor->readingsFiled() == monitor->readingsTaken();
+                QCoreApplication::exit(allFiled ? 0 : kReadingsNotFiledExitCode);
+            });
             return;
         }
         // SIGHUP: the settings are read again, by a stop and a fresh start;
