@@ -609,7 +609,10 @@ void Station::chooseWorkingFileForOnline() {
             reportFileError(data_.lastError());
         return;
     }
-    if (data_.workingFile().exists() && list_.rowIndex >= 2 && !autoMode) {
+    // The file, not only the list, holds readings: after a restart the list
+    // is empty and the file has the whole run before it.
+    if (data_.workingFile().exists() && !autoMode &&
+        (list_.rowIndex >= 2 || data_.workingFileHoldsReadings())) {
         const Answer a =
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QStringLiteral("start"), false);

@@ -417,7 +417,7 @@ TEST_F(StationTest, AnnounceWithoutConfirmationEnablesGetDataWithStart) {
     EXPECT_TRUE(view.enabled[Command::GetData]);
 }
 
-TEST_F(StationTest, StartAsksToAppendOnlyWithTwoRowsAndAnExistingFile) {
+TEST_F(StationTest, StartAsksToAppendOnlyWhenTheListHoldsReadings) {
     openPort();
     becomeReady();
     station->toggleOnline();
@@ -431,6 +431,35 @@ TEST_F(StationTest, StartAsksToAppendOnlyWithTwoRowsAndAnExistingFile) {
     EXPECT_EQ(view.questions[0], "start|Do you want to append data to the existing list ? \n\n");
     EXPECT_EQ(list.rowIndex, 2) << "appending keeps the list";
     EXPECT_EQ(fileLines().size(), 10);
+}
+
+// After a restart the list is empty while the working file still holds the
+// readings of the run before: Start asks before it empties the file.
+TEST_F(StationTest, StartAfterARestartAsksBeforeEmptyingTheReadingsOfTheFile) {
+    openPort();
+    becomeReady();
+    for (const auto& [answer, linesAfter] : {std::pair{Answer::Yes, 10}, {Answer::No, 8}}) {
+        SCOPED_TRACE(linesAfter);
+        view.questions.clear();
+        data.workingFile().close();
+        QFile file(data.workingFile().path());
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("On-Line,14/03/2026 09:00:00,0.1,mR/h,OK,DX24,\r\n"
+                   "On-Line,14/03/2026 09:00:01,0.1,mR/h,OK,DX24,\r\n");
+        file.close();
+        session.restoreWorkingFile();
+        ASSERT_EQ(data.readingCount, 2);
+        ASSERT_LT(list.rowIndex, 2) << "the list starts empty";
+        view.answers.push_back(answer);
+        station->toggleOnline();
+        ASSERT_EQ(view.questions.size(), 1);
+        EXPECT_EQ(view.questions[0],
+                  "start|Do you want to append data to the existing list ? \n\n");
+        EXPECT_EQ(fileLines().size(), linesAfter);
+        station->toggleOnline();
+        // Leave only the header for the next turn.
+        ASSERT_TRUE(data.openNewTempFile(station->currentHeader()));
+    }
 }
 
 TEST_F(StationTest, TimeAcknowledgeIsShownAndCountedAsAnError) {
