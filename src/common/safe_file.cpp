@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -52,27 +54,35 @@ bool SafeFile::open() {
     const QFileInfo info(path_);
     if (info.isDir())
         return fail(QStringLiteral("Is a directory"));
-    // mkstemp in the target's own folder: the rename below stays on one file
-    // system, and a name nobody else uses cannot clobber another writer.
-    QByteArray templ = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') +
-                                         info.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(templ.data(), O_CLOEXEC);
+    // A fresh name in the target's own folder: the rename below stays on one
+    // file system, and a name nobody else uses cannot clobber another writer.
+    // Created with 0666, so the kernel applies the umask; reading the umask
+    // with umask() would change it for a moment under other threads.
+    const QByteArray prefix =
+        QFile::encodeName(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') +
+                          info.fileName() + QLatin1Char('.'));
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    int fd = -1;
+    QByteArray name;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+        fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return failErrno("create");
+    }
     if (fd < 0)
         return failErrno("create");
     fd_ = fd;
-    tempPath_ = templ;
-    // Keep the permissions of the file we replace, or the usual ones for a
-    // new file (mkstemp makes it private to the owner).
+    tempPath_ = name;
+    // Keep what the file we replace allowed, within what a new file gets.
+    // lstat: a link's target is not the file we replace.
+    struct stat fresh {};
     struct stat old {};
-    mode_t mode = 0;
-    if (::stat(QFile::encodeName(path_).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd_, mode);
+    if (::fstat(fd_, &fresh) == 0 && ::lstat(QFile::encodeName(path_).constData(), &old) == 0 &&
+        S_ISREG(old.st_mode))
+        ::fchmod(fd_, fresh.st_mode & old.st_mode & 0666);
     return true;
 }
 
@@ -147,6 +157,73 @@ void SafeFile::cancel() {
         ::unlink(tempPath_.constData());
         tempPath_.clear();
     }
+}
+
+int openNoFollow(const QString& path, int flags, unsigned mode, FileError* error) {
+    const auto fail = [&](int err) {
+        if (error)
+            *error = FileError{path, systemReason(err)};
+        return -1;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // A FIFO without a reader would fail with a puzzling "No such device".
+    struct stat before {};
+    if (::lstat(name.constData(), &before) == 0 && !S_ISREG(before.st_mode) &&
+        !S_ISLNK(before.st_mode) && !S_ISDIR(before.st_mode)) {
+        if (error)
+            *error = FileError{path, QStringLiteral("It is not a regular file")};
+        return -1;
+    }
+    const int fd = ::open(name.constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, mode);
+    if (fd < 0) {
+        const int err = errno;
+        struct stat st {};
+        if (err == ELOOP && ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            if (error)
+                *error = FileError{path, QStringLiteral("It is a symbolic link; nothing is "
+                                                        "written through it")};
+            return -1;
+        }
+        return fail(err);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode))
+            return fail(EISDIR);
+        if (error)
+            *error = FileError{path, QStringLiteral("It is not a regular file")};
+        return -1;
+    }
+    if (!(flags & O_NONBLOCK))
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool renameWithoutReplacing(const QString& from, const QString& to, FileError* error) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    int result =
+        ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
+    // A file system without RENAME_NOREPLACE: look first, then rename.
+    if (result != 0 && errno == EINVAL) {
+        struct stat st {};
+        if (::lstat(target.constData(), &st) == 0)
+            errno = EEXIST;
+        else
+            result = ::rename(source.constData(), target.constData());
+    }
+    if (result != 0) {
+        if (error)
+            *error = FileError{to, systemReason(errno)};
+        return false;
+    }
+    return true;
 }
 
 bool writeFileSafely(const QString& path, QByteArrayView content, FileError* error) {

@@ -27,6 +27,10 @@ public:
 
     // Creates the temporary file beside the target (same folder, so the
     // rename is atomic). False with error() when the folder is not writable.
+    // The new file gets the old one's permissions as far as 0666 & ~umask
+    // allows, never more: no setuid, setgid or execute bit is carried over,
+    // and a link at the target's name lends it nothing of its own target
+    // (the rename replaces the link, never what it points to).
     bool open();
     bool isOpen() const { return fd_ >= 0; }
     // Writes everything or fails; after a failure every later call fails too.
@@ -53,6 +57,18 @@ private:
     bool failed_ = false;
     FileError error_;
 };
+
+// Opens `path` as open(2) does with `flags` and `mode`, but never through a
+// symbolic link in its last part and only when it is a regular file: the
+// program folder may be shared, and a link planted there must not carry our
+// writes to its target. O_NOFOLLOW and O_CLOEXEC are added; a FIFO does not
+// block the call. The descriptor, or -1 with `error` naming the path and
+// saying why.
+int openNoFollow(const QString& path, int flags, unsigned mode, FileError* error);
+
+// Renames `from` to `to` only when `to` does not exist: a file is kept under
+// a new name without ever taking the place of another.
+bool renameWithoutReplacing(const QString& from, const QString& to, FileError* error);
 
 // The whole content at once: open, write, commit.
 bool writeFileSafely(const QString& path, QByteArrayView content, FileError* error = nullptr);
