@@ -4,12 +4,17 @@
 #include "common/safe_file.h"
 #include "common/text.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace zel {
 
@@ -358,7 +363,7 @@ void Series::append(double time, double value) {
     seriesValues[size_t(seriesLast)] = value;
 }
 
-ReadDbResult readDataFile(const QString& path, Series& series) {
+ReadDbResult readDataFile(const QString& path, Series& series, bool lastLineMayBeTorn) {
     ReadDbResult result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -382,6 +387,10 @@ ReadDbResult readDataFile(const QString& path, Series& series) {
     DayCounter times;
     const QByteArray& record = line.bytes;
     while (nextRecord(source, line)) {
+        if (lastLineMayBeTorn && !line.terminated)
+            break;
+        if (record.contains('\0'))
+            continue;
         if (result.readingCount < std::numeric_limits<int32_t>::max())
             ++result.readingCount;
         if (line.overlong)
@@ -454,27 +463,123 @@ bool WorkingFile::isOpen() const {
 bool WorkingFile::openAppend() {
     if (file_.isOpen())
         return true;
-    // A last line without its line end (a write cut short) would otherwise
-    // swallow the next reading into a corrupt line.
-    bool needLineEnd = false;
-    {
-        QFile probe(path_);
-        if (probe.open(QIODevice::ReadOnly) && probe.size() > 0 && probe.seek(probe.size() - 1)) {
-            char last = 0;
-            needLineEnd = probe.getChar(&last) && last != '\n';
-        }
+    // The folder may be shared: a link planted at this name is refused, and
+    // the readings wait until the name is a file of its own again.
+    FileError why;
+    int fd = openNoFollow(path_, O_RDWR | O_APPEND | O_CREAT, 0666, &why);
+    if (fd < 0) // a file we may write but not read
+        fd = openNoFollow(path_, O_WRONLY | O_APPEND | O_CREAT, 0666, &why);
+    if (fd < 0) {
+        error_ = QStringLiteral("Cannot open %1 for appending: %2").arg(path_, why.reason);
+        return false;
     }
-    file_.setFileName(path_);
+    if (!setTornLineAside(fd)) {
+        ::close(fd);
+        return false;
+    }
     // Unbuffered: a line that failed must not wait in a buffer and go out
     // again, behind its own retry, with the next write.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         error_ = QStringLiteral("Cannot open %1 for appending: %2").arg(path_, file_.errorString());
         return false;
     }
-    if (needLineEnd && !writeWhole("\r\n")) {
-        file_.close();
+    return true;
+}
+
+QString WorkingFile::tornLinesPath() const {
+    const QFileInfo info(path_);
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+           QStringLiteral("-torn.txt");
+}
+
+QString WorkingFile::takeNotice() {
+    return std::exchange(notice_, QString());
+}
+
+bool WorkingFile::setTornLineAside(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size == 0)
+        return true;
+    const off_t size = st.st_size;
+    char last = 0;
+    // Opened write-only, the end cannot be looked at; every line this
+    // program writes ends with its line end anyway.
+    if (::pread(fd, &last, 1, size - 1) != 1 || last == '\n')
+        return true;
+    const auto failed = [this](const QString& what) {
+        error_ = QStringLiteral("The last line of %1 was cut short by a crash and %2: %3")
+                     .arg(path_, what, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
+    };
+    // The torn line begins after the last line end.
+    off_t cut = 0;
+    QByteArray chunk;
+    for (off_t end = size; end > 0;) {
+        const off_t start = std::max<off_t>(0, end - off_t(ReadChunk));
+        chunk.resize(qsizetype(end - start));
+        if (::pread(fd, chunk.data(), size_t(chunk.size()), start) != chunk.size())
+            return failed(QStringLiteral("could not be read"));
+        if (const void* nl = ::memrchr(chunk.constData(), '\n', size_t(chunk.size()))) {
+            cut = start + off_t(static_cast<const char*>(nl) - chunk.constData()) + 1;
+            break;
+        }
+        end = start;
     }
+    // Inside the header it is no reading either, but cutting it would turn
+    // the next readings into header lines: end the line instead.
+    chunk.resize(qsizetype(std::min<off_t>(cut, MaxDataLineBytes)));
+    if (::pread(fd, chunk.data(), size_t(chunk.size()), 0) != chunk.size() ||
+        chunk.count('\n') < HeaderLineCount) {
+        if (::write(fd, "\r\n", 2) != 2)
+            return failed(QStringLiteral("its line could not be ended"));
+        return true;
+    }
+    // What the line holds, without the NUL bytes a crash leaves.
+    QByteArray kept;
+    for (off_t from = cut; from < size; from += off_t(ReadChunk)) {
+        chunk.resize(qsizetype(std::min<off_t>(size - from, off_t(ReadChunk))));
+        if (::pread(fd, chunk.data(), size_t(chunk.size()), from) != chunk.size())
+            return failed(QStringLiteral("could not be read"));
+        chunk.removeIf([](char c) { return c == '\0'; });
+        kept += chunk;
+    }
+    const QString side = tornLinesPath();
+    if (!kept.isEmpty()) {
+        FileError why;
+        const int out = openNoFollow(side, O_WRONLY | O_APPEND | O_CREAT, 0666, &why);
+        if (out < 0) {
+            error_ = QStringLiteral("The last line of %1 was cut short by a crash and could not "
+                                    "be kept: %2")
+                         .arg(path_, why.message());
+            return false;
+        }
+        const QByteArray line = kept + "\r\n";
+        const bool written =
+            ::write(out, line.constData(), size_t(line.size())) == line.size() && ::fsync(out) == 0;
+        const int err = errno;
+        ::close(out);
+        if (!written) {
+            errno = err;
+            return failed(QStringLiteral("could not be kept in ") + side);
+        }
+    }
+    if (::ftruncate(fd, cut) != 0)
+        return failed(QStringLiteral("could not be cut from the file"));
+    constexpr int Shown = 60;
+    notice_ = kept.isEmpty()
+                  ? QStringLiteral("%1 ended in %2 NUL bytes left by a crash or a power cut; they "
+                                   "were removed.")
+                        .arg(path_)
+                        .arg(qint64(size - cut))
+                  : QStringLiteral("The last line of %1 was cut short by a crash or a power cut "
+                                   "(\"%2\"). It is not read as a reading: it is kept in %3, and "
+                                   "new readings start on a line of their own.")
+                        .arg(path_,
+                             QString::fromUtf8(kept.left(Shown)) +
+                                 (kept.size() > Shown ? QStringLiteral("...") : QString()),
+                             side);
     return true;
 }
 
@@ -571,7 +676,7 @@ bool DataStore::openNewTempFile(const QByteArray& header) {
 ReadDbResult DataStore::readDb(const QString& path) {
     working_.close();
     const QString source = path.isEmpty() ? working_.path() : path;
-    ReadDbResult result = readDataFile(source, series);
+    ReadDbResult result = readDataFile(source, series, isSameFile(source, working_.path()));
     if (result.opened)
         readingCount = result.readingCount;
     else if (!path.isEmpty() || working_.exists())
@@ -582,6 +687,7 @@ ReadDbResult DataStore::readDb(const QString& path) {
     } else if (!working_.openAppend()) {
         error_ = working_.lastError();
     }
+    passOnNotice();
     return result;
 }
 
@@ -594,11 +700,13 @@ void DataStore::countReading() {
 }
 
 bool DataStore::appendReading(const MeasurementRecord& r) {
-    if (!working_.appendReading(r)) {
-        error_ = working_.lastError();
+    if (!pendingHeader_.isEmpty() && !beginAnewUnder(pendingHeader_))
         return false;
-    }
-    return true;
+    const bool written = working_.appendReading(r);
+    if (!written)
+        error_ = working_.lastError();
+    passOnNotice();
+    return written;
 }
 
 DataStore::SaveOutcome DataStore::saveToFile(const QString& path, const QString& commonFilePath,
@@ -630,6 +738,16 @@ DataStore::SaveOutcome DataStore::saveToFile(const QString& path, const QString&
     unsaved = false;
     outcome.ok = true;
     return outcome;
+}
+
+QByteArray headerColumnLine(const QByteArray& header) {
+    const QList<QByteArray> lines = header.split('\n');
+    if (lines.size() <= HeaderLineCount - 1)
+        return {};
+    QByteArray line = lines[HeaderLineCount - 1];
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
 }
 
 bool DataStore::ensureWorkingFile() {
@@ -674,10 +792,96 @@ bool DataStore::workingFileHoldsReadings() const {
 }
 
 bool DataStore::reopenAppend() {
-    if (!working_.openAppend()) {
+    const bool opened = working_.openAppend();
+    if (!opened)
+        error_ = working_.lastError();
+    passOnNotice();
+    return opened;
+}
+
+void DataStore::passOnNotice() {
+    if (!noticeHandler)
+        return;
+    const QString notice = working_.takeNotice();
+    if (!notice.isEmpty())
+        noticeHandler(notice);
+}
+
+namespace {
+
+// The eighth line of a header or a file's start, without its line end;
+// empty when there is no complete eighth line.
+QByteArray columnLineOf(QFile& file) {
+    BoundedLineReader reader(file);
+    QByteArray line;
+    bool overlong = false;
+    bool terminated = false;
+    for (int i = 0; i < HeaderLineCount; ++i)
+        if (!reader.next(line, overlong, terminated) || !terminated || overlong)
+            return {};
+    line.chop(lineEndLength(line));
+    return line;
+}
+
+} // namespace
+
+QByteArray DataStore::workingColumnLine() const {
+    QFile file(working_.path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return columnLineOf(file);
+}
+
+bool DataStore::reopenAppendUnder(const QByteArray& header) {
+    const QByteArray have = workingColumnLine();
+    // A file without a whole header holds no reading to protect; one we
+    // cannot read is never replaced (appending to it fails and says why).
+    if (have.isEmpty() || have == headerColumnLine(header)) {
+        pendingHeader_.clear();
+        return reopenAppend();
+    }
+    pendingHeader_ = header;
+    return beginAnewUnder(header);
+}
+
+bool DataStore::beginAnewUnder(const QByteArray& header) {
+    working_.close();
+    const QFileInfo info(working_.path());
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QByteArray oldColumns = workingColumnLine();
+    FileError why;
+    QString kept;
+    for (int n = 1; n <= 100; ++n) {
+        kept = QStringLiteral("%1/%2-%3%4.csv")
+                   .arg(info.absolutePath(), info.completeBaseName(), stamp,
+                        n == 1 ? QString() : QStringLiteral("-%1").arg(n));
+        if (renameWithoutReplacing(working_.path(), kept, &why))
+            break;
+        kept.clear();
+        if (!QFileInfo::exists(why.path))
+            break; // not a name taken: a reason of its own
+    }
+    if (kept.isEmpty()) {
+        error_ = QStringLiteral("%1 was begun for other columns and cannot be kept under a new "
+                                "name: %2")
+                     .arg(working_.path(), why.message());
+        return false;
+    }
+    if (!working_.startNew(header)) {
+        // The readings go back where they were; nothing is appended to them.
+        renameWithoutReplacing(kept, working_.path(), nullptr);
         error_ = working_.lastError();
         return false;
     }
+    pendingHeader_.clear();
+    series.seriesLast = -1;
+    readingCount = 0;
+    if (noticeHandler)
+        noticeHandler(QStringLiteral("%1 holds readings under the columns \"%2\", not \"%3\" "
+                                     "that this instrument writes now. It is kept whole as %4; "
+                                     "new readings go to a new %5.")
+                          .arg(working_.path(), QString::fromUtf8(oldColumns),
+                               QString::fromUtf8(headerColumnLine(header)), kept, info.fileName()));
     return true;
 }
 

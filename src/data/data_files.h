@@ -34,6 +34,9 @@ struct Series {
 QByteArray headerLines(const Legend& legend, const QString& probeNumber,
                        const QByteArray& columnLine = QByteArrayLiteral("-"));
 
+// The column line (the eighth) of `header`, without its line end.
+QByteArray headerColumnLine(const QByteArray& header);
+
 // One reading line ended by CR LF; a field holding a comma, a double quote,
 // CR or LF is quoted (RFC 4180), every other field is written bare.
 QByteArray readingLine(const MeasurementRecord& r);
@@ -68,8 +71,13 @@ constexpr qint64 MaxDataLineBytes = 64 * 1024;
 //    is the leading number of field 2, exponent forms included.
 //  - A line with fewer than three fields, or whose time does not parse, is
 //    counted but not stored.
+//  - A line holding a NUL byte is no reading and is not counted: a crash on
+//    a file system without ordered writes leaves such lines.
+//  - With `lastLineMayBeTorn` (the working file, which this program always
+//    ends with a line end) a last line without its line end is a reading
+//    cut short by a crash: it is not read or counted.
 //  - When the file cannot be opened the series is left as it was.
-ReadDbResult readDataFile(const QString& path, Series& series);
+ReadDbResult readDataFile(const QString& path, Series& series, bool lastLineMayBeTorn = false);
 
 class WorkingFile {
 public:
@@ -80,10 +88,18 @@ public:
     bool exists() const;
     bool isOpen() const;
 
-    // Opens for appending. A file whose last line was cut short (a full disk,
-    // a power cut) gets its line end first, so the next reading starts a line
-    // of its own.
+    // Opens for appending, never through a symbolic link (a link at the
+    // working file's name is refused with a message naming it). A last line
+    // cut short by a crash (no line end, or NUL bytes) is no reading: it is
+    // moved to tornLinesPath() and cut from the file, so the next reading
+    // starts a line of its own; notice() says so once. False when it could
+    // not be moved aside: then nothing is appended.
     bool openAppend();
+    // Where torn last lines are kept: "ZelTemp-torn.txt" beside the file.
+    QString tornLinesPath() const;
+    // What openAppend() found and did that the user should hear of; taken
+    // once.
+    QString takeNotice();
     void close();
     // Creates the file empty, writes the header and leaves it open for
     // appending. The new file replaces the old one only once it is complete:
@@ -95,10 +111,13 @@ public:
 
 private:
     bool writeWhole(const QByteArray& bytes);
+    // Moves a torn last line of the file open at `fd` aside; see openAppend.
+    bool setTornLineAside(int fd);
 
     QString path_;
     QFile file_;
     QString error_;
+    QString notice_;
 };
 
 // Copies `from` to `to` through a temporary file in the target folder and a
@@ -166,14 +185,34 @@ public:
     bool workingFileHoldsReadings() const;
 
     bool reopenAppend();
+    // Reopens the working file for appending only when its column line (the
+    // eighth) is the one `header` has, so readings never land under another
+    // family's or another unit's columns. Otherwise the old file is kept
+    // whole under a new name (noticeHandler says which) and a new working
+    // file begins with `header`. While that cannot be done (a full disk),
+    // nothing is appended: appendReading fails until it can.
+    bool reopenAppendUnder(const QByteArray& header);
+    // The working file's column line, without its line end; empty when the
+    // file has no complete eighth line or cannot be read.
+    QByteArray workingColumnLine() const;
+
+    // Told what the user should hear of once: a torn last line moved aside,
+    // an old working file kept under a new name.
+    std::function<void(const QString&)> noticeHandler;
 
     QString lastError() const { return error_; }
 
 private:
     QByteArray currentHeader() const;
+    void passOnNotice();
+    // Keeps the working file under a new free name and begins a new one.
+    bool beginAnewUnder(const QByteArray& header);
 
     WorkingFile working_;
     QString error_;
+    // The header a new working file must begin with before anything is
+    // appended; empty when appending may go on.
+    QByteArray pendingHeader_;
 };
 
 } // namespace zel

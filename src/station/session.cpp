@@ -7,6 +7,7 @@
 #include "telemetry/mqtt_publisher.h"
 
 #include <QFile>
+#include <QTimer>
 #include <algorithm>
 
 namespace zel {
@@ -99,6 +100,13 @@ void Session::buildStation() {
     station_ = std::make_unique<Station>(Station::Parts{
         transport_, view_, clock_, settings_, settingsStore_, port_, portFile_, *data_, *list_});
     data_->headerProvider = [this] { return station_->currentHeader(); };
+    // Told once the event at hand is over: a message box must not open in
+    // the middle of a reading's intake.
+    data_->noticeHandler = [this](const QString& text) {
+        QTimer::singleShot(0, station_.get(), [view = &view_, text] {
+            view->information(text, QStringLiteral("Data file"));
+        });
+    };
     if (settingsLoaded_)
         station_->setInterval(interval_);
 }

@@ -605,7 +605,7 @@ void Station::chooseWorkingFileForOnline() {
     // emptying the file would lose every reading of the run before that was
     // never saved (a power cut, a restart of the service).
     if ((unattended || unattendedStart_) && !autoMode && data_.workingFileHoldsReadings()) {
-        if (!data_.reopenAppend())
+        if (!data_.reopenAppendUnder(currentHeader()))
             reportFileError(data_.lastError());
         return;
     }
@@ -617,7 +617,7 @@ void Station::chooseWorkingFileForOnline() {
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QStringLiteral("start"), false);
         if (a == Answer::Yes) {
-            if (!data_.reopenAppend())
+            if (!data_.reopenAppendUnder(currentHeader()))
                 reportFileError(data_.lastError());
             return;
         }
@@ -632,7 +632,7 @@ void Station::chooseWorkingFileForDownload() {
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QString(), true);
         if (a == Answer::Yes) {
-            if (!data_.reopenAppend())
+            if (!data_.reopenAppendUnder(currentHeader()))
                 reportFileError(data_.lastError());
             return;
         }
