@@ -1,0 +1,34 @@
+// Any bytes as "Zel.ini" read for section [MQTT]: reading and checking never
+// crash; settings that pass the check give a port a socket takes, a queue
+// limit of at least one, and topics without wildcards.
+#include "telemetry/mqtt_settings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QTemporaryDir dir;
+    static const QString path = dir.filePath(QStringLiteral("Zel.ini"));
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    const zel::IniFile ini(path);
+    zel::MqttSettings s = zel::readMqttSettings(ini, QStringLiteral("station"));
+    if (!s.enabled())
+        return 0;
+    if (s.clientId.isEmpty())
+        s.clientId = zel::defaultClientId(s.station, dir.path());
+    if (!zel::mqttSettingsProblem(s).isEmpty())
+        return 0;
+    if (s.port < 1 || s.port > 65535 || s.queueLimit < 1)
+        std::abort();
+    const QString topic = s.topic(QStringLiteral("reading"));
+    if (topic.contains(QLatin1Char('+')) || topic.contains(QLatin1Char('#')) ||
+        topic.contains(QLatin1String("//")) || topic.startsWith(QLatin1Char('$')))
+        std::abort();
+    return 0;
+}
