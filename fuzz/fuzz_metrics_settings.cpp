@@ -4,20 +4,15 @@
 // fuzzer): only bracketed and digit-and-dot hosts are resolved.
 #include "telemetry/metrics_settings.h"
 
-#include <QFile>
+#include "fuzz_input_file.h"
+
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("Zel.ini"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    const QString path = zel::fuzz::inputFile(QStringLiteral("Zel.ini"), data, size);
+    if (path.isEmpty())
+        return 0;
     const zel::IniFile ini(path);
     const zel::MetricsSettings s = zel::readMetricsSettings(ini, QStringLiteral("station"));
     if (!s.enabled())

@@ -4,9 +4,10 @@
 // within what a JSON number holds, and reads back the same after its rewrite.
 #include "telemetry/disk_queue.h"
 
+#include "fuzz_input_file.h"
+
 #include <QFile>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 #include <cstdlib>
 
 namespace {
@@ -33,15 +34,10 @@ void check(const zel::DiskQueue& q, const zel::DiskQueue::Opened& o) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("ZelMqttQueue.txt"));
+    const QString path = zel::fuzz::inputFile(QStringLiteral("ZelMqttQueue.txt"), data, size);
+    if (path.isEmpty())
+        return 0;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(bytes);
-    }
     std::vector<quint64> seqs;
     quint64 next = 0;
     {

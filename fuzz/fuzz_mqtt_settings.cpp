@@ -3,25 +3,22 @@
 // limit of at least one, and topics without wildcards.
 #include "telemetry/mqtt_settings.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "fuzz_input_file.h"
+
+#include <QFileInfo>
+
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("Zel.ini"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    const QString path = zel::fuzz::inputFile(QStringLiteral("Zel.ini"), data, size);
+    if (path.isEmpty())
+        return 0;
     const zel::IniFile ini(path);
     zel::MqttSettings s = zel::readMqttSettings(ini, QStringLiteral("station"));
     if (!s.enabled())
         return 0;
     if (s.clientId.isEmpty())
-        s.clientId = zel::defaultClientId(s.station, dir.path());
+        s.clientId = zel::defaultClientId(s.station, QFileInfo(path).path());
     if (!zel::mqttSettingsProblem(s).isEmpty())
         return 0;
     if (s.port < 1 || s.port > 65535 || s.queueLimit < 1)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # feed_kill_loop.sh [CYCLES] [PERIOD]: zel-monitor collects from a simulated
-# Tarvo-5 (a reading unasked every PERIOD seconds, default 0.03) and publishes
+# Tarvo-5 (a reading unasked every PERIOD seconds, default 0.01) and publishes
 # to a private mosquitto on loopback; it is killed with SIGKILL at a random
 # moment CYCLES times (default 300), then runs once more and stops cleanly.
 # Prints the readings filed (complete lines of ZelTemp.csv), the readings
@@ -11,7 +11,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cycles=${1:-300}
-period=${2:-0.03}
+period=${2:-0.01}
 work=$(mktemp -d /tmp/zel-kill.XXXXXX)
 pids=()
 cleanup() {
@@ -47,8 +47,9 @@ for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 for i in $(seq "$cycles"); do
   "$root/build/zel-monitor" >>"$work/monitor.log" 2>&1 &
   monitor=$!
-  # Somewhere from its start-up to a few readings in.
-  sleep "0.$(printf '%03d' $((RANDOM % 700 + 50)))"
+  # Somewhere from its start-up to a hundred readings in.
+  ms=$((RANDOM % 1400 + 100))
+  sleep "$((ms / 1000)).$(printf '%03d' $((ms % 1000)))"
   kill -9 "$monitor" 2>/dev/null || true
   wait "$monitor" 2>/dev/null || true
   if [ $((i % 50)) -eq 0 ]; then echo "cycle $i" >&2; fi

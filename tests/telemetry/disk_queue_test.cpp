@@ -1,8 +1,11 @@
 // The queue file that keeps readings for the broker through outages,
 // restarts and kills: never replaced unread, its numbers never given twice,
 // its damage said, and delivered lines give their space back.
+#include "station/clock.h"
 #include "support/full_disk.h"
+#include "support/mqtt_broker.h"
 #include "telemetry/disk_queue.h"
+#include "telemetry/mqtt_publisher.h"
 
 #include <QDir>
 #include <QFile>
@@ -355,6 +358,48 @@ TEST(DiskQueue, ANearlyFullDiskKeepsTakingLinesWhileTheBrokerTakesThem) {
         if (i > 8)
             q.markDone(i - 8);
         ASSERT_TRUE(q.lastError().isEmpty()) << i << ": " << q.lastError().toStdString();
+    }
+}
+
+// What the publisher makes of the queue file it finds: each problem said in
+// words naming the file, dropped readings counted for `health`, and a file
+// it refuses left as it is, with nothing published.
+TEST(DiskQueue, ThePublisherSaysAndCountsWhatItFindsInTheQueueFile) {
+    struct Case {
+        const char* name;
+        QByteArray file;
+        int limit;
+        bool starts;
+        qint64 dropped;
+        const char* said;
+    } cases[] = {
+        {"a lowered QueueLimit", "N 00000000000000000009\nP 5 {}\nP 6 {}\nP 7 {}\nP 8 {}\n", 2,
+         true, 2, "QueueLimit 2 is below the readings waiting"},
+        {"a payload that is no JSON", "N 00000000000000000009\nP 4 not-json\n", 100, true, 1,
+         "1 damaged readings in the queue file"},
+        {"an unreadable mark", "garbage\nP 4 {}\n", 100, false, 0, "; nothing is published"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString queue = dir.filePath(MqttPublisher::queueFileName());
+        writeBytes(queue, c.file);
+        IniFile ini(dir.filePath("Zel.ini"));
+        ini.write("MQTT", "Host", "127.0.0.1");
+        ini.write("MQTT", "Port", QString::number(test::freeLoopbackPort()));
+        ini.write("MQTT", "QueueLimit", QString::number(c.limit));
+        SystemClock clock;
+        MqttPublisher p(clock);
+        QStringList said;
+        QObject::connect(&p, &MqttPublisher::message,
+                         [&](const QString& text, bool) { said << text; });
+        EXPECT_EQ(p.start(IniFile(dir.filePath("Zel.ini")), dir.path(), "host"), c.starts);
+        EXPECT_EQ(p.dropped(), c.dropped);
+        EXPECT_EQ(said.filter(c.said).size(), 1) << said.join("\n").toStdString();
+        EXPECT_TRUE(said.filter(c.said).value(0).contains(queue)) << "the word names the file";
+        if (!c.starts)
+            EXPECT_EQ(bytesOf(queue), c.file);
+        p.stop(0);
     }
 }
 
