@@ -2,19 +2,14 @@
 // and values stay within the buffer sizes they are read with.
 #include "data/settings.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "fuzz_input_file.h"
+
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("Zel.ini"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    const QString path = zel::fuzz::inputFile(QStringLiteral("Zel.ini"), data, size);
+    if (path.isEmpty())
+        return 0;
     zel::SettingsStore store(path);
     zel::Settings s;
     store.readFirst(s);

@@ -512,10 +512,9 @@ void Station::takeReading(const QByteArray& bytes) {
         if (autoMode)
             row.InstrumentId = probeNumber;
     }
-    writeReading(row);
+    writeReading(row, r);
 
     view_.readingTaken(r.value);
-    emit readingFiled(r, alarmState_);
     view_.setCount(data_.readingCount);
     static const char spin[4] = {'|', '/', '-', '\\'};
     view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));
@@ -536,21 +535,24 @@ void Station::reportFileError(const QString& what) {
     }
 }
 
-void Station::writeReading(const MeasurementRecord& r) {
+void Station::writeReading(const MeasurementRecord& row, const Reading& reading) {
     // The working file is the only copy of a reading until a save: a line
     // that could not be written waits here and goes out, in order, with the
-    // next reading that can be written.
-    unwritten_.push_back(r);
+    // next reading that can be written. It is told as filed only then, so
+    // the feed never holds a reading the file does not.
+    unwritten_.push_back({row, reading, alarmState_});
     fileWaitingReadings();
 }
 
 bool Station::fileWaitingReadings() {
     while (!unwritten_.empty()) {
-        if (!data_.appendReading(unwritten_.front())) {
+        if (!data_.appendReading(unwritten_.front().row)) {
             reportFileError(data_.lastError());
             return false;
         }
+        const Unfiled filed = std::move(unwritten_.front());
         unwritten_.pop_front();
+        emit readingFiled(filed.reading, filed.alarmState);
     }
     if (fileErrorShown_) {
         fileErrorShown_ = false;

@@ -226,7 +226,7 @@ private:
     void onPortLost(const QString& reason);
     void reportFileError(const QString& what);
     void deferCritical(const QString& text, const QString& title, const QString& detail);
-    void writeReading(const MeasurementRecord& r);
+    void writeReading(const MeasurementRecord& row, const Reading& reading);
 
     Transport& transport_;
     StationView& view_;
@@ -249,7 +249,14 @@ private:
     Interval interval_;
     bool fileErrorShown_ = false;
     bool unattendedStart_ = false;
-    std::deque<MeasurementRecord> unwritten_;
+    // Readings taken whose line waits for the working file, with the alarm
+    // state they left.
+    struct Unfiled {
+        MeasurementRecord row;
+        Reading reading;
+        int16_t alarmState;
+    };
+    std::deque<Unfiled> unwritten_;
 };
 
 } // namespace zel

@@ -2,62 +2,287 @@
 
 #include "common/safe_file.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
 
 namespace zel {
 
 namespace {
 
-constexpr int MarkDigits = 20; // every quint64
-constexpr qint64 MarkBytes = 2 + MarkDigits + 1;
+using Identity = DiskQueue::Identity;
 
-QByteArray markLine(quint64 next) {
-    return "N " + QByteArray::number(next).rightJustified(MarkDigits, '0') + '\n';
+// "N <next:16> <safe seq:16> <end:16 hex> <fp:16 hex> <prev:16 hex> <check:8 hex>\n"
+constexpr qint64 MarkBytes = 96;
+constexpr qint64 DataStart = 2 * MarkBytes;
+constexpr int LegacyMarkDigits = 20; // "N <20 digits>\n", the first form of the file
+// Delivered lines are moved over once they take at least this much.
+constexpr qint64 MinGiveBack = 4096;
+constexpr qint64 LargestFile = qint64(1) << 30;
+
+struct Mark {
+    quint64 next = 1;
+    quint64 safeSeq = 0;
+    Identity safe;
+};
+
+quint32 checksum(QByteArrayView bytes) {
+    quint32 h = 2166136261u;
+    for (const char c : bytes) {
+        h ^= quint8(c);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+QByteArray padded(quint64 v, int base, int width) {
+    return QByteArray::number(v, base).rightJustified(width, '0');
+}
+
+QByteArray markLine(char flag, const Mark& m) {
+    QByteArray body;
+    body.reserve(MarkBytes);
+    body += flag;
+    body += ' ' + padded(m.next, 10, 16);
+    body += ' ' + padded(m.safeSeq, 10, 16);
+    body += ' ' + padded(m.safe.known() ? quint64(m.safe.end) : ~quint64(0), 16, 16);
+    body += ' ' + padded(m.safe.fp, 16, 16);
+    body += ' ' + padded(m.safe.prevFp, 16, 16);
+    body += ' ' + padded(checksum(body), 16, 8) + '\n';
+    return body;
+}
+
+// Digits only, no sign, no space; nothing on overflow.
+std::optional<quint64> number(QByteArrayView text, int base) {
+    if (text.isEmpty() || text.size() > 20)
+        return std::nullopt;
+    quint64 v = 0;
+    for (const char c : text) {
+        int d = -1;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        if (d < 0 || v > (~quint64(0) - quint64(d)) / quint64(base))
+            return std::nullopt;
+        v = v * quint64(base) + quint64(d);
+    }
+    return v;
+}
+
+// One mark line without its line end.
+std::optional<Mark> parseMark(QByteArrayView line, char flag) {
+    if (line.size() != MarkBytes - 1 || line.at(0) != flag)
+        return std::nullopt;
+    for (const qsizetype space : {1, 18, 35, 52, 69, 86})
+        if (line.at(space) != ' ')
+            return std::nullopt;
+    const auto next = number(line.sliced(2, 16), 10);
+    const auto safeSeq = number(line.sliced(19, 16), 10);
+    const auto end = number(line.sliced(36, 16), 16);
+    const auto fp = number(line.sliced(53, 16), 16);
+    const auto prev = number(line.sliced(70, 16), 16);
+    const auto check = number(line.sliced(87, 8), 16);
+    if (!next || !safeSeq || !end || !fp || !prev || !check || *check != checksum(line.first(86)))
+        return std::nullopt;
+    if (*next < 1 || *next > DiskQueue::MaxSeq + 1 || *safeSeq > DiskQueue::MaxSeq)
+        return std::nullopt;
+    Mark m;
+    m.next = *next;
+    m.safeSeq = *safeSeq;
+    if (*end != ~quint64(0)) {
+        if (*end > quint64(std::numeric_limits<qint64>::max()))
+            return std::nullopt;
+        m.safe = {qint64(*end), *fp, *prev};
+    }
+    return m;
+}
+
+std::optional<Mark> parseLegacyMark(QByteArrayView line) {
+    if (line.size() != 2 + LegacyMarkDigits || !line.startsWith("N "))
+        return std::nullopt;
+    const auto next = number(line.sliced(2), 10);
+    if (!next || *next < 1 || *next > DiskQueue::MaxSeq + 1)
+        return std::nullopt;
+    Mark m;
+    m.next = *next;
+    return m;
+}
+
+QByteArray lineOf(char flag, quint64 seq, const Identity& id, const QByteArray& payload) {
+    QByteArray line;
+    line.reserve(payload.size() + 64);
+    line += flag;
+    line += ' ' + QByteArray::number(seq) + ' ';
+    if (id.known())
+        line += '@' + QByteArray::number(quint64(id.end), 16) + ':' +
+                QByteArray::number(id.fp, 16) + ':' + QByteArray::number(id.prevFp, 16) + ' ';
+    line += payload;
+    line += '\n';
+    return line;
+}
+
+struct QueueLine {
+    char flag = 0;
+    quint64 seq = 0;
+    Identity id;
+    QByteArray payload;
+    qint64 offset = 0;
+};
+
+// "P <seq> [@<end>:<fp>:<prev> ]<payload>"; `seqOnly` is set when the number
+// could be read but the rest could not.
+std::optional<QueueLine> parseLine(QByteArrayView line, quint64* seqOnly) {
+    *seqOnly = 0;
+    if (line.size() < 3 || (line.at(0) != 'P' && line.at(0) != 'D') || line.at(1) != ' ')
+        return std::nullopt;
+    const qsizetype space = line.indexOf(' ', 2);
+    const auto seq = number(line.sliced(2, (space < 0 ? line.size() : space) - 2), 10);
+    if (!seq || *seq < 1 || *seq > DiskQueue::MaxSeq)
+        return std::nullopt;
+    *seqOnly = *seq;
+    QueueLine q;
+    q.flag = line.at(0);
+    q.seq = *seq;
+    if (space < 0)
+        return q.flag == 'D' ? std::optional(q) : std::nullopt;
+    QByteArrayView rest = line.sliced(space + 1);
+    if (rest.startsWith('@')) {
+        const qsizetype end = rest.indexOf(' ');
+        const QList<QByteArray> parts =
+            (end < 0 ? rest.sliced(1) : rest.sliced(1, end - 1)).toByteArray().split(':');
+        if (parts.size() != 3)
+            return std::nullopt;
+        const auto e = number(parts[0], 16);
+        const auto fp = number(parts[1], 16);
+        const auto prev = number(parts[2], 16);
+        if (!e || !fp || !prev || *e > quint64(std::numeric_limits<qint64>::max()))
+            return std::nullopt;
+        q.id = {qint64(*e), *fp, *prev};
+        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+    }
+    if (q.flag == 'P') {
+        // A payload that is no JSON object would reach subscribers as it
+        // stands.
+        q.payload = rest.toByteArray();
+        QJsonParseError error{};
+        if (!QJsonDocument::fromJson(q.payload, &error).isObject())
+            return std::nullopt;
+    }
+    return q;
 }
 
 struct ParsedFile {
-    std::vector<DiskQueue::Entry> waiting; // in file order
-    std::vector<qint64> offsets;           // of each waiting line's flag byte
-    qint64 complete = 0;                   // bytes up to the last line end
-    bool fixedMark = false;
+    std::optional<Mark> first, second;
+    bool legacy = false;
+    std::vector<QueueLine> lines; // whole P and D lines, one per number
+    qint64 damagedReadings = 0;
+    qint64 damagedLines = 0;
+    qint64 complete = 0; // bytes up to the last line end
+    quint64 highestSeq = 0;
 };
 
-// Readings still waiting in the file's text, in file order.
-ParsedFile parse(const QByteArray& text, quint64* nextSeq) {
+ParsedFile parse(const QByteArray& text) {
     ParsedFile f;
-    f.fixedMark =
-        text.startsWith("N ") && text.size() >= MarkBytes && text.at(MarkBytes - 1) == '\n';
+    std::unordered_map<quint64, size_t> bySeq;
+    std::vector<quint64> brokenSeqs;
     qsizetype start = 0;
+    int index = 0;
     while (start < text.size()) {
         const qsizetype end = text.indexOf('\n', start);
         if (end < 0)
             break; // cut short by a crash: never acknowledged, never complete
-        const QByteArray line = text.mid(start, end - start);
-        const qsizetype lineStart = start;
+        const QByteArrayView line = QByteArrayView(text).sliced(start, end - start);
+        const qint64 offset = start;
         start = end + 1;
         f.complete = start;
-        if (line.size() < 3 || line.at(1) != ' ')
-            continue;
-        const qsizetype space = line.indexOf(' ', 2);
-        bool ok = false;
-        const quint64 seq = line.mid(2, (space < 0 ? line.size() : space) - 2).toULongLong(&ok);
-        if (!ok)
-            continue;
-        if (line.at(0) == 'N') {
-            *nextSeq = std::max(*nextSeq, seq);
-        } else if (line.at(0) == 'P' || line.at(0) == 'D') {
-            *nextSeq = std::max(*nextSeq, seq + 1);
-            if (line.at(0) == 'P' && space > 0) {
-                f.waiting.push_back({seq, line.mid(space + 1)});
-                f.offsets.push_back(lineStart);
+        const int at = index++;
+        if (at == 0) {
+            f.first = parseMark(line, 'N');
+            if (!f.first) {
+                f.first = parseLegacyMark(line);
+                f.legacy = bool(f.first);
             }
+            if (f.first || line.startsWith("N "))
+                continue;
+        }
+        if (at <= 1 && !f.legacy && line.startsWith("M ")) {
+            f.second = parseMark(line, 'M');
+            continue;
+        }
+        if (line.isEmpty())
+            continue;
+        quint64 seqOnly = 0;
+        std::optional<QueueLine> q = parseLine(line, &seqOnly);
+        if (seqOnly > 0)
+            f.highestSeq = std::max(f.highestSeq, seqOnly);
+        if (!q) {
+            if (line.startsWith("P "))
+                brokenSeqs.push_back(seqOnly);
+            else
+                ++f.damagedLines;
+            continue;
+        }
+        q->offset = offset;
+        const auto [it, fresh] = bySeq.emplace(q->seq, f.lines.size());
+        if (fresh) {
+            f.lines.push_back(std::move(*q));
+        } else if (q->flag == 'D') {
+            // A copy left by a move cut short: delivered wins.
+            f.lines[it->second].flag = 'D';
         }
     }
+    // A broken line whose reading is also whole elsewhere (a move of the
+    // waiting lines cut short) has lost nothing.
+    for (const quint64 seq : brokenSeqs)
+        if (seq == 0 || !bySeq.count(seq))
+            ++f.damagedReadings;
     return f;
 }
 
-QByteArray lineOf(char flag, quint64 seq, const QByteArray& payload) {
-    return flag + (' ' + QByteArray::number(seq)) + ' ' + payload + '\n';
+int writeAt(int fd, QByteArrayView bytes, qint64 offset) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
+        done += n;
+    }
+    return 0;
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Temporary files of a rewrite that a kill cut short: ".<name>.XXXXXX".
+int removeLeftovers(const QString& path) {
+    const QFileInfo info(path);
+    const QDir folder = info.absoluteDir();
+    int removed = 0;
+    const QStringList names = folder.entryList({QLatin1Char('.') + info.fileName() + ".??????"},
+                                               QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray full = QFile::encodeName(folder.filePath(name));
+        struct stat st {};
+        if (::lstat(full.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid() && ::unlink(full.constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace
@@ -65,90 +290,212 @@ QByteArray lineOf(char flag, quint64 seq, const QByteArray& payload) {
 DiskQueue::DiskQueue(QString path, qsizetype capacity, int retryMs)
     : path_(std::move(path)), capacity_(std::max<qsizetype>(capacity, 1)), retryMs_(retryMs) {}
 
-DiskQueue::~DiskQueue() = default;
-
-bool DiskQueue::open(std::vector<Entry>* waiting) {
-    waiting->clear();
-    QByteArray text;
-    {
-        QFile old(path_);
-        if (old.exists() && old.open(QIODevice::ReadOnly))
-            text = old.read(256LL << 20);
-    }
-    ParsedFile parsed = parse(text, &nextSeq_);
-    std::vector<size_t> order(parsed.waiting.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return parsed.waiting[a].seq < parsed.waiting[b].seq;
-    });
-    const size_t keepFrom = order.size() > size_t(capacity_) ? order.size() - size_t(capacity_) : 0;
-    entries_.clear();
-    for (size_t i = keepFrom; i < order.size(); ++i) {
-        const Entry& e = parsed.waiting[order[i]];
-        waiting->push_back(e);
-        entries_.push_back({e.seq, -1, e.payload});
-    }
-    notOnDisk_ = qsizetype(entries_.size());
-    if (rewrite())
-        return true;
-    // No room for a new file: the old one, as it is, still says what waits.
-    // Readings dropped by a smaller limit are not in the entries, so their
-    // lines simply stay waiting there until the next rewrite.
-    if (keepFrom == 0 && !text.isEmpty() && adoptOld(parsed.fixedMark)) {
-        for (size_t i = 0; i < order.size(); ++i)
-            entries_[i].offset = parsed.offsets[order[i]];
-        notOnDisk_ = 0;
-        lastError_.clear();
-        file_.resize(parsed.complete); // a cut line goes; shrinking needs no room
-        writeMark();
-        return true;
-    }
-    return false;
+DiskQueue::~DiskQueue() {
+    closeFile();
 }
 
-bool DiskQueue::adoptOld(bool fixedMark) {
-    file_.close();
-    file_.setFileName(path_);
-    if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+void DiskQueue::closeFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+DiskQueue::Opened DiskQueue::open() {
+    Opened opened;
+    closeFile();
+    entries_.clear();
+    notOnDisk_ = 0;
+    opened.leftoversRemoved = removeLeftovers(path_);
+    const auto refuse = [&](const QString& why) {
+        opened.usable = false;
+        opened.refusal =
+            QStringLiteral("the queue file %1 %2; it is kept as it is").arg(path_, why);
+        return opened;
+    };
+
+    QByteArray text;
+    bool exists = false;
+    const QByteArray name = QFile::encodeName(path_);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ELOOP)
+        return refuse(QStringLiteral("is a symbolic link, which is not followed"));
+    if (fd < 0 && errno != ENOENT)
+        return refuse(QStringLiteral("cannot be read (%1)").arg(systemReason(errno)));
+    if (fd >= 0) {
+        exists = true;
+        struct stat st {};
+        int error = 0;
+        if (::fstat(fd, &st) != 0) {
+            error = errno;
+        } else if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return refuse(QStringLiteral("is not a regular file"));
+        } else if (st.st_size > LargestFile) {
+            ::close(fd);
+            return refuse(QStringLiteral("is larger than any queue (%1 bytes)").arg(st.st_size));
+        } else {
+            text.resize(qsizetype(st.st_size));
+            qint64 got = 0;
+            while (got < text.size()) {
+                const ssize_t n = ::read(fd, text.data() + got, size_t(text.size() - got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0) {
+                    error = errno;
+                    break;
+                }
+                if (n == 0)
+                    break;
+                got += n;
+            }
+            text.truncate(qsizetype(got));
+        }
+        ::close(fd);
+        if (error != 0)
+            return refuse(QStringLiteral("cannot be read (%1)").arg(systemReason(error)));
+    }
+
+    ParsedFile parsed = parse(text);
+    Mark mark;
+    if (exists) {
+        if (parsed.first && parsed.second) {
+            const auto key = [](const Mark& m) { return std::pair(m.next, m.safeSeq); };
+            mark = key(*parsed.first) >= key(*parsed.second) ? *parsed.first : *parsed.second;
+        } else if (parsed.first) {
+            mark = *parsed.first;
+            if (!parsed.legacy)
+                opened.markNote = QStringLiteral("the copy of its first line was damaged; it is "
+                                                 "written anew from the first line");
+        } else if (parsed.second) {
+            mark = *parsed.second;
+            opened.markNote = QStringLiteral("its first line was damaged; the next seq (%1) was "
+                                             "recovered from the copy on its second line")
+                                  .arg(mark.next);
+        } else {
+            return refuse(QStringLiteral(
+                "has no readable first line (the next seq) nor a readable copy of it, so the "
+                "next seq is not known; move it away to publish again (seq then starts at 1)"));
+        }
+    }
+    nextSeq_ = std::max(mark.next, parsed.highestSeq + 1);
+    safe_ = mark.safe;
+    safeSeq_ = mark.safeSeq;
+    opened.damagedReadings = parsed.damagedReadings;
+    opened.damagedLines = parsed.damagedLines;
+
+    // A line newer than the marks was appended just before a kill.
+    for (const QueueLine& q : parsed.lines) {
+        if (q.id.known() && q.seq > safeSeq_) {
+            safe_ = q.id;
+            safeSeq_ = q.seq;
+        }
+    }
+    lastPushed_ = safe_;
+
+    std::vector<const QueueLine*> waiting;
+    for (const QueueLine& q : parsed.lines)
+        if (q.flag == 'P')
+            waiting.push_back(&q);
+    std::stable_sort(waiting.begin(), waiting.end(),
+                     [](const QueueLine* a, const QueueLine* b) { return a->seq < b->seq; });
+    const size_t keepFrom =
+        waiting.size() > size_t(capacity_) ? waiting.size() - size_t(capacity_) : 0;
+    opened.droppedByLimit = qint64(keepFrom);
+    std::vector<qint64> offsets;
+    for (size_t i = keepFrom; i < waiting.size(); ++i) {
+        const QueueLine& q = *waiting[i];
+        opened.waiting.push_back({q.seq, q.payload});
+        entries_.push_back({q.seq, -1, q.payload, q.id});
+        offsets.push_back(q.offset);
+    }
+    notOnDisk_ = qsizetype(entries_.size());
+    opened.lastQueued = safe_;
+    if (rewrite())
+        return opened;
+    // No room for a new file: the old one, as it is, still says what waits,
+    // when its marks can be written in place.
+    if (exists && parsed.first && parsed.second && !parsed.legacy) {
+        std::vector<qint64> dropped;
+        for (size_t i = 0; i < keepFrom; ++i)
+            dropped.push_back(waiting[i]->offset);
+        adoptInPlace(offsets, dropped, parsed.complete);
+    }
+    return opened;
+}
+
+bool DiskQueue::adoptInPlace(const std::vector<qint64>& offsets, const std::vector<qint64>& dropped,
+                             qint64 complete) {
+    const QByteArray name = QFile::encodeName(path_);
+    fd_ = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0)
         return false;
-    markInPlace_ = fixedMark;
-    return true;
+    // A cut last line goes; shrinking needs no room.
+    if (::ftruncate(fd_, off_t(complete)) != 0) {
+        closeFile();
+        return false;
+    }
+    fileEnd_ = complete;
+    // Flags are overwritten in place, which needs no room either.
+    for (const qint64 offset : dropped)
+        if (writeAt(fd_, "D", offset) != 0)
+            break;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        entries_[i].offset = offsets[i];
+    notOnDisk_ = 0;
+    lastError_.clear();
+    writeMark();
+    return fd_ >= 0;
+}
+
+void DiskQueue::noteSafe(const Slot& s) {
+    if (s.id.known() && s.seq > safeSeq_) {
+        safe_ = s.id;
+        safeSeq_ = s.seq;
+    }
 }
 
 bool DiskQueue::rewrite() {
-    QByteArray text = markLine(nextSeq_);
+    quint64 safeSeq = safeSeq_;
+    Identity safe = safe_;
+    for (const Slot& s : entries_)
+        if (s.id.known() && s.seq > safeSeq) {
+            safe = s.id;
+            safeSeq = s.seq;
+        }
+    const Mark mark{nextSeq_, safeSeq, safe};
+    QByteArray text = markLine('N', mark) + markLine('M', mark);
     std::vector<qint64> offsets;
     offsets.reserve(entries_.size());
     for (const Slot& s : entries_) {
         offsets.push_back(text.size());
-        text += lineOf('P', s.seq, s.payload);
+        text += lineOf('P', s.seq, s.id, s.payload);
     }
     FileError error;
     if (!writeFileSafely(path_, text, &error)) {
-        fail(error.message(), false);
+        lastError_ = error.message();
         sinceFailure_.start();
         return false;
     }
-    file_.close();
-    file_.setFileName(path_);
-    if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        fail(file_.errorString(), true);
+    closeFile();
+    fd_ = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0) {
+        fail(errno, true);
         return false;
     }
-    markInPlace_ = true;
+    fileEnd_ = text.size();
     for (size_t i = 0; i < entries_.size(); ++i)
         entries_[i].offset = offsets[i];
     notOnDisk_ = 0;
-    doneLines_ = 0;
+    safe_ = safe;
+    safeSeq_ = safeSeq;
     lastError_.clear();
     return true;
 }
 
-void DiskQueue::fail(const QString& what, bool closeFile) {
-    lastError_ = what.startsWith(path_) ? what : path_ + QStringLiteral(": ") + what;
-    if (closeFile) {
-        file_.close();
+void DiskQueue::fail(int error, bool closeIt) {
+    lastError_ = path_ + QStringLiteral(": ") + systemReason(error);
+    if (closeIt) {
+        closeFile();
         // Every line in the file is unknown from now on: the next rewrite
         // writes them all from memory.
         for (Slot& s : entries_)
@@ -159,57 +506,69 @@ void DiskQueue::fail(const QString& what, bool closeFile) {
 }
 
 bool DiskQueue::writeMark() {
-    if (!file_.isOpen() || !markInPlace_)
+    if (fd_ < 0)
         return false;
-    const QByteArray mark = markLine(nextSeq_);
-    if (!file_.seek(0) || file_.write(mark) != mark.size()) {
-        fail(file_.errorString(), true);
+    const Mark mark{nextSeq_, safeSeq_, safe_};
+    // One copy after the other: a write torn by a power cut leaves the other
+    // whole.
+    int error = writeAt(fd_, markLine('N', mark), 0);
+    if (error == 0)
+        error = writeAt(fd_, markLine('M', mark), MarkBytes);
+    if (error != 0) {
+        fail(error, true);
         return false;
     }
     return true;
 }
 
 // Appends the lines that wait in memory, oldest first; at the first one the
-// disk refuses, the part of it that got written is cut off again.
+// disk refuses, the part of it that got written is cut off again. The marks
+// follow, so they never name a reading whose line is not there.
 void DiskQueue::appendWaiting() {
-    if (!file_.isOpen())
+    if (fd_ < 0)
         return;
     for (auto it = entries_.end() - notOnDisk_; it != entries_.end(); ++it) {
-        const qint64 end = file_.size();
-        const QByteArray line = lineOf('P', it->seq, it->payload);
-        if (!file_.seek(end) || file_.write(line) != line.size()) {
-            const QString why = file_.errorString();
-            if (!file_.resize(end)) {
-                fail(why, true);
+        const QByteArray line = lineOf('P', it->seq, it->id, it->payload);
+        if (const int error = writeAt(fd_, line, fileEnd_); error != 0) {
+            if (::ftruncate(fd_, off_t(fileEnd_)) != 0) {
+                fail(errno, true);
                 return;
             }
-            fail(why, false);
+            fail(error, false);
+            writeMark();
             return;
         }
-        it->offset = end;
+        it->offset = fileEnd_;
+        fileEnd_ += line.size();
         --notOnDisk_;
+        noteSafe(*it);
     }
-    lastError_.clear();
+    if (writeMark())
+        lastError_.clear();
 }
 
 void DiskQueue::retryIfDue() {
-    if (file_.isOpen() || (sinceFailure_.isValid() && sinceFailure_.elapsed() < retryMs_))
+    if (fd_ >= 0 || (sinceFailure_.isValid() && sinceFailure_.elapsed() < retryMs_))
         return;
     rewrite();
 }
 
-DiskQueue::Pushed DiskQueue::push(const QByteArray& payload) {
+DiskQueue::Pushed DiskQueue::push(const QByteArray& payload, const Identity& filedAs) {
     Pushed pushed;
+    if (nextSeq_ > MaxSeq)
+        return pushed;
     pushed.seq = nextSeq_++;
-    entries_.push_back({pushed.seq, -1, payload});
-    ++notOnDisk_;
-    if (file_.isOpen()) {
-        // The mark first: should the line not fit, the number is still used.
-        writeMark();
-        appendWaiting();
-    } else {
-        retryIfDue();
+    Identity id = filedAs;
+    if (id.known()) {
+        id.prevFp = lastPushed_.fp;
+        lastPushed_ = id;
     }
+    entries_.push_back({pushed.seq, -1, payload, id});
+    ++notOnDisk_;
+    if (fd_ >= 0)
+        appendWaiting();
+    else
+        retryIfDue();
     if (qsizetype(entries_.size()) > capacity_) {
         pushed.dropped = entries_.front().seq;
         markDone(entries_.front().seq);
@@ -217,42 +576,92 @@ DiskQueue::Pushed DiskQueue::push(const QByteArray& payload) {
     return pushed;
 }
 
+void DiskQueue::setLastQueued(const Identity& filedAs) {
+    lastPushed_ = filedAs;
+    safe_ = filedAs;
+    safeSeq_ = nextSeq_ - 1;
+    writeMark();
+}
+
 void DiskQueue::markDone(quint64 seq) {
     const auto it = std::lower_bound(entries_.begin(), entries_.end(), seq,
                                      [](const Slot& s, quint64 v) { return s.seq < v; });
     if (it == entries_.end() || it->seq != seq)
         return;
+    bool newSafe = false;
     if (it->offset >= 0) {
-        if (file_.seek(it->offset) && file_.write("D", 1) == 1)
-            ++doneLines_;
-        else
-            fail(file_.errorString(), true);
+        if (const int error = writeAt(fd_, "D", it->offset); error != 0)
+            fail(error, true);
+    } else if (it == entries_.end() - notOnDisk_ && it->id.known() && it->seq > safeSeq_) {
+        // Delivered before the disk took it: the marks move past it.
+        noteSafe(*it);
+        newSafe = true;
     }
     // A failure just now counts this one among those not on disk, too.
     if (it->offset < 0)
         --notOnDisk_;
     entries_.erase(it);
-    compactIfWorthIt();
+    if (newSafe)
+        writeMark();
+    giveSpaceBack();
 }
 
-void DiskQueue::compactIfWorthIt() {
-    if (!file_.isOpen()) {
+void DiskQueue::giveSpaceBack() {
+    if (fd_ < 0) {
         retryIfDue();
         return;
     }
-    if (entries_.empty() && markInPlace_) {
-        // The usual case while the broker is there: every reading is done
-        // moments after it was written, and the file shrinks back to its
-        // first line. The mark is written before the cut, so the first page
-        // is never given up and the number survives a full disk.
-        if (writeMark() && !file_.resize(MarkBytes))
-            fail(file_.errorString(), true);
-        doneLines_ = 0;
+    qint64 first = -1;
+    for (const Slot& s : entries_)
+        if (s.offset >= 0 && (first < 0 || s.offset < first))
+            first = s.offset;
+    if (first < 0) {
+        // No waiting line is in the file: it goes back to its marks, which
+        // are up to date, and what waits in memory gets the room.
+        if (fileEnd_ > DataStart) {
+            if (::ftruncate(fd_, DataStart) != 0) {
+                fail(errno, true);
+                return;
+            }
+            fileEnd_ = DataStart;
+        }
+        if (notOnDisk_ > 0)
+            appendWaiting();
         return;
     }
-    if (doneLines_ < 1024 || doneLines_ < 2 * qint64(entries_.size()))
+    const qint64 done = first - DataStart;
+    const qint64 tail = fileEnd_ - first;
+    if (done < MinGiveBack || done < tail)
         return;
-    rewrite();
+    // The waiting lines move forward over the delivered ones. The two places
+    // do not overlap, so a kill in the middle leaves every waiting line whole
+    // in its old place; the copy is told apart by its number.
+    QByteArray moved(tail, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < tail) {
+        const ssize_t n = ::pread(fd_, moved.data() + got, size_t(tail - got), off_t(first + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            fail(n < 0 ? errno : EIO, true);
+            return;
+        }
+        got += n;
+    }
+    if (const int error = writeAt(fd_, moved, DataStart); error != 0) {
+        fail(error, true);
+        return;
+    }
+    if (::ftruncate(fd_, off_t(DataStart + tail)) != 0) {
+        fail(errno, true);
+        return;
+    }
+    fileEnd_ = DataStart + tail;
+    for (Slot& s : entries_)
+        if (s.offset >= 0)
+            s.offset -= done;
+    if (notOnDisk_ > 0)
+        appendWaiting();
 }
 
 } // namespace zel

@@ -3,22 +3,31 @@
 // or a long outage of the broker loses none of them. The queue is bounded:
 // when full, the oldest reading makes room.
 //
-// File: a first line "N <next seq>" with the number written at a fixed width
-// of 20 digits, then one line per reading, "P <seq> <payload>" while it
-// waits and "D <seq> <payload>" once the broker has it. Both the number and
-// the flag are overwritten in place, which needs no new space, so a full disk
-// still keeps the high-water mark: a number once given is never given again.
-// Payloads are single-line JSON.
+// File: two mark lines of a fixed width, "N ..." and its copy "M ...", then
+// one line per reading, "P <seq> @<end>:<fingerprint> <payload>" while it
+// waits and "D ..." once the broker has it. A mark holds the number the next
+// reading gets, and which line of the working file the newest reading safely
+// queued (on disk here, or delivered) was: its end offset and fingerprint,
+// and the fingerprint of the one before. Marks and flags are overwritten in
+// place, which needs no new space, so a full disk still keeps the
+// high-water mark: a number once given is never given again. Each mark ends
+// with a checksum; a torn one is recovered from the other copy. Payloads are
+// single-line JSON objects; numbers stay below 2^53, what a JSON number holds
+// exactly.
+//
+// Space: once every reading is delivered the file is cut back to its marks;
+// while others still wait, the delivered lines before them are given back by
+// moving the waiting lines forward in the same file (no second copy needed)
+// as soon as they take more room than the waiting ones.
 //
 // A line that could not be appended (a full disk) is cut off again and the
 // reading waits in memory; the waiting lines are appended, in order, as soon
 // as the disk takes them. Opening rewrites the file with only the waiting
-// lines, which also drops a line cut short by a crash; so does the queue when
-// done lines outnumber the waiting ones. A rewrite that fails leaves the file
-// in use as it was.
+// lines; a rewrite that fails leaves the file in use as it was. A file that
+// cannot be read, is not a regular file, is a symbolic link, or whose both
+// marks are damaged is never replaced: the queue refuses it and says why.
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QString>
 #include <deque>
 #include <optional>
@@ -26,15 +35,40 @@
 
 namespace zel {
 
+// Which line of the working file a reading is: where the line ends and a
+// fingerprint of its text; `prevFp` is the reading filed before it.
+struct FiledIdentity {
+    qint64 end = -1; // -1: not known
+    quint64 fp = 0;
+    quint64 prevFp = 0;
+    bool known() const { return end >= 0; }
+    bool operator==(const FiledIdentity&) const = default;
+};
+
 class DiskQueue {
 public:
+    // The largest number a reading gets: what a JSON number holds exactly.
+    static constexpr quint64 MaxSeq = (quint64(1) << 53) - 1;
+
     struct Entry {
         quint64 seq = 0;
         QByteArray payload;
     };
+    using Identity = FiledIdentity;
     struct Pushed {
-        quint64 seq = 0;
+        quint64 seq = 0;                // 0: refused, the numbers are used up
         std::optional<quint64> dropped; // the oldest, dropped to make room
+    };
+    struct Opened {
+        bool usable = true; // false: the file is refused, `refusal` says why
+        QString refusal;
+        std::vector<Entry> waiting; // oldest first
+        Identity lastQueued;        // the newest reading the queue took
+        qint64 droppedByLimit = 0;  // waiting readings beyond the capacity
+        qint64 damagedReadings = 0; // "P" lines without a usable payload
+        qint64 damagedLines = 0;    // other lines that are no line of a queue
+        QString markNote;           // how a damaged mark was recovered
+        int leftoversRemoved = 0;   // temporary files of a rewrite cut short
     };
 
     // `retryMs`: how long a queue without a usable file waits before it tries
@@ -42,14 +76,20 @@ public:
     DiskQueue(QString path, qsizetype capacity, int retryMs = 2000);
     ~DiskQueue();
 
-    // Opens the file (creating it) and returns the readings that wait in it,
-    // oldest first; more than the capacity keeps the newest. False when the
-    // file cannot be used: the queue then lives in memory until it can.
-    bool open(std::vector<Entry>* waiting);
+    // Opens the file (creating it) and says what waits in it; more than the
+    // capacity keeps the newest. When the file is usable but cannot be
+    // written now, the queue lives in memory until it can.
+    Opened open();
+    // True while the file takes what the queue holds.
+    bool onDisk() const { return fd_ >= 0 && notOnDisk_ == 0; }
 
     // The number the next pushed reading gets.
     quint64 nextSeq() const { return nextSeq_; }
-    Pushed push(const QByteArray& payload);
+    Pushed push(const QByteArray& payload, const Identity& filedAs = {});
+    // The newest reading taken without a push (the one the working file
+    // ended with when the queue was new); kept in the marks.
+    void setLastQueued(const Identity& filedAs);
+    const Identity& lastQueued() const { return lastPushed_; }
     // The broker has the reading; unknown numbers are ignored.
     void markDone(quint64 seq);
     qsizetype size() const { return qsizetype(entries_.size()); }
@@ -57,30 +97,40 @@ public:
     const QString& path() const { return path_; }
     // Why waiting readings are not all in the file; empty when they are.
     const QString& lastError() const { return lastError_; }
+    // Bytes the file takes now (0 without a file).
+    qint64 fileBytes() const { return fd_ >= 0 ? fileEnd_ : 0; }
 
 private:
     struct Slot {
         quint64 seq;
         qint64 offset; // of the flag byte; -1 while the line is not on disk
         QByteArray payload;
+        Identity id;
     };
     bool rewrite();
-    bool adoptOld(bool fixedMark);
+    bool adoptInPlace(const std::vector<qint64>& offsets, const std::vector<qint64>& dropped,
+                      qint64 complete);
     bool writeMark();
     void appendWaiting();
     void retryIfDue();
-    void compactIfWorthIt();
-    void fail(const QString& what, bool closeFile);
+    void giveSpaceBack();
+    void fail(int error, bool closeFile);
+    void closeFile();
+    void noteSafe(const Slot& s);
 
     QString path_;
     qsizetype capacity_;
     int retryMs_;
-    QFile file_;
-    bool markInPlace_ = false; // the first line has the fixed width
+    int fd_ = -1;
+    qint64 fileEnd_ = 0;
     std::deque<Slot> entries_;
     qsizetype notOnDisk_ = 0; // the last ones of entries_
     quint64 nextSeq_ = 1;
-    qint64 doneLines_ = 0;
+    Identity lastPushed_;
+    // The newest reading that is safe (its line on disk, or delivered) and
+    // its number: what the marks say.
+    Identity safe_;
+    quint64 safeSeq_ = 0;
     QString lastError_;
     QElapsedTimer sinceFailure_;
 };

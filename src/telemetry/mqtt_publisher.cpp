@@ -1,8 +1,10 @@
 #include "telemetry/mqtt_publisher.h"
 
+#include "data/data_files.h"
 #include "station/families.h"
 #include "station/station.h"
 #include "telemetry/disk_queue.h"
+#include "telemetry/filed_readings.h"
 #include "telemetry/reading_message.h"
 
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <mosquitto.h>
@@ -19,6 +22,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -542,8 +546,19 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
     shared_ = std::make_shared<MqttShared>();
     queue_ = std::make_unique<DiskQueue>(queueFolder + QLatin1Char('/') + queueFileName(),
                                          settings_.queueLimit);
-    std::vector<DiskQueue::Entry> waiting;
-    queue_->open(&waiting);
+    const DiskQueue::Opened opened = queue_->open();
+    if (!opened.usable) {
+        // Waiting readings and the numbers given are in that file: it is
+        // never replaced by an empty one.
+        say(QStringLiteral("MQTT: %1; nothing is published").arg(opened.refusal), true);
+        queue_.reset();
+        shared_.reset();
+        ::close(wakeFd_);
+        wakeFd_ = -1;
+        return false;
+    }
+    reportOpenedQueue(opened);
+    const std::vector<DiskQueue::Entry>& waiting = opened.waiting;
     reportQueueFile();
     run_ = QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
     shared_->readings.assign(waiting.begin(), waiting.end());
@@ -655,13 +670,110 @@ void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
     shared_->latestAlarm = body;
 }
 
+void MqttPublisher::reportOpenedQueue(const DiskQueue::Opened& opened) {
+    const QString path = queue_->path();
+    if (opened.leftoversRemoved > 0)
+        say(QStringLiteral("MQTT: %1 temporary copies of the queue file %2 left by a rewrite that "
+                           "was cut short were removed")
+                .arg(opened.leftoversRemoved)
+                .arg(path),
+            false);
+    if (!opened.markNote.isEmpty())
+        say(QStringLiteral("MQTT: the queue file %1: %2").arg(path, opened.markNote), true);
+    if (opened.damagedReadings > 0) {
+        dropped_ += opened.damagedReadings;
+        say(QStringLiteral("MQTT: %1 damaged readings in the queue file %2 were dropped (their "
+                           "lines hold no reading message)")
+                .arg(opened.damagedReadings)
+                .arg(path),
+            true);
+    }
+    if (opened.damagedLines > 0)
+        say(QStringLiteral("MQTT: %1 damaged lines of the queue file %2 were dropped")
+                .arg(opened.damagedLines)
+                .arg(path),
+            true);
+    if (opened.droppedByLimit > 0) {
+        dropped_ += opened.droppedByLimit;
+        say(QStringLiteral("MQTT: QueueLimit %1 is below the readings waiting in %2: the oldest "
+                           "%3 were dropped unsent")
+                .arg(queue_->capacity())
+                .arg(path)
+                .arg(opened.droppedByLimit),
+            true);
+    }
+}
+
 void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
-                                   const MessageFields& fields) {
+                                   const MessageFields& fields,
+                                   const DiskQueue::Identity& filedAs) {
     if (!running())
         return;
+    enqueue(reading, alarmState, fields, filedAs, false);
+}
+
+qsizetype MqttPublisher::catchUp(const QString& workingPath, const RecordLayout& layout,
+                                 const MessageFields& fields,
+                                 const std::function<int16_t(const Reading&)>& alarmOf) {
+    if (!running())
+        return 0;
+    const DiskQueue::Identity last = queue_->lastQueued();
+    if (!last.known()) {
+        // A queue that never took a reading: the feed begins with the next
+        // reading filed.
+        if (const DiskQueue::Identity end = lastFiledReading(workingPath); end.known())
+            queue_->setLastQueued(end);
+        return 0;
+    }
+    const FiledAfter after = readingsFiledAfter(workingPath, last, queue_->capacity());
+    if (!after.error.isEmpty()) {
+        say(QStringLiteral("MQTT: the working file %1 cannot be read (%2): readings filed after "
+                           "the last one queued are not sent")
+                .arg(workingPath, after.error),
+            true);
+        return 0;
+    }
+    for (const FiledLine& line : after.lines) {
+        const Reading r = readingFromLine(line.text, layout);
+        enqueue(r, alarmOf(r), fields, {line.end, lineFingerprint(line.text), 0}, true);
+    }
+    if (!after.lines.empty() || after.beyondLimit > 0)
+        say(QStringLiteral("MQTT: %1 readings filed in %2 after the last one queued (found %3) "
+                           "are queued%4")
+                .arg(after.lines.size())
+                .arg(workingPath, after.how,
+                     after.beyondLimit > 0
+                         ? QStringLiteral("; %1 older ones beyond QueueLimit are not")
+                               .arg(after.beyondLimit)
+                         : QString()),
+            false);
+    return qsizetype(after.lines.size());
+}
+
+void MqttPublisher::enqueue(const Reading& reading, int16_t alarmState, const MessageFields& fields,
+                            const DiskQueue::Identity& filedAs, bool recovered) {
     const QDateTime now = clock_.now();
-    const QByteArray body = readingJson(reading, alarmState, fields, now, queue_->nextSeq(), run_);
-    const DiskQueue::Pushed pushed = queue_->push(body);
+    QByteArray body = readingJson(reading, alarmState, fields, now, queue_->nextSeq(), run_);
+    if (recovered && body.endsWith('}')) {
+        // Taken back from the working file after a restart: `received` is
+        // when that happened, and the alarm is told from the file's value.
+        body.chop(1);
+        body += ",\"recovered\":true}";
+    }
+    const DiskQueue::Pushed pushed = queue_->push(body, filedAs);
+    if (pushed.seq == 0) {
+        ++dropped_;
+        if (!seqExhaustedReported_) {
+            seqExhaustedReported_ = true;
+            say(QStringLiteral("MQTT: seq has reached %1, the largest number a JSON number holds "
+                               "exactly; readings are no longer published (move %2 away to "
+                               "start again at 1)")
+                    .arg(DiskQueue::MaxSeq)
+                    .arg(queue_->path()),
+                true);
+        }
+        return;
+    }
     ++queued_;
     {
         std::lock_guard lock(shared_->mutex);
@@ -671,8 +783,8 @@ void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
         q.push_back({pushed.seq, body});
     }
     // Nearly every reading leaves the alarm as it was: its message is made
-    // only for a change.
-    if (const QString alarm = alarmStateText(alarmState); alarm != lastAlarm_)
+    // only for a change. A recovered reading is older than the state.
+    if (const QString alarm = alarmStateText(alarmState); !recovered && alarm != lastAlarm_)
         setAlarm(alarm, alarmJson(alarmState, false, now));
     wake();
     if (pushed.dropped)
@@ -729,10 +841,29 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
     if (!publisher->start(ini, queueFolder, QSysInfo::machineHostName()))
         return nullptr;
     MqttPublisher* p = publisher.get();
-    QObject::connect(&station, &Station::readingFiled, p,
-                     [p, &station](const Reading& r, int16_t alarm) {
-                         p->publishReading(r, alarm, station.family().message);
-                     });
+    const QString workingPath = queueFolder + QStringLiteral("/ZelTemp.csv");
+    const QByteArray workingName = QFile::encodeName(workingPath);
+    QObject::connect(
+        &station, &Station::readingFiled, p,
+        [p, &station, workingName](const Reading& r, int16_t alarm) {
+            // The line just written ends the working file.
+            struct stat st {};
+            DiskQueue::Identity filedAs;
+            if (::stat(workingName.constData(), &st) == 0)
+                filedAs = {qint64(st.st_size),
+                           lineFingerprint(readingLine(recordOf(r, station.family().record))), 0};
+            p->publishReading(r, alarm, station.family().message, filedAs);
+        });
+    p->catchUp(
+        workingPath, station.family().record, station.family().message,
+        [&station](const Reading& r) -> int16_t {
+            if (!std::isfinite(r.value))
+                return AlarmFault;
+            const Settings& s = station.settings();
+            const double v =
+                station.conversation().rangesUnits() ? inThresholdUnit(r.value, r.unit) : r.value;
+            return v > s.Threshold2 ? AlarmHigh2 : v > s.Threshold1 ? AlarmHigh1 : AlarmNormal;
+        });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;
 }

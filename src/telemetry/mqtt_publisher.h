@@ -11,6 +11,7 @@
 #include "common/ini_file.h"
 #include "data/reading.h"
 #include "station/clock.h"
+#include "telemetry/disk_queue.h"
 #include "telemetry/mqtt_settings.h"
 
 #include <QObject>
@@ -21,7 +22,6 @@
 
 namespace zel {
 
-class DiskQueue;
 class Station;
 struct MqttShared;
 
@@ -42,7 +42,19 @@ public:
     // by then stays in the queue file for the next start.
     void stop(int flushMs = 2000);
 
-    void publishReading(const Reading& reading, int16_t alarmState, const MessageFields& fields);
+    // A reading that is in the working file; `filedAs` says which line of it
+    // (not known: a reading from elsewhere).
+    void publishReading(const Reading& reading, int16_t alarmState, const MessageFields& fields,
+                        const DiskQueue::Identity& filedAs = {});
+    // Queues the readings of the working file `workingPath` filed after the
+    // last one the queue took (a kill between the two, or a queue that could
+    // not be used): the working file is the first copy of a reading. Their
+    // messages carry "recovered": true and an alarm told by `alarmOf`. A
+    // queue that never took a reading notes where the file ends instead.
+    // Returns the number queued.
+    qsizetype catchUp(const QString& workingPath, const RecordLayout& layout,
+                      const MessageFields& fields,
+                      const std::function<int16_t(const Reading&)>& alarmOf);
     // State 3 raised by the lost-contact watch.
     void publishLostContact();
 
@@ -76,6 +88,9 @@ private:
     void setAlarm(const QString& text, const QByteArray& body);
     void wake();
     void reportQueueFile();
+    void reportOpenedQueue(const DiskQueue::Opened& opened);
+    void enqueue(const Reading& reading, int16_t alarmState, const MessageFields& fields,
+                 const DiskQueue::Identity& filedAs, bool recovered);
 
     const Clock& clock_;
     MqttSettings settings_;
@@ -91,6 +106,7 @@ private:
     qint64 takeovers_ = 0;
     qint64 droppedBefore_ = 0; // at the end of the last overflow
     bool diskReported_ = false;
+    bool seqExhaustedReported_ = false;
     QString lastProblem_;
     QString lastAlarm_;
     QString run_; // new at every start
