@@ -1136,6 +1136,18 @@ Möchten Sie sie zuerst speichern?</translation>
         <source>Distribution saved in file : </source>
         <translation>Verteilung gespeichert in Datei : </translation>
     </message>
+    <message>
+        <source>The distribution could not be computed: %1</source>
+        <translation>Die Verteilung konnte nicht berechnet werden: %1</translation>
+    </message>
+    <message>
+        <source>%1 s to %2 s</source>
+        <translation>%1 s bis %2 s</translation>
+    </message>
+    <message>
+        <source>Each reading counted for its own count time, the time since the reading before.</source>
+        <translation>Jede Messung zählte über ihre eigene Zählzeit, die Zeit seit der Messung davor.</translation>
+    </message>
 </context>
 <context>
     <name>zel::graph::GraphWindow</name>

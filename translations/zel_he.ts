@@ -1134,6 +1134,18 @@ Do you want to save them first?</source>
         <source>Distribution saved in file : </source>
         <translation>ההתפלגות נשמרה בקובץ : </translation>
     </message>
+    <message>
+        <source>The distribution could not be computed: %1</source>
+        <translation>לא ניתן לחשב את ההתפלגות: %1</translation>
+    </message>
+    <message>
+        <source>%1 s to %2 s</source>
+        <translation>%1 שנ&apos; עד %2 שנ&apos;</translation>
+    </message>
+    <message>
+        <source>Each reading counted for its own count time, the time since the reading before.</source>
+        <translation>כל קריאה נספרה במשך זמן הספירה שלה, הזמן שעבר מהקריאה הקודמת.</translation>
+    </message>
 </context>
 <context>
     <name>zel::graph::GraphWindow</name>

@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
-#include <boost/math/distributions/normal.hpp>
 #include <cmath>
 #include <numeric>
 
@@ -41,9 +40,17 @@ double niceStep(double span, int wanted) {
 }
 
 QString axisNumber(double v, double step) {
+    // Beyond what plain digits show readably: the exponent form.
+    if (std::abs(v) >= 1e15)
+        return QString::number(
+            v, 'g', std::clamp(int(std::ceil(std::log10(std::abs(v) / step))) + 1, 2, 15));
     const int decimals = std::clamp(int(std::ceil(-std::log10(step))), 0, 6);
     return QString::number(v, 'f', decimals);
 }
+
+// Axis marks never more than this many: a step too small to move a large
+// value on would otherwise never end the loop.
+constexpr int MostAxisMarks = 50;
 
 } // namespace
 
@@ -80,6 +87,10 @@ void drawHistogram(QPainter& painter, const QRectF& area, const HistogramPicture
                       std::max(area.height() - 3.5 * lineHeight, 1.0));
     const double first = h.binFrom(0);
     const double last = h.binTo(h.bins() - 1);
+    if (!(last > first) || !std::isfinite(last - first)) {
+        painter.restore();
+        return;
+    }
     auto px = [&](double v) { return plot.left() + (v - first) / (last - first) * plot.width(); };
     auto py = [&](double c) { return plot.bottom() - c / top * plot.height(); };
 
@@ -98,7 +109,8 @@ void drawHistogram(QPainter& painter, const QRectF& area, const HistogramPicture
     painter.setPen(QPen(Qt::black, 0.8));
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
     painter.drawLine(plot.bottomLeft(), plot.topLeft());
-    for (double c = 0; c <= top + countStep / 2; c += countStep) {
+    for (int i = 0; i <= MostAxisMarks && i * countStep <= top + countStep / 2; ++i) {
+        const double c = i * countStep;
         const double y = py(c);
         painter.drawLine(QPointF(plot.left() - TextGap, y), QPointF(plot.left(), y));
         painter.drawText(
@@ -106,8 +118,11 @@ void drawHistogram(QPainter& painter, const QRectF& area, const HistogramPicture
             Qt::AlignRight | Qt::AlignVCenter, axisNumber(c, countStep));
     }
     const double valueStep = niceStep(last - first, 5);
-    for (double v = std::ceil(first / valueStep) * valueStep; v <= last + valueStep * 1e-9;
-         v += valueStep) {
+    const double firstMark = std::ceil(first / valueStep);
+    for (int i = 0; i <= MostAxisMarks; ++i) {
+        const double v = (firstMark + i) * valueStep;
+        if (!(v <= last + valueStep * 1e-9))
+            break;
         const double x = px(v);
         painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + TextGap));
         const QString text = axisNumber(v, valueStep);
@@ -126,11 +141,14 @@ void drawHistogram(QPainter& painter, const QRectF& area, const HistogramPicture
     // readings per bin.
     const double n = std::accumulate(h.counts.begin(), h.counts.end(), 0.0);
     if (!h.expectedNormal.empty() && pic.deviation > 0) {
-        const boost::math::normal normal(pic.mean, pic.deviation);
+        // Readings per bin: n * width * density, the density's 1 / deviation
+        // taken into the ratio width / deviation.
+        const double height = n * (h.width / pic.deviation) / std::sqrt(2 * M_PI);
         QPainterPath curve;
         for (int i = 0; i <= CurveSamples; ++i) {
             const double v = first + (last - first) * i / CurveSamples;
-            const QPointF p(px(v), py(n * h.width * boost::math::pdf(normal, v)));
+            const double z = (v - pic.mean) / pic.deviation;
+            const QPointF p(px(v), py(height * std::exp(-z * z / 2)));
             if (i == 0)
                 curve.moveTo(p);
             else

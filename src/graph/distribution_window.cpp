@@ -190,8 +190,17 @@ void DistributionWindow::follow() {
     window_ = store.window();
     units_ = shown ? store.seriesSlots[size_t(slot)].units.trimmed() : QString();
     seriesName_ = shown ? store.seriesSlots[size_t(slot)].name : QString();
-    WindowValues values = shown ? collectWindowValues(store, slot, window_) : WindowValues{};
-    distribution_ = computeDistribution(std::move(values), units_, rule_, typedWidth_);
+    failure_.clear();
+    try {
+        WindowValues values = shown ? collectWindowValues(store, slot, window_) : WindowValues{};
+        distribution_ = computeDistribution(std::move(values), units_, rule_, typedWidth_);
+    } catch (const std::exception& e) {
+        // Called from the graph's and this window's event handlers: nothing
+        // may leave here. The window says why it shows nothing.
+        distribution_ = Distribution{};
+        failure_ =
+            tr("The distribution could not be computed: %1").arg(QString::fromLocal8Bit(e.what()));
+    }
     showFigures();
 }
 
@@ -200,7 +209,8 @@ void DistributionWindow::showFigures() {
     const CountingTest& t = distribution_.counting;
     setWindowTitle(seriesName_.isEmpty() ? tr("Distribution")
                                          : tr("Distribution of %1").arg(seriesName_));
-    rangeLabel_->setText(s.count + s.leftOut == 0
+    rangeLabel_->setText(!failure_.isEmpty() ? failure_
+                         : s.count + s.leftOut == 0
                              ? tr("No readings in the window on screen.")
                              : tr("From %1 to %2")
                                    .arg(formatGeneralDateTime(fromDayCount(window_.start)),
@@ -219,9 +229,13 @@ void DistributionWindow::showFigures() {
     setFigure(label("lblPercentile95"), any ? value(s.percentile95) : QString());
 
     const bool offered = t.offered();
-    setFigure(label("lblCountTime"), offered && t.unit != CountUnit::Counts
-                                         ? tr("%1 s").arg(t.countTimeSeconds)
-                                         : QString());
+    const bool countTimeShown = offered && t.countTimeSeconds > 0;
+    const bool countTimesVary = t.longestCountTimeSeconds > t.countTimeSeconds;
+    setFigure(label("lblCountTime"),
+              !countTimeShown ? QString()
+              : countTimesVary
+                  ? tr("%1 s to %2 s").arg(t.countTimeSeconds).arg(t.longestCountTimeSeconds)
+                  : tr("%1 s").arg(t.countTimeSeconds));
     setFigure(label("lblMeanCounts"), offered ? fixed(t.meanCounts, 2) : QString());
     setFigure(label("lblDispersion"), offered ? fixed(t.dispersion, 3) : QString());
     setFigure(label("lblChiSquare"), offered ? fixed(t.chi.statistic, 2) : QString());
@@ -242,7 +256,10 @@ void DistributionWindow::showFigures() {
             break;
         }
         verdict = tr("Counting check: %1").arg(verdict);
-        if (t.unit == CountUnit::PerSecond)
+        if (countTimesVary)
+            note = tr("Each reading counted for its own count time, the time since the reading "
+                      "before.");
+        else if (t.unit == CountUnit::PerSecond)
             note = tr("Counts are the rates times %1 s, the interval of the readings.")
                        .arg(t.countTimeSeconds);
         else if (t.unit == CountUnit::PerMinute)

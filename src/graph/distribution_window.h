@@ -64,6 +64,7 @@ private:
     QPointer<GraphWindow> graph_;
     Distribution distribution_;
     QString units_, seriesName_;
+    QString failure_; // why nothing could be computed; empty when it could
     TimeWindow window_{};
     BinRule rule_ = BinRule::FreedmanDiaconis;
     double typedWidth_ = 0;

@@ -162,6 +162,58 @@ QString exponentText(double value, int significant) {
     return text.left(end) + text.mid(e);
 }
 
+// "3.04E+08": the mantissa with `decimals` places over a power of ten that
+// the whole column shares.
+QString columnExponentText(double mantissa, int decimals, int exponent) {
+    QString text = QString::number(mantissa, 'f', decimals);
+    text += exponent < 0 ? QStringLiteral("E-") : QStringLiteral("E+");
+    text += QString::number(std::abs(exponent)).rightJustified(2, u'0');
+    return text;
+}
+
+// Levels in the exponent form read as a column: one power of ten for all,
+// the same number of places in every mantissa, and enough of them that the
+// steps between neighbours read as they are: each shown step within 1% of
+// the true one, so equal steps read equal ("3.30, 3.04, 2.78", not "3.3,
+// 3.0, 2.8"). False when the values are no such column (none finite and not
+// zero).
+bool exponentColumn(const std::vector<double>& values, std::vector<QString>& texts) {
+    double largest = 0;
+    for (double v : values) {
+        if (!std::isfinite(v))
+            return false;
+        largest = std::max(largest, std::abs(v));
+    }
+    if (largest == 0)
+        return false;
+    constexpr int MostDecimals = 14;
+    constexpr double StepTolerance = 0.01;
+    for (int decimals = 1; decimals <= MostDecimals; ++decimals) {
+        int exponent = int(std::floor(std::log10(largest)));
+        // 9.96E+08 at one place would read "10.0E+08": one power up instead.
+        if (std::abs(roundTo(largest / std::pow(10.0, exponent), decimals)) >= 10)
+            ++exponent;
+        const double power = std::pow(10.0, exponent);
+        std::vector<double> shown(values.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            shown[i] = roundTo(values[i] / power, decimals) + 0.0; // no "-0.00"
+        bool steady = true;
+        for (size_t i = 1; i < values.size() && steady; ++i) {
+            const double step = (values[i - 1] - values[i]) / power;
+            const double read = shown[i - 1] - shown[i];
+            steady =
+                std::abs(read - step) <= StepTolerance * std::abs(step) || (step == 0 && read == 0);
+        }
+        if (!steady && decimals < MostDecimals)
+            continue;
+        for (size_t i = 0; i < values.size(); ++i)
+            texts[i] = values[i] == 0 ? QStringLiteral("0")
+                                      : columnExponentText(shown[i], decimals, exponent);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::vector<QString> levelTexts(const std::vector<double>& values, bool exponent) {
@@ -178,6 +230,8 @@ std::vector<QString> levelTexts(const std::vector<double>& values, bool exponent
                 return texts;
         }
     }
+    if (exponentColumn(values, texts))
+        return texts;
     for (int significant = 2; significant <= 15; ++significant) {
         for (size_t i = 0; i < values.size(); ++i)
             texts[i] = exponentText(values[i], significant);

@@ -3,6 +3,7 @@
 // hand-worked tables, and against the printed chi-square table.
 #include "graph/distribution.h"
 
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -185,18 +186,17 @@ TEST(DistributionSummary, WindowTakesItsReadingsAndCountsTheRestOut) {
         TimeWindow window;
         std::vector<double> values;
         int leftOut;
-        double interval;
     } cases[] = {
-        {{Day0, Day0 + 90 * Second}, {5, 6, 7, 8, 9, 10, 11}, 3, 10},
+        {{Day0, Day0 + 90 * Second}, {5, 6, 7, 8, 9, 10, 11}, 3},
         // Records 2 .. 6: two left out, yet the instrument still read every 10 s.
-        {{Day0 + 15 * Second, Day0 + 65 * Second}, {6, 7, 8}, 2, 10},
-        {{Day0 + 200 * Second, Day0 + 300 * Second}, {}, 0, 0},
+        {{Day0 + 15 * Second, Day0 + 65 * Second}, {6, 7, 8}, 2},
+        {{Day0 + 200 * Second, Day0 + 300 * Second}, {}, 0},
     };
     for (const Case& c : cases) {
         const WindowValues w = collectWindowValues(store, 0, c.window);
         EXPECT_EQ(w.values, c.values);
         EXPECT_EQ(w.leftOut, c.leftOut);
-        EXPECT_NEAR(w.intervalSeconds, c.interval, 1e-6);
+        EXPECT_EQ(w.countTimes, std::vector<double>(c.values.size(), 10.0));
     }
     EXPECT_TRUE(collectWindowValues(store, 1, cases[0].window).values.empty());
 }
@@ -253,6 +253,242 @@ TEST(DistributionHistogram, RulesBinEveryReadingOnce) {
     const auto poissonPeak = std::max_element(h.expectedPoisson.begin(), h.expectedPoisson.end()) -
                              h.expectedPoisson.begin();
     EXPECT_LE(std::abs(peak - poissonPeak), 1);
+}
+
+// Figures of a copy: summarize reorders what it is given.
+Summary summaryOf(std::vector<double> values) {
+    return summarize(values);
+}
+
+// Count times as the readings' own times tell them: the five steps around
+// each reading decide, so a late reply or a pause of the collection is not
+// taken for a count time, and a change of interval is followed.
+TEST(DistributionCountTimes, EachReadingCountsFromTheRecordBefore) {
+    constexpr double Day0 = 46000.5, Second = 1.0 / 86400;
+    struct Case {
+        const char* name;
+        std::vector<double> seconds; // record times after Day0
+        std::vector<double> countTimes;
+    } cases[] = {
+        // Polled at 0.1 s; the working file keeps the milliseconds.
+        {"tenths", {0, 0.1, 0.2, 0.3, 0.4, 0.5}, std::vector<double>(6, 0.1)},
+        {"10 s, then 60 s",
+         {0, 10, 20, 30, 40, 50, 110, 170, 230, 290},
+         {10, 10, 10, 10, 10, 10, 60, 60, 60, 60}},
+        {"an hour's pause", {0, 10, 20, 30, 3630, 3640, 3650, 3660}, std::vector<double>(8, 10)},
+        // Whole-second stamps of 1 s readings: a reply late by a moment.
+        {"jitter", {0, 1, 2, 2, 4, 5, 6, 7}, std::vector<double>(8, 1)},
+        // 0.5 s readings written without their milliseconds: not to be told.
+        {"stamps without milliseconds", {0, 0, 1, 1, 2, 2}, {0, 0, 0, 0, 0, 0}},
+        {"one record", {0}, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> times, values;
+        for (double t : c.seconds) {
+            times.push_back(Day0 + t * Second);
+            values.push_back(5);
+        }
+        GraphStore store;
+        LoadRequest r;
+        r.seriesSlots[0].name = QStringLiteral("Probe");
+        r.seriesSlots[0].units = QStringLiteral("cps");
+        r.times = times;
+        r.values[0] = values;
+        r.lastIndex = int32_t(times.size()) - 1;
+        store.load(r);
+        const WindowValues w =
+            collectWindowValues(store, 0, TimeWindow{times.front(), times.back()});
+        ASSERT_EQ(w.countTimes.size(), c.countTimes.size());
+        for (size_t i = 0; i < c.countTimes.size(); ++i)
+            EXPECT_NEAR(w.countTimes[i], c.countTimes[i], 1e-9) << i;
+    }
+}
+
+// Expected figures computed with scipy 1.10 (python3-scipy of Debian 12):
+// c = value * f with f = t (cps), t / 60 (cpm) or 1 (counts), r = sum c /
+// sum t, statistic sum (c - r t)^2 / (r t), probability chi2.sf(statistic,
+// n - 1), mean counts c.mean().
+TEST(DistributionCounting, EachReadingCountsOverItsOwnTime) {
+    const std::vector<double> tenThenSixty{10, 10, 10, 10, 10, 60, 60, 60, 60, 60};
+    struct Case {
+        const char* name;
+        std::vector<double> values, times;
+        const char* units;
+        double statistic, probability, meanCounts;
+        Verdict verdict;
+    } cases[] = {
+        {"cps",
+         {9.8, 10.5, 9.2, 11.0, 10.1, 590.0 / 60, 615.0 / 60, 604.0 / 60, 588.0 / 60, 622.0 / 60},
+         tenThenSixty,
+         "cps",
+         3.3524822695035463,
+         0.94866788748360842,
+         352.5,
+         Verdict::AsExpected},
+        {"cpm",
+         {588, 630, 552, 660, 606, 590, 615, 604, 588, 622},
+         tenThenSixty,
+         "cpm",
+         3.3524822695035463,
+         0.94866788748360842,
+         352.5,
+         Verdict::AsExpected},
+        {"counts",
+         {98, 105, 92, 110, 101, 590, 615, 604, 588, 622},
+         tenThenSixty,
+         "counts",
+         3.3524822695035463,
+         0.94866788748360842,
+         352.5,
+         Verdict::AsExpected},
+        // Counted for a tenth of a second each: taken as a whole second they
+        // would read 37.9, probability 1.8e-5, "too much scatter".
+        {"tenths",
+         {40, 60, 50, 30, 70, 50, 40, 60, 50, 80},
+         std::vector<double>(10, 0.1),
+         "cps",
+         3.7924528301886786,
+         0.92453396347940164,
+         5.3,
+         Verdict::AsExpected},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CountingTest t = countingTest(c.values, c.units, c.times);
+        ASSERT_TRUE(t.offered());
+        EXPECT_NEAR(t.chi.statistic, c.statistic, 1e-9 * c.statistic);
+        EXPECT_NEAR(t.chi.probability, c.probability, 1e-9);
+        EXPECT_NEAR(t.meanCounts, c.meanCounts, 1e-9 * c.meanCounts);
+        EXPECT_EQ(t.chi.degrees, int(c.values.size()) - 1);
+        EXPECT_EQ(t.chi.verdict, c.verdict);
+        EXPECT_EQ(t.countTimeSeconds, c.times.front());
+        EXPECT_EQ(t.longestCountTimeSeconds, c.times.back());
+    }
+    // Rates whose count times cannot be told get no check; counts are then
+    // taken as counted alike.
+    const std::vector<double> unknown{10, 10, 0, 10};
+    EXPECT_EQ(countingTest(cases[0].values, "cps", unknown).refusal, CountingRefusal::NoInterval);
+    EXPECT_EQ(countingTest(cases[2].values, "counts", unknown).refusal, CountingRefusal::None);
+}
+
+// Bin counts computed with numpy 1.24: np.histogram(values, bins=edges),
+// edges = start + np.arange(bins + 1) * width (start the lowest reading,
+// bins = ceil(range / width)): a reading on an edge belongs to the bin above.
+TEST(DistributionHistogram, ReadingsOnAnEdgeGoToTheBinAbove) {
+    struct Case {
+        std::vector<double> values;
+        double width;
+        std::vector<int32_t> counts;
+    } cases[] = {
+        // 252 + 15 * 4.4 is 318 exactly, while (318 - 252) / 4.4 is 14.999...
+        {{252, 260, 275.5, 300, 318, 318, 330},
+         4.4,
+         {1, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 0, 1}},
+        // 1.0 + 4 * 0.1 is 1.4 exactly, while (1.4 - 1.0) / 0.1 is 3.999...
+        {{1.0, 1.1, 1.25, 1.4, 1.4, 1.7, 2.05}, 0.1, {1, 1, 1, 0, 2, 0, 1, 0, 0, 0, 1}},
+    };
+    for (Case& c : cases) {
+        const Summary s = summaryOf(c.values);
+        const Histogram h = makeHistogram(c.values, s, BinRule::Typed, c.width);
+        EXPECT_EQ(h.counts, c.counts) << c.width;
+    }
+}
+
+// Readings expected per bin under Poisson counting, computed with scipy:
+// for each count time f readings (n of them, mean counts r f), bin [a, b)
+// holds the counts ceil(a f) .. ceil(b f) - 1, the last bin [a, b] the
+// counts up to floor(b f): n * (poisson.cdf(hi, r f) - poisson.cdf(lo, r f)).
+TEST(DistributionHistogram, PoissonExpectationCountsTheClosedLastBin) {
+    // Counts 0 1 0 2 0 1 in bins [0, 1) and [1, 2]: the last bin expects
+    // n * (P(1) + P(2)), not n * P(1).
+    const std::vector<double> counts{0, 1, 0, 2, 0, 1};
+    Summary s = summaryOf(counts);
+    Histogram h = makeHistogram(counts, s, BinRule::Typed, 1, 1);
+    ASSERT_EQ(h.bins(), 2);
+    EXPECT_NEAR(h.expectedPoisson[0], 3.080502714195552, 1e-12);
+    EXPECT_NEAR(h.expectedPoisson[1], 2.7382246348404906, 1e-12);
+
+    // Five readings of 10 s and five of 60 s, each expecting its own counts.
+    const std::vector<double> rates{9.8,        10.5,       9.2,        11.0,       10.1,
+                                    590.0 / 60, 615.0 / 60, 604.0 / 60, 588.0 / 60, 622.0 / 60};
+    const CountingTest t =
+        countingTest(rates, "cps", std::vector<double>{10, 10, 10, 10, 10, 60, 60, 60, 60, 60});
+    ASSERT_EQ(t.groups.size(), 2u);
+    s = summaryOf(rates);
+    h = makeHistogram(rates, s, BinRule::Typed, 0.5, t.groups);
+    const std::array<double, 4> expected{1.6237803742418271, 3.1800716374871056, 2.4997342193303167,
+                                         1.1006278486243475};
+    ASSERT_EQ(h.expectedPoisson.size(), expected.size());
+    for (size_t k = 0; k < expected.size(); ++k)
+        EXPECT_NEAR(h.expectedPoisson[k], expected[k], 1e-9) << k;
+}
+
+// Readings and means far beyond what the instruments send must still give
+// figures: sums that cannot overflow, and Poisson probabilities at any mean.
+TEST(DistributionLimits, HugeReadingsAndMeansGiveFigures) {
+    // Mean and deviation computed with numpy on the readings times 2^-520.
+    struct Case {
+        std::vector<double> values;
+        double mean, deviation;
+    } cases[] = {
+        {{100, 102, 98, 1.3e155}, 3.2500000000000002e+154, 6.5000000000000005e+154},
+        {{1e300, 1.5e300, 1.2e300, 0.9e300, 1.7976931348623157e308},
+         3.5953863617246315e+307,
+         8.0395280530441061e+307},
+    };
+    for (Case& c : cases) {
+        const Summary s = summarize(c.values);
+        EXPECT_NEAR(s.mean, c.mean, 1e-14 * c.mean);
+        EXPECT_NEAR(s.deviation, c.deviation, 1e-14 * c.deviation);
+        const Histogram h = makeHistogram(c.values, s, BinRule::FreedmanDiaconis, 0, 10);
+        EXPECT_EQ(std::accumulate(h.counts.begin(), h.counts.end(), 0), int(c.values.size()));
+        for (double e : h.expectedNormal)
+            EXPECT_TRUE(std::isfinite(e));
+        const CountingTest t = countingTest(c.values, "cps", 10.0);
+        ASSERT_TRUE(t.offered());
+        EXPECT_EQ(t.chi.verdict, Verdict::TooMuchScatter);
+    }
+    // P(X <= k) for a Poisson mean, from scipy.stats.poisson.cdf.
+    struct Cdf {
+        double k, mean, probability;
+    } cdfs[] = {
+        {3, 2.5, 0.75757613313306615},
+        {95, 100, 0.3311917340353065},
+        {120, 100, 0.97733067092164727},
+        {9700, 1e4, 0.0013128567774713174},
+        {10250, 1e4, 0.99372534018094472},
+        {99700, 1e5, 0.17180710878311053},
+        {100000, 1e5, 0.50084104309934008},
+        {99980000, 1e8, 0.02275013185818427},
+        {100010000, 1e8, 0.84135684399986732},
+        {19999850000, 2e10, 0.1444229533538719},
+        {20000300000, 2e10, 0.98305254846102275},
+        {1000000030000000, 1e15, 0.82860914858216339},
+        {999999940000000, 1e15, 0.02888978570082229},
+        {-1, 5, 0},
+        {1e300, 5, 1},
+        {0, 1e300, 0},
+    };
+    for (const Cdf& c : cdfs)
+        EXPECT_NEAR(poissonAtMost(c.k, c.mean), c.probability, 1e-6) << c.k << " " << c.mean;
+    // Readings of 2e10 counts and a constant 1e15 counts: the expectation
+    // holds the readings instead of throwing.
+    const std::vector<double> large = poissonSample(100, 400, 4);
+    std::vector<double> rates;
+    for (double x : large)
+        rates.push_back(2e9 + (x - 100) * std::sqrt(2e10) / 100);
+    Summary s = summaryOf(rates);
+    Histogram h = makeHistogram(rates, s, BinRule::FreedmanDiaconis, 0, 10);
+    EXPECT_NEAR(std::accumulate(h.expectedPoisson.begin(), h.expectedPoisson.end(), 0.0), 400, 4);
+    const std::vector<double> constant(50, 1e15);
+    s = summaryOf(constant);
+    h = makeHistogram(constant, s, BinRule::FreedmanDiaconis, 0, 1);
+    ASSERT_EQ(h.bins(), 1);
+    EXPECT_LT(h.binFrom(0), 1e15);
+    EXPECT_GT(h.binTo(0), 1e15);
+    for (double e : h.expectedPoisson)
+        EXPECT_TRUE(e >= 0 && e <= 50) << e;
 }
 
 } // namespace

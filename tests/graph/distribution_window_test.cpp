@@ -7,6 +7,7 @@
 #include "graph/graph_feed.h"
 #include "graph/graph_window.h"
 #include "sim/sim_tarvo.h"
+#include "support/data_file_helpers.h"
 #include "support/recording_prompts.h"
 #include "support/station_fixture.h"
 
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -283,6 +285,102 @@ TEST_F(DistributionWindowTest, DownloadedLogFromTheSimulator) {
     EXPECT_EQ(text(d, "lblVerdict"), "");
     QString error;
     EXPECT_TRUE(d->writePdf(home.filePath("flat.pdf"), &error)) << error.toStdString();
+}
+
+// Readings no instrument sends in earnest, through the window as a user
+// opens it: a reading of 1.3e155 (whose square is beyond a double), 2e10
+// counts per reading and a constant 1e15 counts (beyond the exact Poisson
+// cdf) all give figures and a verdict.
+TEST_F(DistributionWindowTest, HugeReadingsGiveFiguresInsteadOfEndingTheProgram) {
+    struct Case {
+        const char* name;
+        QString units;
+        std::function<void(std::vector<double>&)> values;
+        QString verdict;
+    } cases[] = {
+        {"one huge reading", "cps", [](std::vector<double>& v) { v[20] = 1.3e155; },
+         "Counting check: too much scatter"},
+        {"2e10 counts per reading", "cps",
+         [](std::vector<double>& v) {
+             // Around 2e9 cps over 10 s, scattered as 2e10 counts do.
+             for (double& x : v)
+                 if (x >= 0 && std::isfinite(x))
+                     x = 2e9 + (x - 10) * std::sqrt(2e10) / 10;
+         },
+         ""},
+        {"constant 1e15 counts", "counts",
+         [](std::vector<double>& v) {
+             for (double& x : v)
+                 if (x >= 0 && std::isfinite(x))
+                     x = 1e15;
+         },
+         "Counting check: too little scatter"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Series series(c.units, 300, 10);
+        c.values(series.values);
+        GraphWindow graph;
+        graph.load(series.request());
+        graph.show();
+        graph.findChild<QAction*>("mnDistribution")->trigger();
+        DistributionWindow* d = graph.distributionWindow();
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->figure("lblCount"), "297");
+        EXPECT_FALSE(d->figure("lblMean").isEmpty());
+        EXPECT_TRUE(text(d, "lblRange").startsWith("From ")) << text(d, "lblRange").toStdString();
+        if (!c.verdict.isEmpty())
+            EXPECT_EQ(text(d, "lblVerdict"), c.verdict);
+        else
+            EXPECT_TRUE(text(d, "lblVerdict").startsWith("Counting check: "));
+        const Histogram& h = d->distribution().histogram;
+        ASSERT_FALSE(h.expectedPoisson.empty());
+        for (double e : h.expectedPoisson)
+            EXPECT_TRUE(std::isfinite(e) && e >= 0) << e;
+        // The picture is drawn too, with its axes at these magnitudes.
+        QImage image(600, 400, QImage::Format_RGB32);
+        QPainter p(&image);
+        drawHistogram(p, QRectF(image.rect()), d->plot()->picture());
+    }
+}
+
+// Readings polled every 0.1 s carry their milliseconds in the working file;
+// each counted a tenth of a second, not a whole one.
+TEST_F(DistributionWindowTest, TenthsOfASecondFromTheWorkingFile) {
+    QByteArray file = headerLines(Legend{}, QString());
+    std::mt19937_64 rng(9);
+    auto uniform = [&] { return double(rng() >> 11) * 0x1.0p-53; };
+    const QDate date(2026, 3, 4);
+    for (int i = 0; i < 400; ++i) {
+        // Poisson counts of mean 5 in 0.1 s, as cps.
+        int k = 0;
+        for (double p = uniform(); p > std::exp(-5.0); p *= uniform())
+            ++k;
+        MeasurementRecord r;
+        r.InstrumentId = "7";
+        const QTime time = QTime(10, 0).addMSecs(100 * i);
+        r.ReadingTime = formatGeneralDateTime(date, time) + ":" +
+                        QString::number(time.msec()).rightJustified(3, u'0');
+        r.Value = QString::number(k * 10);
+        r.Units = "cps";
+        r.Status = "OK";
+        r.Detector = "GM";
+        r.OverMark = " ";
+        file += readingLine(r);
+    }
+    const QString path = home.filePath("ZelTemp.csv");
+    test::writeFileBytes(path, file);
+    zel::Series series;
+    ASSERT_EQ(readDataFile(path, series).readingCount, 400);
+    GraphWindow graph;
+    graph.load(requestFromSeries(series, false));
+    graph.show();
+    graph.showDistribution();
+    DistributionWindow* d = graph.distributionWindow();
+    ASSERT_GT(d->distribution().summary.count, 300);
+    EXPECT_EQ(text(d, "lblCountTime"), "0.1 s");
+    EXPECT_EQ(text(d, "lblVerdict"), "Counting check: scatter as expected");
+    EXPECT_NEAR(d->distribution().counting.meanCounts, 5, 0.5);
 }
 
 } // namespace

@@ -207,6 +207,33 @@ TEST(GraphPrint, LevelsBandsAndLabels) {
     EXPECT_EQ(three[1].label, "5");
     EXPECT_DOUBLE_EQ(three[1].fraction, 0.5);
 
+    // Printed in the exponent form, equal steps read equal: one power of ten
+    // for the column and the places that show each step within 1%.
+    const struct {
+        SlotScale scale;
+        int series;
+        QStringList labels;
+    } exponentCases[] = {
+        // A 1.2e8 .. 3e8 graph: steps of 0.26E+08, not "3.3, 3.0, 2.8".
+        {{0.96e8, 3.3e8, 1},
+         1,
+         {"3.30E+08", "3.04E+08", "2.78E+08", "2.52E+08", "2.26E+08", "2.00E+08", "1.74E+08",
+          "1.48E+08", "1.22E+08"}},
+        // Steps of 14/9: they read 0.156 and 0.155, within 1% of each other.
+        {{8e9, 22e9, 1},
+         1,
+         {"2.200E+10", "2.044E+10", "1.889E+10", "1.733E+10", "1.578E+10", "1.422E+10", "1.267E+10",
+          "1.111E+10", "0.956E+10"}},
+        {{0, 9.98e8, 1}, 2, {"9.98E+08", "7.48E+08", "4.99E+08", "2.50E+08"}},
+        {{0, 1e20, 1}, 3, {"1.0E+20", "0.5E+20"}},
+    };
+    for (const auto& c : exponentCases) {
+        labels.clear();
+        for (const PrintLevel& l : printLevels(c.scale, c.series, true))
+            labels << l.label;
+        EXPECT_EQ(labels, c.labels) << c.scale.max;
+    }
+
     // A quarter band free above the first band and below the last.
     EXPECT_DOUBLE_EQ(printBand(0, 1).top, 1.0 / 6);
     EXPECT_DOUBLE_EQ(printBand(0, 1).bottom, 5.0 / 6);

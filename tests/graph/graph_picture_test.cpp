@@ -201,8 +201,8 @@ TEST(GraphLabels, NeighboursDifferAndNothingReadsZero) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(levelTexts(c.values), c.plain) << c.values.front();
-    EXPECT_EQ(levelTexts({1.32e12, 1.2e12}, true), (std::vector<QString>{"1.3E+12", "1.2E+12"}));
-    EXPECT_EQ(levelTexts({4.4e18, 1e18}), (std::vector<QString>{"4.4E+18", "1E+18"}));
+    EXPECT_EQ(levelTexts({1.32e12, 1.2e12}, true), (std::vector<QString>{"1.32E+12", "1.20E+12"}));
+    EXPECT_EQ(levelTexts({4.4e18, 1e18}), (std::vector<QString>{"4.4E+18", "1.0E+18"}));
     EXPECT_EQ(scaleTopText(0.0154), "0.0154");
     EXPECT_EQ(scaleTopText(22), "22");
     EXPECT_EQ(formatValue(3e-6, 1, "mR/h"), "0.0000030 mR/h");
