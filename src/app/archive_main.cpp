@@ -8,8 +8,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QStringList>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <sqlite3.h>
 

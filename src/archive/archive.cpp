@@ -345,7 +345,8 @@ bool Archive::checkSchema(QString* why) {
 
 bool Archive::setAside(const QString& why) {
     close();
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = path_ + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
         aside = path_ + QStringLiteral(".damaged-") + stamp + QLatin1Char('-') + QString::number(n);
@@ -681,7 +682,8 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
     if (counts)
         ++counts->added;
     for (int level = 0; level < 3; ++level) {
-        Aggregate& a = pending_->summaries[{level, s, floorDiv(r.instantMs, SummaryBucketMs[level])}];
+        Aggregate& a =
+            pending_->summaries[{level, s, floorDiv(r.instantMs, SummaryBucketMs[level])}];
         ++a.all;
         if (isNumber) {
             if (a.numbers == 0 || r.value < a.lo)
@@ -846,8 +848,8 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
     return rc == SQLITE_DONE || fail(path_);
 }
 
-std::vector<ArchivedReading> Archive::readings(qint64 fromMs, qint64 toMs,
-                                               const Selection& which, qint64 limit) const {
+std::vector<ArchivedReading> Archive::readings(qint64 fromMs, qint64 toMs, const Selection& which,
+                                               qint64 limit) const {
     std::vector<ArchivedReading> out;
     forEachReading(fromMs, toMs, which, [&](const ArchivedReading& r) {
         if (limit >= 0 && qint64(out.size()) >= limit)

@@ -114,8 +114,8 @@ public:
     enum class Level { Raw, Minute, Hour, Day };
     struct Step {
         qint64 fromMs = 0;
-        qint64 toMs = 0;   // exclusive
-        qint64 count = 0;  // readings with a number; 0: nothing there (a gap)
+        qint64 toMs = 0;  // exclusive
+        qint64 count = 0; // readings with a number; 0: nothing there (a gap)
         double min = 0;
         double max = 0;
         double mean = 0;

@@ -287,9 +287,10 @@ ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, con
     legend.Date = formatShortDate(QDate::currentDate());
     for (const auto& [group, count] : present) {
         Target t;
-        t.path = present.size() == 1 ? stem + suffix
-                                     : stem + QLatin1Char('-') + fileNamePart(group.first) +
-                                           QLatin1Char('-') + fileNamePart(group.second) + suffix;
+        QString part = fileNamePart(group.second);
+        if (!group.first.isEmpty())
+            part = fileNamePart(group.first) + QLatin1Char('-') + part;
+        t.path = present.size() == 1 ? stem + suffix : stem + QLatin1Char('-') + part + suffix;
         t.file = std::make_unique<SafeFile>(t.path);
         const QByteArray columns = group.first == QLatin1String("Orvan")
                                        ? orvanColumnLine(group.second)

@@ -54,8 +54,8 @@ struct ExportResult {
 
 // Writes the readings of [fromMs, toMs] as data files that zel loads back:
 // one file when the range holds one family and unit, else one per family
-// and unit, named "<out>-<family>-<unit>.csv". Each file is written whole
-// or not at all.
+// and unit, named "<out>-<family>-<unit>.csv" ("<out>-<unit>.csv" when the family is not known).
+// Each file is written whole or not at all.
 ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out);
 
 } // namespace zel

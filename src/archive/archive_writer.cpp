@@ -72,9 +72,11 @@ void ArchiveWriter::catchUp(const QString& workingFilePath) {
 bool ArchiveWriter::flush(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     const quint64 target = handedOver_;
+    const quint64 failedBefore = failedWrites_;
     wake_.notify_all();
-    done_.wait_for(lock, timeout,
-                   [&] { return finished_ >= target || status_.waitingForDisk || stopping_; });
+    done_.wait_for(lock, timeout, [&] {
+        return finished_ >= target || failedWrites_ > failedBefore || stopping_;
+    });
     return finished_ >= target;
 }
 
@@ -268,6 +270,7 @@ void ArchiveWriter::run() {
         for (auto it = items.rbegin(); it != items.rend(); ++it)
             queue_.push_front(std::move(*it));
         status_.waitingForDisk = true;
+        ++failedWrites_;
         done_.notify_all();
         const QString why = archive_.lastError();
         const bool diskFull = archive_.lastFailureWasDiskFull();

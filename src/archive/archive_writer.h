@@ -55,8 +55,8 @@ public:
     // filed after the call come through file().
     void catchUp(const QString& workingFilePath);
 
-    // Waits until everything handed over before the call is written, or the
-    // writer is waiting for the disk, or the time is up. True when written.
+    // Waits until everything handed over before the call is written, or a
+    // write tried after the call failed, or the time is up. True when written.
     // For a clean stop and for tests; the intake never calls it.
     bool flush(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
@@ -99,6 +99,7 @@ private:
     bool stopping_ = false;
     quint64 handedOver_ = 0; // items queued since the start
     quint64 finished_ = 0;   // items written (or let go to a catch-up)
+    quint64 failedWrites_ = 0;
     Status status_;
     QString workingFile_; // the last file caught up from
     std::function<void(const QString&)> onMessage_;

@@ -162,8 +162,9 @@ std::optional<ArchivedReading> archivedReading(const FiledLine& line) {
     r.value = numberOfValueText(rec.Value);
     if (isOrvanColumnLine(line.columnLine)) {
         r.unit = orvanColumnUnit(line.columnLine);
-        r.extras = QStringList{rec.InstrumentId, rec.Units, rec.Status, rec.Detector, rec.OverMark}
-                       .join(ExtrasSeparator);
+        r.extras =
+            QStringList{rec.InstrumentId, rec.Units, rec.Status, rec.Detector, rec.OverMark}.join(
+                ExtrasSeparator);
     } else {
         r.instrumentId = rec.InstrumentId;
         r.unit = rec.Units;

@@ -145,7 +145,6 @@ TEST(ArchiveReduced, ASpikeOfOneSecondSurvivesEveryZoom) {
         for (const Archive::Step& s : r.steps) {
             if (s.count == 0)
                 continue;
-            EXPECT_DOUBLE_EQ(s.min, 0.10);
             if (s.max == 50.0) {
                 ++spikes;
                 EXPECT_LE(s.fromMs, spike);
@@ -154,6 +153,7 @@ TEST(ArchiveReduced, ASpikeOfOneSecondSurvivesEveryZoom) {
                     EXPECT_LT(s.mean, 50.0);
                 }
             } else {
+                EXPECT_DOUBLE_EQ(s.min, 0.10);
                 EXPECT_DOUBLE_EQ(s.max, 0.10);
             }
         }
@@ -183,7 +183,8 @@ TEST(ArchiveGaps, EventsOpenAndCloseGaps) {
         {"collection stopped and started",
          {{100, K::CollectionStarted}, {200, K::CollectionStopped}, {300, K::CollectionStarted}},
          {{200, 300, K::CollectionStopped}}},
-        {"lost contact and back", {{10, K::ContactLost}, {20, K::ContactBack}},
+        {"lost contact and back",
+         {{10, K::ContactLost}, {20, K::ContactBack}},
          {{10, 20, K::ContactLost}}},
         {"a port lost inside a lost contact is one gap",
          {{10, K::ContactLost}, {15, K::PortLost}, {20, K::ContactBack}, {30, K::PortBack}},
@@ -194,9 +195,11 @@ TEST(ArchiveGaps, EventsOpenAndCloseGaps) {
           {500, K::ProgramStarted},
           {510, K::CollectionStarted}},
          {{400, 510, K::ProgramEndedUnclean}}},
-        {"still stopped at the end of the range", {{900, K::ProgramStopped}},
+        {"still stopped at the end of the range",
+         {{900, K::ProgramStopped}},
          {{900, 1000, K::ProgramStopped}}},
-        {"a gap that began before the range", {{-50, K::DiskFull}, {40, K::DiskBack}},
+        {"a gap that began before the range",
+         {{-50, K::DiskFull}, {40, K::DiskBack}},
          {{0, 40, K::DiskFull}}},
     };
     for (const Case& c : cases) {
@@ -319,12 +322,12 @@ TEST(ArchiveDamage, ADamagedFileIsKeptAsideAndANewOneStarted) {
             << archive.notice().toStdString();
         const QString aside = archive.keptAsidePath();
         ASSERT_FALSE(aside.isEmpty());
-        const QByteArray kept = QFileInfo(aside).isSymLink() ? QFile::symLinkTarget(aside).toUtf8()
-                                                             : [&] {
-                                                                   QFile f(aside);
-                                                                   f.open(QIODevice::ReadOnly);
-                                                                   return f.readAll();
-                                                               }();
+        const QByteArray kept =
+            QFileInfo(aside).isSymLink() ? QFile::symLinkTarget(aside).toUtf8() : [&] {
+                QFile f(aside);
+                f.open(QIODevice::ReadOnly);
+                return f.readAll();
+            }();
         EXPECT_EQ(kept, before);
         EXPECT_FALSE(QFileInfo(folder.archivePath()).isSymLink());
         EXPECT_EQ(allReadings(archive).size(), 0u);
