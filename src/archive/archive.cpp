@@ -69,6 +69,7 @@ public:
         }
     }
     bool isNull(int c) const { return sqlite3_column_type(stmt_, c) == SQLITE_NULL; }
+    bool isInteger(int c) const { return sqlite3_column_type(stmt_, c) == SQLITE_INTEGER; }
     qint64 i64(int c) const { return sqlite3_column_int64(stmt_, c); }
     double real(int c) const { return sqlite3_column_double(stmt_, c); }
     QString text(int c) const {
@@ -79,16 +80,28 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// How the value text is kept beside the number: 0 the shortest text of the
-// number, n > 0 the number with n - 1 decimals, n < 0 the text of id -n.
-struct ValueCode {
-    double value;
-    int64_t shape;
-};
+// How the value text is kept beside the number (column f): n > 0 the number
+// with n - 1 decimals, 0 the shortest text of the number, n < 0 the text of
+// id -n. A number with n - 1 decimals is stored as the integer of its digits
+// when that integer divided by 10^(n-1) gives the very same double (it does
+// for every text of up to 15 digits: both are the correctly rounded value),
+// so "0.12" takes one byte on disk instead of eight.
+constexpr double PowersOfTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr qint64 ExactIntegers = qint64(1) << 53;
 
 int decimalsOf(const QString& text) {
     const qsizetype point = text.indexOf(QLatin1Char('.'));
     return point < 0 ? 0 : int(text.size() - point - 1);
+}
+
+// The number of column v (at `c`) with the shape of column f.
+double storedValue(const Statement& q, int c, qint64 shape) {
+    if (q.isNull(c))
+        return std::numeric_limits<double>::quiet_NaN();
+    if (q.isInteger(c) && shape > 0)
+        return double(q.i64(c)) / PowersOfTen[shape - 1];
+    return q.real(c);
 }
 
 QString valueTextOf(double value, int64_t shape) {
@@ -104,7 +117,7 @@ CREATE TABLE series(id INTEGER PRIMARY KEY, family TEXT NOT NULL, instrument TEX
 CREATE TABLE label(id INTEGER PRIMARY KEY, status TEXT NOT NULL, detector TEXT NOT NULL,
   over_mark TEXT NOT NULL, UNIQUE(status, detector, over_mark));
 CREATE TABLE text(id INTEGER PRIMARY KEY, text TEXT NOT NULL UNIQUE);
-CREATE TABLE reading(k INTEGER PRIMARY KEY, s INTEGER NOT NULL, v REAL, f INTEGER NOT NULL,
+CREATE TABLE reading(k INTEGER PRIMARY KEY, s INTEGER NOT NULL, v, f INTEGER NOT NULL,
   w INTEGER NOT NULL, l INTEGER NOT NULL, q INTEGER NOT NULL, x TEXT, r INTEGER, n INTEGER);
 CREATE TABLE minute(s INTEGER NOT NULL, b INTEGER NOT NULL, a INTEGER NOT NULL,
   n INTEGER NOT NULL, lo REAL, hi REAL, total REAL, PRIMARY KEY(s, b)) WITHOUT ROWID;
@@ -118,9 +131,14 @@ CREATE VIEW readings AS
   SELECT r.k >> 8 AS instant_ms,
          strftime('%Y-%m-%dT%H:%M:%fZ', (r.k >> 8) / 1000.0, 'unixepoch') AS instant_utc,
          strftime('%Y-%m-%d %H:%M:%f', (r.k >> 8) / 1000.0 + (r.w >> 2), 'unixepoch') AS wall_time,
-         s.family, s.instrument, r.v AS value,
+         s.family, s.instrument,
+         CASE WHEN typeof(r.v) = 'integer' AND r.f > 1
+              THEN r.v / CAST(substr('1000000000000000', 1, r.f) AS REAL) ELSE r.v END AS value,
          CASE WHEN r.f < 0 THEN (SELECT text FROM text WHERE id = -r.f) END AS value_text,
-         s.unit, r.v * s.base_factor AS base_value, s.base_unit,
+         s.unit,
+         CASE WHEN typeof(r.v) = 'integer' AND r.f > 1
+              THEN r.v / CAST(substr('1000000000000000', 1, r.f) AS REAL) ELSE r.v END
+           * s.base_factor AS base_value, s.base_unit,
          l.status, l.detector, l.over_mark, ((r.q >> 6) & 7) - 1 AS alarm_level,
          r.q & 3 AS source, (r.q >> 2) & 15 AS flags,
          (SELECT text FROM text WHERE id = r.r) AS run, r.n AS seq, r.x AS extras
@@ -602,16 +620,21 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
         return false;
     const bool isNumber = std::isfinite(r.value);
     int64_t shape = 0;
-    if (!isNumber || r.valueText != shortestText(r.value)) {
-        const int d = decimalsOf(r.valueText);
-        if (isNumber && r.valueText == QString::number(r.value, 'f', d)) {
-            shape = d + 1;
-        } else {
-            const int t = textId(r.valueText);
-            if (t < 0)
-                return false;
-            shape = -t;
+    std::optional<qint64> digits;
+    const int d = decimalsOf(r.valueText);
+    if (isNumber && d < 16 && r.valueText == QString::number(r.value, 'f', d)) {
+        shape = d + 1;
+        const double scaled = r.value * PowersOfTen[d];
+        if (std::abs(scaled) < double(ExactIntegers)) {
+            const qint64 m = std::llround(scaled);
+            if (double(m) / PowersOfTen[d] == r.value)
+                digits = m;
         }
+    } else if (!isNumber || r.valueText != shortestText(r.value)) {
+        const int t = textId(r.valueText);
+        if (t < 0)
+            return false;
+        shape = -t;
     }
     const qint64 w = qint64(r.wallOffsetS) * 4 + qint64(r.timeStyle);
     const qint64 base = r.instantMs * ArchiveSlotsPerMs;
@@ -634,7 +657,7 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
                         (other.family.isEmpty() || mine.family.isEmpty());
             }
             match = match && q.i64(3) == shape && q.i64(4) == w && q.i64(5) == l &&
-                    (isNumber ? !q.isNull(2) && q.real(2) == r.value : q.isNull(2)) &&
+                    (isNumber ? storedValue(q, 2, q.i64(3)) == r.value : q.isNull(2)) &&
                     q.text(6) == r.extras;
             if (match)
                 ++same;
@@ -657,7 +680,9 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
     Statement& ins = *dict_->insertReading;
     ins.bind(1, base + slot);
     ins.bind(2, s);
-    if (isNumber)
+    if (digits)
+        ins.bind(3, *digits);
+    else if (isNumber)
         ins.bind(3, r.value);
     ins.bind(4, qint64(shape));
     ins.bind(5, w);
@@ -826,8 +851,7 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
         r.instrumentId = sr.instrument;
         r.unit = sr.unit;
         const qint64 shape = q.i64(3);
-        if (!q.isNull(2))
-            r.value = q.real(2);
+        r.value = storedValue(q, 2, shape);
         r.valueText = shape < 0 ? textOf(int(-shape)) : valueTextOf(r.value, shape);
         const auto& lr = dict_->labelById[int(q.i64(5))];
         r.status = lr.status;
@@ -926,14 +950,15 @@ Archive::Reduced Archive::reduced(qint64 fromMs, qint64 toMs, int steps,
         st.count += n;
     };
     if (level < 0) {
-        Statement q(db_, "SELECT k, s, v FROM reading WHERE k BETWEEN ? AND ? AND v IS NOT NULL");
+        Statement q(db_,
+                    "SELECT k, s, v, f FROM reading WHERE k BETWEEN ? AND ? AND v IS NOT NULL");
         q.bind(1, fromMs * ArchiveSlotsPerMs);
         q.bind(2, toMs * ArchiveSlotsPerMs - 1);
         while (q.step() == SQLITE_ROW) {
             const auto f = factor.find(int(q.i64(1)));
             if (f == factor.end())
                 continue;
-            const double v = q.real(2) * f->second;
+            const double v = storedValue(q, 2, q.i64(3)) * f->second;
             merge(out.steps[stepOf(q.i64(0) >> 8)], 1, v, v, v);
         }
     } else {
