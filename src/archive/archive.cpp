@@ -181,6 +181,8 @@ struct Archive::Dictionaries {
     QHash<int, LabelRow> labelById;
     QHash<QString, int> textByValue;
     QHash<int, QString> textById;
+    int lastSeries = 0;
+    int lastLabel = 0;
 
     std::unique_ptr<Statement> insertReading;
     std::unique_ptr<Statement> readSlots;
@@ -333,14 +335,18 @@ bool Archive::createSchema(QString* why) {
 
 // The schema is ours and of a version this program knows; the newest
 // reading can be read (the right edge of the biggest tree).
-bool Archive::checkSchema(QString* why) {
+bool Archive::checkSchema(QString* why, bool create) {
     Statement tables(db_, "SELECT count(*) FROM sqlite_schema");
     if (!tables.ok() || tables.step() != SQLITE_ROW) {
         *why = QString::fromUtf8(sqlite3_errmsg(db_));
         return false;
     }
-    if (tables.i64(0) == 0)
-        return createSchema(why);
+    if (tables.i64(0) == 0) {
+        if (create)
+            return createSchema(why);
+        *why = QStringLiteral("it holds no archive yet");
+        return false;
+    }
     Statement version(db_, "SELECT value FROM meta WHERE key = 'schema'");
     if (!version.ok() || version.step() != SQLITE_ROW) {
         *why = QStringLiteral("it is not a Zel archive");
@@ -402,7 +408,8 @@ bool Archive::open(const QString& path, OpenMode mode) {
             return fail(QStringLiteral("%1 is a symbolic link; an archive is never opened through "
                                        "one")
                             .arg(path));
-        if (!quickLook(path, &why) || !openConnection(path, false, &why) || !checkSchema(&why)) {
+        if (!quickLook(path, &why) || !openConnection(path, false, &why) ||
+            !checkSchema(&why, false)) {
             close();
             return fail(QStringLiteral("%1 cannot be used: %2").arg(path, why));
         }
@@ -415,7 +422,7 @@ bool Archive::open(const QString& path, OpenMode mode) {
             usable = false;
         } else if (!openConnection(path, true, &why)) {
             usable = false;
-        } else if (!checkSchema(&why)) {
+        } else if (!checkSchema(&why, true)) {
             // A newer program's archive is not damaged: it is left alone.
             if (why.contains(QLatin1String("newer"))) {
                 close();
@@ -426,7 +433,7 @@ bool Archive::open(const QString& path, OpenMode mode) {
         if (!usable) {
             if (!setAside(why))
                 return false;
-            if (!openConnection(path, true, &why) || !checkSchema(&why)) {
+            if (!openConnection(path, true, &why) || !checkSchema(&why, true)) {
                 close();
                 return fail(QStringLiteral("A new archive %1 cannot be made: %2").arg(path, why));
             }
@@ -497,6 +504,20 @@ bool Archive::loadDictionaries() {
 }
 
 int Archive::seriesId(const ArchivedReading& r) {
+    // Readings come in runs of one series: the last one answers most asks
+    // without building a key.
+    if (dict_->lastSeries > 0) {
+        const auto& last = dict_->seriesById[dict_->lastSeries];
+        if (last.family == r.family && last.instrument == r.instrumentId && last.unit == r.unit)
+            return dict_->lastSeries;
+    }
+    const int id = seriesIdOf(r);
+    if (id > 0)
+        dict_->lastSeries = id;
+    return id;
+}
+
+int Archive::seriesIdOf(const ArchivedReading& r) {
     const QString key = Dictionaries::key3(r.family, r.instrumentId, r.unit);
     const auto found = dict_->seriesByKey.constFind(key);
     if (found != dict_->seriesByKey.constEnd())
@@ -521,6 +542,18 @@ int Archive::seriesId(const ArchivedReading& r) {
 }
 
 int Archive::labelId(const ArchivedReading& r) {
+    if (dict_->lastLabel > 0) {
+        const auto& last = dict_->labelById[dict_->lastLabel];
+        if (last.status == r.status && last.detector == r.detector && last.overMark == r.overMark)
+            return dict_->lastLabel;
+    }
+    const int id = labelIdOf(r);
+    if (id > 0)
+        dict_->lastLabel = id;
+    return id;
+}
+
+int Archive::labelIdOf(const ArchivedReading& r) {
     const QString key = Dictionaries::key3(r.status, r.detector, r.overMark);
     const auto found = dict_->labelByKey.constFind(key);
     if (found != dict_->labelByKey.constEnd())

@@ -166,11 +166,13 @@ private:
     bool quickLook(const QString& path, QString* why) const;
     bool openConnection(const QString& path, bool create, QString* why);
     bool createSchema(QString* why);
-    bool checkSchema(QString* why);
+    bool checkSchema(QString* why, bool create);
     bool setAside(const QString& why);
     bool loadDictionaries();
     int seriesId(const ArchivedReading& r);
+    int seriesIdOf(const ArchivedReading& r);
     int labelId(const ArchivedReading& r);
+    int labelIdOf(const ArchivedReading& r);
     int textId(const QString& text);
     QString textOf(int id) const;
     bool insertOne(const ArchivedReading& r, AddCounts* counts);

@@ -1,6 +1,7 @@
 #include "archive/archive_writer.h"
 
 #include "archive/archive_files.h"
+#include "common/ini_file.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -14,6 +15,15 @@ qint64 nowMs() {
 }
 
 } // namespace
+
+int keepDaysSetting(const IniFile& settings) {
+    bool ok = false;
+    const int days =
+        settings.read(QStringLiteral("Archive"), QStringLiteral("KeepDays"), QString(), 32)
+            .trimmed()
+            .toInt(&ok);
+    return ok && days > 0 ? days : 0;
+}
 
 ArchiveWriter::ArchiveWriter(ArchiveWriterOptions options) : options_(std::move(options)) {
     thread_ = std::thread([this] { run(); });

@@ -21,6 +21,13 @@
 
 namespace zel {
 
+class IniFile;
+
+// "[Archive] KeepDays=" of Zel.ini: the days raw readings are kept; 0 (the
+// default, and for anything that is not a whole number above 0) keeps them
+// all.
+int keepDaysSetting(const IniFile& settings);
+
 struct ArchiveWriterOptions {
     QString archivePath;
     std::chrono::milliseconds batchInterval{1000};

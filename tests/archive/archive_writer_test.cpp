@@ -2,6 +2,7 @@
 // working file agree, the program's life becomes events, and a full disk
 // makes it wait and catch up.
 #include "archive/archive_writer.h"
+#include "common/ini_file.h"
 #include "support/archive_fixture.h"
 #include "support/full_disk.h"
 
@@ -74,6 +75,24 @@ TEST(ArchiveWriter, LiveReadingsAndCatchUpsArchiveEachReadingOnce) {
     for (size_t i = 0; i < events.size(); ++i)
         EXPECT_EQ(events[i].kind,
                   i % 2 ? ArchiveEventKind::ProgramStopped : ArchiveEventKind::ProgramStarted);
+}
+
+TEST(ArchiveWriter, KeepDaysComesFromTheSettingsFile) {
+    const struct {
+        const char* text;
+        int days;
+    } cases[] = {{"", 0},
+                 {"[Archive]\nKeepDays=30\n", 30},
+                 {"[archive]\nkeepdays= 7 \n", 7},
+                 {"[Archive]\nKeepDays=-5\n", 0},
+                 {"[Archive]\nKeepDays=soon\n", 0},
+                 {"[COMMON]\nKeepDays=30\n", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ArchiveFolder folder;
+        folder.writeBytes(QStringLiteral("Zel.ini"), c.text);
+        EXPECT_EQ(keepDaysSetting(IniFile(folder.file(QStringLiteral("Zel.ini")))), c.days);
+    }
 }
 
 TEST(ArchiveWriter, AProgramThatEndedWithoutStoppingIsFoundAtTheNextStart) {
