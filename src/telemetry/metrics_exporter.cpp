@@ -22,55 +22,6 @@ namespace zel {
 
 namespace {
 
-struct UnitRow {
-    const char* unit;
-    BaseUnit base;
-};
-
-constexpr double Micro = 1e-6;
-constexpr double Milli = 1e-3;
-
-// Every unit the instrument families write, plus the micro sign's spellings
-// a person may type. Names follow Prometheus' conventions: plural base
-// units, "per" for rates. The working file writes thousands out ("1.2 Kcpm"
-// is filed as "1200 cpm", "1.2 Kps" as "1200 ps"), so both forms are here.
-const UnitRow Units[] = {
-    {"Sv/h", {"sieverts_per_hour", 1}},
-    {"mSv/h", {"sieverts_per_hour", Milli}},
-    {"uSv/h", {"sieverts_per_hour", Micro}},
-    {"\u00b5Sv/h", {"sieverts_per_hour", Micro}},
-    {"\u03bcSv/h", {"sieverts_per_hour", Micro}},
-    {"nSv/h", {"sieverts_per_hour", 1e-9}},
-    {"Sv", {"sieverts", 1}},
-    {"mSv", {"sieverts", Milli}},
-    {"uSv", {"sieverts", Micro}},
-    {"\u00b5Sv", {"sieverts", Micro}},
-    {"\u03bcSv", {"sieverts", Micro}},
-    {"R/h", {"roentgens_per_hour", 1}},
-    {"mR/h", {"roentgens_per_hour", Milli}},
-    {"uR/h", {"roentgens_per_hour", Micro}},
-    {"\u00b5R/h", {"roentgens_per_hour", Micro}},
-    {"\u03bcR/h", {"roentgens_per_hour", Micro}},
-    {"R", {"roentgens", 1}},
-    {"mR", {"roentgens", Milli}},
-    {"uR", {"roentgens", Micro}},
-    {"\u00b5R", {"roentgens", Micro}},
-    {"cps", {"counts_per_second", 1}},
-    {"ps", {"counts_per_second", 1}},
-    {"Kps", {"counts_per_second", 1000}},
-    {"Kcps", {"counts_per_second", 1000}},
-    {"cpm", {"counts_per_second", 1.0 / 60}},
-    {"Kcpm", {"counts_per_second", 1000.0 / 60}},
-    {"counts", {"counts", 1}},
-    {"count", {"counts", 1}},
-    {"Kcounts", {"counts", 1000}},
-    {"Bq", {"becquerels", 1}},
-    {"dpm", {"becquerels", 1.0 / 60}},
-    // The curie is defined as 3.7e10 becquerels.
-    {"uCi", {"becquerels", 3.7e4}},
-    {"\u00b5Ci", {"becquerels", 3.7e4}},
-};
-
 const char* const OrvanNames[6][2] = {
     {"zel_orvan_gm_rate", "The Orvan GM rate of the last reading"},
     {"zel_orvan_americium", "The Orvan americium value of the last reading"},
@@ -116,14 +67,6 @@ QString bindProblem(const ListenAddress& a) {
 bool servesIpv6() {
     // Feature bit 8 of civetweb: IPv6 listening ports.
     return mg_check_feature(8) != 0;
-}
-
-std::optional<BaseUnit> baseUnit(const QString& unit) {
-    const QString u = unit.trimmed();
-    for (const UnitRow& row : Units)
-        if (u == QString::fromUtf8(row.unit))
-            return row.base;
-    return std::nullopt;
 }
 
 MetricsExporter::MetricsExporter(const Identity& id)

@@ -7,6 +7,7 @@
 // Every name starts with "zel_"; every series carries the labels station,
 // family and port. Nothing secret is a label or a value: the exporter is
 // only ever given numbers, unit texts and the three names.
+#include "data/base_unit.h"
 #include "telemetry/metrics_settings.h"
 
 #include <QString>
@@ -25,18 +26,6 @@ template <typename T> class Family;
 } // namespace prometheus
 
 namespace zel {
-
-// A unit with an exact base unit: the name part of the series and the factor
-// from the instrument's unit to it.
-struct BaseUnit {
-    const char* name; // "sieverts_per_hour", "counts_per_second", ...
-    double factor;    // base = value * factor
-};
-
-// The base unit of a unit as an instrument writes it ("uSv/h", "Kcpm", "R/h",
-// ...); none for units without an exact one ("Shield", "mR/h L", a code
-// number), which keep a series of their own.
-std::optional<BaseUnit> baseUnit(const QString& unit);
 
 // The six quantities of an Orvan reading; NaN where the instrument sent none.
 struct OrvanQuantities {

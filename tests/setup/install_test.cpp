@@ -38,7 +38,7 @@ TEST(Install, PutsProgramsSoundEntriesAndIconsUnderThePrefix) {
 
     const QDir root(prefix.path());
     for (const char* file :
-         {"bin/zel", "bin/tarvoset", "bin/zel-sim", "share/zel/Notify.wav",
+         {"bin/zel", "bin/tarvoset", "bin/zel-sim", "bin/zel-archive", "share/zel/Notify.wav",
           "share/applications/zel.desktop", "share/applications/tarvoset.desktop",
           "share/icons/hicolor/scalable/apps/zel.svg",
           "share/icons/hicolor/scalable/apps/tarvoset.svg"})
@@ -69,7 +69,7 @@ TEST(Install, PutsProgramsSoundEntriesAndIconsUnderThePrefix) {
     for (const Case& c :
          {Case{"zel", "--help", "Usage: "}, Case{"zel", "--version", "zel 4.4.1"},
           Case{"tarvoset", "--help", "Usage: "}, Case{"tarvoset", "-v", "tarvoset 4.4.1"},
-          Case{"zel-sim", "--help", "Usage: "}}) {
+          Case{"zel-sim", "--help", "Usage: "}, Case{"zel-archive", "--help", "Usage: "}}) {
         const ProcessResult r = run(root.filePath(QString("bin/") + c.program), {c.argument}, env);
         EXPECT_EQ(r.exitCode, 0) << c.program << " " << c.argument << ": " << r.out.toStdString();
         EXPECT_TRUE(r.out.contains(c.expected))
