@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>zel</name>
+    <message>
+        <source>The program folder %1 is in use by %2.
+
+Zel closes now; start it again once the other program has ended.</source>
+        <translation>Der Programmordner %1 wird von %2 benutzt.
+
+Zel wird jetzt beendet; starten Sie es erneut, sobald das andere Programm beendet ist.</translation>
+    </message>
+    <message>
+        <source>The program folder %1 cannot be locked: %2
+
+Zel closes now.</source>
+        <translation>Der Programmordner %1 kann nicht gesperrt werden: %2
+
+Zel wird jetzt beendet.</translation>
+    </message>
+</context>
+<context>
     <name>zel::AboutDialog</name>
     <message>
         <source>Version </source>

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="he_IL">
 <context>
+    <name>zel</name>
+    <message>
+        <source>The program folder %1 is in use by %2.
+
+Zel closes now; start it again once the other program has ended.</source>
+        <translation>תיקיית התוכנית %1 נמצאת בשימוש של %2.
+
+Zel נסגרת כעת; הפעילו אותה שוב לאחר שהתוכנית האחרת הסתיימה.</translation>
+    </message>
+    <message>
+        <source>The program folder %1 cannot be locked: %2
+
+Zel closes now.</source>
+        <translation>לא ניתן לנעול את תיקיית התוכנית %1: %2
+
+Zel נסגרת כעת.</translation>
+    </message>
+</context>
+<context>
     <name>zel::AboutDialog</name>
     <message>
         <source>Version </source>
