@@ -28,7 +28,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // What the window thread and the client thread share, under one lock.
 struct MqttShared {
-    enum class Kind { Connected, Problem, Lost, TakenOver, Acked };
+    enum class Kind { Connected, Problem, Lost, TakenOver, Acked, NameShared };
     struct Event {
         Kind kind;
         quint64 seq = 0;
@@ -45,6 +45,7 @@ struct MqttShared {
     QByteArray latestAlarm;
     QByteArray health; // the latest, retained
     bool healthChanged = false;
+    QByteArray goodbyeAlarm; // the retained alarm state a clean stop leaves
     bool stop = false;
     SteadyClock::time_point flushUntil;
     std::vector<Event> events; // for the window thread
@@ -233,6 +234,34 @@ private:
     static void onPublish(mosquitto*, void* self, int mid) {
         static_cast<ClientThread*>(self)->acknowledged(mid);
     }
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message) {
+        static_cast<ClientThread*>(self)->statusSeen(message);
+    }
+
+    // Another live client on this station's topics: two stations with one
+    // Station name overwrite each other's retained state. Only our own
+    // session publishes "online" and, until the stop, never "offline".
+    void statusSeen(const mosquitto_message* message) {
+        if (!message || message->topic != statusTopic_)
+            return;
+        const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+        if (message->retain && payload == "online" && firstSession_) {
+            post({MqttShared::Kind::NameShared, 0,
+                  QStringLiteral("MQTT: station %1 is already marked online at broker %2: another "
+                                 "zel with the same Station name may be running (or the last run "
+                                 "of this one ended without a goodbye). Two stations with one "
+                                 "name overwrite each other's state: give each its own Station=")
+                      .arg(c_.settings.station, c_.settings.endpoint())});
+        } else if (!message->retain && payload == "offline" && !stopping()) {
+            reannounce_ = true;
+            post({MqttShared::Kind::NameShared, 0,
+                  QStringLiteral("MQTT: another client marked station %1 offline at broker %2 "
+                                 "(another zel with the same Station name stopped, or the last "
+                                 "will of an earlier run of this one came late); announced online "
+                                 "again. Give each station its own Station=")
+                      .arg(c_.settings.station, c_.settings.endpoint())});
+        }
+    }
 
     void acknowledged(int mid) {
         const auto it = inflight_.find(mid);
@@ -360,6 +389,15 @@ private:
     // Says goodbye: "offline" (retained, so the control room sees a clean
     // stop), then a disconnect, waiting a moment for the broker's answer.
     void goodbye(mosquitto* m) {
+        // The last alarm level of a stopped station is no current state.
+        QByteArray alarm;
+        {
+            std::lock_guard lock(shared_->mutex);
+            alarm = shared_->goodbyeAlarm;
+        }
+        if (!alarm.isEmpty())
+            mosquitto_publish(m, nullptr, alarmTopic_.constData(), int(alarm.size()),
+                              alarm.constData(), 1, true);
         int mid = 0;
         static const char offline[] = "offline";
         if (mosquitto_publish(m, &mid, statusTopic_.constData(), int(sizeof offline - 1), offline,
@@ -401,6 +439,7 @@ private:
         mosquitto_max_inflight_messages_set(m, InflightWindow + 2);
         mosquitto_connect_callback_set(m, &ClientThread::onConnect);
         mosquitto_publish_callback_set(m, &ClientThread::onPublish);
+        mosquitto_message_callback_set(m, &ClientThread::onMessage);
         static const char offline[] = "offline";
         mosquitto_will_set(m, statusTopic_.constData(), int(sizeof offline - 1), offline, 1, true);
         int rc = MOSQ_ERR_SUCCESS;
@@ -447,10 +486,21 @@ private:
             }
             if (!up && gotConnack_) {
                 up = true;
+                // Listening to our own status first: what the broker holds
+                // there before our "online" is another client's word.
+                mosquitto_subscribe(m, nullptr, statusTopic_.constData(), 1);
                 static const char online[] = "online";
                 mosquitto_publish(m, nullptr, statusTopic_.constData(), int(sizeof online - 1),
                                   online, 1, true);
                 post({MqttShared::Kind::Connected, 0, {}});
+            }
+            if (up && reannounce_) {
+                reannounce_ = false;
+                static const char online[] = "online";
+                mosquitto_publish(m, nullptr, statusTopic_.constData(), int(sizeof online - 1),
+                                  online, 1, true);
+                alarmRepeated_ = false;
+                healthRepeated_ = false;
             }
             if (!up && SteadyClock::now() > connackBy) {
                 *problem = QStringLiteral("MQTT: broker %1 did not answer the login")
@@ -471,6 +521,8 @@ private:
             }
         }
         mosquitto_destroy(m);
+        if (up)
+            firstSession_ = false;
         return up;
     }
 
@@ -484,7 +536,9 @@ private:
     bool gotConnack_ = false;
     int connackRc_ = 0;
     QString tlsReason_;
-    int quickLosses_ = 0; // sessions in a row that the broker ended soon after login
+    int quickLosses_ = 0;      // sessions in a row that the broker ended soon after login
+    bool firstSession_ = true; // no session of this run was up before
+    bool reannounce_ = false;  // another client marked the station offline
 };
 
 } // namespace
@@ -571,6 +625,7 @@ void MqttPublisher::stop(int flushMs) {
         std::lock_guard lock(shared_->mutex);
         shared_->stop = true;
         shared_->flushUntil = SteadyClock::now() + std::chrono::milliseconds(flushMs);
+        shared_->goodbyeAlarm = offlineAlarmJson(clock_.now());
     }
     wake();
     thread_.join();
@@ -616,6 +671,10 @@ void MqttPublisher::drainEvents() {
                     .arg(settings_.endpoint(), settings_.station),
                 false);
             break;
+        case MqttShared::Kind::NameShared:
+            ++nameShared_;
+            say(e.text, true);
+            break;
         case MqttShared::Kind::TakenOver:
             // Two stations fighting over one id would say this many times a
             // second: once is enough.
@@ -655,12 +714,11 @@ void MqttPublisher::setAlarm(const QString& text, const QByteArray& body) {
     shared_->latestAlarm = body;
 }
 
-void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
-                                   const MessageFields& fields) {
+void MqttPublisher::publishReading(const Reading& reading, AlarmLevel level) {
     if (!running())
         return;
     const QDateTime now = clock_.now();
-    const QByteArray body = readingJson(reading, alarmState, fields, now, queue_->nextSeq(), run_);
+    const QByteArray body = readingJson(reading, level, now, queue_->nextSeq(), run_);
     const DiskQueue::Pushed pushed = queue_->push(body);
     ++queued_;
     {
@@ -672,8 +730,8 @@ void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
     }
     // Nearly every reading leaves the alarm as it was: its message is made
     // only for a change.
-    if (const QString alarm = alarmStateText(alarmState); alarm != lastAlarm_)
-        setAlarm(alarm, alarmJson(alarmState, false, now));
+    if (const QString alarm = alarmLevelName(level); alarm != lastAlarm_)
+        setAlarm(alarm, alarmJson(level, now));
     wake();
     if (pushed.dropped)
         ++dropped_;
@@ -716,8 +774,14 @@ void MqttPublisher::publishHealth(const QByteArray& body) {
 void MqttPublisher::publishLostContact() {
     if (!running())
         return;
-    setAlarm(alarmStateText(3, true), alarmJson(3, true, clock_.now()));
+    setAlarm(alarmLevelName(AlarmLevel::LostContact),
+             alarmJson(AlarmLevel::LostContact, clock_.now()));
     wake();
+}
+
+QString defaultStationName() {
+    const QString configured = qEnvironmentVariable("ZEL_DEFAULT_STATION").trimmed();
+    return configured.isEmpty() ? QSysInfo::machineHostName() : configured;
 }
 
 std::unique_ptr<MqttPublisher>
@@ -726,13 +790,11 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
                const std::function<void(const QString& text, bool problem)>& report) {
     auto publisher = std::make_unique<MqttPublisher>(clock);
     QObject::connect(publisher.get(), &MqttPublisher::message, context, report);
-    if (!publisher->start(ini, queueFolder, QSysInfo::machineHostName()))
+    if (!publisher->start(ini, queueFolder, defaultStationName()))
         return nullptr;
     MqttPublisher* p = publisher.get();
     QObject::connect(&station, &Station::readingFiled, p,
-                     [p, &station](const Reading& r, int16_t alarm) {
-                         p->publishReading(r, alarm, station.family().message);
-                     });
+                     [p](const Reading& r, AlarmLevel level) { p->publishReading(r, level); });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;
 }

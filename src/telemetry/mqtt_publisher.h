@@ -11,6 +11,7 @@
 #include "common/ini_file.h"
 #include "data/reading.h"
 #include "station/clock.h"
+#include "station/station_view.h"
 #include "telemetry/mqtt_settings.h"
 
 #include <QObject>
@@ -42,8 +43,8 @@ public:
     // by then stays in the queue file for the next start.
     void stop(int flushMs = 2000);
 
-    void publishReading(const Reading& reading, int16_t alarmState, const MessageFields& fields);
-    // State 3 raised by the lost-contact watch.
+    void publishReading(const Reading& reading, AlarmLevel level);
+    // The lost-contact watch (or a lost port) raised the alarm.
     void publishLostContact();
 
     // The retained "health" message: replaces the one before, and goes out
@@ -61,6 +62,9 @@ public:
     // Times the broker was seen closing sessions soon after their login
     // three times in a row (another client with the same id, most likely).
     qint64 takeovers() const { return takeovers_; }
+    // Times another live client was seen on this station's topics (another
+    // station with the same Station name).
+    qint64 nameShared() const { return nameShared_; }
     bool connected() const { return connected_; }
     const MqttSettings& settings() const { return settings_; }
 
@@ -89,12 +93,18 @@ private:
     qint64 queued_ = 0;
     qint64 dropped_ = 0;
     qint64 takeovers_ = 0;
+    qint64 nameShared_ = 0;
     qint64 droppedBefore_ = 0; // at the end of the last overflow
     bool diskReported_ = false;
     QString lastProblem_;
     QString lastAlarm_;
     QString run_; // new at every start
 };
+
+// The Station name when Zel.ini sets none: $ZEL_DEFAULT_STATION (the
+// template unit sets it to host and instance, so two instances on one host
+// do not share a name), else the machine's name.
+QString defaultStationName();
 
 // Wires a publisher to the station's readings and lost-contact alarm. Null
 // when publishing is off or its settings are bad (`report` has then been

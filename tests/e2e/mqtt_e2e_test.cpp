@@ -163,6 +163,13 @@ TEST_F(MqttE2e, ALostPortRaisesLostContactAndReadingsBringTheLevelBack) {
         [&] { return health().value("taken").toInt() == fileReadingLines().size(); }, 5000))
         << sub.read().toStdString();
     EXPECT_EQ(health().value("filed").toInt(), fileReadingLines().size());
+    // Nothing live is left behind: the stopped station is no longer high1 or
+    // connected.
+    EXPECT_EQ(health().value("instrument").toString(), "stopped");
+    EXPECT_EQ(health().value("port").toString(), "closed");
+    EXPECT_TRUE(health().value("lastReadingSeconds").isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastAlarmIs("offline"); }, 5000))
+        << sub.read().toStdString();
 }
 
 } // namespace
