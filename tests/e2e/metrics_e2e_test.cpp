@@ -51,14 +51,54 @@ QByteArray httpGet(const QUrl& url, int ms = 5000, int* status = nullptr) {
     return body;
 }
 
-// A Prometheus of its own: a free loopback port, a temporary storage folder
-// and one scrape job for the monitor, every second.
-class Prometheus {
+// A server of the Prometheus family on a free loopback port, with a
+// temporary folder of its own; ready once /-/ready answers 200.
+class LoopbackServer {
+public:
+    ~LoopbackServer() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000))
+                process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    QUrl url(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path));
+    }
+    int port() const { return port_; }
+    QString log() { return log_ += QString::fromUtf8(process_.readAll()); }
+
+protected:
+    bool run(const QString& program, const QStringList& args) {
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(program, args);
+        if (!process_.waitForStarted(5000))
+            return false;
+        return QTest::qWaitFor(
+            [&] {
+                int status = 0;
+                httpGet(url("/-/ready"), 1000, &status);
+                return status == 200;
+            },
+            30000);
+    }
+    QString listenArgument() const {
+        return QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port_);
+    }
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString log_;
+    int port_ = freeLoopbackPort();
+};
+
+// A Prometheus of its own: one scrape job for the monitor, every second.
+class Prometheus : public LoopbackServer {
 public:
     // With `alertmanager` (a port), the shipped alert rules are loaded and
     // their alerts sent there.
     bool start(int target, int alertmanager = 0) {
-        port_ = freeLoopbackPort();
         QFile conf(dir_.filePath("prometheus.yml"));
         if (!conf.open(QIODevice::WriteOnly))
             return false;
@@ -75,31 +115,9 @@ public:
                            .arg(alertmanager)
                            .toUtf8());
         conf.close();
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(
-            QStringLiteral(PROMETHEUS_PATH),
-            {"--config.file=" + conf.fileName(), "--storage.tsdb.path=" + dir_.filePath("data"),
-             QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port_), "--log.level=warn"});
-        if (!process_.waitForStarted(5000))
-            return false;
-        return QTest::qWaitFor(
-            [&] {
-                int status = 0;
-                httpGet(url("/-/ready"), 1000, &status);
-                return status == 200;
-            },
-            30000);
-    }
-    ~Prometheus() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-    QUrl url(const QString& path) const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path));
+        return run(QStringLiteral(PROMETHEUS_PATH), {"--config.file=" + conf.fileName(),
+                                                     "--storage.tsdb.path=" + dir_.filePath("data"),
+                                                     listenArgument(), "--log.level=warn"});
     }
     // The result of an instant query.
     QJsonArray query(const QString& promql) {
@@ -117,21 +135,13 @@ public:
             return std::nan("");
         return r.at(0).toObject().value("value").toArray().at(1).toString().toDouble();
     }
-    QString log() { return log_ += QString::fromUtf8(process_.readAll()); }
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    QString log_;
-    int port_ = 0;
 };
 
 // Debian's Alertmanager with the shipped example configuration, its
 // control-room webhook pointed at `receiver`; no cluster port.
-class Alertmanager {
+class Alertmanager : public LoopbackServer {
 public:
     bool start(int receiver) {
-        port_ = freeLoopbackPort();
         QFile shipped(QStringLiteral(ZEL_SOURCE_DIR "/contrib/alertmanager/zel-alertmanager.yml"));
         QFile conf(dir_.filePath("alertmanager.yml"));
         if (!shipped.open(QIODevice::ReadOnly) || !conf.open(QIODevice::WriteOnly))
@@ -143,39 +153,10 @@ public:
                      QStringLiteral("http://127.0.0.1:%1/zel-alerts").arg(receiver).toUtf8());
         conf.write(text);
         conf.close();
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral(ALERTMANAGER_PATH),
-                       {"--config.file=" + conf.fileName(),
-                        "--storage.path=" + dir_.filePath("data"),
-                        QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port_),
-                        "--cluster.listen-address=", "--log.level=warn"});
-        if (!process_.waitForStarted(5000))
-            return false;
-        return QTest::qWaitFor(
-            [&] {
-                int status = 0;
-                httpGet(QUrl(QStringLiteral("http://127.0.0.1:%1/-/ready").arg(port_)), 1000,
-                        &status);
-                return status == 200;
-            },
-            30000);
+        return run(QStringLiteral(ALERTMANAGER_PATH),
+                   {"--config.file=" + conf.fileName(), "--storage.path=" + dir_.filePath("data"),
+                    listenArgument(), "--cluster.listen-address=", "--log.level=warn"});
     }
-    ~Alertmanager() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-    int port() const { return port_; }
-    QString log() { return log_ += QString::fromUtf8(process_.readAll()); }
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    QString log_;
-    int port_ = 0;
 };
 
 // A webhook receiver on loopback: keeps the body of every POST and answers

@@ -40,20 +40,30 @@ TEST(MonitorEvent, TimesCarryTheirOffset) {
               "2026-07-07T06:00:00-04:00");
 }
 
+// A monitor that journals into a string, with nothing to collect from.
+struct JournalRig {
+    static Monitor::Options options(const QTemporaryDir& dir) {
+        Monitor::Options o;
+        o.programFolder = dir.path();
+        o.settingsFile = dir.filePath("Zel.ini");
+        return o;
+    }
+    QTemporaryDir dir;
+    QString written;
+    QTextStream out{&written};
+    LoopbackTransport port;
+    FixedClock clock;
+    Monitor monitor{options(dir), port, clock, out};
+};
+
 // A reading's time is the reading's, never a status: seconds of the day
 // from an Orvan at 0.1 s, date-times across midnight and in the hour a clock
 // change skips all go out on their reading's line, and only real statuses
 // (said once while they hold) make status lines, whatever comes between.
 TEST(MonitorEvent, ReadingTimesStayOnTheirLinesAndStatusesAreSaidWhenTheyChange) {
-    QTemporaryDir dir;
-    QString written;
-    QTextStream out(&written);
-    LoopbackTransport port;
-    FixedClock clock;
-    Monitor::Options options;
-    options.programFolder = dir.path();
-    options.settingsFile = dir.filePath("Zel.ini");
-    Monitor monitor(options, port, clock, out);
+    JournalRig rig;
+    Monitor& monitor = rig.monitor;
+    const QString& written = rig.written;
     struct Step {
         const char* readingTime; // null: a status
         const char* status;
@@ -96,15 +106,9 @@ TEST(MonitorEvent, ReadingTimesStayOnTheirLinesAndStatusesAreSaidWhenTheyChange)
 // The journal names the levels with the numbers MQTT and /metrics use, and
 // a reading after lost contact clears lost contact, not a fault.
 TEST(MonitorEvent, AlarmLinesCarryTheLevelScale) {
-    QTemporaryDir dir;
-    QString written;
-    QTextStream out(&written);
-    LoopbackTransport port;
-    FixedClock clock;
-    Monitor::Options options;
-    options.programFolder = dir.path();
-    options.settingsFile = dir.filePath("Zel.ini");
-    Monitor monitor(options, port, clock, out);
+    JournalRig rig;
+    Monitor& monitor = rig.monitor;
+    const QString& written = rig.written;
     const auto reading = [&](AlarmLevel level) {
         monitor.setAlarmLevel(level);
         monitor.showReading(ShownReading{"t", "1 mR/h", "0 mR", "", "", "", 1, level});
