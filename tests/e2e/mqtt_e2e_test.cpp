@@ -149,6 +149,7 @@ TEST_F(MqttE2e, ALostPortRaisesLostContactAndReadingsBringTheLevelBack) {
         << sub.read().toStdString() << readOutput().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return health().value("port").toString() == "lost"; }, 5000))
         << sub.read().toStdString();
+    EXPECT_EQ(health().value("instrument").toString(), "lost-contact");
     EXPECT_GT(health().value("taken").toInt(), 0);
     EXPECT_EQ(health().value("filed"), health().value("taken"));
     EXPECT_TRUE(health().value("lastReadingSeconds").isDouble());
