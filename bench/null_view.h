@@ -7,11 +7,11 @@ namespace zel::bench {
 
 class NullView : public StationView {
 public:
-    void setStatus(const QString&, const Rgb&) override {}
-    void setLamp(const Rgb&) override {}
+    void setStatus(const QString&, StatusKind) override {}
+    void setConnected(bool) override {}
+    void setAlarmLevel(AlarmLevel) override {}
+    void showReading(const ShownReading&) override {}
     void setValueText(const QString&) override {}
-    void setValueColor(const Rgb&) override {}
-    void setDoseText(const QString&) override {}
     void setReadingDetails(const QString&, const QString&, const QString&) override {}
     void setCount(qint32) override {}
     void setProgress(const QString&) override {}
@@ -25,7 +25,6 @@ public:
     void debugLine(const QString&) override {}
     void showErrorCounters(quint32, quint32) override {}
     void startAlarmSound() override {}
-    void readingTaken(double) override {}
 };
 
 } // namespace zel::bench

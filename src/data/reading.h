@@ -52,6 +52,9 @@ struct Reading {
     QString detector;
     QString overMark;
     int16_t alarmCode = 0;
+    // The error the instrument replied instead of a reading; empty for a
+    // reading. Its value is no measurement.
+    QString error;
     QList<Quantity> extras;
 
     // Sets date and time from a moment of the clock.

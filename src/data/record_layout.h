@@ -26,12 +26,4 @@ struct RecordLayout {
     std::array<const char*, RecordFields> sources{};
 };
 
-// What a message carries beside time, value, unit, alarm and the family's
-// quantities.
-struct MessageFields {
-    // The instrument id, status and detector as texts; the unit is always
-    // a text then, empty when the reading names none.
-    bool details = true;
-};
-
 } // namespace zel

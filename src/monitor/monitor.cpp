@@ -66,19 +66,6 @@ QString eventTime(const QDateTime& moment) {
     return text;
 }
 
-QString alarmStateName(int16_t state) {
-    switch (state) {
-    case AlarmNormal:
-        return QStringLiteral("normal");
-    case AlarmHigh1:
-        return QStringLiteral("high1");
-    case AlarmHigh2:
-        return QStringLiteral("high2");
-    default:
-        return QStringLiteral("fault");
-    }
-}
-
 Monitor::Monitor(const Options& options, Transport& transport, const Clock& clock, QTextStream& out,
                  QObject* parent)
     : QObject(parent), options_(options), transport_(transport), clock_(clock), out_(out),
@@ -109,14 +96,25 @@ void Monitor::publishHealth() {
     o.insert(QStringLiteral("published"), double(publisher->published()));
     o.insert(QStringLiteral("queued"), double(publisher->waiting()));
     o.insert(QStringLiteral("dropped"), double(publisher->dropped()));
+    // After a clean stop nothing live is left to tell: the age of the last
+    // reading and the instrument's state of a stopped monitor would read as
+    // current to whoever looks later.
+    const bool stopped = stopping_ && !session_.station().portOpen();
     o.insert(QStringLiteral("lastReadingSeconds"),
-             lastReadingAt_ > 0
+             lastReadingAt_ > 0 && !stopped
                  ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_) / 1000)
                  : QJsonValue());
-    o.insert(QStringLiteral("port"),
-             session_.station().portOpen() ? QStringLiteral("open") : QStringLiteral("lost"));
-    o.insert(QStringLiteral("instrument"),
-             connected_ ? QStringLiteral("connected") : QStringLiteral("not-connected"));
+    o.insert(QStringLiteral("port"), stopped                         ? QStringLiteral("closed")
+                                     : session_.station().portOpen() ? QStringLiteral("open")
+                                                                     : QStringLiteral("lost"));
+    QString instrument = QStringLiteral("not-connected");
+    if (stopped)
+        instrument = QStringLiteral("stopped");
+    else if (session_.station().alarmLevel() == AlarmLevel::LostContact)
+        instrument = QStringLiteral("lost-contact");
+    else if (connected_)
+        instrument = QStringLiteral("connected");
+    o.insert(QStringLiteral("instrument"), instrument);
     publisher->publishHealth(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
@@ -134,7 +132,7 @@ double quantityOf(const Reading& r, const char* name) {
 
 bool Monitor::startMetrics() {
     const MetricsSettings ms =
-        readMetricsSettings(session_.settingsStore().ini(), QSysInfo::machineHostName());
+        readMetricsSettings(session_.settingsStore().ini(), defaultStationName());
     if (!ms.enabled())
         return true;
     Station& station = session_.station();
@@ -151,12 +149,12 @@ bool Monitor::startMetrics() {
     const Interval& interval = session_.storedInterval();
     metrics_->setIntervalSeconds(interval.Minutes * 60 + interval.Seconds);
     // Everything the exporter hears of a reading comes from here.
-    connect(&station, &Station::readingFiled, this, [this](const Reading& r, int16_t alarm) {
+    connect(&station, &Station::readingFiled, this, [this](const Reading& r, AlarmLevel level) {
         Station& s = session_.station();
         MetricsReading m;
-        m.value = r.value;
+        m.value = filedValue(r);
         m.unit = r.unit;
-        m.alarmLevel = alarm;
+        m.alarmLevel = int(level);
         m.unixTime = double(clock_.now().toMSecsSinceEpoch()) / 1000;
         // The thresholds hold the lower range's unit (see inThresholdUnit).
         const double k = s.conversation().rangesUnits() ? inThresholdUnit(1.0, r.unit) : 1.0;
@@ -343,54 +341,50 @@ void Monitor::stop(const std::function<void()>& done) {
     });
 }
 
-void Monitor::setStatus(const QString& text, const Rgb& color) {
-    // Readings set the status to their date-time and the reply timer counts
-    // "Testing Connection n" every second: neither is news for the journal.
-    // Statuses that come back with every reading ("Instrument Succesfully
-    // Connected", a family's own greeting) are told once a minute at most,
-    // and again at once after the connection was lost.
+void Monitor::setStatus(const QString& text, StatusKind kind) {
+    // The reply timer counts "Testing Connection n" every second: no news
+    // for the journal. Statuses that come back with every reading
+    // ("Instrument Succesfully Connected", a family's own greeting) are told
+    // once a minute at most, and again at once after the connection was lost.
+    if (text.isEmpty() || kind == StatusKind::Progress)
+        return;
     const qint64 now = clock_.now().toMSecsSinceEpoch();
     const auto told = toldStatuses_.constFind(text);
     const bool toldLately = told != toldStatuses_.constEnd() && now - *told < 60000;
-    if (text.isEmpty() || text == lastStatus_ || toldLately ||
-        text.startsWith(QLatin1String("Testing Connection")) || statusTimes_.dayCount(text)) {
-        if (!text.isEmpty())
-            lastStatus_ = text;
+    if (text == lastStatus_ || toldLately) {
+        lastStatus_ = text;
         return;
     }
     lastStatus_ = text;
     if (toldStatuses_.size() > 64)
         toldStatuses_.clear();
     toldStatuses_.insert(text, now);
-    logEvent(color == colors::StatusRed ? Level::Warning : Level::Info, QStringLiteral("status"),
+    logEvent(kind == StatusKind::Problem ? Level::Warning : Level::Info, QStringLiteral("status"),
              QStringLiteral("text=") + field(text));
 }
 
-void Monitor::setLamp(const Rgb& color) {
-    if (color == colors::LampOk && !connected_) {
-        connected_ = true;
+void Monitor::setConnected(bool connected) {
+    if (connected == connected_)
+        return;
+    connected_ = connected;
+    if (connected) {
         logEvent(Level::Info, QStringLiteral("connected"));
-        publishHealth();
-    } else if (color == colors::LampLost && connected_) {
-        connected_ = false;
+    } else {
         toldStatuses_.clear();
         logEvent(Level::Warning, QStringLiteral("disconnected"));
-        publishHealth();
     }
+    publishHealth();
 }
 
-void Monitor::setValueColor(const Rgb& color) {
-    // Pale cyan is the lost-contact alarm; readings bring the other colours.
-    if (color == colors::PaleCyan && lastAlarm_ != AlarmFault) {
-        lastAlarm_ = AlarmFault;
-        logEvent(Level::Warning, QStringLiteral("lost-contact"));
+void Monitor::setAlarmLevel(AlarmLevel level) {
+    // Readings tell their own level with their line; lost contact comes
+    // without a reading.
+    if (level == AlarmLevel::LostContact && lastAlarm_ != AlarmLevel::LostContact) {
+        logEvent(Level::Warning, QStringLiteral("lost-contact"),
+                 QStringLiteral("level=%1 was=%2").arg(int(level)).arg(alarmLevelName(lastAlarm_)));
+        lastAlarm_ = level;
+        QTimer::singleShot(0, this, &Monitor::publishHealth);
     }
-}
-
-void Monitor::setReadingDetails(const QString& id, const QString& status, const QString& detector) {
-    id_ = id;
-    statusField_ = status;
-    detector_ = detector;
 }
 
 void Monitor::showOnline(bool running) {
@@ -417,25 +411,29 @@ void Monitor::information(const QString& text, const QString& title) {
                  field(text.trimmed()));
 }
 
-void Monitor::readingTaken(double value) {
+void Monitor::showReading(const ShownReading& r) {
     ++readingsTaken_;
     lastReadingAt_ = clock_.now().toMSecsSinceEpoch();
-    const int16_t alarm = session_.station().alarmState();
-    logEvent(alarm == AlarmNormal ? Level::Info : Level::Warning, QStringLiteral("reading"),
-             QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 id=%6 status=%7 "
-                            "detector=%8")
-                 .arg(field(lastStatus_), shortestText(value), field(valueText_), field(doseText_),
-                      alarmStateName(alarm), field(id_.trimmed()), field(statusField_.trimmed()),
-                      field(detector_.trimmed())));
+    const AlarmLevel alarm = r.level;
+    logEvent(alarm == AlarmLevel::Normal ? Level::Info : Level::Warning, QStringLiteral("reading"),
+             QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 level=%6 id=%7 "
+                            "status=%8 detector=%9")
+                 .arg(field(r.time), shortestText(r.filedValue), field(r.value), field(r.dose),
+                      alarmLevelName(alarm), QString::number(int(alarm)), field(r.id.trimmed()),
+                      field(r.status.trimmed()), field(r.detector.trimmed())));
     if (alarm != lastAlarm_) {
-        if (alarm == AlarmNormal)
+        const AlarmLevel was = lastAlarm_;
+        lastAlarm_ = alarm;
+        if (alarm == AlarmLevel::Normal)
             logEvent(Level::Info, QStringLiteral("alarm-cleared"),
-                     QStringLiteral("was=") + alarmStateName(lastAlarm_));
+                     QStringLiteral("level=0 was=") + alarmLevelName(was));
         else
             logEvent(Level::Warning, QStringLiteral("alarm-raised"),
-                     QStringLiteral("level=") + alarmStateName(alarm) + QStringLiteral(" was=") +
-                         alarmStateName(lastAlarm_));
-        lastAlarm_ = alarm;
+                     QStringLiteral("level=%1 alarm=%2 was=%3")
+                         .arg(int(alarm))
+                         .arg(alarmLevelName(alarm), alarmLevelName(was)));
+        if (was == AlarmLevel::LostContact)
+            QTimer::singleShot(0, this, &Monitor::publishHealth);
     }
 }
 

@@ -57,13 +57,12 @@ public:
     qint64 readingsFiled() const;
 
     // StationView
-    void setStatus(const QString& text, const Rgb& color) override;
-    void setLamp(const Rgb& color) override;
-    void setValueText(const QString& text) override { valueText_ = text; }
-    void setValueColor(const Rgb& color) override;
-    void setDoseText(const QString& text) override { doseText_ = text; }
-    void setReadingDetails(const QString& id, const QString& status,
-                           const QString& detector) override;
+    void setStatus(const QString& text, StatusKind kind) override;
+    void setConnected(bool connected) override;
+    void setAlarmLevel(AlarmLevel level) override;
+    void showReading(const ShownReading& reading) override;
+    void setValueText(const QString&) override {}
+    void setReadingDetails(const QString&, const QString&, const QString&) override {}
     void setCount(qint32) override {}
     void setProgress(const QString&) override {}
     void enableCommand(Command, bool) override {}
@@ -76,7 +75,6 @@ public:
     void debugLine(const QString&) override {}
     void showErrorCounters(quint32, quint32) override {}
     void startAlarmSound() override {}
-    void readingTaken(double value) override;
 
 public slots:
     // Starts collection once the instrument is ready; re-opens a lost port.
@@ -111,18 +109,12 @@ private:
     bool portWasLost_ = false;
     bool connected_ = false;
     bool stopping_ = false;
-    int16_t lastAlarm_ = AlarmNormal;
-    QString lastStatus_;                  // the date-time of the last reading
+    AlarmLevel lastAlarm_ = AlarmLevel::Normal; // as the journal last told it
+    QString lastStatus_;
     QHash<QString, qint64> toldStatuses_; // status -> when last written out
-    // Tells a reading's date-time among the statuses: it learns the date of
-    // a run of readings once instead of parsing every one anew.
-    DayCounter statusTimes_;
-    QString valueText_, doseText_, id_, statusField_, detector_;
     qint64 readingsTaken_ = 0;
 };
 
-// Text of an alarm state for event lines.
-QString alarmStateName(int16_t state);
 // A value of an event line: bare when it is one plain word, else quoted.
 QString eventValue(const QString& value);
 // The time stamp of an event line: ISO 8601 with the UTC offset.

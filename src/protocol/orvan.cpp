@@ -157,6 +157,7 @@ std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gm
         r.value = 0;
         r.status = reply.result == Result::OrvanError0 ? QStringLiteral("Ilgl com")
                                                        : QStringLiteral("Ilgl Par");
+        r.error = r.status;
         return out;
     default:
         return std::nullopt;

@@ -17,18 +17,6 @@ class MeasurementList;
 struct Interval;
 struct Settings;
 
-namespace colors {
-inline constexpr Rgb Green{0, 255, 0};
-inline constexpr Rgb Yellow{255, 255, 0};
-inline constexpr Rgb Red{255, 0, 0};
-inline constexpr Rgb PaleCyan{128, 255, 255};
-inline constexpr Rgb Magenta{255, 0, 255};
-inline constexpr Rgb LampOk{128, 255, 128};
-inline constexpr Rgb LampLost{255, 128, 128};
-inline constexpr Rgb StatusRed{255, 0, 0};
-inline constexpr Rgb StatusBlue{0, 0, 255};
-} // namespace colors
-
 // The link state everyone may read: the window, the conversations, tests.
 struct StationState {
     bool onlineIdle = false;      // connected, on-line collection not running
@@ -80,7 +68,7 @@ public:
     virtual void holdPolling() = 0;
 
     // --- what the link is doing -------------------------------------------------------
-    virtual void setStatus(const QString& text, const Rgb& color = Rgb()) = 0;
+    virtual void setStatus(const QString& text, StatusKind kind = StatusKind::Note) = 0;
     virtual void countError() = 0;
     virtual void showErrorCounters() = 0;
     // A frame that could not be used was counted.

@@ -25,8 +25,6 @@ constexpr ListLayout StandardList{{"Id", "Time", "Over", "Value", "Units", "Stat
 constexpr RecordLayout StandardRecord{
     {"id", "time", "value", "unit", "status", "detector", "over"}};
 
-constexpr MessageFields StandardMessage{true};
-
 std::deque<Family> builtInFamilies() {
     std::deque<Family> all;
     Family f;
@@ -38,7 +36,6 @@ std::deque<Family> builtInFamilies() {
     f.commands = {.download = true, .clock = true, .calibration = true, .interval = true};
     f.list = StandardList;
     f.record = StandardRecord;
-    f.message = StandardMessage;
     f.makeConversation = &make<PortablesConversation>;
     all.push_back(f);
 
@@ -63,7 +60,7 @@ std::deque<Family> builtInFamilies() {
     // The Orvan's list and file carry its quantities: americium first, the
     // GM rate as the value, then neutrons, cesium and cobalt, and the count
     // rate in the over-mark's place, whose column it shows. Its messages
-    // name each quantity instead of the details.
+    // name each quantity too.
     f.id = Orvan;
     f.caption = QStringLiteral("Orvan");
     f.simulatorName = QStringLiteral("orvan");
@@ -77,7 +74,6 @@ std::deque<Family> builtInFamilies() {
                  orvan::CobaltName, orvan::CountRateName}};
     f.readouts = {"Americium", "Cesium", "Cobalt"};
     f.fileColumns = QStringLiteral("Americium,Time,Gamma(%1),Neutrons,Cesium,Cobalt,CPS");
-    f.message = {false};
     f.makeConversation = &make<OrvanConversation>;
     all.push_back(f);
     return all;

@@ -48,7 +48,6 @@ struct Family {
     // The column line of a data file's header; `%1` takes the unit the
     // instrument named. Empty: the plain "-" line.
     QString fileColumns;
-    MessageFields message;
     std::unique_ptr<InstrumentConversation> (*makeConversation)(ConversationContext&) = nullptr;
 
     // The header column line for a file, with the instrument's unit filled in.

@@ -47,7 +47,7 @@ public:
     virtual void finishStartup() {}
     // The user switched to this family.
     virtual void onChosen() {}
-    // Contact was lost (the lamp is already red).
+    // Contact was lost (the window already shows it).
     virtual void onConnectionLost() {}
     // The re-probe timer fired.
     virtual void onReprobe() {}

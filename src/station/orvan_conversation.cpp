@@ -41,7 +41,8 @@ void OrvanConversation::onPollTick() {
         link().stopReplyWait();
         link().countError();
         link().setStatus(QStringLiteral("Testing Connection ") +
-                         QString::number(state().errorCount));
+                             QString::number(state().errorCount),
+                         StatusKind::Progress);
         if (state().errorCount >= 3)
             reportNotResponding();
     }
@@ -59,7 +60,7 @@ void OrvanConversation::onReplyTimeout() {
 }
 
 void OrvanConversation::reportNotResponding() {
-    link().setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
+    link().setStatus(QStringLiteral("Instrument not responding"), StatusKind::Problem);
     link().connectionLost();
     link().stopReplyWait();
 }

@@ -1,8 +1,79 @@
 #include "station/serial_link.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
 namespace zel {
+
+namespace {
+
+// The name a process goes by, from /proc.
+QString processName(qint64 pid) {
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.readAll()).trimmed();
+}
+
+bool processAlive(qint64 pid) {
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+QString holderText(qint64 pid, const QString& name) {
+    return name.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                          : QStringLiteral("%1, process %2").arg(name).arg(pid);
+}
+
+} // namespace
+
+QString deviceHolder(const QString& device) {
+    // The UUCP lock file that QSerialPort, minicom and others leave: the
+    // holder's process id first, a Qt program's name on the second line.
+    // Qt names the file after the whole path ("LCK.._dev_ttyUSB0"), the
+    // UUCP convention after the device ("LCK..ttyUSB0").
+    QString wholePath = device;
+    wholePath.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QString lockNames[] = {QStringLiteral("LCK..") + wholePath,
+                                 QStringLiteral("LCK..") + QFileInfo(device).fileName()};
+    for (const char* folder : {"/run/lock", "/var/lock", "/tmp", "/var/tmp"})
+        for (const QString& lockName : lockNames) {
+            QFile lock(QDir(QString::fromLatin1(folder)).filePath(lockName));
+            if (!lock.open(QIODevice::ReadOnly))
+                continue;
+            const QList<QByteArray> lines = lock.read(256).split('\n');
+            bool ok = false;
+            const qint64 pid = lines.value(0).trimmed().toLongLong(&ok);
+            if (ok && processAlive(pid)) {
+                QString name = processName(pid);
+                if (name.isEmpty())
+                    name = QString::fromLocal8Bit(lines.value(1).trimmed());
+                return holderText(pid, name);
+            }
+        }
+    // A program that holds the device without a lock file: only the
+    // descriptors of processes we may look into can be seen.
+    const QString target = QFileInfo(device).canonicalFilePath();
+    if (target.isEmpty())
+        return {};
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : pids) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+            if (fd.symLinkTarget() == target)
+                return holderText(pid, processName(pid));
+    }
+    return {};
+}
 
 SerialLink::SerialLink(QObject* parent) : Transport(parent) {
     connect(&port_, &QSerialPort::readyRead, this, [this] {
@@ -30,11 +101,32 @@ bool SerialLink::open(const QString& device, qint32 baudRate) {
     device_ = device;
     lastError_.clear();
     permission_ = false;
+    inUse_ = false;
     lost_ = false;
     readErrors_ = 0;
     port_.setPortName(device);
     if (!port_.open(QIODevice::ReadWrite)) {
-        permission_ = port_.error() == QSerialPort::PermissionError;
+        // QSerialPort says "permission" both for a device we may not open
+        // and for one another program holds (its lock file, or an exclusive
+        // open): only the first is a matter of groups.
+        if (port_.error() == QSerialPort::PermissionError) {
+            const QString holder = deviceHolder(device);
+            const int fd = ::open(QFile::encodeName(device).constData(),
+                                  O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            const int openErrno = fd < 0 ? errno : 0;
+            if (fd >= 0)
+                ::close(fd);
+            inUse_ = !holder.isEmpty() || openErrno == EBUSY || openErrno == 0;
+            permission_ = !inUse_;
+            if (inUse_) {
+                port_.clearError();
+                fail(holder.isEmpty()
+                         ? QStringLiteral("the device is in use by another program")
+                         : QStringLiteral("the device is in use by another program (%1)")
+                               .arg(holder));
+                return false;
+            }
+        }
         fail(port_.errorString());
         port_.clearError();
         return false;

@@ -5,6 +5,11 @@
 
 namespace zel {
 
+// Who holds `device`, as far as this system tells: "zel, process 1234"
+// from the lock file Qt programs leave in /run/lock and from /proc for our
+// own processes; empty when nobody can be named.
+QString deviceHolder(const QString& device);
+
 class SerialLink final : public Transport {
     Q_OBJECT
 public:
@@ -18,6 +23,7 @@ public:
     QByteArray readAll() override;
     QString lastError() const override { return lastError_; }
     bool lastErrorIsPermission() const override { return permission_; }
+    bool lastErrorIsInUse() const override { return inUse_; }
 
     QString device() const { return device_; }
 
@@ -32,6 +38,7 @@ private:
     QString device_;
     QString lastError_;
     bool permission_ = false;
+    bool inUse_ = false;
     bool lost_ = false;
     int readErrors_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "station/families.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -26,6 +27,18 @@ namespace {
 
 QString hexLine(const QString& prefix, const QByteArray& bytes) {
     return prefix + cnvStrToHex(int(bytes.size()), bytes);
+}
+
+// Why a port did not open, and what the user can do about it. A device
+// another program holds is said as such (the transport names the holder
+// where the system tells): no group membership would help there.
+QString openFailureDetail(const Transport& transport, const QString& device) {
+    QString detail = transport.lastError();
+    if (transport.lastErrorIsPermission())
+        detail += QStringLiteral("\n\nYour user may not use %1. Add it to the \"dialout\" "
+                                 "group (sudo adduser $USER dialout) and log in again.")
+                      .arg(device);
+    return detail;
 }
 
 } // namespace
@@ -61,11 +74,7 @@ bool Station::openPortAtStartup() {
     const QString device = portFile_.deviceFor(port_.Port);
     if (!transport_.open(device, port_.BaudRate)) {
         port_.OpenPort = 0;
-        QString detail = transport_.lastError();
-        if (transport_.lastErrorIsPermission())
-            detail += QStringLiteral("\n\nYour user may not use %1. Add it to the \"dialout\" "
-                                     "group (sudo adduser $USER dialout) and log in again.")
-                          .arg(device);
+        const QString detail = openFailureDetail(transport_, device);
         view_.critical(QStringLiteral("Error in Opening Comm. port, Use Set Port "),
                        QStringLiteral("Error in Communication"), detail);
         return false;
@@ -82,13 +91,8 @@ bool Station::reopenPort(int16_t port, int32_t baud, QString* detail) {
     port_.OpenPort = 0;
     const QString device = portFile_.deviceFor(port);
     if (!transport_.open(device, baud)) {
-        if (detail) {
-            *detail = transport_.lastError();
-            if (transport_.lastErrorIsPermission())
-                *detail += QStringLiteral("\n\nYour user may not use %1. Add it to the \"dialout\" "
-                                          "group and log in again.")
-                               .arg(device);
-        }
+        if (detail)
+            *detail = openFailureDetail(transport_, device);
         view_.enableCommand(Command::Test, false);
         return false;
     }
@@ -109,14 +113,10 @@ void Station::onPortLost(const QString& reason) {
     port_.OpenPort = 0;
     view_.enableCommand(Command::Test, false);
     view_.debugLine(QStringLiteral("Port lost: ") + reason);
-    alarmState_ = AlarmFault;
-    lostContact_ = 0;
-    view_.setValueColor(colors::PaleCyan);
-    view_.startAlarmSound();
     // The same alarm as a silent instrument, for whoever watches from afar.
-    emit lostContactRaised();
+    raiseLostContact();
     connectionLost();
-    setStatus(QStringLiteral("Communication port lost"), colors::StatusRed);
+    setStatus(QStringLiteral("Communication port lost"), StatusKind::Problem);
     deferCritical(QStringLiteral("The communication port was lost. Choose it again with Set Port."),
                   QStringLiteral("Error in Communication"), reason);
 }
@@ -190,8 +190,8 @@ void Station::chooseFamily(int16_t index) {
 
 // ---------------------------------------------------------------- conversation
 
-void Station::setStatus(const QString& text, const Rgb& color) {
-    view_.setStatus(text, color);
+void Station::setStatus(const QString& text, StatusKind kind) {
+    view_.setStatus(text, kind);
 }
 
 void Station::reportSettingNotSaved(const QString& reason) {
@@ -223,6 +223,9 @@ void Station::testIfPortOpen() {
 void Station::toggleOnline() {
     if (state_.onlineIdle) {
         lostContactTimer_.start(1000);
+        lostContact_ = 0;
+        lastReadingAtMs_ = 0;
+        lastLostPauseMs_ = 0;
         view_.setDownloadProgress(QString());
         chooseWorkingFileForOnline();
         state_.onlineIdle = false;
@@ -270,7 +273,7 @@ void Station::stopCollecting() {
 
 void Station::connectionOk() {
     setStatus(QStringLiteral("Instrument Succesfully Connected"));
-    view_.setLamp(colors::LampOk);
+    view_.setConnected(true);
     state_.instrumentReady = true;
     reprobeTimer_.stop();
     view_.enableCommand(Command::Start, true);
@@ -284,7 +287,7 @@ void Station::connectionOk() {
 }
 
 void Station::connectionLost() {
-    view_.setLamp(colors::LampLost);
+    view_.setConnected(false);
     state_.instrumentReady = false;
     state_.downloading = false;
     view_.enableCommand(Command::GetData, false);
@@ -334,7 +337,8 @@ void Station::onReprobe() {
 
 void Station::onReplyTimeout() {
     countError();
-    setStatus(QStringLiteral("Testing Connection ") + QString::number(state_.errorCount));
+    setStatus(QStringLiteral("Testing Connection ") + QString::number(state_.errorCount),
+              StatusKind::Progress);
     conversation_->onReplyTimeout();
 }
 
@@ -356,16 +360,53 @@ void Station::onPollTick() {
 }
 
 void Station::onLostContactTick() {
-    if (alarmState_ == AlarmFault)
+    // Watched whatever the last reading said: an instrument that reported a
+    // fault and then fell silent has lost contact too. Once raised, the
+    // alarm stands until a reading comes; it is not raised again.
+    if (alarmLevel_ == AlarmLevel::LostContact)
         return;
     ++lostContact_;
-    if (lostContact_ > settings_.LostContactInterval) {
-        lostContact_ = 0;
-        view_.setValueColor(colors::PaleCyan);
-        alarmState_ = AlarmFault;
-        view_.startAlarmSound();
-        emit lostContactRaised();
+    if (lostContact_ > settings_.LostContactInterval)
+        raiseLostContact();
+}
+
+void Station::setAlarmLevel(AlarmLevel level) {
+    alarmLevel_ = level;
+    view_.setAlarmLevel(level);
+}
+
+void Station::raiseLostContact() {
+    if (alarmLevel_ == AlarmLevel::LostContact)
+        return;
+    lostContact_ = 0;
+    setAlarmLevel(AlarmLevel::LostContact);
+    // Whatever "AudioAlarm" says: nobody may miss a station that went quiet.
+    view_.startAlarmSound();
+    emit lostContactRaised();
+}
+
+void Station::watchPace(bool endedLostContact) {
+    const qint64 now = clock_.now().toMSecsSinceEpoch();
+    const qint64 pause = lastReadingAtMs_ > 0 ? now - lastReadingAtMs_ : 0;
+    lastReadingAtMs_ = now;
+    if (!endedLostContact || pause <= 0) {
+        lastLostPauseMs_ = 0;
+        return;
     }
+    // Two pauses in a row, each long enough to raise lost contact and
+    // about as long as the other: the instrument keeps a pace of its own.
+    const qint64 before = lastLostPauseMs_;
+    lastLostPauseMs_ = pause;
+    const qint64 tolerance = std::max<qint64>(2000, before / 4);
+    if (slowPaceSaid_ || before <= 0 || std::abs(pause - before) > tolerance)
+        return;
+    slowPaceSaid_ = true;
+    setStatus(QStringLiteral("Readings arrive every %1 s, but LostContactInterval is %2 s: each "
+                             "pause raises lost contact. Set LostContactInterval above the "
+                             "instrument's interval.")
+                  .arg(qRound64(double(pause) / 1000))
+                  .arg(settings_.LostContactInterval),
+              StatusKind::Problem);
 }
 
 // ---------------------------------------------------------------- receive path
@@ -464,40 +505,35 @@ void Station::takeReading(const QByteArray& bytes) {
     noteReadingCounted(r);
     view_.refreshControls();
 
-    setStatus(row.ReadingTime);
     const Readouts readouts = conversation_->readouts(r);
-    view_.setDoseText(readouts.dose);
-    view_.setValueText(readouts.value);
+    const bool endedLostContact = alarmLevel_ == AlarmLevel::LostContact;
     lostContact_ = 0;
+    watchPace(endedLostContact);
 
     const int16_t alarmCode = r.alarmCode == 48 ? 0 : r.alarmCode;
     const bool sound = settings_.AudioAlarm == 1;
     const double shown = r.value;
+    const AlarmLevel before = alarmLevel_;
     // A value the instrument could not measure (over range, a broken float)
-    // is the reading that matters most: it raises the fault alarm, as an
-    // alarm code does, instead of reading as 0.
-    if (alarmCode != 0 || !std::isfinite(shown)) {
-        view_.setValueColor(colors::Magenta);
-        if (alarmState_ != AlarmFault && sound)
+    // or an error it replied instead of a reading is the reading that
+    // matters most: it raises the fault alarm, as an alarm code does,
+    // instead of reading as 0.
+    if (alarmCode != 0 || !std::isfinite(shown) || !r.error.isEmpty()) {
+        if (!isFaultOrLost(before) && sound)
             view_.startAlarmSound();
-        alarmState_ = AlarmFault;
+        setAlarmLevel(AlarmLevel::Fault);
     } else {
         const double v = conversation_->rangesUnits() ? inThresholdUnit(shown, r.unit) : shown;
-        int16_t level = AlarmNormal;
-        if (v > settings_.Threshold2) {
-            view_.setValueColor(colors::Red);
-            level = AlarmHigh2;
-        } else if (v > settings_.Threshold1) {
-            view_.setValueColor(colors::Yellow);
-            level = AlarmHigh1;
-        } else {
-            view_.setValueColor(colors::Green);
-        }
-        if ((level == AlarmHigh1 || level == AlarmHigh2) && level != alarmState_ && sound)
+        AlarmLevel level = AlarmLevel::Normal;
+        if (v > settings_.Threshold2)
+            level = AlarmLevel::High2;
+        else if (v > settings_.Threshold1)
+            level = AlarmLevel::High1;
+        if (level != AlarmLevel::Normal && level != before && sound)
             view_.startAlarmSound();
-        alarmState_ = level;
+        setAlarmLevel(level);
     }
-    view_.setReadingDetails(row.InstrumentId, row.Status, row.Detector);
+    const MeasurementRecord shownRow = row;
 
     // The file keeps plain units: thousands are written out. "Kps" is the
     // instrument's short name for thousands of counts per second.
@@ -512,9 +548,12 @@ void Station::takeReading(const QByteArray& bytes) {
         if (autoMode)
             row.InstrumentId = probeNumber;
     }
+    // Shown before it is written: a working file that cannot take it says
+    // so on the status line after the reading's time.
+    view_.showReading(ShownReading{shownRow.ReadingTime, readouts.value, readouts.dose,
+                                   shownRow.InstrumentId, shownRow.Status, shownRow.Detector,
+                                   r.value, alarmLevel_});
     writeReading(row, r);
-
-    view_.readingTaken(r.value);
     view_.setCount(data_.readingCount);
     static const char spin[4] = {'|', '/', '-', '\\'};
     view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));
@@ -523,7 +562,7 @@ void Station::takeReading(const QByteArray& bytes) {
 }
 
 void Station::reportFileError(const QString& what) {
-    setStatus(QStringLiteral("Reading not written to ZelTemp.csv"), colors::StatusRed);
+    setStatus(QStringLiteral("Reading not written to ZelTemp.csv"), StatusKind::Problem);
     view_.debugLine(QStringLiteral("Working file: ") + what);
     emit writeFailed(what);
     if (!fileErrorShown_) {
@@ -540,7 +579,7 @@ void Station::writeReading(const MeasurementRecord& row, const Reading& reading)
     // that could not be written waits here and goes out, in order, with the
     // next reading that can be written. It is told as filed only then, so
     // the feed never holds a reading the file does not.
-    unwritten_.push_back({row, reading, alarmState_});
+    unwritten_.push_back({row, reading, alarmLevel_});
     fileWaitingReadings();
 }
 
@@ -552,7 +591,7 @@ bool Station::fileWaitingReadings() {
         }
         const Unfiled filed = std::move(unwritten_.front());
         unwritten_.pop_front();
-        emit readingFiled(filed.reading, filed.alarmState);
+        emit readingFiled(filed.reading, filed.level);
     }
     if (fileErrorShown_) {
         fileErrorShown_ = false;

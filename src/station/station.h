@@ -26,9 +26,6 @@ namespace zel {
 
 struct Family;
 
-// Alarm states of the value read-out.
-enum AlarmState : int16_t { AlarmNormal = 0, AlarmHigh1 = 1, AlarmHigh2 = 2, AlarmFault = 3 };
-
 // Adds one, stopping at the top instead of wrapping after a long run.
 void saturatingIncrement(quint32& counter);
 
@@ -111,7 +108,7 @@ public:
     void finishStartup();
     // Closing: stop collecting when the instrument is ready, close the port.
     void shutdown();
-    void setStatus(const QString& text, const Rgb& color = Rgb()) override;
+    void setStatus(const QString& text, StatusKind kind = StatusKind::Note) override;
     // A setting that Zel.ini did not take: said once per change, with the
     // file's reason, so nobody finds the old value back after a restart.
     void reportSettingNotSaved(const QString& reason);
@@ -154,7 +151,7 @@ public:
 
     // --- state for the window, the conversations and tests ----------------------
     const StationState& state() const { return state_; }
-    int16_t alarmState() const { return alarmState_; }
+    AlarmLevel alarmLevel() const { return alarmLevel_; }
     int32_t lostContactCounter() const { return lostContact_; }
     // Readings taken that wait for the working file to take them.
     qsizetype readingsNotFiled() const { return qsizetype(unwritten_.size()); }
@@ -185,9 +182,9 @@ signals:
     void calibrationReceived(const QByteArray& frame);
     void graphShouldHide();
     // A reading is in the working file: the reading as filed (thousands
-    // written out) and the alarm state it left.
-    void readingFiled(const zel::Reading& reading, int16_t alarmState);
-    // The lost-contact watch raised the alarm (state 3 without a reading), or
+    // written out) and the alarm level it left.
+    void readingFiled(const zel::Reading& reading, zel::AlarmLevel level);
+    // The lost-contact watch raised the alarm (no reading for too long), or
     // the port went away.
     void lostContactRaised();
     // A frame failed its check or was too short for its layout.
@@ -223,6 +220,12 @@ private:
     QTimer lostContactTimer_;
 
     void noteReadingCounted(const Reading& r);
+    void setAlarmLevel(AlarmLevel level);
+    void raiseLostContact();
+    // A reading ended a lost-contact episode: when readings keep coming at
+    // a steady pace slower than LostContactInterval, the setting is at
+    // fault, not the instrument.
+    void watchPace(bool endedLostContact);
     void onPortLost(const QString& reason);
     void reportFileError(const QString& what);
     void deferCritical(const QString& text, const QString& title, const QString& detail);
@@ -242,19 +245,25 @@ private:
     const Family* family_ = nullptr;
     std::unique_ptr<InstrumentConversation> conversation_;
     Receiver receiver_;
-    int16_t alarmState_ = AlarmNormal;
+    AlarmLevel alarmLevel_ = AlarmLevel::Normal;
     int32_t lostContact_ = 0;
+    // The pace watch: when the last reading came, the pause before it when
+    // that pause had raised lost contact (0 otherwise), and whether a pace
+    // slower than LostContactInterval was already said.
+    qint64 lastReadingAtMs_ = 0;
+    qint64 lastLostPauseMs_ = 0;
+    bool slowPaceSaid_ = false;
     quint32 spinner_ = 0;
     std::optional<Legend> legend_;
     Interval interval_;
     bool fileErrorShown_ = false;
     bool unattendedStart_ = false;
     // Readings taken whose line waits for the working file, with the alarm
-    // state they left.
+    // level they left.
     struct Unfiled {
         MeasurementRecord row;
         Reading reading;
-        int16_t alarmState;
+        AlarmLevel level;
     };
     std::deque<Unfiled> unwritten_;
 };

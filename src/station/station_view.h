@@ -3,19 +3,44 @@
 // implements it; tests implement a recording fake. The station never
 // includes a widget header.
 #include <QString>
+#include <cstdint>
 
 namespace zel {
 
 struct MeasurementRecord;
 
-// An RGB colour; the core needs no GUI library for it. A default one means
-// "keep the current colour".
-struct Rgb {
-    int red = -1, green = -1, blue = -1;
-    constexpr Rgb() = default;
-    constexpr Rgb(int r, int g, int b) : red(r), green(g), blue(b) {}
-    constexpr bool isValid() const { return red >= 0; }
-    bool operator==(const Rgb&) const = default;
+// How a station stands, on one scale everywhere: the window, the journal,
+// MQTT's "level" and the exporter's zel_alarm_level all use these numbers.
+enum class AlarmLevel : int16_t {
+    Normal = 0,      // at or below the first threshold
+    High1 = 1,       // above the first threshold
+    High2 = 2,       // above the second threshold
+    Fault = 3,       // the instrument reported a fault, an error or a value it cannot measure
+    LostContact = 4, // no reading for too long, or the port went away
+};
+
+// Both of the instrument's own alarms: a reading that raises one after the
+// other is no new alarm for the ear.
+inline bool isFaultOrLost(AlarmLevel level) {
+    return level == AlarmLevel::Fault || level == AlarmLevel::LostContact;
+}
+
+// What a status line says, besides its text.
+enum class StatusKind {
+    Note,     // what happened; the status line keeps its look
+    Progress, // a count that changes by the second ("Testing Connection 2")
+    Problem,  // something went wrong and the user should know
+    Success,  // the instrument finished setting itself up
+};
+
+// One reading as the station shows it.
+struct ShownReading {
+    QString time;  // the reading's time as listed and filed
+    QString value; // the value read-out, with its unit
+    QString dose;  // the dose read-out
+    QString id, status, detector;
+    double filedValue = 0; // the number the working file holds (thousands written out)
+    AlarmLevel level = AlarmLevel::Normal;
 };
 
 enum class Answer { Yes, No, Cancel };
@@ -34,14 +59,17 @@ class StationView {
 public:
     virtual ~StationView() = default;
 
-    // Status label lblTime; an invalid colour keeps the current colour.
-    virtual void setStatus(const QString& text, const Rgb& color = Rgb()) = 0;
-    // Connection lamp spOk.
-    virtual void setLamp(const Rgb& color) = 0;
-    // Value label lblValue text and background (alarm colour).
+    // Status label lblTime.
+    virtual void setStatus(const QString& text, StatusKind kind = StatusKind::Note) = 0;
+    // Whether the instrument answers (the connection lamp spOk).
+    virtual void setConnected(bool connected) = 0;
+    // The alarm level the value read-out stands at.
+    virtual void setAlarmLevel(AlarmLevel level) = 0;
+    // A reading taken in: the read-outs, its time in the status line, the
+    // live graph.
+    virtual void showReading(const ShownReading& reading) = 0;
+    // The value read-out alone (a reading shown but not listed).
     virtual void setValueText(const QString& text) = 0;
-    virtual void setValueColor(const Rgb& color) = 0;
-    virtual void setDoseText(const QString& text) = 0;
     // edId, edStatus, edDetector.
     virtual void setReadingDetails(const QString& id, const QString& status,
                                    const QString& detector) = 0;
@@ -52,8 +80,8 @@ public:
     virtual void setDownloadProgress(const QString& /*text*/) {}
 
     virtual void enableCommand(Command command, bool enabled) = 0;
-    // btStart / mnStart / toolbar 1 running (green "Stop") or idle (orange
-    // "Start").
+    // btStart / mnStart / toolbar 1: collection running ("Stop") or idle
+    // ("Start").
     virtual void showOnline(bool running) = 0;
     // Re-evaluates the enabling rules of the window (SetControls).
     virtual void refreshControls() = 0;
@@ -69,9 +97,6 @@ public:
     virtual void showErrorCounters(quint32 errorCount, quint32 totalErrors) = 0;
 
     virtual void startAlarmSound() = 0;
-
-    // A reading was taken in: the live graph may want it.
-    virtual void readingTaken(double value) = 0;
 };
 
 } // namespace zel

@@ -76,7 +76,7 @@ void TarvoConversation::onPollTick() {
 
 void TarvoConversation::onReplyTimeout() {
     if (state().errorCount > 2) {
-        link().setStatus(QStringLiteral("Instrument not responding"), colors::StatusRed);
+        link().setStatus(QStringLiteral("Instrument not responding"), StatusKind::Problem);
         link().stopReplyWait();
     }
 }
@@ -114,7 +114,8 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         link().armResponseTimeout();
         break;
     case tarvo::TypeInitialised:
-        link().setStatus(QStringLiteral("Tarvo 5 has succesfully initialized"), colors::StatusBlue);
+        link().setStatus(QStringLiteral("Tarvo 5 has succesfully initialized"),
+                         StatusKind::Success);
         state().instrumentReady = true;
         link().applyFrameRules();
         view().refreshControls();

@@ -25,6 +25,9 @@ public:
     virtual QString lastError() const = 0;
     // True when the last failed open was refused for lack of permission.
     virtual bool lastErrorIsPermission() const { return false; }
+    // True when the last failed open found the device held by another
+    // program: no setting is wrong, it may be free a moment later.
+    virtual bool lastErrorIsInUse() const { return false; }
 
 signals:
     // At least one byte is waiting.

@@ -9,6 +9,7 @@
 
 #include <civetweb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -21,6 +22,9 @@
 namespace zel {
 
 namespace {
+
+constexpr int ServerWorkers = 16;
+constexpr int RequestTimeoutMs = 1000;
 
 const char* const OrvanNames[6][2] = {
     {"zel_orvan_gm_rate", "The Orvan GM rate of the last reading"},
@@ -72,11 +76,9 @@ bool servesIpv6() {
 MetricsExporter::MetricsExporter(const Identity& id)
     : common_{{"station", utf8(id.station)}, {"family", utf8(id.family)}, {"port", utf8(id.port)}},
       registry_(std::make_shared<prometheus::Registry>()) {
-    prometheus::BuildGauge()
-        .Name("zel_build_info")
-        .Help("The program that serves these metrics; the value is always 1")
-        .Register(*registry_)
-        .Add({{"version", utf8(id.version)}, {"station", utf8(id.station)}})
+    // Like every series, with station, family and port beside the version.
+    gauge("zel_build_info", "The program that serves these metrics; the value is always 1",
+          {{"version", utf8(id.version)}})
         .Set(1);
     received_ = &counter("zel_readings_received_total", "Readings the instrument gave since start");
     filed_ = &counter("zel_readings_filed_total",
@@ -140,7 +142,14 @@ bool MetricsExporter::listen(const ListenAddress& address, QString* problem) {
         return false;
     }
     try {
-        exposer_ = std::make_unique<prometheus::Exposer>(utf8(address.serverForm()), 2);
+        // Enough workers that slow or idle clients (ten at once) leave some
+        // for the scrape, and a short time-out that drops a client which
+        // sends its request a byte at a time: the server's defaults (two
+        // workers, 30 s) let two such clients hold every scrape for half a
+        // minute, long enough for Prometheus to mark the station down.
+        exposer_ = std::make_unique<prometheus::Exposer>(std::vector<std::string>{
+            "listening_ports", utf8(address.serverForm()), "num_threads",
+            std::to_string(ServerWorkers), "request_timeout_ms", std::to_string(RequestTimeoutMs)});
     } catch (const std::exception& e) {
         *problem = shown + QStringLiteral(": cannot listen there: ") + QString::fromUtf8(e.what());
         return false;
@@ -157,23 +166,65 @@ void MetricsExporter::setAlarmLevel(int level) {
     alarmLevel_->Set(level);
 }
 
+void MetricsExporter::clearSlot(Slot& slot) {
+    if (slot.gauge)
+        slot.family->Remove(slot.gauge);
+    slot = Slot();
+}
+
+void MetricsExporter::withdrawReading() {
+    // No reading is current: a gauge left at its last value would draw on
+    // as a flat, plausible line.
+    clearSlot(reading_);
+    for (Slot& slot : orvan_)
+        clearSlot(slot);
+}
+
+void MetricsExporter::notePace(double unixTime) {
+    // The usual pause between readings, for the stale rule: an instrument
+    // that sends on its own (an Amp + Vessa) keeps a pace of its own,
+    // whatever the interval in Zel.ini says. The median of the last pauses
+    // is not moved by one long outage.
+    if (lastReadingTime_ > 0 && unixTime > lastReadingTime_) {
+        pauses_.push_back(unixTime - lastReadingTime_);
+        if (pauses_.size() > 9)
+            pauses_.pop_front();
+        std::vector<double> sorted(pauses_.begin(), pauses_.end());
+        std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
+                         sorted.end());
+        if (!pace_)
+            pace_ = &gauge("zel_reading_pace_seconds",
+                           "The usual pause between readings: the median of the last nine");
+        pace_->Set(sorted[sorted.size() / 2]);
+    }
+    lastReadingTime_ = unixTime;
+}
+
 void MetricsExporter::takeReading(const MetricsReading& r) {
     received_->Increment();
     setAlarmLevel(r.alarmLevel);
     lastReading_->Set(r.unixTime);
-    const std::map<std::string, std::string> unit{{"unit", utf8(r.unit.trimmed())}};
+    notePace(r.unixTime);
+    // The unit as the instrument writes it is a series of its own: as a
+    // label of the reading, a change of range (mR/h to R/h) would split one
+    // quantity into two series.
+    setSlot(unitInfo_, "zel_reading_unit_info",
+            "The unit the instrument writes its last reading in; the value is always 1",
+            {{"unit", utf8(r.unit.trimmed())}}, 1);
     const std::optional<BaseUnit> base = baseUnit(r.unit);
-    if (base)
+    if (!std::isfinite(r.value))
+        clearSlot(reading_); // an error reply or a value the instrument could not measure
+    else if (base)
         setSlot(reading_, std::string("zel_reading_") + base->name,
-                "The last reading, in its base unit; unit is the instrument's", unit,
-                r.value * base->factor);
+                "The last reading, in its base unit", {}, r.value * base->factor);
     else
         setSlot(reading_, "zel_reading_value",
-                "The last reading, in a unit without an exact base unit", unit, r.value);
+                "The last reading, in a unit without an exact base unit (see "
+                "zel_reading_unit_info)",
+                {}, r.value);
     const double thresholds[2] = {r.threshold1, r.threshold2};
     for (int i = 0; i < 2; ++i) {
-        std::map<std::string, std::string> labels = unit;
-        labels["level"] = std::to_string(i + 1);
+        const std::map<std::string, std::string> labels{{"level", std::to_string(i + 1)}};
         if (base)
             setSlot(thresholds_[i], std::string("zel_alarm_threshold_") + base->name,
                     "An alarm threshold, in the base unit of the last reading", labels,
@@ -182,23 +233,23 @@ void MetricsExporter::takeReading(const MetricsReading& r) {
             setSlot(thresholds_[i], "zel_alarm_threshold",
                     "An alarm threshold, in the unit of the last reading", labels, thresholds[i]);
     }
-    if (r.orvan) {
+    if (!std::isfinite(r.value)) {
+        withdrawReading(); // no quantity of a reading without a measurement is current
+    } else if (r.orvan) {
         const OrvanQuantities& q = *r.orvan;
         const double values[6] = {q.gmRate, q.americium, q.cesium,
                                   q.cobalt, q.countRate, q.neutrons};
         for (int i = 0; i < 6; ++i) {
             std::string name = OrvanNames[i][0];
             double value = values[i];
-            std::map<std::string, std::string> labels;
             // The GM rate is in the reading's unit, and converted like it.
             if (i == 0) {
-                labels = unit;
                 if (base) {
                     name += std::string("_") + base->name;
                     value *= base->factor;
                 }
             }
-            setSlot(orvan_[i], name, OrvanNames[i][1], labels, value);
+            setSlot(orvan_[i], name, OrvanNames[i][1], {}, value);
         }
     }
 }
@@ -224,10 +275,13 @@ void MetricsExporter::countDamagedFrame() {
 void MetricsExporter::raiseLostContact() {
     lostContacts_->Increment();
     setAlarmLevel(AlarmLevelLostContact);
+    withdrawReading();
 }
 
 void MetricsExporter::setPortOpen(bool open) {
     portOpen_->Set(open ? 1 : 0);
+    if (!open)
+        withdrawReading();
 }
 
 void MetricsExporter::setIntervalSeconds(double seconds) {

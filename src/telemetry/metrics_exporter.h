@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -43,9 +44,9 @@ bool servesIpv6();
 
 // One reading, as the exporter needs it.
 struct MetricsReading {
-    double value = 0;    // as filed
+    double value = 0;    // as filed; NaN when the reading holds no measurement
     QString unit;        // as filed: the instrument's unit, thousands written out
-    int alarmLevel = 0;  // 0 normal, 1 first threshold, 2 second, 3 instrument fault
+    int alarmLevel = 0;  // the station's AlarmLevel
     double unixTime = 0; // when zel took it, seconds since 1970
     // The thresholds in the reading's unit; NaN when there are none.
     double threshold1 = 0;
@@ -81,6 +82,8 @@ public:
     void setReadingsFiled(qint64 total);
     void countWriteFailure();
     void countDamagedFrame();
+    // Lost contact, and a closed port, take the reading's series away until
+    // the next reading: nothing stale is served as current.
     void raiseLostContact();
     void setPortOpen(bool open);
     void setIntervalSeconds(double seconds);
@@ -102,6 +105,9 @@ private:
     };
     void setSlot(Slot& slot, const std::string& name, const std::string& help,
                  const std::map<std::string, std::string>& labels, double value);
+    void clearSlot(Slot& slot);
+    void notePace(double unixTime);
+    void withdrawReading();
     static void advance(prometheus::Counter& c, qint64 total);
     void setAlarmLevel(int level);
 
@@ -122,7 +128,11 @@ private:
     prometheus::Gauge* lastReading_ = nullptr;
     prometheus::Gauge* portOpen_ = nullptr;
     prometheus::Gauge* interval_ = nullptr;
+    prometheus::Gauge* pace_ = nullptr;
+    double lastReadingTime_ = 0;
+    std::deque<double> pauses_; // the last pauses between readings, in seconds
     Slot reading_;
+    Slot unitInfo_;
     Slot thresholds_[2];
     Slot orvan_[6];
 };

@@ -32,7 +32,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // What the window thread and the client thread share, under one lock.
 struct MqttShared {
-    enum class Kind { Connected, Problem, Lost, TakenOver, Acked };
+    enum class Kind { Connected, Problem, Lost, TakenOver, Acked, NameShared };
     struct Event {
         Kind kind;
         quint64 seq = 0;
@@ -49,6 +49,7 @@ struct MqttShared {
     QByteArray latestAlarm;
     QByteArray health; // the latest, retained
     bool healthChanged = false;
+    QByteArray goodbyeAlarm; // the retained alarm state a clean stop leaves
     bool stop = false;
     SteadyClock::time_point flushUntil;
     std::vector<Event> events; // for the window thread
@@ -237,6 +238,34 @@ private:
     static void onPublish(mosquitto*, void* self, int mid) {
         static_cast<ClientThread*>(self)->acknowledged(mid);
     }
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message) {
+        static_cast<ClientThread*>(self)->statusSeen(message);
+    }
+
+    // Another live client on this station's topics: two stations with one
+    // Station name overwrite each other's retained state. Only our own
+    // session publishes "online" and, until the stop, never "offline".
+    void statusSeen(const mosquitto_message* message) {
+        if (!message || message->topic != statusTopic_)
+            return;
+        const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+        if (message->retain && payload == "online" && firstSession_) {
+            post({MqttShared::Kind::NameShared, 0,
+                  QStringLiteral("MQTT: station %1 is already marked online at broker %2: another "
+                                 "zel with the same Station name may be running (or the last run "
+                                 "of this one ended without a goodbye). Two stations with one "
+                                 "name overwrite each other's state: give each its own Station=")
+                      .arg(c_.settings.station, c_.settings.endpoint())});
+        } else if (!message->retain && payload == "offline" && !stopping()) {
+            reannounce_ = true;
+            post({MqttShared::Kind::NameShared, 0,
+                  QStringLiteral("MQTT: another client marked station %1 offline at broker %2 "
+                                 "(another zel with the same Station name stopped, or the last "
+                                 "will of an earlier run of this one came late); announced online "
+                                 "again. Give each station its own Station=")
+                      .arg(c_.settings.station, c_.settings.endpoint())});
+        }
+    }
 
     void acknowledged(int mid) {
         const auto it = inflight_.find(mid);
@@ -364,6 +393,15 @@ private:
     // Says goodbye: "offline" (retained, so the control room sees a clean
     // stop), then a disconnect, waiting a moment for the broker's answer.
     void goodbye(mosquitto* m) {
+        // The last alarm level of a stopped station is no current state.
+        QByteArray alarm;
+        {
+            std::lock_guard lock(shared_->mutex);
+            alarm = shared_->goodbyeAlarm;
+        }
+        if (!alarm.isEmpty())
+            mosquitto_publish(m, nullptr, alarmTopic_.constData(), int(alarm.size()),
+                              alarm.constData(), 1, true);
         int mid = 0;
         static const char offline[] = "offline";
         if (mosquitto_publish(m, &mid, statusTopic_.constData(), int(sizeof offline - 1), offline,
@@ -405,6 +443,7 @@ private:
         mosquitto_max_inflight_messages_set(m, InflightWindow + 2);
         mosquitto_connect_callback_set(m, &ClientThread::onConnect);
         mosquitto_publish_callback_set(m, &ClientThread::onPublish);
+        mosquitto_message_callback_set(m, &ClientThread::onMessage);
         static const char offline[] = "offline";
         mosquitto_will_set(m, statusTopic_.constData(), int(sizeof offline - 1), offline, 1, true);
         int rc = MOSQ_ERR_SUCCESS;
@@ -451,10 +490,21 @@ private:
             }
             if (!up && gotConnack_) {
                 up = true;
+                // Listening to our own status first: what the broker holds
+                // there before our "online" is another client's word.
+                mosquitto_subscribe(m, nullptr, statusTopic_.constData(), 1);
                 static const char online[] = "online";
                 mosquitto_publish(m, nullptr, statusTopic_.constData(), int(sizeof online - 1),
                                   online, 1, true);
                 post({MqttShared::Kind::Connected, 0, {}});
+            }
+            if (up && reannounce_) {
+                reannounce_ = false;
+                static const char online[] = "online";
+                mosquitto_publish(m, nullptr, statusTopic_.constData(), int(sizeof online - 1),
+                                  online, 1, true);
+                alarmRepeated_ = false;
+                healthRepeated_ = false;
             }
             if (!up && SteadyClock::now() > connackBy) {
                 *problem = QStringLiteral("MQTT: broker %1 did not answer the login")
@@ -475,6 +525,8 @@ private:
             }
         }
         mosquitto_destroy(m);
+        if (up)
+            firstSession_ = false;
         return up;
     }
 
@@ -488,7 +540,9 @@ private:
     bool gotConnack_ = false;
     int connackRc_ = 0;
     QString tlsReason_;
-    int quickLosses_ = 0; // sessions in a row that the broker ended soon after login
+    int quickLosses_ = 0;      // sessions in a row that the broker ended soon after login
+    bool firstSession_ = true; // no session of this run was up before
+    bool reannounce_ = false;  // another client marked the station offline
 };
 
 } // namespace
@@ -586,6 +640,7 @@ void MqttPublisher::stop(int flushMs) {
         std::lock_guard lock(shared_->mutex);
         shared_->stop = true;
         shared_->flushUntil = SteadyClock::now() + std::chrono::milliseconds(flushMs);
+        shared_->goodbyeAlarm = offlineAlarmJson(clock_.now());
     }
     wake();
     thread_.join();
@@ -630,6 +685,10 @@ void MqttPublisher::drainEvents() {
             say(QStringLiteral("MQTT: connected to broker %1 as station %2")
                     .arg(settings_.endpoint(), settings_.station),
                 false);
+            break;
+        case MqttShared::Kind::NameShared:
+            ++nameShared_;
+            say(e.text, true);
             break;
         case MqttShared::Kind::TakenOver:
             // Two stations fighting over one id would say this many times a
@@ -704,17 +763,15 @@ void MqttPublisher::reportOpenedQueue(const DiskQueue::Opened& opened) {
     }
 }
 
-void MqttPublisher::publishReading(const Reading& reading, int16_t alarmState,
-                                   const MessageFields& fields,
+void MqttPublisher::publishReading(const Reading& reading, AlarmLevel level,
                                    const DiskQueue::Identity& filedAs) {
     if (!running())
         return;
-    enqueue(reading, alarmState, fields, filedAs, false);
+    enqueue(reading, level, filedAs, false);
 }
 
 qsizetype MqttPublisher::catchUp(const QString& workingPath, const RecordLayout& layout,
-                                 const MessageFields& fields,
-                                 const std::function<int16_t(const Reading&)>& alarmOf) {
+                                 const std::function<AlarmLevel(const Reading&)>& alarmOf) {
     if (!running())
         return 0;
     const DiskQueue::Identity last = queue_->lastQueued();
@@ -735,7 +792,7 @@ qsizetype MqttPublisher::catchUp(const QString& workingPath, const RecordLayout&
     }
     for (const FiledLine& line : after.lines) {
         const Reading r = readingFromLine(line.text, layout);
-        enqueue(r, alarmOf(r), fields, {line.end, lineFingerprint(line.text), 0}, true);
+        enqueue(r, alarmOf(r), {line.end, lineFingerprint(line.text), 0}, true);
     }
     if (!after.lines.empty() || after.beyondLimit > 0)
         say(QStringLiteral("MQTT: %1 readings filed in %2 after the last one queued (found %3) "
@@ -750,10 +807,10 @@ qsizetype MqttPublisher::catchUp(const QString& workingPath, const RecordLayout&
     return qsizetype(after.lines.size());
 }
 
-void MqttPublisher::enqueue(const Reading& reading, int16_t alarmState, const MessageFields& fields,
+void MqttPublisher::enqueue(const Reading& reading, AlarmLevel level,
                             const DiskQueue::Identity& filedAs, bool recovered) {
     const QDateTime now = clock_.now();
-    QByteArray body = readingJson(reading, alarmState, fields, now, queue_->nextSeq(), run_);
+    QByteArray body = readingJson(reading, level, now, queue_->nextSeq(), run_);
     if (recovered && body.endsWith('}')) {
         // Taken back from the working file after a restart: `received` is
         // when that happened, and the alarm is told from the file's value.
@@ -784,8 +841,8 @@ void MqttPublisher::enqueue(const Reading& reading, int16_t alarmState, const Me
     }
     // Nearly every reading leaves the alarm as it was: its message is made
     // only for a change. A recovered reading is older than the state.
-    if (const QString alarm = alarmStateText(alarmState); !recovered && alarm != lastAlarm_)
-        setAlarm(alarm, alarmJson(alarmState, false, now));
+    if (const QString alarm = alarmLevelName(level); !recovered && alarm != lastAlarm_)
+        setAlarm(alarm, alarmJson(level, now));
     wake();
     if (pushed.dropped)
         ++dropped_;
@@ -828,8 +885,14 @@ void MqttPublisher::publishHealth(const QByteArray& body) {
 void MqttPublisher::publishLostContact() {
     if (!running())
         return;
-    setAlarm(alarmStateText(3, true), alarmJson(3, true, clock_.now()));
+    setAlarm(alarmLevelName(AlarmLevel::LostContact),
+             alarmJson(AlarmLevel::LostContact, clock_.now()));
     wake();
+}
+
+QString defaultStationName() {
+    const QString configured = qEnvironmentVariable("ZEL_DEFAULT_STATION").trimmed();
+    return configured.isEmpty() ? QSysInfo::machineHostName() : configured;
 }
 
 std::unique_ptr<MqttPublisher>
@@ -838,32 +901,32 @@ publishStation(Station& station, const IniFile& ini, const QString& queueFolder,
                const std::function<void(const QString& text, bool problem)>& report) {
     auto publisher = std::make_unique<MqttPublisher>(clock);
     QObject::connect(publisher.get(), &MqttPublisher::message, context, report);
-    if (!publisher->start(ini, queueFolder, QSysInfo::machineHostName()))
+    if (!publisher->start(ini, queueFolder, defaultStationName()))
         return nullptr;
     MqttPublisher* p = publisher.get();
     const QString workingPath = queueFolder + QStringLiteral("/ZelTemp.csv");
     const QByteArray workingName = QFile::encodeName(workingPath);
     QObject::connect(
         &station, &Station::readingFiled, p,
-        [p, &station, workingName](const Reading& r, int16_t alarm) {
+        [p, &station, workingName](const Reading& r, AlarmLevel level) {
             // The line just written ends the working file.
             struct stat st {};
             DiskQueue::Identity filedAs;
             if (::stat(workingName.constData(), &st) == 0)
                 filedAs = {qint64(st.st_size),
                            lineFingerprint(readingLine(recordOf(r, station.family().record))), 0};
-            p->publishReading(r, alarm, station.family().message, filedAs);
+            p->publishReading(r, level, filedAs);
         });
-    p->catchUp(
-        workingPath, station.family().record, station.family().message,
-        [&station](const Reading& r) -> int16_t {
-            if (!std::isfinite(r.value))
-                return AlarmFault;
-            const Settings& s = station.settings();
-            const double v =
-                station.conversation().rangesUnits() ? inThresholdUnit(r.value, r.unit) : r.value;
-            return v > s.Threshold2 ? AlarmHigh2 : v > s.Threshold1 ? AlarmHigh1 : AlarmNormal;
-        });
+    p->catchUp(workingPath, station.family().record, [&station](const Reading& r) -> AlarmLevel {
+        if (!std::isfinite(r.value))
+            return AlarmLevel::Fault;
+        const Settings& s = station.settings();
+        const double v =
+            station.conversation().rangesUnits() ? inThresholdUnit(r.value, r.unit) : r.value;
+        return v > s.Threshold2   ? AlarmLevel::High2
+               : v > s.Threshold1 ? AlarmLevel::High1
+                                  : AlarmLevel::Normal;
+    });
     QObject::connect(&station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
     return publisher;
 }

@@ -11,6 +11,7 @@
 #include "common/ini_file.h"
 #include "data/reading.h"
 #include "station/clock.h"
+#include "station/station_view.h"
 #include "telemetry/disk_queue.h"
 #include "telemetry/mqtt_settings.h"
 
@@ -44,7 +45,7 @@ public:
 
     // A reading that is in the working file; `filedAs` says which line of it
     // (not known: a reading from elsewhere).
-    void publishReading(const Reading& reading, int16_t alarmState, const MessageFields& fields,
+    void publishReading(const Reading& reading, AlarmLevel level,
                         const DiskQueue::Identity& filedAs = {});
     // Queues the readings of the working file `workingPath` filed after the
     // last one the queue took (a kill between the two, or a queue that could
@@ -53,9 +54,8 @@ public:
     // queue that never took a reading notes where the file ends instead.
     // Returns the number queued.
     qsizetype catchUp(const QString& workingPath, const RecordLayout& layout,
-                      const MessageFields& fields,
-                      const std::function<int16_t(const Reading&)>& alarmOf);
-    // State 3 raised by the lost-contact watch.
+                      const std::function<AlarmLevel(const Reading&)>& alarmOf);
+    // The lost-contact watch (or a lost port) raised the alarm.
     void publishLostContact();
 
     // The retained "health" message: replaces the one before, and goes out
@@ -73,6 +73,9 @@ public:
     // Times the broker was seen closing sessions soon after their login
     // three times in a row (another client with the same id, most likely).
     qint64 takeovers() const { return takeovers_; }
+    // Times another live client was seen on this station's topics (another
+    // station with the same Station name).
+    qint64 nameShared() const { return nameShared_; }
     bool connected() const { return connected_; }
     const MqttSettings& settings() const { return settings_; }
 
@@ -89,8 +92,8 @@ private:
     void wake();
     void reportQueueFile();
     void reportOpenedQueue(const DiskQueue::Opened& opened);
-    void enqueue(const Reading& reading, int16_t alarmState, const MessageFields& fields,
-                 const DiskQueue::Identity& filedAs, bool recovered);
+    void enqueue(const Reading& reading, AlarmLevel level, const DiskQueue::Identity& filedAs,
+                 bool recovered);
 
     const Clock& clock_;
     MqttSettings settings_;
@@ -104,6 +107,7 @@ private:
     qint64 queued_ = 0;
     qint64 dropped_ = 0;
     qint64 takeovers_ = 0;
+    qint64 nameShared_ = 0;
     qint64 droppedBefore_ = 0; // at the end of the last overflow
     bool diskReported_ = false;
     bool seqExhaustedReported_ = false;
@@ -111,6 +115,11 @@ private:
     QString lastAlarm_;
     QString run_; // new at every start
 };
+
+// The Station name when Zel.ini sets none: $ZEL_DEFAULT_STATION (the
+// template unit sets it to host and instance, so two instances on one host
+// do not share a name), else the machine's name.
+QString defaultStationName();
 
 // Wires a publisher to the station's readings and lost-contact alarm. Null
 // when publishing is off or its settings are bad (`report` has then been

@@ -4,6 +4,7 @@
 // numbers, and every message says which reading of the station it is.
 #include "data/reading.h"
 #include "data/record_layout.h"
+#include "station/station_view.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -11,9 +12,21 @@
 
 namespace zel {
 
-// "normal", "high1", "high2", "fault"; "lost-contact" for state 3 raised by
-// the lost-contact watch.
-QString alarmStateText(int16_t state, bool lostContact = false);
+// The name of an alarm level in messages and journal lines: "normal",
+// "high1", "high2", "fault", "lost-contact".
+QString alarmLevelName(AlarmLevel level);
+
+// The number a reading's value is filed and shown as: the text the working
+// file holds, read back (1.001 Kcpm is filed as 1001 cpm, not as the
+// 1000.9999999999999 that multiplying gives). NaN when the reading holds no
+// measurement: a value the instrument could not measure, or an error reply.
+double filedValue(const Reading& reading);
+
+// When the reading was taken, as a moment: its wall time on this computer's
+// clock. A wall time that the clock skipped (the hour of the change to
+// summer time) is read with the UTC offset in force just before the change;
+// a reading without a time was taken when it was received.
+QDateTime readingMoment(const Reading& reading, const QDateTime& received);
 
 // ISO 8601 with milliseconds and the UTC offset ("2026-01-02T03:04:05.000+02:00").
 QString isoWithOffset(const QDateTime& moment);
@@ -23,13 +36,16 @@ QString isoWithOffset(const QDateTime& moment);
 // so the pair (run, seq) is never given to two readings even when the queue
 // file could not keep the count; `received` is when zel took the reading.
 // The reading's own time is its wall time on this computer's clock; in the
-// hour a clock change skips the receive time stands in. `fields` says
-// whether the family sends its details; its quantities are sent by name, as
-// numbers.
-QByteArray readingJson(const Reading& reading, int16_t alarmState, const MessageFields& fields,
-                       const QDateTime& received, quint64 seq, const QString& run = QString());
+// hour a clock change skips see readingMoment(). Its quantities are sent by
+// name, as numbers. An error the instrument replied instead of a reading
+// goes out as a null value with its text under "error".
+QByteArray readingJson(const Reading& reading, AlarmLevel level, const QDateTime& received,
+                       quint64 seq, const QString& run = QString());
 
-// The retained alarm state.
-QByteArray alarmJson(int16_t alarmState, bool lostContact, const QDateTime& when);
+// The retained alarm state: its name and level.
+QByteArray alarmJson(AlarmLevel level, const QDateTime& when);
+// The retained alarm state after a clean stop: "offline", without a level,
+// so no dashboard reads the last level of a stopped station as current.
+QByteArray offlineAlarmJson(const QDateTime& when);
 
 } // namespace zel

@@ -80,11 +80,40 @@ QIcon themed(const char* name, QStyle::StandardPixmap fallback) {
                             QApplication::style()->standardIcon(fallback));
 }
 
-QColor toQColor(const Rgb& c) {
-    return c.isValid() ? QColor(c.red, c.green, c.blue) : QColor();
+} // namespace
+
+QColor alarmLevelColor(AlarmLevel level) {
+    switch (level) {
+    case AlarmLevel::Normal:
+        return QColor(0, 255, 0);
+    case AlarmLevel::High1:
+        return QColor(255, 255, 0);
+    case AlarmLevel::High2:
+        return QColor(255, 0, 0);
+    case AlarmLevel::Fault:
+        return QColor(255, 0, 255);
+    case AlarmLevel::LostContact:
+        return QColor(128, 255, 255);
+    }
+    return QColor();
 }
 
-} // namespace
+QColor connectionLampColor(bool connected) {
+    return connected ? QColor(128, 255, 128) : QColor(255, 128, 128);
+}
+
+QColor statusTextColor(StatusKind kind) {
+    switch (kind) {
+    case StatusKind::Problem:
+        return QColor(255, 0, 0);
+    case StatusKind::Success:
+        return QColor(0, 0, 255);
+    case StatusKind::Note:
+    case StatusKind::Progress:
+        break;
+    }
+    return QColor();
+}
 
 MainWindow::MainWindow(Options options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)),
@@ -148,7 +177,7 @@ void MainWindow::loadSettingsAndStart() {
     });
     // Readings also go to an MQTT broker when Zel.ini names one.
     session_->startPublishing(this, [this](const QString& text, bool problem) {
-        setStatus(text, problem ? colors::StatusRed : Rgb());
+        setStatus(text, problem ? StatusKind::Problem : StatusKind::Note);
         debugLine(text);
     });
     autoMeasurement_ = std::make_unique<AutoMeasurement>(*station_, *data_, settings_,
@@ -548,38 +577,36 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // Style sheets are re-applied only when a colour really changes: a restyle
 // costs far more than the text of a reading, which arrives ten times a second.
-void MainWindow::setStatus(const QString& text, const Rgb& color) {
+void MainWindow::setStatus(const QString& text, StatusKind kind) {
     if (text != statusLabel_->fullText()) {
         statusLabel_->setFullText(text);
         announceText(statusLabel_);
     }
-    if (color.isValid() && !(color == statusColor_)) {
+    const QColor color = statusTextColor(kind);
+    if (color.isValid() && color != statusColor_) {
         statusColor_ = color;
-        statusLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(toQColor(color).name()));
+        statusLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(color.name()));
     }
 }
 
-void MainWindow::setLamp(const Rgb& color) {
-    if (color == lampColor_)
+void MainWindow::setConnected(bool connected) {
+    if (lampConnected_ == connected)
         return;
-    lampColor_ = color;
+    lampConnected_ = connected;
     connectionLamp_->setStyleSheet(
         QStringLiteral("background-color: %1; border-radius: 11px; border: 1px solid gray;")
-            .arg(toQColor(color).name()));
+            .arg(connectionLampColor(connected).name()));
 }
 
 void MainWindow::setValueText(const QString& text) {
     valueLabel_->setFullText(text);
 }
-void MainWindow::setValueColor(const Rgb& color) {
-    // Every reading sets the alarm colour; most keep it.
-    if (color == valueColor_)
+void MainWindow::setAlarmLevel(AlarmLevel level) {
+    // Every reading sets the level; most keep it.
+    if (shownLevel_ == level)
         return;
-    valueColor_ = color;
-    setBackground(valueLabel_, toQColor(color));
-}
-void MainWindow::setDoseText(const QString& text) {
-    doseLabel_->setFullText(text);
+    shownLevel_ = level;
+    setBackground(valueLabel_, alarmLevelColor(level));
 }
 
 namespace {
@@ -689,12 +716,16 @@ void MainWindow::startAlarmSound() {
     if (sound_)
         sound_->startRepeating();
 }
-void MainWindow::readingTaken(double value) {
+void MainWindow::showReading(const ShownReading& r) {
+    setStatus(r.time, StatusKind::Note);
+    doseLabel_->setFullText(r.dose);
+    valueLabel_->setFullText(r.value);
+    setReadingDetails(r.id, r.status, r.detector);
     // The station has already put the reading into the series; a graph that
     // follows live readings shows it at once.
     if (graph_ && graph_->isVisible() && graph_->isOnline())
         feedGraph(true);
-    emit liveReading(value);
+    emit liveReading(r.filedValue);
 }
 
 // ---------------------------------------------------------------- commands
@@ -747,7 +778,7 @@ void MainWindow::showGraph() {
                                                      QStringLiteral("PrintHeading"), heading))
                         setStatus(tr("The page heading could not be saved: %1")
                                       .arg(settingsStore_->ini().lastError()),
-                                  colors::StatusRed);
+                                  StatusKind::Problem);
                 });
         // Going on line shows the readings taken while the graph was off
         // line: the series here is always up to date.

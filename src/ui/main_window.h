@@ -6,9 +6,11 @@
 #include "station/session.h"
 #include "station/station.h"
 #include "station/station_view.h"
+#include <QColor>
 #include <QMainWindow>
 #include <QRect>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
@@ -33,6 +35,14 @@ class DebugWindow;
 class IntervalDialog;
 class LegendDialog;
 class ParametersDialog;
+
+// The look of what the station says, as this window shows it: the value
+// read-out's background for each alarm level (fault and lost contact are
+// both the window's state 3, told apart by colour), the connection lamp,
+// and the status line's text colour (invalid: it keeps its colour).
+QColor alarmLevelColor(AlarmLevel level);
+QColor connectionLampColor(bool connected);
+QColor statusTextColor(StatusKind kind);
 
 class MainWindow : public QMainWindow, public StationView {
     Q_OBJECT
@@ -64,11 +74,11 @@ public:
     void setArrangementArea(const QRect& area) { arrangementArea_ = area; }
 
     // StationView
-    void setStatus(const QString& text, const Rgb& color) override;
-    void setLamp(const Rgb& color) override;
+    void setStatus(const QString& text, StatusKind kind) override;
+    void setConnected(bool connected) override;
+    void setAlarmLevel(AlarmLevel level) override;
+    void showReading(const ShownReading& reading) override;
     void setValueText(const QString& text) override;
-    void setValueColor(const Rgb& color) override;
-    void setDoseText(const QString& text) override;
     void setReadingDetails(const QString& id, const QString& status,
                            const QString& detector) override;
     void setCount(qint32 count) override;
@@ -84,7 +94,6 @@ public:
     void debugLine(const QString& line) override;
     void showErrorCounters(quint32 errorCount, quint32 totalErrors) override;
     void startAlarmSound() override;
-    void readingTaken(double value) override;
 
 public slots:
     void updateControls();
@@ -153,7 +162,11 @@ private:
     bool exiting_ = false;
     Prompts* prompts_;
     QRect arrangementArea_;
-    Rgb statusColor_, lampColor_, valueColor_;
+    // What the status line, the lamp and the value read-out show now: a
+    // style sheet is re-applied only when it changes.
+    QColor statusColor_;
+    std::optional<bool> lampConnected_;
+    std::optional<AlarmLevel> shownLevel_;
 
     // Controls (objectName = their documented names).
     QButtonGroup* familyButtons_ = nullptr;

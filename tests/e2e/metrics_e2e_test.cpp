@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,8 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -48,26 +51,28 @@ QByteArray httpGet(const QUrl& url, int ms = 5000, int* status = nullptr) {
     return body;
 }
 
-// A Prometheus of its own: a free loopback port, a temporary storage folder
-// and one scrape job for the monitor, every second.
-class Prometheus {
+// A server of the Prometheus family on a free loopback port, with a
+// temporary folder of its own; ready once /-/ready answers 200.
+class LoopbackServer {
 public:
-    bool start(int target) {
-        port_ = freeLoopbackPort();
-        QFile conf(dir_.filePath("prometheus.yml"));
-        if (!conf.open(QIODevice::WriteOnly))
-            return false;
-        conf.write(QStringLiteral("global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
-                                  "scrape_configs:\n  - job_name: zel\n    static_configs:\n"
-                                  "      - targets: ['127.0.0.1:%1']\n")
-                       .arg(target)
-                       .toUtf8());
-        conf.close();
+    ~LoopbackServer() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000))
+                process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    QUrl url(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path));
+    }
+    int port() const { return port_; }
+    QString log() { return log_ += QString::fromUtf8(process_.readAll()); }
+
+protected:
+    bool run(const QString& program, const QStringList& args) {
         process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(
-            QStringLiteral(PROMETHEUS_PATH),
-            {"--config.file=" + conf.fileName(), "--storage.tsdb.path=" + dir_.filePath("data"),
-             QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port_), "--log.level=warn"});
+        process_.start(program, args);
         if (!process_.waitForStarted(5000))
             return false;
         return QTest::qWaitFor(
@@ -78,16 +83,41 @@ public:
             },
             30000);
     }
-    ~Prometheus() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-            process_.waitForFinished(3000);
-        }
+    QString listenArgument() const {
+        return QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port_);
     }
-    QUrl url(const QString& path) const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path));
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString log_;
+    int port_ = freeLoopbackPort();
+};
+
+// A Prometheus of its own: one scrape job for the monitor, every second.
+class Prometheus : public LoopbackServer {
+public:
+    // With `alertmanager` (a port), the shipped alert rules are loaded and
+    // their alerts sent there.
+    bool start(int target, int alertmanager = 0) {
+        QFile conf(dir_.filePath("prometheus.yml"));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write(QStringLiteral("global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
+                                  "scrape_configs:\n  - job_name: zel\n    static_configs:\n"
+                                  "      - targets: ['127.0.0.1:%1']\n")
+                       .arg(target)
+                       .toUtf8());
+        if (alertmanager)
+            conf.write(QStringLiteral("rule_files:\n  - %1/contrib/prometheus/zel-alerts.yml\n"
+                                      "alerting:\n  alertmanagers:\n    - static_configs:\n"
+                                      "        - targets: ['127.0.0.1:%2']\n")
+                           .arg(QStringLiteral(ZEL_SOURCE_DIR))
+                           .arg(alertmanager)
+                           .toUtf8());
+        conf.close();
+        return run(QStringLiteral(PROMETHEUS_PATH), {"--config.file=" + conf.fileName(),
+                                                     "--storage.tsdb.path=" + dir_.filePath("data"),
+                                                     listenArgument(), "--log.level=warn"});
     }
     // The result of an instant query.
     QJsonArray query(const QString& promql) {
@@ -105,13 +135,68 @@ public:
             return std::nan("");
         return r.at(0).toObject().value("value").toArray().at(1).toString().toDouble();
     }
-    QString log() { return log_ += QString::fromUtf8(process_.readAll()); }
+};
+
+// Debian's Alertmanager with the shipped example configuration, its
+// control-room webhook pointed at `receiver`; no cluster port.
+class Alertmanager : public LoopbackServer {
+public:
+    bool start(int receiver) {
+        QFile shipped(QStringLiteral(ZEL_SOURCE_DIR "/contrib/alertmanager/zel-alertmanager.yml"));
+        QFile conf(dir_.filePath("alertmanager.yml"));
+        if (!shipped.open(QIODevice::ReadOnly) || !conf.open(QIODevice::WriteOnly))
+            return false;
+        QByteArray text = shipped.readAll();
+        if (!text.contains("http://127.0.0.1:9095/zel-alerts"))
+            return false;
+        text.replace("http://127.0.0.1:9095/zel-alerts",
+                     QStringLiteral("http://127.0.0.1:%1/zel-alerts").arg(receiver).toUtf8());
+        conf.write(text);
+        conf.close();
+        return run(QStringLiteral(ALERTMANAGER_PATH),
+                   {"--config.file=" + conf.fileName(), "--storage.path=" + dir_.filePath("data"),
+                    listenArgument(), "--cluster.listen-address=", "--log.level=warn"});
+    }
+};
+
+// A webhook receiver on loopback: keeps the body of every POST and answers
+// 200.
+class WebhookReceiver : public QObject {
+public:
+    bool listen() { return server_.listen(QHostAddress::LocalHost); }
+    int port() const { return server_.serverPort(); }
+    QList<QJsonObject> bodies;
+
+    WebhookReceiver() {
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, this, [this, s] { take(s); });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
 
 private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    QString log_;
-    int port_ = 0;
+    void take(QTcpSocket* s) {
+        QByteArray& got = pending_[s];
+        got += s->readAll();
+        const qsizetype end = got.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        qsizetype length = 0;
+        for (const QByteArray& line : got.left(end).split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        if (got.size() < end + 4 + length)
+            return;
+        bodies << QJsonDocument::fromJson(got.mid(end + 4, length)).object();
+        pending_.remove(s);
+        s->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        s->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    QHash<QTcpSocket*, QByteArray> pending_;
 };
 
 class MetricsE2e : public ::testing::Test {
@@ -222,7 +307,7 @@ TEST_F(MetricsE2e, PrometheusSeesTheReadingsTheAlarmAndTheLostContact) {
     // Every scraped dose rate is a reading of the file, in R/h, and they
     // rise with the simulator.
     const QList<double> filed = fileValues();
-    const QJsonArray dose = prometheus.query("zel_reading_roentgens_per_hour{unit=\"mR/h\"}[5m]");
+    const QJsonArray dose = prometheus.query("zel_reading_roentgens_per_hour[5m]");
     ASSERT_EQ(dose.size(), 1) << QJsonDocument(dose).toJson().toStdString();
     const QJsonArray samples = dose.at(0).toObject().value("values").toArray();
     ASSERT_GE(samples.size(), 5);
@@ -241,6 +326,7 @@ TEST_F(MetricsE2e, PrometheusSeesTheReadingsTheAlarmAndTheLostContact) {
     EXPECT_GE(distinct.size(), 4);
     EXPECT_DOUBLE_EQ(prometheus.value("zel_alarm_threshold_roentgens_per_hour{level=\"2\"}"),
                      0.014);
+    EXPECT_EQ(prometheus.value("zel_reading_unit_info{unit=\"mR/h\"}"), 1);
 
     // The simulator falls silent: lost contact, with the port still open.
     ::kill(pid_t(sim.processId()), SIGSTOP);
@@ -253,6 +339,14 @@ TEST_F(MetricsE2e, PrometheusSeesTheReadingsTheAlarmAndTheLostContact) {
         << output().toStdString();
     EXPECT_EQ(prometheus.value("zel_lost_contact_episodes_total"), 1);
     EXPECT_EQ(prometheus.value("zel_port_open"), 1);
+    // The last dose rate is no longer served as if it were current.
+    EXPECT_FALSE(metricsText().contains("zel_reading_roentgens_per_hour"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QTest::qWait(200);
+            return prometheus.query("zel_reading_roentgens_per_hour").isEmpty();
+        },
+        10000));
     // Nothing arrives any more: the scraped counts settle on the file's.
     const auto fileCount = [&] { return double(fileValues().size()); };
     ASSERT_TRUE(QTest::qWaitFor(
@@ -285,6 +379,44 @@ TEST_F(MetricsE2e, PrometheusSeesTheReadingsTheAlarmAndTheLostContact) {
     ::kill(pid_t(monitor.processId()), SIGTERM);
     ASSERT_TRUE(monitor.waitForFinished(8000));
     EXPECT_EQ(monitor.exitCode(), 0) << output().toStdString();
+}
+
+// The road of a dose alarm to the control room: zel-sim above Threshold 2,
+// zel-monitor, Prometheus with the shipped rules, Alertmanager with the
+// shipped route, and a webhook that receives the critical alert.
+TEST_F(MetricsE2e, ADoseAboveTheSecondThresholdReachesTheControlRoom) {
+    WebhookReceiver controlRoom;
+    ASSERT_TRUE(controlRoom.listen());
+    Alertmanager alertmanager;
+    ASSERT_TRUE(alertmanager.start(controlRoom.port())) << alertmanager.log().toStdString();
+    Prometheus prometheus;
+    ASSERT_TRUE(prometheus.start(metricsPort, alertmanager.port()))
+        << prometheus.log().toStdString();
+    writeSettings(
+        "InsType=1\r\nMinInt=0\r\nSecInt=0.5\r\nThreshold1=1\r\nThreshold2=5\r\n",
+        QStringLiteral("Listen=127.0.0.1:%1\r\nStation=gate\r\n").arg(metricsPort).toUtf8());
+    startSim({"--steady"});
+    startMonitor();
+    const auto doseAlert = [&]() -> QJsonObject {
+        for (const QJsonObject& body : controlRoom.bodies)
+            for (const QJsonValue& alert : body.value("alerts").toArray()) {
+                const QJsonObject labels = alert.toObject().value("labels").toObject();
+                if (labels.value("alertname") == "ZelDoseRateAboveSecondThreshold")
+                    return alert.toObject();
+            }
+        return {};
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !doseAlert().isEmpty(); }, 60000))
+        << output().toStdString() << prometheus.log().toStdString()
+        << alertmanager.log().toStdString();
+    const QJsonObject alert = doseAlert();
+    EXPECT_EQ(alert.value("status").toString(), "firing");
+    const QJsonObject labels = alert.value("labels").toObject();
+    EXPECT_EQ(labels.value("station").toString(), "gate");
+    EXPECT_EQ(labels.value("severity").toString(), "critical");
+    EXPECT_EQ(controlRoom.bodies.first().value("receiver").toString(), "zel-control-room");
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    ASSERT_TRUE(monitor.waitForFinished(8000));
 }
 
 // SIGHUP starts afresh on the same address: the old server lets it go first.

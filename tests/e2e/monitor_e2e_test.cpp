@@ -1,6 +1,7 @@
 // zel-monitor against zel-sim on a real pseudo-terminal: unattended
 // collection, its event lines, a clean stop on SIGTERM, and a port that goes
 // away and comes back.
+#include "station/serial_link.h"
 #include "support/e2e_fixture.h"
 #include "support/full_disk.h"
 
@@ -31,7 +32,7 @@ TEST_F(MonitorE2e, TarvoReadingsAreFiledAndAlarmsReportedUntilSigterm) {
     EXPECT_EQ(stopMonitor(), 0) << output.toStdString();
     EXPECT_EQ(count("connected"), 1);
     EXPECT_EQ(count("collecting"), 1);
-    EXPECT_EQ(count("alarm-raised level=high1"), 1) << "raised once, not per reading";
+    EXPECT_EQ(count("alarm-raised level=1 alarm=high1"), 1) << "raised once, not per reading";
     EXPECT_EQ(fileReadings(), count("reading")) << "every reading reported is in the file";
     EXPECT_EQ(count("stop"), 1);
     // A status that comes with every reading is news once.
@@ -245,7 +246,34 @@ TEST_F(MonitorE2e, AFullDiskCountsReadingsTakenAndFiledApart) {
     EXPECT_EQ(stop.captured(1).toInt(), count("reading"));
     EXPECT_EQ(stop.captured(2).toInt(), fileReadings());
     EXPECT_LT(stop.captured(2).toInt(), stop.captured(1).toInt());
+    // Every reading line keeps the reading's own time, also while the disk
+    // refuses it: the file's trouble is a status of its own.
+    const QStringList readings = events().filter(QRegularExpression("^reading "));
+    EXPECT_EQ(readings.filter("time=\"Reading not written").size(), 0) << output.toStdString();
+    EXPECT_EQ(readings.filter(QRegularExpression("time=\"\\d")).size(), readings.size())
+        << output.toStdString();
     disk.release();
+}
+
+// A device another program holds is not a settings problem: the monitor
+// says it is in use, and by whom, keeps trying, and collects once it is free.
+TEST_F(MonitorE2e, APortInUseIsRetriedUntilItIsFree) {
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.2\r\n");
+    startSim("tarvo5", {"--steady"});
+    zel::SerialLink holder;
+    ASSERT_TRUE(holder.open(link, 9600)) << holder.lastError().toStdString();
+    startMonitor({"--reopen-seconds", "0.2"});
+    ASSERT_TRUE(waitFor("port-unavailable", 1)) << output.toStdString();
+    const QString line = events().filter(QRegularExpression("^port-unavailable ")).first();
+    EXPECT_TRUE(line.contains("in use by another program")) << line.toStdString();
+    EXPECT_TRUE(line.contains(QStringLiteral("process %1").arg(::getpid()))) << line.toStdString();
+    EXPECT_FALSE(line.contains("dialout")) << line.toStdString();
+    EXPECT_EQ(count("port-error"), 0);
+    QTest::qWait(600);
+    EXPECT_EQ(monitor.state(), QProcess::Running) << "no exit code 2: it keeps trying";
+    holder.close();
+    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+    EXPECT_EQ(stopMonitor(), 0);
 }
 
 // SIGHUP reads the settings again: a clean stop, a fresh start, and no
@@ -255,7 +283,7 @@ TEST_F(MonitorE2e, SighupReadsTheSettingsAgain) {
     startSim("tarvo5", {"--steady"});
     startMonitor();
     ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
-    EXPECT_EQ(count("alarm-raised level=high1"), 1);
+    EXPECT_EQ(count("alarm-raised level=1 alarm=high1"), 1);
     writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\nThreshold1=50\r\nThreshold2=500\r\n");
     ::kill(pid_t(monitor.processId()), SIGHUP);
     ASSERT_TRUE(waitFor("start", 2)) << output.toStdString();

@@ -70,8 +70,10 @@ TEST_F(MqttE2e, EveryReadingArrivesOnceInOrderWithItsFields) {
     expectEveryReadingOnceInOrder(sub);
     EXPECT_TRUE(QTest::qWaitFor([&] { return sub.payloads("zel/st1/status").size() == 2; }, 5000));
     EXPECT_EQ(sub.payloads("zel/st1/status").value(1), "offline");
-    ASSERT_EQ(sub.payloads("zel/st1/alarm").size(), 1);
+    // high1 while it ran; a clean stop leaves no level behind.
+    ASSERT_EQ(sub.payloads("zel/st1/alarm").size(), 2);
     EXPECT_TRUE(sub.payloads("zel/st1/alarm")[0].contains("\"high1\""));
+    EXPECT_TRUE(sub.payloads("zel/st1/alarm")[1].startsWith("{\"alarm\":\"offline\""));
 }
 
 TEST_F(MqttE2e, ABrokerRestartMidRunLosesNothing) {
@@ -147,6 +149,7 @@ TEST_F(MqttE2e, ALostPortRaisesLostContactAndReadingsBringTheLevelBack) {
         << sub.read().toStdString() << readOutput().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return health().value("port").toString() == "lost"; }, 5000))
         << sub.read().toStdString();
+    EXPECT_EQ(health().value("instrument").toString(), "lost-contact");
     EXPECT_GT(health().value("taken").toInt(), 0);
     EXPECT_EQ(health().value("filed"), health().value("taken"));
     EXPECT_TRUE(health().value("lastReadingSeconds").isDouble());
@@ -163,6 +166,15 @@ TEST_F(MqttE2e, ALostPortRaisesLostContactAndReadingsBringTheLevelBack) {
         [&] { return health().value("taken").toInt() == fileReadingLines().size(); }, 5000))
         << sub.read().toStdString();
     EXPECT_EQ(health().value("filed").toInt(), fileReadingLines().size());
+    // Nothing live is left behind: the stopped station is no longer high1 or
+    // connected.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return health().value("instrument").toString() == "stopped"; }, 5000))
+        << sub.read().toStdString();
+    EXPECT_EQ(health().value("port").toString(), "closed");
+    EXPECT_TRUE(health().value("lastReadingSeconds").isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastAlarmIs("offline"); }, 5000))
+        << sub.read().toStdString();
 }
 
 } // namespace

@@ -129,11 +129,11 @@ TEST_F(AmpConversationTest, ReadingsWhileCollectingWithStatusColourAndScale) {
     EXPECT_EQ(view.doseText, "123.4 uSv");
     EXPECT_EQ(view.statusField, "O.K.");
     EXPECT_EQ(view.id, "001234");
-    EXPECT_EQ(view.valueColor, colors::Green);
+    EXPECT_EQ(view.level, AlarmLevel::Normal);
 
     reply(reading('2', "12310"));
     EXPECT_EQ(view.statusField, "Thr.Alarm");
-    EXPECT_EQ(view.valueColor, colors::Magenta) << "a status other than 0 is a fault";
+    EXPECT_EQ(view.level, AlarmLevel::Fault) << "a status other than 0 is a fault";
 
     settings.ConvertUnits = 1;
     reply(reading('0', "12310", '0'));
@@ -149,7 +149,7 @@ TEST_F(AmpConversationTest, ReadingsWhileCollectingWithStatusColourAndScale) {
     // below 5, though 12.3 mR/h would not be).
     settings.Threshold1 = 5;
     reply(reading('0', "12310", '0'));
-    EXPECT_EQ(view.valueColor, colors::Green);
+    EXPECT_EQ(view.level, AlarmLevel::Normal);
 }
 
 TEST_F(AmpConversationTest, RepliesReachTheDialogAndBrokenBlocksChangeNothing) {

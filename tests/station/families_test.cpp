@@ -57,7 +57,6 @@ const bool lineMeterRegistered = [] {
     f.list = familyOrDefault(Tarvo5).list;
     f.record = familyOrDefault(Tarvo5).record;
     f.fileColumns = QStringLiteral("Id,Time,Value(%1),Units,Status,Detector,Over");
-    f.message = familyOrDefault(Tarvo5).message;
     f.makeConversation = [](ConversationContext& link) -> std::unique_ptr<InstrumentConversation> {
         return std::make_unique<LineMeterConversation>(link);
     };
@@ -123,7 +122,7 @@ TEST(Families, ARegisteredFamilyRunsThroughTheStation) {
     EXPECT_EQ(rig.list.rowIndex, 2);
     EXPECT_EQ(rig.list.cell(2, 0), "LM-1");
     EXPECT_EQ(rig.view.valueText, "6.5 uSv/h");
-    EXPECT_EQ(s.alarmState(), AlarmHigh2);
+    EXPECT_EQ(s.alarmLevel(), AlarmLevel::High2);
     const QStringList lines = rig.fileLines();
     ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines[7], "Id,Time,Value(),Units,Status,Detector,Over");

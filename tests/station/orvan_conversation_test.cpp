@@ -57,8 +57,8 @@ TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
     station->onReplyTimeout();
     EXPECT_TRUE(port.takeWritten().isEmpty()) << "no fourth G11";
     EXPECT_EQ(view.status, "Instrument not responding");
-    EXPECT_EQ(view.statusColor, colors::StatusRed);
-    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_EQ(view.statusKind, StatusKind::Problem);
+    EXPECT_EQ(view.connected, false);
     EXPECT_FALSE(view.enabled[Command::Start]);
     EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_EQ(station->state().totalErrors, 3u);
@@ -66,7 +66,7 @@ TEST_F(OrvanStation, SilentInstrumentIsAskedThreeTimesThenReportedLost) {
 
 TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
     connectAndStart('0', {0, 1});
-    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(view.connected, true);
     EXPECT_EQ(station->conversation().instrumentUnits(), "uSv/h");
     EXPECT_EQ(list.heading(3), "GM uSv/h");
     EXPECT_EQ(list.heading(2), "CPS");
@@ -84,7 +84,7 @@ TEST_F(OrvanStation, SievertAnswerThenPolledReadingsLandInTheOrvanColumns) {
         EXPECT_EQ(list.cell(1, c), row[c]) << c;
     EXPECT_EQ(view.valueText, "123.45 uSv/h");
     EXPECT_EQ(view.doseText, "42 cps");
-    EXPECT_EQ(view.valueColor, colors::Yellow) << "the thresholds apply to the GM rate";
+    EXPECT_EQ(view.level, AlarmLevel::High1) << "the thresholds apply to the GM rate";
     EXPECT_EQ(view.status, time);
 
     const QStringList lines = fileLines();
@@ -99,7 +99,7 @@ TEST_F(OrvanStation, AProbeNumberTakesTheFirstColumnButTheAmericiumIsStillSent) 
     station->probeNumber = "P7";
     QList<Reading> filed;
     QObject::connect(station, &Station::readingFiled,
-                     [&filed](const Reading& r, int16_t) { filed.append(r); });
+                     [&filed](const Reading& r, AlarmLevel) { filed.append(r); });
     station->onPollTick();
     port.inject(orvanR19(12, 34, 56, 42, 7, 12345));
     EXPECT_EQ(list.cell(1, 0), "P7");
@@ -122,7 +122,7 @@ TEST_F(OrvanStation, ErrorReportsAreRowsAndUnknownRepliesAreErrors) {
     EXPECT_EQ(list.cell(2, 3), "       0");
     EXPECT_EQ(list.cell(2, 5), "Ilgl Par");
     EXPECT_EQ(view.doseText, "9 cps") << "an error report keeps the count rate";
-    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(view.connected, true);
     EXPECT_EQ(station->state().totalErrors, 0u);
 
     port.inject("\x02"
@@ -213,10 +213,10 @@ TEST_F(OrvanStation, ASilentInstrumentIsReportedAtAnyPollInterval) {
         EXPECT_EQ(view.status, "Testing Connection 2");
         station->onPollTick();
         EXPECT_EQ(view.status, "Instrument not responding");
-        EXPECT_EQ(view.lamp, colors::LampLost);
+        EXPECT_EQ(view.connected, false);
         // An answer brings it back.
         port.inject(orvanR19(1, 2, 3, 4, 5, 6));
-        EXPECT_EQ(view.lamp, colors::LampOk);
+        EXPECT_EQ(view.connected, true);
         EXPECT_EQ(station->state().errorCount, 0u);
         station->stopOnline();
         list.clearGrid();

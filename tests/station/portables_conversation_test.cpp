@@ -49,13 +49,13 @@ TEST_F(PortablesStation, TestAnswerStopsOnlineSendingInsteadOfAddingARow) {
     EXPECT_TRUE(station->state().testPending);
     EXPECT_TRUE(station->replyTimer().isActive());
     station->enterStartupState();
-    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_EQ(view.connected, false);
     EXPECT_TRUE(station->reprobeTimer().isActive());
 
     port.inject(portablesReading(10500));
     EXPECT_EQ(port.takeWritten(), cmd(9)) << "the instrument is told to stop sending";
     EXPECT_EQ(list.rowIndex, 0);
-    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(view.connected, true);
     EXPECT_EQ(view.status, "Instrument Succesfully Connected");
     EXPECT_FALSE(station->reprobeTimer().isActive());
     EXPECT_FALSE(station->replyTimer().isActive());
@@ -71,7 +71,7 @@ TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
     for (int i = 0; i < 3; ++i)
         station->onReplyTimeout();
     EXPECT_EQ(view.status, "Instrument not responding");
-    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_EQ(view.connected, false);
     EXPECT_FALSE(view.enabled[Command::Start]);
     EXPECT_FALSE(station->replyTimer().isActive());
     ASSERT_TRUE(station->reprobeTimer().isActive());
@@ -91,7 +91,7 @@ TEST_F(PortablesStation, LostInstrumentIsProbedEveryTwoSecondsUntilItAnswers) {
     EXPECT_TRUE(station->state().testPending);
     port.inject(portablesReading(10500));
     EXPECT_FALSE(station->reprobeTimer().isActive());
-    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(view.connected, true);
     EXPECT_EQ(list.rowIndex, 0);
 }
 
@@ -103,7 +103,7 @@ TEST_F(PortablesStation, OnlineSendsTheIntervalTakesReadingsAndStopsWithZeros) {
     EXPECT_FALSE(station->replyTimer().isActive()) << "no reply is awaited";
 
     port.inject(portablesReading(0xC803, 1, 3, 12));
-    EXPECT_EQ(station->alarmState(), AlarmFault) << "status 12 is an alarm code";
+    EXPECT_EQ(station->alarmLevel(), AlarmLevel::Fault) << "status 12 is an alarm code";
     port.inject(portablesReading(0x2F1D, 17, 0, 0));
     ASSERT_EQ(list.rowIndex, 2);
     EXPECT_EQ(list.cell(1, 0), "QR-000012345");

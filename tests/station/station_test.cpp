@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ TEST_F(StationTest, StartupSendsTestFrameAndSilentInstrumentIsReportedAfterThree
     station->onReplyTimeout();
     EXPECT_EQ(view.statusHistory.at(view.statusHistory.size() - 2), "Testing Connection 3");
     EXPECT_EQ(view.status, "Instrument not responding");
-    EXPECT_EQ(view.statusColor, colors::StatusRed);
+    EXPECT_EQ(view.statusKind, StatusKind::Problem);
     EXPECT_FALSE(station->replyTimer().isActive());
     EXPECT_EQ(station->state().totalErrors, 3u);
     EXPECT_TRUE(port.takeWritten().isEmpty()) << "nothing is re-sent to a silent Tarvo-5";
@@ -74,18 +75,20 @@ TEST_F(StationTest, FailedOpenIsReportedAndNothingIsSent) {
 TEST_F(StationTest, AnnounceIsAcknowledgedAndInitialisedMarksTheInstrumentReady) {
     openPort();
     station->enterStartupState();
-    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_EQ(view.connected, false);
     receive(hex("021B001B0000"));
     EXPECT_EQ(port.takeWritten(), tarvo::buildTarvoFrame(hex("031B1B01")));
     EXPECT_EQ(static_cast<TarvoConversation&>(station->conversation()).probeCode(), 0x1B);
     EXPECT_TRUE(station->responseTimeout().isActive());
-    EXPECT_EQ(view.lamp, colors::LampOk);
+    EXPECT_EQ(view.connected, true);
     EXPECT_TRUE(station->state().onlineIdle);
 
     receive(hex("05"));
     EXPECT_TRUE(station->state().instrumentReady);
     EXPECT_TRUE(view.statusHistory.contains("Tarvo 5 has succesfully initialized"));
-    EXPECT_EQ(view.statusColor, colors::StatusBlue);
+    EXPECT_EQ(view.kinds["Tarvo 5 has succesfully initialized"], StatusKind::Success);
+    // What follows keeps that look: "Instrument Succesfully Connected" in blue.
+    EXPECT_EQ(view.kinds["Instrument Succesfully Connected"], StatusKind::Note);
     EXPECT_TRUE(view.enabled[Command::GetData]);
     EXPECT_TRUE(view.enabled[Command::Start]);
     EXPECT_FALSE(station->replyTimer().isActive());
@@ -157,22 +160,22 @@ TEST_F(StationTest, ThresholdColoursAndSoundOnlyOnARisingState) {
     openPort();
     struct Case {
         float v;
-        Rgb colour;
+        AlarmLevel level;
         int sounds;
     };
     // Units code 6 ("counts") is not scaled, so the value is shown as sent.
-    const Case cases[] = {{0.2f, colors::Green, 0},  {0.21f, colors::Yellow, 1},
-                          {5.0f, colors::Yellow, 1}, {5.01f, colors::Red, 2},
-                          {6.0f, colors::Red, 2},    {3.0f, colors::Yellow, 3},
-                          {0.1f, colors::Green, 3},  {0.3f, colors::Yellow, 4}};
+    const Case cases[] = {{0.2f, AlarmLevel::Normal, 0}, {0.21f, AlarmLevel::High1, 1},
+                          {5.0f, AlarmLevel::High1, 1},  {5.01f, AlarmLevel::High2, 2},
+                          {6.0f, AlarmLevel::High2, 2},  {3.0f, AlarmLevel::High1, 3},
+                          {0.1f, AlarmLevel::Normal, 3}, {0.3f, AlarmLevel::High1, 4}};
     for (const Case& c : cases) {
         receive(readingPayload(0x86, c.v, 6));
-        EXPECT_EQ(view.valueColor, c.colour) << c.v;
+        EXPECT_EQ(view.level, c.level) << c.v;
         EXPECT_EQ(view.sounds, c.sounds) << c.v;
     }
     settings.AudioAlarm = 0;
     receive(readingPayload(0x86, 9.0f, 6));
-    EXPECT_EQ(view.valueColor, colors::Red);
+    EXPECT_EQ(view.level, AlarmLevel::High2);
     EXPECT_EQ(view.sounds, 4);
 }
 
@@ -183,28 +186,28 @@ TEST_F(StationTest, ReadingsRangedUpAreComparedInTheLowerUnit) {
         float v;
         uint8_t units;
         QString shown;
-        int16_t state;
+        AlarmLevel state;
     };
     // Units 64 are counts per minute as sent; units 1 are sent in R/h and
     // shown in mR/h up to 1000.
     const Case cases[] = {
-        {200, 5000, 201.0f, 64, "201 cpm", AlarmHigh1},
-        {200, 5000, 1001.0f, 64, "1.001 Kcpm", AlarmHigh1},
-        {200, 5000, 5001.0f, 64, "5.001 Kcpm", AlarmHigh2},
-        {200, 5000, 150.0f, 64, "150 cpm", AlarmNormal},
-        {0.2, 5, 0.006f, 1, "6 mR/h", AlarmHigh2},
-        {0.2, 5, 0.0001f, 1, "0.1 mR/h", AlarmNormal},
-        {0.2, 5, 2.0f, 1, "2 R/h", AlarmHigh2},
-        {2000, 5000, 2.5f, 1, "2.5 R/h", AlarmHigh1},
-        {0.2, 5, 0.0009f, 3, "900 uSv/h", AlarmHigh2},
-        {200, 5000, 0.0045f, 3, "4.5 mSv/h", AlarmHigh1},
+        {200, 5000, 201.0f, 64, "201 cpm", AlarmLevel::High1},
+        {200, 5000, 1001.0f, 64, "1.001 Kcpm", AlarmLevel::High1},
+        {200, 5000, 5001.0f, 64, "5.001 Kcpm", AlarmLevel::High2},
+        {200, 5000, 150.0f, 64, "150 cpm", AlarmLevel::Normal},
+        {0.2, 5, 0.006f, 1, "6 mR/h", AlarmLevel::High2},
+        {0.2, 5, 0.0001f, 1, "0.1 mR/h", AlarmLevel::Normal},
+        {0.2, 5, 2.0f, 1, "2 R/h", AlarmLevel::High2},
+        {2000, 5000, 2.5f, 1, "2.5 R/h", AlarmLevel::High1},
+        {0.2, 5, 0.0009f, 3, "900 uSv/h", AlarmLevel::High2},
+        {200, 5000, 0.0045f, 3, "4.5 mSv/h", AlarmLevel::High1},
     };
     for (const Case& c : cases) {
         settings.Threshold1 = c.t1;
         settings.Threshold2 = c.t2;
         receive(readingPayload(0x86, c.v, c.units));
         EXPECT_EQ(view.valueText, c.shown);
-        EXPECT_EQ(station->alarmState(), c.state) << c.shown.toStdString();
+        EXPECT_EQ(station->alarmLevel(), c.state) << c.shown.toStdString();
     }
 }
 
@@ -235,11 +238,11 @@ TEST_F(StationTest, NonNumbersRaiseTheFaultAlarmAndAreFiledAsShown) {
     int sounds = 0;
     for (const Case& c : cases) {
         receive(readingPayload(0x86, 0.1f, 64));
-        EXPECT_EQ(view.valueColor, colors::Green);
+        EXPECT_EQ(view.level, AlarmLevel::Normal);
         receive(readingPayload(0x86, c.v, 64));
         EXPECT_EQ(view.valueText, c.shown);
-        EXPECT_EQ(view.valueColor, colors::Magenta) << c.shown.toStdString();
-        EXPECT_EQ(station->alarmState(), AlarmFault);
+        EXPECT_EQ(view.level, AlarmLevel::Fault) << c.shown.toStdString();
+        EXPECT_EQ(station->alarmLevel(), AlarmLevel::Fault);
         EXPECT_EQ(view.sounds, ++sounds);
         EXPECT_TRUE(fileLines().last().contains(c.filed)) << fileLines().last().toStdString();
     }
@@ -248,10 +251,10 @@ TEST_F(StationTest, NonNumbersRaiseTheFaultAlarmAndAreFiledAsShown) {
 TEST_F(StationTest, AlarmCodeShowsMagentaAndCode48CountsAsNone) {
     openPort();
     receive(readingPayload(0x86, 0.1f, 6, 48));
-    EXPECT_EQ(view.valueColor, colors::Green);
-    EXPECT_EQ(station->alarmState(), AlarmNormal);
+    EXPECT_EQ(view.level, AlarmLevel::Normal);
+    EXPECT_EQ(station->alarmLevel(), AlarmLevel::Normal);
     receive(readingPayload(0x86, 0.1f, 6, 2));
-    EXPECT_EQ(view.valueColor, colors::Magenta);
+    EXPECT_EQ(view.level, AlarmLevel::Fault);
     EXPECT_EQ(view.statusField, "Battery fail");
     EXPECT_EQ(view.sounds, 1);
     receive(readingPayload(0x86, 0.1f, 6, 2));
@@ -280,7 +283,7 @@ TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {
     struct Case {
         float v;
         uint8_t units;
-        Rgb colour;
+        AlarmLevel level;
         QString fileValue;
         double shown;
         double taken;
@@ -288,15 +291,15 @@ TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {
     // Their texts carry an exponent ("1E+15 Kcounts"); the alarm, the file,
     // the series and the live graph must all see the whole number.
     const Case cases[] = {
-        {1e-20f, 6, colors::Green, "1E-20,counts", 1e-20, 1e-20},
-        {1.4e-42f, 1, colors::Green, "1.399897E-39,mR/h", 1.399897e-39, 1.399897e-39},
-        {1e18f, 6, colors::Red, "1E+18,counts", 1e15, 1e18}};
+        {1e-20f, 6, AlarmLevel::Normal, "1E-20,counts", 1e-20, 1e-20},
+        {1.4e-42f, 1, AlarmLevel::Normal, "1.399897E-39,mR/h", 1.399897e-39, 1.399897e-39},
+        {1e18f, 6, AlarmLevel::High2, "1E+18,counts", 1e15, 1e18}};
     for (const Case& c : cases) {
         receive(readingPayload(0x86, c.v, c.units));
-        EXPECT_EQ(view.valueColor, c.colour) << view.valueText.toStdString();
+        EXPECT_EQ(view.level, c.level) << view.valueText.toStdString();
         EXPECT_TRUE(fileLines().last().contains("," + c.fileValue + ","))
             << fileLines().last().toStdString();
-        EXPECT_DOUBLE_EQ(view.taken.last(), c.taken);
+        EXPECT_DOUBLE_EQ(view.shown.last().filedValue, c.taken);
         EXPECT_DOUBLE_EQ(data.series.seriesValues[size_t(data.series.seriesLast)], c.shown);
     }
     EXPECT_EQ(view.sounds, 1) << "only the red reading sounds";
@@ -309,21 +312,74 @@ TEST_F(StationTest, OneCharacterUnitLeavesNothingAfterTheDose) {
     EXPECT_EQ(view.doseText, "0 ");
 }
 
-TEST_F(StationTest, LostContactAfterIntervalPlusOneSecondsSoundsEvenWhenMuted) {
+TEST_F(StationTest, LostContactIsWatchedInEveryStateAndRaisedOncePerSilence) {
     openPort();
     settings.AudioAlarm = 0;
-    receive(readingPayload(0x86, 0.1f, 6));
-    for (int i = 0; i < 5; ++i)
+    struct Case {
+        const char* what;
+        QByteArray lastReading;
+        AlarmLevel before;
+    };
+    // Units code 6 ("counts") is not scaled; status 2 is an alarm code.
+    const Case cases[] = {
+        {"normal", readingPayload(0x86, 0.1f, 6), AlarmLevel::Normal},
+        {"above threshold 1", readingPayload(0x86, 1.0f, 6), AlarmLevel::High1},
+        {"above threshold 2", readingPayload(0x86, 9.0f, 6), AlarmLevel::High2},
+        {"an alarm code", readingPayload(0x86, 0.1f, 6, 2), AlarmLevel::Fault},
+        {"over range", readingPayload(0x86, std::numeric_limits<float>::infinity(), 6),
+         AlarmLevel::Fault},
+    };
+    for (const Case& c : cases) {
+        receive(readingPayload(0x86, 0.1f, 6));
+        receive(c.lastReading);
+        ASSERT_EQ(station->alarmLevel(), c.before) << c.what;
+        const int sounds = view.sounds;
+        for (int i = 0; i < 5; ++i)
+            station->onLostContactTick();
+        EXPECT_EQ(station->alarmLevel(), c.before) << c.what;
+        QSignalSpy raised(station, &Station::lostContactRaised);
         station->onLostContactTick();
-    EXPECT_EQ(station->alarmState(), AlarmNormal);
-    station->onLostContactTick();
-    EXPECT_EQ(station->alarmState(), AlarmFault);
-    EXPECT_EQ(view.valueColor, colors::PaleCyan);
-    EXPECT_EQ(view.sounds, 1);
-    station->onLostContactTick();
-    EXPECT_EQ(station->lostContactCounter(), 0) << "the watch rests while in state 3";
-    receive(readingPayload(0x86, 0.1f, 6));
-    EXPECT_EQ(view.valueColor, colors::Green);
+        EXPECT_EQ(station->alarmLevel(), AlarmLevel::LostContact) << c.what;
+        EXPECT_EQ(view.level, AlarmLevel::LostContact) << c.what;
+        EXPECT_EQ(view.sounds, sounds + 1) << c.what << ": sounds even when muted";
+        // One episode: the silence goes on, the alarm is not raised again.
+        for (int i = 0; i < 20; ++i)
+            station->onLostContactTick();
+        EXPECT_EQ(raised.count(), 1) << c.what;
+        EXPECT_EQ(view.sounds, sounds + 1) << c.what;
+        EXPECT_EQ(station->lostContactCounter(), 0) << c.what;
+        // A fault reading after the silence is the same alarm for the ear.
+        receive(readingPayload(0x86, 0.1f, 6, 2));
+        EXPECT_EQ(station->alarmLevel(), AlarmLevel::Fault) << c.what;
+        EXPECT_EQ(view.sounds, sounds + 1) << c.what;
+        receive(readingPayload(0x86, 0.1f, 6));
+        EXPECT_EQ(view.level, AlarmLevel::Normal) << c.what;
+    }
+}
+
+TEST_F(StationTest, ReadingsSlowerThanTheLostContactIntervalAreSaidOnce) {
+    openPort();
+    station->toggleOnline();
+    view.statusHistory.clear();
+    struct Case {
+        int pauseSeconds;
+        bool said; // after this reading
+    };
+    // A meter sending every 30 s with LostContactInterval 5: each pause
+    // raises lost contact; the second pause as long as the first tells the
+    // pace, once. An uneven pause before that tells nothing.
+    const Case cases[] = {{0, false}, {30, false}, {12, false}, {30, false},
+                          {30, true}, {30, true},  {30, true}};
+    for (const Case& c : cases) {
+        for (int s = 0; s < c.pauseSeconds; ++s) {
+            clock.advanceSeconds(1);
+            station->onLostContactTick();
+        }
+        receive(readingPayload(0x86, 0.1f, 6));
+        const qsizetype said = view.statusHistory.filter("LostContactInterval is 5 s").size();
+        EXPECT_EQ(said, c.said ? 1 : 0) << c.pauseSeconds;
+    }
+    EXPECT_TRUE(view.statusHistory.filter("Readings arrive every 30 s").size() == 1);
 }
 
 TEST_F(StationTest, OnlinePollingEverySecondAndStop) {
@@ -476,8 +532,8 @@ TEST_F(StationTest, LostPortIsReportedOnceAndCountsAsLostContact) {
     emit port.portLost("device removed");
     QCoreApplication::processEvents();
     EXPECT_EQ(view.criticals.size(), 1);
-    EXPECT_EQ(view.valueColor, colors::PaleCyan);
-    EXPECT_EQ(view.lamp, colors::LampLost);
+    EXPECT_EQ(view.level, AlarmLevel::LostContact);
+    EXPECT_EQ(view.connected, false);
     EXPECT_FALSE(station->portOpen());
     station->testIfPortOpen();
     EXPECT_TRUE(port.takeWritten().isEmpty());

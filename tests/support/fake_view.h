@@ -5,18 +5,23 @@
 #include <QStringList>
 #include <deque>
 #include <map>
+#include <optional>
 
 namespace zel::test {
 
 class FakeView : public StationView {
 public:
     QString status;
-    Rgb statusColor;
+    StatusKind statusKind = StatusKind::Note;
     QStringList statusHistory;
-    Rgb lamp;
+    std::map<QString, StatusKind> kinds; // each status text, with the kind it came with last
+    // Unset until the station says whether the instrument answers.
+    std::optional<bool> connected;
     QString valueText;
-    Rgb valueColor;
+    AlarmLevel level = AlarmLevel::Normal;
+    QList<AlarmLevel> levels; // every level set, in order
     QString doseText;
+    QList<ShownReading> shown;
     QString id, statusField, detector;
     qint32 count = -1;
     QString progress;
@@ -32,18 +37,30 @@ public:
     QStringList debug;
     quint32 errorCount = 0, totalErrors = 0;
     int sounds = 0;
-    QList<double> taken;
 
-    void setStatus(const QString& text, const Rgb& color) override {
+    void setStatus(const QString& text, StatusKind kind) override {
         status = text;
-        if (color.isValid())
-            statusColor = color;
+        statusKind = kind;
         statusHistory << text;
+        kinds[text] = kind;
     }
-    void setLamp(const Rgb& c) override { lamp = c; }
+    void setConnected(bool c) override { connected = c; }
+    void setAlarmLevel(AlarmLevel l) override {
+        level = l;
+        levels << l;
+    }
+    // As the window shows a reading: its time goes on the status line.
+    void showReading(const ShownReading& r) override {
+        shown << r;
+        status = r.time;
+        statusKind = StatusKind::Note;
+        valueText = r.value;
+        doseText = r.dose;
+        id = r.id;
+        statusField = r.status;
+        detector = r.detector;
+    }
     void setValueText(const QString& t) override { valueText = t; }
-    void setValueColor(const Rgb& c) override { valueColor = c; }
-    void setDoseText(const QString& t) override { doseText = t; }
     void setReadingDetails(const QString& i, const QString& s, const QString& d) override {
         id = i;
         statusField = s;
@@ -74,7 +91,6 @@ public:
         totalErrors = t;
     }
     void startAlarmSound() override { ++sounds; }
-    void readingTaken(double v) override { taken << v; }
 };
 
 } // namespace zel::test

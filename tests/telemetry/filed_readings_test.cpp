@@ -121,13 +121,13 @@ TEST(FiledReadings, ALineReadsBackAsTheReadingItWasWrittenFrom) {
 }
 
 // A reading whose line waits for a full disk is not told as filed until it
-// is in the file, and then in order, with the alarm state it left.
+// is in the file, and then in order, with the alarm level it left.
 TEST(FiledReadings, AReadingIsToldAsFiledOnlyOnceItsLineIsWritten) {
     test::StationRig rig(Tarvo5);
     ASSERT_TRUE(rig.openPort());
-    std::vector<std::pair<double, int16_t>> told;
-    QObject::connect(rig.station, &Station::readingFiled, [&](const Reading& r, int16_t alarm) {
-        told.push_back({r.value, alarm});
+    std::vector<std::pair<double, AlarmLevel>> told;
+    QObject::connect(rig.station, &Station::readingFiled, [&](const Reading& r, AlarmLevel level) {
+        told.push_back({r.value, level});
     });
     const auto receive = [&](float value) {
         rig.port.inject(tarvo::buildTarvoFrame(test::readingPayload(0x86, value, 6)));
@@ -143,8 +143,10 @@ TEST(FiledReadings, AReadingIsToldAsFiledOnlyOnceItsLineIsWritten) {
     QDir().rmdir(path);
     QFile::rename(path + ".away", path);
     receive(3.0f);
-    EXPECT_EQ(told, (std::vector<std::pair<double, int16_t>>{
-                        {1, AlarmHigh1}, {2, AlarmHigh1}, {9, AlarmHigh2}, {3, AlarmHigh1}}));
+    EXPECT_EQ(told, (std::vector<std::pair<double, AlarmLevel>>{{1, AlarmLevel::High1},
+                                                                {2, AlarmLevel::High1},
+                                                                {9, AlarmLevel::High2},
+                                                                {3, AlarmLevel::High1}}));
 }
 
 } // namespace

@@ -5,8 +5,12 @@
 #include "support/mqtt_broker.h"
 #include "telemetry/mqtt_publisher.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace zel {
@@ -37,7 +41,7 @@ protected:
             r.instrumentId = "id";
             r.value = i;
             r.unit = "mR/h";
-            p.publishReading(r, i > 8 ? 2 : 0, familyOrDefault(Tarvo5).message);
+            p.publishReading(r, i > 8 ? AlarmLevel::High2 : AlarmLevel::Normal);
         }
     }
     static QList<int> values(const QStringList& payloads, QList<qint64>* seq = nullptr) {
@@ -87,6 +91,12 @@ TEST_F(PublisherBroker, ReadingsArriveInOrderWithRetainedAlarmAndStatus) {
     p->stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sub.payloads("t/st1/status").size() == 2; }, 5000));
     EXPECT_EQ(sub.payloads("t/st1/status")[1], "offline");
+    // A stopped station has no alarm level: its last one is no current state.
+    ASSERT_EQ(sub.payloads("t/st1/alarm").size(), 4);
+    const QJsonObject offline =
+        QJsonDocument::fromJson(sub.payloads("t/st1/alarm")[3].toUtf8()).object();
+    EXPECT_EQ(offline.value("alarm").toString(), "offline");
+    EXPECT_FALSE(offline.contains("level"));
 
     // Retained: a control room that connects later sees the state at once.
     QProcess get;
@@ -96,8 +106,46 @@ TEST_F(PublisherBroker, ReadingsArriveInOrderWithRetainedAlarmAndStatus) {
     ASSERT_TRUE(get.waitForFinished(5000));
     const QString retained = QString::fromUtf8(get.readAllStandardOutput());
     EXPECT_TRUE(retained.contains("t/st1/status offline")) << retained.toStdString();
-    EXPECT_TRUE(retained.contains("lost-contact")) << retained.toStdString();
+    EXPECT_TRUE(retained.contains("\"alarm\":\"offline\"")) << retained.toStdString();
+    EXPECT_FALSE(retained.contains("lost-contact")) << retained.toStdString();
     EXPECT_FALSE(retained.contains("t/st1/reading")) << "readings are not retained";
+}
+
+// Two stations with one Station name: the second hears the first's
+// "online" when it connects, and when the first stops and marks the station
+// offline, the second says so and announces itself again.
+TEST_F(PublisherBroker, TwoStationsWithOneNameAreToldAndTheLiveOneStaysOnline) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    configure(broker.port());
+    auto first = startPublisher();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->connected(); }, 10000));
+    EXPECT_EQ(first->nameShared(), 0) << "alone, it hears only itself";
+
+    QTemporaryDir otherFolder; // another program folder: another client id
+    QFile::copy(dir.filePath("Zel.ini"), otherFolder.filePath("Zel.ini"));
+    MqttPublisher second(clock);
+    QStringList secondSaid;
+    QObject::connect(&second, &MqttPublisher::message,
+                     [&](const QString& text, bool) { secondSaid << text; });
+    ASSERT_TRUE(second.start(IniFile(otherFolder.filePath("Zel.ini")), otherFolder.path(), "h"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.nameShared() == 1; }, 10000))
+        << secondSaid.join('\n').toStdString();
+    EXPECT_EQ(secondSaid.filter("already marked online").size(), 1);
+
+    first->stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.nameShared() == 2; }, 10000))
+        << secondSaid.join('\n').toStdString();
+    EXPECT_EQ(secondSaid.filter("marked station st1 offline").size(), 1);
+    QTest::qWait(500);
+    QProcess get;
+    get.start(test::toolPath("mosquitto_sub"),
+              {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t", "t/st1/status",
+               "--retained-only", "-W", "2"});
+    ASSERT_TRUE(get.waitForFinished(5000));
+    EXPECT_EQ(QString::fromUtf8(get.readAllStandardOutput()).trimmed(), "online")
+        << "the live station is online again";
+    second.stop();
 }
 
 TEST_F(PublisherBroker, ReadingsWaitOnDiskUntilABrokerIsThere) {

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <cmath>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -156,8 +158,7 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     r.detector = "GM";
     r.overMark = " ";
     QJsonObject o =
-        QJsonDocument::fromJson(readingJson(r, 1, familyOrDefault(Tarvo5).message, received, 17))
-            .object();
+        QJsonDocument::fromJson(readingJson(r, AlarmLevel::High1, received, 17)).object();
     EXPECT_EQ(o.value("seq").toInteger(), 17);
     EXPECT_EQ(o.value("value").toDouble(), 1500);
     EXPECT_TRUE(o.value("value").isDouble()) << "a number, not text";
@@ -171,9 +172,7 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     // form the file writes it in (the Orvan's seconds since midnight).
     for (const TimeStyle style : {TimeStyle::General, TimeStyle::SecondsOfDay}) {
         r.timeStyle = style;
-        o = QJsonDocument::fromJson(
-                readingJson(r, 1, familyOrDefault(Tarvo5).message, received, 17))
-                .object();
+        o = QJsonDocument::fromJson(readingJson(r, AlarmLevel::High1, received, 17)).object();
         const QDateTime taken =
             QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
         EXPECT_EQ(taken, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 5)));
@@ -186,15 +185,13 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     for (const double notANumber :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         r.value = notANumber;
-        o = QJsonDocument::fromJson(
-                readingJson(r, 3, familyOrDefault(Tarvo5).message, received, 18))
-                .object();
+        o = QJsonDocument::fromJson(readingJson(r, AlarmLevel::Fault, received, 18)).object();
         EXPECT_EQ(o.value("time").toString(), "2026-03-04T05:06:07.089+02:00");
         EXPECT_TRUE(o.value("value").isNull());
         EXPECT_EQ(o.value("alarm").toString(), "fault");
     }
 
-    // Orvan: the five quantities by name, the details left out.
+    // Orvan: the five quantities by name, and the keys every reading has.
     const auto quantity = [](const char* name, double n) {
         return Quantity{name, QString::number(n), n};
     };
@@ -203,9 +200,7 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     orvan.unit = "uSv/h";
     orvan.extras = {quantity("americium", 0.5), quantity("neutrons", 3), quantity("cesium", 0.25),
                     quantity("cobalt", 0.125), quantity("cps", 410)};
-    o = QJsonDocument::fromJson(
-            readingJson(orvan, 0, familyOrDefault(Orvan).message, received, 1, "r1"))
-            .object();
+    o = QJsonDocument::fromJson(readingJson(orvan, AlarmLevel::Normal, received, 1, "r1")).object();
     const std::pair<const char*, double> quantities[] = {
         {"americium", 0.5}, {"neutrons", 3}, {"cesium", 0.25}, {"cobalt", 0.125}, {"cps", 410}};
     for (const auto& [name, number] : quantities) {
@@ -214,19 +209,107 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     }
     EXPECT_EQ(o.value("units").toString(), "uSv/h") << "the gamma rate's unit";
     EXPECT_EQ(o.value("run").toString(), "r1");
-    EXPECT_FALSE(o.contains("instrument") || o.contains("status") || o.contains("detector"));
+    EXPECT_TRUE(o.contains("instrument") && o.contains("status") && o.contains("detector"));
+    EXPECT_EQ(o.value("level").toInt(), 0);
     Reading blank = orvan;
     blank.unit.clear();
     blank.extras = {Quantity{"americium", "--", std::numeric_limits<double>::quiet_NaN()}};
-    o = QJsonDocument::fromJson(readingJson(blank, 0, familyOrDefault(Orvan).message, received, 2))
-            .object();
+    o = QJsonDocument::fromJson(readingJson(blank, AlarmLevel::Normal, received, 2)).object();
     EXPECT_TRUE(o.value("americium").isNull());
     EXPECT_TRUE(o.value("units").isNull()) << "the unit is not known yet";
     EXPECT_FALSE(o.contains("run"));
 
     const QDateTime utc(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(0));
-    EXPECT_EQ(alarmJson(3, true, utc),
-              R"({"alarm":"lost-contact","level":3,"time":"2026-01-02T03:04:05.000+00:00"})");
+    EXPECT_EQ(alarmJson(AlarmLevel::LostContact, utc),
+              R"({"alarm":"lost-contact","level":4,"time":"2026-01-02T03:04:05.000+00:00"})");
+    EXPECT_EQ(offlineAlarmJson(utc),
+              R"({"alarm":"offline","time":"2026-01-02T03:04:05.000+00:00"})")
+        << "a stopped station has no level";
+}
+
+// One scale for the levels: the names and numbers of MQTT, the journal and
+// /metrics.
+TEST(ReadingMessage, LevelsHaveOneNameAndNumber) {
+    const std::pair<AlarmLevel, const char*> levels[] = {{AlarmLevel::Normal, "normal"},
+                                                         {AlarmLevel::High1, "high1"},
+                                                         {AlarmLevel::High2, "high2"},
+                                                         {AlarmLevel::Fault, "fault"},
+                                                         {AlarmLevel::LostContact, "lost-contact"}};
+    int number = 0;
+    const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(0));
+    for (const auto& [level, name] : levels) {
+        EXPECT_EQ(int(level), number);
+        EXPECT_EQ(alarmLevelName(level), name);
+        const QJsonObject o = QJsonDocument::fromJson(alarmJson(level, when)).object();
+        EXPECT_EQ(o.value("level").toInt(), number);
+        EXPECT_EQ(o.value("alarm").toString(), name);
+        const QJsonObject r =
+            QJsonDocument::fromJson(readingJson(Reading{}, level, when, 1)).object();
+        EXPECT_EQ(r.value("level").toInt(), number);
+        ++number;
+    }
+}
+
+// What goes out is the number the station filed and showed, not the last
+// bits of a multiplication or of a float; an error reply is no number.
+TEST(ReadingMessage, ValuesGoOutAsFiled) {
+    const QDateTime received(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone(0));
+    struct Case {
+        double value;
+        const char* picture;
+        const char* error;
+        const char* json; // of the value; "null" for none
+    };
+    const Case cases[] = {
+        {1.001 * 1000, "", "", "1001"},                  // 1.001 Kcpm filed as 1001 cpm
+        {double(7.935311f), "", "", "7.93531084060669"}, // a Tarvo-5 float, as the file writes it
+        {7.9353110000000004, "", "", "7.935311"},
+        {123.45, "0.00", "", "123.45"},
+        {0, "", "Ilgl com", "null"}, // an Orvan "E00" reply
+    };
+    for (const Case& c : cases) {
+        Reading r;
+        r.value = c.value;
+        r.valuePicture = c.picture;
+        r.error = c.error;
+        r.status = c.error;
+        const QByteArray json = readingJson(r, AlarmLevel::Fault, received, 1);
+        EXPECT_TRUE(json.contains(QByteArray("\"value\":") + c.json)) << json.toStdString();
+        const QJsonObject o = QJsonDocument::fromJson(json).object();
+        if (*c.error) {
+            EXPECT_EQ(o.value("error").toString(), c.error);
+            EXPECT_TRUE(std::isnan(filedValue(r)));
+        } else {
+            EXPECT_FALSE(o.contains("error"));
+        }
+    }
+}
+
+// A logged reading in the hour the clock skips carries its own wall time,
+// with the offset in force before the change; the received time never
+// stands in for it.
+TEST(ReadingMessage, AWallTimeTheClockSkippedKeepsItsTime) {
+    const QByteArray old = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    Reading r;
+    r.date = QDate(2026, 3, 8);
+    r.time = QTime(2, 30);
+    const QDateTime received(QDate(2026, 6, 1), QTime(12, 0), QTimeZone(0));
+    const QJsonObject o =
+        QJsonDocument::fromJson(readingJson(r, AlarmLevel::Normal, received, 1)).object();
+    EXPECT_EQ(o.value("time").toString(), "2026-03-08T02:30:00.000-05:00");
+    r.time = QTime(3, 30);
+    EXPECT_EQ(QDateTime::fromString(isoWithOffset(readingMoment(r, received)), Qt::ISODate)
+                  .toOffsetFromUtc(0)
+                  .time(),
+              QTime(7, 30))
+        << "an existing wall time keeps its own offset";
+    if (old.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", old);
+    tzset();
 }
 
 } // namespace

@@ -65,4 +65,24 @@ TEST(IncludeRules, FoldersIncludeOnlyWhatTheyMay) {
     }
 }
 
+// The core says what happened; only the windows decide how it looks. No
+// core file names a colour, so no consumer of the core has to decode one.
+TEST(IncludeRules, NoCoreFileNamesAColour) {
+    const QRegularExpression colour(
+        QStringLiteral(R"(\b(rgb|qcolor|colou?rs?|magenta|cyan|yellow|green|red)\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QDir src(QStringLiteral(ZEL_SOURCE_DIR "/src"));
+    for (const char* folder : {"common", "data", "protocol", "station", "telemetry", "monitor"}) {
+        QDirIterator it(src.filePath(QLatin1String(folder)), {"*.h", "*.cpp"}, QDir::Files);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+            const auto found = colour.match(QString::fromUtf8(f.readAll()));
+            EXPECT_FALSE(found.hasMatch())
+                << path.toStdString() << " names " << found.captured().toStdString();
+        }
+    }
+}
+
 } // namespace

@@ -463,6 +463,53 @@ TEST_F(MainWindowTest, AbsurdOrvanValueKeepsTheWindowOnTheScreen) {
               value->fullText());
 }
 
+// The window alone decides the colours: the station tells it levels and
+// the connection. Fault and lost contact are both the window's state 3,
+// magenta and pale cyan; an Orvan error reply is a fault.
+TEST_F(MainWindowTest, LevelsAndConnectionTakeTheirColours) {
+    writeSettings("InsType=3\r\nThreshold1=100\r\nThreshold2=200\r\n");
+    start();
+    auto* value = find<FittedLabel>("lblValue");
+    auto* lamp = find<QFrame>("spOk");
+    ASSERT_NE(lamp, nullptr);
+    const auto background = [](QWidget* w) { return w->styleSheet(); };
+    port.inject(test::orvanR11('1')); // uR/h: the GM rate as sent
+    EXPECT_TRUE(background(lamp).contains("#80ff80")) << background(lamp).toStdString();
+    struct Case {
+        QByteArray frame;
+        const char* colour;
+    };
+    const Case cases[] = {
+        {test::orvanR19("00001", "00002", "00003", "00004", "00005", "00050"), "#00ff00"},
+        {test::orvanR19("00001", "00002", "00003", "00004", "00005", "00150"), "#ffff00"},
+        {test::orvanR19("00001", "00002", "00003", "00004", "00005", "00250"), "#ff0000"},
+        {QByteArray("\x02"
+                    "E00\x03"),
+         "#ff00ff"},
+        {QByteArray("\x02"
+                    "E01\x03"),
+         "#ff00ff"},
+        {test::orvanR19("00001", "00002", "00003", "00004", "00005", "00050"), "#00ff00"},
+    };
+    for (const Case& c : cases) {
+        port.inject(c.frame);
+        EXPECT_TRUE(background(value).contains(c.colour))
+            << c.frame.toStdString() << ": " << background(value).toStdString();
+    }
+    window->station().toggleOnline();
+    for (int i = 0; i <= window->settings().LostContactInterval; ++i)
+        window->station().onLostContactTick();
+    EXPECT_TRUE(background(value).contains("#80ffff")) << background(value).toStdString();
+    window->station().connectionLost();
+    EXPECT_TRUE(background(lamp).contains("#ff8080")) << background(lamp).toStdString();
+    // The mapping itself, and the status line's colours.
+    EXPECT_EQ(alarmLevelColor(AlarmLevel::Fault), QColor(255, 0, 255));
+    EXPECT_EQ(alarmLevelColor(AlarmLevel::LostContact), QColor(128, 255, 255));
+    EXPECT_EQ(statusTextColor(StatusKind::Problem), QColor(255, 0, 0));
+    EXPECT_EQ(statusTextColor(StatusKind::Success), QColor(0, 0, 255));
+    EXPECT_FALSE(statusTextColor(StatusKind::Note).isValid()) << "a note keeps the colour";
+}
+
 // Arranged on a 1600 x 1000 screen, the main window keeps its smallest
 // height and the graph below it ends on the screen.
 TEST_F(MainWindowTest, ArrangedGraphFitsBelowTheMainWindow) {
@@ -564,10 +611,16 @@ TEST_F(MainWindowTest, ChangingLabelsSpeakTheirText) {
         const char* text;
     };
     const Case cases[] = {
-        {"lblTime", "Status", [&] { window->setStatus("Instrument not responding", Rgb()); },
+        {"lblTime", "Status",
+         [&] { window->setStatus("Instrument not responding", StatusKind::Note); },
          "Instrument not responding"},
         {"lblValue", "Value", [&] { window->setValueText("12 mR/h"); }, "12 mR/h"},
-        {"lblDose", "Dose", [&] { window->setDoseText("3 mR"); }, "3 mR"},
+        {"lblDose", "Dose",
+         [&] {
+             window->showReading(
+                 ShownReading{"t", "12 mR/h", "3 mR", "", "", "", 12, AlarmLevel::Normal});
+         },
+         "3 mR"},
     };
     for (const Case& c : cases) {
         auto* label = find<QLabel>(c.label);
@@ -588,7 +641,7 @@ TEST_F(MainWindowTest, ChangingLabelsSpeakTheirText) {
     if (QAccessible::isActive()) {
         EXPECT_GE(statusNamed(), 1) << "a new status is announced";
         const auto before = statusNamed();
-        window->setStatus("Instrument not responding", Rgb());
+        window->setStatus("Instrument not responding", StatusKind::Note);
         EXPECT_EQ(statusNamed(), before) << "the same text again is not announced again";
     }
 
