@@ -10,6 +10,14 @@ namespace zel {
 namespace {
 
 const QString Section = QStringLiteral("COMMON");
+// The thresholds are read whole, however long their text: a number cut to
+// its first nine characters ("10000000000" as 100000000) would sound the
+// alarm a hundred times too early.
+constexpr int WholeNumberBuffer = 401;
+const QString Threshold1Key = QStringLiteral("Threshold1");
+const QString Threshold2Key = QStringLiteral("Threshold2");
+const QString Threshold1Default = QStringLiteral("0.2");
+const QString Threshold2Default = QStringLiteral("5");
 
 // One key with its default and buffer size. The field is assigned only when
 // characters came back: a key present but empty leaves it as it was, as the
@@ -40,6 +48,16 @@ void readDouble(const IniFile& ini, const QString& key, const QString& defaultVa
 
 } // namespace
 
+QString settingNumberText(double value) {
+    const QString shortest = plainNumber(value);
+    if (leadingNumber(shortest) == value || !std::isfinite(value))
+        return shortest;
+    // Fifteen digits are not always enough to come back as the same double;
+    // seventeen always are.
+    const QString sixteen = QString::number(value, 'g', 16);
+    return leadingNumber(sixteen) == value ? sixteen : QString::number(value, 'g', 17);
+}
+
 bool intervalUsable(const Interval& i) {
     // The minute count that polling uses is the minutes rounded; with none
     // left the seconds alone set the pace.
@@ -66,9 +84,9 @@ void SettingsStore::readFirst(Settings& s) {
 }
 
 void SettingsStore::readRest(Settings& s) {
-    readDouble(ini_, QStringLiteral("Threshold1"), QStringLiteral("0.2"), 10, s.Threshold1);
+    readDouble(ini_, Threshold1Key, Threshold1Default, WholeNumberBuffer, s.Threshold1);
     readInt16(ini_, QStringLiteral("TimeFormat"), QStringLiteral("0"), 10, s.TimeFormat);
-    readDouble(ini_, QStringLiteral("Threshold2"), QStringLiteral("5"), 10, s.Threshold2);
+    readDouble(ini_, Threshold2Key, Threshold2Default, WholeNumberBuffer, s.Threshold2);
     readInt16(ini_, QStringLiteral("AudioAlarm"), QStringLiteral("1"), 2, s.AudioAlarm);
     readInt16(ini_, QStringLiteral("LostContactInterval"), QStringLiteral("5"), 10,
               s.LostContactInterval);
@@ -104,12 +122,22 @@ bool SettingsStore::writeInstrumentType(int16_t type) {
     return ini_.write(Section, QStringLiteral("InsType"), QString::number(type));
 }
 
+bool SettingsStore::writeThreshold(const QString& key, const QString& defaultText, double value) {
+    // A threshold the file already holds keeps its own text ("1e10" stays
+    // "1e10"): only an edited one is written.
+    double stored = 0;
+    readDouble(ini_, key, defaultText, WholeNumberBuffer, stored);
+    if (stored == value)
+        return true;
+    return ini_.write(Section, key, settingNumberText(value));
+}
+
 bool SettingsStore::writeParameters(const Settings& s) {
     // Every key is attempted even when one fails, so one unwritable moment
     // does not silently drop the rest.
     bool ok = true;
-    ok &= ini_.write(Section, QStringLiteral("Threshold1"), plainNumber(s.Threshold1));
-    ok &= ini_.write(Section, QStringLiteral("Threshold2"), plainNumber(s.Threshold2));
+    ok &= writeThreshold(Threshold1Key, Threshold1Default, s.Threshold1);
+    ok &= writeThreshold(Threshold2Key, Threshold2Default, s.Threshold2);
     ok &= ini_.write(Section, QStringLiteral("AudioAlarm"), QString::number(s.AudioAlarm));
     ok &= ini_.write(Section, QStringLiteral("LostContactInterval"),
                      QString::number(s.LostContactInterval));

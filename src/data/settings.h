@@ -48,6 +48,11 @@ struct Legend {
     QString Personnel;
 };
 
+// A setting's number as the file and the parameters dialog show it: plain
+// decimal text with a point, with as many digits as it takes to read back
+// as the same number.
+QString settingNumberText(double value);
+
 class SettingsStore {
 public:
     explicit SettingsStore(const QString& path);
@@ -70,7 +75,8 @@ public:
     bool writeFileNumber(int16_t fileNumber);
     bool writeInstrumentType(int16_t type);
     // "Threshold1", "Threshold2", "AudioAlarm", "LostContactInterval",
-    // "strAutoarrange", "BackTime", "MeasureTime", "TimeFormat", in order.
+    // "strAutoarrange", "BackTime", "MeasureTime", "TimeFormat", in order. A
+    // threshold whose value the file already holds is left as written there.
     bool writeParameters(const Settings& s);
     bool writeConvertUnits(int16_t convertUnits);
     bool writeInterval(const QString& minutesText, const QString& secondsText);
@@ -78,6 +84,8 @@ public:
     bool writeLegend(const Legend& legend);
 
 private:
+    bool writeThreshold(const QString& key, const QString& defaultText, double value);
+
     IniFile ini_;
 };
 

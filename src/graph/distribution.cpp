@@ -99,16 +99,21 @@ WindowValues collectWindowValues(const GraphStore& store, int slot, const TimeWi
     // count too: the instrument still read then.
     const int32_t from = std::max(1, first - CountTimeReach);
     const int32_t to = std::min(store.lastIndex(), last + CountTimeReach);
-    std::vector<double> steps(size_t(std::max(0, to - from + 1)));
-    for (int32_t i = from; i <= to; ++i)
-        steps[size_t(i - from)] =
-            std::round((store.rawTime(i) - store.rawTime(i - 1)) * SecondsPerDay * 1000) / 1000;
+    auto stepAt = [&](int32_t i) {
+        return std::round((store.rawTime(i) - store.rawTime(i - 1)) * SecondsPerDay * 1000) / 1000;
+    };
     auto countTimeOf = [&](int32_t i) {
+        // Nearly always the steps on both sides agree with the reading's own.
+        if (i - 1 >= from && i + 1 <= to) {
+            const double own = stepAt(i);
+            if (stepAt(i - 1) == own && stepAt(i + 1) == own)
+                return std::max(0.0, own);
+        }
         std::array<double, 2 * CountTimeReach + 1> around{};
         size_t n = 0;
         for (int32_t j = std::max(from, i - CountTimeReach); j <= std::min(to, i + CountTimeReach);
              ++j)
-            around[n++] = steps[size_t(j - from)];
+            around[n++] = stepAt(j);
         if (n == 0)
             return 0.0;
         // The lower middle of an even number: a reading at the end of the
@@ -404,22 +409,20 @@ CountingTest countingTest(std::span<const double> values, const QString& units,
         test.refusal = CountingRefusal::NoInterval;
         return test;
     }
-    // Reading i is values[i] * factor[i] counts, gathered over exposure[i]:
-    // a cps reading counted t seconds is t times it, a cpm reading t / 60
-    // times it, a count reading is itself.
+    // Reading i is values[i] * factorOf(i) counts, gathered over
+    // exposureOf(i): a cps reading counted t seconds is t times it, a cpm
+    // reading t / 60 times it, a count reading is itself.
     const size_t n = values.size();
-    std::vector<double> factor(n), exposure(n);
-    for (size_t i = 0; i < n; ++i) {
-        const double t = timesKnown ? countTimes[i] : 1;
-        exposure[i] = t;
-        factor[i] = test.unit == CountUnit::PerSecond   ? t
-                    : test.unit == CountUnit::PerMinute ? t / 60
-                                                        : 1;
-    }
+    auto exposureOf = [&](size_t i) { return timesKnown ? countTimes[i] : 1.0; };
+    const double perSecondOfExposure = test.unit == CountUnit::PerSecond   ? 1.0
+                                       : test.unit == CountUnit::PerMinute ? 1.0 / 60
+                                                                           : 0.0;
+    auto factorOf = [&](size_t i) {
+        return perSecondOfExposure > 0 ? exposureOf(i) * perSecondOfExposure : 1.0;
+    };
     const double scale = scaleOf(largestOf(values));
     const std::optional<ChiSquare> chi = chiSquareOf(
-        n, scale, [&](size_t i) { return values[i] / scale * factor[i]; },
-        [&](size_t i) { return exposure[i]; });
+        n, scale, [&](size_t i) { return values[i] / scale * factorOf(i); }, exposureOf);
     if (!chi) {
         test.refusal = CountingRefusal::NoCounts;
         return test;
@@ -429,8 +432,8 @@ CountingTest countingTest(std::span<const double> values, const QString& units,
     test.dispersion = chi->statistic / chi->degrees;
     double counts = 0, exposures = 0;
     for (size_t i = 0; i < n; ++i) {
-        counts += values[i] / scale * factor[i];
-        exposures += exposure[i];
+        counts += values[i] / scale * factorOf(i);
+        exposures += exposureOf(i);
     }
     test.meanCounts = counts / double(n) * scale;
     if (timesKnown) {
@@ -438,34 +441,53 @@ CountingTest countingTest(std::span<const double> values, const QString& units,
         test.countTimeSeconds = *shortest;
         test.longestCountTimeSeconds = *longest;
     }
-    // The Poisson expectation per count time. Count times that jitter by
-    // milliseconds would make a group each: beyond a few dozen, readings of
-    // neighbouring count times share their mean one.
+    // The Poisson expectation per count time: readings that counted alike
+    // share one group. Count times that jitter by milliseconds would make a
+    // group each: beyond a few dozen, readings of neighbouring count times
+    // share their mean one.
     constexpr size_t MostGroups = 32;
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::sort(order.begin(), order.end(),
-              [&](size_t a, size_t b) { return exposure[a] < exposure[b]; });
-    size_t distinct = 1;
-    for (size_t j = 1; j < n; ++j)
-        distinct += exposure[order[j]] != exposure[order[j - 1]];
     const double rate = counts / exposures; // scaled counts per unit of exposure
-    for (size_t j = 0; j < n;) {
-        size_t end = j + 1;
-        if (distinct <= MostGroups) {
-            while (end < n && exposure[order[end]] == exposure[order[j]])
-                ++end;
+    struct Group {
+        double exposure = 0, factor = 0;
+        int32_t readings = 0;
+    };
+    std::vector<Group> alike;
+    size_t current = 0; // the group of the reading before, most often this one's too
+    for (size_t i = 0; i < n && alike.size() <= MostGroups; ++i) {
+        const double e = exposureOf(i);
+        if (current < alike.size() && alike[current].exposure == e) {
+            ++alike[current].readings;
+            continue;
+        }
+        auto g = std::find_if(alike.begin(), alike.end(),
+                              [&](const Group& a) { return a.exposure == e; });
+        if (g == alike.end()) {
+            alike.push_back({e, factorOf(i), 1});
+            g = alike.end() - 1;
         } else {
-            end = std::min(n, j + (n + MostGroups - 1) / MostGroups);
+            ++g->readings;
         }
-        double f = 0, e = 0;
-        for (size_t m = j; m < end; ++m) {
-            f += factor[order[m]];
-            e += exposure[order[m]];
+        current = size_t(g - alike.begin());
+    }
+    if (alike.size() <= MostGroups) {
+        for (const Group& g : alike)
+            test.groups.push_back({g.factor, rate * g.exposure * scale, g.readings});
+    } else {
+        std::vector<size_t> order(n);
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::sort(order.begin(), order.end(),
+                  [&](size_t a, size_t b) { return exposureOf(a) < exposureOf(b); });
+        const size_t chunk = (n + MostGroups - 1) / MostGroups;
+        for (size_t j = 0; j < n; j += chunk) {
+            const size_t end = std::min(n, j + chunk);
+            double f = 0, e = 0;
+            for (size_t m = j; m < end; ++m) {
+                f += factorOf(order[m]);
+                e += exposureOf(order[m]);
+            }
+            const double size = double(end - j);
+            test.groups.push_back({f / size, rate * (e / size) * scale, int32_t(end - j)});
         }
-        const double size = double(end - j);
-        test.groups.push_back({f / size, rate * (e / size) * scale, int32_t(end - j)});
-        j = end;
     }
     return test;
 }

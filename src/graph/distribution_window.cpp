@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/safe_file.h"
+#include "common/text.h"
 #include "graph/format_value.h"
 #include "graph/graph_export.h"
 #include "graph/graph_plot_widget.h"
@@ -31,8 +32,17 @@ QString csvNumber(double v) {
     return QString::number(v, 'g', 10);
 }
 
+// Figures beyond this many digits read in the exponent form: 155 digits
+// would widen the window past the screen.
+constexpr double LargestPlainFigure = 1e15;
+
+bool plainFigure(double v) {
+    return std::abs(v) < LargestPlainFigure;
+}
+
 QString fixed(double v, int decimals) {
-    return QString::number(v, 'f', decimals);
+    return plainFigure(v) ? QString::number(v, 'f', decimals)
+                          : formatPicture(v, QStringLiteral("0.00E+00"));
 }
 
 QString probabilityText(double p) {
@@ -215,7 +225,10 @@ void DistributionWindow::showFigures() {
                              : tr("From %1 to %2")
                                    .arg(formatGeneralDateTime(fromDayCount(window_.start)),
                                         formatGeneralDateTime(fromDayCount(window_.end))));
-    auto value = [&](double v) { return formatValue(v, 3, units_); };
+    auto value = [&](double v) {
+        return plainFigure(v) ? formatValue(v, 3, units_)
+                              : (formatValue(v, 99, units_) + QLatin1Char(' ') + units_).trimmed();
+    };
     auto label = [&](const char* name) { return figures_.at(QLatin1String(name)).second; };
     const bool any = s.count > 0;
     setFigure(label("lblCount"), QString::number(s.count));

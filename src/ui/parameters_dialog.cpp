@@ -164,8 +164,8 @@ void ParametersDialog::giveTo(Settings& s) const {
 
 void ParametersDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        shownThreshold1_ = plainNumber(threshold1);
-        shownThreshold2_ = plainNumber(threshold2);
+        shownThreshold1_ = settingNumberText(threshold1);
+        shownThreshold2_ = settingNumberText(threshold2);
         threshold1Edit_->setText(shownThreshold1_);
         threshold2Edit_->setText(shownThreshold2_);
         lostContactEdit_->setText(plainNumber(lostContact));

@@ -1,5 +1,7 @@
 #include "data/settings.h"
 
+#include "common/text.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -121,6 +123,46 @@ TEST_F(SettingsTest, WritersStorePlainNumbersThatReadBack) {
     EXPECT_EQ(out.ConvertUnits, 2);
     EXPECT_DOUBLE_EQ(store.readInterval().Minutes, 1);
     EXPECT_DOUBLE_EQ(store.readInterval().Seconds, 30);
+}
+
+// A threshold is in force as the file writes it, however long its text, and
+// an unedited one keeps that text when the parameters are written.
+TEST_F(SettingsTest, ThresholdsAreReadWholeAndKeptAsWrittenUnlessEdited) {
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"10000000000", 1e10},
+        {"1e10", 1e10},
+        {"0.000000000000000000000000000001", 1e-30},
+        {"123456789.123456789", 123456789.123456789},
+        {"0.30000000000000004", 0.30000000000000004},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const QByteArray line1 = QByteArray("Threshold1=") + c.text;
+        const QByteArray line2 = QByteArray("Threshold2=") + c.text;
+        writeFile("[COMMON]\r\n" + line1 + "\r\n" + line2 + "\r\n");
+        SettingsStore store(path());
+        Settings s;
+        store.readRest(s);
+        EXPECT_EQ(s.Threshold1, c.value);
+        EXPECT_EQ(s.Threshold2, c.value);
+        ASSERT_TRUE(store.writeParameters(s));
+        EXPECT_TRUE(fileText().contains(line1 + "\r\n")) << fileText().constData();
+        EXPECT_TRUE(fileText().contains(line2 + "\r\n")) << fileText().constData();
+        // Only the edited one is written, and whole.
+        s.Threshold1 = c.value * 3;
+        ASSERT_TRUE(store.writeParameters(s));
+        EXPECT_TRUE(fileText().contains(line2 + "\r\n")) << fileText().constData();
+        Settings back;
+        store.readRest(back);
+        EXPECT_EQ(back.Threshold1, c.value * 3);
+        EXPECT_EQ(back.Threshold2, c.value);
+        EXPECT_EQ(leadingNumber(settingNumberText(c.value * 3)), c.value * 3);
+    }
+    EXPECT_EQ(settingNumberText(1e10), "10000000000");
+    EXPECT_EQ(settingNumberText(0.25), "0.25");
 }
 
 TEST(IntervalRange, UnusableIntervalsAreRefusedOrClamped) {

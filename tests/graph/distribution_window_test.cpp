@@ -328,6 +328,10 @@ TEST_F(DistributionWindowTest, HugeReadingsGiveFiguresInsteadOfEndingTheProgram)
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->figure("lblCount"), "297");
         EXPECT_FALSE(d->figure("lblMean").isEmpty());
+        // Every figure short enough for the window to stay on the screen.
+        for (const char* name : {"lblMean", "lblDeviation", "lblMaximum", "lblMeanCounts",
+                                 "lblChiSquare", "lblDispersion"})
+            EXPECT_LE(d->figure(name).size(), 20) << name << " " << d->figure(name).toStdString();
         EXPECT_TRUE(text(d, "lblRange").startsWith("From ")) << text(d, "lblRange").toStdString();
         if (!c.verdict.isEmpty())
             EXPECT_EQ(text(d, "lblVerdict"), c.verdict);

@@ -325,8 +325,16 @@ TEST_F(DialogsTest, ParametersRefuseWhatCannotBeUsedAndKeepWhatWasTyped) {
 }
 
 TEST_F(DialogsTest, ParametersShowStoredValuesWholeAndOkKeepsThemUnedited) {
-    const double values[] = {1e10, 1.7976931348623157e308, 1.2345678901234e-7, 123456789012.5};
-    for (double v : values) {
+    const struct {
+        double value;
+        const char* shown;
+    } cases[] = {{1e10, "10000000000"},
+                 {1.7976931348623157e308, "1.79769313486232E+308"},
+                 {1.2345678901234e-7, "0.00000012345678901234"},
+                 {123456789012.5, "123456789012.5"},
+                 // Fifteen digits would show 0.3, and OK would hand 0.3 back.
+                 {0.30000000000000004, "0.30000000000000004"}};
+    for (const auto& [v, shown] : cases) {
         ParametersDialog dlg;
         Settings s;
         s.Threshold1 = v;
@@ -334,7 +342,7 @@ TEST_F(DialogsTest, ParametersShowStoredValuesWholeAndOkKeepsThemUnedited) {
         s.LostContactInterval = 5;
         dlg.takeFrom(s);
         dlg.show();
-        EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), plainNumber(v));
+        EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), shown);
         QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
         ASSERT_EQ(dlg.outcome, 1) << v;
         EXPECT_EQ(dlg.threshold1, v);
