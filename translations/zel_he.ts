@@ -245,7 +245,7 @@
     </message>
     <message>
         <source>Data saved in file ZelDbg.txt</source>
-        <translation>הנתונים נשמרו בקובץ ZelDbg.txt</translation>
+        <translation>הנתונים נשמרו בקובץ ⁦ZelDbg.txt⁩</translation>
     </message>
     <message>
         <source>The file ZelDbg.txt could not be written</source>
@@ -616,6 +616,14 @@ Do you want to save them first?</source>
         <source>The page heading could not be saved: %1</source>
         <translation>לא ניתן היה לשמור את כותרת העמוד: %1</translation>
     </message>
+    <message>
+        <source>Save</source>
+        <translation>שמירה</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>קובצי CSV (*.csv);;כל הקבצים (*)</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -673,7 +681,7 @@ Do you want to save them first?</source>
     </message>
     <message>
         <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h. An amplifier&apos;s readings are compared in the unit chosen in Setup Device.</source>
-        <translation>הספים הם ביחידות mR/h, uSv/h, cpm או cps. קריאה המוצגת ב-R/h, mSv/h או Kcpm מושווית לאחר המרה: 2 R/h נחשבים 2000 mR/h. קריאות של מגבר מושוות ביחידה שנבחרה ב-Setup Device.</translation>
+        <translation>הספים הם ביחידות ⁦mR/h⁩, ⁦uSv/h⁩, ⁦cpm⁩ או ⁦cps⁩. קריאה המוצגת ב-⁦R/h⁩, ⁦mSv/h⁩ או ⁦Kcpm⁩ מושווית לאחר המרה: ⁦2 R/h⁩ נחשבים ⁦2000 mR/h⁩. קריאות של מגבר מושוות ביחידה שנבחרה ב„הגדרת מכשיר”.</translation>
     </message>
 </context>
 <context>
@@ -1340,6 +1348,18 @@ Do you want to save them first?</source>
     <message>
         <source>The export was cancelled; %1 was not written.</source>
         <translation>הייצוא בוטל; %1 לא נכתב.</translation>
+    </message>
+    <message>
+        <source>newest %1 of %2</source>
+        <translation>%1 האחרונות מתוך %2</translation>
+    </message>
+    <message>
+        <source>Left and Right move the read-out, by 10 points with Shift, Ctrl or Alt. To zoom, press Space at one end, move the read-out to the other end and press Return; Escape drops the mark.</source>
+        <translation>חץ שמאלה וחץ ימינה מזיזים את הקריאה, ב-10 נקודות עם ⁦Shift⁩, ⁦Ctrl⁩ או ⁦Alt⁩. להגדלה: לחץ ⁦Space⁩ בקצה אחד, הזז את הקריאה לקצה השני ולחץ ⁦Enter⁩; ⁦Escape⁩ מבטל את הסימון.</translation>
+    </message>
+    <message>
+        <source>Zoom marked from %1</source>
+        <translation>הגדלה מסומנת מ-%1</translation>
     </message>
 </context>
 </TS>

@@ -2,11 +2,13 @@
 
 #include "common/datetime.h"
 #include "common/safe_file.h"
+#include "common/text.h"
 #include "graph/format_value.h"
 #include "graph/graph_export.h"
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "widgets/accelerators.h"
 #include "widgets/prompts.h"
 
 #include <QComboBox>
@@ -122,6 +124,7 @@ DistributionWindow::DistributionWindow(GraphWindow* graph) : QMainWindow(graph),
     middle->addLayout(side);
     top->addLayout(middle, 1);
     resize(820, 460);
+    keepAccelerators(*this);
 }
 
 QLabel* DistributionWindow::addFigure(const char* name, const QString& caption) {
@@ -369,8 +372,9 @@ void DistributionWindow::saveDistribution() {
                           windowTitle());
         return;
     }
-    prompts().information(this, tr("Data saved in file : ") + QDir::toNativeSeparators(target),
-                          windowTitle());
+    prompts().information(
+        this, tr("Data saved in file : ") + leftToRight(QDir::toNativeSeparators(target)),
+        windowTitle());
 }
 
 void DistributionWindow::print() {
@@ -407,9 +411,9 @@ void DistributionWindow::printToPdf() {
                           windowTitle());
         return;
     }
-    prompts().information(this,
-                          tr("Distribution saved in file : ") + QDir::toNativeSeparators(target),
-                          windowTitle());
+    prompts().information(
+        this, tr("Distribution saved in file : ") + leftToRight(QDir::toNativeSeparators(target)),
+        windowTitle());
 }
 
 } // namespace zel::graph

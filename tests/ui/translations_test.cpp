@@ -135,12 +135,14 @@ struct LanguageCase {
 
 TEST_F(TranslationsTest, WindowsSpeakTheInstalledLanguage) {
     const LanguageCase cases[] = {
-        {Language::German, "Gerät", "&Daten", "&Löschen ", "Port einstellen",
+        {Language::German, "Gerät", "Daten", "Löschen ", "Port einstellen",
          "Bitte Chargennummer eingeben\n", Qt::LeftToRight},
         {Language::Hebrew, "מכשיר", "נתונים", "נקה", "הגדרת יציאה", "מספר דגימה", Qt::RightToLeft},
-        {Language::English, "Instrument", "&Data", "&Clear ", "Set Port", "Probe Number",
+        {Language::English, "Instrument", "Data", "Clear ", "Set Port", "Probe Number",
          Qt::LeftToRight},
     };
+    // A caption as read; its accelerator ('&') is tested with the keys.
+    auto read = [](QString caption) { return caption.remove(QLatin1Char('&')); };
     for (const LanguageCase& c : cases) {
         useLanguage(c.language);
         const std::string lang = c.instrument;
@@ -153,9 +155,9 @@ TEST_F(TranslationsTest, WindowsSpeakTheInstalledLanguage) {
         auto* family = window.findChild<QGroupBox*>("frInstrument");
         ASSERT_NE(family, nullptr);
         EXPECT_EQ(family->title(), QString::fromUtf8(c.instrument));
-        EXPECT_EQ(window.menuBar()->actions().first()->text(), QString::fromUtf8(c.dataMenu))
+        EXPECT_EQ(read(window.menuBar()->actions().first()->text()), QString::fromUtf8(c.dataMenu))
             << lang;
-        EXPECT_EQ(window.findChild<QPushButton*>("btClearList")->text(),
+        EXPECT_EQ(read(window.findChild<QPushButton*>("btClearList")->text()),
                   QString::fromUtf8(c.clearButton))
             << lang;
         EXPECT_EQ(window.layoutDirection(), c.direction) << lang;
