@@ -85,6 +85,10 @@ void forEachWindow(const std::function<void(QWidget&, const QString&)>& check) {
         request.values[0] = values;
         request.lastIndex = 199;
         graph.load(request);
+        // Low on the screen, as arranged windows put it: the windows it
+        // opens beside and over it must still keep inside.
+        graph.move(120, 600);
+        graph.resize(1000, 380);
         visit(graph, "graph");
         graph.showList();
         visit(*graph.dataList(), "data list");
