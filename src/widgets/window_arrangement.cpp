@@ -9,6 +9,31 @@
 
 namespace zel {
 
+namespace {
+
+// `place` moved into `available`: right and bottom first, so a window
+// larger than the area keeps its title bar and left edge reachable.
+QRect movedInside(QRect place, const QRect& available) {
+    if (available.isEmpty())
+        return place;
+    if (place.right() > available.right())
+        place.moveRight(available.right());
+    if (place.bottom() > available.bottom())
+        place.moveBottom(available.bottom());
+    place.moveLeft(std::max(place.left(), available.left()));
+    place.moveTop(std::max(place.top(), available.top()));
+    return place;
+}
+
+// The frame around a window's inner geometry (nothing until it is shown).
+QMargins frameOf(const QWidget& w) {
+    const QRect f = w.frameGeometry(), g = w.geometry();
+    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                    f.bottom() - g.bottom());
+}
+
+} // namespace
+
 Arrangement arrangeStacked(const QRect& available, const QRect& mainFrame, int gap,
                            const ArrangedWindow& main, const ArrangedWindow& graph) {
     const int mainExtra = main.frame.top() + main.frame.bottom();
@@ -43,11 +68,6 @@ void arrangeStacked(QWidget& main, QWidget& graph, int gap, QRect available) {
     }
     if (main.isMaximized())
         main.showNormal();
-    auto frameOf = [](const QWidget& w) {
-        const QRect f = w.frameGeometry(), g = w.geometry();
-        return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
-                        f.bottom() - g.bottom());
-    };
     const QMargins mainFrame = frameOf(main);
     const QMargins graphFrame = graph.isVisible() ? frameOf(graph) : mainFrame;
     auto least = [](const QWidget& w) {
@@ -60,16 +80,8 @@ void arrangeStacked(QWidget& main, QWidget& graph, int gap, QRect available) {
 }
 
 QPoint placeBeside(const QRect& ownerFrame, const QSize& size, const QRect& available) {
-    QRect place(QPoint(ownerFrame.right() + 1, ownerFrame.top()), size);
-    if (!available.isEmpty()) {
-        if (place.right() > available.right())
-            place.moveRight(available.right());
-        if (place.bottom() > available.bottom())
-            place.moveBottom(available.bottom());
-        place.moveLeft(std::max(place.left(), available.left()));
-        place.moveTop(std::max(place.top(), available.top()));
-    }
-    return place.topLeft();
+    return movedInside(QRect(QPoint(ownerFrame.right() + 1, ownerFrame.top()), size), available)
+        .topLeft();
 }
 
 int titleWidth(const QWidget& window) {
@@ -99,16 +111,7 @@ QRect fitWithin(const QRect& frame, const QSize& leastFrame, const QRect& availa
         return frame;
     const QSize size(std::max(std::min(frame.width(), available.width()), leastFrame.width()),
                      std::max(std::min(frame.height(), available.height()), leastFrame.height()));
-    QRect place(frame.topLeft(), size);
-    // Right and bottom first, so a window larger than the area keeps its
-    // title bar and left edge reachable.
-    if (place.right() > available.right())
-        place.moveRight(available.right());
-    if (place.bottom() > available.bottom())
-        place.moveBottom(available.bottom());
-    place.moveLeft(std::max(place.left(), available.left()));
-    place.moveTop(std::max(place.top(), available.top()));
-    return place;
+    return movedInside(QRect(frame.topLeft(), size), available);
 }
 
 void keepOnScreen(QWidget& window, QRect available) {
@@ -119,9 +122,7 @@ void keepOnScreen(QWidget& window, QRect available) {
         available = screen->availableGeometry();
     }
     const QRect inner = window.geometry();
-    const QRect outer = window.frameGeometry();
-    QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
-                   outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    QMargins frame = frameOf(window);
     if (frame.isNull() && !window.isVisible())
         frame = QMargins(0, window.style()->pixelMetric(QStyle::PM_TitleBarHeight), 0, 0);
     const QSize least = window.minimumSize().expandedTo(window.minimumSizeHint()).grownBy(frame);

@@ -5,6 +5,7 @@
 #include "graph/data_handle_dialog.h"
 #include "graph/graph_window.h"
 #include "station/port_settings.h"
+#include "support/graph_series.h"
 #include "support/picture_folder.h"
 #include "support/recording_prompts.h"
 #include "ui/about_dialog.h"
@@ -71,18 +72,8 @@ void snapSavedMessage(const QString& folder, const QString& suffix, const QStrin
     test::RecordingPrompts prompts;
     graph::GraphWindow graph;
     graph.setPrompts(prompts);
-    std::vector<double> times, values;
-    for (int i = 0; i < 40; ++i) {
-        times.push_back(46000 + i / 86400.0);
-        values.push_back(1);
-    }
-    graph::LoadRequest request;
-    request.seriesSlots[0].name = "1234";
-    request.seriesSlots[0].units = "uSv/h";
-    request.times = times;
-    request.values[0] = values;
-    request.lastIndex = 39;
-    graph.load(request);
+    const test::GraphSeries series(40, 1);
+    graph.load(series.request("1234"));
     QDir().mkpath(home + "/export/Peak_Rep");
     prompts.fileName = home + "/export/Peak_Rep/all" + suffix + ".csv";
     graph.findChild<QAction*>("mnAllToCsv")->trigger();

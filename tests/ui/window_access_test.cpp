@@ -7,6 +7,7 @@
 #include "graph/distribution_window.h"
 #include "graph/graph_window.h"
 #include "station/port_settings.h"
+#include "support/graph_series.h"
 #include "support/recording_prompts.h"
 #include "ui/about_dialog.h"
 #include "ui/calibration_dialog.h"
@@ -73,18 +74,8 @@ void forEachWindow(const std::function<void(QWidget&, const QString&)>& check) {
         test::RecordingPrompts prompts;
         graph::GraphWindow graph;
         graph.setPrompts(prompts);
-        graph::LoadRequest request;
-        std::vector<double> times, values;
-        for (int i = 0; i < 200; ++i) {
-            times.push_back(46000 + i / 86400.0);
-            values.push_back(1 + i % 7);
-        }
-        request.seriesSlots[0].name = "Probe";
-        request.seriesSlots[0].units = "uSv/h";
-        request.times = times;
-        request.values[0] = values;
-        request.lastIndex = 199;
-        graph.load(request);
+        const test::GraphSeries series(200);
+        graph.load(series.request());
         // Low on the screen, as arranged windows put it: the windows it
         // opens beside and over it must still keep inside.
         graph.move(120, 600);
