@@ -116,11 +116,11 @@
     </message>
     <message>
         <source>The meter takes thresholds from 0 to %1 %2.</source>
-        <translation>המד מקבל ספים מ-0 עד %1 %2.</translation>
+        <translation>המד מקבל ספים מ-0 עד ⁦%1 %2⁩.</translation>
     </message>
     <message>
         <source>The meter takes a background from 0 to %1 %2.</source>
-        <translation>המד מקבל רקע מ-0 עד %1 %2.</translation>
+        <translation>המד מקבל רקע מ-0 עד ⁦%1 %2⁩.</translation>
     </message>
     <message>
         <source>The meter takes an interval from 0 to 9999 seconds.</source>
@@ -132,7 +132,7 @@
     </message>
     <message>
         <source>The smallest value above 0 the meter takes is %1 %2.</source>
-        <translation>הערך הקטן ביותר מעל 0 שהמד מקבל הוא %1 %2.</translation>
+        <translation>הערך הקטן ביותר מעל 0 שהמד מקבל הוא ⁦%1 %2⁩.</translation>
     </message>
 </context>
 <context>
@@ -249,7 +249,7 @@
     </message>
     <message>
         <source>The file ZelDbg.txt could not be written</source>
-        <translation>לא ניתן היה לכתוב את הקובץ ZelDbg.txt</translation>
+        <translation>לא ניתן היה לכתוב את הקובץ ⁦ZelDbg.txt⁩</translation>
     </message>
 </context>
 <context>
@@ -596,7 +596,7 @@
         <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
 
 Do you want to save them in another file now?</source>
-        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-ZelTemp.csv.
+        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-⁦ZelTemp.csv⁩.
 
 האם לשמור אותן כעת בקובץ אחר?</translation>
     </message>
@@ -720,7 +720,7 @@ Do you want to save them first?</source>
     </message>
     <message>
         <source>The port is open, but the setting could not be saved in dax.ini.</source>
-        <translation>היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ dax.ini.</translation>
+        <translation>היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ ⁦dax.ini⁩.</translation>
     </message>
     <message>
         <source>Serial devices</source>
@@ -1088,7 +1088,7 @@ Do you want to save them first?</source>
     </message>
     <message>
         <source>No counting check: readings in %1 are not counts (only cps, cpm and counts are).</source>
-        <translation>אין בדיקת ספירה: קריאות ב-%1 אינן ספירות (רק cps,‏ cpm ו-counts הן ספירות).</translation>
+        <translation>אין בדיקת ספירה: קריאות ב-⁦%1⁩ אינן ספירות (רק ⁦cps⁩, ⁦cpm⁩ ו-⁦counts⁩ הן ספירות).</translation>
     </message>
     <message>
         <source>No counting check: the interval of the readings is not known.</source>

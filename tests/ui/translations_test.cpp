@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -90,6 +91,28 @@ TEST_F(TranslationsTest, EverySourceTextHasAFinishedGermanAndHebrewTranslation) 
             EXPECT_FALSE(e->translation.isEmpty()) << where;
         }
     }
+}
+
+// In a right-to-left sentence a unit ("mR/h"), a number with its unit
+// ("%1 %2") or a file name ("ZelDbg.txt") is reordered unless it lies
+// between U+2066 and U+2069: every Hebrew text keeps them so.
+TEST_F(TranslationsTest, HebrewKeepsUnitsAndFileNamesLeftToRight) {
+    const QRegularExpression leftToRightRun(
+        QStringLiteral(R"(%\d %\d|\b\w+\.(csv|txt|ini)\b|\b\d*\s?(m?R/h|[mu]Sv/h|K?cpm|cps)\b)"));
+    int checked = 0;
+    for (const TsEntry& e : readTs(SourceDir + "/translations/zel_he.ts")) {
+        if (e.source.contains(QLatin1String(";;"))) // a file dialog's filter
+            continue;
+        auto it = leftToRightRun.globalMatch(e.translation);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            const QString before = e.translation.left(m.capturedStart());
+            ++checked;
+            EXPECT_GT(before.count(QChar(0x2066)), before.count(QChar(0x2069)))
+                << m.captured().toStdString() << " in " << e.translation.toStdString();
+        }
+    }
+    EXPECT_GT(checked, 10);
 }
 
 // What a translator gets must be what the code has: running lupdate over the
