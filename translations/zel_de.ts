@@ -635,6 +635,14 @@ Möchten Sie sie zuerst speichern?</translation>
         <source>The page heading could not be saved: %1</source>
         <translation>Die Seitenüberschrift konnte nicht gespeichert werden: %1</translation>
     </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>CSV-Dateien (*.csv);;Alle Dateien (*)</translation>
+    </message>
 </context>
 <context>
     <name>zel::ParametersDialog</name>
@@ -692,7 +700,7 @@ Möchten Sie sie zuerst speichern?</translation>
     </message>
     <message>
         <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h. An amplifier&apos;s readings are compared in the unit chosen in Setup Device.</source>
-        <translation>Die Schwellen gelten in mR/h, uSv/h, cpm oder cps. Ein Messwert in R/h, mSv/h oder Kcpm wird nach Umrechnung verglichen: 2 R/h zählen als 2000 mR/h. Die Messwerte eines Verstärkers werden in der unter Setup Device gewählten Einheit verglichen.</translation>
+        <translation>Die Schwellen gelten in mR/h, uSv/h, cpm oder cps. Ein Messwert in R/h, mSv/h oder Kcpm wird nach Umrechnung verglichen: 2 R/h zählen als 2000 mR/h. Die Messwerte eines Verstärkers werden in der unter „Gerät einrichten“ gewählten Einheit verglichen.</translation>
     </message>
 </context>
 <context>
@@ -1373,6 +1381,18 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>The export was cancelled; %1 was not written.</source>
         <translation>Der Export wurde abgebrochen; %1 wurde nicht geschrieben.</translation>
+    </message>
+    <message>
+        <source>newest %1 of %2</source>
+        <translation>neueste %1 von %2</translation>
+    </message>
+    <message>
+        <source>Left and Right move the read-out, by 10 points with Shift, Ctrl or Alt. To zoom, press Space at one end, move the read-out to the other end and press Return; Escape drops the mark.</source>
+        <translation>Links und Rechts bewegen die Anzeige, mit Umschalt, Strg oder Alt um 10 Punkte. Zum Zoomen an einem Ende Leertaste drücken, die Anzeige zum anderen Ende bewegen und Eingabe drücken; Escape verwirft die Markierung.</translation>
+    </message>
+    <message>
+        <source>Zoom marked from %1</source>
+        <translation>Zoom markiert ab %1</translation>
     </message>
 </context>
 </TS>

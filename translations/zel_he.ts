@@ -135,11 +135,11 @@ Zel נסגרת כעת.</translation>
     </message>
     <message>
         <source>The meter takes thresholds from 0 to %1 %2.</source>
-        <translation>המד מקבל ספים מ-0 עד %1 %2.</translation>
+        <translation>המד מקבל ספים מ-0 עד ⁦%1 %2⁩.</translation>
     </message>
     <message>
         <source>The meter takes a background from 0 to %1 %2.</source>
-        <translation>המד מקבל רקע מ-0 עד %1 %2.</translation>
+        <translation>המד מקבל רקע מ-0 עד ⁦%1 %2⁩.</translation>
     </message>
     <message>
         <source>The meter takes an interval from 0 to 9999 seconds.</source>
@@ -151,7 +151,7 @@ Zel נסגרת כעת.</translation>
     </message>
     <message>
         <source>The smallest value above 0 the meter takes is %1 %2.</source>
-        <translation>הערך הקטן ביותר מעל 0 שהמד מקבל הוא %1 %2.</translation>
+        <translation>הערך הקטן ביותר מעל 0 שהמד מקבל הוא ⁦%1 %2⁩.</translation>
     </message>
 </context>
 <context>
@@ -264,11 +264,11 @@ Zel נסגרת כעת.</translation>
     </message>
     <message>
         <source>Data saved in file ZelDbg.txt</source>
-        <translation>הנתונים נשמרו בקובץ ZelDbg.txt</translation>
+        <translation>הנתונים נשמרו בקובץ ⁦ZelDbg.txt⁩</translation>
     </message>
     <message>
         <source>The file ZelDbg.txt could not be written</source>
-        <translation>לא ניתן היה לכתוב את הקובץ ZelDbg.txt</translation>
+        <translation>לא ניתן היה לכתוב את הקובץ ⁦ZelDbg.txt⁩</translation>
     </message>
 </context>
 <context>
@@ -615,7 +615,7 @@ Zel נסגרת כעת.</translation>
         <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
 
 Do you want to save them in another file now?</source>
-        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-ZelTemp.csv.
+        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-⁦ZelTemp.csv⁩.
 
 האם לשמור אותן כעת בקובץ אחר?</translation>
     </message>
@@ -634,6 +634,14 @@ Do you want to save them first?</source>
     <message>
         <source>The page heading could not be saved: %1</source>
         <translation>לא ניתן היה לשמור את כותרת העמוד: %1</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>שמירה</translation>
+    </message>
+    <message>
+        <source>Csv Files (*.csv);;All Files (*)</source>
+        <translation>קובצי CSV (*.csv);;כל הקבצים (*)</translation>
     </message>
 </context>
 <context>
@@ -692,7 +700,7 @@ Do you want to save them first?</source>
     </message>
     <message>
         <source>Thresholds are in mR/h, uSv/h, cpm or cps. A reading shown in R/h, mSv/h or Kcpm is compared after conversion: 2 R/h counts as 2000 mR/h. An amplifier&apos;s readings are compared in the unit chosen in Setup Device.</source>
-        <translation>הספים הם ביחידות mR/h, uSv/h, cpm או cps. קריאה המוצגת ב-R/h, mSv/h או Kcpm מושווית לאחר המרה: 2 R/h נחשבים 2000 mR/h. קריאות של מגבר מושוות ביחידה שנבחרה ב-Setup Device.</translation>
+        <translation>הספים הם ביחידות ⁦mR/h⁩, ⁦uSv/h⁩, ⁦cpm⁩ או ⁦cps⁩. קריאה המוצגת ב-⁦R/h⁩, ⁦mSv/h⁩ או ⁦Kcpm⁩ מושווית לאחר המרה: ⁦2 R/h⁩ נחשבים ⁦2000 mR/h⁩. קריאות של מגבר מושוות ביחידה שנבחרה ב„הגדרת מכשיר”.</translation>
     </message>
 </context>
 <context>
@@ -731,7 +739,7 @@ Do you want to save them first?</source>
     </message>
     <message>
         <source>The port is open, but the setting could not be saved in dax.ini.</source>
-        <translation>היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ dax.ini.</translation>
+        <translation>היציאה פתוחה, אך לא ניתן היה לשמור את ההגדרה בקובץ ⁦dax.ini⁩.</translation>
     </message>
     <message>
         <source>Serial devices</source>
@@ -1099,7 +1107,7 @@ Do you want to save them first?</source>
     </message>
     <message>
         <source>No counting check: readings in %1 are not counts (only cps, cpm and counts are).</source>
-        <translation>אין בדיקת ספירה: קריאות ב-%1 אינן ספירות (רק cps,‏ cpm ו-counts הן ספירות).</translation>
+        <translation>אין בדיקת ספירה: קריאות ב-⁦%1⁩ אינן ספירות (רק ⁦cps⁩, ⁦cpm⁩ ו-⁦counts⁩ הן ספירות).</translation>
     </message>
     <message>
         <source>No counting check: the interval of the readings is not known.</source>
@@ -1371,6 +1379,18 @@ Do you want to save them first?</source>
     <message>
         <source>The export was cancelled; %1 was not written.</source>
         <translation>הייצוא בוטל; %1 לא נכתב.</translation>
+    </message>
+    <message>
+        <source>newest %1 of %2</source>
+        <translation>%1 האחרונות מתוך %2</translation>
+    </message>
+    <message>
+        <source>Left and Right move the read-out, by 10 points with Shift, Ctrl or Alt. To zoom, press Space at one end, move the read-out to the other end and press Return; Escape drops the mark.</source>
+        <translation>חץ שמאלה וחץ ימינה מזיזים את הקריאה, ב-10 נקודות עם ⁦Shift⁩, ⁦Ctrl⁩ או ⁦Alt⁩. להגדלה: לחץ ⁦Space⁩ בקצה אחד, הזז את הקריאה לקצה השני ולחץ ⁦Enter⁩; ⁦Escape⁩ מבטל את הסימון.</translation>
+    </message>
+    <message>
+        <source>Zoom marked from %1</source>
+        <translation>הגדלה מסומנת מ-%1</translation>
     </message>
 </context>
 </TS>

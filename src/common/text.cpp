@@ -444,4 +444,8 @@ QString plainNumber(double value) {
     return shortestText(value);
 }
 
+QString leftToRight(const QString& text) {
+    return QChar(0x2066) + text + QChar(0x2069);
+}
+
 } // namespace zel

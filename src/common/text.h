@@ -64,4 +64,10 @@ QString cnvByteToString(int count, const QByteArray& bytes);
 // Number as plain decimal text with a point, as written into settings files.
 QString plainNumber(double value);
 
+// A path, file name, number with its unit or device name to be placed into
+// a translated sentence, kept as one left-to-right run (between U+2066 and
+// U+2069): in a right-to-left sentence it would otherwise be reordered, and
+// the leading "/" of a path would land at its far end.
+QString leftToRight(const QString& text);
+
 } // namespace zel

@@ -361,6 +361,7 @@ void Series::append(double time, double value) {
     }
     seriesTimes[size_t(seriesLast)] = time;
     seriesValues[size_t(seriesLast)] = value;
+    ++usableReadings;
 }
 
 ReadDbResult readDataFile(const QString& path, Series& series, bool lastLineMayBeTorn) {
@@ -443,6 +444,7 @@ ReadDbResult readDataFile(const QString& path, Series& series, bool lastLineMayB
                     series.seriesValues.end());
     }
     series.seriesLast = int32_t(std::min<int64_t>(stored, Series::Capacity) - 1);
+    series.usableReadings = stored;
     return result;
 }
 
@@ -669,6 +671,7 @@ bool DataStore::openNewTempFile(const QByteArray& header) {
         return false;
     }
     series.seriesLast = -1;
+    series.usableReadings = 0;
     readingCount = 0;
     return true;
 }

@@ -19,6 +19,9 @@ struct Series {
     std::vector<double> seriesTimes = std::vector<double>(Capacity, 0.0);
     std::vector<double> seriesValues = std::vector<double>(Capacity, 0.0);
     int32_t seriesLast = -1;
+    // Every usable reading the series was filled with, of which it holds
+    // the newest Capacity: the graph says when it shows only part.
+    int64_t usableReadings = 0;
     QString units;   // field 3 of the second reading line
     QString titleId; // field 0 of the second reading line
 

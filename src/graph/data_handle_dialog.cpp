@@ -1,4 +1,6 @@
 #include "graph/data_handle_dialog.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -43,6 +45,8 @@ DataHandleDialog::DataHandleDialog(QWidget* parent) : QDialog(parent) {
             chooseScale(i);
     });
     connect(onlineButton_, &QPushButton::clicked, this, &DataHandleDialog::toggleOnline);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void DataHandleDialog::setOnline(bool value) {
@@ -89,6 +93,7 @@ void DataHandleDialog::changeEvent(QEvent* event) {
 void DataHandleDialog::updateOnlineButton() {
     // The caption names the action the button offers.
     onlineButton_->setText(online ? tr("OffLine") : tr("Online"));
+    refreshAccelerators(*this);
     onlineButton_->setAccessibleName(onlineButton_->text());
 }
 

@@ -46,8 +46,10 @@ void DataListWindow::placeBeside(const QWidget* owner) {
     if (!owner)
         return;
     const QScreen* screen = owner->screen();
-    move(zel::placeBeside(owner->frameGeometry(), size(),
+    move(zel::placeBeside(owner->frameGeometry(), frameGeometry().size(),
                           screen ? screen->availableGeometry() : QRect()));
+    // Beside is measured without the frame of a window not shown yet.
+    keepOnScreen(*this);
 }
 
 } // namespace zel::graph

@@ -8,6 +8,7 @@
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "widgets/accelerators.h"
 #include "widgets/prompts.h"
 
 #include <QComboBox>
@@ -132,6 +133,7 @@ DistributionWindow::DistributionWindow(GraphWindow* graph) : QMainWindow(graph),
     middle->addLayout(side);
     top->addLayout(middle, 1);
     resize(820, 460);
+    keepAccelerators(*this);
 }
 
 QLabel* DistributionWindow::addFigure(const char* name, const QString& caption) {
@@ -399,8 +401,9 @@ void DistributionWindow::saveDistribution() {
                           windowTitle());
         return;
     }
-    prompts().information(this, tr("Data saved in file : ") + QDir::toNativeSeparators(target),
-                          windowTitle());
+    prompts().information(
+        this, tr("Data saved in file : ") + leftToRight(QDir::toNativeSeparators(target)),
+        windowTitle());
 }
 
 void DistributionWindow::print() {
@@ -437,9 +440,9 @@ void DistributionWindow::printToPdf() {
                           windowTitle());
         return;
     }
-    prompts().information(this,
-                          tr("Distribution saved in file : ") + QDir::toNativeSeparators(target),
-                          windowTitle());
+    prompts().information(
+        this, tr("Distribution saved in file : ") + leftToRight(QDir::toNativeSeparators(target)),
+        windowTitle());
 }
 
 } // namespace zel::graph

@@ -23,6 +23,7 @@ LoadRequest requestFromSeries(const Series& series, bool keepSlots) {
     r.lastIndex = std::max(last, int32_t(0));
     r.activeSeries = 1;
     r.keepSlots = keepSlots;
+    r.sourceReadings = series.usableReadings;
     return r;
 }
 

@@ -258,13 +258,53 @@ void GraphPlotWidget::setPicture(const GraphPicture& picture) {
     picture_ = picture;
     picture_.gridColor = palette().color(QPalette::WindowText);
     cacheValid_ = false;
+    placeMarkBand();
     update();
 }
 
 void GraphPlotWidget::setCursor(int32_t point, const QString& text) {
     picture_.cursorPoint = point;
     picture_.cursorText = text;
+    placeMarkBand();
     update();
+}
+
+void GraphPlotWidget::dropZoomMark() {
+    if (!zoomMark_)
+        return;
+    zoomMark_.reset();
+    placeMarkBand();
+    emit zoomMarkChanged();
+}
+
+std::optional<double> GraphPlotWidget::readOutTime() const {
+    const GraphStore* store = picture_.store;
+    const int32_t k = picture_.cursorPoint;
+    if (!store || k < 0 || k > store->displayCount())
+        return std::nullopt;
+    return store->baseTime() + store->displayX(k);
+}
+
+void GraphPlotWidget::placeMarkBand() {
+    if (dragging_)
+        return;
+    const std::optional<double> end = readOutTime();
+    if (!zoomMark_ || !end || !picture_.store || !hasExtent(picture_.scales)) {
+        band_->hide();
+        return;
+    }
+    // The band the mouse would draw: the full height, mark to read-out,
+    // kept inside the plot when the mark lies outside the window shown.
+    const PlotLayout l = layout();
+    const double base = picture_.store->baseTime();
+    auto column = [&](double time) {
+        return int(std::clamp(pixelAt(l, picture_.scales, time - base, 0).x(), l.plot.left(),
+                              l.plot.right()));
+    };
+    const int from = column(*zoomMark_), to = column(*end);
+    band_->setGeometry(QRect(QPoint(std::min(from, to), int(l.plot.top())),
+                             QPoint(std::max(from, to) + 1, int(l.plot.bottom()))));
+    band_->show();
 }
 
 PlotLayout GraphPlotWidget::layout() const {
@@ -300,6 +340,7 @@ void GraphPlotWidget::paintEvent(QPaintEvent*) {
 void GraphPlotWidget::resizeEvent(QResizeEvent* event) {
     cacheValid_ = false;
     QWidget::resizeEvent(event);
+    placeMarkBand();
 }
 
 void GraphPlotWidget::mousePressEvent(QMouseEvent* event) {
@@ -311,6 +352,7 @@ void GraphPlotWidget::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() != Qt::LeftButton)
         return;
+    dropZoomMark();
     dragging_ = true;
     dragStartTime_ = t;
     dragStartX_ = int(event->position().x());
@@ -336,6 +378,40 @@ void GraphPlotWidget::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
     band_->hide();
     emit selectionFinished(dragStartTime_, timeAtPixel(event->position().x()));
+}
+
+void GraphPlotWidget::keyPressEvent(QKeyEvent* event) {
+    // The keyboard's zoom: Space marks the read-out as one end, the arrows
+    // move the read-out to the other, Return zooms, Escape drops the mark.
+    switch (event->key()) {
+    case Qt::Key_Space:
+        if (const std::optional<double> t = readOutTime()) {
+            zoomMark_ = t;
+            placeMarkBand();
+            emit zoomMarkChanged();
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (zoomMark_) {
+            if (const std::optional<double> t = readOutTime()) {
+                const double mark = *zoomMark_;
+                emit zoomRequested(mark, *t);
+                return;
+            }
+        }
+        break;
+    case Qt::Key_Escape:
+        if (zoomMark_) {
+            dropZoomMark();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void GraphPlotWidget::keyReleaseEvent(QKeyEvent* event) {

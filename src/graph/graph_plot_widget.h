@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -74,6 +75,11 @@ public:
     const GraphPicture& picture() const { return picture_; }
     PlotLayout layout() const;
 
+    // The start of a zoom marked from the keyboard (a date-time as a day
+    // count), or nothing.
+    std::optional<double> zoomMark() const { return zoomMark_; }
+    void dropZoomMark();
+
 signals:
     void selectionStarted(double time);
     void selectionMoved(double time);
@@ -81,6 +87,12 @@ signals:
     void rightPressed(double time);
     // -1/+1 for the arrow keys, -10/+10 with Shift, Ctrl or Alt.
     void arrowReleased(int delta);
+    // Space marked the read-out as the start of a zoom, or the mark was
+    // dropped.
+    void zoomMarkChanged();
+    // Return with a mark: zoom from the mark to the read-out (date-times
+    // as day counts, in either order).
+    void zoomRequested(double markTime, double readOutTime);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -88,10 +100,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     double timeAtPixel(double x) const;
+    // Date-time (day count) of the read-out point; nothing without one.
+    std::optional<double> readOutTime() const;
+    // The band from the keyboard mark to the read-out.
+    void placeMarkBand();
 
     GraphPicture picture_;
     QImage cache_;
@@ -100,6 +117,7 @@ private:
     bool dragging_ = false;
     double dragStartTime_ = 0;
     int dragStartX_ = 0;
+    std::optional<double> zoomMark_;
 };
 
 } // namespace zel::graph

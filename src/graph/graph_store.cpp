@@ -95,6 +95,7 @@ int32_t GraphStore::load(const LoadRequest& request) {
     for (int32_t i = 0; i <= last; ++i)
         rawTimes_[size_t(i)] = size_t(i) < request.times.size() ? request.times[size_t(i)] : 0;
     loaded_ = !request.times.empty();
+    sourceReadings_ = request.sourceReadings;
     sortByTime();
 
     windowToNewest();

@@ -4,6 +4,7 @@
 // per block) and the history of windows for back and forward. Pure data: the
 // graph window draws what this prepares.
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -86,6 +87,9 @@ struct LoadRequest {
     int32_t lastIndex = 0;                                 // last record to take
     int activeSeries = 65535;                              // taken when below 65535
     bool keepSlots = false; // live readings keep the slot information
+    // Readings the records stand for, when they are only the newest of
+    // more (the owner's series holds a limited number); 0: as many as given.
+    int64_t sourceReadings = 0;
 };
 
 struct SeriesStats {
@@ -134,6 +138,11 @@ public:
     const double* displayYData(int slot) const { return displayY_[size_t(slot)].data(); }
 
     int32_t lastIndex() const { return lastIndex_; }
+    // Readings the loaded records were the newest of: at least the records
+    // held (lastIndex + 1).
+    int64_t sourceReadings() const {
+        return loaded_ ? std::max<int64_t>(sourceReadings_, int64_t(lastIndex_) + 1) : 0;
+    }
     double rawTime(int32_t i) const { return rawTimes_[size_t(i)]; }
     double rawValue(int slot, int32_t i) const { return rawValues_[size_t(slot)][size_t(i)]; }
 
@@ -159,6 +168,7 @@ private:
     std::vector<double> rawTimes_;
     std::array<std::vector<double>, SlotCount> rawValues_;
     int32_t lastIndex_ = 0;
+    int64_t sourceReadings_ = 0;
     bool loaded_ = false;
 
     std::vector<double> displayX_;

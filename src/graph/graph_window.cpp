@@ -4,12 +4,14 @@
 #include "common/paths.h"
 #include "common/safe_file.h"
 #include "common/sliced_job.h"
+#include "common/strings.h"
 #include "common/text.h"
 #include "graph/data_handle_dialog.h"
 #include "graph/data_list.h"
 #include "graph/data_list_window.h"
 #include "graph/distribution_window.h"
 #include "graph/format_value.h"
+#include "widgets/accelerators.h"
 #include "widgets/prompts.h"
 #include "widgets/spoken_text.h"
 #include "widgets/wait_dialog.h"
@@ -24,6 +26,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -79,6 +82,20 @@ QString fileNameOf(const QString& name) {
     return n;
 }
 
+// Counts are grouped as the windows' language writes them ("10,001",
+// "10.001").
+QLocale languageLocale() {
+    switch (currentLanguage()) {
+    case Language::German:
+        return QLocale(QLocale::German, QLocale::Germany);
+    case Language::Hebrew:
+        return QLocale(QLocale::Hebrew, QLocale::Israel);
+    case Language::English:
+        break;
+    }
+    return QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
 } // namespace
 
 void GraphWindow::setPlacementFile(const QString& path) {
@@ -93,6 +110,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QMainWindow(parent), prompts_(&dialo
     buildControls();
     resize(820, 560);
     restorePlacement();
+    keepAccelerators(*this);
 }
 
 GraphWindow::~GraphWindow() = default;
@@ -291,11 +309,18 @@ void GraphWindow::buildControls() {
         if (k >= 0 && k <= store_.displayCount())
             readOutPoint(int32_t(k));
     });
+    connect(plot_, &GraphPlotWidget::zoomMarkChanged, this, &GraphWindow::describeKeys);
+    connect(plot_, &GraphPlotWidget::zoomRequested, this, &GraphWindow::zoomFromKeyboard);
+    plot_->setToolTip(keyboardHelp());
+    describeKeys();
 
     // Figures of the period on screen.
     stats_ = new QLabel(central);
     stats_->setObjectName(QStringLiteral("lblStats"));
     stats_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long line of figures (German, or "newest … of …") wraps rather than
+    // widening the window past the screen.
+    stats_->setWordWrap(true);
     top->addWidget(stats_);
 
     auto* buttons = new QHBoxLayout;
@@ -356,6 +381,7 @@ void GraphWindow::startAfresh() {
     scaleMode_ = ScaleMode::Auto;
     scaleActions_[0]->setChecked(true);
     manualButton_->setText(tr("Manual"));
+    refreshAccelerators(*this);
     updateManualEnabled();
     if (dataHandling_)
         dataHandling_->setScale(int(ScaleMode::Auto));
@@ -393,6 +419,7 @@ void GraphWindow::setOnline(bool online) {
     const QString caption = online ? tr("Offline") : tr("OnLine");
     onlineButton_->setText(caption);
     onlineAction_->setText(caption);
+    refreshAccelerators(*this);
 }
 
 void GraphWindow::tellOnline() {
@@ -452,6 +479,7 @@ void GraphWindow::setReduction(Reduction reduction) {
         zoomBox_->setChecked(max);
     }
     zoomBox_->setText(max ? tr("Ave") : tr("Max"));
+    refreshAccelerators(*this);
     showWindow(online_, store_.window());
 }
 
@@ -465,6 +493,8 @@ void GraphWindow::updateHistoryMenu() {
 
 void GraphWindow::setScaleMode(ScaleMode mode) {
     scaleMode_ = mode;
+    // The Manual button's caption may have changed to Auto or back.
+    refreshAccelerators(*this);
     scaleActions_[size_t(mode)]->setChecked(true);
     if (dataHandling_)
         dataHandling_->setScale(int(mode));
@@ -559,7 +589,7 @@ void GraphWindow::describePlot() {
     if (slot.isNamed() && store_.displayCount() > 0) {
         const double base = store_.baseTime();
         text = tr("Graph of %1 in %2 from %3 to %4")
-                   .arg(slot.name, slot.units.trimmed(),
+                   .arg(leftToRight(slot.name), leftToRight(slot.units.trimmed()),
                         formatGeneralDateTime(fromDayCount(base + store_.displayX(0))),
                         formatGeneralDateTime(
                             fromDayCount(base + store_.displayX(store_.displayCount()))));
@@ -578,11 +608,18 @@ void GraphWindow::updateStats() {
         return;
     }
     const QString& units = store_.seriesSlots[size_t(active)].units;
-    auto v = [&](double x) { return formatValue(x, 3, units); };
+    auto v = [&](double x) { return leftToRight(formatValue(x, 3, units)); };
+    // The store holds the newest readings of a longer file: a window that
+    // reaches back to the oldest held says that it shows only part.
+    QString count = QString::number(st.count);
+    const int64_t source = store_.sourceReadings();
+    if (source > int64_t(store_.lastIndex()) + 1 && store_.window().start <= store_.rawTime(0)) {
+        const QLocale numbers = languageLocale();
+        count = tr("newest %1 of %2").arg(numbers.toString(st.count), numbers.toString(source));
+    }
     stats_->setText(tr("Readings: %1   Mean: %2   Minimum: %3   Maximum: %4   "
                        "Standard deviation: %5")
-                        .arg(st.count)
-                        .arg(v(st.mean), v(st.minimum), v(st.maximum), v(st.deviation)));
+                        .arg(count, v(st.mean), v(st.minimum), v(st.maximum), v(st.deviation)));
 }
 
 void GraphWindow::clearReadOut() {
@@ -591,7 +628,7 @@ void GraphWindow::clearReadOut() {
     selectedPoint_ = -1;
     showTime_->clear();
     showTime_->setAccessibleName(QString());
-    plot_->setAccessibleDescription(QString());
+    describeKeys();
     for (QLabel* l : data_)
         l->clear();
 }
@@ -616,8 +653,34 @@ void GraphWindow::readOutPoint(int32_t index) {
             spoken << store_.seriesSlots[size_t(s)].name + QLatin1Char(' ') +
                           data_[size_t(s)]->text();
     showTime_->setAccessibleName(spoken.join(QStringLiteral(", ")));
-    plot_->setAccessibleDescription(showTime_->accessibleName());
+    describeKeys();
     announceText(showTime_);
+}
+
+QString GraphWindow::keyboardHelp() {
+    return tr("Left and Right move the read-out, by 10 points with Shift, Ctrl or Alt. To zoom, "
+              "press Space at one end, move the read-out to the other end and press Return; "
+              "Escape drops the mark.");
+}
+
+void GraphWindow::describeKeys() {
+    // What a screen reader says of the plot besides its name: the point
+    // read out, the start of a zoom when one is marked, and the keys.
+    QStringList parts;
+    if (!showTime_->accessibleName().isEmpty())
+        parts << showTime_->accessibleName();
+    if (const std::optional<double> mark = plot_->zoomMark())
+        parts << tr("Zoom marked from %1").arg(formatGeneralDateTime(fromDayCount(*mark)));
+    parts << keyboardHelp();
+    plot_->setAccessibleDescription(parts.join(QStringLiteral(". ")));
+}
+
+void GraphWindow::zoomFromKeyboard(double markTime, double readOutTime) {
+    // As with the mouse: a span of a few seconds is no zoom.
+    if (std::abs(readOutTime - markTime) * SecondsPerDay <= MinZoomSeconds)
+        return;
+    plot_->dropZoomMark();
+    showWindow(false, TimeWindow{std::min(markTime, readOutTime), std::max(markTime, readOutTime)});
 }
 
 // ---------------------------------------------------------------- mouse
@@ -745,6 +808,7 @@ void GraphWindow::restorePlacement() {
         placeFromTwips(left, topTw, width, height, screen ? screen->availableGeometry() : QRect());
     resize(place.size());
     move(place.topLeft());
+    keepOnScreen(*this);
 }
 
 void GraphWindow::savePlacement() {
@@ -776,7 +840,7 @@ bool GraphWindow::refusesTarget(const QString& target) {
             reportFailure(tr("The data could not be saved."),
                           tr("%1 holds the station's readings and cannot be overwritten. "
                              "Choose another name.")
-                              .arg(QDir::toNativeSeparators(target)));
+                              .arg(leftToRight(QDir::toNativeSeparators(target))));
             return true;
         }
     }
@@ -877,14 +941,15 @@ void GraphWindow::exportCsv(ExportSource source) {
     case RunOutcome::Stopped:
         prompts_->information(this,
                               tr("The export was cancelled; %1 was not written.")
-                                  .arg(QDir::toNativeSeparators(target)),
+                                  .arg(leftToRight(QDir::toNativeSeparators(target))),
                               windowTitle());
         return;
     case RunOutcome::Done:
         break;
     }
-    prompts_->information(this, tr("Data saved in file : ") + QDir::toNativeSeparators(target),
-                          windowTitle());
+    prompts_->information(
+        this, tr("Data saved in file : ") + leftToRight(QDir::toNativeSeparators(target)),
+        windowTitle());
 }
 
 void GraphWindow::exportAverage() {
@@ -942,7 +1007,10 @@ void GraphWindow::showDistribution() {
                 distribution_->follow();
         });
     }
+    const bool placed = distribution_->isVisible();
     distribution_->show();
+    if (!placed)
+        keepOnScreen(*distribution_);
     distribution_->raise();
     distribution_->activateWindow();
 }
@@ -1012,8 +1080,9 @@ void GraphWindow::printToPdf() {
         reportFailure(tr("The graph could not be printed."), error);
         return;
     }
-    prompts_->information(this, tr("Graph saved in file : ") + QDir::toNativeSeparators(target),
-                          windowTitle());
+    prompts_->information(
+        this, tr("Graph saved in file : ") + leftToRight(QDir::toNativeSeparators(target)),
+        windowTitle());
 }
 
 } // namespace zel::graph

@@ -163,6 +163,11 @@ private:
                                const std::function<bool()>& slice,
                                const std::function<int()>& progress);
 
+    // The keys of the plot, as its tool tip and description say them.
+    static QString keyboardHelp();
+    void describeKeys();
+    void zoomFromKeyboard(double markTime, double readOutTime);
+
     void onSelectionStarted(double time);
     void onSelectionMoved(double time);
     void onSelectionFinished(double startTime, double endTime);

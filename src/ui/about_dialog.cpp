@@ -1,6 +1,9 @@
 #include "ui/about_dialog.h"
 
 #include "common/paths.h"
+#include "common/text.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -54,10 +57,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     // Where the files are is what a user most often needs to know on a
     // system without a Windows folder.
-    // Paths are isolated so a right-to-left caption does not reorder them.
-    auto isolated = [](const QString& path) { return QChar(0x2066) + path + QChar(0x2069); };
-    auto* noteLabel = new QLabel(tr("Program folder:") + " " + isolated(programFolder()) + "\n" +
-                                     tr("Settings file:") + " " + isolated(settingsFilePath()),
+    auto* noteLabel = new QLabel(tr("Program folder:") + " " + leftToRight(programFolder()) + "\n" +
+                                     tr("Settings file:") + " " + leftToRight(settingsFilePath()),
                                  this);
     noteLabel->setObjectName("lblNote");
     noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -82,6 +83,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(okButton, &QPushButton::clicked, this, &AboutDialog::closeBox);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void AboutDialog::closeBox() {

@@ -1,6 +1,7 @@
 #include "ui/amp_setup_dialog.h"
 
 #include "common/text.h"
+#include "widgets/accelerators.h"
 #include "widgets/prompts.h"
 #include "widgets/window_arrangement.h"
 
@@ -59,6 +60,7 @@ AmpSetupDialog::AmpSetupDialog(AmpConversation& amp, bool diagnostic, QWidget* p
     amp_.setListener(this);
     if (amp_.fiveThresholds())
         useFiveThresholdLayout();
+    keepAccelerators(*this);
 }
 
 AmpSetupDialog::~AmpSetupDialog() {

@@ -2,6 +2,8 @@
 
 #include "common/strings.h"
 #include "protocol/portables.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -47,6 +49,8 @@ CalibrationDialog::CalibrationDialog(QWidget* parent) : QDialog(parent) {
     top->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(okButton, &QPushButton::clicked, this, &CalibrationDialog::dismiss);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void CalibrationDialog::setRecord(const QString& meter, const QString& time, const QString& name,

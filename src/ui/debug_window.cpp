@@ -4,6 +4,7 @@
 
 #include "common/paths.h"
 #include "common/safe_file.h"
+#include "widgets/accelerators.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -74,6 +75,7 @@ DebugWindow::DebugWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     connect(saveButton, &QPushButton::clicked, this, &DebugWindow::saveLog);
     connect(clearButton, &QPushButton::clicked, this, &DebugWindow::clearLog);
+    keepAccelerators(*this);
 }
 
 void DebugWindow::addLine(const QString& line) {

@@ -2,6 +2,8 @@
 
 #include "common/text.h"
 #include "data/settings.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -163,6 +165,8 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     connect(tenthsBox_, &QCheckBox::toggled, this, &IntervalDialog::tenthsToggled);
     connect(okButton, &QPushButton::clicked, this, &IntervalDialog::acceptInterval);
     connect(cancelButton, &QPushButton::clicked, this, &IntervalDialog::cancelInterval);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void IntervalDialog::showEvent(QShowEvent* event) {

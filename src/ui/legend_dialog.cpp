@@ -2,6 +2,8 @@
 
 #include "common/datetime.h"
 #include "data/settings.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QDate>
 #include <QFormLayout>
@@ -65,6 +67,8 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
 
     connect(okButton, &QPushButton::clicked, this, &LegendDialog::acceptLegend);
     connect(cancelButton, &QPushButton::clicked, this, &LegendDialog::cancelLegend);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void LegendDialog::showEvent(QShowEvent* event) {

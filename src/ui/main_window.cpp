@@ -20,6 +20,7 @@
 #include "ui/legend_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/port_dialog.h"
+#include "widgets/accelerators.h"
 #include "widgets/prompts.h"
 #include "widgets/spoken_text.h"
 #include "widgets/window_arrangement.h"
@@ -127,6 +128,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
       prompts_(&dialogPrompts()) {
     setObjectName(QStringLiteral("frmMain"));
     buildUi();
+    keepAccelerators(*this);
 }
 
 void MainWindow::setPrompts(Prompts& prompts) {
@@ -206,7 +208,7 @@ void MainWindow::loadSettingsAndStart() {
                         tr("The automatic measurement has stopped: its readings could not be "
                            "saved in %1. They are still in the list and in ZelTemp.csv.\n\n"
                            "Do you want to save them in another file now?")
-                            .arg(QDir::toNativeSeparators(path));
+                            .arg(leftToRight(QDir::toNativeSeparators(path)));
                     if (ask(text, tr("Automatic"), false) == Answer::Yes)
                         saveToChosenFile(false);
                 });
@@ -687,6 +689,7 @@ void MainWindow::showOnline(bool running) {
         startAction_->setText(tr("Start Online"));
         startTool_->setIcon(themed("media-playback-start", QStyle::SP_MediaPlay));
     }
+    refreshAccelerators(*this);
 }
 
 Answer MainWindow::ask(const QString& text, const QString& title, bool withCancel) {
@@ -978,11 +981,12 @@ void MainWindow::saveToChosenFile(bool exitAfter) {
     const QString folder = programFile(QStringLiteral("data"));
     QDir().mkpath(folder);
     const QString suggested = QStringLiteral("ZelData") + QString::number(settings_.FileNumber);
-    const QString name = prompts_->saveFileName(
-        this, {QStringLiteral("Save"), folder, suggested,
-               QStringLiteral("Csv Files (*.csv);;All Files (*)"), QString()});
+    const QString name = prompts_->saveFileName(this, {tr("Save"), folder, suggested,
+                                                       tr("Csv Files (*.csv);;All Files (*)"),
+                                                       QStringLiteral("csv")});
     if (!name.isEmpty()) {
-        if (station_->saveToFile(name))
+        // As the filter says: a name typed without an extension is a CSV file.
+        if (station_->saveToFile(withDefaultSuffix(name, QStringLiteral("csv"))))
             data_->unsaved = false;
     }
     if (exitAfter) {

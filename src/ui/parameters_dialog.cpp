@@ -3,6 +3,8 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "data/settings.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -138,6 +140,8 @@ ParametersDialog::ParametersDialog(QWidget* parent) : QDialog(parent) {
 
     connect(okButton_, &QPushButton::clicked, this, &ParametersDialog::acceptParameters);
     connect(cancelButton_, &QPushButton::clicked, this, &ParametersDialog::cancelParameters);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void ParametersDialog::takeFrom(const Settings& s) {

@@ -1,5 +1,7 @@
 #include "ui/port_dialog.h"
 
+#include "common/text.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -13,7 +15,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "widgets/accelerators.h"
 #include "widgets/spoken_text.h"
+#include "widgets/window_arrangement.h"
 
 namespace zel {
 
@@ -130,6 +134,8 @@ PortDialog::PortDialog(PortSettings& settings, PortSettingsFile& file, PortReope
     connect(deviceList_, &QListWidget::currentRowChanged, this, &PortDialog::chooseDevice);
     connect(ok, &QPushButton::clicked, this, &PortDialog::applyChoice);
     connect(cancel, &QPushButton::clicked, this, &PortDialog::cancelChoice);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 void PortDialog::choosePort(int index) {
@@ -180,7 +186,7 @@ void PortDialog::listDevices() {
 void PortDialog::showDeviceChoice() {
     QString text;
     if (!pendingDevice_.isEmpty())
-        text = tr("Com%1 will use %2").arg(pendingPort_).arg(pendingDevice_);
+        text = tr("Com%1 will use %2").arg(pendingPort_).arg(leftToRight(pendingDevice_));
     else if (deviceList_->count() > 0 && deviceList_->item(0)->flags() & Qt::ItemIsSelectable)
         text = tr("Pick a device to use it for the chosen Com port.");
     if (text == deviceStatus_->text())

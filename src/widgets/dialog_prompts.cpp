@@ -3,6 +3,7 @@
 #include "widgets/probe_number_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -48,9 +49,15 @@ public:
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(q.suffix);
         dialog.selectFile(q.suggested);
+        // Folders and file names read left to right in every language; in
+        // a right-to-left window the leading "/" would land at the end.
+        for (const char* field : {"lookInCombo", "fileNameEdit"})
+            if (auto* w = dialog.findChild<QWidget*>(QLatin1String(field)))
+                w->setLayoutDirection(Qt::LeftToRight);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
-        return dialog.selectedFiles().constFirst();
+        // A dialog of the desktop may not add the suffix itself.
+        return withDefaultSuffix(dialog.selectedFiles().constFirst(), q.suffix);
     }
 
     std::optional<QString> text(QWidget* parent, const QString& title, const QString& label,
@@ -72,6 +79,16 @@ public:
 };
 
 } // namespace
+
+QString withDefaultSuffix(const QString& name, const QString& suffix) {
+    if (name.isEmpty() || suffix.isEmpty())
+        return name;
+    const QString file = QFileInfo(name).fileName();
+    // A leading dot names a hidden file, not an extension.
+    if (file.lastIndexOf(QLatin1Char('.')) > 0)
+        return name;
+    return name + QLatin1Char('.') + suffix;
+}
 
 Prompts& dialogPrompts() {
     static DialogPrompts prompts;

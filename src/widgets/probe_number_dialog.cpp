@@ -1,4 +1,6 @@
 #include "widgets/probe_number_dialog.h"
+#include "widgets/accelerators.h"
+#include "widgets/window_arrangement.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -60,6 +62,8 @@ ProbeNumberDialog::ProbeNumberDialog(QWidget* parent) : QDialog(parent) {
     connect(backgroundBox_, &QCheckBox::toggled, this, &ProbeNumberDialog::updateOkButton);
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    makeRoomForTitle(*this);
+    keepAccelerators(*this);
 }
 
 QString ProbeNumberDialog::probeNumber() const {

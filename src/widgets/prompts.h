@@ -56,4 +56,9 @@ public:
 // Message boxes, the file dialog, the input dialog and the probe dialog.
 Prompts& dialogPrompts();
 
+// `name` with "." + `suffix` added when its file name has no extension of
+// its own (a name typed as "report" is written as "report.csv"); a name
+// with one, an empty name and an empty suffix are left as they are.
+QString withDefaultSuffix(const QString& name, const QString& suffix);
+
 } // namespace zel

@@ -1,4 +1,5 @@
 #include "widgets/wait_dialog.h"
+#include "widgets/accelerators.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -32,6 +33,7 @@ WaitDialog::WaitDialog(QWidget* parent) : QDialog(parent) {
     top->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(stopButton, &QPushButton::clicked, this, &WaitDialog::stopAndHide);
+    keepAccelerators(*this);
 }
 
 void WaitDialog::reset() {

@@ -50,6 +50,23 @@ void arrangeStacked(QWidget& main, QWidget& graph, int gap, QRect available = {}
 // `available` (ignored when empty).
 QPoint placeBeside(const QRect& ownerFrame, const QSize& size, const QRect& available);
 
+// How wide a window must be for the title bar to show its whole title
+// beside the window's icon and buttons.
+int titleWidth(const QWidget& window);
+// Makes `window` (its layout built, its title set) at least that wide, so a
+// translated title is not cut ("Echtz…llen").
+void makeRoomForTitle(QWidget& window);
+
+// The frame `frame` moved, and where it must shrunk (never below
+// `leastFrame`), so that it lies within `available`; `available` empty
+// leaves it alone.
+QRect fitWithin(const QRect& frame, const QSize& leastFrame, const QRect& available);
+
+// Places `window` wholly within the available area of its screen (or
+// `available` when given), frame and title bar included; a frame not known
+// yet (the window is not shown) is taken to be a title bar's height.
+void keepOnScreen(QWidget& window, QRect available = {});
+
 // A window place kept in twips, as pixels: a damaged entry neither makes
 // the window tiny or huge nor puts it out of reach of `available` (ignored
 // when empty).

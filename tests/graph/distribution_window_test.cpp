@@ -3,6 +3,7 @@
 // readings, reads out its figures, refuses the counting check for dose
 // rates, and saves and prints its page.
 #include "common/datetime.h"
+#include "common/text.h"
 #include "graph/distribution_window.h"
 #include "graph/graph_feed.h"
 #include "graph/graph_window.h"
@@ -182,7 +183,7 @@ TEST_F(DistributionWindowTest, SavesPrintsAndRefusesTheWorkingFile) {
     graph.setPrompts(prompts);
     prompts.fileName = csv;
     d->findChild<QAction*>("mnSaveDistribution")->trigger();
-    ASSERT_EQ(prompts.messages, QStringList{"Data saved in file : " + csv});
+    ASSERT_EQ(prompts.messages, QStringList{"Data saved in file : " + leftToRight(csv)});
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');

@@ -2,6 +2,7 @@
 // window's menus, as a user would: the chosen names, the messages, the
 // folders, Stop, and the printed page.
 #include "common/datetime.h"
+#include "common/text.h"
 #include "graph/data_list.h"
 #include "graph/data_list_window.h"
 #include "graph/graph_window.h"
@@ -95,7 +96,9 @@ TEST_F(GraphExportWindowTest, CsvExportsNameTheWrittenFileAndReportFailures) {
     EXPECT_EQ(offeredName(), "1234");
     EXPECT_EQ(prompts.fileQuestions.last().suffix, "csv");
     EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Information);
-    EXPECT_EQ(told().text, "Data saved in file : " + home.filePath("report.csv"));
+    // The path is one left-to-right run, so a right-to-left message
+    // neither reverses it nor moves its leading "/" to the far end.
+    EXPECT_EQ(told().text, "Data saved in file : " + leftToRight(home.filePath("report.csv")));
     QFile all(home.filePath("report.csv"));
     ASSERT_TRUE(all.open(QIODevice::ReadOnly));
     EXPECT_EQ(all.readAll().count('\n'), 2 + 29) << "30 records, one without a value";
@@ -156,7 +159,7 @@ TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
     pressStop();
     w.findChild<QAction*>("mnAllToCsv")->trigger();
     EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Information);
-    EXPECT_EQ(told().text, "The export was cancelled; " + path + " was not written.");
+    EXPECT_EQ(told().text, "The export was cancelled; " + leftToRight(path) + " was not written.");
     QFile older(path);
     ASSERT_TRUE(older.open(QIODevice::ReadOnly));
     EXPECT_EQ(older.readAll(), "older\r\n");
@@ -259,7 +262,7 @@ TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
     answerFiles(w, home.filePath("graph"));
     w.findChild<QAction*>("mnPrintPdf")->trigger();
     EXPECT_EQ(told().kind, test::RecordingPrompts::Kind::Information);
-    EXPECT_EQ(told().text, "Graph saved in file : " + home.filePath("graph.pdf"));
+    EXPECT_EQ(told().text, "Graph saved in file : " + leftToRight(home.filePath("graph.pdf")));
     QFile pdf(home.filePath("graph.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");

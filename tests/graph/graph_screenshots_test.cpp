@@ -154,6 +154,19 @@ void snapGraph(const QString& folder, Language language, const QString& suffix) 
     w.findChild<QAction*>("mnMark")->setChecked(false);
     w.showWindow(false, TimeWindow{day.times[4600], day.times[4999]});
     snap(w, folder, "graph-gaps-" + suffix);
+
+    // The keyboard's zoom: Space marks the read-out before the peak, Ctrl+Right
+    // moves the read-out past it (the band shows the span), Return zooms.
+    w.findChild<QPushButton*>("btAll")->click();
+    const double base = w.store().baseTime();
+    w.readOutPoint(w.store().nearestPoint(day.times[3150] - base));
+    QTest::keyClick(w.plot(), Qt::Key_Space);
+    const int32_t end = w.store().nearestPoint(day.times[3450] - base);
+    while (w.selectedPoint() + 10 <= end)
+        QTest::keyClick(w.plot(), Qt::Key_Right, Qt::ControlModifier);
+    snap(w, folder, "graph-keyboard-mark-" + suffix);
+    QTest::keyClick(w.plot(), Qt::Key_Return);
+    snap(w, folder, "graph-keyboard-zoom-" + suffix);
 }
 
 // The graph of a working file as the program reads it.

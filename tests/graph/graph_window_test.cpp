@@ -10,6 +10,7 @@
 #include "support/recording_prompts.h"
 #include "support/tarvo_frames.h"
 #include "ui/main_window.h"
+#include "ui/translations.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +57,11 @@ Data ramp(int n) {
         d.values.push_back(1 + (i % 10));
     }
     return d;
+}
+
+// A caption as read, without the '&' of its accelerator.
+QString captionOf(const QAbstractButton* b) {
+    return QString(b->text()).remove(QLatin1Char('&'));
 }
 
 // Pixels of the plot in the colour of series 0.
@@ -105,7 +112,7 @@ TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
     w.show();
     // The first activation goes on line on the newest 1001 records.
     EXPECT_TRUE(w.isOnline());
-    EXPECT_EQ(find<QPushButton>(w, "btOnLine")->text(), str(27));
+    EXPECT_EQ(captionOf(find<QPushButton>(w, "btOnLine")), str(27));
     EXPECT_EQ(w.store().window(), (TimeWindow{d.times[1999], d.times[2999]}));
     EXPECT_EQ(w.windowTitle(), "Graph for point: Probe");
     EXPECT_FALSE(find<QCheckBox>(w, "chkZoom")->isVisible()) << "every record is a point";
@@ -120,7 +127,7 @@ TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
     // A longer drag zooms and leaves on-line mode.
     drag(w, columnOf(w, 100 * Second), columnOf(w, 400 * Second));
     EXPECT_FALSE(w.isOnline());
-    EXPECT_EQ(find<QPushButton>(w, "btOnLine")->text(), str(25));
+    EXPECT_EQ(captionOf(find<QPushButton>(w, "btOnLine")), str(25));
     EXPECT_NEAR(w.store().window().start, base + 100 * Second, 2 * Second);
     EXPECT_NEAR(w.store().window().end, base + 400 * Second, 2 * Second);
     const TimeWindow zoom1 = w.store().window();
@@ -148,10 +155,10 @@ TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
     EXPECT_EQ(w.store().window(), (TimeWindow{d.times[0], d.times[2999]}));
     auto* zoom = find<QCheckBox>(w, "chkZoom");
     ASSERT_TRUE(zoom->isVisible());
-    EXPECT_EQ(zoom->text(), "Max");
+    EXPECT_EQ(captionOf(zoom), "Max");
     EXPECT_DOUBLE_EQ(w.store().displayY(0, 0), 2); // mean of 1, 2, 3
     zoom->click();
-    EXPECT_EQ(zoom->text(), "Ave");
+    EXPECT_EQ(captionOf(zoom), "Ave");
     EXPECT_TRUE(find<QAction>(w, "mnMax")->isChecked());
     EXPECT_DOUBLE_EQ(w.store().displayY(0, 0), 3);
     find<QAction>(w, "mnAverage")->trigger();
@@ -189,7 +196,7 @@ TEST_F(GraphWindowTest, ArrowKeysMoveTheReadOutAndScaleControls) {
     manual->click();
     EXPECT_EQ(w.scaleMode(), ScaleMode::Manual);
     EXPECT_EQ(w.scales().slot[0].max, 50);
-    EXPECT_EQ(manual->text(), "Auto");
+    EXPECT_EQ(captionOf(manual), "Auto");
     manual->click();
     EXPECT_EQ(w.scaleMode(), ScaleMode::Auto);
     EXPECT_EQ(find<QLineEdit>(w, "edScale_0")->text(), "11");
@@ -203,20 +210,34 @@ TEST_F(GraphWindowTest, PlacementIsKeptInTwips) {
         w.load(ramp(20).request());
         w.show();
         w.move(120, 90);
-        w.resize(900, 600);
+        w.resize(740, 400);
         w.close();
     }
     QSettings s(dir.filePath("placement.ini"), QSettings::IniFormat);
     s.beginGroup(QDir::cleanPath(programFolder()) + "/frmGraph");
-    EXPECT_EQ(s.value("Size/Width").toString(), QString::number(900 * 15));
-    GraphWindow again;
-    EXPECT_EQ(again.size(), QSize(900, 600));
+    EXPECT_EQ(s.value("Size/Width").toString(), QString::number(740 * 15));
+    {
+        GraphWindow again;
+        EXPECT_EQ(again.size(), QSize(740, 400));
+    }
+    // A place kept from a larger screen is brought inside this one.
+    s.setValue("Size/Width", QString::number(5000 * 15));
+    s.setValue("Size/Left", QString::number(400 * 15));
+    s.sync();
+    GraphWindow large;
+    large.show();
+    const QRect screen = large.screen()->availableGeometry();
+    const QRect frame = large.frameGeometry();
+    EXPECT_GE(frame.left(), screen.left());
+    EXPECT_GE(frame.top(), screen.top());
+    EXPECT_LE(frame.bottom(), screen.bottom());
+    EXPECT_LT(frame.width(), 5000 / 2) << "narrowed to the screen, as far as its controls allow";
 }
 
 // Each program folder keeps its own placement.
 TEST_F(GraphWindowTest, PlacementIsKeptPerProgramFolder) {
-    const std::pair<const char*, QSize> installs[] = {{"one", QSize(900, 600)},
-                                                      {"two", QSize(1000, 700)}};
+    const std::pair<const char*, QSize> installs[] = {{"one", QSize(740, 400)},
+                                                      {"two", QSize(760, 420)}};
     for (const auto& [folder, size] : installs) {
         qputenv("ZEL_HOME", dir.filePath(folder).toUtf8());
         GraphWindow w;
@@ -279,7 +300,9 @@ TEST_F(GraphWindowTest, PlotAndReadOutAreSpoken) {
     const QString spoken = readOut->text(QAccessible::Name);
     EXPECT_TRUE(spoken.startsWith(time->text())) << spoken.toStdString();
     EXPECT_TRUE(spoken.contains("Probe 6.0 uSv/h")) << spoken.toStdString();
-    EXPECT_EQ(plot->text(QAccessible::Description), spoken);
+    const QString description = plot->text(QAccessible::Description);
+    EXPECT_TRUE(description.startsWith(spoken)) << description.toStdString();
+    EXPECT_TRUE(description.contains("Space")) << "the keys of the zoom are said";
 }
 
 TEST_F(GraphWindowTest, AwkwardSeriesNeverBreakTheWindow) {
@@ -325,6 +348,83 @@ TEST_F(GraphWindowTest, AwkwardSeriesNeverBreakTheWindow) {
         // Whatever was pressed, the display never reaches past the records.
         EXPECT_LE(w.store().displayCount(), w.store().lastIndex()) << c.what;
     }
+}
+
+// The keyboard zooms as the mouse does: Space marks one end at the
+// read-out, the arrows move the read-out to the other, Return zooms; a span
+// of ten seconds or less is no zoom; Escape drops the mark.
+TEST_F(GraphWindowTest, KeyboardMarksAndZooms) {
+    const Data d = ramp(3000);
+    GraphWindow w;
+    w.load(d.request());
+    w.show();
+    GraphPlotWidget* plot = w.plot();
+    const TimeWindow newest = w.store().window();
+    auto timeOf = [&](int32_t k) { return w.store().baseTime() + w.store().displayX(k); };
+
+    w.readOutPoint(100);
+    QTest::keyClick(plot, Qt::Key_Space);
+    ASSERT_TRUE(plot->zoomMark().has_value());
+    EXPECT_DOUBLE_EQ(*plot->zoomMark(), timeOf(100));
+    const QString description = plot->accessibleDescription();
+    EXPECT_TRUE(description.contains("Zoom marked from")) << description.toStdString();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(plot, Qt::Key_Right);
+    QTest::keyClick(plot, Qt::Key_Return);
+    EXPECT_EQ(w.store().window(), newest) << "five seconds are no zoom";
+    ASSERT_TRUE(plot->zoomMark().has_value()) << "the mark waits for a longer span";
+
+    QTest::keyClick(plot, Qt::Key_Escape);
+    EXPECT_FALSE(plot->zoomMark().has_value());
+    QTest::keyClick(plot, Qt::Key_Return);
+    EXPECT_EQ(w.store().window(), newest) << "no mark, no zoom";
+
+    // Marked at 400, moved back to 100 (Ctrl: ten points a key): the window
+    // runs from the earlier end to the later, off line, with a way back.
+    w.readOutPoint(400);
+    const double end = timeOf(400), start = timeOf(100);
+    QTest::keyClick(plot, Qt::Key_Space);
+    for (int i = 0; i < 30; ++i)
+        QTest::keyClick(plot, Qt::Key_Left, Qt::ControlModifier);
+    ASSERT_EQ(w.selectedPoint(), 100);
+    QTest::keyClick(plot, Qt::Key_Enter);
+    EXPECT_EQ(w.store().window(), (TimeWindow{start, end}));
+    EXPECT_FALSE(w.isOnline());
+    EXPECT_FALSE(plot->zoomMark().has_value());
+    EXPECT_TRUE(find<QAction>(w, "mnBack")->isEnabled());
+}
+
+// The store holds the newest readings of a longer file: with the oldest
+// held on screen the figures say "newest N of M", in the language's digits;
+// a zoom into part of them counts plainly.
+TEST_F(GraphWindowTest, AllDataSaysWhenItShowsOnlyTheNewest) {
+    const Data d = ramp(10001);
+    LoadRequest request = d.request();
+    request.sourceReadings = 100000;
+    struct Case {
+        Language language;
+        const char* says;
+    };
+    const Case cases[] = {{Language::English, "newest 10,001 of 100,000"},
+                          {Language::German, "neueste 10.001 von 100.000"},
+                          {Language::Hebrew, "10,001 האחרונות מתוך 100,000"}};
+    for (const Case& c : cases) {
+        useLanguage(c.language);
+        GraphWindow w;
+        w.load(request);
+        w.show();
+        find<QPushButton>(w, "btAll")->click();
+        const QString stats = find<QLabel>(w, "lblStats")->text();
+        EXPECT_TRUE(stats.contains(QString::fromUtf8(c.says))) << stats.toStdString();
+        drag(w, columnOf(w, 100 * Second), columnOf(w, 400 * Second));
+        EXPECT_FALSE(find<QLabel>(w, "lblStats")->text().contains(QString::fromUtf8(c.says)));
+    }
+    useLanguage(Language::English);
+    GraphWindow whole;
+    whole.load(d.request()); // the file had no more than these
+    whole.show();
+    find<QPushButton>(whole, "btAll")->click();
+    EXPECT_TRUE(find<QLabel>(whole, "lblStats")->text().startsWith("Readings: 10001 "));
 }
 
 // ---------------------------------------------------------------- main window
@@ -409,7 +509,7 @@ TEST_F(GraphFromMainWindowTest, GraphCommandShowsTheFileAndFollowsLiveReadings) 
     find<QAction>(*g, "mnOnline")->trigger();
     EXPECT_TRUE(g->isOnline());
     EXPECT_EQ(g->store().lastIndex(), 41);
-    EXPECT_EQ(find<QPushButton>(*g, "btOnLine")->text(), str(27));
+    EXPECT_EQ(captionOf(find<QPushButton>(*g, "btOnLine")), str(27));
 
     // The data-handling panel shows the same state and switches it.
     find<QPushButton>(*g, "btEdit")->click();
@@ -433,6 +533,29 @@ TEST_F(GraphFromMainWindowTest, LeavingTheProgramClosesTheGraphWithItsLastGraphS
     QFile set(dir.filePath("prog/LastGraph.grp"));
     ASSERT_TRUE(set.open(QIODevice::ReadOnly));
     EXPECT_EQ(set.readAll(), "12,,,,\r\n2,2,2,2,2\r\n");
+}
+
+// A working file longer than the series: the graph says how many readings
+// the file has, and a live reading counts on.
+TEST_F(GraphFromMainWindowTest, AllDataCountsTheWholeFile) {
+    QDir().mkpath(dir.filePath("prog"));
+    QFile f(dir.filePath("prog/ZelTemp.csv"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\"x\"\r\n").repeated(7) + "-\r\n");
+    for (int i = 0; i < 10050; ++i)
+        f.write(QStringLiteral("12,3/14/2026 %1,2,mR/h,OK,DX24,\r\n")
+                    .arg(QTime(6, 0).addSecs(i).toString("hh:mm:ss"))
+                    .toUtf8());
+    f.close();
+    start();
+    window->showGraph();
+    GraphWindow* g = window->graphWindow();
+    ASSERT_NE(g, nullptr);
+    take(3); // on line: the graph takes it
+    find<QPushButton>(*g, "btAll")->click();
+    const QString stats = find<QLabel>(*g, "lblStats")->text();
+    EXPECT_TRUE(stats.contains("newest 10,001 of 10,051")) << stats.toStdString();
+    g->close();
 }
 
 } // namespace

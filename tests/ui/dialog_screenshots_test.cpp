@@ -3,7 +3,9 @@
 // (xvfb-run with QT_QPA_PLATFORM=xcb) so fonts and style match a desktop.
 #include "data/settings.h"
 #include "graph/data_handle_dialog.h"
+#include "graph/graph_window.h"
 #include "station/port_settings.h"
+#include "support/graph_series.h"
 #include "support/picture_folder.h"
 #include "support/recording_prompts.h"
 #include "ui/about_dialog.h"
@@ -17,9 +19,13 @@
 #include "ui/translations.h"
 #include "widgets/wait_dialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
+#include <QStyleOptionTitleBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -32,6 +38,50 @@ void snap(QWidget& w, const QString& folder, const QString& name) {
     QTest::qWait(150);
     w.grab().save(QDir(folder).filePath(name + ".png"));
     w.hide();
+}
+
+// The window under a title bar as the style draws one, for the pictures
+// that show the title fits (a grab has no frame).
+void snapWithTitle(QWidget& w, const QString& folder, const QString& name) {
+    w.show();
+    QTest::qWait(150);
+    const QPixmap inside = w.grab();
+    QStyleOptionTitleBar bar;
+    bar.initFrom(&w);
+    bar.text = w.windowTitle();
+    bar.icon = QApplication::windowIcon();
+    bar.titleBarState = Qt::WindowActive;
+    bar.titleBarFlags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    bar.subControls = QStyle::SC_All;
+    bar.state |= QStyle::State_Active;
+    const int height = w.style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &w);
+    bar.rect = QRect(0, 0, inside.width(), height);
+    QImage picture(inside.width(), height + inside.height(), QImage::Format_ARGB32);
+    picture.fill(w.palette().color(QPalette::Window));
+    QPainter painter(&picture);
+    w.style()->drawComplexControl(QStyle::CC_TitleBar, &bar, &painter, &w);
+    painter.drawPixmap(0, height, inside);
+    painter.end();
+    picture.save(QDir(folder).filePath(name + ".png"));
+    w.hide();
+}
+
+// The message after "All To Csv", as the graph words it.
+void snapSavedMessage(const QString& folder, const QString& suffix, const QString& home) {
+    test::RecordingPrompts prompts;
+    graph::GraphWindow graph;
+    graph.setPrompts(prompts);
+    const test::GraphSeries series(40, 1);
+    graph.load(series.request("1234"));
+    QDir().mkpath(home + "/export/Peak_Rep");
+    prompts.fileName = home + "/export/Peak_Rep/all" + suffix + ".csv";
+    graph.findChild<QAction*>("mnAllToCsv")->trigger();
+    if (!prompts.last())
+        return;
+    QMessageBox box(QMessageBox::Information, prompts.last()->title, prompts.last()->text,
+                    QMessageBox::Ok);
+    snap(box, folder, "message-saved-" + suffix);
 }
 
 void snapAll(const QString& folder, const QString& suffix, Language language) {
@@ -60,6 +110,7 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
     SettingsStore store(dir.filePath("Zel.ini"));
     IntervalDialog interval(store);
     snap(interval, folder, "interval-" + suffix);
+    snapWithTitle(interval, folder, "interval-title-" + suffix);
 
     ParametersDialog parameters;
     Settings s;
@@ -92,6 +143,8 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
 
     DataHandleDialog dataHandle;
     snap(dataHandle, folder, "data-handle-" + suffix);
+
+    snapSavedMessage(folder, suffix, dir.path());
 
     WaitDialog wait;
     wait.progressBar()->setValue(40);
