@@ -26,11 +26,6 @@ constexpr qint64 MsPerDay = 86400000;
 // beside a running station) before a write gives up and is tried again.
 constexpr int BusyTimeoutMs = 10000;
 
-qint64 floorDiv(qint64 a, qint64 b) {
-    const qint64 q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
 QString fromUtf8(const unsigned char* text, int bytes) {
     return text ? QString::fromUtf8(reinterpret_cast<const char*>(text), bytes) : QString();
 }
@@ -741,7 +736,7 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
         ++counts->added;
     for (int level = 0; level < 3; ++level) {
         Aggregate& a =
-            pending_->summaries[{level, s, floorDiv(r.instantMs, SummaryBucketMs[level])}];
+            pending_->summaries[{level, s, floorDivision(r.instantMs, SummaryBucketMs[level])}];
         ++a.all;
         if (isNumber) {
             if (a.numbers == 0 || r.value < a.lo)
@@ -816,7 +811,8 @@ qint64 Archive::thin(int keepDays, qint64 nowMs) {
         return 0;
     // Whole minutes, so a minute's summary stands for readings that are
     // either all kept or all thinned.
-    const qint64 cutoff = floorDiv(nowMs - qint64(keepDays) * MsPerDay, MsPerMinute) * MsPerMinute;
+    const qint64 cutoff =
+        floorDivision(nowMs - qint64(keepDays) * MsPerDay, MsPerMinute) * MsPerMinute;
     if (cutoff <= meta(QStringLiteral("raw_from")).toLongLong())
         return 0;
     if (!begin())
@@ -877,8 +873,8 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
         ArchivedReading r;
         r.instantMs = q.i64(0) >> 8;
         const qint64 w = q.i64(4);
-        r.wallOffsetS = int32_t(floorDiv(w, 4));
-        r.timeStyle = TimeStyle(w - floorDiv(w, 4) * 4);
+        r.wallOffsetS = int32_t(floorDivision(w, 4));
+        r.timeStyle = TimeStyle(w - floorDivision(w, 4) * 4);
         const auto& sr = dict_->seriesById[s];
         r.family = sr.family;
         r.instrumentId = sr.instrument;
@@ -1001,8 +997,8 @@ Archive::Reduced Archive::reduced(qint64 fromMs, qint64 toMs, int steps,
         Statement q(db_, sql.c_str());
         for (const auto& [id, f] : factor) {
             q.bind(1, qint64(id));
-            q.bind(2, floorDiv(fromMs, bucket));
-            q.bind(3, floorDiv(toMs - 1, bucket));
+            q.bind(2, floorDivision(fromMs, bucket));
+            q.bind(3, floorDivision(toMs - 1, bucket));
             while (q.step() == SQLITE_ROW) {
                 const qint64 n = q.i64(1);
                 if (n <= 0)

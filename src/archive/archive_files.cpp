@@ -22,9 +22,6 @@ constexpr int MaxLinesPerReading = 64;
 constexpr qint64 MaxLineBytes = 64 * 1024;
 constexpr size_t BatchSize = 20000;
 constexpr int UnusableLinesNamed = 10;
-// Equal readings at one instant that one file may hold side by side; more
-// of them is no instrument's doing, and the rank is kept for this many.
-constexpr size_t MaxRunRemembered = 1024;
 
 QByteArray withoutLineEnd(QByteArray line) {
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -176,7 +173,7 @@ ImportResult importDataFile(Archive& archive, const QString& path, const ImportO
     ReadingLines lines(file, options.maxBytes < 0 ? -1 : options.maxBytes - headerBytes);
     std::vector<ArchivedReading> batch;
     batch.reserve(BatchSize);
-    std::vector<ArchivedReading> run; // the readings of the current instant, for their rank
+    OccurrenceRanker ranker;
     QByteArray line;
     qint64 lineNumber = 0;
     qint64 usable = 0;
@@ -199,15 +196,7 @@ ImportResult importDataFile(Archive& archive, const QString& path, const ImportO
             continue;
         }
         ++usable;
-        if (!run.empty() && run.front().instantMs != r->instantMs)
-            run.clear();
-        uint16_t rank = 0;
-        for (const ArchivedReading& earlier : run)
-            if (earlier.sameReadingAs(*r))
-                ++rank;
-        r->occurrence = rank;
-        if (run.size() < MaxRunRemembered)
-            run.push_back(*r);
+        ranker.rank(*r);
         batch.push_back(std::move(*r));
         if (batch.size() >= BatchSize) {
             if (!archive.addInTransaction(batch, &result.counts))
