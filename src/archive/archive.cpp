@@ -409,17 +409,29 @@ bool Archive::open(const QString& path, OpenMode mode) {
             return fail(QStringLiteral("%1 cannot be used: %2").arg(path, why));
         }
     } else {
+        // Only a file whose content is wrong is set aside; one that cannot
+        // be opened (permissions, a missing folder, a lock) is left as it is.
         bool usable = true;
         if (info.isSymLink()) {
             why = QStringLiteral("it is a symbolic link");
             usable = false;
+        } else if (info.exists() && !QFile(path).open(QIODevice::ReadWrite)) {
+            return fail(QStringLiteral("%1 cannot be opened: %2")
+                            .arg(path, QFile(path).open(QIODevice::ReadOnly)
+                                           ? QStringLiteral("it is read-only")
+                                           : QStringLiteral("it cannot be read")));
         } else if (info.exists() && !quickLook(path, &why)) {
             usable = false;
         } else if (!openConnection(path, true, &why)) {
-            usable = false;
+            return fail(QStringLiteral("%1 cannot be opened: %2").arg(path, why));
         } else if (!checkSchema(&why, true)) {
-            // A newer program's archive is not damaged: it is left alone.
-            if (why.contains(QLatin1String("newer"))) {
+            const int code = sqlite3_errcode(db_) & 0xff;
+            const bool damaged = code == SQLITE_CORRUPT || code == SQLITE_NOTADB ||
+                                 why.contains(QLatin1String("not a Zel archive")) ||
+                                 why.contains(QLatin1String("is unknown"));
+            // A newer program's archive, or one another program holds, is
+            // not damaged: it is left alone.
+            if (!damaged) {
                 close();
                 return fail(QStringLiteral("%1 cannot be used: %2").arg(path, why));
             }

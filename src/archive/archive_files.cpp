@@ -243,7 +243,8 @@ QString importSummary(const QString& path, const ImportResult& r) {
     return text;
 }
 
-ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out) {
+ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out,
+                         const QStringList& mustNotReplace) {
     ExportResult result;
     // One file for each family and unit.
     // A first pass finds the groups the range holds, so the names are known
@@ -280,6 +281,14 @@ ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, con
         if (!group.first.isEmpty())
             part = fileNamePart(group.first) + QLatin1Char('-') + part;
         t.path = present.size() == 1 ? stem + suffix : stem + QLatin1Char('-') + part + suffix;
+        for (const QString& keep : mustNotReplace) {
+            if (isSameFile(t.path, keep)) {
+                result.refusedTarget = true;
+                result.error =
+                    QStringLiteral("%1 is %2, which an export never replaces").arg(t.path, keep);
+                return result;
+            }
+        }
         t.file = std::make_unique<SafeFile>(t.path);
         const QByteArray columns = group.first == QLatin1String("Orvan")
                                        ? orvanColumnLine(group.second)
