@@ -877,6 +877,7 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
                      "ORDER BY k");
     q.bind(1, fromMs * ArchiveSlotsPerMs);
     q.bind(2, toMs * ArchiveSlotsPerMs + ArchiveSlotsPerMs - 1);
+    std::map<std::pair<double, qint64>, QString> texts;
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {
         const int s = int(q.i64(1));
@@ -893,7 +894,16 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
         r.unit = sr.unit;
         const qint64 shape = q.i64(3);
         r.value = storedValue(q, 2, shape);
-        r.valueText = shape < 0 ? textOf(int(-shape)) : valueTextOf(r.value, shape);
+        if (shape < 0) {
+            r.valueText = textOf(int(-shape));
+        } else {
+            // A station's values repeat: each text is made once per query.
+            const std::pair<double, qint64> key{r.value, shape};
+            auto known = texts.find(key);
+            if (known == texts.end())
+                known = texts.emplace(key, valueTextOf(r.value, shape)).first;
+            r.valueText = known->second;
+        }
         const auto& lr = dict_->labelById[int(q.i64(5))];
         r.status = lr.status;
         r.detector = lr.detector;
@@ -902,7 +912,8 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
         r.source = ReadingSource(bits & 3);
         r.flags = uint8_t((bits >> 2) & 15);
         r.alarmLevel = int8_t(((bits >> 6) & 7) - 1);
-        r.extras = q.text(7);
+        if (!q.isNull(7))
+            r.extras = q.text(7);
         if (!q.isNull(8))
             r.run = textOf(int(q.i64(8)));
         if (!q.isNull(9))
@@ -916,6 +927,10 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
 std::vector<ArchivedReading> Archive::readings(qint64 fromMs, qint64 toMs, const Selection& which,
                                                qint64 limit) const {
     std::vector<ArchivedReading> out;
+    // Room for a reading a second, as most stations file at most: growing a
+    // vector of readings step by step costs more than reading them.
+    const qint64 expected = std::clamp<qint64>((toMs - fromMs) / 1000 + 1, 0, 1 << 16);
+    out.reserve(size_t(limit >= 0 ? std::min(limit, expected) : expected));
     forEachReading(fromMs, toMs, which, [&](const ArchivedReading& r) {
         if (limit >= 0 && qint64(out.size()) >= limit)
             return false;
