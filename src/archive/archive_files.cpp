@@ -75,15 +75,20 @@ private:
         if (file_.atEnd())
             return false;
         const qint64 start = file_.pos();
-        QByteArray line = file_.readLine(MaxLineBytes);
-        if (line.isEmpty())
+        // One buffer for every line: readLine(maxSize) would make a new one
+        // of the full size for each line.
+        if (buffer_.size() < MaxLineBytes + 1)
+            buffer_.resize(MaxLineBytes + 1);
+        qint64 n = file_.readLine(buffer_.data(), MaxLineBytes + 1);
+        if (n <= 0)
             return false;
+        QByteArray line(buffer_.constData(), n);
         // A longer line: the rest of it is skipped.
         while (!line.endsWith('\n') && !file_.atEnd()) {
-            const QByteArray rest = file_.readLine(MaxLineBytes);
-            if (rest.isEmpty())
+            n = file_.readLine(buffer_.data(), MaxLineBytes + 1);
+            if (n <= 0)
                 break;
-            if (rest.endsWith('\n'))
+            if (buffer_.at(n - 1) == '\n')
                 line += '\n';
         }
         const qint64 used = file_.pos() - start;
@@ -103,6 +108,7 @@ private:
     qint64 maxBytes_;
     qint64 consumed_ = 0;
     qint64 lines_ = HeaderLines;
+    QByteArray buffer_;
 };
 
 MeasurementRecord recordOfFields(const QStringList& f) {
