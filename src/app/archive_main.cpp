@@ -217,10 +217,13 @@ int runExport(const CommandLine& c) {
                       .arg(QDateTime::fromMSecsSinceEpoch(*from).toString(f),
                            QDateTime::fromMSecsSinceEpoch(*to).toString(f));
     }
-    const zel::ExportResult r = zel::exportRange(archive, *from, *to, outFile);
+    const QString folder = QFileInfo(archive.path()).path();
+    const QStringList keep = {archive.path(), archive.path() + QStringLiteral("-wal"),
+                              folder + QStringLiteral("/ZelTemp.csv")};
+    const zel::ExportResult r = zel::exportRange(archive, *from, *to, outFile, keep);
     if (!r.ok) {
         err(r.error);
-        return ArchiveFailed;
+        return r.refusedTarget ? BadCommandLine : ArchiveFailed;
     }
     out(QStringLiteral("%1 readings written to %2").arg(r.readings).arg(r.files.join(", ")));
     return Done;

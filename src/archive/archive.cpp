@@ -26,11 +26,6 @@ constexpr qint64 MsPerDay = 86400000;
 // beside a running station) before a write gives up and is tried again.
 constexpr int BusyTimeoutMs = 10000;
 
-qint64 floorDiv(qint64 a, qint64 b) {
-    const qint64 q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
 QString fromUtf8(const unsigned char* text, int bytes) {
     return text ? QString::fromUtf8(reinterpret_cast<const char*>(text), bytes) : QString();
 }
@@ -414,17 +409,29 @@ bool Archive::open(const QString& path, OpenMode mode) {
             return fail(QStringLiteral("%1 cannot be used: %2").arg(path, why));
         }
     } else {
+        // Only a file whose content is wrong is set aside; one that cannot
+        // be opened (permissions, a missing folder, a lock) is left as it is.
         bool usable = true;
         if (info.isSymLink()) {
             why = QStringLiteral("it is a symbolic link");
             usable = false;
+        } else if (info.exists() && !QFile(path).open(QIODevice::ReadWrite)) {
+            return fail(QStringLiteral("%1 cannot be opened: %2")
+                            .arg(path, QFile(path).open(QIODevice::ReadOnly)
+                                           ? QStringLiteral("it is read-only")
+                                           : QStringLiteral("it cannot be read")));
         } else if (info.exists() && !quickLook(path, &why)) {
             usable = false;
         } else if (!openConnection(path, true, &why)) {
-            usable = false;
+            return fail(QStringLiteral("%1 cannot be opened: %2").arg(path, why));
         } else if (!checkSchema(&why, true)) {
-            // A newer program's archive is not damaged: it is left alone.
-            if (why.contains(QLatin1String("newer"))) {
+            const int code = sqlite3_errcode(db_) & 0xff;
+            const bool damaged = code == SQLITE_CORRUPT || code == SQLITE_NOTADB ||
+                                 why.contains(QLatin1String("not a Zel archive")) ||
+                                 why.contains(QLatin1String("is unknown"));
+            // A newer program's archive, or one another program holds, is
+            // not damaged: it is left alone.
+            if (!damaged) {
                 close();
                 return fail(QStringLiteral("%1 cannot be used: %2").arg(path, why));
             }
@@ -741,7 +748,7 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
         ++counts->added;
     for (int level = 0; level < 3; ++level) {
         Aggregate& a =
-            pending_->summaries[{level, s, floorDiv(r.instantMs, SummaryBucketMs[level])}];
+            pending_->summaries[{level, s, floorDivision(r.instantMs, SummaryBucketMs[level])}];
         ++a.all;
         if (isNumber) {
             if (a.numbers == 0 || r.value < a.lo)
@@ -816,7 +823,8 @@ qint64 Archive::thin(int keepDays, qint64 nowMs) {
         return 0;
     // Whole minutes, so a minute's summary stands for readings that are
     // either all kept or all thinned.
-    const qint64 cutoff = floorDiv(nowMs - qint64(keepDays) * MsPerDay, MsPerMinute) * MsPerMinute;
+    const qint64 cutoff =
+        floorDivision(nowMs - qint64(keepDays) * MsPerDay, MsPerMinute) * MsPerMinute;
     if (cutoff <= meta(QStringLiteral("raw_from")).toLongLong())
         return 0;
     if (!begin())
@@ -869,6 +877,7 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
                      "ORDER BY k");
     q.bind(1, fromMs * ArchiveSlotsPerMs);
     q.bind(2, toMs * ArchiveSlotsPerMs + ArchiveSlotsPerMs - 1);
+    std::map<std::pair<double, qint64>, QString> texts;
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {
         const int s = int(q.i64(1));
@@ -877,15 +886,24 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
         ArchivedReading r;
         r.instantMs = q.i64(0) >> 8;
         const qint64 w = q.i64(4);
-        r.wallOffsetS = int32_t(floorDiv(w, 4));
-        r.timeStyle = TimeStyle(w - floorDiv(w, 4) * 4);
+        r.wallOffsetS = int32_t(floorDivision(w, 4));
+        r.timeStyle = TimeStyle(w - floorDivision(w, 4) * 4);
         const auto& sr = dict_->seriesById[s];
         r.family = sr.family;
         r.instrumentId = sr.instrument;
         r.unit = sr.unit;
         const qint64 shape = q.i64(3);
         r.value = storedValue(q, 2, shape);
-        r.valueText = shape < 0 ? textOf(int(-shape)) : valueTextOf(r.value, shape);
+        if (shape < 0) {
+            r.valueText = textOf(int(-shape));
+        } else {
+            // A station's values repeat: each text is made once per query.
+            const std::pair<double, qint64> key{r.value, shape};
+            auto known = texts.find(key);
+            if (known == texts.end())
+                known = texts.emplace(key, valueTextOf(r.value, shape)).first;
+            r.valueText = known->second;
+        }
         const auto& lr = dict_->labelById[int(q.i64(5))];
         r.status = lr.status;
         r.detector = lr.detector;
@@ -894,7 +912,8 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
         r.source = ReadingSource(bits & 3);
         r.flags = uint8_t((bits >> 2) & 15);
         r.alarmLevel = int8_t(((bits >> 6) & 7) - 1);
-        r.extras = q.text(7);
+        if (!q.isNull(7))
+            r.extras = q.text(7);
         if (!q.isNull(8))
             r.run = textOf(int(q.i64(8)));
         if (!q.isNull(9))
@@ -908,6 +927,10 @@ bool Archive::forEachReading(qint64 fromMs, qint64 toMs, const Selection& which,
 std::vector<ArchivedReading> Archive::readings(qint64 fromMs, qint64 toMs, const Selection& which,
                                                qint64 limit) const {
     std::vector<ArchivedReading> out;
+    // Room for a reading a second, as most stations file at most: growing a
+    // vector of readings step by step costs more than reading them.
+    const qint64 expected = std::clamp<qint64>((toMs - fromMs) / 1000 + 1, 0, 1 << 16);
+    out.reserve(size_t(limit >= 0 ? std::min(limit, expected) : expected));
     forEachReading(fromMs, toMs, which, [&](const ArchivedReading& r) {
         if (limit >= 0 && qint64(out.size()) >= limit)
             return false;
@@ -1001,8 +1024,8 @@ Archive::Reduced Archive::reduced(qint64 fromMs, qint64 toMs, int steps,
         Statement q(db_, sql.c_str());
         for (const auto& [id, f] : factor) {
             q.bind(1, qint64(id));
-            q.bind(2, floorDiv(fromMs, bucket));
-            q.bind(3, floorDiv(toMs - 1, bucket));
+            q.bind(2, floorDivision(fromMs, bucket));
+            q.bind(3, floorDivision(toMs - 1, bucket));
             while (q.step() == SQLITE_ROW) {
                 const qint64 n = q.i64(1);
                 if (n <= 0)

@@ -22,9 +22,6 @@ constexpr int MaxLinesPerReading = 64;
 constexpr qint64 MaxLineBytes = 64 * 1024;
 constexpr size_t BatchSize = 20000;
 constexpr int UnusableLinesNamed = 10;
-// Equal readings at one instant that one file may hold side by side; more
-// of them is no instrument's doing, and the rank is kept for this many.
-constexpr size_t MaxRunRemembered = 1024;
 
 QByteArray withoutLineEnd(QByteArray line) {
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -78,15 +75,20 @@ private:
         if (file_.atEnd())
             return false;
         const qint64 start = file_.pos();
-        QByteArray line = file_.readLine(MaxLineBytes);
-        if (line.isEmpty())
+        // One buffer for every line: readLine(maxSize) would make a new one
+        // of the full size for each line.
+        if (buffer_.size() < MaxLineBytes + 1)
+            buffer_.resize(MaxLineBytes + 1);
+        qint64 n = file_.readLine(buffer_.data(), MaxLineBytes + 1);
+        if (n <= 0)
             return false;
+        QByteArray line(buffer_.constData(), n);
         // A longer line: the rest of it is skipped.
         while (!line.endsWith('\n') && !file_.atEnd()) {
-            const QByteArray rest = file_.readLine(MaxLineBytes);
-            if (rest.isEmpty())
+            n = file_.readLine(buffer_.data(), MaxLineBytes + 1);
+            if (n <= 0)
                 break;
-            if (rest.endsWith('\n'))
+            if (buffer_.at(n - 1) == '\n')
                 line += '\n';
         }
         const qint64 used = file_.pos() - start;
@@ -106,6 +108,7 @@ private:
     qint64 maxBytes_;
     qint64 consumed_ = 0;
     qint64 lines_ = HeaderLines;
+    QByteArray buffer_;
 };
 
 MeasurementRecord recordOfFields(const QStringList& f) {
@@ -176,7 +179,7 @@ ImportResult importDataFile(Archive& archive, const QString& path, const ImportO
     ReadingLines lines(file, options.maxBytes < 0 ? -1 : options.maxBytes - headerBytes);
     std::vector<ArchivedReading> batch;
     batch.reserve(BatchSize);
-    std::vector<ArchivedReading> run; // the readings of the current instant, for their rank
+    OccurrenceRanker ranker;
     QByteArray line;
     qint64 lineNumber = 0;
     qint64 usable = 0;
@@ -199,15 +202,7 @@ ImportResult importDataFile(Archive& archive, const QString& path, const ImportO
             continue;
         }
         ++usable;
-        if (!run.empty() && run.front().instantMs != r->instantMs)
-            run.clear();
-        uint16_t rank = 0;
-        for (const ArchivedReading& earlier : run)
-            if (earlier.sameReadingAs(*r))
-                ++rank;
-        r->occurrence = rank;
-        if (run.size() < MaxRunRemembered)
-            run.push_back(*r);
+        ranker.rank(*r);
         batch.push_back(std::move(*r));
         if (batch.size() >= BatchSize) {
             if (!archive.addInTransaction(batch, &result.counts))
@@ -254,7 +249,8 @@ QString importSummary(const QString& path, const ImportResult& r) {
     return text;
 }
 
-ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out) {
+ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out,
+                         const QStringList& mustNotReplace) {
     ExportResult result;
     // One file for each family and unit.
     // A first pass finds the groups the range holds, so the names are known
@@ -291,6 +287,14 @@ ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, con
         if (!group.first.isEmpty())
             part = fileNamePart(group.first) + QLatin1Char('-') + part;
         t.path = present.size() == 1 ? stem + suffix : stem + QLatin1Char('-') + part + suffix;
+        for (const QString& keep : mustNotReplace) {
+            if (isSameFile(t.path, keep)) {
+                result.refusedTarget = true;
+                result.error =
+                    QStringLiteral("%1 is %2, which an export never replaces").arg(t.path, keep);
+                return result;
+            }
+        }
         t.file = std::make_unique<SafeFile>(t.path);
         const QByteArray columns = group.first == QLatin1String("Orvan")
                                        ? orvanColumnLine(group.second)

@@ -50,12 +50,16 @@ struct ExportResult {
     QString error;
     QStringList files; // the files written
     qint64 readings = 0;
+    bool refusedTarget = false; // a file it must not replace was named
 };
 
 // Writes the readings of [fromMs, toMs] as data files that zel loads back:
 // one file when the range holds one family and unit, else one per family
 // and unit, named "<out>-<family>-<unit>.csv" ("<out>-<unit>.csv" when the family is not known).
-// Each file is written whole or not at all.
-ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out);
+// Each file is written whole or not at all. A target that is one of
+// `mustNotReplace` (the working file, the archive itself; links seen
+// through) is refused before anything is written.
+ExportResult exportRange(const Archive& archive, qint64 fromMs, qint64 toMs, const QString& out,
+                         const QStringList& mustNotReplace = {});
 
 } // namespace zel

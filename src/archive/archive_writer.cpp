@@ -174,7 +174,7 @@ void ArchiveWriter::thinIfDue() {
 bool ArchiveWriter::writeItems(std::deque<Item>& items) {
     // Equal readings at one instant keep their rank across batches, as the
     // working file's catch-up ranks them.
-    thread_local std::vector<ArchivedReading> run;
+    thread_local OccurrenceRanker ranker;
     while (!items.empty()) {
         if (const CatchUp* c = std::get_if<CatchUp>(&items.front())) {
             ImportOptions o;
@@ -210,20 +210,12 @@ bool ArchiveWriter::writeItems(std::deque<Item>& items) {
                 r = std::get<ArchivedReading>(item);
             if (!r)
                 continue;
-            if (!run.empty() && run.front().instantMs != r->instantMs)
-                run.clear();
-            uint16_t rank = 0;
-            for (const ArchivedReading& earlier : run)
-                if (earlier.sameReadingAs(*r))
-                    ++rank;
-            r->occurrence = rank;
-            if (run.size() < 1024)
-                run.push_back(*r);
+            ranker.rank(*r);
             readings.push_back(std::move(*r));
         }
         Archive::AddCounts counts;
         if (!archive_.add(readings, &counts, events)) {
-            run.clear();
+            ranker.clear();
             return false;
         }
         {

@@ -16,11 +16,6 @@ constexpr qint64 MsPerDay = 86400000;
 constexpr qint64 JulianDayOf1970 = 2440588;
 const QChar ExtrasSeparator(0x1f);
 
-qint64 floorDiv(qint64 a, qint64 b) {
-    const qint64 q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
 qint64 wallMsOf(const QDate& date, const QTime& time) {
     return (date.toJulianDay() - JulianDayOf1970) * MsPerDay + time.msecsSinceStartOfDay();
 }
@@ -88,12 +83,12 @@ double ArchivedReading::baseValue() const {
 
 QDate ArchivedReading::wallDate() const {
     const qint64 wall = instantMs + qint64(wallOffsetS) * 1000;
-    return QDate::fromJulianDay(floorDiv(wall, MsPerDay) + JulianDayOf1970);
+    return QDate::fromJulianDay(floorDivision(wall, MsPerDay) + JulianDayOf1970);
 }
 
 QTime ArchivedReading::wallTime() const {
     const qint64 wall = instantMs + qint64(wallOffsetS) * 1000;
-    return QTime::fromMSecsSinceStartOfDay(int(wall - floorDiv(wall, MsPerDay) * MsPerDay));
+    return QTime::fromMSecsSinceStartOfDay(int(wall - floorDivision(wall, MsPerDay) * MsPerDay));
 }
 
 bool ArchivedReading::sameReadingAs(const ArchivedReading& o) const {
@@ -102,6 +97,26 @@ bool ArchivedReading::sameReadingAs(const ArchivedReading& o) const {
            instrumentId == o.instrumentId && valueText == o.valueText && unit == o.unit &&
            status == o.status && detector == o.detector && overMark == o.overMark &&
            extras == o.extras;
+}
+
+qint64 floorDivision(qint64 a, qint64 b) {
+    const qint64 q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+void OccurrenceRanker::rank(ArchivedReading& r) {
+    // More equal readings at one instant than this is no instrument's doing;
+    // the rank is kept for this many.
+    constexpr size_t Remembered = 1024;
+    if (!run_.empty() && run_.front().instantMs != r.instantMs)
+        run_.clear();
+    uint16_t rank = 0;
+    for (const ArchivedReading& earlier : run_)
+        if (earlier.sameReadingAs(r))
+            ++rank;
+    r.occurrence = rank;
+    if (run_.size() < Remembered)
+        run_.push_back(r);
 }
 
 bool isOrvanColumnLine(const QByteArray& columnLine) {

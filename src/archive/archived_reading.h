@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace zel {
 
@@ -79,6 +80,21 @@ struct ArchivedReading {
     // An unknown family matches any.
     bool sameReadingAs(const ArchivedReading& other) const;
 };
+
+// Gives each reading its rank (ArchivedReading::occurrence) as readings
+// come in the order of their file: equal readings in one run of the same
+// instant are ranked 0, 1, 2, ...
+class OccurrenceRanker {
+public:
+    void rank(ArchivedReading& r);
+    void clear() { run_.clear(); }
+
+private:
+    std::vector<ArchivedReading> run_;
+};
+
+// a / b rounded towards minus infinity (times before 1970 are negative).
+qint64 floorDivision(qint64 a, qint64 b);
 
 // The data-file column line an Orvan file carries; its readings hold other
 // quantities in the seven fields.

@@ -44,6 +44,7 @@ TEST(ZelArchiveCommand, ImportExportStatsAndCheck) {
             lineAt(t.addSecs(100 + i), QString::number(300 + i), QStringLiteral("cpm")));
     folder.writeDataFile(QStringLiteral("first.csv"), first);
     folder.writeDataFile(QStringLiteral("counts.csv"), counts);
+    folder.writeDataFile(QStringLiteral("ZelTemp.csv"), {}); // the station's working file
     folder.writeBytes(QStringLiteral("garbage.csv"), QByteArray("\x7f"
                                                                 "ELF\x02\x01 not a data file\n",
                                                                 22));
@@ -77,6 +78,10 @@ TEST(ZelArchiveCommand, ImportExportStatsAndCheck) {
           folder.file("both.csv"), "--home", home},
          0,
          "both-cpm.csv"},
+        {{"export", "--from", from, "--to", to, "--out", folder.file("ZelTemp.csv"), "--home",
+          home},
+         2,
+         "never replaces"},
         {{"check", "--home", home}, 0, ": ok"},
         {{"frobnicate", "--home", home}, 2, "unknown command"},
         {{"stats", "--bogus"}, 2, "unknown argument"},
