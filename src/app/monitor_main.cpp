@@ -142,25 +142,32 @@ int main(int argc, char** argv) {
     }
 
     bool busy = false;
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        if (busy)
-            return; // a stop or a reload is already on its way
-        busy = true;
-        if (byte != char(SIGHUP)) {
-            sd_notify(0, "STOPPING=1");
-            // Readings still waiting for the disk are lost with the process:
-            // the service manager must not take that for a clean stop.
-            monitor->stop([&] {
-                const bool allFiled = monitor->readingsFiled() == monitor->readingsTaken();
-                QCoreApplication::exit(allFiled ? 0 : kReadingsNotFiledExitCode);
-            });
+    // SIGHUP: the settings are read again, by a stop and a fresh start. The
+    // readings that wait for the disk live only in this run's station, so
+    // the reload waits until they are filed rather than drop them; a stop
+    // (SIGTERM) still ends it at once.
+    bool postponedSaid = false;
+    QTimer reloadRetry;
+    reloadRetry.setSingleShot(true);
+    reloadRetry.setInterval(1000);
+    const auto reload = [&] {
+        const qint64 waiting = monitor->readingsTaken() - monitor->readingsFiled();
+        if (waiting > 0) {
+            if (!postponedSaid) {
+                postponedSaid = true;
+                if (options.journalPriorities)
+                    out << "<4>";
+                out << zel::eventTime(QDateTime::currentDateTime())
+                    << " reload-postponed readings-waiting=" << waiting << " detail="
+                    << zel::eventValue(QStringLiteral(
+                           "the settings are read again once the waiting readings are filed"))
+                    << '\n';
+                out.flush();
+            }
+            reloadRetry.start();
             return;
         }
-        // SIGHUP: the settings are read again, by a stop and a fresh start;
-        // every reading is filed on the way.
+        postponedSaid = false;
         sd_notify(0, "RELOADING=1");
         monitor->stop([&] {
             QTimer::singleShot(0, [&] {
@@ -173,6 +180,27 @@ int main(int argc, char** argv) {
                 busy = false;
             });
         });
+    };
+    QObject::connect(&reloadRetry, &QTimer::timeout, reload);
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        if (busy && !(reloadRetry.isActive() && byte != char(SIGHUP)))
+            return; // a stop or a reload is already on its way
+        busy = true;
+        if (byte != char(SIGHUP)) {
+            reloadRetry.stop(); // a stop overtakes a reload that waits
+            sd_notify(0, "STOPPING=1");
+            // Readings still waiting for the disk are lost with the process:
+            // the service manager must not take that for a clean stop.
+            monitor->stop([&] {
+                const bool allFiled = monitor->readingsFiled() == monitor->readingsTaken();
+                QCoreApplication::exit(allFiled ? 0 : kReadingsNotFiledExitCode);
+            });
+            return;
+        }
+        reload();
     });
 
     if (!monitor->start())

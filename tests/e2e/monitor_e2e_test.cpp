@@ -255,6 +255,31 @@ TEST_F(MonitorE2e, AFullDiskCountsReadingsTakenAndFiledApart) {
     disk.release();
 }
 
+// A reload asked for while readings wait for a full disk would drop them
+// with the old station: it waits, says so once, and happens once they are
+// filed.
+TEST_F(MonitorE2e, ASighupWaitsForTheReadingsTheDiskHasNotTaken) {
+    zel::test::FullDisk disk(64 * 1024);
+    ZEL_REQUIRE_FULL_DISK(disk);
+    useProgramFolder(disk.path());
+    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
+    startSim("tarvo5", {});
+    startMonitor();
+    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+    disk.fill();
+    ASSERT_TRUE(waitFor("error", 1, 30000)) << output.toStdString();
+    ::kill(pid_t(monitor.processId()), SIGHUP);
+    ASSERT_TRUE(waitFor("reload-postponed", 1)) << output.toStdString();
+    const int before = count("reading");
+    ASSERT_TRUE(waitFor("reading", before + 5)) << output.toStdString();
+    EXPECT_EQ(count("start"), 1) << "no reload while readings wait";
+    EXPECT_EQ(count("reload-postponed"), 1) << "said once";
+    disk.release();
+    ASSERT_TRUE(waitFor("start", 2, 15000)) << output.toStdString();
+    EXPECT_EQ(stopMonitor(), 0) << output.toStdString();
+    EXPECT_EQ(fileReadings(), count("reading")) << output.toStdString();
+}
+
 // A device another program holds is not a settings problem: the monitor
 // says it is in use, and by whom, keeps trying, and collects once it is free.
 TEST_F(MonitorE2e, APortInUseIsRetriedUntilItIsFree) {
