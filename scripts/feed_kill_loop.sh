@@ -20,13 +20,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-printf 'listener %s 127.0.0.1\nallow_anonymous true\nuser root\nmax_queued_messages 1000000\n' \
-  "$port" >"$work/mosquitto.conf"
-mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
-"$mosquitto" -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+. "$root/scripts/lib/private_broker.sh"
+start_private_broker "$work" "max_queued_messages 1000000"
 
 export ZEL_HOME="$work/program" XDG_CONFIG_HOME="$work/config"
 mkdir -p "$ZEL_HOME" "$XDG_CONFIG_HOME/zel"
