@@ -229,13 +229,7 @@ TEST_F(MonitorE2e, RestartsKeepTheReadingsOfEveryRun) {
 TEST_F(MonitorE2e, AFullDiskCountsReadingsTakenAndFiledApart) {
     zel::test::FullDisk disk(64 * 1024);
     ZEL_REQUIRE_FULL_DISK(disk);
-    useProgramFolder(disk.path());
-    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
-    startSim("tarvo5", {});
-    startMonitor();
-    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
-    disk.fill();
-    ASSERT_TRUE(waitFor("error", 1, 30000)) << output.toStdString();
+    ASSERT_NO_FATAL_FAILURE(collectUntilTheDiskIsFull(disk));
     const int before = count("reading");
     ASSERT_TRUE(waitFor("reading", before + 5)) << output.toStdString();
     // Readings lost with the process are no clean stop.
@@ -261,13 +255,7 @@ TEST_F(MonitorE2e, AFullDiskCountsReadingsTakenAndFiledApart) {
 TEST_F(MonitorE2e, ASighupWaitsForTheReadingsTheDiskHasNotTaken) {
     zel::test::FullDisk disk(64 * 1024);
     ZEL_REQUIRE_FULL_DISK(disk);
-    useProgramFolder(disk.path());
-    writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
-    startSim("tarvo5", {});
-    startMonitor();
-    ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
-    disk.fill();
-    ASSERT_TRUE(waitFor("error", 1, 30000)) << output.toStdString();
+    ASSERT_NO_FATAL_FAILURE(collectUntilTheDiskIsFull(disk));
     ::kill(pid_t(monitor.processId()), SIGHUP);
     ASSERT_TRUE(waitFor("reload-postponed", 1)) << output.toStdString();
     const int before = count("reading");

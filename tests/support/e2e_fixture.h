@@ -3,6 +3,7 @@
 // throw-away program folder whose dax.ini names it as port 6, with Zel.ini
 // under cfg/zel; then either zel's main window in this process (SimE2e) or
 // zel-monitor as a program of its own (MonitorE2e).
+#include "support/full_disk.h"
 #include "support/recording_prompts.h"
 #include "ui/main_window.h"
 
@@ -121,6 +122,17 @@ protected:
 // zel-monitor as a program of its own, its event lines read as they come.
 class MonitorE2e : public SimFolder {
 protected:
+    // Collects from a Tarvo-5 every 0.1 s with the program folder on `disk`,
+    // until the disk is full and a reading could not be filed.
+    void collectUntilTheDiskIsFull(FullDisk& disk) {
+        useProgramFolder(disk.path());
+        writeSettings("InsType=1\r\nMinInt=0\r\nSecInt=0.1\r\n");
+        startSim("tarvo5", {});
+        startMonitor();
+        ASSERT_TRUE(waitFor("reading", 3)) << output.toStdString();
+        disk.fill();
+        ASSERT_TRUE(waitFor("error", 1, 30000)) << output.toStdString();
+    }
     void SetUp() override {
         QDir().mkpath(dir.filePath("cfg/zel"));
         writePortSettings();
