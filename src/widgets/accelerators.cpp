@@ -58,8 +58,10 @@ struct Item {
 };
 
 // Where a caption may take its key, best first: the first letters of its
-// words, its other letters and digits, then any other sign ("<-").
-std::vector<qsizetype> candidates(const QString& plain) {
+// words, its other letters and digits, then, for a command only, any other
+// sign ("<-"). A label's underlined colon reads as a smudge, not a key, and
+// its field is reached with Tab as well.
+std::vector<qsizetype> candidates(const QString& plain, bool anySign) {
     std::vector<qsizetype> order;
     auto add = [&](auto wanted) {
         for (qsizetype k = 0; k < plain.size(); ++k) {
@@ -73,7 +75,8 @@ std::vector<qsizetype> candidates(const QString& plain) {
     };
     add([&](qsizetype k) { return usable(plain[k]) && (k == 0 || !usable(plain[k - 1])); });
     add([&](qsizetype k) { return usable(plain[k]); });
-    add([](qsizetype) { return true; });
+    if (anySign)
+        add([](qsizetype) { return true; });
     return order;
 }
 
@@ -108,7 +111,7 @@ void assignScope(std::vector<Item>& items) {
     std::vector<std::vector<qsizetype>> options(n);
     for (size_t i = 0; i < n; ++i)
         if (chosen[i] < 0 && items[i].mayTake)
-            options[i] = candidates(plain[i]);
+            options[i] = candidates(plain[i], items[i].command);
     QHash<QChar, size_t> owner;
     QSet<QChar> visited;
     std::function<bool(size_t)> place = [&](size_t i) {

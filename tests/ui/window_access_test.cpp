@@ -131,7 +131,7 @@ QString keyOf(const QString& caption) {
 }
 
 // Checks one scope (a window with its menu bar, or one menu): every
-// command has a key, and no two things share one.
+// command has a key, no two things share one, and a label's is a letter.
 void checkScope(const QList<QPair<QString, bool>>& captions, const std::string& where) {
     std::map<QString, QString> owners;
     for (const auto& [caption, isCommand] : captions) {
@@ -141,6 +141,10 @@ void checkScope(const QList<QPair<QString, bool>>& captions, const std::string& 
                 << where << ": \"" << caption.toStdString() << "\" has no accelerator";
             continue;
         }
+        // A label's or a box's key is a letter or digit: an underlined
+        // colon or full stop reads as a smudge, not a key.
+        EXPECT_TRUE(isCommand || key.back().isLetterOrNumber())
+            << where << ": \"" << caption.toStdString() << "\" takes " << key.toStdString();
         const auto [it, fresh] = owners.emplace(key, caption);
         EXPECT_TRUE(fresh) << where << ": \"" << caption.toStdString() << "\" and \""
                            << it->second.toStdString() << "\" share " << key.toStdString();
