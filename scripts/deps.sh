@@ -10,7 +10,8 @@ pkgs=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
       libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils
       pkg-config libmosquitto-dev mosquitto mosquitto-clients libsystemd-dev libboost-math-dev
-      prometheus prometheus-cpp-dev prometheus-alertmanager libsqlite3-dev sqlite3)
+      prometheus prometheus-cpp-dev prometheus-alertmanager libsqlite3-dev sqlite3
+      libexpected-dev)
 if [ "${1:-}" = --compare ]; then
   pkgs=(python3-pandas)
 fi
