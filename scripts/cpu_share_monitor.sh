@@ -6,8 +6,12 @@
 # publishes each reading with QoS 1 to a private mosquitto on 127.0.0.1. Each run collects SECONDS (default 30);
 # prints every run and the median of RUNS (default 3), and checks that every
 # reading filed also reached a subscriber.
+# With INSTRUCTIONS=1 one more run counts zel-monitor's instructions per
+# reading under callgrind (collection switched on only for the measured
+# SECONDS, so the start-up is not counted); it runs slower there, which
+# changes nothing in what it does per reading.
 # Not part of CI. Needs a Release build in build-rel/ (or ZEL_BUILD=DIR),
-# mosquitto and mosquitto_sub.
+# mosquitto and mosquitto_sub (and valgrind for INSTRUCTIONS=1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
@@ -27,8 +31,10 @@ hz=$(getconf CLK_TCK)
 . "$root/scripts/lib/private_broker.sh"
 start_private_broker "$work"
 
-# one_run: prints "<percent of a core> <readings per second> <filed> <delivered>"
+# one_run [callgrind]: prints "<percent of a core> <readings per second>
+# <filed> <delivered> <instructions per reading, or 0>"
 one_run() {
+  local counting=${1:-}
   rm -rf "$work/run" && mkdir -p "$work/run/program" "$work/run/config/zel"
   export ZEL_HOME="$work/run/program" XDG_CONFIG_HOME="$work/run/config"
   local link="$work/run/tty"
@@ -42,14 +48,19 @@ one_run() {
   local sim=$!
   pids+=("$sim")
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
-  "$build/zel-monitor" >"$work/run/events" 2>&1 &
+  local launch=()
+  [ -n "$counting" ] && launch=(valgrind -q --tool=callgrind --collect-atstart=no
+                                --callgrind-out-file="$work/run/callgrind.out")
+  "${launch[@]}" "$build/zel-monitor" >"$work/run/events" 2>&1 &
   local mon=$!
   pids+=("$mon")
-  sleep 3
+  sleep "$([ -n "$counting" ] && echo 10 || echo 3)"
   local c0 c1 t0 t1 l0 l1
+  [ -n "$counting" ] && callgrind_control -i on "$mon" >/dev/null
   c0=$(awk '{print $14 + $15}' "/proc/$mon/stat"); l0=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t0=$(date +%s.%N)
   sleep "$seconds"
   c1=$(awk '{print $14 + $15}' "/proc/$mon/stat"); l1=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t1=$(date +%s.%N)
+  [ -n "$counting" ] && callgrind_control -i off "$mon" >/dev/null
   kill -TERM "$mon"; wait "$mon" 2>/dev/null || true
   sleep 1
   kill "$sub" "$sim" 2>/dev/null || true
@@ -57,15 +68,26 @@ one_run() {
   local filed delivered
   filed=$(($(wc -l <"$ZEL_HOME/ZelTemp.csv") - 8))
   delivered=$(wc -l <"$work/run/sub.txt")
+  local per_reading=0
+  if [ -n "$counting" ]; then
+    local total
+    total=$(awk '/^(summary|totals):/ {print $2; exit}' "$work/run/callgrind.out")
+    per_reading=$((total / (l1 - l0)))
+  fi
   echo "$(echo "scale=3; 100 * ($c1 - $c0) / $hz / ($t1 - $t0)" | bc)" \
-    "$(echo "scale=1; ($l1 - $l0) / ($t1 - $t0)" | bc)" "$filed" "$delivered"
+    "$(echo "scale=1; ($l1 - $l0) / ($t1 - $t0)" | bc)" "$filed" "$delivered" "$per_reading"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 shares=()
 for r in $(seq "$runs"); do
-  read -r cpu rate filed delivered < <(one_run)
+  read -r cpu rate filed delivered _ < <(one_run)
   echo "run $r: ${cpu} % of a core at ${rate} readings/s; filed $filed, delivered $delivered"
   shares+=("$cpu")
 done
 echo "median: $(printf '%s\n' "${shares[@]}" | median) % of one core"
+if [ "${INSTRUCTIONS:-}" = 1 ]; then
+  read -r _ rate filed delivered per_reading < <(one_run callgrind)
+  echo "under callgrind: $per_reading instructions per reading at ${rate} readings/s;" \
+    "filed $filed, delivered $delivered"
+fi

@@ -57,13 +57,14 @@ QString eventValue(const QString& value) {
     return field(value);
 }
 
+// How long an ordinary reading line may wait for the next write.
+constexpr int JournalFlushMs = 100;
+
 QString eventTime(const QDateTime& moment) {
     // With the offset: a journal read in another zone, or across a change
     // to summer time, still orders and matches the lines.
-    QString text = moment.toOffsetFromUtc(moment.offsetFromUtc()).toString(Qt::ISODate);
-    if (text.endsWith(QLatin1Char('Z')))
-        text.replace(text.size() - 1, 1, QStringLiteral("+00:00"));
-    return text;
+    char text[40];
+    return QString::fromLatin1(text, writeIsoWithOffset(moment, text, false));
 }
 
 Monitor::Monitor(const Options& options, Transport& transport, const Clock& clock, QTextStream& out,
@@ -79,6 +80,9 @@ Monitor::Monitor(const Options& options, Transport& transport, const Clock& cloc
         QTimer::singleShot(0, this, &Monitor::publishHealth);
     });
     connect(&supervisor_, &QTimer::timeout, this, &Monitor::supervise);
+    journalFlush_.setSingleShot(true);
+    journalFlush_.setInterval(JournalFlushMs);
+    connect(&journalFlush_, &QTimer::timeout, this, [this] { out_.flush(); });
     healthTimer_.setInterval(options_.healthIntervalMs);
     connect(&healthTimer_, &QTimer::timeout, this, &Monitor::publishHealth);
 }
@@ -119,7 +123,9 @@ void Monitor::publishHealth() {
 }
 
 // The session closes the port.
-Monitor::~Monitor() = default;
+Monitor::~Monitor() {
+    out_.flush();
+}
 
 namespace {
 
@@ -139,12 +145,13 @@ bool Monitor::startMetrics() {
     metrics_ = std::make_unique<MetricsExporter>(
         MetricsExporter::Identity{ms.station, station.family().caption, session_.portDevice(),
                                   QStringLiteral(ZEL_VERSION_TEXT)});
-    QString problem;
-    const ListenAddress address = resolveListen(ms.listen);
-    if (!metrics_->listen(address, &problem)) {
+    const Expected<ListenAddress> address = resolveListen(ms.listen);
+    const Expected<void> listening =
+        address.and_then([this](const ListenAddress& a) { return metrics_->listen(a); });
+    if (!listening) {
         metrics_.reset();
-        return settingsError(
-            SettingsProblem{SettingsProblem::Kind::BadMetrics, options_.settingsFile, problem});
+        return settingsError(SettingsProblem{SettingsProblem::Kind::BadMetrics,
+                                             options_.settingsFile, listening.error().text});
     }
     const Interval& interval = session_.storedInterval();
     metrics_->setIntervalSeconds(interval.Minutes * 60 + interval.Seconds);
@@ -176,7 +183,7 @@ bool Monitor::startMetrics() {
             [this](const QString&) { metrics_->countWriteFailure(); });
     refreshMetrics();
     logEvent(Level::Info, QStringLiteral("metrics"),
-             QStringLiteral("listen=") + field(address.serverForm()));
+             QStringLiteral("listen=") + field(address->serverForm()));
     return true;
 }
 
@@ -196,6 +203,15 @@ void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     if (!text.isEmpty())
         out_ << ' ' << text;
     out_ << '\n';
+    // A reading is in the working file before its line is written: a line
+    // held back a moment loses nothing, and at 100 readings a second one
+    // write a batch costs far less than one a line.
+    if (level == Level::Info && kind == QLatin1String("reading")) {
+        if (!journalFlush_.isActive())
+            journalFlush_.start();
+        return;
+    }
+    journalFlush_.stop();
     out_.flush();
 }
 

@@ -39,6 +39,7 @@ public:
     // `transport` and `clock` are the caller's; `out` receives the event lines.
     Monitor(const Options& options, Transport& transport, const Clock& clock, QTextStream& out,
             QObject* parent = nullptr);
+    // Writes out the journal lines held back.
     ~Monitor() override;
 
     // Reads the settings and starts. False (with a line saying why) when the
@@ -104,6 +105,9 @@ private:
 
     QTimer supervisor_;
     QTimer healthTimer_;
+    // Ordinary reading lines go out together, a few times a second; any
+    // other line takes them along at once.
+    QTimer journalFlush_;
     qint64 lastReadingAt_ = 0; // ms since the epoch; 0 before the first
     qint64 lastReopenAttempt_ = 0;
     bool portWasLost_ = false;

@@ -4,11 +4,14 @@
 
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "telemetry/filed_readings.h"
 #include "telemetry/mqtt_publisher.h"
 
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
+#include <sys/stat.h>
 
 namespace zel {
 
@@ -113,9 +116,44 @@ void Session::buildStation() {
 
 bool Session::startPublishing(QObject* context,
                               const std::function<void(const QString&, bool)>& report) {
-    publisher_ = publishStation(*station_, settingsStore_.ini(), paths_.programFolder, clock_,
-                                context, report);
-    return publisher_ != nullptr;
+    auto publisher = std::make_unique<MqttPublisher>([clock = &clock_] { return clock->now(); });
+    QObject::connect(publisher.get(), &MqttPublisher::message, context, report);
+    if (!publisher->start(settingsStore_.ini(), paths_.programFolder, defaultStationName()))
+        return false;
+    publisher_ = std::move(publisher);
+    wirePublisher();
+    return true;
+}
+
+// The publisher knows readings and alarm levels, not the Station: what it
+// needs of the Station is handed to it here.
+void Session::wirePublisher() {
+    MqttPublisher* p = publisher_.get();
+    Station* station = station_.get();
+    const QString workingPath = paths_.workingFile();
+    const QByteArray workingName = QFile::encodeName(workingPath);
+    QObject::connect(
+        station, &Station::readingFiled, p,
+        [p, station, workingName](const Reading& r, AlarmLevel level) {
+            // The line just written ends the working file.
+            struct stat st {};
+            DiskQueue::Identity filedAs;
+            if (::stat(workingName.constData(), &st) == 0)
+                filedAs = {qint64(st.st_size),
+                           lineFingerprint(readingLine(recordOf(r, station->family().record))), 0};
+            p->publishReading(r, level, filedAs);
+        });
+    p->catchUp(workingPath, station->family().record, [station](const Reading& r) -> AlarmLevel {
+        if (!std::isfinite(r.value))
+            return AlarmLevel::Fault;
+        const Settings& s = station->settings();
+        const double v =
+            station->conversation().rangesUnits() ? inThresholdUnit(r.value, r.unit) : r.value;
+        return v > s.Threshold2   ? AlarmLevel::High2
+               : v > s.Threshold1 ? AlarmLevel::High1
+                                  : AlarmLevel::Normal;
+    });
+    QObject::connect(station, &Station::lostContactRaised, p, [p] { p->publishLostContact(); });
 }
 
 bool Session::openPort() {

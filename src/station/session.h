@@ -117,6 +117,10 @@ public:
     MqttPublisher* publisher() { return publisher_.get(); }
 
 private:
+    // Hands the publisher the station's filed readings, where the working
+    // file ends, and the lost-contact alarm.
+    void wirePublisher();
+
     SessionPaths paths_;
     Transport& transport_;
     const Clock& clock_;

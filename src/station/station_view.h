@@ -2,28 +2,14 @@
 // Everything the station shows to a person or asks of one. The main window
 // implements it; tests implement a recording fake. The station never
 // includes a widget header.
+#include "data/alarm_level.h"
+
 #include <QString>
 #include <cstdint>
 
 namespace zel {
 
 struct MeasurementRecord;
-
-// How a station stands, on one scale everywhere: the window, the journal,
-// MQTT's "level" and the exporter's zel_alarm_level all use these numbers.
-enum class AlarmLevel : int16_t {
-    Normal = 0,      // at or below the first threshold
-    High1 = 1,       // above the first threshold
-    High2 = 2,       // above the second threshold
-    Fault = 3,       // the instrument reported a fault, an error or a value it cannot measure
-    LostContact = 4, // no reading for too long, or the port went away
-};
-
-// Both of the instrument's own alarms: a reading that raises one after the
-// other is no new alarm for the ear.
-inline bool isFaultOrLost(AlarmLevel level) {
-    return level == AlarmLevel::Fault || level == AlarmLevel::LostContact;
-}
 
 // What a status line says, besides its text.
 enum class StatusKind {

@@ -300,17 +300,15 @@ void DiskQueue::closeFile() {
     fd_ = -1;
 }
 
-DiskQueue::Opened DiskQueue::open() {
+Expected<DiskQueue::Opened> DiskQueue::open() {
     Opened opened;
     closeFile();
     entries_.clear();
     notOnDisk_ = 0;
     opened.leftoversRemoved = removeLeftovers(path_);
-    const auto refuse = [&](const QString& why) {
-        opened.usable = false;
-        opened.refusal =
-            QStringLiteral("the queue file %1 %2; it is kept as it is").arg(path_, why);
-        return opened;
+    const auto refuse = [&](const QString& why, Failure::Kind kind = Failure::Kind::Refused) {
+        return zel::fail(
+            kind, QStringLiteral("the queue file %1 %2; it is kept as it is").arg(path_, why));
     };
 
     QByteArray text;
@@ -320,7 +318,8 @@ DiskQueue::Opened DiskQueue::open() {
     if (fd < 0 && errno == ELOOP)
         return refuse(QStringLiteral("is a symbolic link, which is not followed"));
     if (fd < 0 && errno != ENOENT)
-        return refuse(QStringLiteral("cannot be read (%1)").arg(systemReason(errno)));
+        return refuse(QStringLiteral("cannot be read (%1)").arg(systemReason(errno)),
+                      failureKindOf(errno));
     if (fd >= 0) {
         exists = true;
         struct stat st {};
@@ -332,7 +331,8 @@ DiskQueue::Opened DiskQueue::open() {
             return refuse(QStringLiteral("is not a regular file"));
         } else if (st.st_size > LargestFile) {
             ::close(fd);
-            return refuse(QStringLiteral("is larger than any queue (%1 bytes)").arg(st.st_size));
+            return refuse(QStringLiteral("is larger than any queue (%1 bytes)").arg(st.st_size),
+                          Failure::Kind::Protocol);
         } else {
             text.resize(qsizetype(st.st_size));
             qint64 got = 0;
@@ -352,7 +352,8 @@ DiskQueue::Opened DiskQueue::open() {
         }
         ::close(fd);
         if (error != 0)
-            return refuse(QStringLiteral("cannot be read (%1)").arg(systemReason(error)));
+            return refuse(QStringLiteral("cannot be read (%1)").arg(systemReason(error)),
+                          failureKindOf(error));
     }
 
     ParsedFile parsed = parse(text);
@@ -372,9 +373,11 @@ DiskQueue::Opened DiskQueue::open() {
                                              "recovered from the copy on its second line")
                                   .arg(mark.next);
         } else {
-            return refuse(QStringLiteral(
-                "has no readable first line (the next seq) nor a readable copy of it, so the "
-                "next seq is not known; move it away to publish again (seq then starts at 1)"));
+            return refuse(
+                QStringLiteral(
+                    "has no readable first line (the next seq) nor a readable copy of it, so the "
+                    "next seq is not known; move it away to publish again (seq then starts at 1)"),
+                Failure::Kind::Protocol);
         }
     }
     nextSeq_ = std::max(mark.next, parsed.highestSeq + 1);
@@ -521,12 +524,34 @@ bool DiskQueue::writeMark() {
     return true;
 }
 
-// Appends the lines that wait in memory, oldest first; at the first one the
-// disk refuses, the part of it that got written is cut off again. The marks
-// follow, so they never name a reading whose line is not there.
+// Appends the lines that wait in memory, oldest first, in one write; when
+// the disk refuses it, what got written is cut off again and the lines go
+// one by one, up to the first one the disk refuses. The marks follow, so
+// they never name a reading whose line is not there.
 void DiskQueue::appendWaiting() {
     if (fd_ < 0)
         return;
+    if (notOnDisk_ > 1) {
+        QByteArray lines;
+        std::vector<qint64> ends;
+        ends.reserve(size_t(notOnDisk_));
+        for (auto it = entries_.end() - notOnDisk_; it != entries_.end(); ++it) {
+            lines += lineOf('P', it->seq, it->id, it->payload);
+            ends.push_back(fileEnd_ + lines.size());
+        }
+        if (writeAt(fd_, lines, fileEnd_) == 0) {
+            size_t i = 0;
+            for (auto it = entries_.end() - notOnDisk_; it != entries_.end(); ++it, ++i) {
+                it->offset = i == 0 ? fileEnd_ : ends[i - 1];
+                noteSafe(*it);
+            }
+            fileEnd_ = ends.back();
+            notOnDisk_ = 0;
+        } else if (::ftruncate(fd_, off_t(fileEnd_)) != 0) {
+            fail(errno, true);
+            return;
+        }
+    }
     for (auto it = entries_.end() - notOnDisk_; it != entries_.end(); ++it) {
         const QByteArray line = lineOf('P', it->seq, it->id, it->payload);
         if (const int error = writeAt(fd_, line, fileEnd_); error != 0) {
@@ -565,10 +590,12 @@ DiskQueue::Pushed DiskQueue::push(const QByteArray& payload, const Identity& fil
     }
     entries_.push_back({pushed.seq, -1, payload, id});
     ++notOnDisk_;
-    if (fd_ >= 0)
-        appendWaiting();
-    else
-        retryIfDue();
+    if (!deferWrites_) {
+        if (fd_ >= 0)
+            appendWaiting();
+        else
+            retryIfDue();
+    }
     if (qsizetype(entries_.size()) > capacity_) {
         pushed.dropped = entries_.front().seq;
         markDone(entries_.front().seq);
@@ -601,9 +628,22 @@ void DiskQueue::markDone(quint64 seq) {
     if (it->offset < 0)
         --notOnDisk_;
     entries_.erase(it);
-    if (newSafe)
+    if (newSafe && deferWrites_)
+        marksBehind_ = true;
+    else if (newSafe)
         writeMark();
     giveSpaceBack();
+}
+
+void DiskQueue::writePending() {
+    if (fd_ < 0) {
+        retryIfDue();
+    } else if (notOnDisk_ > 0) {
+        appendWaiting();
+    } else if (marksBehind_) {
+        writeMark();
+    }
+    marksBehind_ = false;
 }
 
 void DiskQueue::giveSpaceBack() {
@@ -625,7 +665,7 @@ void DiskQueue::giveSpaceBack() {
             }
             fileEnd_ = DataStart;
         }
-        if (notOnDisk_ > 0)
+        if (notOnDisk_ > 0 && !deferWrites_)
             appendWaiting();
         return;
     }
@@ -660,7 +700,7 @@ void DiskQueue::giveSpaceBack() {
     for (Slot& s : entries_)
         if (s.offset >= 0)
             s.offset -= done;
-    if (notOnDisk_ > 0)
+    if (notOnDisk_ > 0 && !deferWrites_)
         appendWaiting();
 }
 

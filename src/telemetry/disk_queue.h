@@ -26,6 +26,8 @@
 // lines; a rewrite that fails leaves the file in use as it was. A file that
 // cannot be read, is not a regular file, is a symbolic link, or whose both
 // marks are damaged is never replaced: the queue refuses it and says why.
+#include "common/failure.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -60,8 +62,6 @@ public:
         std::optional<quint64> dropped; // the oldest, dropped to make room
     };
     struct Opened {
-        bool usable = true; // false: the file is refused, `refusal` says why
-        QString refusal;
         std::vector<Entry> waiting; // oldest first
         Identity lastQueued;        // the newest reading the queue took
         qint64 droppedByLimit = 0;  // waiting readings beyond the capacity
@@ -78,14 +78,24 @@ public:
 
     // Opens the file (creating it) and says what waits in it; more than the
     // capacity keeps the newest. When the file is usable but cannot be
-    // written now, the queue lives in memory until it can.
-    Opened open();
+    // written now, the queue lives in memory until it can. A failure when
+    // the file is refused (and kept as it is), saying why.
+    Expected<Opened> open();
     // True while the file takes what the queue holds.
     bool onDisk() const { return fd_ >= 0 && notOnDisk_ == 0; }
 
     // The number the next pushed reading gets.
     quint64 nextSeq() const { return nextSeq_; }
+    // Takes the reading; writes its line at once unless writes are deferred.
     Pushed push(const QByteArray& payload, const Identity& filedAs = {});
+    // Deferred: push() and markDone() only change the memory, and
+    // writePending() writes the lines and the marks of a whole batch (a
+    // line per reading the broker has not taken by then, two marks). A kill
+    // before it loses no reading: the marks never name one that is not on
+    // disk or delivered, and the readings after them are taken again from
+    // the working file at the next start.
+    void setDeferredWrites(bool deferred) { deferWrites_ = deferred; }
+    void writePending();
     // The newest reading taken without a push (the one the working file
     // ended with when the queue was new); kept in the marks.
     void setLastQueued(const Identity& filedAs);
@@ -133,6 +143,8 @@ private:
     quint64 safeSeq_ = 0;
     QString lastError_;
     QElapsedTimer sinceFailure_;
+    bool deferWrites_ = false;
+    bool marksBehind_ = false; // deferred: a delivery moved what the marks should say
 };
 
 } // namespace zel

@@ -73,18 +73,16 @@ quint64 lineFingerprint(QByteArrayView line) {
     return h;
 }
 
-FiledAfter readingsFiledAfter(const QString& path, const DiskQueue::Identity& last,
-                              qsizetype limit) {
+Expected<FiledAfter> readingsFiledAfter(const QString& path, const DiskQueue::Identity& last,
+                                        qsizetype limit) {
     FiledAfter out;
     if (!last.known())
         return out;
     QFile file(path);
     if (!file.exists())
         return out;
-    if (!file.open(QIODevice::ReadOnly)) {
-        out.error = file.errorString();
-        return out;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(Failure::Kind::Other, file.errorString());
     const qint64 start = headerEnd(file);
     if (start < 0)
         return out;
@@ -140,7 +138,7 @@ FiledAfter readingsFiledAfter(const QString& path, const DiskQueue::Identity& la
         return true;
     });
     if (!read)
-        out.error = file.errorString();
+        return fail(Failure::Kind::Other, file.errorString());
     out.lines.assign(std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
     return out;
 }

@@ -6,6 +6,7 @@
 // a save, a rename or a torn last line must not make the feed send readings
 // twice. So a reading is found by its line (where it ends and a fingerprint
 // of its text), never by counting lines.
+#include "common/failure.h"
 #include "data/reading.h"
 #include "data/record_layout.h"
 #include "telemetry/disk_queue.h"
@@ -31,14 +32,14 @@ struct FiledAfter {
     // "by the reading before it", or "not in the file" (the file was begun
     // anew since: all its readings come after it).
     QString how;
-    QString error; // the file could not be read
 };
 
 // The complete reading lines of the data file `path` filed after the reading
 // `last`. Nothing when `last` is not known. A last line without its line end
-// was cut by a crash and is no reading.
-FiledAfter readingsFiledAfter(const QString& path, const DiskQueue::Identity& last,
-                              qsizetype limit);
+// was cut by a crash and is no reading. A failure when the file cannot be
+// read, its text the system's reason.
+Expected<FiledAfter> readingsFiledAfter(const QString& path, const DiskQueue::Identity& last,
+                                        qsizetype limit);
 
 // The identity of the last complete reading line of `path`; not known when
 // the file holds none.

@@ -39,9 +39,9 @@ std::string utf8(const QString& text) {
     return text.toStdString();
 }
 
-// Why nothing can listen at the address, from the system itself: the HTTP
-// server only says that it could not start.
-QString bindProblem(const ListenAddress& a) {
+// Binds and listens at the address for a moment, for the system's own
+// reason when that fails: the HTTP server only says that it could not start.
+Expected<void> tryBind(const ListenAddress& a) {
     addrinfo hints{};
     hints.ai_family = a.ipv6 ? AF_INET6 : AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -50,20 +50,22 @@ QString bindProblem(const ListenAddress& a) {
     if (::getaddrinfo(a.numeric.toUtf8().constData(), QByteArray::number(a.port).constData(),
                       &hints, &found) != 0 ||
         !found)
-        return QStringLiteral("the address cannot be used");
+        return fail(Failure::Kind::Settings, QStringLiteral("the address cannot be used"));
+    int error = 0;
     const int s = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    QString problem;
     if (s < 0) {
-        problem = QString::fromLocal8Bit(std::strerror(errno));
+        error = errno;
     } else {
         const int on = 1;
         ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         if (::bind(s, found->ai_addr, found->ai_addrlen) != 0 || ::listen(s, 1) != 0)
-            problem = QString::fromLocal8Bit(std::strerror(errno));
+            error = errno;
         ::close(s);
     }
     ::freeaddrinfo(found);
-    return problem;
+    if (error != 0)
+        return fail(failureKindOf(error), QString::fromLocal8Bit(std::strerror(error)));
+    return {};
 }
 
 } // namespace
@@ -125,22 +127,16 @@ void MetricsExporter::setSlot(Slot& slot, const std::string& name, const std::st
     slot.gauge->Set(value);
 }
 
-bool MetricsExporter::listen(const ListenAddress& address, QString* problem) {
+Expected<void> MetricsExporter::listen(const ListenAddress& address) {
     const QString shown = QStringLiteral("Listen \"%1\" in [Metrics]").arg(address.serverForm());
-    if (!address.problem.isEmpty()) {
-        *problem = address.problem;
-        return false;
-    }
-    if (address.ipv6 && !servesIpv6()) {
-        *problem = shown + QStringLiteral(": the HTTP server library of this system (civetweb) "
-                                          "was built without IPv6; use an IPv4 address");
-        return false;
-    }
+    if (address.ipv6 && !servesIpv6())
+        return fail(Failure::Kind::Settings,
+                    shown + QStringLiteral(": the HTTP server library of this system (civetweb) "
+                                           "was built without IPv6; use an IPv4 address"));
     // The system's reason first: the server itself only says it failed.
-    if (const QString why = bindProblem(address); !why.isEmpty()) {
-        *problem = shown + QStringLiteral(": cannot listen there: ") + why;
-        return false;
-    }
+    if (const Expected<void> bound = tryBind(address); !bound)
+        return fail(bound.error().kind,
+                    shown + QStringLiteral(": cannot listen there: ") + bound.error().text);
     try {
         // Enough workers that slow or idle clients (ten at once) leave some
         // for the scrape, and a short time-out that drops a client which
@@ -151,11 +147,11 @@ bool MetricsExporter::listen(const ListenAddress& address, QString* problem) {
             "listening_ports", utf8(address.serverForm()), "num_threads",
             std::to_string(ServerWorkers), "request_timeout_ms", std::to_string(RequestTimeoutMs)});
     } catch (const std::exception& e) {
-        *problem = shown + QStringLiteral(": cannot listen there: ") + QString::fromUtf8(e.what());
-        return false;
+        return fail(Failure::Kind::Other, shown + QStringLiteral(": cannot listen there: ") +
+                                              QString::fromUtf8(e.what()));
     }
     exposer_->RegisterCollectable(registry_);
-    return true;
+    return {};
 }
 
 void MetricsExporter::setAlarmLevel(int level) {

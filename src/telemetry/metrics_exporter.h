@@ -7,6 +7,7 @@
 // Every name starts with "zel_"; every series carries the labels station,
 // family and port. Nothing secret is a label or a value: the exporter is
 // only ever given numbers, unit texts and the three names.
+#include "common/failure.h"
 #include "data/base_unit.h"
 #include "telemetry/metrics_settings.h"
 
@@ -70,10 +71,10 @@ public:
     MetricsExporter(const MetricsExporter&) = delete;
     MetricsExporter& operator=(const MetricsExporter&) = delete;
 
-    // Serves /metrics at the address. False, with the reason naming the key
-    // in `problem`, when it cannot listen there (the port is taken, the
-    // address is not one of this machine's).
-    bool listen(const ListenAddress& address, QString* problem);
+    // Serves /metrics at the address. A failure, its text naming the key,
+    // when it cannot listen there (the port is taken, the address is not one
+    // of this machine's).
+    Expected<void> listen(const ListenAddress& address);
     bool listening() const { return exposer_ != nullptr; }
 
     void takeReading(const MetricsReading& reading);

@@ -28,9 +28,8 @@ bool hostCharacters(const QString& host) {
     return true;
 }
 
-ListenAddress failed(ListenAddress a, const QString& problem) {
-    a.problem = problem;
-    return a;
+tl::unexpected<Failure> failed(const QString& problem) {
+    return fail(Failure::Kind::Settings, problem);
 }
 
 } // namespace
@@ -52,7 +51,7 @@ QString ListenAddress::serverForm() const {
                 : numeric + QLatin1Char(':') + port;
 }
 
-ListenAddress resolveListen(const QString& listen) {
+Expected<ListenAddress> resolveListen(const QString& listen) {
     ListenAddress a;
     const QString shown = QStringLiteral("Listen \"%1\" in [Metrics]").arg(printableText(listen));
     QString portText;
@@ -60,31 +59,31 @@ ListenAddress resolveListen(const QString& listen) {
     if (listen.startsWith(QLatin1Char('['))) {
         const qsizetype close = listen.indexOf(QLatin1Char(']'));
         if (close < 0)
-            return failed(a, shown + QStringLiteral(" has no closing bracket ([::1]:9464)"));
+            return failed(shown + QStringLiteral(" has no closing bracket ([::1]:9464)"));
         if (close + 1 >= listen.size() || listen.at(close + 1) != QLatin1Char(':'))
-            return failed(a, shown + QStringLiteral(" has no port after the bracket ([::1]:9464)"));
+            return failed(shown + QStringLiteral(" has no port after the bracket ([::1]:9464)"));
         a.host = listen.mid(1, close - 1);
         portText = listen.mid(close + 2);
         bracketed = true;
     } else {
         const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
         if (colon < 0)
-            return failed(a, shown + QStringLiteral(" has no port (host:port, for instance "
-                                                    "127.0.0.1:9464)"));
+            return failed(shown + QStringLiteral(" has no port (host:port, for instance "
+                                                 "127.0.0.1:9464)"));
         a.host = listen.left(colon);
         portText = listen.mid(colon + 1);
         if (a.host.contains(QLatin1Char(':')))
-            return failed(a, shown + QStringLiteral(": an IPv6 address is written in brackets "
-                                                    "([::1]:9464)"));
+            return failed(shown + QStringLiteral(": an IPv6 address is written in brackets "
+                                                 "([::1]:9464)"));
     }
     bool ok = false;
     a.port = portText.toInt(&ok);
     if (!allDigits(portText) || portText.size() > 5 || !ok || a.port < 1 || a.port > 65535)
-        return failed(a, shown + QStringLiteral(": \"%1\" is not a port number (1 to 65535)")
-                                     .arg(printableText(portText)));
+        return failed(shown + QStringLiteral(": \"%1\" is not a port number (1 to 65535)")
+                                  .arg(printableText(portText)));
     if (a.host.isEmpty())
-        return failed(a, shown + QStringLiteral(" has no host (127.0.0.1 for this machine only, "
-                                                "0.0.0.0 for every IPv4 address)"));
+        return failed(shown + QStringLiteral(" has no host (127.0.0.1 for this machine only, "
+                                             "0.0.0.0 for every IPv4 address)"));
 
     addrinfo hints{};
     hints.ai_family = bracketed ? AF_INET6 : AF_UNSPEC;
@@ -93,8 +92,9 @@ ListenAddress resolveListen(const QString& listen) {
         // Brackets hold an address, never a name to look up.
         hints.ai_flags = AI_NUMERICHOST;
     } else if (!hostCharacters(a.host)) {
-        return failed(a, shown + QStringLiteral(": \"%1\" is not a host name or address")
-                                     .arg(printableText(a.host)));
+        return failed(
+            shown +
+            QStringLiteral(": \"%1\" is not a host name or address").arg(printableText(a.host)));
     }
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(a.host.toUtf8().constData(), nullptr, &hints, &found);
@@ -103,11 +103,10 @@ ListenAddress resolveListen(const QString& listen) {
             ::freeaddrinfo(found);
         if (bracketed)
             return failed(
-                a,
                 shown +
-                    QStringLiteral(": \"%1\" is not an IPv6 address").arg(printableText(a.host)));
-        return failed(a, shown + QStringLiteral(": the name %1 does not resolve (%2)")
-                                     .arg(a.host, QString::fromLocal8Bit(::gai_strerror(rc))));
+                QStringLiteral(": \"%1\" is not an IPv6 address").arg(printableText(a.host)));
+        return failed(shown + QStringLiteral(": the name %1 does not resolve (%2)")
+                                  .arg(a.host, QString::fromLocal8Bit(::gai_strerror(rc))));
     }
     char text[NI_MAXHOST] = {};
     const int named = ::getnameinfo(found->ai_addr, found->ai_addrlen, text, sizeof text, nullptr,
@@ -115,8 +114,8 @@ ListenAddress resolveListen(const QString& listen) {
     a.ipv6 = found->ai_family == AF_INET6;
     ::freeaddrinfo(found);
     if (named != 0)
-        return failed(a, shown + QStringLiteral(": the name %1 does not resolve (%2)")
-                                     .arg(a.host, QString::fromLocal8Bit(::gai_strerror(named))));
+        return failed(shown + QStringLiteral(": the name %1 does not resolve (%2)")
+                                  .arg(a.host, QString::fromLocal8Bit(::gai_strerror(named))));
     a.numeric = QString::fromLatin1(text);
     return a;
 }

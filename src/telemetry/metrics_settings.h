@@ -3,6 +3,7 @@
 // health to Prometheus. Without "Listen" nothing is served. The address is
 // checked and resolved before anything listens, so a typing error is one
 // message at start instead of a station nobody can scrape.
+#include "common/failure.h"
 #include "common/ini_file.h"
 #include <QString>
 
@@ -25,9 +26,6 @@ struct ListenAddress {
     int port = 0;    // 1 to 65535
     QString numeric; // the address the host stands for ("127.0.0.1", "::1")
     bool ipv6 = false;
-    // What is wrong, in words for a person, naming the key; empty when the
-    // address can be used.
-    QString problem;
 
     // The address in the form the HTTP server takes: "127.0.0.1:9464",
     // "[::1]:9464".
@@ -35,8 +33,9 @@ struct ListenAddress {
 };
 
 // Takes "Listen" apart and resolves its host name (the first address the
-// resolver gives). A name is looked up through the system's resolver, so it
+// resolver gives). A failure says what is wrong, in words for a person,
+// naming the key. A name is looked up through the system's resolver, so it
 // may be slow when the name server is.
-ListenAddress resolveListen(const QString& listen);
+Expected<ListenAddress> resolveListen(const QString& listen);
 
 } // namespace zel

@@ -9,27 +9,28 @@
 // acknowledgements and problems back through the event loop. A reading
 // leaves the queue file only when the broker has acknowledged it.
 #include "common/ini_file.h"
+#include "data/alarm_level.h"
 #include "data/reading.h"
-#include "station/clock.h"
-#include "station/station_view.h"
 #include "telemetry/disk_queue.h"
 #include "telemetry/mqtt_settings.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <thread>
 
 namespace zel {
 
-class Station;
 struct MqttShared;
 
 class MqttPublisher : public QObject {
     Q_OBJECT
 public:
-    explicit MqttPublisher(const Clock& clock, QObject* parent = nullptr);
+    // `now` tells the time messages are stamped with (the station's clock).
+    explicit MqttPublisher(std::function<QDateTime()> now, QObject* parent = nullptr);
     // Stops the client thread first: no thread outlives its objects.
     ~MqttPublisher() override;
 
@@ -94,12 +95,17 @@ private:
     void reportOpenedQueue(const DiskQueue::Opened& opened);
     void enqueue(const Reading& reading, AlarmLevel level, const DiskQueue::Identity& filedAs,
                  bool recovered);
+    // The queue file is written in batches: a line per reading the broker
+    // has not taken by then, and the marks.
+    void writeQueueSoon();
+    void writeQueueNow();
 
-    const Clock& clock_;
+    std::function<QDateTime()> now_;
     MqttSettings settings_;
     std::unique_ptr<DiskQueue> queue_;
     std::shared_ptr<MqttShared> shared_;
     std::thread thread_;
+    QTimer queueWriteTimer_;
     int wakeFd_ = -1;
     bool connected_ = false;
     bool fullReported_ = false;
@@ -120,13 +126,5 @@ private:
 // template unit sets it to host and instance, so two instances on one host
 // do not share a name), else the machine's name.
 QString defaultStationName();
-
-// Wires a publisher to the station's readings and lost-contact alarm. Null
-// when publishing is off or its settings are bad (`report` has then been
-// told why, once). `report` gets every message of the publisher.
-std::unique_ptr<MqttPublisher>
-publishStation(Station& station, const IniFile& ini, const QString& queueFolder, const Clock& clock,
-               QObject* context,
-               const std::function<void(const QString& text, bool problem)>& report);
 
 } // namespace zel

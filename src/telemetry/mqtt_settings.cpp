@@ -104,7 +104,9 @@ QString defaultClientId(const QString& station, const QString& programFolder) {
     return QStringLiteral("zel-") + station + QLatin1Char('-') + QString::fromLatin1(hash);
 }
 
-QString mqttSettingsProblem(const MqttSettings& s) {
+namespace {
+
+QString settingsProblem(const MqttSettings& s) {
     if (!s.enabled())
         return {};
     for (QChar c : s.host)
@@ -157,6 +159,14 @@ QString mqttSettingsProblem(const MqttSettings& s) {
     return {};
 }
 
+} // namespace
+
+Expected<void> checkMqttSettings(const MqttSettings& s) {
+    if (QString problem = settingsProblem(s); !problem.isEmpty())
+        return fail(Failure::Kind::Settings, std::move(problem));
+    return {};
+}
+
 QString passwordFileWarning(const QString& path) {
     if (path.isEmpty() || !(QFile::permissions(path) & QFileDevice::ReadOther))
         return {};
@@ -165,11 +175,11 @@ QString passwordFileWarning(const QString& path) {
         .arg(path);
 }
 
-QByteArray readPasswordFile(const QString& path, bool* ok) {
+Expected<QByteArray> readPasswordFile(const QString& path) {
     QFile f(path);
-    *ok = f.open(QIODevice::ReadOnly);
-    if (!*ok)
-        return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(Failure::Kind::NotFound,
+                    QStringLiteral("PasswordFile %1 cannot be read").arg(path));
     QByteArray line = f.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);

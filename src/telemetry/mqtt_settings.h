@@ -3,6 +3,7 @@
 // no "Host" nothing is published. The settings are checked as a whole before
 // anything connects, so one bad key gives one message instead of a stream of
 // failed connections.
+#include "common/failure.h"
 #include "common/ini_file.h"
 #include <QByteArray>
 #include <QString>
@@ -40,9 +41,9 @@ MqttSettings readMqttSettings(const IniFile& ini, const QString& defaultStation)
 // "zel-<station>-<8 hex digits of the program folder's path>".
 QString defaultClientId(const QString& station, const QString& programFolder);
 
-// What is wrong with the settings, in words for a person; empty when they can
-// be used. Files named in them are checked for being readable.
-QString mqttSettingsProblem(const MqttSettings& s);
+// Whether the settings can be used; the failure says what is wrong in words
+// for a person. Files named in them are checked for being readable.
+Expected<void> checkMqttSettings(const MqttSettings& s);
 
 // A warning when the password file can be read by every user of the
 // machine; empty otherwise.
@@ -50,6 +51,6 @@ QString passwordFileWarning(const QString& path);
 
 // The password: the first line of the file, without its line end. Never put
 // it in a message.
-QByteArray readPasswordFile(const QString& path, bool* ok);
+Expected<QByteArray> readPasswordFile(const QString& path);
 
 } // namespace zel

@@ -3,28 +3,18 @@
 #include "common/datetime.h"
 #include "common/text.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <fmt/format.h>
 #include <limits>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <string_view>
+#include <vector>
 
 namespace zel {
-
-QString alarmLevelName(AlarmLevel level) {
-    switch (level) {
-    case AlarmLevel::Normal:
-        return QStringLiteral("normal");
-    case AlarmLevel::High1:
-        return QStringLiteral("high1");
-    case AlarmLevel::High2:
-        return QStringLiteral("high2");
-    case AlarmLevel::Fault:
-        return QStringLiteral("fault");
-    case AlarmLevel::LostContact:
-        return QStringLiteral("lost-contact");
-    }
-    return QStringLiteral("fault");
-}
 
 double filedValue(const Reading& r) {
     if (!r.error.isEmpty() || !std::isfinite(r.value))
@@ -36,16 +26,77 @@ double filedValue(const Reading& r) {
 
 namespace {
 
+using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
 // A quantity as the file holds it: its number read back from its text.
-QJsonValue quantityValue(const Quantity& q) {
+double quantityNumber(const Quantity& q) {
     if (!std::isfinite(q.number))
-        return QJsonValue();
+        return q.number;
     bool ok = false;
     const double number = shortestText(q.number).toDouble(&ok);
-    return ok ? QJsonValue(number) : QJsonValue(q.number);
+    return ok ? number : q.number;
+}
+
+void writeKey(JsonWriter& w, std::string_view key) {
+    w.Key(key.data(), rapidjson::SizeType(key.size()));
+}
+
+void writeText(JsonWriter& w, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    w.String(utf8.constData(), rapidjson::SizeType(utf8.size()));
+}
+
+void writeText(JsonWriter& w, std::string_view text) {
+    w.String(text.data(), rapidjson::SizeType(text.size()));
+}
+
+// The shortest text that reads back as the number (1001, 0.012, 1e-05),
+// never the 17 digits of a double; null for no number.
+void writeNumber(JsonWriter& w, double number) {
+    if (!std::isfinite(number)) {
+        w.Null();
+        return;
+    }
+    char text[40];
+    const auto written = fmt::format_to_n(text, sizeof text, "{}", number);
+    w.RawValue(text, written.size, rapidjson::kNumberType);
+}
+
+void writeInteger(JsonWriter& w, qint64 number) {
+    w.Int64(number);
+}
+
+void writeTime(JsonWriter& w, const QDateTime& moment) {
+    char text[40];
+    w.String(text, rapidjson::SizeType(writeIsoWithOffset(moment, text, true)));
+}
+
+std::string_view levelName(AlarmLevel level) {
+    switch (level) {
+    case AlarmLevel::Normal:
+        return "normal";
+    case AlarmLevel::High1:
+        return "high1";
+    case AlarmLevel::High2:
+        return "high2";
+    case AlarmLevel::Fault:
+        return "fault";
+    case AlarmLevel::LostContact:
+        return "lost-contact";
+    }
+    return "fault";
+}
+
+QByteArray finished(const rapidjson::StringBuffer& buffer) {
+    return QByteArray(buffer.GetString(), qsizetype(buffer.GetSize()));
 }
 
 } // namespace
+
+QString alarmLevelName(AlarmLevel level) {
+    const std::string_view name = levelName(level);
+    return QString::fromLatin1(name.data(), qsizetype(name.size()));
+}
 
 QDateTime readingMoment(const Reading& r, const QDateTime& received) {
     if (const std::optional<QDateTime> taken = r.localMoment())
@@ -65,54 +116,178 @@ QDateTime readingMoment(const Reading& r, const QDateTime& received) {
     return received;
 }
 
+qsizetype writeIsoWithOffset(const QDateTime& moment, char* text, bool milliseconds) {
+    using namespace std::chrono;
+    const int offset = moment.offsetFromUtc();
+    const qint64 wallMs = moment.toMSecsSinceEpoch() + qint64(offset) * 1000;
+    const qint64 msPerDay = 86400000;
+    const qint64 day = wallMs >= 0 ? wallMs / msPerDay : (wallMs - msPerDay + 1) / msPerDay;
+    const qint64 ms = wallMs - day * msPerDay;
+    const year_month_day date{sys_days{days{day}}};
+    const int offsetMinutes = std::abs(offset) / 60;
+    // Years of four digits: what the clock of a running station gives.
+    char* end =
+        fmt::format_to_n(text, 20, "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}",
+                         std::clamp(int(date.year()), 0, 9999), unsigned(date.month()),
+                         unsigned(date.day()), ms / 3600000, ms / 60000 % 60, ms / 1000 % 60)
+            .out;
+    if (milliseconds)
+        end = fmt::format_to_n(end, 4, ".{:03}", ms % 1000).out;
+    // A zero offset is "+00:00", not "Z": the field keeps one shape.
+    end = fmt::format_to_n(end, 6, "{}{:02}:{:02}", offset < 0 ? '-' : '+', offsetMinutes / 60,
+                           offsetMinutes % 60)
+              .out;
+    return qsizetype(end - text);
+}
+
 QString isoWithOffset(const QDateTime& moment) {
-    const QDateTime fixed = moment.toOffsetFromUtc(moment.offsetFromUtc());
-    QString text = fixed.toString(Qt::ISODateWithMs);
-    // Qt writes a zero offset as "Z"; "+00:00" reads the same everywhere and
-    // keeps the field one shape.
-    if (text.endsWith(QLatin1Char('Z')))
-        text.replace(text.size() - 1, 1, QStringLiteral("+00:00"));
-    return text;
+    char text[40];
+    return QString::fromLatin1(text, writeIsoWithOffset(moment, text, true));
 }
 
 QByteArray readingJson(const Reading& r, AlarmLevel level, const QDateTime& received, quint64 seq,
                        const QString& run) {
-    QJsonObject o;
-    o.insert(QStringLiteral("seq"), double(seq));
-    if (!run.isEmpty())
-        o.insert(QStringLiteral("run"), run);
-    o.insert(QStringLiteral("time"), isoWithOffset(readingMoment(r, received)));
-    o.insert(QStringLiteral("received"), isoWithOffset(received));
-    const double value = filedValue(r);
-    o.insert(QStringLiteral("value"), std::isfinite(value) ? QJsonValue(value) : QJsonValue());
-    if (!r.error.isEmpty())
-        o.insert(QStringLiteral("error"), r.error.trimmed());
-    // Every reading names the same keys, whatever the family fills in.
-    const QString units = r.unit.trimmed();
-    o.insert(QStringLiteral("units"), units.isEmpty() ? QJsonValue() : QJsonValue(units));
-    o.insert(QStringLiteral("status"), r.status.trimmed());
-    o.insert(QStringLiteral("detector"), r.detector.trimmed());
-    o.insert(QStringLiteral("instrument"), r.instrumentId.trimmed());
-    for (const Quantity& q : r.extras)
-        o.insert(q.name, quantityValue(q));
-    o.insert(QStringLiteral("alarm"), alarmLevelName(level));
-    o.insert(QStringLiteral("level"), int(level));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    // The keys go out in the order of their names (subscribers and tests
+    // have always seen them so); a quantity named like a key of its own
+    // stands in its place, except the alarm and its level.
+    struct Field {
+        std::string_view key;
+        int fixed = -1;                  // one of the keys below
+        const Quantity* extra = nullptr; // a quantity of the family
+    };
+    enum Fixed {
+        Alarm,
+        Detector,
+        Error,
+        Instrument,
+        Level,
+        Received,
+        Run,
+        Seq,
+        Status,
+        Time,
+        Units,
+        Value
+    };
+    static constexpr std::string_view FixedKeys[] = {"alarm",  "detector", "error", "instrument",
+                                                     "level",  "received", "run",   "seq",
+                                                     "status", "time",     "units", "value"};
+    std::vector<QByteArray> extraKeys;
+    extraKeys.reserve(size_t(r.extras.size()));
+    std::vector<Field> fields;
+    fields.reserve(12 + size_t(r.extras.size()));
+    for (const Quantity& q : r.extras) {
+        extraKeys.push_back(q.name.toUtf8());
+        fields.push_back(
+            {std::string_view(extraKeys.back().constData(), size_t(extraKeys.back().size())), -1,
+             &q});
+    }
+    for (int k = Alarm; k <= Value; ++k) {
+        if ((k == Error && r.error.isEmpty()) || (k == Run && run.isEmpty()))
+            continue;
+        fields.push_back({FixedKeys[k], k, nullptr});
+    }
+    // Sorted by name, and among equal names the one that counts first.
+    std::stable_sort(fields.begin(), fields.end(), [](const Field& a, const Field& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        const auto rank = [](const Field& f) {
+            return f.fixed == Alarm || f.fixed == Level ? 0 : f.extra ? 1 : 2;
+        };
+        return rank(a) < rank(b);
+    });
+
+    rapidjson::StringBuffer buffer;
+    JsonWriter w(buffer);
+    w.StartObject();
+    std::string_view previous;
+    const Quantity* lastExtra = nullptr;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const Field& f = fields[i];
+        if (i > 0 && f.key == previous)
+            continue;
+        previous = f.key;
+        writeKey(w, f.key);
+        if (f.extra) {
+            // Of two quantities with one name, the later one counts.
+            lastExtra = f.extra;
+            for (size_t j = i + 1; j < fields.size() && fields[j].key == f.key; ++j)
+                if (fields[j].extra && fields[j].extra > lastExtra)
+                    lastExtra = fields[j].extra;
+            writeNumber(w, quantityNumber(*lastExtra));
+            continue;
+        }
+        switch (Fixed(f.fixed)) {
+        case Alarm:
+            writeText(w, levelName(level));
+            break;
+        case Detector:
+            writeText(w, r.detector.trimmed());
+            break;
+        case Error:
+            writeText(w, r.error.trimmed());
+            break;
+        case Instrument:
+            writeText(w, r.instrumentId.trimmed());
+            break;
+        case Level:
+            writeInteger(w, int(level));
+            break;
+        case Received:
+            writeTime(w, received);
+            break;
+        case Run:
+            writeText(w, run);
+            break;
+        case Seq:
+            w.Uint64(seq);
+            break;
+        case Status:
+            writeText(w, r.status.trimmed());
+            break;
+        case Time:
+            writeTime(w, readingMoment(r, received));
+            break;
+        case Units:
+            // Every reading names the same keys, whatever the family fills in.
+            if (const QString units = r.unit.trimmed(); units.isEmpty())
+                w.Null();
+            else
+                writeText(w, units);
+            break;
+        case Value:
+            writeNumber(w, filedValue(r));
+            break;
+        }
+    }
+    w.EndObject();
+    return finished(buffer);
 }
 
 QByteArray alarmJson(AlarmLevel level, const QDateTime& when) {
-    QJsonObject o;
-    o.insert(QStringLiteral("alarm"), alarmLevelName(level));
-    o.insert(QStringLiteral("level"), int(level));
-    o.insert(QStringLiteral("time"), isoWithOffset(when));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    rapidjson::StringBuffer buffer;
+    JsonWriter w(buffer);
+    w.StartObject();
+    writeKey(w, "alarm");
+    writeText(w, levelName(level));
+    writeKey(w, "level");
+    writeInteger(w, int(level));
+    writeKey(w, "time");
+    writeTime(w, when);
+    w.EndObject();
+    return finished(buffer);
 }
 
 QByteArray offlineAlarmJson(const QDateTime& when) {
-    QJsonObject o;
-    o.insert(QStringLiteral("alarm"), QStringLiteral("offline"));
-    o.insert(QStringLiteral("time"), isoWithOffset(when));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    rapidjson::StringBuffer buffer;
+    JsonWriter w(buffer);
+    w.StartObject();
+    writeKey(w, "alarm");
+    writeText(w, std::string_view("offline"));
+    writeKey(w, "time");
+    writeTime(w, when);
+    w.EndObject();
+    return finished(buffer);
 }
 
 } // namespace zel

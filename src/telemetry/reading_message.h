@@ -2,9 +2,9 @@
 // The JSON bodies a station publishes. Subscribers are dashboards and
 // archives in other languages: times carry their UTC offset, numbers are
 // numbers, and every message says which reading of the station it is.
+#include "data/alarm_level.h"
 #include "data/reading.h"
 #include "data/record_layout.h"
-#include "station/station_view.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -30,6 +30,9 @@ QDateTime readingMoment(const Reading& reading, const QDateTime& received);
 
 // ISO 8601 with milliseconds and the UTC offset ("2026-01-02T03:04:05.000+02:00").
 QString isoWithOffset(const QDateTime& moment);
+// The same into `text` (room for 40 characters), with or without the
+// milliseconds; returns its length.
+qsizetype writeIsoWithOffset(const QDateTime& moment, char* text, bool milliseconds);
 
 // One reading as filed. `seq` counts the station's published readings, so a
 // subscriber sees gaps and repeats; `run` names this start of the program,

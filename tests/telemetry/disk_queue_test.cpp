@@ -17,6 +17,11 @@
 namespace zel {
 namespace {
 
+// Why the queue refused its file; empty when it took it.
+QString refusalOf(const Expected<DiskQueue::Opened>& opened) {
+    return opened ? QString() : opened.error().text;
+}
+
 QByteArray body(quint64 n) {
     return "{\"n\":" + QByteArray::number(n) + "}";
 }
@@ -48,9 +53,9 @@ TEST(DiskQueue, WaitingReadingsSurviveARestartInOrder) {
     const QString path = dir.filePath("q.txt");
     {
         DiskQueue q(path, 100);
-        const DiskQueue::Opened o = q.open();
-        ASSERT_TRUE(o.usable);
-        EXPECT_TRUE(o.waiting.empty());
+        const Expected<DiskQueue::Opened> o = q.open();
+        ASSERT_TRUE(o.has_value());
+        EXPECT_TRUE(o->waiting.empty());
         for (quint64 i = 1; i <= 5; ++i)
             EXPECT_EQ(q.push(body(i), {qint64(100 * i), 1000 + i}).seq, i);
         q.markDone(3); // acknowledgements may come out of order
@@ -65,11 +70,11 @@ TEST(DiskQueue, WaitingReadingsSurviveARestartInOrder) {
     f.close();
     {
         DiskQueue q(path, 100);
-        const DiskQueue::Opened o = q.open();
-        EXPECT_EQ(seqs(o.waiting), (std::vector<quint64>{2, 4, 5}));
-        EXPECT_EQ(o.waiting[0].payload, body(2));
-        EXPECT_EQ(o.lastQueued, (DiskQueue::Identity{500, 1005, 1004}));
-        EXPECT_EQ(o.damagedLines + o.damagedReadings, 0);
+        const Expected<DiskQueue::Opened> o = q.open();
+        EXPECT_EQ(seqs(o->waiting), (std::vector<quint64>{2, 4, 5}));
+        EXPECT_EQ(o->waiting[0].payload, body(2));
+        EXPECT_EQ(o->lastQueued, (DiskQueue::Identity{500, 1005, 1004}));
+        EXPECT_EQ(o->damagedLines + o->damagedReadings, 0);
         EXPECT_EQ(q.nextSeq(), 6u) << "the cut line was never sent: its number is free";
         EXPECT_EQ(linesOf(path).size(), 5) << "reopening keeps only the marks and waiting lines";
         for (quint64 s : {2, 4, 5})
@@ -77,10 +82,49 @@ TEST(DiskQueue, WaitingReadingsSurviveARestartInOrder) {
         EXPECT_EQ(linesOf(path).size(), 2) << "an empty queue shrinks to its marks";
     }
     DiskQueue q(path, 100);
-    const DiskQueue::Opened o = q.open();
-    EXPECT_TRUE(o.waiting.empty());
-    EXPECT_EQ(o.lastQueued.fp, 1005u) << "the marks remember the last reading queued";
+    const Expected<DiskQueue::Opened> o = q.open();
+    EXPECT_TRUE(o->waiting.empty());
+    EXPECT_EQ(o->lastQueued.fp, 1005u) << "the marks remember the last reading queued";
     EXPECT_EQ(q.push(body(6)).seq, 6u);
+}
+
+// Deferred writes: what the broker took before the batch is written never
+// reaches the file, the rest goes in one batch, and a queue stopped before
+// its batch names only readings it has (the working file has the others).
+TEST(DiskQueue, DeferredWritesKeepOnlyWhatWaitsAndNeverNameAnUnwrittenReading) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("q.txt");
+    {
+        DiskQueue q(path, 100);
+        ASSERT_TRUE(q.open().has_value());
+        q.setDeferredWrites(true);
+        for (quint64 i = 1; i <= 4; ++i)
+            q.push(body(i), {qint64(100 * i), 1000 + i});
+        EXPECT_EQ(linesOf(path).size(), 2) << "nothing is written before the batch";
+        q.markDone(1);
+        q.markDone(2);
+        q.writePending();
+        EXPECT_EQ(linesOf(path).size(), 4) << "the marks and the two that wait";
+        q.markDone(3);
+        q.push(body(5), {500, 1005});
+        q.push(body(6), {600, 1006}); // the process ends before its batch
+    }
+    {
+        DiskQueue q(path, 100);
+        const Expected<DiskQueue::Opened> o = q.open();
+        ASSERT_TRUE(o.has_value());
+        EXPECT_EQ(seqs(o->waiting), (std::vector<quint64>{4}));
+        EXPECT_EQ(o->lastQueued, (DiskQueue::Identity{400, 1004, 1003}))
+            << "readings 5 and 6 are taken again from the working file";
+        q.setDeferredWrites(true);
+        q.markDone(4);
+        q.writePending();
+    }
+    DiskQueue q(path, 100);
+    const Expected<DiskQueue::Opened> o = q.open();
+    ASSERT_TRUE(o.has_value());
+    EXPECT_TRUE(o->waiting.empty());
+    EXPECT_EQ(linesOf(path).size(), 2) << "delivered: back to its marks";
 }
 
 TEST(DiskQueue, AFullQueueDropsTheOldestAndALowerLimitCountsWhatItDrops) {
@@ -88,7 +132,7 @@ TEST(DiskQueue, AFullQueueDropsTheOldestAndALowerLimitCountsWhatItDrops) {
     const QString path = dir.filePath("q.txt");
     {
         DiskQueue q(path, 3);
-        ASSERT_TRUE(q.open().usable);
+        ASSERT_TRUE(q.open().has_value());
         std::vector<std::optional<quint64>> dropped;
         for (quint64 i = 1; i <= 5; ++i)
             dropped.push_back(q.push(body(i)).dropped);
@@ -96,9 +140,9 @@ TEST(DiskQueue, AFullQueueDropsTheOldestAndALowerLimitCountsWhatItDrops) {
                                                                 std::nullopt, 1u, 2u}));
     }
     DiskQueue q(path, 2);
-    const DiskQueue::Opened o = q.open();
-    EXPECT_EQ(seqs(o.waiting), (std::vector<quint64>{4, 5})) << "the newest stay";
-    EXPECT_EQ(o.droppedByLimit, 1);
+    const Expected<DiskQueue::Opened> o = q.open();
+    EXPECT_EQ(seqs(o->waiting), (std::vector<quint64>{4, 5})) << "the newest stay";
+    EXPECT_EQ(o->droppedByLimit, 1);
 }
 
 // A kill between the reading's line and the marks: the line names the
@@ -109,7 +153,7 @@ TEST(DiskQueue, TheNewestLineOutranksOlderMarks) {
     QByteArray marksBefore;
     {
         DiskQueue q(path, 100);
-        ASSERT_TRUE(q.open().usable);
+        ASSERT_TRUE(q.open().has_value());
         q.push(body(1), {100, 11});
         marksBefore = bytesOf(path).left(192);
         q.push(body(2), {200, 22});
@@ -118,8 +162,8 @@ TEST(DiskQueue, TheNewestLineOutranksOlderMarks) {
     text.replace(0, 192, marksBefore);
     writeBytes(path, text);
     DiskQueue q(path, 100);
-    const DiskQueue::Opened o = q.open();
-    EXPECT_EQ(o.lastQueued, (DiskQueue::Identity{200, 22, 11}));
+    const Expected<DiskQueue::Opened> o = q.open();
+    EXPECT_EQ(o->lastQueued, (DiskQueue::Identity{200, 22, 11}));
     EXPECT_EQ(q.nextSeq(), 3u);
 }
 
@@ -181,20 +225,20 @@ TEST(DiskQueue, DamagedFilesAreRefusedOrRecoveredAndSaid) {
         const QString path = dir.filePath("q.txt");
         writeBytes(path, c.text);
         DiskQueue q(path, 100);
-        const DiskQueue::Opened o = q.open();
+        const Expected<DiskQueue::Opened> o = q.open();
         if (*c.refusal) {
-            EXPECT_FALSE(o.usable);
-            EXPECT_TRUE(o.refusal.contains(c.refusal)) << o.refusal.toStdString();
-            EXPECT_TRUE(o.refusal.contains(path));
+            EXPECT_FALSE(o.has_value());
+            EXPECT_TRUE(refusalOf(o).contains(c.refusal)) << refusalOf(o).toStdString();
+            EXPECT_TRUE(refusalOf(o).contains(path));
             EXPECT_EQ(bytesOf(path), c.text) << "a refused file is never replaced";
             continue;
         }
-        ASSERT_TRUE(o.usable) << o.refusal.toStdString();
-        EXPECT_EQ(seqs(o.waiting), c.waiting);
+        ASSERT_TRUE(o.has_value()) << refusalOf(o).toStdString();
+        EXPECT_EQ(seqs(o->waiting), c.waiting);
         EXPECT_EQ(q.nextSeq(), c.next);
-        EXPECT_TRUE(*c.note ? o.markNote.contains(c.note) : o.markNote.isEmpty())
-            << o.markNote.toStdString();
-        EXPECT_EQ(o.damagedReadings, c.damagedReadings);
+        EXPECT_TRUE(*c.note ? o->markNote.contains(c.note) : o->markNote.isEmpty())
+            << o->markNote.toStdString();
+        EXPECT_EQ(o->damagedReadings, c.damagedReadings);
     }
 }
 
@@ -203,11 +247,11 @@ TEST(DiskQueue, NumbersStopAtWhatAJsonNumberHoldsExactly) {
     const QString path = dir.filePath("q.txt");
     writeBytes(path, "N 00009007199254740991\n");
     DiskQueue q(path, 100);
-    ASSERT_TRUE(q.open().usable);
+    ASSERT_TRUE(q.open().has_value());
     EXPECT_EQ(q.push(body(1)).seq, DiskQueue::MaxSeq);
     EXPECT_EQ(q.push(body(2)).seq, 0u) << "refused, not wrapped";
     DiskQueue again(path, 100);
-    ASSERT_TRUE(again.open().usable) << "the high-water mark stays readable";
+    ASSERT_TRUE(again.open().has_value()) << "the high-water mark stays readable";
     EXPECT_EQ(again.nextSeq(), DiskQueue::MaxSeq + 1);
 }
 
@@ -219,17 +263,17 @@ TEST(DiskQueue, WhatCannotBeReadOrIsALinkIsNeverReplaced) {
     ASSERT_TRUE(QFile::link(target, link));
     {
         DiskQueue q(link, 100);
-        const DiskQueue::Opened o = q.open();
-        EXPECT_FALSE(o.usable);
-        EXPECT_TRUE(o.refusal.contains("symbolic link")) << o.refusal.toStdString();
-        EXPECT_TRUE(o.refusal.contains(link));
+        const Expected<DiskQueue::Opened> o = q.open();
+        EXPECT_FALSE(o.has_value());
+        EXPECT_TRUE(refusalOf(o).contains("symbolic link")) << refusalOf(o).toStdString();
+        EXPECT_TRUE(refusalOf(o).contains(link));
         EXPECT_EQ(bytesOf(target), "not a queue\n");
         EXPECT_TRUE(QFileInfo(link).isSymLink());
     }
     {
         QDir(dir.path()).mkdir("folder.txt");
         DiskQueue q(dir.filePath("folder.txt"), 100);
-        EXPECT_TRUE(q.open().refusal.contains("is not a regular file"));
+        EXPECT_TRUE(refusalOf(q.open()).contains("is not a regular file"));
     }
     // A file this user may not read: tried as another user, since root
     // reads everything.
@@ -242,8 +286,8 @@ TEST(DiskQueue, WhatCannotBeReadOrIsALinkIsNeverReplaced) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(3);
         DiskQueue q(path, 100);
-        const DiskQueue::Opened o = q.open();
-        ::_exit(!o.usable && o.refusal.contains("Permission denied") ? 0 : 1);
+        const Expected<DiskQueue::Opened> o = q.open();
+        ::_exit(!o.has_value() && refusalOf(o).contains("Permission denied") ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -257,7 +301,7 @@ TEST(DiskQueue, ATemporaryFileOfARewriteCutShortIsRemoved) {
     writeBytes(dir.filePath(".q.txt.a1B2c3"), "half a rewrite");
     writeBytes(dir.filePath(".q.txt.keep"), "not ours");
     DiskQueue q(path, 100);
-    EXPECT_EQ(q.open().leftoversRemoved, 1);
+    EXPECT_EQ(q.open().value().leftoversRemoved, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath(".q.txt.a1B2c3")));
     EXPECT_TRUE(QFile::exists(dir.filePath(".q.txt.keep")));
 }
@@ -268,7 +312,7 @@ TEST(DiskQueue, DeliveredLinesGiveTheirSpaceBackWhileOthersWait) {
     QTemporaryDir dir;
     const QString path = dir.filePath("q.txt");
     DiskQueue q(path, 100000);
-    ASSERT_TRUE(q.open().usable);
+    ASSERT_TRUE(q.open().has_value());
     qint64 largest = 0;
     for (quint64 i = 1; i <= 3000; ++i) {
         q.push(body(i) + QByteArray(200, ' '));
@@ -278,7 +322,8 @@ TEST(DiskQueue, DeliveredLinesGiveTheirSpaceBackWhileOthersWait) {
     }
     EXPECT_LT(largest, 16 * 1024) << "about 3000 delivered lines would take 650 KB";
     DiskQueue again(path, 100000);
-    EXPECT_EQ(seqs(again.open().waiting), (std::vector<quint64>{2996, 2997, 2998, 2999, 3000}));
+    EXPECT_EQ(seqs(again.open().value().waiting),
+              (std::vector<quint64>{2996, 2997, 2998, 2999, 3000}));
 }
 
 // Pushes `n` readings of about 100 bytes; returns the numbers given.
@@ -306,7 +351,7 @@ TEST(DiskQueue, AFullDiskNeitherReusesNumbersNorLosesTheQueue) {
         std::vector<quint64> stillWaiting;
         {
             DiskQueue q(path, 100000, 0);
-            ASSERT_TRUE(q.open().usable);
+            ASSERT_TRUE(q.open().has_value());
             for (quint64 s : pushMany(q, 5))
                 if (s <= 3)
                     q.markDone(s);
@@ -331,13 +376,13 @@ TEST(DiskQueue, AFullDiskNeitherReusesNumbersNorLosesTheQueue) {
             }
         }
         DiskQueue q(path, 100000, 0);
-        const DiskQueue::Opened o = q.open();
-        ASSERT_TRUE(o.usable) << o.refusal.toStdString();
+        const Expected<DiskQueue::Opened> o = q.open();
+        ASSERT_TRUE(o.has_value()) << refusalOf(o).toStdString();
         EXPECT_GT(q.nextSeq(), highest) << "every number given before the restart stays used";
         if (c.releaseBeforeRestart)
-            EXPECT_EQ(seqs(o.waiting), stillWaiting);
+            EXPECT_EQ(seqs(o->waiting), stillWaiting);
         else
-            for (const DiskQueue::Entry& e : o.waiting) {
+            for (const DiskQueue::Entry& e : o->waiting) {
                 EXPECT_GE(e.seq, 5u) << "acknowledged readings stay done";
                 EXPECT_NE(e.seq, acked);
             }
@@ -351,7 +396,7 @@ TEST(DiskQueue, ANearlyFullDiskKeepsTakingLinesWhileTheBrokerTakesThem) {
     test::FullDisk disk(64 * 1024);
     ZEL_REQUIRE_FULL_DISK(disk);
     DiskQueue q(disk.file("q.txt"), 100000, 0);
-    ASSERT_TRUE(q.open().usable);
+    ASSERT_TRUE(q.open().has_value());
     disk.fill(12 * 1024);
     for (quint64 i = 1; i <= 2000; ++i) {
         q.push(body(i) + QByteArray(150, ' '));
@@ -389,7 +434,7 @@ TEST(DiskQueue, ThePublisherSaysAndCountsWhatItFindsInTheQueueFile) {
         ini.write("MQTT", "Port", QString::number(test::freeLoopbackPort()));
         ini.write("MQTT", "QueueLimit", QString::number(c.limit));
         SystemClock clock;
-        MqttPublisher p(clock);
+        MqttPublisher p([&] { return clock.now(); });
         QStringList said;
         QObject::connect(&p, &MqttPublisher::message,
                          [&](const QString& text, bool) { said << text; });

@@ -81,7 +81,9 @@ TEST(FiledReadings, TheReadingsAfterTheLastQueuedAreFoundByTheirLines) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(c.file);
         f.close();
-        const FiledAfter found = readingsFiledAfter(path, c.last, 100);
+        const Expected<FiledAfter> read = readingsFiledAfter(path, c.last, 100);
+        ASSERT_TRUE(read) << read.error().text.toStdString();
+        const FiledAfter& found = *read;
         QStringList texts;
         for (const FiledLine& l : found.lines)
             texts << QString::fromUtf8(l.text);

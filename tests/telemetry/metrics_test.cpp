@@ -135,15 +135,16 @@ TEST(MetricsSettings, ListenIsTakenApartAndBadValuesNameTheKey) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.listen);
-        const ListenAddress a = resolveListen(QString::fromUtf8(c.listen));
+        const Expected<ListenAddress> resolved = resolveListen(QString::fromUtf8(c.listen));
+        const QString problem = resolved ? QString() : resolved.error().text;
         if (!c.numeric) {
-            EXPECT_TRUE(a.problem.contains(QString::fromUtf8(c.problem)))
-                << a.problem.toStdString();
-            EXPECT_TRUE(a.problem.startsWith("Listen \"")) << a.problem.toStdString();
-            EXPECT_TRUE(a.problem.contains("[Metrics]"));
+            EXPECT_TRUE(problem.contains(QString::fromUtf8(c.problem))) << problem.toStdString();
+            EXPECT_TRUE(problem.startsWith("Listen \"")) << problem.toStdString();
+            EXPECT_TRUE(problem.contains("[Metrics]"));
             continue;
         }
-        EXPECT_TRUE(a.problem.isEmpty()) << a.problem.toStdString();
+        EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+        const ListenAddress& a = *resolved;
         EXPECT_EQ(a.port, c.port);
         if (*c.numeric) {
             EXPECT_EQ(a.numeric, QString::fromUtf8(c.numeric));
@@ -385,9 +386,9 @@ std::string httpGet(int port, bool ipv6, const std::string& path) {
 TEST(MetricsExporter, IdleClientsDoNotStarveAScrape) {
     const int port = test::freeLoopbackPort();
     MetricsExporter e(north());
-    QString problem;
-    ASSERT_TRUE(e.listen(resolveListen(QStringLiteral("127.0.0.1:%1").arg(port)), &problem))
-        << problem.toStdString();
+    const Expected<void> listening =
+        e.listen(resolveListen(QStringLiteral("127.0.0.1:%1").arg(port)).value());
+    ASSERT_TRUE(listening) << listening.error().text.toStdString();
     e.takeReading(reading(12, "mR/h", 1));
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -433,17 +434,21 @@ TEST(MetricsExporter, ServesMetricsOnLoopbackAndRefusesATakenPort) {
     for (const Case& c : {Case{"127.0.0.1:%1", false}, Case{"[::1]:%1", true}}) {
         SCOPED_TRACE(c.listen);
         const int port = test::freeLoopbackPort();
-        const ListenAddress address = resolveListen(QString::fromLatin1(c.listen).arg(port));
-        ASSERT_TRUE(address.problem.isEmpty()) << address.problem.toStdString();
+        const Expected<ListenAddress> resolved =
+            resolveListen(QString::fromLatin1(c.listen).arg(port));
+        ASSERT_TRUE(resolved) << resolved.error().text.toStdString();
+        const ListenAddress& address = *resolved;
         MetricsExporter e(north());
-        QString problem;
         if (c.ipv6 && !servesIpv6()) {
             // Said as such, instead of the server's "possible problem binding".
-            EXPECT_FALSE(e.listen(address, &problem));
+            const Expected<void> listening = e.listen(address);
+            const QString problem = listening ? QString() : listening.error().text;
+            EXPECT_FALSE(listening);
             EXPECT_TRUE(problem.contains("built without IPv6")) << problem.toStdString();
             continue;
         }
-        ASSERT_TRUE(e.listen(address, &problem)) << problem.toStdString();
+        const Expected<void> listening = e.listen(address);
+        ASSERT_TRUE(listening) << listening.error().text.toStdString();
         e.takeReading(reading(12, "mR/h", 1));
         const std::string got = httpGet(port, c.ipv6, "/metrics");
         EXPECT_EQ(got.rfind("HTTP/1.1 200", 0), 0u) << got;
@@ -453,7 +458,9 @@ TEST(MetricsExporter, ServesMetricsOnLoopbackAndRefusesATakenPort) {
             << "only /metrics is served";
 
         MetricsExporter second(north());
-        EXPECT_FALSE(second.listen(address, &problem));
+        const Expected<void> secondListening = second.listen(address);
+        EXPECT_FALSE(secondListening);
+        const QString problem = secondListening ? QString() : secondListening.error().text;
         EXPECT_FALSE(second.listening());
         EXPECT_TRUE(problem.contains("Listen \"" + address.serverForm() + "\" in [Metrics]"))
             << problem.toStdString();
@@ -461,10 +468,18 @@ TEST(MetricsExporter, ServesMetricsOnLoopbackAndRefusesATakenPort) {
     }
     // An address that is not this machine's (TEST-NET-1): nothing is sent.
     MetricsExporter e(north());
-    QString problem;
-    EXPECT_FALSE(e.listen(resolveListen("192.0.2.1:9464"), &problem));
+    const auto listenAt = [&e](const char* listen) {
+        return resolveListen(QString::fromLatin1(listen)).and_then([&e](const ListenAddress& a) {
+            return e.listen(a);
+        });
+    };
+    Expected<void> listening = listenAt("192.0.2.1:9464");
+    EXPECT_FALSE(listening);
+    QString problem = listening ? QString() : listening.error().text;
     EXPECT_TRUE(problem.contains("Cannot assign requested address")) << problem.toStdString();
-    EXPECT_FALSE(e.listen(resolveListen("127.0.0.1:0"), &problem));
+    listening = listenAt("127.0.0.1:0");
+    EXPECT_FALSE(listening);
+    problem = listening ? QString() : listening.error().text;
     EXPECT_TRUE(problem.contains("not a port number")) << problem.toStdString();
 }
 

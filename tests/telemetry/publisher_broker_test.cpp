@@ -29,7 +29,7 @@ protected:
         ini.write("MQTT", "TopicPrefix", "t");
     }
     std::unique_ptr<MqttPublisher> startPublisher() {
-        auto p = std::make_unique<MqttPublisher>(clock);
+        auto p = std::make_unique<MqttPublisher>([this] { return clock.now(); });
         QObject::connect(p.get(), &MqttPublisher::message,
                          [this](const QString& text, bool) { messages << text; });
         EXPECT_TRUE(p->start(IniFile(dir.filePath("Zel.ini")), dir.path(), "host"));
@@ -124,7 +124,7 @@ TEST_F(PublisherBroker, TwoStationsWithOneNameAreToldAndTheLiveOneStaysOnline) {
 
     QTemporaryDir otherFolder; // another program folder: another client id
     QFile::copy(dir.filePath("Zel.ini"), otherFolder.filePath("Zel.ini"));
-    MqttPublisher second(clock);
+    MqttPublisher second([&] { return clock.now(); });
     QStringList secondSaid;
     QObject::connect(&second, &MqttPublisher::message,
                      [&](const QString& text, bool) { secondSaid << text; });
@@ -193,7 +193,7 @@ TEST_F(PublisherBroker, BadSettingsSayWhyAndPublishNothing) {
     IniFile ini(dir.filePath("Zel.ini"));
     ini.write("MQTT", "Host", "127.0.0.1");
     ini.write("MQTT", "Station", "north/1");
-    MqttPublisher p(clock);
+    MqttPublisher p([&] { return clock.now(); });
     QObject::connect(&p, &MqttPublisher::message, [this](const QString& text, bool problem) {
         EXPECT_TRUE(problem);
         messages << text;
@@ -214,7 +214,7 @@ TEST_F(PublisherBroker, TwoStationsOfOneHostKeepTheirOwnSessions) {
     QTemporaryDir other;
     ASSERT_TRUE(QFile::copy(dir.filePath("Zel.ini"), other.filePath("Zel.ini")));
     auto first = startPublisher();
-    MqttPublisher second(clock);
+    MqttPublisher second([&] { return clock.now(); });
     QObject::connect(&second, &MqttPublisher::message,
                      [this](const QString& text, bool) { messages << text; });
     ASSERT_TRUE(second.start(IniFile(other.filePath("Zel.ini")), other.path(), "host"));
@@ -238,7 +238,7 @@ TEST_F(PublisherBroker, TwoStationsOfOneHostKeepTheirOwnSessions) {
     for (const QString& ini : {dir.filePath("Zel.ini"), other.filePath("Zel.ini")})
         IniFile(ini).write("MQTT", "ClientId", "plant-7");
     first = startPublisher();
-    MqttPublisher third(clock);
+    MqttPublisher third([&] { return clock.now(); });
     QObject::connect(&third, &MqttPublisher::message,
                      [this](const QString& text, bool) { messages << text; });
     ASSERT_TRUE(third.start(IniFile(other.filePath("Zel.ini")), other.path(), "host"));

@@ -74,7 +74,8 @@ TEST(MqttSettings, BadKeysAreNamedAndGoodOnesPass) {
         f.close();
         const MqttSettings s = readMqttSettings(IniFile(f.fileName()), "machine");
         EXPECT_TRUE(s.enabled()) << c.lines;
-        const QString problem = mqttSettingsProblem(s);
+        const Expected<void> usable = checkMqttSettings(s);
+        const QString problem = usable ? QString() : usable.error().text;
         if (*c.problem == 0)
             EXPECT_TRUE(problem.isEmpty()) << c.lines << problem.toStdString();
         else
@@ -91,7 +92,7 @@ TEST(MqttSettings, DefaultsAndTopicsAndAMissingHostIsOff) {
     f.close();
     MqttSettings s = readMqttSettings(IniFile(f.fileName()), "machine");
     EXPECT_FALSE(s.enabled());
-    EXPECT_TRUE(mqttSettingsProblem(s).isEmpty());
+    EXPECT_TRUE(checkMqttSettings(s));
     EXPECT_EQ(s.port, 1883);
     EXPECT_EQ(s.queueLimit, DefaultQueueLimit);
     EXPECT_EQ(s.topic("reading"), "zel/machine/reading");
@@ -107,9 +108,9 @@ TEST(MqttSettings, DefaultsAndTopicsAndAMissingHostIsOff) {
     ASSERT_TRUE(pw.open(QIODevice::WriteOnly));
     pw.write("s3cret pass\r\nsecond line\n");
     pw.close();
-    bool ok = false;
-    EXPECT_EQ(readPasswordFile(pw.fileName(), &ok), "s3cret pass");
-    EXPECT_TRUE(ok);
+    const Expected<QByteArray> password = readPasswordFile(pw.fileName());
+    ASSERT_TRUE(password);
+    EXPECT_EQ(*password, "s3cret pass");
 }
 
 // The [MQTT] example of the README works as written.
@@ -131,7 +132,8 @@ TEST(MqttSettings, TheReadmeExampleIsUsable) {
     s.caFile.clear();
     s.certFile.clear();
     s.keyFile.clear();
-    EXPECT_EQ(mqttSettingsProblem(s), QString()) << block.toStdString();
+    const Expected<void> usable = checkMqttSettings(s);
+    EXPECT_EQ(usable ? QString() : usable.error().text, QString()) << block.toStdString();
     EXPECT_EQ(s.port, 1883);
     EXPECT_EQ(s.station, "north-gate");
 }
@@ -225,6 +227,36 @@ TEST(ReadingMessage, FieldsTimesAndNumbers) {
     EXPECT_EQ(offlineAlarmJson(utc),
               R"({"alarm":"offline","time":"2026-01-02T03:04:05.000+00:00"})")
         << "a stopped station has no level";
+}
+
+// The bytes subscribers have always been sent: keys in the order of their
+// names, numbers as filed, times with milliseconds and offset.
+TEST(ReadingMessage, BytesStayWhatSubscribersRead) {
+    const QDateTime received(QDate(2026, 3, 4), QTime(5, 6, 7, 89), QTimeZone(7200));
+    Reading r;
+    r.instrumentId = "O-1 ";
+    r.value = 12.5;
+    r.unit = "uSv/h";
+    r.status = "OK";
+    const auto quantity = [](const char* name, double n) {
+        return Quantity{name, QString::number(n), n};
+    };
+    r.extras = {quantity("americium", 0.5), quantity("neutrons", 3), quantity("cesium", 0.25),
+                quantity("cobalt", 0.125), quantity("cps", 410)};
+    EXPECT_EQ(readingJson(r, AlarmLevel::Normal, received, 1, "r1"),
+              R"({"alarm":"normal","americium":0.5,"cesium":0.25,"cobalt":0.125,"cps":410,)"
+              R"("detector":"","instrument":"O-1","level":0,"neutrons":3,)"
+              R"("received":"2026-03-04T05:06:07.089+02:00","run":"r1","seq":1,"status":"OK",)"
+              R"("time":"2026-03-04T05:06:07.089+02:00","units":"uSv/h","value":12.5})");
+    r.extras.clear();
+    r.value = 0.00001;
+    r.error = "E\"1\n";
+    const QDateTime west(QDate(2026, 12, 31), QTime(23, 59, 59, 999), QTimeZone(-9000));
+    EXPECT_EQ(readingJson(r, AlarmLevel::Fault, west, 9007199254740991ull),
+              R"({"alarm":"fault","detector":"","error":"E\"1","instrument":"O-1","level":3,)"
+              R"("received":"2026-12-31T23:59:59.999-02:30","seq":9007199254740991,)"
+              R"("status":"OK","time":"2026-12-31T23:59:59.999-02:30","units":"uSv/h",)"
+              R"("value":null})");
 }
 
 // One scale for the levels: the names and numbers of MQTT, the journal and
