@@ -445,7 +445,7 @@ bool DiskQueue::adoptInPlace(const std::vector<qint64>& offsets, const std::vect
     for (size_t i = 0; i < entries_.size(); ++i)
         entries_[i].offset = offsets[i];
     notOnDisk_ = 0;
-    lastError_.clear();
+    writeFailure_.reset();
     writeMark();
     return fd_ >= 0;
 }
@@ -475,7 +475,7 @@ bool DiskQueue::rewrite() {
     }
     FileError error;
     if (!writeFileSafely(path_, text, &error)) {
-        lastError_ = error.message();
+        writeFailure_ = Failure{Failure::Kind::Other, error.message()};
         sinceFailure_.start();
         return false;
     }
@@ -491,12 +491,13 @@ bool DiskQueue::rewrite() {
     notOnDisk_ = 0;
     safe_ = safe;
     safeSeq_ = safeSeq;
-    lastError_.clear();
+    writeFailure_.reset();
     return true;
 }
 
 void DiskQueue::fail(int error, bool closeIt) {
-    lastError_ = path_ + QStringLiteral(": ") + systemReason(error);
+    writeFailure_ =
+        Failure{failureKindOf(error), path_ + QStringLiteral(": ") + systemReason(error)};
     if (closeIt) {
         closeFile();
         // Every line in the file is unknown from now on: the next rewrite
@@ -569,7 +570,7 @@ void DiskQueue::appendWaiting() {
         noteSafe(*it);
     }
     if (writeMark())
-        lastError_.clear();
+        writeFailure_.reset();
 }
 
 void DiskQueue::retryIfDue() {

@@ -105,8 +105,8 @@ public:
     qsizetype size() const { return qsizetype(entries_.size()); }
     qsizetype capacity() const { return capacity_; }
     const QString& path() const { return path_; }
-    // Why waiting readings are not all in the file; empty when they are.
-    const QString& lastError() const { return lastError_; }
+    // Why waiting readings are not all in the file; none when they are.
+    const std::optional<Failure>& writeFailure() const { return writeFailure_; }
     // Bytes the file takes now (0 without a file).
     qint64 fileBytes() const { return fd_ >= 0 ? fileEnd_ : 0; }
 
@@ -141,7 +141,7 @@ private:
     // its number: what the marks say.
     Identity safe_;
     quint64 safeSeq_ = 0;
-    QString lastError_;
+    std::optional<Failure> writeFailure_;
     QElapsedTimer sinceFailure_;
     bool deferWrites_ = false;
     bool marksBehind_ = false; // deferred: a delivery moved what the marks should say

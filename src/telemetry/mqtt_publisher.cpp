@@ -356,13 +356,13 @@ void MqttPublisher::enqueue(const Reading& reading, AlarmLevel level,
 }
 
 void MqttPublisher::reportQueueFile() {
-    if (!diskReported_ && !queue_->lastError().isEmpty()) {
+    if (!diskReported_ && queue_->writeFailure()) {
         diskReported_ = true;
         say(QStringLiteral("MQTT: the queue file cannot be written (%1); readings wait in memory "
                            "until it can")
-                .arg(queue_->lastError()),
+                .arg(queue_->writeFailure()->text),
             true);
-    } else if (diskReported_ && queue_->lastError().isEmpty()) {
+    } else if (diskReported_ && !queue_->writeFailure()) {
         diskReported_ = false;
         say(QStringLiteral("MQTT: the queue file %1 is written again").arg(queue_->path()), false);
     }
