@@ -52,9 +52,9 @@ void BM_ReadDb(benchmark::State& state) {
     const QString path = writeDataFile(dir, int(state.range(0)));
     zel::Series series;
     for (auto _ : state) {
-        const zel::ReadDbResult r = zel::readDataFile(path, series);
-        benchmark::DoNotOptimize(r.readingCount);
-        if (r.readingCount != state.range(0))
+        const zel::Expected<int32_t> r = zel::readDataFile(path, series);
+        benchmark::DoNotOptimize(r.value());
+        if (r.value() != state.range(0))
             state.SkipWithError("wrong reading count");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -69,8 +69,8 @@ void BM_ReadDbOriginalForm(benchmark::State& state) {
     const QString path = writeDataFile(dir, int(state.range(0)), originalForm);
     zel::Series series;
     for (auto _ : state) {
-        const zel::ReadDbResult r = zel::readDataFile(path, series);
-        benchmark::DoNotOptimize(r.readingCount);
+        const zel::Expected<int32_t> r = zel::readDataFile(path, series);
+        benchmark::DoNotOptimize(r.value());
         if (series.seriesLast != std::min<int64_t>(state.range(0), 10001) - 1)
             state.SkipWithError("readings not read");
     }
@@ -93,12 +93,12 @@ void BM_ReadDbFile(benchmark::State& state) {
     zel::Series series;
     int32_t readings = 0;
     for (auto _ : state) {
-        const zel::ReadDbResult r = zel::readDataFile(path, series);
-        if (!r.opened) {
+        const zel::Expected<int32_t> r = zel::readDataFile(path, series);
+        if (!r.has_value()) {
             state.SkipWithError(qPrintable(r.error));
             break;
         }
-        readings = r.readingCount;
+        readings = r.value();
         benchmark::DoNotOptimize(series.seriesLast);
     }
     if (readings > 0 && series.seriesLast < 0)
@@ -125,7 +125,7 @@ void BM_AppendAndListStep(benchmark::State& state) {
     for (auto _ : state) {
         zel::MeasurementRecord r = proto;
         list.listStep(r, false, QString());
-        store.countReading();
+        store.takeReading(0, 0);
         if (!store.appendReading(r))
             state.SkipWithError("append failed");
     }

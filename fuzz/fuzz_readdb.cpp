@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.write(bytes);
     }
     zel::Series series;
-    const zel::ReadDbResult result = zel::readDataFile(path, series);
-    if (series.seriesLast < -1 || series.seriesLast >= zel::Series::Capacity ||
-        result.readingCount < series.seriesLast + 1)
+    const zel::Expected<int32_t> result = zel::readDataFile(path, series);
+    if (series.seriesLast < -1 || series.seriesLast >= zel::Series::Capacity || !result ||
+        *result < series.seriesLast + 1)
         std::abort();
 
     (void)zel::splitDataLine(bytes);

@@ -140,7 +140,12 @@ ImportResult importDataFile(Archive& archive, const QString& path, const ImportO
         return result;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const bool opened = options.openDescriptor >= 0
+                            ? file.open(options.openDescriptor, QIODevice::ReadOnly,
+                                        QFileDevice::DontCloseHandle) &&
+                                  file.seek(0)
+                            : file.open(QIODevice::ReadOnly);
+    if (!opened) {
         result.error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
         return result;
     }

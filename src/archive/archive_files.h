@@ -27,6 +27,10 @@ struct ImportOptions {
     // Only the first `maxBytes` bytes (whole lines): the part of the working
     // file that was filed when the catch-up was asked for. -1: all of it.
     qint64 maxBytes = -1;
+    // Reads the file open at this descriptor (from its start) instead of
+    // opening `path`, which is then only its name: the working file as it
+    // was when the catch-up was asked for, even after a new one replaced it.
+    int openDescriptor = -1;
     // The family's caption when the caller knows it (an Orvan file names
     // itself by its column line).
     QString family;

@@ -4,7 +4,11 @@
 #include "common/ini_file.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zel {
 
@@ -71,9 +75,17 @@ void ArchiveWriter::catchUp(const QString& workingFilePath) {
     // The size now, on the caller's thread: what is filed from here on comes
     // through file(), so nothing is taken twice and nothing falls between.
     const qint64 bytes = QFileInfo(workingFilePath).size();
+    std::shared_ptr<const int> descriptor;
+    const int fd =
+        ::open(QFile::encodeName(workingFilePath).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0)
+        descriptor = std::shared_ptr<const int>(new int(fd), [](const int* d) {
+            ::close(*d);
+            delete d;
+        });
     {
         std::lock_guard lock(mutex_);
-        queue_.emplace_back(CatchUp{workingFilePath, bytes});
+        queue_.emplace_back(CatchUp{workingFilePath, bytes, std::move(descriptor)});
         ++handedOver_;
     }
     wake_.notify_all();
@@ -180,8 +192,9 @@ bool ArchiveWriter::writeItems(std::deque<Item>& items) {
             ImportOptions o;
             o.source = ReadingSource::WorkingFile;
             o.maxBytes = c->bytes;
+            o.openDescriptor = c->descriptor ? *c->descriptor : -1;
             const ImportResult r = importDataFile(archive_, c->path, o);
-            if (!r.ok && !r.notADataFile && QFileInfo::exists(c->path))
+            if (!r.ok && !r.notADataFile && (c->descriptor || QFileInfo::exists(c->path)))
                 return false;
             {
                 std::lock_guard lock(mutex_);
@@ -296,7 +309,7 @@ void ArchiveWriter::run() {
             finished_ += queue_.size() - kept.size();
             status_.queued = 0;
             queue_.swap(kept);
-            queue_.emplace_back(CatchUp{workingFile_, QFileInfo(workingFile_).size()});
+            queue_.emplace_back(CatchUp{workingFile_, QFileInfo(workingFile_).size(), nullptr});
             ++handedOver_;
         }
         wake_.wait_for(lock, options_.retryInterval, [&] { return stopping_; });

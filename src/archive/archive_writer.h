@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <variant>
@@ -86,6 +87,10 @@ private:
     struct CatchUp {
         QString path;
         qint64 bytes = 0;
+        // The file as it was at the call, kept open: a new working file
+        // begun before the writer gets to it must not hide the old one's
+        // readings. Null when it could not be opened (then `path` is read).
+        std::shared_ptr<const int> descriptor;
     };
     using Item = std::variant<FiledReading, ArchivedReading, ArchiveEvent, CatchUp>;
 

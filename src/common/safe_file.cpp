@@ -43,7 +43,9 @@ bool SafeFile::fail(const QString& reason) {
 
 bool SafeFile::failErrno(const char* step) {
     const int err = errno;
-    return fail(QStringLiteral("%1 (%2)").arg(systemReason(err), QLatin1String(step)));
+    fail(QStringLiteral("%1 (%2)").arg(systemReason(err), QLatin1String(step)));
+    error_.kind = failureKindOf(err);
+    return false;
 }
 
 bool SafeFile::open() {
@@ -162,7 +164,7 @@ void SafeFile::cancel() {
 int openNoFollow(const QString& path, int flags, unsigned mode, FileError* error) {
     const auto fail = [&](int err) {
         if (error)
-            *error = FileError{path, systemReason(err)};
+            *error = FileError{path, systemReason(err), failureKindOf(err)};
         return -1;
     };
     const QByteArray name = QFile::encodeName(path);
@@ -180,8 +182,10 @@ int openNoFollow(const QString& path, int flags, unsigned mode, FileError* error
         struct stat st {};
         if (err == ELOOP && ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
             if (error)
-                *error = FileError{path, QStringLiteral("It is a symbolic link; nothing is "
-                                                        "written through it")};
+                *error = FileError{path,
+                                   QStringLiteral("It is a symbolic link; nothing is "
+                                                  "written through it"),
+                                   Failure::Kind::Refused};
             return -1;
         }
         return fail(err);
@@ -220,7 +224,7 @@ bool renameWithoutReplacing(const QString& from, const QString& to, FileError* e
     }
     if (result != 0) {
         if (error)
-            *error = FileError{to, systemReason(errno)};
+            *error = FileError{to, systemReason(errno), failureKindOf(errno)};
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 // final flush failed with ENOSPC, leaving an empty file behind a reported
 // success. Every step here checks the system's own result: each write, fsync,
 // close, rename, and finally the size on disk against what was written.
+#include "common/failure.h"
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -15,6 +16,7 @@ namespace zel {
 struct FileError {
     QString path;
     QString reason;
+    Failure::Kind kind = Failure::Kind::Other;
     QString message() const;
 };
 

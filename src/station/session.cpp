@@ -4,6 +4,7 @@
 
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "station/station_archive.h"
 #include "telemetry/filed_readings.h"
 #include "telemetry/mqtt_publisher.h"
 
@@ -165,8 +166,22 @@ bool Session::reopenPort(QString* detail) {
 }
 
 void Session::restoreWorkingFile() {
-    data_->ensureWorkingFile();
+    // A working file that cannot be made ready is told by the first
+    // reading that cannot be written to it.
+    (void)data_->ensureWorkingFile();
     station_->readWorkingFile();
+    startArchiving();
+}
+
+void Session::startArchiving() {
+    if (archive_)
+        return;
+    archive_ = std::make_unique<StationArchive>(
+        *station_, paths_.programFolder + QLatin1Char('/') + QLatin1String(ArchiveFileName),
+        paths_.workingFile(), keepDaysSetting(settingsStore_.ini()),
+        [station = station_.get()](const QString& text, bool problem) {
+            station->setStatus(text, problem ? StatusKind::Problem : StatusKind::Note);
+        });
 }
 
 } // namespace zel

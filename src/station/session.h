@@ -22,6 +22,7 @@
 namespace zel {
 
 class MqttPublisher;
+class StationArchive;
 
 struct SessionPaths {
     QString programFolder; // dax.ini, ZelTemp.csv, the MQTT queue
@@ -93,8 +94,15 @@ public:
     // why it failed. A service that waits for its port uses this.
     bool reopenPort(QString* detail);
     // The working file of the previous run is kept (or a new one begun) and
-    // its readings are read into the list and counted.
+    // its readings are read into the list and counted; then the archive is
+    // started (startArchiving).
     void restoreWorkingFile();
+    // The station's record, "ZelArchive.sqlite" in the program folder: what
+    // the working file holds and the archive not yet is caught up, and every
+    // reading filed from now on goes there too. What it has to say (waiting
+    // for room on the disk, writing again) is the Station's status: the
+    // window's status line, zel-monitor's journal.
+    void startArchiving();
 
     const SessionPaths& paths() const { return paths_; }
     Settings& settings() { return settings_; }
@@ -115,6 +123,8 @@ public:
     const Station& station() const { return *station_; }
     // Null while nothing is published.
     MqttPublisher* publisher() { return publisher_.get(); }
+    // Null until startArchiving().
+    StationArchive* archive() { return archive_.get(); }
 
 private:
     // Hands the publisher the station's filed readings, where the working
@@ -136,6 +146,7 @@ private:
     std::unique_ptr<MeasurementList> list_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<MqttPublisher> publisher_;
+    std::unique_ptr<StationArchive> archive_;
 };
 
 } // namespace zel

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace zel {
 
@@ -80,6 +81,7 @@ bool Station::openPortAtStartup() {
         return false;
     }
     port_.OpenPort = port_.Port;
+    notePortBack();
     view_.enableCommand(Command::Test, true);
     testConnection();
     return true;
@@ -97,8 +99,14 @@ bool Station::reopenPort(int16_t port, int32_t baud, QString* detail) {
         return false;
     }
     port_.OpenPort = port;
+    notePortBack();
     view_.enableCommand(Command::Test, true);
     return true;
+}
+
+void Station::notePortBack() {
+    if (std::exchange(portLost_, false))
+        emit portBack();
 }
 
 void Station::closePort() {
@@ -113,6 +121,8 @@ void Station::onPortLost(const QString& reason) {
     port_.OpenPort = 0;
     view_.enableCommand(Command::Test, false);
     view_.debugLine(QStringLiteral("Port lost: ") + reason);
+    if (!std::exchange(portLost_, true))
+        emit portLost(reason);
     // The same alarm as a silent instrument, for whoever watches from afar.
     raiseLostContact();
     connectionLost();
@@ -235,6 +245,7 @@ void Station::toggleOnline() {
         state_.testPending = false;
         view_.showOnline(true);
         view_.enableCommand(Command::GetData, false);
+        emit collectionStarted();
     } else {
         lostContactTimer_.stop();
         state_.onlineIdle = true;
@@ -244,6 +255,7 @@ void Station::toggleOnline() {
             view_.enableCommand(Command::GetData, true);
         conversation_->stopOnline();
         view_.debugLine(QStringLiteral("Online stoped on ") + formatGeneralDateTime(clock_.now()));
+        emit collectionStopped();
     }
 }
 
@@ -507,6 +519,8 @@ void Station::takeReading(const QByteArray& bytes) {
 
     const Readouts readouts = conversation_->readouts(r);
     const bool endedLostContact = alarmLevel_ == AlarmLevel::LostContact;
+    if (endedLostContact)
+        emit contactBack();
     lostContact_ = 0;
     watchPace(endedLostContact);
 
@@ -554,7 +568,7 @@ void Station::takeReading(const QByteArray& bytes) {
                                    shownRow.InstrumentId, shownRow.Status, shownRow.Detector,
                                    r.value, alarmLevel_});
     writeReading(row, r);
-    view_.setCount(data_.readingCount);
+    view_.setCount(data_.readingCount());
     static const char spin[4] = {'|', '/', '-', '\\'};
     view_.setProgress(QString(QLatin1Char(spin[spinner_++ % 4])) + QLatin1Char(' '));
 
@@ -585,13 +599,15 @@ void Station::writeReading(const MeasurementRecord& row, const Reading& reading)
 
 bool Station::fileWaitingReadings() {
     while (!unwritten_.empty()) {
-        if (!data_.appendReading(unwritten_.front().row)) {
-            reportFileError(data_.lastError());
+        if (auto written = data_.appendReading(unwritten_.front().row); !written) {
+            reportFileError(written.error().text);
             return false;
         }
         const Unfiled filed = std::move(unwritten_.front());
         unwritten_.pop_front();
+        rowBeingFiled_ = &filed.row;
         emit readingFiled(filed.reading, filed.level);
+        rowBeingFiled_ = nullptr;
     }
     if (fileErrorShown_) {
         fileErrorShown_ = false;
@@ -601,15 +617,12 @@ bool Station::fileWaitingReadings() {
 }
 
 void Station::noteReadingCounted(const Reading& r) {
-    if (data_.readingCount < std::numeric_limits<int32_t>::max())
-        ++data_.readingCount;
-    // The series entry follows the reading, so the graph never sees an
-    // unfilled slot; once full, the oldest entry makes room for it. The
-    // reading's wall time counts as written, also in a clock change's hour.
+    // The reading's wall time counts as written, also in a clock change's
+    // hour.
     const double t = r.date.isValid() && r.time.isValid()
                          ? toDayCount(QDateTime(r.date, r.time, Qt::UTC))
                          : toDayCount(clock_.now());
-    data_.series.append(t, r.value);
+    data_.takeReading(t, r.value);
 }
 
 // ---------------------------------------------------------------- files
@@ -621,8 +634,11 @@ Legend& Station::legend() {
 }
 
 QByteArray Station::currentHeader() {
-    return headerLines(legend(), probeNumber,
-                       family_->fileColumnLine(conversation_->instrumentUnits()));
+    return headerLines(legend(), probeNumber, fileColumnLine());
+}
+
+QByteArray Station::fileColumnLine() const {
+    return family_->fileColumnLine(conversation_->instrumentUnits());
 }
 
 void Station::clearList() {
@@ -633,8 +649,8 @@ void Station::clearList() {
 }
 
 void Station::startNewWorkingFile() {
-    if (!data_.openNewTempFile(currentHeader()))
-        reportFileError(data_.lastError());
+    if (auto opened = data_.openNewTempFile(currentHeader()); !opened)
+        reportFileError(opened.error().text);
     view_.setCount(0);
     emit graphShouldHide();
     clearList();
@@ -646,8 +662,8 @@ void Station::chooseWorkingFileForOnline() {
     // emptying the file would lose every reading of the run before that was
     // never saved (a power cut, a restart of the service).
     if ((unattended || unattendedStart_) && !autoMode && data_.workingFileHoldsReadings()) {
-        if (!data_.reopenAppendUnder(currentHeader()))
-            reportFileError(data_.lastError());
+        if (auto opened = data_.reopenAppendUnder(currentHeader()); !opened)
+            reportFileError(opened.error().text);
         return;
     }
     // The file, not only the list, holds readings: after a restart the list
@@ -658,8 +674,8 @@ void Station::chooseWorkingFileForOnline() {
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QStringLiteral("start"), false);
         if (a == Answer::Yes) {
-            if (!data_.reopenAppendUnder(currentHeader()))
-                reportFileError(data_.lastError());
+            if (auto opened = data_.reopenAppendUnder(currentHeader()); !opened)
+                reportFileError(opened.error().text);
             return;
         }
     }
@@ -673,8 +689,8 @@ void Station::chooseWorkingFileForDownload() {
             view_.ask(QStringLiteral("Do you want to append data to the existing list ? \n\n"),
                       QString(), true);
         if (a == Answer::Yes) {
-            if (!data_.reopenAppendUnder(currentHeader()))
-                reportFileError(data_.lastError());
+            if (auto opened = data_.reopenAppendUnder(currentHeader()); !opened)
+                reportFileError(opened.error().text);
             return;
         }
     }
@@ -683,7 +699,7 @@ void Station::chooseWorkingFileForDownload() {
 
 void Station::readWorkingFile(const QString& path) {
     data_.readDb(path);
-    view_.setCount(data_.readingCount);
+    view_.setCount(data_.readingCount());
     view_.refreshControls();
 }
 
@@ -696,12 +712,11 @@ bool Station::saveToFile(const QString& path) {
     settings_.FileNumber = toInt16(double(settings_.FileNumber) + 1);
     if (!settingsStore_.writeFileNumber(settings_.FileNumber))
         reportSettingNotSaved(settingsStore_.ini().lastError());
-    const DataStore::SaveOutcome outcome =
-        data_.saveToFile(path, commonFilePath(), currentHeader());
-    if (!outcome.ok) {
+    const Expected<void> saved = data_.saveToFile(path, commonFilePath(), currentHeader());
+    if (!saved) {
         view_.critical(QStringLiteral("The data could not be saved. The working file ZelTemp.csv "
                                       "is unchanged and keeps every reading."),
-                       QStringLiteral("Save"), outcome.error);
+                       QStringLiteral("Save"), saved.error().text);
         return false;
     }
     return true;

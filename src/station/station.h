@@ -69,6 +69,12 @@ public:
     // --- family -----------------------------------------------------------
     // The table row of the family the conversation speaks for.
     const Family& family() const { return *family_; }
+    // While readingFiled is told: the line as written to the working file
+    // and the column line it was written under. Null at any other time.
+    const MeasurementRecord* rowBeingFiled() const { return rowBeingFiled_; }
+    QByteArray fileColumnLine() const;
+    // A logged record fetched by "Get Data" is coming in.
+    bool downloading() const { return state_.downloading; }
     Settings& settings() override { return settings_; }
     const Settings& settings() const { return settings_; }
     InstrumentConversation& conversation() { return *conversation_; }
@@ -184,6 +190,14 @@ signals:
     // A reading is in the working file: the reading as filed (thousands
     // written out) and the alarm level it left.
     void readingFiled(const zel::Reading& reading, zel::AlarmLevel level);
+    // On-line collection began or ended (the gaps of the station's record).
+    void collectionStarted();
+    void collectionStopped();
+    // A reading arrived while lost contact was raised.
+    void contactBack();
+    // The port went away, and a port was opened again after that.
+    void portLost(const QString& reason);
+    void portBack();
     // The lost-contact watch raised the alarm (no reading for too long), or
     // the port went away.
     void lostContactRaised();
@@ -227,6 +241,7 @@ private:
     // fault, not the instrument.
     void watchPace(bool endedLostContact);
     void onPortLost(const QString& reason);
+    void notePortBack();
     void reportFileError(const QString& what);
     void deferCritical(const QString& text, const QString& title, const QString& detail);
     void writeReading(const MeasurementRecord& row, const Reading& reading);
@@ -266,6 +281,8 @@ private:
         AlarmLevel level;
     };
     std::deque<Unfiled> unwritten_;
+    const MeasurementRecord* rowBeingFiled_ = nullptr;
+    bool portLost_ = false;
 };
 
 } // namespace zel

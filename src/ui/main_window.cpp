@@ -741,7 +741,7 @@ void MainWindow::updateControls() {
     clearListButton_->setEnabled(rows);
     // Save writes CSV itself: it needs no spreadsheet program to work.
     saveAction_->setEnabled(rows);
-    const bool graph = data_->series.seriesLast >= 7;
+    const bool graph = data_->series().seriesLast >= 7;
     graphButton_->setEnabled(graph);
     graphAction_->setEnabled(graph);
     graphTool_->setEnabled(graph);
@@ -768,7 +768,7 @@ void MainWindow::getOfflineData() {
 
 void MainWindow::showGraph() {
     station_->readWorkingFile();
-    if (data_->series.seriesLast < 7)
+    if (data_->series().seriesLast < 7)
         return;
     if (!graph_) {
         graph_ = new graph::GraphWindow(this);
@@ -800,7 +800,7 @@ void MainWindow::showGraph() {
 }
 
 void MainWindow::feedGraph(bool keepSlots) {
-    graph_->load(graph::requestFromSeries(data_->series, keepSlots));
+    graph_->load(graph::requestFromSeries(data_->series(), keepSlots));
 }
 
 void MainWindow::arrangeWithGraph() {

@@ -97,15 +97,15 @@ TEST(ZelArchiveCommand, ImportExportStatsAndCheck) {
 
     // The export is a data file zel reads back, reading for reading.
     Series series;
-    const ReadDbResult back = readDataFile(folder.file(QStringLiteral("back.csv")), series);
-    ASSERT_TRUE(back.opened);
-    EXPECT_EQ(back.readingCount, 51);
+    const Expected<int32_t> back = readDataFile(folder.file(QStringLiteral("back.csv")), series);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back.value(), 51);
     ASSERT_EQ(series.seriesLast, 50);
     for (int i = 0; i < 50; ++i)
         EXPECT_DOUBLE_EQ(series.seriesValues[size_t(i)], 0.1 + i / 100.0) << i;
     EXPECT_EQ(series.units, QStringLiteral("uSv/h"));
     Series cpm;
-    EXPECT_EQ(readDataFile(folder.file(QStringLiteral("both-cpm.csv")), cpm).readingCount, 20);
+    EXPECT_EQ(readDataFile(folder.file(QStringLiteral("both-cpm.csv")), cpm).value(), 20);
     EXPECT_EQ(cpm.units, QStringLiteral("cpm"));
     // ... and the same readings again: importing it adds nothing.
     const CommandRun again = zelArchive({"import", folder.file("back.csv"), "--home", home});

@@ -109,8 +109,8 @@ TEST_F(DataFilesTest, ReadingLinesAreBareUnlessAFieldNeedsQuotes) {
 TEST_F(DataFilesTest, NewWorkingFileThenReadingsAreExactBytes) {
     DataStore store(file("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(header()));
-    EXPECT_EQ(store.readingCount, 0);
-    EXPECT_EQ(store.series.seriesLast, -1);
+    EXPECT_EQ(store.readingCount(), 0);
+    EXPECT_EQ(store.series().seriesLast, -1);
     ASSERT_TRUE(store.appendReading(reading(1)));
     // Flushed at once: another reader sees the line while the file is open.
     EXPECT_EQ(bytes(file("ZelTemp.csv")),
@@ -126,13 +126,13 @@ TEST_F(DataFilesTest, QuotedFieldsReadBack) {
     ASSERT_TRUE(store.appendReading(reading(1)));
     ASSERT_TRUE(store.appendReading(odd));
     ASSERT_TRUE(store.appendReading(reading(3)));
-    const ReadDbResult r = store.readDb();
-    ASSERT_TRUE(r.opened);
-    EXPECT_EQ(r.readingCount, 3);
-    EXPECT_EQ(store.series.seriesLast, 2);
-    EXPECT_EQ(store.series.titleId, odd.InstrumentId);
-    EXPECT_EQ(store.series.units, odd.Units);
-    EXPECT_DOUBLE_EQ(store.series.seriesValues[2], 3);
+    const Expected<int32_t> r = store.readDb();
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r.value(), 3);
+    EXPECT_EQ(store.series().seriesLast, 2);
+    EXPECT_EQ(store.series().titleId, odd.InstrumentId);
+    EXPECT_EQ(store.series().units, odd.Units);
+    EXPECT_DOUBLE_EQ(store.series().seriesValues[2], 3);
 }
 
 TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
@@ -140,10 +140,10 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
     ASSERT_TRUE(store.openNewTempFile(header()));
     const QDateTime t0(QDate(2024, 1, 2), QTime(10, 0, 0));
     for (int n = 0; n < 10; ++n) {
-        store.countReading();
+        store.takeReading(0, 0);
         ASSERT_TRUE(store.appendReading(reading(n, formatGeneralDateTime(t0.addSecs(n)))));
     }
-    EXPECT_EQ(store.readingCount, 10);
+    EXPECT_EQ(store.readingCount(), 10);
     EXPECT_TRUE(store.unsaved);
     const QByteArray before = bytes(file("ZelTemp.csv"));
 
@@ -151,20 +151,20 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
     next.Department = QStringLiteral("New");
     const QByteArray fresh = headerLines(next, QString());
     const auto outcome = store.saveToFile(file("ZelData0.csv"), file("Data4Excel.csv"), fresh);
-    ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+    ASSERT_TRUE(outcome.has_value()) << outcome.error().text.toStdString();
     EXPECT_FALSE(store.unsaved);
     EXPECT_EQ(bytes(file("ZelData0.csv")), before);
     EXPECT_EQ(bytes(file("Data4Excel.csv")), before);
     EXPECT_EQ(bytes(file("ZelTemp.csv")), fresh);
-    EXPECT_EQ(store.readingCount, 10); // the counters are the caller's until a new file
+    EXPECT_EQ(store.readingCount(), 10); // the counters are the caller's until a new file
 
     // The fresh working file is open: the next reading lands after its header.
     ASSERT_TRUE(store.appendReading(reading(42)));
     EXPECT_EQ(bytes(file("ZelTemp.csv")), fresh + readingLine(reading(42)));
 
     Series series;
-    const ReadDbResult r = readDataFile(file("ZelData0.csv"), series);
-    EXPECT_EQ(r.readingCount, 10);
+    const Expected<int32_t> r = readDataFile(file("ZelData0.csv"), series);
+    EXPECT_EQ(r.value(), 10);
     ASSERT_EQ(series.seriesLast, 9);
     EXPECT_DOUBLE_EQ(series.seriesValues[0], 0);
     EXPECT_DOUBLE_EQ(series.seriesValues[9], 9);
@@ -174,39 +174,39 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
     EXPECT_EQ(series.titleId, "ID1");
 
     // A second save overwrites the common file.
-    ASSERT_TRUE(store.saveToFile(file("ZelData1.csv"), file("Data4Excel.csv"), fresh).ok);
+    ASSERT_TRUE(store.saveToFile(file("ZelData1.csv"), file("Data4Excel.csv"), fresh).has_value());
     EXPECT_EQ(bytes(file("Data4Excel.csv")), fresh + readingLine(reading(42)));
 }
 
 TEST_F(DataFilesTest, FailedSaveLeavesTheWorkingFileAsItWas) {
     DataStore store(file("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(header()));
-    store.countReading();
+    store.takeReading(0, 0);
     ASSERT_TRUE(store.appendReading(reading(1)));
     const QByteArray before = bytes(file("ZelTemp.csv"));
 
     // Missing folder for the saved file.
     auto outcome = store.saveToFile(file("no/such/dir/a.csv"), file("Data4Excel.csv"), "X\r\n");
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_FALSE(outcome.error.isEmpty());
+    EXPECT_FALSE(outcome.has_value());
+    EXPECT_FALSE(outcome.error().text.isEmpty());
     EXPECT_TRUE(store.unsaved);
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
     EXPECT_FALSE(QFile::exists(file("Data4Excel.csv")));
 
     // The saved copy succeeds but the common file cannot be written.
     outcome = store.saveToFile(file("a.csv"), file("gone/Data4Excel.csv"), "X\r\n");
-    EXPECT_FALSE(outcome.ok);
+    EXPECT_FALSE(outcome.has_value());
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
 
     // Saving onto the working file itself would wipe the only copy.
     outcome = store.saveToFile(file("ZelTemp.csv"), file("Data4Excel.csv"), "X\r\n");
-    EXPECT_FALSE(outcome.ok);
+    EXPECT_FALSE(outcome.has_value());
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
 
     // A target that is a folder, and one below a plain file.
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    EXPECT_FALSE(store.saveToFile(file("folder"), file("Data4Excel.csv"), "X\r\n").ok);
-    EXPECT_FALSE(store.saveToFile(file("a.csv/b.csv"), file("Data4Excel.csv"), "X\r\n").ok);
+    EXPECT_FALSE(store.saveToFile(file("folder"), file("Data4Excel.csv"), "X\r\n").has_value());
+    EXPECT_FALSE(store.saveToFile(file("a.csv/b.csv"), file("Data4Excel.csv"), "X\r\n").has_value());
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
 
     // A read-only folder (root ignores permissions, so only as a user).
@@ -217,7 +217,7 @@ TEST_F(DataFilesTest, FailedSaveLeavesTheWorkingFileAsItWas) {
         outcome = store.saveToFile(file("ro/old.csv"), file("Data4Excel.csv"), "X\r\n");
         QFile::setPermissions(file("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
-        EXPECT_FALSE(outcome.ok);
+        EXPECT_FALSE(outcome.has_value());
         EXPECT_EQ(bytes(file("ro/old.csv")), "old");
         EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
     }
@@ -234,8 +234,8 @@ TEST_F(DataFilesTest, SeriesKeepsTheNewest10001OfManyReadings) {
         data += "ID," + QByteArray("2024-01-02 10:00:00,") + QByteArray::number(n) + ",cps,,, \r\n";
     writeBytes(file("big.csv"), data);
     Series series;
-    const ReadDbResult r = readDataFile(file("big.csv"), series);
-    EXPECT_EQ(r.readingCount, 200000);
+    const Expected<int32_t> r = readDataFile(file("big.csv"), series);
+    EXPECT_EQ(r.value(), 200000);
     ASSERT_EQ(series.seriesLast, 10000);
     EXPECT_DOUBLE_EQ(series.seriesValues[0], 189999);
     EXPECT_DOUBLE_EQ(series.seriesValues[10000], 199999);
@@ -272,8 +272,8 @@ TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
                                              "E,2024-01-02 10:00:03,4");          // no line end
     Series series;
     series.units = QStringLiteral("stale");
-    const ReadDbResult r = readDataFile(file("mixed.csv"), series);
-    EXPECT_EQ(r.readingCount, 6);
+    const Expected<int32_t> r = readDataFile(file("mixed.csv"), series);
+    EXPECT_EQ(r.value(), 6);
     ASSERT_EQ(series.seriesLast, 2);
     EXPECT_DOUBLE_EQ(series.seriesValues[0], 1.5);
     EXPECT_DOUBLE_EQ(series.seriesValues[1], 3);
@@ -283,12 +283,12 @@ TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
 
     // Eight lines or fewer: no readings, the series empty.
     writeBytes(file("short.csv"), header());
-    EXPECT_EQ(readDataFile(file("short.csv"), series).readingCount, 0);
+    EXPECT_EQ(readDataFile(file("short.csv"), series).value(), 0);
     EXPECT_EQ(series.seriesLast, -1);
 
     // A file that cannot be opened leaves the series alone.
     series.seriesLast = 4;
-    EXPECT_FALSE(readDataFile(file("absent.csv"), series).opened);
+    EXPECT_FALSE(readDataFile(file("absent.csv"), series).has_value());
     EXPECT_EQ(series.seriesLast, 4);
 }
 
@@ -296,7 +296,7 @@ TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
 // parser's own, also on the days the clock changes.
 void expectParserTimes(const QString& path, const QStringList& times) {
     Series series;
-    ASSERT_EQ(readDataFile(path, series).readingCount, times.size());
+    ASSERT_EQ(readDataFile(path, series).value(), times.size());
     int entry = 0;
     for (const QString& t : times) {
         const auto parsed = parseGeneralDateTime(t);
@@ -336,7 +336,7 @@ TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
     // The days the clock changes count as the calendar says: the skipped
     // half past two is kept, neither dropped nor moved.
     Series series;
-    ASSERT_EQ(readDataFile(file("dst.csv"), series).readingCount, clockChange.size());
+    ASSERT_EQ(readDataFile(file("dst.csv"), series).value(), clockChange.size());
     ASSERT_EQ(series.seriesLast, clockChange.size() - 1);
     for (int i = 0; i < clockChange.size(); ++i) {
         const QDateTime wall = QDateTime::fromString(clockChange[i], "M/d/yyyy HH:mm:ss");
@@ -366,8 +366,8 @@ TEST_F(DataFilesTest, FilesWrittenElsewhereReadBackWhole) {
         for (const QString& name : names) {
             const std::string where = std::string(locale) + " " + name.toStdString();
             Series series;
-            const ReadDbResult r = readDataFile(files.filePath(name), series);
-            EXPECT_EQ(r.readingCount, 10) << where;
+            const Expected<int32_t> r = readDataFile(files.filePath(name), series);
+            EXPECT_EQ(r.value(), 10) << where;
             EXPECT_EQ(series.seriesLast, 9) << where;
             if (series.seriesLast != 9)
                 continue;
@@ -390,8 +390,8 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
         header() + QByteArray(5 * 1024 * 1024, 'x') + "\r\n" + "G,2024-01-02 10:00:00,7,cps\r\n";
     writeBytes(file("huge.csv"), huge);
     Series series;
-    ReadDbResult r = readDataFile(file("huge.csv"), series);
-    EXPECT_EQ(r.readingCount, 2);
+    Expected<int32_t> r = readDataFile(file("huge.csv"), series);
+    EXPECT_EQ(r.value(), 2);
     ASSERT_EQ(series.seriesLast, 0);
     EXPECT_DOUBLE_EQ(series.seriesValues[0], 7);
 
@@ -401,7 +401,7 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
         open += "Q,2024-01-02 10:00:00," + QByteArray::number(n) + ",cps\r\n";
     writeBytes(file("open.csv"), open);
     r = readDataFile(file("open.csv"), series);
-    EXPECT_GT(r.readingCount, 1);
+    EXPECT_GT(r.value(), 1);
     EXPECT_GT(series.seriesLast, 0);
 }
 
@@ -425,7 +425,7 @@ TEST_F(DataFilesTest, WorkingFileAtStartUp) {
     writeBytes(file("ZelTemp.csv"), "\"Department: \"\r\n");
     ASSERT_TRUE(store.ensureWorkingFile());
     ASSERT_TRUE(store.appendReading(reading(2)));
-    EXPECT_EQ(store.readDb().readingCount, 1);
+    EXPECT_EQ(store.readDb().value(), 1);
 
     // A last line cut short inside the header gets its line end: cutting it
     // would make the next readings header lines.
@@ -438,8 +438,8 @@ TEST_F(DataFilesTest, WorkingFileAtStartUp) {
     // readDb of a missing working file creates it for the readings to come.
     store.workingFile().close();
     QFile::remove(file("ZelTemp.csv"));
-    const ReadDbResult r = store.readDb();
-    EXPECT_FALSE(r.opened);
+    const Expected<int32_t> r = store.readDb();
+    EXPECT_FALSE(r.has_value());
     EXPECT_TRUE(store.workingFile().isOpen());
     EXPECT_EQ(bytes(file("ZelTemp.csv")), header());
 }
@@ -447,9 +447,9 @@ TEST_F(DataFilesTest, WorkingFileAtStartUp) {
 TEST_F(DataFilesTest, CountersStayInsideTheSeries) {
     DataStore store(file("ZelTemp.csv"));
     for (int n = 0; n < Series::Capacity + 50; ++n)
-        store.countReading();
-    EXPECT_EQ(store.series.seriesLast, Series::Capacity - 1);
-    EXPECT_EQ(store.readingCount, Series::Capacity + 50);
+        store.takeReading(0, 0);
+    EXPECT_EQ(store.series().seriesLast, Series::Capacity - 1);
+    EXPECT_EQ(store.readingCount(), Series::Capacity + 50);
 }
 
 } // namespace

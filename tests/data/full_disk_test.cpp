@@ -105,7 +105,7 @@ TEST(FullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheWorkingFile) {
     ASSERT_TRUE(store.openNewTempFile(Header));
     for (int i = 1; i <= 3; ++i) {
         ASSERT_TRUE(store.appendReading(test::numberedReading(i)));
-        store.countReading();
+        store.takeReading(0, 0);
     }
     const QByteArray working = test::fileBytes(store.workingFile().path());
     struct Case {
@@ -121,11 +121,11 @@ TEST(FullDiskTest, SaveOntoAFullDiskFailsAndKeepsTheWorkingFile) {
         test::writeFileBytes(disk.file("saved.csv"), "older save\r\n");
         test::writeFileBytes(disk.file("Data4Excel.csv"), "older common\r\n");
         disk.fill();
-        const DataStore::SaveOutcome outcome = store.saveToFile(c.target, c.common, Header);
+        const Expected<void> outcome = store.saveToFile(c.target, c.common, Header);
         disk.release();
-        EXPECT_FALSE(outcome.ok);
-        EXPECT_TRUE(outcome.error.contains(QStringLiteral("No space left on device")))
-            << outcome.error.toStdString();
+        EXPECT_FALSE(outcome.has_value());
+        EXPECT_TRUE(outcome.error().text.contains(QStringLiteral("No space left on device")))
+            << outcome.error().text.toStdString();
         EXPECT_EQ(test::fileBytes(store.workingFile().path()), working);
         EXPECT_TRUE(store.unsaved);
         EXPECT_EQ(test::fileBytes(disk.file("saved.csv")), "older save\r\n");
@@ -151,14 +151,20 @@ TEST(FullDiskTest, WorkingFileOnAFullDiskWritesEveryLineOnce) {
         // More than the last page of the file can take: tmpfs hands out
         // whole pages, so a few lines still fit after the disk is "full".
         const int first = leave == 0 ? 2 : 1002;
+        QString why;
         for (int i = first; i < first + 300; ++i) {
             waiting.push_back(test::numberedReading(i));
-            while (!waiting.empty() && store.appendReading(waiting.front()))
+            while (!waiting.empty()) {
+                const Expected<void> written = store.appendReading(waiting.front());
+                if (!written) {
+                    why = written.error().text;
+                    break;
+                }
                 waiting.erase(waiting.begin());
+            }
         }
         EXPECT_FALSE(waiting.empty());
-        EXPECT_TRUE(store.lastError().contains(QStringLiteral("No space left on device")))
-            << store.lastError().toStdString();
+        EXPECT_TRUE(why.contains(QStringLiteral("No space left on device"))) << why.toStdString();
         disk.release();
         while (!waiting.empty()) {
             ASSERT_TRUE(store.appendReading(waiting.front()));
@@ -190,8 +196,9 @@ TEST(FullDiskTest, NewWorkingFileAndSettingsOnAFullDiskKeepTheOldOnes) {
         ini.write(QStringLiteral("COMMON"), QStringLiteral("Threshold1"), QStringLiteral("5")));
     const QByteArray working = test::fileBytes(disk.file("ZelTemp.csv"));
     disk.fill();
-    EXPECT_FALSE(store.openNewTempFile(Header));
-    EXPECT_TRUE(store.lastError().contains(QStringLiteral("No space left on device")));
+    const Expected<void> opened = store.openNewTempFile(Header);
+    ASSERT_FALSE(opened);
+    EXPECT_TRUE(opened.error().text.contains(QStringLiteral("No space left on device")));
     EXPECT_EQ(test::fileBytes(disk.file("ZelTemp.csv")), working);
     EXPECT_FALSE(
         ini.write(QStringLiteral("COMMON"), QStringLiteral("Threshold1"), QStringLiteral("7")));

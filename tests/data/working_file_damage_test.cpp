@@ -76,12 +76,13 @@ TEST_F(WorkingFileDamage, TornLastLineIsKeptAsideAndNeverReadAsAReading) {
 
         // Read before anything repairs it, the torn line is no reading.
         Series series;
-        EXPECT_EQ(readDataFile(working, series, true).readingCount, 1);
+        EXPECT_EQ(readDataFile(working, series, true).value(), 1);
 
         DataStore store(working);
         NoticeLog log(store);
-        ASSERT_TRUE(store.ensureWorkingFile()) << store.lastError().toStdString();
-        EXPECT_EQ(store.readDb().readingCount, 1);
+        const Expected<void> ensured = store.ensureWorkingFile();
+        ASSERT_TRUE(ensured) << ensured.error().text.toStdString();
+        EXPECT_EQ(store.readDb().value(), 1);
         ASSERT_EQ(log.notices.size(), 1);
         EXPECT_TRUE(log.notices[0].contains(working)) << log.notices[0].toStdString();
         EXPECT_EQ(fileBytes(working), header() + firstLine);
@@ -102,8 +103,8 @@ TEST_F(WorkingFileDamage, LinesWithNulBytesAreNoReadings) {
     writeFileBytes(working, header() + firstLine + QByteArray(50, '\0') +
                                 "9,2024-01-02 10:00:02,7\r\n" + readingLine(numberedReading(4)));
     Series series;
-    const ReadDbResult r = readDataFile(working, series);
-    EXPECT_EQ(r.readingCount, 2);
+    const Expected<int32_t> r = readDataFile(working, series);
+    EXPECT_EQ(r.value(), 2);
     EXPECT_EQ(series.seriesLast, 1);
     EXPECT_EQ(series.seriesValues[1], 4.0);
 }
@@ -116,9 +117,11 @@ TEST_F(WorkingFileDamage, PlantedLinkIsNeverWrittenThrough) {
     ASSERT_TRUE(QFile::link(target, working));
     DataStore store(working);
     EXPECT_FALSE(store.ensureWorkingFile());
-    EXPECT_FALSE(store.appendReading(numberedReading(1)));
-    EXPECT_TRUE(store.lastError().contains(working)) << store.lastError().toStdString();
-    EXPECT_TRUE(store.lastError().contains("symbolic link")) << store.lastError().toStdString();
+    const Expected<void> written = store.appendReading(numberedReading(1));
+    ASSERT_FALSE(written);
+    const QString why = written.error().text;
+    EXPECT_TRUE(why.contains(working)) << why.toStdString();
+    EXPECT_TRUE(why.contains("symbolic link")) << why.toStdString();
     EXPECT_EQ(fileBytes(target), header() + "precious\r\n");
 }
 
@@ -179,7 +182,8 @@ TEST_F(WorkingFileDamage, ColumnsThatDoNotMatchOnAFullDiskHoldTheReadingsBack) {
     EXPECT_FALSE(store.appendReading(numberedReading(2)));
     EXPECT_EQ(fileBytes(path), old);
     disk.release();
-    ASSERT_TRUE(store.appendReading(numberedReading(2))) << store.lastError().toStdString();
+    const Expected<void> written = store.appendReading(numberedReading(2));
+    ASSERT_TRUE(written) << written.error().text.toStdString();
     store.workingFile().close();
     EXPECT_EQ(fileBytes(path), header(OrvanSievert) + readingLine(numberedReading(2)));
     QStringList kept = QDir(disk.path()).entryList({"ZelTemp-*.csv"}, QDir::Files);

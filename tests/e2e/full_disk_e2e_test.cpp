@@ -22,7 +22,7 @@ protected:
             lines.removeLast();
         return lines;
     }
-    int taken() { return window->data().readingCount; }
+    int taken() { return window->data().readingCount(); }
 };
 
 TEST_F(FullDiskE2e, ReadingsWhileTheDiskIsFullAreFiledOnceWhenItEmpties) {

@@ -268,7 +268,7 @@ TEST_F(DistributionWindowTest, DownloadedLogFromTheSimulator) {
     ASSERT_EQ(rig.list.rowIndex, 240);
     rig.data.workingFile().close();
     zel::Series series;
-    ASSERT_TRUE(readDataFile(rig.data.workingFile().path(), series).opened);
+    ASSERT_TRUE(readDataFile(rig.data.workingFile().path(), series).has_value());
     GraphWindow graph;
     graph.load(requestFromSeries(series, false));
     graph.show();
@@ -376,7 +376,7 @@ TEST_F(DistributionWindowTest, TenthsOfASecondFromTheWorkingFile) {
     const QString path = home.filePath("ZelTemp.csv");
     test::writeFileBytes(path, file);
     zel::Series series;
-    ASSERT_EQ(readDataFile(path, series).readingCount, 400);
+    ASSERT_EQ(readDataFile(path, series).value(), 400);
     GraphWindow graph;
     graph.load(requestFromSeries(series, false));
     graph.show();

@@ -155,7 +155,7 @@ TEST_F(SessionTest, TheWorkingFileOfTheLastRunKeepsItsReadings) {
     s->loadSettings();
     s->buildStation();
     s->restoreWorkingFile();
-    EXPECT_EQ(s->data().readingCount, 3);
+    EXPECT_EQ(s->data().readingCount(), 3);
     EXPECT_EQ(view.count, 3);
     QFile kept(dir.filePath("ZelTemp.csv"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -167,7 +167,7 @@ TEST_F(SessionTest, TheWorkingFileOfTheLastRunKeepsItsReadings) {
     s->loadSettings();
     s->buildStation();
     s->restoreWorkingFile();
-    EXPECT_EQ(s->data().readingCount, 0);
+    EXPECT_EQ(s->data().readingCount(), 0);
     EXPECT_TRUE(QFile::exists(dir.filePath("ZelTemp.csv")));
 }
 

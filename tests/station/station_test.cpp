@@ -300,7 +300,7 @@ TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {
         EXPECT_TRUE(fileLines().last().contains("," + c.fileValue + ","))
             << fileLines().last().toStdString();
         EXPECT_DOUBLE_EQ(view.shown.last().filedValue, c.taken);
-        EXPECT_DOUBLE_EQ(data.series.seriesValues[size_t(data.series.seriesLast)], c.shown);
+        EXPECT_DOUBLE_EQ(data.series().seriesValues[size_t(data.series().seriesLast)], c.shown);
     }
     EXPECT_EQ(view.sounds, 1) << "only the red reading sounds";
 }
@@ -504,7 +504,7 @@ TEST_F(StationTest, StartAfterARestartAsksBeforeEmptyingTheReadingsOfTheFile) {
                    "On-Line,14/03/2026 09:00:01,0.1,mR/h,OK,DX24,\r\n");
         file.close();
         session.restoreWorkingFile();
-        ASSERT_EQ(data.readingCount, 2);
+        ASSERT_EQ(data.readingCount(), 2);
         ASSERT_LT(list.rowIndex, 2) << "the list starts empty";
         view.answers.push_back(answer);
         station->toggleOnline();

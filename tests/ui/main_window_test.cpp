@@ -181,7 +181,7 @@ TEST_F(MainWindowTest, CancelInTheDownloadQuestionStartsANewFile) {
     ASSERT_EQ(questions.size(), 1);
     EXPECT_EQ(questions[0], "Do you want to append data to the existing list ? \n\n");
     EXPECT_EQ(window->list().rowIndex, 0);
-    EXPECT_EQ(window->data().readingCount, 0);
+    EXPECT_EQ(window->data().readingCount(), 0);
 }
 
 // A probe file that cannot be written: the cycle stops with the readings
