@@ -162,14 +162,16 @@ struct ParametersSubject : Subject {
 
 struct IntervalSubject : Subject {
     IntervalSubject() {
-        dialog.seconds = 5;
+        dialog.setInterval({dialog.interval().Minutes, 5});
         dialog.show();
     }
     QWidget& window() override { return dialog; }
     QString observe() override {
         const QString unit = find<QLabel>("lblSec")->text();
         press("btOk");
-        return unit + QStringLiteral("|%1 %2").arg(dialog.minutes).arg(dialog.seconds);
+        return unit + QStringLiteral("|%1 %2")
+                          .arg(dialog.interval().Minutes)
+                          .arg(dialog.interval().Seconds);
     }
     QTemporaryDir dir;
     SettingsStore store{dir.filePath("Zel.ini")};
