@@ -5,6 +5,7 @@
 #include "station/amp_conversation.h"
 #include "station/station.h"
 #include "ui/amp_setup_dialog.h"
+#include "ui/settings_written.h"
 
 #include <iterator>
 
@@ -21,8 +22,10 @@ void setUpAmplifier(const FamilySetupContext& c) {
     AmpSetupDialog dialog(*amp, c.diagnostic, c.parent);
     dialog.setPrompts(c.prompts);
     dialog.exec();
-    if (!c.settingsStore.writeConvertUnits(c.settings.ConvertUnits))
-        c.station.reportSettingNotSaved(c.settingsStore.ini().lastError());
+    const Expected<void> written = settingsWritten(
+        c.settingsStore.writeConvertUnits(c.settings.ConvertUnits), c.settingsStore);
+    if (!written)
+        c.station.reportSettingNotSaved(written.error().text);
 }
 
 void startAmplifier(Station& station) {

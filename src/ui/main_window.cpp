@@ -249,11 +249,14 @@ void MainWindow::showGraph() {
             QStringLiteral("COMMON"), QStringLiteral("PrintHeading"), QString(), 256));
         connect(graph_, &graph::GraphWindow::printHeadingChanged, this,
                 [this](const QString& heading) {
-                    if (!settingsStore_->ini().write(QStringLiteral("COMMON"),
-                                                     QStringLiteral("PrintHeading"), heading))
-                        setStatus(tr("The page heading could not be saved: %1")
-                                      .arg(settingsStore_->ini().lastError()),
-                                  StatusKind::Problem);
+                    const Expected<void> written = settingsWritten(
+                        settingsStore_->ini().write(QStringLiteral("COMMON"),
+                                                    QStringLiteral("PrintHeading"), heading),
+                        *settingsStore_);
+                    if (!written)
+                        setStatus(
+                            tr("The page heading could not be saved: %1").arg(written.error().text),
+                            StatusKind::Problem);
                 });
         // Going on line shows the readings taken while the graph was off
         // line: the series here is always up to date.
@@ -370,8 +373,11 @@ void MainWindow::stopAmplifier() {
 void MainWindow::choosePort() {
     PortDialog dialog(
         port_, *portFile_,
-        [this](int16_t port, int32_t baud, QString* detail) {
-            return station_->reopenPort(port, baud, detail);
+        [this](int16_t port, int32_t baud) -> Expected<void> {
+            QString detail;
+            if (station_->reopenPort(port, baud, &detail))
+                return {};
+            return fail(Failure::Kind::NotFound, detail);
         },
         zelPortDialogVariant(), this);
     dialog.exec();

@@ -116,9 +116,9 @@ struct MainSubject : Subject {
 struct PortSubject : Subject {
     explicit PortSubject(PortDialogVariant variant = zelPortDialogVariant())
         : dialog{settings, file,
-                 [this](int16_t port, int32_t baud, QString*) {
+                 [this](int16_t port, int32_t baud) -> Expected<void> {
                      opened = {port, baud};
-                     return true;
+                     return {};
                  },
                  variant} {
         dialog.show();

@@ -456,9 +456,9 @@ TEST_F(DialogsTest, DebugSaveFormat) {
                                       "\"Send 2 4 4 3 \"\r\n"
                                       "\"Part \xE9\"\r\n"));
 
-    QString error;
-    EXPECT_FALSE(w.saveTo(dir.filePath("no/such/folder/ZelDbg.txt"), at, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Expected<void> saved = w.saveTo(dir.filePath("no/such/folder/ZelDbg.txt"), at);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(saved.error().text.isEmpty());
 }
 
 TEST_F(DialogsTest, DebugSaveButtonWritesProgramFolderAndSaysSo) {
