@@ -155,6 +155,29 @@ Zel wird jetzt beendet.</translation>
     </message>
 </context>
 <context>
+    <name>zel::AutoMeasurement</name>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
+
+Do you want to save them in another file now?</source>
+        <translation>Die automatische Messung wurde beendet: Ihre Messwerte konnten nicht in %1 gespeichert werden. Sie sind weiterhin in der Liste und in ZelTemp.csv.
+
+Möchten Sie sie jetzt in einer anderen Datei speichern?</translation>
+    </message>
+    <message>
+        <source>The list holds readings that are not saved. A measurement starts a new working file.
+
+Do you want to save them first?</source>
+        <translation>Die Liste enthält Messwerte, die nicht gespeichert sind. Eine Messung beginnt eine neue Arbeitsdatei.
+
+Möchten Sie sie zuerst speichern?</translation>
+    </message>
+</context>
+<context>
     <name>zel::CalibrationDialog</name>
     <message>
         <source>Calibration Info</source>
@@ -610,22 +633,6 @@ Zel wird jetzt beendet.</translation>
     <message>
         <source>Start Online</source>
         <translation>Online starten</translation>
-    </message>
-    <message>
-        <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
-
-Do you want to save them in another file now?</source>
-        <translation>Die automatische Messung wurde beendet: Ihre Messwerte konnten nicht in %1 gespeichert werden. Sie sind weiterhin in der Liste und in ZelTemp.csv.
-
-Möchten Sie sie jetzt in einer anderen Datei speichern?</translation>
-    </message>
-    <message>
-        <source>The list holds readings that are not saved. A measurement starts a new working file.
-
-Do you want to save them first?</source>
-        <translation>Die Liste enthält Messwerte, die nicht gespeichert sind. Eine Messung beginnt eine neue Arbeitsdatei.
-
-Möchten Sie sie zuerst speichern?</translation>
     </message>
     <message>
         <source>Save the readings to a file</source>

@@ -155,6 +155,29 @@ Zel נסגרת כעת.</translation>
     </message>
 </context>
 <context>
+    <name>zel::AutoMeasurement</name>
+    <message>
+        <source>Automatic</source>
+        <translation>אוטומטי</translation>
+    </message>
+    <message>
+        <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
+
+Do you want to save them in another file now?</source>
+        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-⁦ZelTemp.csv⁩.
+
+האם לשמור אותן כעת בקובץ אחר?</translation>
+    </message>
+    <message>
+        <source>The list holds readings that are not saved. A measurement starts a new working file.
+
+Do you want to save them first?</source>
+        <translation>הרשימה מכילה קריאות שלא נשמרו. מדידה מתחילה קובץ עבודה חדש.
+
+האם לשמור אותן קודם?</translation>
+    </message>
+</context>
+<context>
     <name>zel::CalibrationDialog</name>
     <message>
         <source>Calibration Info</source>
@@ -610,22 +633,6 @@ Zel נסגרת כעת.</translation>
     <message>
         <source>Start Online</source>
         <translation>התחל מקוון</translation>
-    </message>
-    <message>
-        <source>The automatic measurement has stopped: its readings could not be saved in %1. They are still in the list and in ZelTemp.csv.
-
-Do you want to save them in another file now?</source>
-        <translation>המדידה האוטומטית הופסקה: לא ניתן היה לשמור את הקריאות שלה ב-%1. הן עדיין ברשימה וב-⁦ZelTemp.csv⁩.
-
-האם לשמור אותן כעת בקובץ אחר?</translation>
-    </message>
-    <message>
-        <source>The list holds readings that are not saved. A measurement starts a new working file.
-
-Do you want to save them first?</source>
-        <translation>הרשימה מכילה קריאות שלא נשמרו. מדידה מתחילה קובץ עבודה חדש.
-
-האם לשמור אותן קודם?</translation>
     </message>
     <message>
         <source>Save the readings to a file</source>

@@ -40,38 +40,33 @@ void TarvosetController::start(bool startedByCaller) {
         settings_.Port = 0; // an empty value reads as the number 0
     file_.readBaudRate(settings_);
 
-    if (openPort(settings_.Port, settings_.BaudRate, nullptr)) {
+    if (openPort(settings_.Port, settings_.BaudRate)) {
         sendRequest();
     } else {
         showPortError();
     }
 }
 
-bool TarvosetController::openPort(int16_t port, int32_t baud, QString* detail) {
+Expected<void> TarvosetController::openPort(int16_t port, int32_t baud) {
     settings_.OpenPort = 0;
     // There is no COM0 or below: such a number (an empty or garbled "Port")
     // names no device, so do not guess one.
-    if (port < 1) {
-        if (detail)
-            *detail = QStringLiteral("Port %1 does not exist.").arg(port);
-        return false;
-    }
+    if (port < 1)
+        return fail(Failure::Kind::NotFound, QStringLiteral("Port %1 does not exist.").arg(port));
     const QString device = file_.deviceFor(port);
-    if (!transport_.open(device, baud)) {
-        if (detail)
-            *detail = QStringLiteral("%1: %2").arg(device, transport_.lastError());
-        return false;
-    }
+    if (!transport_.open(device, baud))
+        return fail(Failure::Kind::Other,
+                    QStringLiteral("%1: %2").arg(device, transport_.lastError()));
     settings_.OpenPort = port;
     bufferFill_ = 0; // bytes of a frame from the old port mean nothing now
-    return true;
+    return {};
 }
 
-bool TarvosetController::reopenPort(int16_t port, int32_t baud, QString* detail) {
+Expected<void> TarvosetController::reopenPort(int16_t port, int32_t baud) {
     if (transport_.isOpen())
         transport_.close();
     settings_.OpenPort = 0;
-    return openPort(port, baud, detail);
+    return openPort(port, baud);
 }
 
 void TarvosetController::shutdown() {

@@ -3,6 +3,7 @@
 // send the initialisation request, answer the announcement, report the
 // confirmation, and retry every 500 ms before asking the user to try again.
 // The window only shows what this tells it and forwards the button clicks.
+#include "common/failure.h"
 #include "station/port_settings.h"
 #include "station/transport.h"
 #include <QByteArray>
@@ -61,9 +62,9 @@ public:
     // "Set Port ": call before showing the port dialog. After it closes,
     // whatever the user chose, call initialize().
     void beginSetPort();
-    // The port dialog's way to close the port and open another one. Returns
-    // false when the new port did not open; no port is open then.
-    bool reopenPort(int16_t port, int32_t baud, QString* detail);
+    // The port dialog's way to close the port and open another one. When the
+    // new port did not open, says why; no port is open then.
+    Expected<void> reopenPort(int16_t port, int32_t baud);
     // Window termination: close the port if it is open.
     void shutdown();
 
@@ -97,7 +98,7 @@ public slots:
 
 private:
     void onPortLost(const QString& reason);
-    bool openPort(int16_t port, int32_t baud, QString* detail);
+    Expected<void> openPort(int16_t port, int32_t baud);
     void showPortError();
     void armRetryTimer();
     void status(const QString& text, StatusColour colour);

@@ -121,9 +121,7 @@ void TarvosetWindow::choosePort() {
     PortSettingsFile& file = controller_.portSettingsFile();
     PortDialog dialog(
         controller_.settings(), file,
-        [this](int16_t port, int32_t baud, QString* detail) {
-            return controller_.reopenPort(port, baud, detail);
-        },
+        [this](int16_t port, int32_t baud) { return controller_.reopenPort(port, baud); },
         tarvosetPortDialogVariant(), this);
     dialog.exec();
     // OK or Cancel: a new attempt on whatever port is now open.

@@ -1,9 +1,11 @@
 #include "station/auto_measurement.h"
 
+#include "common/text.h"
 #include "data/data_files.h"
 #include "data/settings.h"
 #include "station/station.h"
 
+#include <QDir>
 #include <algorithm>
 
 namespace zel {
@@ -14,6 +16,56 @@ AutoMeasurement::AutoMeasurement(Station& station, DataStore& data, const Settin
       folder_(std::move(programFolder)) {
     countdown.setInterval(1000);
     connect(&countdown, &QTimer::timeout, this, &AutoMeasurement::onTick);
+    // The next question waits for the event loop, so the timer tick that
+    // saved has ended before a modal dialog opens.
+    connect(this, &AutoMeasurement::measurementDone, this, [this](const QString& path, bool ok) {
+        if (questions_)
+            QTimer::singleShot(0, this, [this, path, ok] { afterMeasurement(path, ok); });
+    });
+}
+
+void AutoMeasurement::measureNextProbe() {
+    if (running() || !questions_)
+        return;
+    // A measurement starts a new working file: readings nobody saved yet
+    // would be gone with the old one.
+    if (data_.unsaved) {
+        const Answer a =
+            questions_->ask(tr("The list holds readings that are not saved. A measurement "
+                               "starts a new working file.\n\nDo you want to save them first?"),
+                            tr("Automatic"), true);
+        if (a == Answer::Cancel)
+            return;
+        if (a == Answer::Yes) {
+            questions_->saveInChosenFile();
+            if (data_.unsaved)
+                return;
+        }
+    }
+    const std::optional<ProbeChoice> probe = questions_->probe();
+    if (!probe) {
+        end();
+        emit cycleRunning(false);
+        return;
+    }
+    begin(probe->probeNumber, probe->background);
+    emit cycleRunning(true);
+}
+
+// A measurement that could not be saved ends the cycle: its readings stay in
+// the list and the working file until the user saves them.
+void AutoMeasurement::afterMeasurement(const QString& path, bool ok) {
+    if (ok) {
+        measureNextProbe();
+        return;
+    }
+    emit cycleRunning(false);
+    const QString text = tr("The automatic measurement has stopped: its readings could not be "
+                            "saved in %1. They are still in the list and in ZelTemp.csv.\n\n"
+                            "Do you want to save them in another file now?")
+                             .arg(leftToRight(QDir::toNativeSeparators(path)));
+    if (questions_->ask(text, tr("Automatic"), false) == Answer::Yes)
+        questions_->saveInChosenFile();
 }
 
 void AutoMeasurement::begin(const QString& probeNumber, bool background) {

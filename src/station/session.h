@@ -64,6 +64,18 @@ struct SettingsLoad {
     bool portNamed() const { return !has(SettingsProblem::Kind::PortNotNamed); }
 };
 
+// The window's parts of the start-up, called in the order the session
+// keeps; any may be empty.
+struct WindowStartup {
+    // The Station exists and no family is chosen yet: wire the window to
+    // it, lay out its list and show the family option.
+    std::function<void()> stationBuilt;
+    // The family is chosen and the port opened and tested.
+    std::function<void()> stationStarted;
+    // The previous run's readings are back; the Station finishes next.
+    std::function<void()> readingsRestored;
+};
+
 class Session {
 public:
     // `transport`, `clock` and `view` are the caller's and outlive the
@@ -93,6 +105,12 @@ public:
     // Opens the stored port again without a word or a test; `detail` says
     // why it failed. A service that waits for its port uses this.
     bool reopenPort(QString* detail);
+    // A window's start-up, the steps above in their order: the settings
+    // (a missing port is told, and the window starts anyway with the
+    // defaults), the Station, the family, the port and its first test, the
+    // family's waiting state, the previous run's readings, the Station's
+    // last step. Call once, before the window shows.
+    SettingsLoad startWindow(const WindowStartup& window);
     // The working file of the previous run is kept (or a new one begun) and
     // its readings are read into the list and counted; then the archive is
     // started (startArchiving).

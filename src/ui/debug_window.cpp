@@ -111,7 +111,7 @@ void DebugWindow::clearLog() {
     log_->clear();
 }
 
-bool DebugWindow::saveTo(const QString& path, const QDateTime& now, QString* error) const {
+Expected<void> DebugWindow::saveTo(const QString& path, const QDateTime& now) const {
     // The lines show raw link bytes as characters, so the file keeps one
     // byte per character, as the instrument sent them.
     QByteArray text;
@@ -124,21 +124,19 @@ bool DebugWindow::saveTo(const QString& path, const QDateTime& now, QString* err
     // the previous log whole.
     FileError why;
     if (writeFileSafely(path, text, &why))
-        return true;
-    if (error)
-        *error = why.message();
-    return false;
+        return {};
+    return fail(Failure::Kind::Other, why.message());
 }
 
 void DebugWindow::saveLog() {
-    QString error;
     const QString title = QStringLiteral("Zel");
-    if (saveTo(programFile("ZelDbg.txt"), QDateTime::currentDateTime(), &error)) {
+    const Expected<void> saved = saveTo(programFile("ZelDbg.txt"), QDateTime::currentDateTime());
+    if (saved) {
         QMessageBox::information(this, title, tr("Data saved in file ZelDbg.txt"), QMessageBox::Ok);
     } else {
         QMessageBox box(QMessageBox::Warning, title, tr("The file ZelDbg.txt could not be written"),
                         QMessageBox::Ok, this);
-        box.setDetailedText(programFile("ZelDbg.txt") + "\n" + error);
+        box.setDetailedText(programFile("ZelDbg.txt") + "\n" + saved.error().text);
         box.exec();
     }
 }

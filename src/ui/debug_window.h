@@ -1,6 +1,7 @@
 #pragma once
 // "Debug": the log of the serial traffic, not modal. The station adds lines
 // while "Show All" is ticked and fills the two error counters.
+#include "common/failure.h"
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
@@ -30,7 +31,7 @@ public:
     // Writes the log file (replacing an older one): a first line with the
     // moment and "Zel 1.05 debug", then every list line in double quotes,
     // CR LF line ends. Returns false with `error` filled when it fails.
-    bool saveTo(const QString& path, const QDateTime& now, QString* error = nullptr) const;
+    Expected<void> saveTo(const QString& path, const QDateTime& now) const;
 
 public slots:
     void clearLog();

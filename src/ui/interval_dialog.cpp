@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "data/settings.h"
+#include "ui/settings_written.h"
 #include "widgets/accelerators.h"
 #include "widgets/window_arrangement.h"
 
@@ -99,9 +100,7 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
     setObjectName("frmRealTime");
     setWindowTitle(tr("Set Real time "));
 
-    const Interval stored = store_.readInterval();
-    minutes = stored.Minutes;
-    seconds = stored.Seconds;
+    interval_ = store_.readInterval();
 
     minutesEdit_ = new QLineEdit(this);
     minutesEdit_->setObjectName("edMinutes");
@@ -171,12 +170,12 @@ IntervalDialog::IntervalDialog(SettingsStore& store, QWidget* parent)
 
 void IntervalDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        minutesEdit_->setText(boxText(minutes));
-        if (seconds < 1) {
-            secondsEdit_->setText(boxText(seconds * 10));
+        minutesEdit_->setText(boxText(interval_.Minutes));
+        if (interval_.Seconds < 1) {
+            secondsEdit_->setText(boxText(interval_.Seconds * 10));
             tenthsBox_->setChecked(true);
         } else {
-            secondsEdit_->setText(boxText(seconds));
+            secondsEdit_->setText(boxText(interval_.Seconds));
             tenthsBox_->setChecked(false);
         }
         attachSpin(secondsEdit_);
@@ -243,22 +242,19 @@ void IntervalDialog::acceptInterval() {
                                 "to 1440 and seconds from 0 to 3600."));
         return;
     }
-    outcome = 1;
-    minutes = m;
-    seconds = sec;
-    saved = store_.writeInterval(plainNumber(minutes), plainNumber(seconds));
-    if (!saved)
-        saveError = store_.ini().lastError();
+    interval_ = Interval{m, sec};
+    written_ = settingsWritten(store_.writeInterval(plainNumber(m), plainNumber(sec)), store_);
     accept();
+}
+
+std::optional<Expected<void>> IntervalDialog::choose() {
+    if (exec() != QDialog::Accepted)
+        return std::nullopt;
+    return written_;
 }
 
 void IntervalDialog::cancelInterval() {
     reject();
-}
-
-void IntervalDialog::reject() {
-    outcome = 2;
-    QDialog::reject();
 }
 
 } // namespace zel

@@ -1,8 +1,12 @@
 #pragma once
 // "Set Real time ": the on-line interval as minutes and seconds. A seconds
 // value below 1 means tenths of a second were chosen ("100 mSec").
+#include "common/failure.h"
+#include "data/settings.h"
+
 #include <QDialog>
 #include <QWidget>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -54,20 +58,18 @@ public:
     // the dialog, which the owner keeps for the whole run.
     explicit IntervalDialog(SettingsStore& store, QWidget* parent = nullptr);
 
-    double minutes = 0;
-    double seconds = 0;
-    int outcome = 0; // 1 OK, 2 Cancel
-    // After OK: whether Zel.ini took the interval, and why not.
-    bool saved = true;
-    QString saveError;
+    // Shows the dialog modally. Nothing when cancelled; after OK, whether
+    // Zel.ini took the interval, and why not.
+    std::optional<Expected<void>> choose();
+    // The interval, kept between openings: the last one confirmed.
+    const Interval& interval() const { return interval_; }
+    void setInterval(const Interval& interval) { interval_ = interval; }
 
 public slots:
     void acceptInterval();
     void cancelInterval();
     void tenthsToggled();
     void writeSpinValue();
-    // Escape and the window's close button act as Cancel.
-    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +80,8 @@ private:
     void updateSecLabel();
 
     SettingsStore& store_;
+    Interval interval_;
+    Expected<void> written_;
     QLineEdit* minutesEdit_;
     QLineEdit* secondsEdit_;
     UpDownControl* spin_;

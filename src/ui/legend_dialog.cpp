@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "data/settings.h"
+#include "ui/settings_written.h"
 #include "widgets/accelerators.h"
 #include "widgets/window_arrangement.h"
 
@@ -20,12 +21,7 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
     setObjectName("frmLegend");
     setWindowTitle(tr("Legend"));
 
-    const Legend stored = store_.readLegend(formatShortDate(QDate::currentDate()));
-    department = stored.Department;
-    date = stored.Date;
-    detector = stored.Detector;
-    location = stored.Location;
-    personnel = stored.Personnel;
+    legend_ = store_.readLegend(formatShortDate(QDate::currentDate()));
 
     auto* form = new QFormLayout;
     auto addBox = [&](const char* name, const QString& caption, const QString& accessible) {
@@ -73,29 +69,28 @@ LegendDialog::LegendDialog(SettingsStore& store, QWidget* parent) : QDialog(pare
 
 void LegendDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        departmentEdit_->setText(department);
-        dateEdit_->setText(date);
-        detectorEdit_->setText(detector);
-        locationEdit_->setText(location);
-        personnelEdit_->setText(personnel);
+        departmentEdit_->setText(legend_.Department);
+        dateEdit_->setText(legend_.Date);
+        detectorEdit_->setText(legend_.Detector);
+        locationEdit_->setText(legend_.Location);
+        personnelEdit_->setText(legend_.Personnel);
     }
     QDialog::showEvent(event);
 }
 
+std::optional<Expected<void>> LegendDialog::choose() {
+    if (exec() != QDialog::Accepted)
+        return std::nullopt;
+    return written_;
+}
+
 void LegendDialog::acceptLegend() {
-    department = departmentEdit_->text();
-    date = dateEdit_->text();
-    detector = detectorEdit_->text();
-    location = locationEdit_->text();
-    personnel = personnelEdit_->text();
-    Legend legend;
-    legend.Department = department;
-    legend.Date = date;
-    legend.Detector = detector;
-    legend.Location = location;
-    legend.Personnel = personnel;
-    saved = store_.writeLegend(legend);
-    saveError = saved ? QString() : store_.ini().lastError();
+    legend_.Department = departmentEdit_->text();
+    legend_.Date = dateEdit_->text();
+    legend_.Detector = detectorEdit_->text();
+    legend_.Location = locationEdit_->text();
+    legend_.Personnel = personnelEdit_->text();
+    written_ = settingsWritten(store_.writeLegend(legend_), store_);
     accept();
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // "Legend": the five texts that head every data file. Four are kept in the
 // settings file; the date is today's at first use and is never stored.
+#include "common/failure.h"
+#include "data/settings.h"
+
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 class QLineEdit;
 
@@ -16,14 +20,11 @@ public:
     // Reads the four stored keys once and sets date to today's short date.
     explicit LegendDialog(SettingsStore& store, QWidget* parent = nullptr);
 
-    QString department;
-    QString date;
-    QString detector;
-    QString location;
-    QString personnel;
-    // After OK: whether Zel.ini took the legend, and why not.
-    bool saved = true;
-    QString saveError;
+    // Shows the dialog modally. Nothing when cancelled; after OK, whether
+    // Zel.ini took the legend, and why not.
+    std::optional<Expected<void>> choose();
+    // The five texts, kept between openings: the last ones confirmed.
+    const Legend& legend() const { return legend_; }
 
 public slots:
     void acceptLegend();
@@ -34,6 +35,8 @@ protected:
 
 private:
     SettingsStore& store_;
+    Legend legend_;
+    Expected<void> written_;
     QLineEdit* departmentEdit_;
     QLineEdit* dateEdit_;
     QLineEdit* detectorEdit_;

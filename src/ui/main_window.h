@@ -9,18 +9,21 @@
 #include <QColor>
 #include <QMainWindow>
 #include <QRect>
+#include <array>
 #include <memory>
 #include <optional>
 
 class QAction;
 class QButtonGroup;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableView;
 class QToolBar;
+class QVBoxLayout;
 
 namespace zel {
 
@@ -111,7 +114,8 @@ public slots:
     void sendTime();
     void editLegend();
     void requestCalibration();
-    void setUpAmplifier();
+    // The family's own set-up dialog ("Setup Amp").
+    void setUpFamily();
     void choosePort();
     void testConnection();
     void showAbout();
@@ -132,10 +136,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class AutoQuestions;
+
     void buildUi();
+    void buildReadouts(QGridLayout* grid, QWidget* parent);
+    void buildFamilyChoice(QVBoxLayout* side, QWidget* parent);
+    void buildButtons(QVBoxLayout* side, QWidget* parent);
     void buildMenus();
     void buildToolbar();
+    // Buttons and toolbar entries run their command's action and follow
+    // its enabled state.
+    void bindCommands();
     void buildList();
+    void wireStation();
+    void wireAutoMeasurement();
     IntervalDialog& intervalDialog();
     QString daxPath() const;
     // Hands the series to the graph: the whole description on the graph
@@ -143,6 +157,10 @@ private:
     void feedGraph(bool keepSlots);
     void arrangeWithGraph();
     void updateAutoEnabled();
+    void showAutoReadouts(bool shown);
+    // The action of a command the station enables and disables: its menu
+    // entry, which its button and toolbar entry follow.
+    QAction* command(Command c) const { return commands_[size_t(c)]; }
 
     Options options_;
     std::unique_ptr<Transport> ownedTransport_;
@@ -159,6 +177,7 @@ private:
     MeasurementList* list_ = nullptr;
     Station* station_ = nullptr;
     std::unique_ptr<AutoMeasurement> autoMeasurement_;
+    std::unique_ptr<AutoQuestions> autoQuestions_;
     bool exiting_ = false;
     Prompts* prompts_;
     QRect arrangementArea_;
@@ -183,9 +202,12 @@ private:
     QProgressBar* autoProgress_;
     QTableView* listView_ = nullptr;
     QToolBar* toolbar_ = nullptr;
-    QAction *startAction_, *getDataAction_, *legendAction_, *calibrationAction_, *intervalAction_,
-        *portAction_, *parametersAction_, *ampSetupAction_, *autoAction_, *saveAction_,
-        *sendTimeAction_, *graphAction_, *testAction_, *aboutAction_;
+    // One action per command; the menus hold them.
+    std::array<QAction*, 6> commands_{};
+    QAction *legendAction_, *portAction_, *parametersAction_, *familySetupAction_, *saveAction_,
+        *sendTimeAction_, *graphAction_, *aboutAction_;
+    // Toolbar entries with a key and tool tip of their own, following their
+    // command.
     QAction *startTool_, *muteTool_, *getDataTool_, *graphTool_, *clearTool_, *autoTool_;
 
     AlarmSound* sound_ = nullptr;

@@ -250,7 +250,6 @@ void ParametersDialog::acceptParameters() {
         }
         times[i] = v;
     }
-    outcome = 1;
     threshold1 = t1;
     threshold2 = t2;
     lostContact = times[0];
@@ -266,9 +265,12 @@ void ParametersDialog::cancelParameters() {
     reject();
 }
 
-void ParametersDialog::reject() {
-    outcome = 2;
-    QDialog::reject();
+bool ParametersDialog::edit(Settings& s) {
+    takeFrom(s);
+    if (exec() != QDialog::Accepted)
+        return false;
+    giveTo(s);
+    return true;
 }
 
 } // namespace zel

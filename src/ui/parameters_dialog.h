@@ -28,18 +28,18 @@ public:
     int16_t audioAlarm = 0;
     int16_t autoArrange = 0;
     int16_t timeFormat = 0;
-    int outcome = 0; // 1 OK, 2 Cancel
 
     // Conveniences for the owner: copy the eight values from and to the
     // settings record.
     void takeFrom(const Settings& s);
     void giveTo(Settings& s) const;
+    // Shows `s` modally and, after OK, gives the values typed back to it.
+    // Whether OK was pressed.
+    bool edit(Settings& s);
 
 public slots:
     void acceptParameters();
     void cancelParameters();
-    // Escape and the window's close button act as Cancel.
-    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

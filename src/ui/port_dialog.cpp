@@ -209,8 +209,9 @@ void PortDialog::applyChoice() {
     const QString oldMapping = mapping ? file_.mappedDevice(pendingPort_) : QString();
     if (mapping)
         file_.writeDevice(pendingPort_, pendingDevice_);
-    QString detail;
-    const bool opened = reopen_ && reopen_(pendingPort_, pendingBaud_, &detail);
+    const Expected<void> opened =
+        reopen_ ? reopen_(pendingPort_, pendingBaud_)
+                : fail(Failure::Kind::NotFound, QString()); // nothing to open the port with
     if (!opened) {
         if (mapping)
             file_.writeDevice(pendingPort_, oldMapping);
@@ -222,8 +223,8 @@ void PortDialog::applyChoice() {
         selectPendingButtons();
         QMessageBox box(QMessageBox::Critical, tr("Error in Communication"),
                         tr("Error in opening Communication port"), QMessageBox::Ok, this);
-        if (!detail.isEmpty())
-            box.setDetailedText(detail);
+        if (!opened.error().text.isEmpty())
+            box.setDetailedText(opened.error().text);
         box.exec();
         return;
     }

@@ -4,6 +4,7 @@
 // the serial devices of the machine: picking one maps the chosen Com number
 // to it in dax.ini, so a USB adapter is reachable under a Windows-style
 // port number.
+#include "common/failure.h"
 #include "station/port_settings.h"
 #include "ui/serial_devices.h"
 #include <QDialog>
@@ -27,9 +28,9 @@ struct PortDialogVariant {
 PortDialogVariant zelPortDialogVariant();
 PortDialogVariant tarvosetPortDialogVariant(); // Com1..Com4, no 115200
 
-// Closes whatever port is open and opens (port, baud). On failure returns
-// false and fills `detail` (device path, system error, permission hint).
-using PortReopener = std::function<bool(int16_t port, int32_t baud, QString* detail)>;
+// Closes whatever port is open and opens (port, baud); a failure says why
+// (device path, system error, permission hint).
+using PortReopener = std::function<Expected<void>(int16_t port, int32_t baud)>;
 
 class PortDialog : public QDialog {
     Q_OBJECT

@@ -4,6 +4,7 @@
 // probe of the next automatic measurement. A window takes its prompts from
 // its owner, so tests answer with a recording fake instead of modal
 // dialogs; dialogPrompts() shows the real dialogs.
+#include "station/auto_measurement.h" // ProbeChoice
 #include "station/station_view.h"
 
 #include <QString>
@@ -23,12 +24,6 @@ struct SaveFileQuestion {
     // about overwriting, so the question names the file that is written;
     // empty adds nothing.
     QString suffix;
-};
-
-// What the probe dialog was answered with.
-struct ProbeChoice {
-    QString probeNumber;
-    bool background = false;
 };
 
 class Prompts {

@@ -275,17 +275,17 @@ TEST_F(TarvosetControllerTest, FullBufferRestartsAndDropsTheRestOfTheBatch) {
 TEST_F(TarvosetControllerTest, ReopenFromPortDialogSwitchesDevice) {
     writeIni("[Devices]\nCOM2=/tmp/second\n");
     TarvosetController& c = started();
-    QString detail;
-    EXPECT_TRUE(c.reopenPort(2, 19200, &detail));
+    EXPECT_TRUE(c.reopenPort(2, 19200));
     EXPECT_EQ(link.openedDevice(), QStringLiteral("/tmp/second"));
     EXPECT_EQ(link.openedBaud(), 19200);
     EXPECT_EQ(c.settings().OpenPort, 2);
 
     link.setFailOpen(true);
-    EXPECT_FALSE(c.reopenPort(3, 9600, &detail));
+    const auto reopened = c.reopenPort(3, 9600);
+    EXPECT_FALSE(reopened);
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(c.settings().OpenPort, 0);
-    EXPECT_FALSE(detail.isEmpty());
+    EXPECT_FALSE(reopened.error().text.isEmpty());
 }
 
 TEST_F(TarvosetControllerTest, LostPortStopsRetryingAndSaysSo) {

@@ -116,9 +116,9 @@ struct MainSubject : Subject {
 struct PortSubject : Subject {
     explicit PortSubject(PortDialogVariant variant = zelPortDialogVariant())
         : dialog{settings, file,
-                 [this](int16_t port, int32_t baud, QString*) {
+                 [this](int16_t port, int32_t baud) -> Expected<void> {
                      opened = {port, baud};
-                     return true;
+                     return {};
                  },
                  variant} {
         dialog.show();
@@ -162,14 +162,16 @@ struct ParametersSubject : Subject {
 
 struct IntervalSubject : Subject {
     IntervalSubject() {
-        dialog.seconds = 5;
+        dialog.setInterval({dialog.interval().Minutes, 5});
         dialog.show();
     }
     QWidget& window() override { return dialog; }
     QString observe() override {
         const QString unit = find<QLabel>("lblSec")->text();
         press("btOk");
-        return unit + QStringLiteral("|%1 %2").arg(dialog.minutes).arg(dialog.seconds);
+        return unit + QStringLiteral("|%1 %2")
+                          .arg(dialog.interval().Minutes)
+                          .arg(dialog.interval().Seconds);
     }
     QTemporaryDir dir;
     SettingsStore store{dir.filePath("Zel.ini")};

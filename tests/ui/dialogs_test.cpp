@@ -86,8 +86,8 @@ TEST_F(DialogsTest, IntervalTenthsRoundTripUnchanged) {
     writeIni("[COMMON]\r\nMinInt=2\r\nSecInt=0.5\r\n");
     SettingsStore store(iniPath);
     IntervalDialog dlg(store);
-    EXPECT_EQ(dlg.minutes, 2);
-    EXPECT_EQ(dlg.seconds, 0.5);
+    EXPECT_EQ(dlg.interval().Minutes, 2);
+    EXPECT_EQ(dlg.interval().Seconds, 0.5);
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Set Real time ");
     EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), "02");
@@ -96,9 +96,9 @@ TEST_F(DialogsTest, IntervalTenthsRoundTripUnchanged) {
     EXPECT_EQ(child<QLabel>(dlg, "lblSec")->text(), "Sec/10");
 
     QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_EQ(dlg.outcome, 1);
-    EXPECT_EQ(dlg.seconds, 0.5);
-    EXPECT_EQ(dlg.minutes, 2);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.interval().Seconds, 0.5);
+    EXPECT_EQ(dlg.interval().Minutes, 2);
     EXPECT_EQ(stored("SecInt"), "0.5");
     EXPECT_EQ(stored("MinInt"), "2");
 }
@@ -119,7 +119,7 @@ TEST_F(DialogsTest, IntervalWholeSecondsAndTypedTenths) {
     EXPECT_EQ(lblSec->text(), "Sec/10");
     retype(seconds, "7");
     QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
-    EXPECT_DOUBLE_EQ(dlg.seconds, 0.7);
+    EXPECT_DOUBLE_EQ(dlg.interval().Seconds, 0.7);
     EXPECT_EQ(stored("SecInt"), "0.7");
     EXPECT_EQ(stored("MinInt"), "0");
 
@@ -140,9 +140,9 @@ TEST_F(DialogsTest, IntervalCancelKeepsValues) {
     retype(child<QLineEdit>(dlg, "edSeconds"), "12");
     const QByteArray before = iniBytes();
     QTest::mouseClick(child<QPushButton>(dlg, "btCancel"), Qt::LeftButton);
-    EXPECT_EQ(dlg.outcome, 2);
-    EXPECT_EQ(dlg.minutes, 1);
-    EXPECT_EQ(dlg.seconds, 30);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(dlg.interval().Minutes, 1);
+    EXPECT_EQ(dlg.interval().Seconds, 30);
     EXPECT_EQ(iniBytes(), before);
     dlg.show();
     EXPECT_EQ(child<QLineEdit>(dlg, "edMinutes")->text(), "01");
@@ -173,8 +173,8 @@ TEST_F(DialogsTest, IntervalThatCannotBeKeptIsRefusedWithWhatWasTyped) {
         EXPECT_TRUE(seen->text.contains("0.1 seconds"));
         EXPECT_TRUE(dlg.isVisible());
         EXPECT_EQ(child<QLineEdit>(dlg, "edSeconds")->text(), c.seconds);
-        EXPECT_EQ(dlg.minutes, 1);
-        EXPECT_EQ(dlg.seconds, 30);
+        EXPECT_EQ(dlg.interval().Minutes, 1);
+        EXPECT_EQ(dlg.interval().Seconds, 30);
         EXPECT_EQ(iniBytes(), before);
         dlg.hide();
     }
@@ -269,7 +269,7 @@ TEST_F(DialogsTest, ParametersShowFieldsAndOkTakesTypedNumbers) {
     tick(child<QCheckBox>(dlg, "chkAutoArrange"));
     QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
 
-    EXPECT_EQ(dlg.outcome, 1);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_DOUBLE_EQ(dlg.threshold1, 0.35);
     EXPECT_EQ(dlg.threshold2, 1000);
     EXPECT_DOUBLE_EQ(dlg.lostContact, 7);
@@ -318,7 +318,7 @@ TEST_F(DialogsTest, ParametersRefuseWhatCannotBeUsedAndKeepWhatWasTyped) {
         EXPECT_TRUE(seen->shown) << c.box << " " << c.typed;
         EXPECT_TRUE(seen->text.contains(c.named)) << seen->text.toStdString();
         EXPECT_TRUE(dlg.isVisible()) << c.typed;
-        EXPECT_NE(dlg.outcome, 1) << c.typed;
+        EXPECT_NE(dlg.result(), QDialog::Accepted) << c.typed;
         EXPECT_EQ(child<QLineEdit>(dlg, c.box)->text(), c.typed);
         EXPECT_EQ(dlg.threshold2, 5);
     }
@@ -344,7 +344,7 @@ TEST_F(DialogsTest, ParametersShowStoredValuesWholeAndOkKeepsThemUnedited) {
         dlg.show();
         EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), shown);
         QTest::mouseClick(child<QPushButton>(dlg, "OKButton"), Qt::LeftButton);
-        ASSERT_EQ(dlg.outcome, 1) << v;
+        ASSERT_EQ(dlg.result(), QDialog::Accepted) << v;
         EXPECT_EQ(dlg.threshold1, v);
         EXPECT_EQ(dlg.threshold2, v);
     }
@@ -360,14 +360,14 @@ TEST_F(DialogsTest, ParametersCancelKeepsFields) {
     retype(child<QLineEdit>(dlg, "edThreshold1"), "9");
     retype(child<QLineEdit>(dlg, "edBackTime"), "1");
     QTest::mouseClick(child<QPushButton>(dlg, "CancelButton"), Qt::LeftButton);
-    EXPECT_EQ(dlg.outcome, 2);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
     EXPECT_EQ(dlg.threshold1, 1.5);
     EXPECT_EQ(dlg.backTime, 30);
     // Shown again, the boxes come from the fields, not the cancelled text.
     dlg.show();
     EXPECT_EQ(child<QLineEdit>(dlg, "edThreshold1")->text(), "1.5");
     QTest::keyClick(&dlg, Qt::Key_Escape);
-    EXPECT_EQ(dlg.outcome, 2);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
 }
 
 // ---- legend -------------------------------------------------------------
@@ -376,10 +376,10 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndTypingStopsAtWhatIsKept) {
     {
         SettingsStore store(iniPath);
         LegendDialog dlg(store);
-        EXPECT_EQ(dlg.date, formatShortDate(QDate::currentDate()));
-        EXPECT_TRUE(dlg.department.isEmpty());
+        EXPECT_EQ(dlg.legend().Date, formatShortDate(QDate::currentDate()));
+        EXPECT_TRUE(dlg.legend().Department.isEmpty());
         dlg.show();
-        EXPECT_EQ(child<QLineEdit>(dlg, "edDate")->text(), dlg.date);
+        EXPECT_EQ(child<QLineEdit>(dlg, "edDate")->text(), dlg.legend().Date);
         for (const char* box : {"edDepartment", "edDetector", "edLocation", "edPersonnel"}) {
             retype(child<QLineEdit>(dlg, box), "ABCDEFGHIJKLMNOPQRST"); // 20
             EXPECT_EQ(child<QLineEdit>(dlg, box)->text(), "ABCDEFGHIJKLMNOPQRS") << box;
@@ -391,9 +391,9 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndTypingStopsAtWhatIsKept) {
         retype(child<QLineEdit>(dlg, "edPersonnel"), "Dana");
         QTest::mouseClick(child<QPushButton>(dlg, "btOk"), Qt::LeftButton);
         // This run keeps what the next one reads, the date as typed.
-        EXPECT_EQ(dlg.department, "ABCDEFGHIJKLMNOPQRS");
-        EXPECT_EQ(dlg.date, "1.1.2030");
-        EXPECT_EQ(dlg.detector, "Tarvo-5");
+        EXPECT_EQ(dlg.legend().Department, "ABCDEFGHIJKLMNOPQRS");
+        EXPECT_EQ(dlg.legend().Date, "1.1.2030");
+        EXPECT_EQ(dlg.legend().Detector, "Tarvo-5");
     }
     const QByteArray bytes = iniBytes();
     const auto dep = bytes.indexOf("Department=");
@@ -408,8 +408,8 @@ TEST_F(DialogsTest, LegendOkWritesFourKeysInOrderAndTypingStopsAtWhatIsKept) {
 
     SettingsStore nextRun(iniPath);
     LegendDialog again(nextRun);
-    EXPECT_EQ(again.department, "ABCDEFGHIJKLMNOPQRS");
-    EXPECT_EQ(again.date, formatShortDate(QDate::currentDate()));
+    EXPECT_EQ(again.legend().Department, "ABCDEFGHIJKLMNOPQRS");
+    EXPECT_EQ(again.legend().Date, formatShortDate(QDate::currentDate()));
 }
 
 TEST_F(DialogsTest, LegendCancelChangesNothing) {
@@ -420,7 +420,7 @@ TEST_F(DialogsTest, LegendCancelChangesNothing) {
     retype(child<QLineEdit>(dlg, "edDepartment"), "Other");
     const QByteArray before = iniBytes();
     QTest::mouseClick(child<QPushButton>(dlg, "btCalcel"), Qt::LeftButton);
-    EXPECT_EQ(dlg.department, "Safety");
+    EXPECT_EQ(dlg.legend().Department, "Safety");
     EXPECT_EQ(iniBytes(), before);
 }
 
@@ -456,9 +456,9 @@ TEST_F(DialogsTest, DebugSaveFormat) {
                                       "\"Send 2 4 4 3 \"\r\n"
                                       "\"Part \xE9\"\r\n"));
 
-    QString error;
-    EXPECT_FALSE(w.saveTo(dir.filePath("no/such/folder/ZelDbg.txt"), at, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Expected<void> saved = w.saveTo(dir.filePath("no/such/folder/ZelDbg.txt"), at);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(saved.error().text.isEmpty());
 }
 
 TEST_F(DialogsTest, DebugSaveButtonWritesProgramFolderAndSaysSo) {

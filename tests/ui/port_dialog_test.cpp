@@ -42,11 +42,11 @@ protected:
     }
 
     PortReopener reopener(bool succeed, const QString& detail = QString()) {
-        return [this, succeed, detail](int16_t port, int32_t baud, QString* d) {
+        return [this, succeed, detail](int16_t port, int32_t baud) -> Expected<void> {
             calls.push_back({port, baud});
-            if (!succeed && d)
-                *d = detail;
-            return succeed;
+            if (!succeed)
+                return fail(Failure::Kind::NotFound, detail);
+            return {};
         };
     }
 
@@ -284,9 +284,9 @@ TEST_F(PortDialogTest, PickedDeviceIsMappedToTheChosenPortBeforeItOpens) {
     QString mappedWhenOpening;
     PortDialog dlg(
         s, file,
-        [&](int16_t port, int32_t baud, QString* d) {
+        [&](int16_t port, int32_t baud) {
             mappedWhenOpening = file.deviceFor(port);
-            return reopener(true)(port, baud, d);
+            return reopener(true)(port, baud);
         },
         withDevices({Adapter, Forbidden}));
     dlg.show();
