@@ -50,10 +50,10 @@ void BM_AllToCsvCore(benchmark::State& state) {
     zel::graph::GraphStore store;
     store.load(fullStore().request());
     for (auto _ : state) {
-        QString error;
-        if (!zel::graph::exportCsv(store, zel::graph::ExportSource::Raw, dir.filePath("all.csv"),
-                                   &error))
-            state.SkipWithError(error.toStdString().c_str());
+        const zel::Expected<void> written =
+            zel::graph::exportCsv(store, zel::graph::ExportSource::Raw, dir.filePath("all.csv"));
+        if (!written)
+            state.SkipWithError(written.error().text.toStdString().c_str());
     }
 }
 BENCHMARK(BM_AllToCsvCore)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -66,7 +66,7 @@ void BM_AllToCsvWithProgress(benchmark::State& state) {
     w.load(fullStore().request());
     w.show();
     for (auto _ : state) {
-        if (w.writeCsv(zel::graph::ExportSource::Raw, dir.filePath("all.csv")) !=
+        if (w.files().writeCsv(zel::graph::ExportSource::Raw, dir.filePath("all.csv")) !=
             zel::graph::RunOutcome::Done)
             state.SkipWithError("export failed");
     }
@@ -81,7 +81,7 @@ void BM_FillList1000(benchmark::State& state) {
     w.showAll();
     w.showList();
     for (auto _ : state) {
-        if (w.fillList() != zel::graph::RunOutcome::Done)
+        if (w.files().fillList() != zel::graph::RunOutcome::Done)
             state.SkipWithError("list stopped");
     }
     state.counters["rows"] = w.dataList()->model()->filled();
@@ -95,7 +95,7 @@ struct StopTimes {
     double answered = -1, ended = -1;
 };
 StopTimes stopLatency(zel::graph::GraphWindow& w, int delayMs,
-                      const std::function<zel::graph::RunOutcome()>& run) {
+                      const std::function<zel::Expected<zel::graph::RunOutcome>()>& run) {
     QElapsedTimer clock;
     QTimer press;
     press.setSingleShot(true);
@@ -103,7 +103,7 @@ StopTimes stopLatency(zel::graph::GraphWindow& w, int delayMs,
     StopTimes times;
     QObject::connect(&press, &QTimer::timeout, &w, [&] {
         times.answered = double(clock.nsecsElapsed()) / 1e6 - delayMs;
-        w.progressWindow()->findChild<QPushButton*>("btStop")->click();
+        w.files().progressWindow()->findChild<QPushButton*>("btStop")->click();
     });
     clock.start();
     press.start(delayMs);
@@ -131,7 +131,7 @@ void BM_StopDuringAllToCsv(benchmark::State& state) {
     std::vector<StopTimes> all;
     for (auto _ : state) {
         all.push_back(stopLatency(w, 40, [&] {
-            return w.writeCsv(zel::graph::ExportSource::Raw, dir.filePath("all.csv"));
+            return w.files().writeCsv(zel::graph::ExportSource::Raw, dir.filePath("all.csv"));
         }));
         if (all.back().ended < 0)
             state.SkipWithError("the export ended before Stop");
@@ -148,7 +148,7 @@ void BM_StopDuringList(benchmark::State& state) {
     w.showList();
     std::vector<StopTimes> all;
     for (auto _ : state) {
-        all.push_back(stopLatency(w, 5, [&] { return w.fillList(); }));
+        all.push_back(stopLatency(w, 5, [&] { return w.files().fillList(); }));
         if (all.back().ended < 0)
             state.SkipWithError("the list was full before Stop");
     }

@@ -50,9 +50,8 @@ DataHandleDialog::DataHandleDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void DataHandleDialog::setOnline(bool value) {
-    const int16_t now = value ? 1 : 0;
-    const bool changed = now != online;
-    online = now;
+    const bool changed = value != online_;
+    online_ = value;
     updateOnlineButton();
     if (changed)
         emit onlineChanged(value);
@@ -72,7 +71,7 @@ int DataHandleDialog::scale() const {
 void DataHandleDialog::toggleOnline() {
     // The button offers the other mode: going on line has the working file
     // read again first, through the owner.
-    setOnline(online == 0);
+    setOnline(!online_);
 }
 
 void DataHandleDialog::chooseScale(int index) {
@@ -92,7 +91,7 @@ void DataHandleDialog::changeEvent(QEvent* event) {
 
 void DataHandleDialog::updateOnlineButton() {
     // The caption names the action the button offers.
-    onlineButton_->setText(online ? tr("OffLine") : tr("Online"));
+    onlineButton_->setText(online_ ? tr("OffLine") : tr("Online"));
     refreshAccelerators(*this);
     onlineButton_->setAccessibleName(onlineButton_->text());
 }

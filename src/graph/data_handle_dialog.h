@@ -2,7 +2,6 @@
 // "Data Handle": the graph's panel for the scale choice and for following
 // live readings.
 #include <QDialog>
-#include <cstdint>
 
 class QButtonGroup;
 class QPushButton;
@@ -17,9 +16,8 @@ public:
 
     explicit DataHandleDialog(QWidget* parent = nullptr);
 
-    int16_t online = 0;
-
-    // Sets online; true asks the owner (onlineChanged) to read the working
+    bool isOnline() const { return online_; }
+    // Sets the state; true asks the owner (onlineChanged) to read the working
     // file into the series again.
     void setOnline(bool value);
     // Shows the graph's present scale mode without announcing a choice.
@@ -43,6 +41,7 @@ private:
 
     QButtonGroup* scaleButtons_;
     QPushButton* onlineButton_;
+    bool online_ = false;
 };
 
 } // namespace zel

@@ -358,19 +358,17 @@ DistributionPage DistributionWindow::page() const {
     return p;
 }
 
-bool DistributionWindow::writeCsv(const QString& path, QString* error) {
+Expected<void> DistributionWindow::writeCsv(const QString& path) {
     FileError why;
-    if (writeFileSafely(path, csvText(), &why))
-        return true;
-    if (error)
-        *error = why.message();
-    return false;
+    if (!writeFileSafely(path, csvText(), &why))
+        return fileFailure(why);
+    return {};
 }
 
-bool DistributionWindow::writePdf(const QString& path, QString* error) {
-    return writePdfPage(
-        path, windowTitle(),
-        [this](QPagedPaintDevice& device) { return paintDistributionPage(device, page()); }, error);
+Expected<void> DistributionWindow::writePdf(const QString& path) {
+    return writePdfPage(path, windowTitle(), [this](QPagedPaintDevice& device) {
+        return paintDistributionPage(device, page());
+    });
 }
 
 Prompts& DistributionWindow::prompts() const {
@@ -386,18 +384,18 @@ QString DistributionWindow::suggestedName() const {
 void DistributionWindow::saveDistribution() {
     if (!graph_ || !saveAction_->isEnabled())
         return;
-    const QString chosen =
-        graph_->chooseSaveFile(exportFolder(), suggestedName(),
-                               tr("Csv Files (*.csv);;All Files (*)"), QStringLiteral("csv"));
+    const QString chosen = graph_->files().chooseSaveFile(exportFolder(), suggestedName(),
+                                                          tr("Csv Files (*.csv);;All Files (*)"),
+                                                          QStringLiteral("csv"));
     if (chosen.isEmpty())
         return;
     const QString target = csvTargetName(chosen);
-    if (graph_->refusesTarget(target))
+    if (graph_->files().refusesTarget(target))
         return;
-    QString error;
-    if (!writeCsv(target, &error)) {
+    if (const Expected<void> written = writeCsv(target); !written) {
         prompts().warning(this,
-                          tr("The distribution could not be saved.") + QLatin1Char('\n') + error,
+                          tr("The distribution could not be saved.") + QLatin1Char('\n') +
+                              written.error().text,
                           windowTitle());
         return;
     }
@@ -425,18 +423,18 @@ void DistributionWindow::print() {
 void DistributionWindow::printToPdf() {
     if (!graph_ || !printPdfAction_->isEnabled())
         return;
-    const QString chosen =
-        graph_->chooseSaveFile(exportFolder(), suggestedName(),
-                               tr("PDF Files (*.pdf);;All Files (*)"), QStringLiteral("pdf"));
+    const QString chosen = graph_->files().chooseSaveFile(exportFolder(), suggestedName(),
+                                                          tr("PDF Files (*.pdf);;All Files (*)"),
+                                                          QStringLiteral("pdf"));
     if (chosen.isEmpty())
         return;
     const QString target = pdfTargetName(chosen);
-    if (graph_->refusesTarget(target))
+    if (graph_->files().refusesTarget(target))
         return;
-    QString error;
-    if (!writePdf(target, &error)) {
+    if (const Expected<void> written = writePdf(target); !written) {
         prompts().warning(this,
-                          tr("The distribution could not be printed.") + QLatin1Char('\n') + error,
+                          tr("The distribution could not be printed.") + QLatin1Char('\n') +
+                              written.error().text,
                           windowTitle());
         return;
     }

@@ -3,6 +3,7 @@
 // the chi-square check of counting statistics, following the graph through
 // zoom, back and forward, All and on-line mode. Every figure is a label's
 // text, so a screen reader reads it.
+#include "common/failure.h"
 #include "graph/distribution.h"
 #include "graph/distribution_widget.h"
 
@@ -40,8 +41,8 @@ public:
     // What "Save distribution" writes.
     QByteArray csvText() const;
     DistributionPage page() const;
-    bool writeCsv(const QString& path, QString* error = nullptr);
-    bool writePdf(const QString& path, QString* error = nullptr);
+    Expected<void> writeCsv(const QString& path);
+    Expected<void> writePdf(const QString& path);
     DistributionPlotWidget* plot() const { return plot_; }
 
 public slots:

@@ -153,26 +153,26 @@ CsvExport::CsvExport(const GraphStore& store, ExportSource source) : slots_(stor
 
 CsvExport::~CsvExport() = default;
 
-bool CsvExport::fail() {
-    error_ = file_ ? file_->errorString() : QString();
+tl::unexpected<Failure> CsvExport::failed() {
+    const FileError why = file_ ? file_->error() : FileError{path_, QString()};
     file_.reset(); // removes the temporary file
-    return false;
+    return fileFailure(why);
 }
 
-bool CsvExport::open(const QString& path) {
+Expected<void> CsvExport::open(const QString& path) {
     path_ = path;
     next_ = 0;
     file_ = std::make_unique<SafeFile>(path);
     if (!file_->open())
-        return fail();
+        return failed();
     buffer_ = csvHeaderLines(slots_);
     buffer_.reserve(WriteChunk + 1024);
-    return true;
+    return {};
 }
 
-bool CsvExport::writeSome(int32_t count) {
+Expected<void> CsvExport::writeSome(int32_t count) {
     if (!file_)
-        return false;
+        return failed();
     const int32_t end = std::min(total(), next_ + std::max(count, 0));
     for (; next_ < end; ++next_) {
         dayText_.append(buffer_, times_[size_t(next_)]);
@@ -183,23 +183,23 @@ bool CsvExport::writeSome(int32_t count) {
         buffer_.append("\r\n");
         if (buffer_.size() >= WriteChunk) {
             if (!file_->write(buffer_))
-                return fail();
+                return failed();
             buffer_.clear();
         }
     }
-    return true;
+    return {};
 }
 
-bool CsvExport::finish() {
+Expected<void> CsvExport::finish() {
     if (!file_)
-        return false;
+        return failed();
     if (!buffer_.isEmpty() && !file_->write(buffer_))
-        return fail();
+        return failed();
     buffer_.clear();
     if (!file_->commit())
-        return fail();
+        return failed();
     file_.reset();
-    return true;
+    return {};
 }
 
 void CsvExport::cancel() {
@@ -207,12 +207,11 @@ void CsvExport::cancel() {
     buffer_.clear();
 }
 
-bool exportCsv(const GraphStore& store, ExportSource source, const QString& path, QString* error) {
+Expected<void> exportCsv(const GraphStore& store, ExportSource source, const QString& path) {
     CsvExport job(store, source);
-    const bool ok = job.open(path) && job.writeSome(job.total()) && job.finish();
-    if (!ok && error)
-        *error = job.error();
-    return ok;
+    return job.open(path).and_then([&] { return job.writeSome(job.total()); }).and_then([&] {
+        return job.finish();
+    });
 }
 
 // ---------------------------------------------------------------- graph set
@@ -233,15 +232,12 @@ QByteArray graphSetText(std::array<GraphSlot, SlotCount>& seriesSlots) {
     return names + "\r\n" + codes + "\r\n";
 }
 
-bool saveGraphSet(const QString& path, std::array<GraphSlot, SlotCount>& seriesSlots,
-                  QString* error) {
+Expected<void> saveGraphSet(const QString& path, std::array<GraphSlot, SlotCount>& seriesSlots) {
     const QByteArray text = graphSetText(seriesSlots);
     FileError why;
-    if (writeFileSafely(path, text, &why))
-        return true;
-    if (error)
-        *error = why.message();
-    return false;
+    if (!writeFileSafely(path, text, &why))
+        return fileFailure(why);
+    return {};
 }
 
 } // namespace zel::graph

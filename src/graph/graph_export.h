@@ -4,6 +4,7 @@
 // to. Pure file writing; the window only chooses names and shows progress.
 #include "graph/graph_store.h"
 
+#include "common/failure.h"
 #include "common/safe_file.h"
 #include <QByteArray>
 #include <QString>
@@ -72,19 +73,18 @@ public:
     int32_t done() const { return next_; }
     bool atEnd() const { return next_ >= total(); }
 
-    // Creates the file and writes the Names and Units lines.
-    bool open(const QString& path);
-    // Writes up to `count` more records. False on a write error.
-    bool writeSome(int32_t count);
-    // Makes the file appear with what was written. False on an error.
-    bool finish();
+    // Creates the file and writes the Names and Units lines. A failure
+    // names the file and the system's reason.
+    Expected<void> open(const QString& path);
+    // Writes up to `count` more records.
+    Expected<void> writeSome(int32_t count);
+    // Makes the file appear with what was written.
+    Expected<void> finish();
     // Drops what was written: no file appears.
     void cancel();
-    // Why the last step failed: the file name and the system's reason.
-    const QString& error() const { return error_; }
 
 private:
-    bool fail();
+    tl::unexpected<Failure> failed();
 
     std::array<GraphSlot, SlotCount> slots_;
     std::vector<double> times_;
@@ -94,12 +94,15 @@ private:
     QString path_;
     QByteArray buffer_;
     DayCountText dayText_;
-    QString error_;
 };
 
 // The whole export in one go (tests, benchmarks and small stores).
-bool exportCsv(const GraphStore& store, ExportSource source, const QString& path,
-               QString* error = nullptr);
+Expected<void> exportCsv(const GraphStore& store, ExportSource source, const QString& path);
+
+// A file's failure as the graph says it: the file name and the reason.
+inline tl::unexpected<Failure> fileFailure(const FileError& why) {
+    return fail(Failure::Kind::Other, why.message());
+}
 
 // A series name that is never written to a graph set.
 inline constexpr char ReservedSeriesName[] = "Fix Flow";
@@ -110,8 +113,7 @@ inline constexpr char ReservedSeriesName[] = "Fix Flow";
 QByteArray graphSetText(std::array<GraphSlot, SlotCount>& seriesSlots);
 
 // Writes the graph-set file at `path` (no extension added), through a
-// temporary file. False with the file name and reason in `error` on failure.
-bool saveGraphSet(const QString& path, std::array<GraphSlot, SlotCount>& seriesSlots,
-                  QString* error = nullptr);
+// temporary file. A failure names the file and the reason.
+Expected<void> saveGraphSet(const QString& path, std::array<GraphSlot, SlotCount>& seriesSlots);
 
 } // namespace zel::graph

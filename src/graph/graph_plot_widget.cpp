@@ -135,6 +135,40 @@ void drawCursor(QPainter& painter, const PlotLayout& layout, const GraphPicture&
     painter.drawText(box, Qt::AlignCenter, pic.cursorText);
 }
 
+// A history range: a bar from minimum to maximum per step, so a spike of a
+// second stays visible in a year, and the means joined only between steps
+// that both hold readings: an empty step is a gap, never a line across.
+void drawHistory(QPainter& painter, const PlotLayout& layout, const GraphPicture& pic) {
+    const HistorySeries& h = *pic.history;
+    const Scales& sc = pic.scales;
+    const double base = pic.store->baseTime();
+    const QColor colour = seriesColor(0);
+    QColor band = colour;
+    band.setAlpha(110);
+    painter.setPen(QPen(band, 1));
+    for (size_t i = 0; i < h.times.size(); ++i)
+        if (isValue(h.minimum[i]) && isValue(h.maximum[i]) && h.maximum[i] > h.minimum[i])
+            painter.drawLine(pixelAt(layout, sc, h.times[i] - base, h.minimum[i]),
+                             pixelAt(layout, sc, h.times[i] - base, h.maximum[i]));
+    painter.setPen(QPen(colour, 1.2));
+    QPolygonF run;
+    auto flush = [&] {
+        if (run.size() > 1)
+            painter.drawPolyline(run);
+        else if (run.size() == 1)
+            painter.drawPoint(run.front());
+        run.clear();
+    };
+    for (size_t i = 0; i < h.times.size(); ++i) {
+        if (!isValue(h.mean[i])) {
+            flush();
+            continue;
+        }
+        run << pixelAt(layout, sc, h.times[i] - base, h.mean[i]);
+    }
+    flush();
+}
+
 } // namespace
 
 void drawSeries(QPainter& painter, const PlotLayout& layout, const GraphPicture& pic, int s) {
@@ -152,6 +186,10 @@ void drawSeries(QPainter& painter, const PlotLayout& layout, const GraphPicture&
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     }
 
+    if (pic.history && s == 0) {
+        drawHistory(painter, layout, pic);
+        return;
+    }
     const double* ys = store->displayYData(s);
     const LineRuns runs = lineRuns(ys, count);
     auto polyline = [&](const std::vector<int32_t>& points) {

@@ -2,6 +2,7 @@
 // The picture of the graph: grid, axis labels, series lines, reference
 // lines, marks and the read-out cursor. drawGraph paints it with any
 // QPainter into any rectangle, so the screen widget and a printer share it.
+#include "graph/graph_history.h"
 #include "graph/graph_scale.h"
 #include "graph/graph_store.h"
 
@@ -30,6 +31,9 @@ struct GraphPicture {
     QString cursorText;       // its value, shown beside it
     QColor referenceColor = QColor(255, 0, 0);
     QColor gridColor = QColor(0, 0, 0);
+    // A history range: slot 0 is drawn from its steps, each step's extremes
+    // as a bar and its mean as a line broken where a step is empty.
+    const HistorySeries* history = nullptr;
 };
 
 // Where the plot lies inside `target`, how many grid lines fit, and the

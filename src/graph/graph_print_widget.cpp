@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "common/safe_file.h"
 #include "common/strings.h"
+#include "graph/graph_export.h"
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_print.h"
 
@@ -185,8 +186,8 @@ bool paintPrintedPage(QPagedPaintDevice& device, const PrintPicture& picture) {
     return painter.end();
 }
 
-bool writePdfPage(const QString& path, const QString& title,
-                  const std::function<bool(QPagedPaintDevice&)>& paint, QString* error) {
+Expected<void> writePdfPage(const QString& path, const QString& title,
+                            const std::function<bool(QPagedPaintDevice&)>& paint) {
     QByteArray pdf;
     {
         QBuffer buffer(&pdf);
@@ -198,21 +199,17 @@ bool writePdfPage(const QString& path, const QString& title,
         writer.setResolution(300);
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("Zel"));
-        if (!paint(writer)) {
-            if (error)
-                *error = QStringLiteral("%1: %2").arg(
-                    QDir::toNativeSeparators(path),
-                    QCoreApplication::translate("zel::graph::GraphWindow",
-                                                "the page could not be drawn"));
-            return false;
-        }
+        if (!paint(writer))
+            return fail(Failure::Kind::Other,
+                        QStringLiteral("%1: %2").arg(
+                            QDir::toNativeSeparators(path),
+                            QCoreApplication::translate("zel::graph::GraphWindow",
+                                                        "the page could not be drawn")));
     }
     FileError why;
-    if (writeFileSafely(path, pdf, &why))
-        return true;
-    if (error)
-        *error = why.message();
-    return false;
+    if (!writeFileSafely(path, pdf, &why))
+        return fileFailure(why);
+    return {};
 }
 
 } // namespace zel::graph

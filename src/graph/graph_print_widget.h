@@ -3,6 +3,7 @@
 // levels, time lines and labels, drawn with the same series routine as the
 // screen. The page is painted in units of 1/96 inch, so a printer, a PDF
 // file and an image for a test all get the same picture.
+#include "common/failure.h"
 #include "graph/graph_scale.h"
 #include "graph/graph_store.h"
 
@@ -37,9 +38,9 @@ bool paintPrintedPage(QPagedPaintDevice& device, const PrintPicture& picture);
 
 // An A4 landscape PDF of one page that `paint` draws, made in memory and
 // written by the safe writer, so a full disk never leaves a cut PDF where an
-// older one stood. False with `error` (file and reason) when the page could
-// not be drawn or written.
-bool writePdfPage(const QString& path, const QString& title,
-                  const std::function<bool(QPagedPaintDevice&)>& paint, QString* error);
+// older one stood. A failure names the file and why the page could not be
+// drawn or written.
+Expected<void> writePdfPage(const QString& path, const QString& title,
+                            const std::function<bool(QPagedPaintDevice&)>& paint);
 
 } // namespace zel::graph

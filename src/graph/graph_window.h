@@ -3,7 +3,8 @@
 // time, reduced to about a thousand points, with zoom, back and forward,
 // value scales, a read-out of the point under the cursor and the figures of
 // the period on screen.
-#include "graph/graph_export.h"
+#include "graph/graph_files_window.h"
+#include "graph/graph_history.h"
 #include "graph/graph_plot_widget.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_scale.h"
@@ -12,7 +13,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
-#include <functional>
 #include <optional>
 
 class QAction;
@@ -22,12 +22,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class QPagedPaintDevice;
-
 namespace zel {
 class DataHandleDialog;
 class Prompts;
-class WaitDialog;
 } // namespace zel
 
 namespace zel::graph {
@@ -35,8 +32,12 @@ namespace zel::graph {
 class DataListWindow;
 class DistributionWindow;
 
-// How a long run with the progress window ended.
-enum class RunOutcome { Done, Stopped, Failed };
+// What became of a load from the owner.
+enum class LoadResult {
+    Drawn,      // the picture shows the new readings
+    NoReadings, // nothing to draw: the picture stays as it was
+    Ignored,    // the user drags a selection: the load waits for the next
+};
 
 class GraphWindow : public QMainWindow {
     Q_OBJECT
@@ -50,12 +51,20 @@ public:
 
     // Files no export, graph set or page may be written onto (the working
     // file and the common file); compared by their canonical paths.
-    void setProtectedFiles(const QStringList& paths);
+    void setProtectedFiles(const QStringList& paths) { files_->setProtectedFiles(paths); }
 
-    // Takes a load from the owner. Returns -1 when a picture was drawn, 0
-    // otherwise (also while the user drags a selection: the load is
-    // ignored then).
-    int load(const LoadRequest& request);
+    // Takes a load from the owner; a history range on screen gives way.
+    LoadResult load(const LoadRequest& request);
+
+    // Loads `range` from the station's archive in place of the graph's
+    // content, as a load does; zooming inside it loads finer data, down to
+    // the single readings. The archive is read on this thread: its
+    // summaries make a year's range a few hundred rows.
+    Expected<void> showHistory(const HistoryRange& range);
+    // The history range on screen, if any.
+    const HistorySeries* history() const { return history_ ? &*history_ : nullptr; }
+    // Where the archive is read from; empty: the program folder's.
+    void setArchivePath(const QString& path) { archivePath_ = path; }
 
     bool isOnline() const { return online_; }
     // Sets the on-line state and the captions that offer the other state.
@@ -77,31 +86,21 @@ public:
     void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
     Prompts& prompts() const { return *prompts_; }
 
-    // Writes an export to `path` with the progress window; the user may stop
-    // it. Stopped and Failed leave any older file as it was (and no new
-    // one); Failed says why in `error`.
-    RunOutcome writeCsv(ExportSource source, const QString& path, QString* error = nullptr);
-    // Fills the open data list with the display points, newest first.
-    RunOutcome fillList();
-    DataListWindow* dataList() const { return list_; }
+    // The exports, graph sets, printing and the data list.
+    GraphFileActions& files() const { return *files_; }
+    DataListWindow* dataList() const { return files_->dataList(); }
     DistributionWindow* distributionWindow() const { return distribution_; }
-    WaitDialog* progressWindow() const { return wait_; }
 
     // The text centred above the first band of a printed page.
     void setPrintHeading(const QString& heading) { printHeading_ = heading; }
     const QString& printHeading() const { return printHeading_; }
-    // "Page Heading…": asks for the heading printed above the first band.
-    void editPrintHeading();
-    PrintPicture printPicture() const;
-    // Writes the printed page to a PDF file, through a temporary file.
-    bool writePdf(const QString& path, QString* error = nullptr);
+    bool printerFound() const;
 
-    // Asks for a file name to save under.
-    QString chooseSaveFile(const QString& folder, const QString& suggested, const QString& filter,
-                           const QString& suffix);
-    // True (and the user is told) when `target` is a file nothing may be
-    // written onto.
-    bool refusesTarget(const QString& target);
+    // The series drawn: named, with their display box ticked.
+    std::array<bool, SlotCount> displayedSeries() const;
+    // Takes the slots' names and display boxes into the legend (after a
+    // load, or a graph set that cleared a reserved name).
+    void takeSlotInformation();
 
     GraphStore& store() { return store_; }
     const Scales& scales() const { return scales_; }
@@ -115,13 +114,10 @@ public slots:
     void goForward();
     void toggleManual();
     void openDataHandling();
-    void exportAverage();
-    void exportAll();
-    void saveGraphSetAs();
-    void showList();
+    // "History…": asks for a range and shows it.
+    void chooseHistory();
+    void showList() { files_->showList(); }
     void showDistribution();
-    void print();
-    void printToPdf();
 
 signals:
     // The user or a command changed the on-line state; true asks the owner
@@ -140,7 +136,6 @@ protected:
 private:
     void buildMenus();
     void buildControls();
-    void takeSlotInformation();
     void startAfresh();
     void describePlot();
     void redraw();
@@ -153,16 +148,6 @@ private:
     void restorePlacement();
     void savePlacement();
 
-    void exportCsv(ExportSource source);
-    void reportFailure(const QString& what, const QString& why);
-    void writeLastGraphSet();
-    // Calls `slice` until it returns false, slice by slice on the event
-    // loop, showing the progress window with `caption`, so that Stop and
-    // repainting answer; returns when the work is done or stopped.
-    RunOutcome runWithProgress(const QString& caption, int total,
-                               const std::function<bool()>& slice,
-                               const std::function<int()>& progress);
-
     // The keys of the plot, as its tool tip and description say them.
     static QString keyboardHelp();
     void describeKeys();
@@ -172,7 +157,12 @@ private:
     void onSelectionMoved(double time);
     void onSelectionFinished(double startTime, double endTime);
 
+    QString archivePath() const;
+
     GraphStore store_;
+    std::optional<HistorySeries> history_;
+    HistoryRange historyWhole_; // the range chosen, for "All"
+    QString archivePath_;
     Scales scales_;
     ScaleMode scaleMode_ = ScaleMode::Auto;
     bool online_ = false;
@@ -180,8 +170,6 @@ private:
     bool dragging_ = false;
     TimeWindow savedWindow_;
     int32_t selectedPoint_ = -1;
-    QStringList protectedFiles_;
-    bool busy_ = false; // an export or the list is being written
     Prompts* prompts_;
     QString printHeading_;
 
@@ -200,9 +188,8 @@ private:
         *distributionAction_;
     std::array<QAction*, 6> scaleActions_{};
     QPointer<DataHandleDialog> dataHandling_;
-    DataListWindow* list_ = nullptr;
+    GraphFileActions* files_;
     DistributionWindow* distribution_ = nullptr;
-    WaitDialog* wait_ = nullptr;
 };
 
 } // namespace zel::graph

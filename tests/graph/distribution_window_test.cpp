@@ -238,8 +238,8 @@ TEST_F(DistributionWindowTest, SavesPrintsAndRefusesTheWorkingFile) {
     EXPECT_GT(poisson, 100);
 
     const QString pdf = home.filePath("dist.pdf");
-    QString error;
-    ASSERT_TRUE(d->writePdf(pdf, &error)) << error.toStdString();
+    const Expected<void> written = d->writePdf(pdf);
+    ASSERT_TRUE(written) << written.error().text.toStdString();
     QFile out(pdf);
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_TRUE(out.read(5) == "%PDF-");
@@ -284,8 +284,8 @@ TEST_F(DistributionWindowTest, DownloadedLogFromTheSimulator) {
     EXPECT_EQ(d->distribution().summary.maximum, line.maximum);
     EXPECT_TRUE(text(d, "lblCountingNote").startsWith("No counting check: readings in "));
     EXPECT_EQ(text(d, "lblVerdict"), "");
-    QString error;
-    EXPECT_TRUE(d->writePdf(home.filePath("flat.pdf"), &error)) << error.toStdString();
+    const Expected<void> flat = d->writePdf(home.filePath("flat.pdf"));
+    EXPECT_TRUE(flat) << flat.error().text.toStdString();
 }
 
 // Readings no instrument sends in earnest, through the window as a user

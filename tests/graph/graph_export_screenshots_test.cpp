@@ -65,7 +65,7 @@ void snapList(const QString& folder, Language language, const QString& suffix) {
         page.fill(Qt::white);
         {
             QPainter p(&page);
-            drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+            drawPrintedPage(p, QRectF(page.rect()), w.files().printPicture());
         }
         page.save(QDir(folder).filePath("graph-print-en.png"));
     }

@@ -123,13 +123,13 @@ TEST_F(GraphFilesTest, AllToCsvMatchesTheHandWrittenFile) {
     store.load(
         TwoSeries({0.12, -1, 2.5, 1234567.5, 0, 0.001}, {10, 11, -1, 13, 14.25, 15}).request());
     const QString path = dir.filePath("all.csv");
-    QString error;
-    ASSERT_TRUE(exportCsv(store, ExportSource::Raw, path, &error)) << error.toStdString();
+    const Expected<void> all = exportCsv(store, ExportSource::Raw, path);
+    ASSERT_TRUE(all) << all.error().text.toStdString();
     EXPECT_EQ(readAll(path), readAll(testDataFile("export_all.csv")));
 
     // The display series of the same window: every point where slot 0 has a
     // value, the first and the last included.
-    ASSERT_TRUE(exportCsv(store, ExportSource::Display, dir.filePath("average.csv"), &error));
+    ASSERT_TRUE(exportCsv(store, ExportSource::Display, dir.filePath("average.csv")));
     const QList<QByteArray> lines = readAll(dir.filePath("average.csv")).split('\n');
     ASSERT_EQ(lines.size(), 2 + 5 + 1);
     EXPECT_EQ(lines[2].toStdString(), "3/14/2026 06:00:00, 0.12 , 10 ,-1 ,-1 ,-1 \r");
@@ -145,13 +145,15 @@ TEST_F(GraphFilesTest, FailuresNameTheFileAndStoppedExportsKeepWhatWasWritten) {
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     const QString impossible = dir.filePath("plain/out.csv");
-    QString error;
-    EXPECT_FALSE(exportCsv(store, ExportSource::Raw, impossible, &error));
+    const Expected<void> exported = exportCsv(store, ExportSource::Raw, impossible);
+    ASSERT_FALSE(exported);
+    QString error = exported.error().text;
     EXPECT_TRUE(error.startsWith(impossible + ": ")) << error.toStdString();
     EXPECT_GT(error.size(), impossible.size() + 2);
     std::array<GraphSlot, SlotCount> seriesSlots = store.seriesSlots;
-    error.clear();
-    EXPECT_FALSE(saveGraphSet(impossible, seriesSlots, &error));
+    const Expected<void> saved = saveGraphSet(impossible, seriesSlots);
+    ASSERT_FALSE(saved);
+    error = saved.error().text;
     EXPECT_TRUE(error.startsWith(impossible + ": ")) << error.toStdString();
 
     // An older file stays whole until the new one is complete.

@@ -134,19 +134,19 @@ TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
     // Stop is pressed as soon as the progress window shows.
     auto pressStop = [&w] {
         QTimer::singleShot(0, &w, [&w] {
-            ASSERT_NE(w.progressWindow(), nullptr);
-            EXPECT_TRUE(w.progressWindow()->isVisible());
-            w.progressWindow()->findChild<QPushButton*>("btStop")->click();
+            ASSERT_NE(w.files().progressWindow(), nullptr);
+            EXPECT_TRUE(w.files().progressWindow()->isVisible());
+            w.files().progressWindow()->findChild<QPushButton*>("btStop")->click();
         });
     };
     pressStop();
     const QString path = home.filePath("stopped.csv");
-    EXPECT_EQ(w.writeCsv(ExportSource::Raw, path), RunOutcome::Stopped);
+    EXPECT_EQ(w.files().writeCsv(ExportSource::Raw, path), RunOutcome::Stopped);
     EXPECT_FALSE(QFile::exists(path)) << "half an export would pass for the whole data";
     EXPECT_TRUE(QDir(home.path()).entryList({"*stopped*"}, QDir::Files | QDir::Hidden).isEmpty())
         << "no temporary file is left";
-    EXPECT_FALSE(w.progressWindow()->isVisible());
-    EXPECT_EQ(w.progressWindow()->windowTitle(), "Converting to Csv:");
+    EXPECT_FALSE(w.files().progressWindow()->isVisible());
+    EXPECT_EQ(w.files().progressWindow()->windowTitle(), "Converting to Csv:");
 
     // Stopped from the menu: an older file of that name stays as it was, and
     // the user is told that nothing was written.
@@ -166,10 +166,10 @@ TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
 
     // Not stopped: the bar follows the records written, up to all of them.
     QList<int> shown;
-    QProgressBar* bar = w.progressWindow()->progressBar();
+    QProgressBar* bar = w.files().progressWindow()->progressBar();
     const auto follow =
         QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) { shown << value; });
-    EXPECT_EQ(w.writeCsv(ExportSource::Raw, path), RunOutcome::Done);
+    EXPECT_EQ(w.files().writeCsv(ExportSource::Raw, path), RunOutcome::Done);
     QObject::disconnect(follow);
     ASSERT_FALSE(shown.isEmpty());
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
@@ -183,11 +183,11 @@ TEST_F(GraphExportWindowTest, StopEndsAnExportAndTheListEarly) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->objectName(), "DataGraph");
     EXPECT_EQ(list->windowTitle(), " Data Graph");
-    EXPECT_EQ(w.progressWindow()->windowTitle(), "Filling the list");
+    EXPECT_EQ(w.files().progressWindow()->windowTitle(), "Filling the list");
     EXPECT_LT(list->model()->filled(), list->model()->planned());
 
     // Without Stop every valued point is listed; "All" fills it again.
-    EXPECT_EQ(w.fillList(), RunOutcome::Done);
+    EXPECT_EQ(w.files().fillList(), RunOutcome::Done);
     EXPECT_EQ(list->model()->filled(), 1001 - 20);
     w.findChild<QPushButton*>("btAll")->click();
     EXPECT_EQ(list->model()->filled(), DataListModel::MaxPoints);
@@ -231,7 +231,7 @@ TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
     page.fill(Qt::white);
     {
         QPainter p(&page);
-        drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+        drawPrintedPage(p, QRectF(page.rect()), w.files().printPicture());
     }
     int blueInBand = 0, blueOutside = 0;
     for (int y = 0; y < page.height(); ++y)
@@ -251,7 +251,7 @@ TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
     page.fill(Qt::white);
     {
         QPainter p(&page);
-        drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+        drawPrintedPage(p, QRectF(page.rect()), w.files().printPicture());
     }
     w.findChild<QCheckBox*>("chkDisplayGraph_0")->setChecked(true);
     QImage blank(page.size(), page.format());
@@ -266,8 +266,9 @@ TEST_F(GraphExportWindowTest, PrintedPageAndPdf) {
     QFile pdf(home.filePath("graph.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
-    QString error;
-    EXPECT_FALSE(w.writePdf(home.filePath("nowhere/graph.pdf"), &error));
+    const Expected<void> written = w.files().writePdf(home.filePath("nowhere/graph.pdf"));
+    ASSERT_FALSE(written);
+    const QString error = written.error().text;
     EXPECT_TRUE(error.contains("nowhere")) << error.toStdString();
 }
 
@@ -331,8 +332,9 @@ TEST_F(GraphExportWindowTest, WritersRefuseTheStationsFilesAndSurviveAFullDisk) 
     page.write("%PDF-older");
     page.close();
     disk.fill();
-    QString error;
-    EXPECT_FALSE(w.writePdf(disk.file("page.pdf"), &error));
+    const Expected<void> written = w.files().writePdf(disk.file("page.pdf"));
+    ASSERT_FALSE(written);
+    const QString error = written.error().text;
     EXPECT_TRUE(error.contains("No space left on device")) << error.toStdString();
     disk.release();
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));

@@ -136,7 +136,7 @@ TEST_F(GraphPictureTest, PrintedPageKeepsEveryReadingAndEveryLabelWhole) {
         w.load(series.request);
         w.setScaleMode(sample.mode);
         w.setPrintHeading(QStringLiteral("North fence"));
-        const PrintPicture pic = w.printPicture();
+        const PrintPicture pic = w.files().printPicture();
         QImage page(1123, 794, QImage::Format_RGB32);
         page.fill(Qt::white);
         QPainter p(&page);
@@ -218,11 +218,11 @@ TEST_F(GraphPictureTest, PageHeadingIsTheUsersAndKeptForTheNextPage) {
     QStringList saved;
     QObject::connect(&w, &GraphWindow::printHeadingChanged, [&](const QString& h) { saved << h; });
     prompts.typed = QStringLiteral("Station 3,\n north fence ");
-    w.editPrintHeading();
-    EXPECT_EQ(w.printPicture().heading, "Station 3, north fence");
+    w.files().editPrintHeading();
+    EXPECT_EQ(w.files().printPicture().heading, "Station 3, north fence");
     EXPECT_EQ(saved, QStringList{"Station 3, north fence"});
     prompts.typed.reset();
-    w.editPrintHeading();
+    w.files().editPrintHeading();
     EXPECT_EQ(prompts.offeredTexts, (QStringList{"", "Station 3, north fence"}));
     EXPECT_EQ(saved.size(), 1) << "Cancel keeps the heading";
 }

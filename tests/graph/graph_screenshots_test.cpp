@@ -67,7 +67,7 @@ void snapPage(GraphWindow& w, const QString& folder, const QString& name) {
     {
         QPainter p(&page);
         p.setRenderHint(QPainter::TextAntialiasing);
-        drawPrintedPage(p, QRectF(page.rect()), w.printPicture());
+        drawPrintedPage(p, QRectF(page.rect()), w.files().printPicture());
     }
     page.save(QDir(folder).filePath(name + ".png"));
 }

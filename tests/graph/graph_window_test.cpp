@@ -108,7 +108,7 @@ protected:
 TEST_F(GraphWindowTest, ZoomBackForwardAllAndReduction) {
     const Data d = ramp(3000);
     GraphWindow w;
-    EXPECT_EQ(w.load(d.request()), -1);
+    EXPECT_EQ(w.load(d.request()), LoadResult::Drawn);
     w.show();
     // The first activation goes on line on the newest 1001 records.
     EXPECT_TRUE(w.isOnline());

@@ -544,12 +544,12 @@ TEST_F(DialogsTest, DataHandleOnlineButtonAndScale) {
     auto* bt = child<QPushButton>(dlg, "btOnline");
     EXPECT_EQ(bt->text().remove(QLatin1Char('&')), "Online");
     QTest::mouseClick(bt, Qt::LeftButton);
-    EXPECT_EQ(dlg.online, 1);
+    EXPECT_EQ(dlg.isOnline(), true);
     EXPECT_EQ(bt->text().remove(QLatin1Char('&')), "OffLine");
     ASSERT_EQ(online.size(), 1);
     EXPECT_TRUE(online[0][0].toBool());
     QTest::mouseClick(bt, Qt::LeftButton);
-    EXPECT_EQ(dlg.online, 0);
+    EXPECT_EQ(dlg.isOnline(), false);
     EXPECT_EQ(bt->text().remove(QLatin1Char('&')), "Online");
     EXPECT_FALSE(online[1][0].toBool());
 
