@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "data/data_files.h"
 #include "data/measurement_list.h"
+#include "protocol/portables.h"
 #include "station/families.h"
 
 #include <QFile>

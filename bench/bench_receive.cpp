@@ -15,7 +15,8 @@
 #include "data/reading.h"
 #include "null_view.h"
 #include "protocol/amp.h"
-#include "protocol/instrument.h"
+#include "protocol/orvan.h"
+#include "protocol/portables.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
 #include "station/families.h"
@@ -30,9 +31,9 @@ namespace {
 constexpr int FramesPerStream = 1000;
 constexpr double LineBytesPerSecond = 115200.0 / 10.0;
 
-bool isReading(int16_t result) {
-    return result == zel::Result::Reading || result == zel::Result::AmpReading ||
-           result >= zel::Result::OrvanError0;
+bool isReading(zel::FrameKind kind) {
+    return kind == zel::FrameKind::Reading || kind == zel::FrameKind::ReadingWhileCollecting ||
+           kind == zel::FrameKind::InstrumentError;
 }
 
 // Feeds `bytes` to a station of `family` in pieces of the benchmark's batch
@@ -53,17 +54,18 @@ void receive(benchmark::State& state, int16_t family, const QByteArray& bytes) {
     rx.setRules(station.family().frameRules);
     const int batch = static_cast<int>(state.range(0));
     int64_t readings = 0;
-    auto onFrame = [&](const QByteArray& frame) -> int16_t {
-        const zel::CheckedFrame checked = conversation.checkFrame(frame);
-        if (isReading(checked.result)) {
-            const std::optional<zel::Reading> r = conversation.parseReading(checked.bytes);
+    auto onFrame = [&](const QByteArray& frame) -> zel::FrameKind {
+        const zel::Verdict verdict = conversation.classify(frame);
+        conversation.onFrame(verdict);
+        if (isReading(verdict.kind)) {
+            const std::optional<zel::Reading> r = conversation.parseReading(verdict.bytes);
             if (r) {
                 zel::MeasurementRecord row = zel::recordOf(*r, layout);
                 benchmark::DoNotOptimize(row);
                 ++readings;
             }
         }
-        return checked.result;
+        return verdict.kind;
     };
     for (auto _ : state) {
         // As the port hands them over: each read is a new array.

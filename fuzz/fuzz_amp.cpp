@@ -3,7 +3,6 @@
 // reading or a set-up reply. The input is also taken whole as one frame,
 // and its first bytes as a number to encode.
 #include "protocol/amp.h"
-#include "protocol/instrument.h"
 #include "protocol/receiver.h"
 
 #include <cmath>
@@ -15,16 +14,16 @@ namespace {
 
 void takeApart(const QByteArray& frame) {
     using namespace zel;
-    const int16_t result = checkAmpReply(frame);
+    const FrameKind result = amp::classify(frame).kind;
     for (int16_t convert : {int16_t(0), int16_t(1), int16_t(7)}) {
-        const auto r = amp::parseReading(frame, convert);
+        const auto r = amp::parseReading(frame, convert, QDateTime());
         // A reading needs its 21 characters and the checksum after the LF.
         if (r && frame.size() < 24)
             __builtin_trap();
         if (r)
             (void)amp::readingText(r->value);
     }
-    if (result == Result::AmpSetup || frame.size() < 64) {
+    if (result == FrameKind::SetupReply || frame.size() < 64) {
         const int code = amp::replyCode(frame);
         (void)amp::confirmationText(code);
         AmpParams previous;
@@ -45,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (frame.size() > zel::Receiver::BufferSize)
             __builtin_trap();
         takeApart(frame);
-        return zel::checkAmpReply(frame);
+        return zel::amp::classify(frame).kind;
     });
     takeApart(input);
 

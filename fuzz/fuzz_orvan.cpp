@@ -3,7 +3,6 @@
 // byte, then that many bytes) and fed through the receiver with the Orvan
 // frame rules into the reply check and the reading parser. The whole input
 // also goes to the codec as one reply, framed or not.
-#include "protocol/instrument.h"
 #include "protocol/orvan.h"
 #include "protocol/receiver.h"
 
@@ -15,26 +14,25 @@ namespace {
 
 using namespace zel;
 
-int16_t checkAndParse(const QByteArray& frame, double factor, OrvanTimeForm form) {
+FrameKind checkAndParse(const QByteArray& frame, double factor, OrvanTimeForm form) {
     static const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5, 678));
-    const OrvanReply reply = checkOrvanReply(frame);
-    const auto reading = parseOrvanReading(frame, factor, now, form);
-    switch (reply.result) {
-    case Result::Reading:
+    const orvan::Reply reply = orvan::readReply(frame);
+    const auto reading = orvan::parseReading(frame, factor, now, form);
+    switch (reply.kind) {
+    case FrameKind::Reading:
         // An accepted reading parses, with its count rate.
-        if (!reading || !reading->countRate)
+        if (!reading || !orvan::countRateOf(*reading))
             __builtin_trap();
         break;
-    case Result::OrvanError0:
-    case Result::OrvanError1:
-        if (!reading || reading->countRate)
+    case FrameKind::InstrumentError:
+        if (!reading || orvan::countRateOf(*reading))
             __builtin_trap();
         break;
-    case Result::OrvanConnected:
+    case FrameKind::Connected:
         if (reading || reply.unitText.isEmpty())
             __builtin_trap();
         break;
-    case Result::Nothing:
+    case FrameKind::NoReading:
         // Anything else is no row.
         if (reading)
             __builtin_trap();
@@ -42,7 +40,7 @@ int16_t checkAndParse(const QByteArray& frame, double factor, OrvanTimeForm form
     default:
         __builtin_trap();
     }
-    return reply.result;
+    return reply.kind;
 }
 
 } // namespace

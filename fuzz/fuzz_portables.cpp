@@ -3,7 +3,6 @@
 // reply handed straight to the checker, the reading parser (on line and
 // logged) and the calibration parser. Nothing may crash or read past the
 // frame, and a reply that is long enough for its layout must parse.
-#include "protocol/instrument.h"
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
 
@@ -15,11 +14,11 @@ namespace {
 
 const QDateTime kNow(QDate(2026, 1, 2), QTime(3, 4, 5));
 
-int16_t checkAndParse(const QByteArray& frame) {
+zel::FrameKind checkAndParse(const QByteArray& frame) {
     using namespace zel;
-    const int16_t result = checkPortablesReply(frame);
+    const FrameKind result = portables::classify(frame).kind;
     for (bool logged : {false, true}) {
-        const auto r = parsePortablesReading(frame, logged, kNow);
+        const auto r = portables::parseReading(frame, logged, kNow);
         // The payload ends two bytes before the frame: a reply of 26 bytes
         // and up reaches the status byte.
         if (r.has_value() != (frame.size() >= 26))
@@ -27,7 +26,7 @@ int16_t checkAndParse(const QByteArray& frame) {
         if (r && (r->overMark.size() != 1 || r->instrumentId.size() != 12))
             __builtin_trap();
     }
-    const auto c = parsePortablesCalibration(frame);
+    const auto c = portables::parseCalibration(frame);
     if (c.has_value() != (frame.size() >= 35))
         __builtin_trap();
     if (c && (c->meter.size() != 8 || c->name.size() != 12 || c->due.size() != 10))

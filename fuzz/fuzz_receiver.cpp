@@ -4,7 +4,6 @@
 // for the Tarvo-5, both reading parsers.
 #include "common/datetime.h"
 #include "protocol/amp.h"
-#include "protocol/instrument.h"
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
 #include "protocol/tarvo.h"
@@ -16,32 +15,27 @@
 
 namespace {
 
-int16_t checkFrame(int16_t family, const QByteArray& frame) {
+zel::FrameKind checkFrame(int16_t family, const QByteArray& frame) {
     using namespace zel;
     switch (family) {
     case Portables:
-        return checkPortablesReply(frame);
+        return portables::classify(frame).kind;
     case Tarvo5: {
         const auto work = tarvo::unescapeFrame(frame);
         if (!work)
-            return Result::BadChecksum;
+            return FrameKind::Damaged;
         const tarvo::Message m = tarvo::interpret(*work);
         static const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
-        const auto longForm = tarvo::parseReading(*work, tarvo::TypeOnline, m.probeCode, now);
-        const auto shortForm = tarvo::parseReading(*work, tarvo::TypeShort, m.probeCode, now);
+        const auto reading = tarvo::parseReading(*work, m.probeCode, now);
         // A frame the checker accepts as a reading must parse in its layout.
-        if (m.result == Result::Reading && !m.tooShort) {
-            const bool ok =
-                m.type == tarvo::TypeShort ? shortForm.has_value() : longForm.has_value();
-            if (!ok)
-                __builtin_trap();
-        }
-        return m.result;
+        if (m.kind == FrameKind::Reading && !m.tooShort && !reading)
+            __builtin_trap();
+        return m.kind;
     }
     case AmpVessa:
-        return checkAmpReply(frame);
+        return amp::classify(frame).kind;
     default:
-        return Result::Nothing;
+        return FrameKind::NoReading;
     }
 }
 

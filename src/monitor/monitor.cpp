@@ -3,7 +3,6 @@
 #include "common/datetime.h"
 #include "common/text.h"
 #include "protocol/orvan.h"
-#include "station/amp_conversation.h"
 #include "station/families.h"
 #include "telemetry/metrics_exporter.h"
 #include "telemetry/metrics_settings.h"
@@ -332,10 +331,9 @@ void Monitor::stop(const std::function<void()>& done) {
     Station& station = session_.station();
     if (station.state().instrumentReady)
         station.stopOnline();
-    // The amplifier's Stop in the window leaves the meter sending; a monitor
-    // that goes away tells it to stop, or it would send into a closed port.
-    if (auto* amp = station.conversationAs<AmpConversation>())
-        amp->sendStop();
+    // A monitor that goes away tells an instrument that sends by itself to
+    // stop, or it would send into a closed port.
+    station.conversation().onCollectionEnds();
     // A reply already on its way is still filed: the port stays open a
     // moment after the instrument was told to stop.
     QTimer::singleShot(options_.drainMs, this, [this, &station, done] {

@@ -2,33 +2,37 @@
 
 #include "common/text.h"
 #include "protocol/checksums.h"
-#include "protocol/instrument.h"
 
 #include <cmath>
 
 namespace zel {
 
-int16_t checkAmpReply(const QByteArray& frame) {
+namespace amp {
+
+Verdict classify(const QByteArray& frame) {
     // The text after the LF, closing CR included; positions count from 1.
-    const QByteArray s = frame.mid(1);
+    const QByteArrayView s = QByteArrayView(frame).sliced(std::min<qsizetype>(1, frame.size()));
     const int len = static_cast<int>(s.size());
     if (len < 10)
-        return Result::NoReading;
+        return {FrameKind::NoReading, frame};
     if (len >= 26)
-        return Result::AmpSetup;
+        return {FrameKind::SetupReply, frame};
     int sum = 0;
     for (int p = 1; p <= len - 4; p += 2) {
         const int v = hexPairValue(s, p - 1);
         // Line noise, not a reading: never let it pass as one.
         if (v < 0)
-            return Result::BadChecksum;
+            return {FrameKind::Damaged, frame};
         sum += v;
     }
     const int check = hexPairValue(s, len - 3);
     if (check < 0 || check != (256 - (sum % 256)) % 256)
-        return Result::BadChecksum;
-    return Result::AmpReading;
+        return {FrameKind::Damaged, frame};
+    // The meter sends its readings by itself, also while it is not collected.
+    return {FrameKind::ReadingWhileCollecting, frame};
 }
+
+} // namespace amp
 
 QByteArray buildAmpCommand(char command, const QByteArray& params6) {
     QByteArray out;
@@ -259,25 +263,33 @@ QByteArray frameWithChecksum(const QByteArray& text) {
     return out;
 }
 
-std::optional<MeterReading> parseReading(QByteArrayView frame, int16_t convertUnits) {
+std::optional<Reading> parseReading(QByteArrayView frame, int16_t convertUnits,
+                                    const QDateTime& now) {
     const QByteArrayView text = textOf(frame);
     // 21 characters of reading, then the two checksum digits.
     if (text.size() < 23)
         return std::nullopt;
-    MeterReading r;
-    r.id = charactersAt(text, 1, 6);
-    r.value = numberAt(text, 17, 3) / 100 * std::pow(10.0, digitAt(text, 20)) +
-              digitAt(text, 21) / 1000.0;
-    r.dose = numberAt(text, 9, 7) / 10;
+    Reading r;
+    r.instrumentId = charactersAt(text, 1, 6);
+    r.setTaken(now);
+    double value = numberAt(text, 17, 3) / 100 * std::pow(10.0, digitAt(text, 20)) +
+                   digitAt(text, 21) / 1000.0;
+    if (largeUnit(convertUnits))
+        value /= 1000;
+    r.value = shownValue(value);
     r.status = statusText(text);
     r.alarmCode = int16_t(uint8_t(text[6]));
-    if (largeUnit(convertUnits)) {
-        r.value /= 1000;
-        r.dose /= 1000;
-    }
-    r.unitsFlag = int16_t(digitAt(text, 16));
-    r.units = unitsText(r.unitsFlag, convertUnits);
+    r.unit = unitsText(readingUnitsFlag(frame), convertUnits);
     return r;
+}
+
+double readingDose(QByteArrayView frame, int16_t convertUnits) {
+    const double dose = numberAt(textOf(frame), 9, 7) / 10;
+    return largeUnit(convertUnits) ? dose / 1000 : dose;
+}
+
+int16_t readingUnitsFlag(QByteArrayView frame) {
+    return int16_t(digitAt(textOf(frame), 16));
 }
 
 int replyCode(QByteArrayView frame) {

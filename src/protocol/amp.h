@@ -2,9 +2,12 @@
 // Amp + Vessa codec: the 11-byte command, the reply check, reading lines,
 // set-up replies with the parameter block, and the number encoding of
 // thresholds and background. Pure functions over bytes.
+#include "data/reading.h"
 #include "protocol/receiver.h"
+#include "protocol/verdict.h"
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -12,10 +15,8 @@
 
 namespace zel {
 
-// Checks a reply frame (LF, text, CR): 3 when the text with its CR is
-// shorter than 10 characters, 20 for a set-up reply (26 or more), else 15
-// when the hex-pair checksum holds and 2 when it does not.
-int16_t checkAmpReply(const QByteArray& frame);
+// The number Zel.ini stores this family under ("InsType").
+inline constexpr int16_t AmpVessa = 2;
 
 // 0A, command, six parameter characters, 0F 0F 0D. Missing parameters are
 // spaces; parameters beyond the sixth are not sent.
@@ -43,6 +44,11 @@ namespace amp {
 
 // Lines start with a line feed and end with a carriage return.
 inline constexpr zel::FrameRules Framing{0x0A, 0x0D, 1};
+
+// What a line (LF, text, CR) is: no reading when the text with its CR is
+// shorter than 10 characters, a set-up reply from 26 on, else a reading the
+// meter sent by itself when the hex-pair checksum holds, damaged when not.
+Verdict classify(const QByteArray& frame);
 
 // What a set-up reply answers (its first character).
 enum ReplyCode : int16_t {
@@ -125,23 +131,19 @@ double shownValue(double value);
 // The shown value as its shortest text.
 QString readingText(double value);
 
-struct MeterReading {
-    QString id;
-    QString status;
-    int16_t alarmCode = 0; // the status character's code; 48 ("0") is no fault
-    double value = 0;      // in the unit `units` names
-    double dose = 0;
-    int16_t unitsFlag = 0;
-    QString units;
-};
-
 // LF, `text`, the checksum digits the reply check expects for that length,
 // CR: a line as the meter sends it.
 QByteArray frameWithChecksum(const QByteArray& text);
 
-// A reading line (LF, text, CR) whose checksum was checked. Nothing when the
-// line is too short to hold the reading's 21 characters and the checksum.
-std::optional<MeterReading> parseReading(QByteArrayView frame, int16_t convertUnits);
+// A reading line (LF, text, CR) whose checksum was checked, taken `now`, its
+// value as the meter shows it. Nothing when the line is too short to hold
+// the reading's 21 characters and the checksum.
+std::optional<Reading> parseReading(QByteArrayView frame, int16_t convertUnits,
+                                    const QDateTime& now);
+// The dose a reading line reports, in the unit its value is in.
+double readingDose(QByteArrayView frame, int16_t convertUnits);
+// The units flag of a reading line: 0 roentgen, else sievert.
+int16_t readingUnitsFlag(QByteArrayView frame);
 // "O.K.", "OverLoad", ... or "Status = " and characters 8 and 9.
 QString statusText(QByteArrayView text);
 

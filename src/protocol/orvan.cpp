@@ -2,7 +2,6 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
-#include "protocol/instrument.h"
 
 #include <cmath>
 
@@ -82,27 +81,39 @@ Quantity quantity(const char* name, const ReplyText& text, const orvan::Column& 
 
 } // namespace
 
-OrvanReply checkOrvanReply(const QByteArray& frame) {
+namespace orvan {
+
+Reply readReply(const QByteArray& frame) {
     const ReplyText text(frame);
-    OrvanReply reply;
+    Reply reply;
     reply.letter = text.at(2);
     reply.number = replyNumber(text);
     if (reply.letter == 'R') {
         if (reply.number == 11 && text.reaches(orvan::UnitsDigit)) {
             // Only a "0" names the sievert.
             reply.unitText = text.number(orvan::UnitsDigit) != 0 ? orvan::Roentgen : orvan::Sievert;
-            reply.result = Result::OrvanConnected;
+            reply.kind = FrameKind::Connected;
         } else if (reply.number == 19 && text.reaches(orvan::GmRate)) {
-            reply.result = Result::Reading;
+            reply.kind = FrameKind::Reading;
         }
-    } else if (reply.letter == 'E') {
-        if (reply.number == 0)
-            reply.result = Result::OrvanError0;
-        else if (reply.number == 1)
-            reply.result = Result::OrvanError1;
+    } else if (reply.letter == 'E' && (reply.number == 0 || reply.number == 1)) {
+        reply.kind = FrameKind::InstrumentError;
     }
     return reply;
 }
+
+Verdict classify(const QByteArray& frame) {
+    return {readReply(frame).kind, frame};
+}
+
+std::optional<double> countRateOf(const Reading& reading) {
+    const Quantity* q = reading.extra(CountRateName);
+    if (!q || !std::isfinite(q->number))
+        return std::nullopt;
+    return q->number;
+}
+
+} // namespace orvan
 
 OrvanTimeForm orvanTimeForm(double intervalSeconds, int16_t timeFormat) {
     if (intervalSeconds >= 1)
@@ -122,15 +133,16 @@ TimeStyle orvanTimeStyle(OrvanTimeForm form) {
     }
 }
 
-std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gmFactor,
-                                              const QDateTime& now, OrvanTimeForm form) {
-    const OrvanReply reply = checkOrvanReply(frame);
+namespace orvan {
+
+std::optional<Reading> parseReading(const QByteArray& frame, double gmFactor, const QDateTime& now,
+                                    OrvanTimeForm form) {
+    const Reply reply = readReply(frame);
     const ReplyText text(frame);
-    OrvanReading out;
-    Reading& r = out.reading;
+    Reading r;
     r.setTaken(now);
-    switch (reply.result) {
-    case Result::Reading: {
+    switch (reply.kind) {
+    case FrameKind::Reading: {
         r.timeStyle = orvanTimeStyle(form);
         r.valuePicture = QStringLiteral("0.00");
         r.value = shownNumber(text.number(orvan::GmRate) * gmFactor, r.valuePicture);
@@ -141,27 +153,25 @@ std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gm
                     quantity(orvan::CobaltName, text, orvan::Cobalt),
                     Quantity{QString::fromLatin1(orvan::CountRateName),
                              formatPicture(counts, QStringLiteral("0")), counts}};
-        out.countRate = counts;
         // An instrument cannot report such a value: the reading is a fault.
         if (text.overRange())
             r.alarmCode = orvan::OverRangeAlarm;
-        return out;
+        return r;
     }
-    case Result::OrvanError0:
-    case Result::OrvanError1:
+    case FrameKind::InstrumentError:
         // The quantities are there, without numbers, so every report of
         // the instrument names the same ones.
         for (const char* name : {orvan::AmericiumName, orvan::NeutronsName, orvan::CesiumName,
                                  orvan::CobaltName, orvan::CountRateName})
             r.extras.append(Quantity{QString::fromLatin1(name), QString()});
         r.value = 0;
-        r.status = reply.result == Result::OrvanError0 ? QStringLiteral("Ilgl com")
-                                                       : QStringLiteral("Ilgl Par");
+        r.status = reply.number == 0 ? QStringLiteral("Ilgl com") : QStringLiteral("Ilgl Par");
         r.error = r.status;
-        return out;
+        return r;
     default:
         return std::nullopt;
     }
 }
 
+} // namespace orvan
 } // namespace zel

@@ -4,6 +4,7 @@
 // as character 1, so character k is byte k - 1 of the frame.
 #include "data/reading.h"
 #include "protocol/receiver.h"
+#include "protocol/verdict.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -11,6 +12,9 @@
 #include <optional>
 
 namespace zel {
+
+// The number Zel.ini stores this family under ("InsType").
+inline constexpr int16_t Orvan = 3;
 
 // STX, command text ("G11", "G19"), ETX.
 QByteArray buildOrvanCommand(const QByteArray& text);
@@ -56,21 +60,23 @@ inline const QString Sievert = QStringLiteral("uSv/h");
 // Before the instrument named its unit the number is shown as sent.
 double gmFactor(const QString& unitText);
 
-} // namespace orvan
-
-struct OrvanReply {
-    int16_t result = 0; // a Result code
-    char letter = 0;    // 'R', 'E', ... (0 for an empty reply)
-    int number = -1;    // the two-digit reply number; -1 when it is no number
+struct Reply {
+    FrameKind kind = FrameKind::NoReading;
+    char letter = 0; // 'R', 'E', ... (0 for an empty reply)
+    int number = -1; // the two-digit reply number; -1 when it is no number
     // "R11" only: "uR/h" or "uSv/h".
     QString unitText;
 };
 
-// Checks a reply frame (closing ETX included or not): 91 for "R11", 1 for
-// "R19", 95 for "E00", 96 for "E01", and 0 for everything else, including a
-// known reply that ends before the columns it is read from and a reply number
-// that is not two digits.
-OrvanReply checkOrvanReply(const QByteArray& frame);
+// Reads a reply frame (closing ETX included or not): "R11" answers the test,
+// "R19" is a reading, "E00" and "E01" are the instrument's errors, and
+// everything else holds no reading, including a known reply that ends before
+// the columns it is read from and a reply number that is not two digits.
+Reply readReply(const QByteArray& frame);
+// The kind of a reply frame, as readReply() reads it.
+Verdict classify(const QByteArray& frame);
+
+} // namespace orvan
 
 // How a reading's time is written.
 enum class OrvanTimeForm {
@@ -85,18 +91,18 @@ enum class OrvanTimeForm {
 OrvanTimeForm orvanTimeForm(double intervalSeconds, int16_t timeFormat);
 TimeStyle orvanTimeStyle(OrvanTimeForm form);
 
-struct OrvanReading {
-    Reading reading;
-    // The count rate, rounded to whole counts; "E" replies carry none.
-    std::optional<double> countRate;
-};
+namespace orvan {
 
 // The reading of an "R19" reply or an "E00"/"E01" error report; nothing for
 // any other frame or one too short for its columns. The GM rate times
 // `gmFactor` is the value; americium, neutrons, cesium, cobalt and the count
 // rate are its quantities. The unit is the conversation's to set: the
 // instrument names it once, in its answer to the test.
-std::optional<OrvanReading> parseOrvanReading(const QByteArray& frame, double gmFactor,
-                                              const QDateTime& now, OrvanTimeForm form);
+std::optional<Reading> parseReading(const QByteArray& frame, double gmFactor, const QDateTime& now,
+                                    OrvanTimeForm form);
+// The count rate of a reading, rounded to whole counts; error reports carry
+// none.
+std::optional<double> countRateOf(const Reading& reading);
 
+} // namespace orvan
 } // namespace zel

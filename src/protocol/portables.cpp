@@ -3,7 +3,6 @@
 #include "common/datetime.h"
 #include "common/text.h"
 #include "protocol/checksums.h"
-#include "protocol/instrument.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,18 +26,24 @@ QString characters(const QByteArray& frame, int first, int count) {
 
 } // namespace
 
-int16_t checkPortablesReply(const QByteArray& frame) {
+namespace portables {
+
+Verdict classify(const QByteArray& frame) {
     const int k = static_cast<int>(frame.size());
     if (k < 20)
-        return Result::NoReading;
+        return {FrameKind::NoReading, frame};
     // Payload 1 .. k-3, checksum at k-2: the two's complement of the sum.
     if (twosComplementSum(QByteArrayView(frame).sliced(1, k - 3)) !=
         static_cast<uint8_t>(frame.at(k - 2)))
-        return Result::BadChecksum;
+        return {FrameKind::Damaged, frame};
     if (k > 30)
-        return Result::Calibration;
-    return Result::Reading;
+        return {FrameKind::Calibration, frame};
+    if (frame.at(1) == EndOfLog)
+        return {FrameKind::EndOfLog, frame};
+    return {FrameKind::Reading, frame};
 }
+
+} // namespace portables
 
 QByteArray buildPortableCommand(uint8_t command, const QByteArray& params) {
     QByteArray out;
@@ -158,8 +163,9 @@ double portablesValue(int code) {
     return sign == 5 ? mantissa * std::pow(10.0, exponent) : mantissa * std::pow(10.0, -exponent);
 }
 
-std::optional<Reading> parsePortablesReading(const QByteArray& frame, bool logged,
-                                             const QDateTime& now) {
+namespace portables {
+
+std::optional<Reading> parseReading(const QByteArray& frame, bool logged, const QDateTime& now) {
     if (payloadEnd(frame) < portables::LastReadingByte)
         return std::nullopt;
     Reading r;
@@ -192,7 +198,7 @@ std::optional<Reading> parsePortablesReading(const QByteArray& frame, bool logge
     return r;
 }
 
-std::optional<PortablesCalibration> parsePortablesCalibration(const QByteArray& frame) {
+std::optional<PortablesCalibration> parseCalibration(const QByteArray& frame) {
     if (payloadEnd(frame) < portables::LastCalibrationByte)
         return std::nullopt;
     PortablesCalibration c;
@@ -204,4 +210,5 @@ std::optional<PortablesCalibration> parsePortablesCalibration(const QByteArray& 
     return c;
 }
 
+} // namespace portables
 } // namespace zel

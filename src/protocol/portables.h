@@ -4,6 +4,7 @@
 // never read past the frame they are given.
 #include "data/reading.h"
 #include "protocol/receiver.h"
+#include "protocol/verdict.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -12,10 +13,8 @@
 
 namespace zel {
 
-// Checks a reply frame (bytes 0 .. k-1, closing 0x04 included): 3 when it is
-// shorter than 20 bytes, 2 on a wrong checksum, 10 for a calibration record
-// (more than 30 bytes), 1 for a reading.
-int16_t checkPortablesReply(const QByteArray& frame);
+// The number Zel.ini stores this family under ("InsType").
+inline constexpr int16_t Portables = 0;
 
 // 01, command, seven parameter characters, 04. Missing parameters are "0";
 // parameters beyond the seventh are not sent.
@@ -51,12 +50,6 @@ constexpr int LastCalibrationByte = 32;
 constexpr char EndOfLog = '*'; // byte 1 of the record after the last one
 } // namespace portables
 
-// A reading from a checked reply frame. `logged` takes the date-time the
-// instrument stored with the record (a download); otherwise the reading is
-// stamped `now`. Nothing when the payload does not reach the status byte.
-std::optional<Reading> parsePortablesReading(const QByteArray& frame, bool logged,
-                                             const QDateTime& now);
-
 // The calibration record, as the calibration window shows it.
 struct PortablesCalibration {
     QString meter;  // instrument number, bytes 1 .. 8
@@ -66,7 +59,21 @@ struct PortablesCalibration {
     bool operator==(const PortablesCalibration&) const = default;
 };
 
-// Nothing when the payload does not reach byte 32.
-std::optional<PortablesCalibration> parsePortablesCalibration(const QByteArray& frame);
+namespace portables {
 
+// What a reply frame (bytes 0 .. k-1, closing 0x04 included) is: no reading
+// when it is shorter than 20 bytes, damaged on a wrong checksum, the
+// calibration record when longer than 30 bytes (no reading when cut short),
+// the end of the log when its byte 1 is "*", else a reading.
+Verdict classify(const QByteArray& frame);
+
+// A reading from a checked reply frame. `logged` takes the date-time the
+// instrument stored with the record (a download); otherwise the reading is
+// stamped `now`. Nothing when the payload does not reach the status byte.
+std::optional<Reading> parseReading(const QByteArray& frame, bool logged, const QDateTime& now);
+
+// Nothing when the payload does not reach byte 32.
+std::optional<PortablesCalibration> parseCalibration(const QByteArray& frame);
+
+} // namespace portables
 } // namespace zel

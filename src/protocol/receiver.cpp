@@ -14,7 +14,8 @@ int Receiver::frameBegin() const {
 }
 
 void Receiver::feed(const QByteArray& batch,
-                    const std::function<int16_t(const QByteArray&)>& onFrame, QString* debugText) {
+                    const std::function<FrameKind(const QByteArray&)>& onFrame,
+                    QString* debugText) {
     if (debugText)
         *debugText = QStringLiteral("Part ");
     for (char ch : batch) {
@@ -36,11 +37,11 @@ void Receiver::feed(const QByteArray& batch,
             const int from = frameBegin();
             const QByteArray frame(buffer_ + from, count_ - from);
             count_ = 0;
-            const int16_t result = onFrame ? onFrame(frame) : int16_t(0);
+            const FrameKind kind = onFrame ? onFrame(frame) : FrameKind::NoReading;
             // A damaged frame tells nothing about the bytes after it; where
             // a start byte marks the next frame, it is still found.
             const bool canResync = rules_.frameStart >= 0 || rules_.frameStartInside >= 0;
-            if (result == 2 && !canResync)
+            if (kind == FrameKind::Damaged && !canResync)
                 return;
         }
     }

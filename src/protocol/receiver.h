@@ -1,7 +1,7 @@
 #pragma once
 // Cuts the incoming byte stream into frames by the family's rules. Pure
 // state machine: no port, no timers.
-#include "protocol/instrument.h"
+#include "protocol/verdict.h"
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -27,12 +27,12 @@ public:
     const FrameRules& rules() const { return rules_; }
 
     // Feeds one batch of received bytes. Each complete frame (buffer bytes
-    // 0 .. ReceiveCount-1) goes to `onFrame`, which returns the result code;
-    // a result of 2 drops the rest of the batch when the family has no start
-    // byte to find the next frame by, an overflow always does. When
+    // 0 .. ReceiveCount-1) goes to `onFrame`, which returns what the frame
+    // was; a damaged one drops the rest of the batch when the family has no
+    // start byte to find the next frame by, an overflow always does. When
     // `debugText` is given it receives "Part " and " XX" for every byte of
     // the batch (upper-case hex, no leading zero).
-    void feed(const QByteArray& batch, const std::function<int16_t(const QByteArray&)>& onFrame,
+    void feed(const QByteArray& batch, const std::function<FrameKind(const QByteArray&)>& onFrame,
               QString* debugText = nullptr);
 
     int receiveCount() const { return count_; }

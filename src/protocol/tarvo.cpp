@@ -4,7 +4,6 @@
 
 #include "common/datetime.h"
 #include "common/text.h"
-#include "protocol/instrument.h"
 
 #include <initializer_list>
 
@@ -213,18 +212,18 @@ Message interpret(const QByteArray& work) {
     Message msg;
     const int csum = checksumIndex(work);
     if (csum < 0) {
-        msg.result = Result::BadChecksum;
+        msg.kind = FrameKind::Damaged;
         return msg;
     }
     if (csum < 2) { // no type byte at all
-        msg.result = Result::Nothing;
+        msg.kind = FrameKind::NoReading;
         msg.tooShort = true;
         return msg;
     }
     msg.type = at(work, 1);
     // Payload occupies 1 .. csum-1.
     if (lastIndexNeeded(msg.type) > csum - 1) {
-        msg.result = Result::Nothing;
+        msg.kind = FrameKind::NoReading;
         msg.tooShort = true;
         return msg;
     }
@@ -232,31 +231,31 @@ Message interpret(const QByteArray& work) {
     case TypeAnnounce:
         msg.probeCode = at(work, 2);
         msg.echoByte4 = at(work, 4);
-        msg.result = Result::Ready;
+        msg.kind = FrameKind::Ready;
         break;
     case TypeInitialised:
-        msg.result = Result::Ready;
+        msg.kind = FrameKind::Ready;
         break;
     case TypeClockSet:
-        msg.result = Result::Nothing;
+        msg.kind = FrameKind::NoReading;
         break;
     case TypeRecordCount:
         msg.recordCount = recordNumberOf(work);
-        msg.result = Result::NoReading;
+        msg.kind = FrameKind::NoReading;
         break;
     case TypeRecord:
         msg.recordNumber = recordNumberOf(work);
-        msg.result = Result::Reading;
+        msg.kind = FrameKind::Reading;
         break;
     case TypeOnline:
-        msg.result = Result::Reading;
+        msg.kind = FrameKind::Reading;
         break;
     case TypeShort:
         msg.shortValue = valueAt(work, 4);
-        msg.result = Result::Reading;
+        msg.kind = FrameKind::Reading;
         break;
     default:
-        msg.result = Result::Nothing;
+        msg.kind = FrameKind::NoReading;
         break;
     }
     return msg;
@@ -348,9 +347,16 @@ QString detectorText(int code, bool shortForm) {
     }
 }
 
-std::optional<Reading> parseReading(const QByteArray& work, int lastType, int probeCode,
-                                    const QDateTime& now) {
-    const bool longForm = lastType == TypeOnline;
+Verdict classify(const QByteArray& frame) {
+    const std::optional<QByteArray> work = unescapeFrame(frame);
+    if (!work)
+        return {FrameKind::Damaged, frame};
+    return {interpret(*work).kind, *work};
+}
+
+std::optional<Reading> parseReading(const QByteArray& work, int probeCode, const QDateTime& now) {
+    // The record (0x84) and the on-line reading (0x86) share the long layout.
+    const bool longForm = work.size() >= 2 && at(work, 1) != TypeShort;
     const int need = longForm ? lastIndexNeeded(TypeOnline) : lastIndexNeeded(TypeShort);
     if (work.size() < 2 || need > payloadEnd(work) - 1)
         return std::nullopt;

@@ -4,13 +4,19 @@
 // arrays; they never read past the frame they are given.
 #include "data/reading.h"
 #include "protocol/receiver.h"
+#include "protocol/verdict.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
 #include <optional>
 
-namespace zel::tarvo {
+namespace zel {
+
+// The number Zel.ini stores this family under ("InsType").
+inline constexpr int16_t Tarvo5 = 1;
+
+namespace tarvo {
 
 // Frames end with 0x03 and start with an 0x02 that never occurs escaped
 // inside them.
@@ -54,9 +60,9 @@ std::optional<QByteArray> unescapeFrame(const QByteArray& frame);
 // XOR of work[1 .. last]; 0 when the frame is valid.
 uint8_t xorRange(const QByteArray& work, int last);
 
-// What one valid, un-escaped message says. The station acts on it.
+// What one valid, un-escaped message says. The conversation acts on it.
 struct Message {
-    int16_t result = 0; // result code for the dispatcher
+    FrameKind kind = FrameKind::NoReading;
     uint8_t type = 0;
     uint8_t probeCode = 0; // announce byte 2
     uint8_t echoByte4 = 0; // announce byte 4
@@ -66,21 +72,28 @@ struct Message {
     bool tooShort = false; // frame shorter than its type's layout
 };
 
-// Checks and interprets an un-escaped frame from unescapeFrame. Bad XOR gives
-// result 2; a frame too short for its type's layout gives result 0 with
-// tooShort set (a communication error, never a read of stale bytes).
+// Checks and interprets an un-escaped frame from unescapeFrame. A bad XOR is
+// damaged; a frame too short for its type's layout holds no reading and has
+// tooShort set (a communication error, never a read of stale bytes). The
+// announce and the end of initialising make the instrument ready; records,
+// on-line and short readings are readings; the count and the clock's
+// confirmation hold none.
 Message interpret(const QByteArray& work);
+
+// A received frame un-escaped and interpreted: its kind, with the un-escaped
+// bytes (the frame as received when it could not be un-escaped).
+Verdict classify(const QByteArray& frame);
 
 // Text tables.
 QString unitsText(int code, bool shortForm, bool large);
 QString statusText(int status);
 QString detectorText(int code, bool shortForm);
 
-// Parses a reading from an un-escaped frame. lastType 0x86 selects the
-// 0x84/0x86 layout, anything else the 0x10 layout; probeCode is the detector
-// of the last announce (0x10 readings carry none). Returns nothing when the
-// frame is too short for the layout.
-std::optional<Reading> parseReading(const QByteArray& work, int lastType, int probeCode,
-                                    const QDateTime& now);
+// Parses a reading from an un-escaped frame: a 0x10 frame in the short
+// layout, the others in the 0x84/0x86 one; probeCode is the detector of the
+// last announce (0x10 readings carry none). Returns nothing when the frame is
+// too short for the layout.
+std::optional<Reading> parseReading(const QByteArray& work, int probeCode, const QDateTime& now);
 
-} // namespace zel::tarvo
+} // namespace tarvo
+} // namespace zel

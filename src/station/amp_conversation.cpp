@@ -5,6 +5,7 @@
 #include "data/measurement_list.h"
 #include "data/settings.h"
 #include "station/clock.h"
+#include "station/families.h"
 
 namespace zel {
 
@@ -40,25 +41,19 @@ void AmpConversation::startOnline() {
     view().refreshControls();
 }
 
-CheckedFrame AmpConversation::checkFrame(const QByteArray& frame) {
-    return {checkAmpReply(frame), frame};
+void AmpConversation::onFrame(const Verdict& verdict) {
+    if (verdict.kind == FrameKind::SetupReply)
+        takeSetupReply(verdict.bytes);
 }
 
-std::optional<Reading> AmpConversation::parseReading(const QByteArray& bytes) {
-    const std::optional<amp::MeterReading> reading = amp::parseReading(bytes, convertUnits());
-    if (!reading)
-        return std::nullopt;
-    Reading r;
-    r.instrumentId = reading->id;
-    r.setTaken(clock().now());
-    r.value = amp::shownValue(reading->value);
-    r.unit = reading->units;
-    r.status = reading->status;
-    r.alarmCode = reading->alarmCode;
-    unitsFlag_ = reading->unitsFlag;
-    dose_ = reading->dose;
-    lastId_ = reading->id;
-    return r;
+std::optional<Reading> AmpConversation::parseReading(const QByteArray& bytes) const {
+    return amp::parseReading(bytes, convertUnits(), clock().now());
+}
+
+void AmpConversation::noteReading(const QByteArray& bytes, const Reading& reading) {
+    unitsFlag_ = amp::readingUnitsFlag(bytes);
+    dose_ = amp::readingDose(bytes, convertUnits());
+    lastId_ = reading.instrumentId;
 }
 
 // ---------------------------------------------------------------- commands
@@ -191,6 +186,19 @@ void AmpConversation::setConvertUnits(int16_t convertUnits) {
 
 QString AmpConversation::unitsText() const {
     return amp::unitsText(unitsFlag_, convertUnits());
+}
+
+Family ampFamily() {
+    Family f;
+    f.id = AmpVessa;
+    f.caption = QStringLiteral("Amp + Vessa");
+    f.simulatorName = QStringLiteral("amp");
+    f.frameRules = amp::Framing;
+    f.commands = {.setupDialog = true};
+    // The amplifier names no detector.
+    f.list.widths[6] = 1;
+    f.makeConversation = &makeConversationOf<AmpConversation>;
+    return f;
 }
 
 } // namespace zel

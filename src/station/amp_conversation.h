@@ -10,6 +10,11 @@
 
 namespace zel {
 
+struct Family;
+
+// The Amp + Vessa row of the family table.
+Family ampFamily();
+
 // The open set-up dialog, told what the meter answered.
 class AmpSetupListener {
 public:
@@ -31,10 +36,14 @@ public:
     void onChosen() override;
     void startOnline() override;
     void stopOnline() override {}
+    // The window's Stop leaves the meter sending; the end of collection does
+    // not.
+    void onCollectionEnds() override { sendStop(); }
     void onReplyTimeout() override {}
-    void takeSetupReply(const QByteArray& frame) override;
-    CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<Reading> parseReading(const QByteArray& bytes) override;
+    Verdict classify(const QByteArray& frame) const override { return amp::classify(frame); }
+    void onFrame(const Verdict& verdict) override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) const override;
+    void noteReading(const QByteArray& bytes, const Reading& reading) override;
     bool offersDownload() const override { return false; }
     bool rangesUnits() const override { return false; }
 
@@ -74,6 +83,8 @@ public:
     void onSendStartTimer();
 
 private:
+    // The reply that confirms a set-up command (the contact is confirmed).
+    void takeSetupReply(const QByteArray& frame);
     void send(const amp::Command& command, bool clearsSetupStatus = true);
     bool send(const amp::Encoded& encoded, amp::Command (*build)(const QByteArray&));
 

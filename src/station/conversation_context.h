@@ -14,6 +14,7 @@ namespace zel {
 
 class Clock;
 class MeasurementList;
+struct PortablesCalibration;
 struct Interval;
 struct Settings;
 
@@ -73,6 +74,8 @@ public:
     virtual void showErrorCounters() = 0;
     // A frame that could not be used was counted.
     virtual void reportDamagedFrame() = 0;
+    // The instrument sent its calibration record.
+    virtual void handOverCalibration(const PortablesCalibration& record) = 0;
     virtual void connectionOk() = 0;
     virtual void connectionLost() = 0;
     // Starts on-line collection with nobody there to ask (the amplifier's

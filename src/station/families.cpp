@@ -1,9 +1,5 @@
 #include "station/families.h"
 
-#include "protocol/amp.h"
-#include "protocol/orvan.h"
-#include "protocol/portables.h"
-#include "protocol/tarvo.h"
 #include "station/amp_conversation.h"
 #include "station/orvan_conversation.h"
 #include "station/portables_conversation.h"
@@ -13,70 +9,10 @@ namespace zel {
 
 namespace {
 
-template <class Conversation>
-std::unique_ptr<InstrumentConversation> make(ConversationContext& link) {
-    return std::make_unique<Conversation>(link);
-}
-
-// The list of most families: the over-mark column is there but hidden.
-constexpr ListLayout StandardList{{"Id", "Time", "Over", "Value", "Units", "Status", "Detector"},
-                                  {1335, 2265, 1, 1095, 735, 1365, 1335}};
-
-constexpr RecordLayout StandardRecord{
-    {"id", "time", "value", "unit", "status", "detector", "over"}};
-
+// The built-in families, in the order the window offers them. A family's
+// row is made in its own conversation file.
 std::deque<Family> builtInFamilies() {
-    std::deque<Family> all;
-    Family f;
-
-    f.id = Portables;
-    f.caption = QStringLiteral("Portables");
-    f.simulatorName = QStringLiteral("portables");
-    f.frameRules = portables::Framing;
-    f.commands = {.download = true, .clock = true, .calibration = true, .interval = true};
-    f.list = StandardList;
-    f.record = StandardRecord;
-    f.makeConversation = &make<PortablesConversation>;
-    all.push_back(f);
-
-    f.id = Tarvo5;
-    f.caption = QStringLiteral("Tarvo-5");
-    f.simulatorName = QStringLiteral("tarvo5");
-    f.frameRules = tarvo::Framing;
-    f.commands = {.download = true, .clock = true, .interval = true};
-    f.makeConversation = &make<TarvoConversation>;
-    all.push_back(f);
-
-    f.id = AmpVessa;
-    f.caption = QStringLiteral("Amp + Vessa");
-    f.simulatorName = QStringLiteral("amp");
-    f.frameRules = amp::Framing;
-    f.commands = {.setupDialog = true};
-    // The amplifier names no detector.
-    f.list.widths[6] = 1;
-    f.makeConversation = &make<AmpConversation>;
-    all.push_back(f);
-
-    // The Orvan's list and file carry its quantities: americium first, the
-    // GM rate as the value, then neutrons, cesium and cobalt, and the count
-    // rate in the over-mark's place, whose column it shows. Its messages
-    // name each quantity too.
-    f.id = Orvan;
-    f.caption = QStringLiteral("Orvan");
-    f.simulatorName = QStringLiteral("orvan");
-    f.frameRules = orvan::Framing;
-    f.commands = {.interval = true};
-    f.list = {{"Americium", "Time", "CPS", "GM Rate", "Neutrons", "Cesium", "Cobalt"},
-              {1335, 2265, 765, 1095, 735, 1365, 1335}};
-    // An error report has no quantities; its status stands in the cesium's
-    // place.
-    f.record = {{orvan::AmericiumName, "time", "value", orvan::NeutronsName, "cesium|status",
-                 orvan::CobaltName, orvan::CountRateName}};
-    f.readouts = {"Americium", "Cesium", "Cobalt"};
-    f.fileColumns = QStringLiteral("Americium,Time,Gamma(%1),Neutrons,Cesium,Cobalt,CPS");
-    f.makeConversation = &make<OrvanConversation>;
-    all.push_back(f);
-    return all;
+    return {portablesFamily(), tarvoFamily(), ampFamily(), orvanFamily()};
 }
 
 std::deque<Family>& table() {

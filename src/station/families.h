@@ -1,9 +1,10 @@
 #pragma once
 // The instrument families in one table: everything the program needs to know
-// about a family that is not a conversation's behaviour is one row here, and
-// the conversation is made by the row's factory. Adding a family is its
-// codec, its conversation, its simulator and one row (see "Adding a family"
-// in docs/architecture.md).
+// about a family that is not a conversation's behaviour is one row, and the
+// conversation is made by the row's factory. Each family's conversation file
+// makes its own row; families.cpp only lists them. Adding a family is its
+// codec, its conversation with its row, its simulator and one line in the
+// list (see "Adding a family" in docs/architecture.md).
 #include "data/record_layout.h"
 #include "protocol/receiver.h"
 
@@ -34,16 +35,25 @@ struct ReadoutCaptions {
     const char* detector = nullptr;
 };
 
+// The list of most families: the over-mark column is there but hidden.
+inline constexpr ListLayout StandardList{
+    {"Id", "Time", "Over", "Value", "Units", "Status", "Detector"},
+    {1335, 2265, 1, 1095, 735, 1365, 1335}};
+
+// The record of most families: the reading's fields in their own places.
+inline constexpr RecordLayout StandardRecord{
+    {"id", "time", "value", "unit", "status", "detector", "over"}};
+
 struct Family {
     int16_t id = 0;        // the number stored as "InsType" in Zel.ini
     QString caption;       // the option in the window, the name in messages
     QString simulatorName; // the word zel-sim knows the family by
     FrameRules frameRules;
     FamilyCommands commands;
-    ListLayout list;
+    ListLayout list = StandardList;
     // Which of the reading's fields and quantities the list and the file
     // write in each of their seven places.
-    RecordLayout record;
+    RecordLayout record = StandardRecord;
     ReadoutCaptions readouts;
     // The column line of a data file's header; `%1` takes the unit the
     // instrument named. Empty: the plain "-" line.
@@ -53,6 +63,12 @@ struct Family {
     // The header column line for a file, with the instrument's unit filled in.
     QByteArray fileColumnLine(const QString& instrumentUnits) const;
 };
+
+// The factory of a row: the family's conversation on `link`.
+template <class Conversation>
+std::unique_ptr<InstrumentConversation> makeConversationOf(ConversationContext& link) {
+    return std::make_unique<Conversation>(link);
+}
 
 // Every family, in the order the window offers them.
 const std::deque<Family>& families();

@@ -1,13 +1,13 @@
 #pragma once
 // What differs between instrument families: which frames a family sends,
 // what to send when, which replies are readings and how a log download goes.
-// The Station keeps what all families share (receive buffer, dispatch by
-// result code, counters, connection state, alarms, the road of a reading)
-// and asks the conversation of the chosen family for the rest, so it never
-// branches on the family number; the family table makes the conversation.
+// The Station keeps what all families share (receive buffer, the reaction to
+// each kind of frame, counters, connection state, alarms, the road of a
+// reading) and asks the conversation of the chosen family for the rest, so it
+// never branches on the family; the family table makes the conversation.
 #include "data/reading.h"
-#include "protocol/instrument.h"
 #include "protocol/receiver.h"
+#include "protocol/verdict.h"
 #include "station/conversation_context.h"
 #include <QByteArray>
 #include <QString>
@@ -15,14 +15,6 @@
 #include <optional>
 
 namespace zel {
-
-// A frame after the family's check.
-struct CheckedFrame {
-    int16_t result = Result::Nothing;
-    // The bytes a reading is parsed from (the Tarvo-5 frame un-escaped, the
-    // others as received).
-    QByteArray bytes;
-};
 
 // The texts of the large read-outs for one reading.
 struct Readouts {
@@ -55,6 +47,10 @@ public:
     // --- on-line collection -------------------------------------------------
     virtual void startOnline() = 0;
     virtual void stopOnline() = 0;
+    // Collection ends for good (a service that goes away): an instrument
+    // that sends by itself is told to stop, or it would send into a closed
+    // port.
+    virtual void onCollectionEnds() {}
     // The poll timer fired.
     virtual void onPollTick() {}
     // No reply within a second; the station has counted the error and shows
@@ -64,16 +60,22 @@ public:
     virtual void onResponseTimeout();
 
     // --- receive path -------------------------------------------------------
-    virtual CheckedFrame checkFrame(const QByteArray& frame) = 0;
-    // A reading from the bytes of a checked frame; nothing when the frame is
-    // too short for its layout (a communication error, not a row).
-    virtual std::optional<Reading> parseReading(const QByteArray& bytes) = 0;
+    // A frame is handled in two steps. First what it is: the codec's verdict,
+    // refined by what the conversation knows (the record a download asked
+    // for), without changing anything.
+    virtual Verdict classify(const QByteArray& frame) const = 0;
+    // Then the family's reaction (answers, the next request, what the
+    // instrument told of itself), before the station's own for the kind.
+    virtual void onFrame(const Verdict& /*verdict*/) {}
+    // A reading from the bytes of a verdict; nothing when the frame is too
+    // short for its layout (a communication error, not a row).
+    virtual std::optional<Reading> parseReading(const QByteArray& bytes) const = 0;
+    // A reading was parsed from `bytes`: what the read-outs keep of it.
+    virtual void noteReading(const QByteArray& /*bytes*/, const Reading& /*reading*/) {}
     // A reading went into the list and the file: a download asks for the next.
     virtual void afterReading() {}
-    // The reply that confirms a set-up command (the contact is confirmed).
-    virtual void takeSetupReply(const QByteArray& /*frame*/) {}
     // A frame failed its check or was no reading (already counted).
-    virtual void afterFrameError(int16_t /*result*/) {}
+    virtual void afterFrameError() {}
     // The value read-out and the dose read-out (the last dose the
     // instrument reported).
     virtual Readouts readouts(const Reading& reading) const;
@@ -100,6 +102,9 @@ protected:
     ConversationContext& link() { return link_; }
     const ConversationContext& link() const { return link_; }
     StationState& state() { return link_.linkState(); }
+    const StationState& state() const {
+        return const_cast<ConversationContext&>(link_).linkState();
+    }
     StationView& view() { return link_.view(); }
     const Clock& clock() const { return link_.clock(); }
     const Settings& settings() const { return const_cast<ConversationContext&>(link_).settings(); }

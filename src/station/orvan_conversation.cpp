@@ -5,6 +5,7 @@
 #include "data/settings.h"
 #include "protocol/orvan.h"
 #include "station/clock.h"
+#include "station/families.h"
 
 namespace zel {
 
@@ -65,36 +66,64 @@ void OrvanConversation::reportNotResponding() {
     link().stopReplyWait();
 }
 
-CheckedFrame OrvanConversation::checkFrame(const QByteArray& frame) {
-    link().stopReplyWait();
-    const OrvanReply reply = checkOrvanReply(frame);
-    if (reply.result == Result::OrvanConnected) {
-        // The answer to the test names the unit of the GM rate.
-        units_ = reply.unitText;
-        list().setHeading(3, QStringLiteral("GM ") + reply.unitText);
-    }
-    return {reply.result, frame};
+Verdict OrvanConversation::classify(const QByteArray& frame) const {
+    return orvan::classify(frame);
 }
 
-std::optional<Reading> OrvanConversation::parseReading(const QByteArray& bytes) {
+void OrvanConversation::onFrame(const Verdict& verdict) {
+    link().stopReplyWait();
+    if (verdict.kind == FrameKind::Connected) {
+        // The answer to the test names the unit of the GM rate.
+        units_ = orvan::readReply(verdict.bytes).unitText;
+        list().setHeading(3, QStringLiteral("GM ") + units_);
+    }
+}
+
+std::optional<Reading> OrvanConversation::parseReading(const QByteArray& bytes) const {
     const Interval& interval = link().interval();
     const OrvanTimeForm form =
         orvanTimeForm(interval.Minutes * 60 + interval.Seconds, settings().TimeFormat);
-    std::optional<OrvanReading> reading =
-        parseOrvanReading(bytes, orvan::gmFactor(units_), clock().now(), form);
-    if (!reading)
-        return std::nullopt;
-    if (reading->countRate)
-        dose_ = *reading->countRate;
+    std::optional<Reading> reading =
+        orvan::parseReading(bytes, orvan::gmFactor(units_), clock().now(), form);
     // The unit of the GM rate is the one the instrument named in its answer
     // to the test.
-    reading->reading.unit = units_;
-    return reading->reading;
+    if (reading)
+        reading->unit = units_;
+    return reading;
+}
+
+void OrvanConversation::noteReading(const QByteArray&, const Reading& reading) {
+    // An error report carries no count rate: the read-out keeps the last.
+    if (const std::optional<double> countRate = orvan::countRateOf(reading))
+        dose_ = *countRate;
 }
 
 Readouts OrvanConversation::readouts(const Reading& r) const {
     // The dose read-out shows the count rate.
     return {valueText(r) + QLatin1Char(' ') + r.unit, shortestText(dose_) + QStringLiteral(" cps")};
+}
+
+Family orvanFamily() {
+    // The Orvan's list and file carry its quantities: americium first, the
+    // GM rate as the value, then neutrons, cesium and cobalt, and the count
+    // rate in the over-mark's place, whose column it shows. Its messages
+    // name each quantity too.
+    Family f;
+    f.id = Orvan;
+    f.caption = QStringLiteral("Orvan");
+    f.simulatorName = QStringLiteral("orvan");
+    f.frameRules = orvan::Framing;
+    f.commands = {.interval = true};
+    f.list = {{"Americium", "Time", "CPS", "GM Rate", "Neutrons", "Cesium", "Cobalt"},
+              {1335, 2265, 765, 1095, 735, 1365, 1335}};
+    // An error report has no quantities; its status stands in the cesium's
+    // place.
+    f.record = {{orvan::AmericiumName, "time", "value", orvan::NeutronsName, "cesium|status",
+                 orvan::CobaltName, orvan::CountRateName}};
+    f.readouts = {"Americium", "Cesium", "Cobalt"};
+    f.fileColumns = QStringLiteral("Americium,Time,Gamma(%1),Neutrons,Cesium,Cobalt,CPS");
+    f.makeConversation = &makeConversationOf<OrvanConversation>;
+    return f;
 }
 
 } // namespace zel

@@ -5,6 +5,7 @@
 #include "data/settings.h"
 #include "protocol/portables.h"
 #include "station/clock.h"
+#include "station/families.h"
 
 namespace zel {
 
@@ -83,17 +84,25 @@ void PortablesConversation::onReplyTimeout() {
         sendCommand(DownloadNext, true, false);
 }
 
-CheckedFrame PortablesConversation::checkFrame(const QByteArray& frame) {
-    int16_t result = checkPortablesReply(frame);
+Verdict PortablesConversation::classify(const QByteArray& frame) const {
+    Verdict verdict = portables::classify(frame);
     // A calibration record cut short would fill the window with whatever
     // is missing: it is a damaged reply like any other.
-    if (result == Result::Calibration && !parsePortablesCalibration(frame))
-        result = Result::NoReading;
-    return {result, frame};
+    if (verdict.kind == FrameKind::Calibration && !portables::parseCalibration(frame))
+        verdict.kind = FrameKind::NoReading;
+    return verdict;
 }
 
-std::optional<Reading> PortablesConversation::parseReading(const QByteArray& bytes) {
-    return parsePortablesReading(bytes, state().downloading, clock().now());
+void PortablesConversation::onFrame(const Verdict& verdict) {
+    if (verdict.kind != FrameKind::Calibration)
+        return;
+    if (const std::optional<PortablesCalibration> record =
+            portables::parseCalibration(verdict.bytes))
+        link().handOverCalibration(*record);
+}
+
+std::optional<Reading> PortablesConversation::parseReading(const QByteArray& bytes) const {
+    return portables::parseReading(bytes, state().downloading, clock().now());
 }
 
 void PortablesConversation::afterReading() {
@@ -104,7 +113,7 @@ void PortablesConversation::afterReading() {
     sendCommand(DownloadNext, true, false);
 }
 
-void PortablesConversation::afterFrameError(int16_t) {
+void PortablesConversation::afterFrameError() {
     if (!state().downloading)
         return;
     if (state().errorCount <= 3) {
@@ -146,6 +155,17 @@ void PortablesConversation::sendTime() {
 
 void PortablesConversation::requestCalibration() {
     sendCommand(Calibration, false, true);
+}
+
+Family portablesFamily() {
+    Family f;
+    f.id = Portables;
+    f.caption = QStringLiteral("Portables");
+    f.simulatorName = QStringLiteral("portables");
+    f.frameRules = portables::Framing;
+    f.commands = {.download = true, .clock = true, .calibration = true, .interval = true};
+    f.makeConversation = &makeConversationOf<PortablesConversation>;
+    return f;
 }
 
 } // namespace zel

@@ -4,9 +4,15 @@
 // connection, on-line sending at the interval, the log download record by
 // record (resumed after it gave up on damaged replies), the clock and the
 // calibration record.
+#include "protocol/portables.h"
 #include "station/instrument_conversation.h"
 
 namespace zel {
+
+struct Family;
+
+// The Portables row of the family table.
+Family portablesFamily();
 
 class PortablesConversation final : public InstrumentConversation {
 public:
@@ -19,10 +25,11 @@ public:
     void startOnline() override;
     void stopOnline() override;
     void onReplyTimeout() override;
-    CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<Reading> parseReading(const QByteArray& bytes) override;
+    Verdict classify(const QByteArray& frame) const override;
+    void onFrame(const Verdict& verdict) override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) const override;
     void afterReading() override;
-    void afterFrameError(int16_t result) override;
+    void afterFrameError() override;
     void startDownload() override;
     bool resumesDownload() const override { return interrupted_; }
     void sendTime() override;

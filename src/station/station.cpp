@@ -436,67 +436,67 @@ void Station::onBytesArrived() {
         view_.debugLine(debug);
 }
 
-int16_t Station::dispatchFrame(const QByteArray& frame) {
-    const CheckedFrame checked = conversation_->checkFrame(frame);
-    const int16_t result = checked.result;
+FrameKind Station::dispatchFrame(const QByteArray& frame) {
+    const Verdict verdict = conversation_->classify(frame);
+    conversation_->onFrame(verdict);
     if (view_.showAll())
         view_.debugLine(hexLine(QStringLiteral("All "), frame));
 
-    switch (result) {
-    case Result::Reading:
-    case Result::Ready:
+    switch (verdict.kind) {
+    case FrameKind::Reading:
+    case FrameKind::Ready:
+    case FrameKind::EndOfLog:
         replyTimer_.stop();
         connectionOk();
         state_.errorCount = 0;
         showErrorCounters();
-        if (result == Result::Ready)
+        if (verdict.kind == FrameKind::Ready)
             state_.onlineIdle = true;
         else if (state_.testPending)
             stopOnline();
+        else if (verdict.kind == FrameKind::EndOfLog)
+            endOfLog();
         else
-            takeReading(checked.bytes);
+            takeReading(verdict.bytes);
         break;
-    case Result::AmpReading:
+    case FrameKind::ReadingWhileCollecting:
         if (!state_.onlineIdle)
-            takeReading(checked.bytes);
+            takeReading(verdict.bytes);
         break;
-    case Result::Calibration:
-        emit calibrationReceived(checked.bytes);
-        break;
-    case Result::AmpSetup:
-        connectionOk();
-        conversation_->takeSetupReply(checked.bytes);
-        break;
-    case Result::OrvanConnected:
+    case FrameKind::SetupReply:
+    case FrameKind::Connected:
         connectionOk();
         break;
-    default:
-        if (result >= Result::OrvanError0) {
-            takeReading(checked.bytes);
-            connectionOk();
-        } else {
-            replyTimer_.stop();
-            countError();
-            showErrorCounters();
-            emit frameDamaged();
-            conversation_->afterFrameError(result);
-        }
+    case FrameKind::InstrumentError:
+        takeReading(verdict.bytes);
+        connectionOk();
+        break;
+    case FrameKind::Calibration:
+        // The conversation handed the record over.
+        break;
+    case FrameKind::Damaged:
+    case FrameKind::NoReading:
+        replyTimer_.stop();
+        countError();
+        showErrorCounters();
+        emit frameDamaged();
+        conversation_->afterFrameError();
         break;
     }
-    return result;
+    return verdict.kind;
+}
+
+void Station::endOfLog() {
+    data_.unsaved = true;
+    state_.downloading = false;
+    if (list_.rowIndex > 0)
+        setStatus(QStringLiteral("Data loaded succesfully."));
+    else
+        setStatus(QStringLiteral("No data in instrument"));
 }
 
 void Station::takeReading(const QByteArray& bytes) {
     data_.unsaved = true;
-    // The "*" record closes a log download.
-    if (bytes.size() > 1 && bytes.at(1) == '*') {
-        state_.downloading = false;
-        if (list_.rowIndex > 0)
-            setStatus(QStringLiteral("Data loaded succesfully."));
-        else
-            setStatus(QStringLiteral("No data in instrument"));
-        return;
-    }
     std::optional<Reading> parsed = conversation_->parseReading(bytes);
     if (!parsed) {
         // A frame too short for its layout: a communication error, not a row,
@@ -504,10 +504,11 @@ void Station::takeReading(const QByteArray& bytes) {
         countError();
         showErrorCounters();
         emit frameDamaged();
-        conversation_->afterFrameError(Result::NoReading);
+        conversation_->afterFrameError();
         return;
     }
     Reading r = *parsed;
+    conversation_->noteReading(bytes, r);
     // A probe measured automatically is filed under its number.
     if (autoMode)
         r.instrumentId = probeNumber;

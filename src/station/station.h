@@ -25,6 +25,7 @@
 namespace zel {
 
 struct Family;
+struct PortablesCalibration;
 
 // Adds one, stopping at the top instead of wrapping after a long run.
 void saturatingIncrement(quint32& counter);
@@ -38,6 +39,7 @@ double inThresholdUnit(double shown, const QString& units);
 
 class Station : public QObject, private ConversationContext {
     Q_OBJECT
+    Q_MOC_INCLUDE("protocol/portables.h")
 public:
     struct Parts {
         Transport& transport;
@@ -123,8 +125,9 @@ public:
 
     // --- receive path ---------------------------------------------------------
     void onBytesArrived();
-    // Checks one frame with the family's checker and acts on its result code.
-    int16_t dispatchFrame(const QByteArray& frame);
+    // Has the family's conversation say what one frame is and react to it,
+    // then does what every family does with that kind of frame.
+    FrameKind dispatchFrame(const QByteArray& frame);
     // One reading from the bytes of a checked frame into the list, the
     // read-outs, the alarm and the working file.
     void takeReading(const QByteArray& bytes);
@@ -185,7 +188,7 @@ public slots:
     void onLostContactTick();
 
 signals:
-    void calibrationReceived(const QByteArray& frame);
+    void calibrationReceived(const zel::PortablesCalibration& record);
     void graphShouldHide();
     // A reading is in the working file: the reading as filed (thousands
     // written out) and the alarm level it left.
@@ -221,6 +224,11 @@ private:
     void countMinutesAgain() override;
     void holdPolling() override { pollTimer_.stop(); }
     void reportDamagedFrame() override { emit frameDamaged(); }
+    void handOverCalibration(const PortablesCalibration& record) override {
+        emit calibrationReceived(record);
+    }
+    // The record after the last one closed a log download.
+    void endOfLog();
     void later(const std::function<void()>& work) override;
     StationState& linkState() override { return state_; }
     MeasurementList& list() override { return list_; }

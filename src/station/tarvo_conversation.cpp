@@ -5,6 +5,7 @@
 #include "data/settings.h"
 #include "protocol/tarvo.h"
 #include "station/clock.h"
+#include "station/families.h"
 
 #include <QTimer>
 
@@ -91,22 +92,32 @@ void TarvoConversation::onResponseTimeout() {
     awaiting_ = Awaiting::Nothing;
 }
 
-CheckedFrame TarvoConversation::checkFrame(const QByteArray& frame) {
+Verdict TarvoConversation::classify(const QByteArray& frame) const {
+    Verdict verdict = tarvo::classify(frame);
+    // Not a row: the wrong record is counted as a communication error.
+    if (verdict.kind == FrameKind::Reading && isWrongRecord(tarvo::interpret(verdict.bytes)))
+        verdict.kind = FrameKind::NoReading;
+    return verdict;
+}
+
+bool TarvoConversation::isWrongRecord(const tarvo::Message& m) const {
+    return m.type == tarvo::TypeRecord && recordRequested_ && m.recordNumber != requested_;
+}
+
+void TarvoConversation::onFrame(const Verdict& verdict) {
     link().stopReplyWait();
     // Any frame that arrived answers the pending request, a damaged one too:
     // the damage is counted as an error, not as a missing reply.
     link().stopResponseTimeout();
     answered_ = false;
-    const std::optional<QByteArray> work = tarvo::unescapeFrame(frame);
-    if (!work)
-        return {Result::BadChecksum, frame};
-    return {actOn(*work), *work};
+    if (verdict.kind == FrameKind::Damaged)
+        return;
+    const tarvo::Message m = tarvo::interpret(verdict.bytes);
+    if (!m.tooShort)
+        actOn(m);
 }
 
-int16_t TarvoConversation::actOn(const QByteArray& work) {
-    const tarvo::Message m = tarvo::interpret(work);
-    if (m.result == Result::BadChecksum || m.tooShort)
-        return m.result;
+void TarvoConversation::actOn(const tarvo::Message& m) {
     switch (m.type) {
     case tarvo::TypeAnnounce:
         probeCode_ = m.probeCode;
@@ -146,10 +157,11 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         }
         break;
     case tarvo::TypeRecord:
-        lastType_ = tarvo::TypeOnline;
         link().setStatus(QString());
-        if (recordRequested_ && m.recordNumber != requested_)
-            return refuseWrongRecord(m.recordNumber);
+        if (isWrongRecord(m)) {
+            refuseWrongRecord(m.recordNumber);
+            break;
+        }
         ++received_;
         showProgress();
         nextRecord_ = m.recordNumber - 1;
@@ -163,11 +175,9 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
         }
         break;
     case tarvo::TypeOnline:
-        lastType_ = tarvo::TypeOnline;
         link().setStatus(QString());
         break;
     case tarvo::TypeShort:
-        lastType_ = tarvo::TypeShort;
         link().setStatus(QString());
         view().setValueText(formatPicture(m.shortValue * 1000, QStringLiteral("###0.00")) +
                             QStringLiteral(" mR/h"));
@@ -175,14 +185,13 @@ int16_t TarvoConversation::actOn(const QByteArray& work) {
     default:
         break;
     }
-    return m.result;
 }
 
-std::optional<Reading> TarvoConversation::parseReading(const QByteArray& bytes) {
-    return tarvo::parseReading(bytes, lastType_, probeCode_, clock().now());
+std::optional<Reading> TarvoConversation::parseReading(const QByteArray& bytes) const {
+    return tarvo::parseReading(bytes, probeCode_, clock().now());
 }
 
-void TarvoConversation::afterFrameError(int16_t) {
+void TarvoConversation::afterFrameError() {
     // A damaged or unusable reply during a download is asked for again by
     // the same request; the instrument never hears another family's bytes.
     // Replies that were understood (the count, the clock) and a wrong record,
@@ -260,7 +269,7 @@ bool TarvoConversation::resumesDownload() const {
     return recordRequested_ && nextRecord_ >= 0;
 }
 
-int16_t TarvoConversation::refuseWrongRecord(int number) {
+void TarvoConversation::refuseWrongRecord(int number) {
     answered_ = true;
     view().debugLine(
         QStringLiteral("Record %1 came for the request of record %2").arg(number).arg(requested_));
@@ -276,8 +285,6 @@ int16_t TarvoConversation::refuseWrongRecord(int number) {
     } else {
         onResponseTimeout();
     }
-    // Not a row: the wrong record is counted as a communication error.
-    return Result::Nothing;
 }
 
 void TarvoConversation::showProgress() {
@@ -308,6 +315,17 @@ void TarvoConversation::requestRecord(int k) {
     requested_ = k;
     link().send(tarvo::buildTarvoFrame(recordRequest(k)));
     link().armResponseTimeout();
+}
+
+Family tarvoFamily() {
+    Family f;
+    f.id = Tarvo5;
+    f.caption = QStringLiteral("Tarvo-5");
+    f.simulatorName = QStringLiteral("tarvo5");
+    f.frameRules = tarvo::Framing;
+    f.commands = {.download = true, .clock = true, .interval = true};
+    f.makeConversation = &makeConversationOf<TarvoConversation>;
+    return f;
 }
 
 } // namespace zel

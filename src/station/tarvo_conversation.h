@@ -2,9 +2,15 @@
 // The Tarvo-5 conversation: the test frame and the announce/acknowledge
 // handshake, polling at the on-line interval, the clock, and the log download
 // from the highest record down with its resume after an interruption.
+#include "protocol/tarvo.h"
 #include "station/instrument_conversation.h"
 
 namespace zel {
+
+struct Family;
+
+// The Tarvo-5 row of the family table.
+Family tarvoFamily();
 
 class TarvoConversation final : public InstrumentConversation {
 public:
@@ -18,9 +24,10 @@ public:
     void onPollTick() override;
     void onReplyTimeout() override;
     void onResponseTimeout() override;
-    CheckedFrame checkFrame(const QByteArray& frame) override;
-    std::optional<Reading> parseReading(const QByteArray& bytes) override;
-    void afterFrameError(int16_t result) override;
+    Verdict classify(const QByteArray& frame) const override;
+    void onFrame(const Verdict& verdict) override;
+    std::optional<Reading> parseReading(const QByteArray& bytes) const override;
+    void afterFrameError() override;
     void startDownload() override;
     bool resumesDownload() const override;
     void sendTime() override;
@@ -37,13 +44,14 @@ private:
     void sendEndOfDownload();
     // Repeats the request whose answer came damaged.
     void askAgain();
-    int16_t actOn(const QByteArray& work);
-    int16_t refuseWrongRecord(int number);
+    void actOn(const tarvo::Message& m);
+    // A record other than the one a download asked for.
+    bool isWrongRecord(const tarvo::Message& m) const;
+    void refuseWrongRecord(int number);
     void showProgress();
     void reportUnfetched();
 
     int probeCode_ = 0;
-    int lastType_ = 0;
     int recordCount_ = 0;
     int nextRecord_ = 0;
     bool downloadFinished_ = false;

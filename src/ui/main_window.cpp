@@ -120,10 +120,10 @@ void MainWindow::wireStation() {
         if (graph_)
             graph_->close();
     });
-    connect(station_, &Station::calibrationReceived, this, [this](const QByteArray& frame) {
-        if (const auto record = parsePortablesCalibration(frame))
-            CalibrationDialog::showRecord(this, *record);
-    });
+    connect(station_, &Station::calibrationReceived, this,
+            [this](const PortablesCalibration& record) {
+                CalibrationDialog::showRecord(this, record);
+            });
     // Readings also go to an MQTT broker when Zel.ini names one.
     session_->startPublishing(this, [this](const QString& text, bool problem) {
         setStatus(text, problem ? StatusKind::Problem : StatusKind::Note);

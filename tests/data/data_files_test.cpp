@@ -1,4 +1,5 @@
 #include "data/data_files.h"
+#include "protocol/orvan.h"
 
 #include "common/datetime.h"
 #include "station/families.h"

@@ -1,4 +1,7 @@
 #include "data/measurement_list.h"
+#include "protocol/amp.h"
+#include "protocol/orvan.h"
+#include "protocol/portables.h"
 #include "station/families.h"
 
 #include <QSignalSpy>

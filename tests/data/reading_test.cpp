@@ -2,6 +2,8 @@
 // line, in each family's layout, from the numbers and the wall time the
 // parser decoded.
 #include "data/reading.h"
+#include "protocol/orvan.h"
+#include "protocol/tarvo.h"
 
 #include "common/datetime.h"
 #include "station/families.h"

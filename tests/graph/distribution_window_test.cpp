@@ -7,6 +7,7 @@
 #include "graph/distribution_window.h"
 #include "graph/graph_feed.h"
 #include "graph/graph_window.h"
+#include "protocol/tarvo.h"
 #include "sim/sim_tarvo.h"
 #include "support/data_file_helpers.h"
 #include "support/recording_prompts.h"

@@ -5,6 +5,7 @@
 #include "graph/graph_feed.h"
 #include "graph/graph_print_widget.h"
 #include "graph/graph_window.h"
+#include "protocol/tarvo.h"
 #include "sim/sim_tarvo.h"
 #include "support/picture_folder.h"
 #include "support/station_fixture.h"

@@ -1,7 +1,6 @@
 // The amplifier codec: reading lines, set-up replies, the parameter block,
 // the number encoding and the commands, with the meter's own byte examples.
 #include "protocol/amp.h"
-#include "protocol/instrument.h"
 #include "support/hex_bytes.h"
 
 #include <gtest/gtest.h>
@@ -35,15 +34,15 @@ TEST(AmpReading, ValueDecimalsUnitsAndDose) {
     };
     for (const Case& c : cases) {
         const QByteArray line = readingLine("0", "1", c.digits);
-        ASSERT_EQ(checkAmpReply(line), Result::AmpReading) << c.digits;
-        const auto r = amp::parseReading(line, c.convert);
+        ASSERT_EQ(amp::classify(line).kind, FrameKind::ReadingWhileCollecting) << c.digits;
+        const auto r = amp::parseReading(line, c.convert, QDateTime());
         ASSERT_TRUE(r) << c.digits;
         EXPECT_EQ(amp::readingText(r->value), c.value) << c.digits;
-        EXPECT_EQ(r->units, c.units) << c.digits;
-        EXPECT_DOUBLE_EQ(r->dose, c.dose) << c.digits;
-        EXPECT_EQ(r->id, "001234");
+        EXPECT_EQ(r->unit, c.units) << c.digits;
+        EXPECT_DOUBLE_EQ(amp::readingDose(line, c.convert), c.dose) << c.digits;
+        EXPECT_EQ(r->instrumentId, "001234");
     }
-    EXPECT_EQ(amp::parseReading(readingLine("0", "0", "12310"), 0)->units, "mR/h");
+    EXPECT_EQ(amp::parseReading(readingLine("0", "0", "12310"), 0, QDateTime())->unit, "mR/h");
 }
 
 TEST(AmpReading, StatusTextAndAlarmCode) {
@@ -52,7 +51,7 @@ TEST(AmpReading, StatusTextAndAlarmCode) {
         {"4", "Low Battery"}, {"8", "Det.Fail"}, {"5", "Status = 00"},
     };
     for (const auto& [status, text] : cases) {
-        const auto r = amp::parseReading(readingLine(status, "1", "12310"), 0);
+        const auto r = amp::parseReading(readingLine(status, "1", "12310"), 0, QDateTime());
         ASSERT_TRUE(r);
         EXPECT_EQ(r->status, text);
         EXPECT_EQ(r->alarmCode, status[0]);
@@ -62,11 +61,11 @@ TEST(AmpReading, StatusTextAndAlarmCode) {
 TEST(AmpReading, LineTooShortForItsFieldsIsNoReading) {
     // Ten characters pass the check but carry no reading.
     const QByteArray tenChars = amp::frameWithChecksum("0012340");
-    EXPECT_EQ(checkAmpReply(tenChars), Result::AmpReading);
-    EXPECT_FALSE(amp::parseReading(tenChars, 0));
-    EXPECT_FALSE(amp::parseReading(amp::frameWithChecksum(QByteArray(20, '1')), 0));
-    EXPECT_TRUE(amp::parseReading(amp::frameWithChecksum(QByteArray(21, '1')), 0));
-    EXPECT_FALSE(amp::parseReading(QByteArray(), 0));
+    EXPECT_EQ(amp::classify(tenChars).kind, FrameKind::ReadingWhileCollecting);
+    EXPECT_FALSE(amp::parseReading(tenChars, 0, QDateTime()));
+    EXPECT_FALSE(amp::parseReading(amp::frameWithChecksum(QByteArray(20, '1')), 0, QDateTime()));
+    EXPECT_TRUE(amp::parseReading(amp::frameWithChecksum(QByteArray(21, '1')), 0, QDateTime()));
+    EXPECT_FALSE(amp::parseReading(QByteArray(), 0, QDateTime()));
 }
 
 TEST(AmpUnits, UnitsTextAndScaleCaptions) {
@@ -87,7 +86,7 @@ TEST(AmpUnits, UnitsTextAndScaleCaptions) {
 const QByteArray kVessaBlock = "\n93165432125000200107V1.02a  0150010000200013000200500\r";
 
 TEST(AmpParameters, FiveThresholdBlockFillsEverything) {
-    ASSERT_EQ(checkAmpReply(kVessaBlock), Result::AmpSetup);
+    ASSERT_EQ(amp::classify(kVessaBlock).kind, FrameKind::SetupReply);
     const auto b = amp::parseParameterBlock(kVessaBlock, AmpParams{});
     ASSERT_TRUE(b);
     EXPECT_TRUE(b->fiveThresholds);

@@ -1,7 +1,6 @@
 #include "common/datetime.h"
 #include "protocol/amp.h"
 #include "protocol/checksums.h"
-#include "protocol/instrument.h"
 #include "protocol/orvan.h"
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
@@ -64,8 +63,8 @@ QByteArray workOf(const QByteArray& payload) {
     return work.value_or(QByteArray());
 }
 
-MeasurementRecord parsed(const QByteArray& payload, int lastType, int probe = 0) {
-    const auto r = test::rowOf(parseReading(workOf(payload), lastType, probe, kNow), Tarvo5);
+MeasurementRecord parsed(const QByteArray& payload, int probe = 0) {
+    const auto r = test::rowOf(parseReading(workOf(payload), probe, kNow), Tarvo5);
     EXPECT_TRUE(r.has_value());
     return r.value_or(MeasurementRecord{});
 }
@@ -115,49 +114,49 @@ TEST_F(TarvoCodec, UnescapeRejectsUnknownEscape) {
 
 TEST_F(TarvoCodec, InterpretsEachMessageType) {
     Message m = interpret(workOf(hex("02 A1 00 07")));
-    EXPECT_EQ(m.result, Result::Ready);
+    EXPECT_EQ(m.kind, FrameKind::Ready);
     EXPECT_EQ(m.probeCode, 0xA1);
     EXPECT_EQ(m.echoByte4, 0x07);
 
-    EXPECT_EQ(interpret(workOf(hex("05"))).result, Result::Ready);
-    EXPECT_EQ(interpret(workOf(hex("22"))).result, Result::Nothing);
+    EXPECT_EQ(interpret(workOf(hex("05"))).kind, FrameKind::Ready);
+    EXPECT_EQ(interpret(workOf(hex("22"))).kind, FrameKind::NoReading);
     EXPECT_FALSE(interpret(workOf(hex("22"))).tooShort);
 
     m = interpret(workOf(hex("82 01 02")));
-    EXPECT_EQ(m.result, Result::NoReading);
+    EXPECT_EQ(m.kind, FrameKind::NoReading);
     EXPECT_EQ(m.recordCount, 257); // 1 x 255 + 2, not 258
 
     m = interpret(workOf(recordPayload(TypeRecord, 0, 9, "3C 23 D7 0A", 1, 0, 0)));
-    EXPECT_EQ(m.result, Result::Reading);
+    EXPECT_EQ(m.kind, FrameKind::Reading);
     EXPECT_EQ(m.recordNumber, 9);
 
-    EXPECT_EQ(interpret(workOf(recordPayload(TypeOnline, 0xFF, 0, "3F 80 00 00", 1, 0, 0))).result,
-              Result::Reading);
+    EXPECT_EQ(interpret(workOf(recordPayload(TypeOnline, 0xFF, 0, "3F 80 00 00", 1, 0, 0))).kind,
+              FrameKind::Reading);
 
     m = interpret(workOf(shortPayload("3F C0 00 00", 0, 1)));
-    EXPECT_EQ(m.result, Result::Reading);
+    EXPECT_EQ(m.kind, FrameKind::Reading);
     EXPECT_DOUBLE_EQ(m.shortValue, 1.5);
 
     m = interpret(workOf(hex("77 01")));
-    EXPECT_EQ(m.result, Result::Nothing);
+    EXPECT_EQ(m.kind, FrameKind::NoReading);
     EXPECT_FALSE(m.tooShort);
 }
 
 TEST_F(TarvoCodec, BadChecksumAndShortFrames) {
     QByteArray work = workOf(hex("82 01 02"));
     work[2] = char(0x11);
-    EXPECT_EQ(interpret(work).result, Result::BadChecksum);
+    EXPECT_EQ(interpret(work).kind, FrameKind::Damaged);
 
     // Valid checksum, but fewer bytes than the type's layout: an error,
     // never a reading made of whatever lies beyond the frame.
     for (const char* payload : {"86 FF 00 01", "84 00 03", "10 00 00 3F", "02 A1", "82 01"}) {
         const Message m = interpret(workOf(hex(payload)));
-        EXPECT_EQ(m.result, Result::Nothing) << payload;
+        EXPECT_EQ(m.kind, FrameKind::NoReading) << payload;
         EXPECT_TRUE(m.tooShort) << payload;
-        EXPECT_FALSE(parseReading(workOf(hex(payload)), TypeOnline, 0, kNow).has_value());
+        EXPECT_FALSE(parseReading(workOf(hex(payload)), 0, kNow).has_value());
     }
-    EXPECT_FALSE(parseReading(workOf(hex("10 00 00 3F")), TypeShort, 0, kNow).has_value());
-    EXPECT_EQ(interpret(hex("02")).result, Result::BadChecksum);
+    EXPECT_FALSE(parseReading(workOf(hex("10 00 00 3F")), 0, kNow).has_value());
+    EXPECT_EQ(interpret(hex("02")).kind, FrameKind::Damaged);
 }
 
 TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
@@ -173,15 +172,15 @@ TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
         rx.setRules(tarvo::Framing);
         QList<Message> seen;
         QList<MeasurementRecord> readings;
-        auto onFrame = [&](const QByteArray& f) -> int16_t {
+        auto onFrame = [&](const QByteArray& f) -> FrameKind {
             const auto work = unescapeFrame(f);
             if (!work)
-                return Result::BadChecksum;
+                return FrameKind::Damaged;
             const Message m = interpret(*work);
             seen.append(m);
-            if (m.result == Result::Reading)
-                readings.append(test::rowOf(*parseReading(*work, TypeOnline, 0, kNow), Tarvo5));
-            return m.result;
+            if (m.kind == FrameKind::Reading)
+                readings.append(test::rowOf(*parseReading(*work, 0, kNow), Tarvo5));
+            return m.kind;
         };
         if (oneBatch) {
             rx.feed(frame + next, onFrame);
@@ -191,10 +190,10 @@ TEST_F(TarvoCodec, ChecksumOfEtxCutsFrameButReadingSurvives) {
         }
         // The receiver stops at the checksum; the ETX behind it is left over.
         ASSERT_EQ(seen.size(), 2) << oneBatch;
-        EXPECT_EQ(seen[0].result, Result::Reading);
+        EXPECT_EQ(seen[0].kind, FrameKind::Reading);
         ASSERT_EQ(readings.size(), 1);
         EXPECT_EQ(readings[0].Value, "10");
-        EXPECT_EQ(seen[1].result, Result::Ready);
+        EXPECT_EQ(seen[1].kind, FrameKind::Ready);
         EXPECT_EQ(seen[1].type, TypeInitialised);
     }
 }
@@ -206,7 +205,7 @@ TEST_F(TarvoCodec, TwoBitDamageIsNeverTakenForACutFrame) {
     const QByteArray reading = recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0);
     QByteArray work = workOf(reading);
     work[21] = char(work.at(21) ^ 0x03);
-    EXPECT_EQ(interpret(work).result, Result::BadChecksum);
+    EXPECT_EQ(interpret(work).kind, FrameKind::Damaged);
 
     // Bits 0 and 1 of any one byte, payload or checksum, of each message type.
     const QByteArray messages[] = {reading,
@@ -222,7 +221,7 @@ TEST_F(TarvoCodec, TwoBitDamageIsNeverTakenForACutFrame) {
         for (int i = 1; i < good.size() - 1; ++i) {
             QByteArray bad = good;
             bad[i] = char(bad.at(i) ^ 0x03);
-            EXPECT_EQ(interpret(bad).result, Result::BadChecksum)
+            EXPECT_EQ(interpret(bad).kind, FrameKind::Damaged)
                 << toHex(payload).toStdString() << " byte " << i;
         }
     }
@@ -234,12 +233,13 @@ TEST_F(TarvoCodec, FrameCutAtAChecksumOf03ReadsForEachTypeOfKnownLength) {
     const struct {
         QByteArray payload;
         int spare;
-        int16_t result;
-    } cases[] = {{recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0), 3, Result::Reading},
-                 {recordPayload(TypeRecord, 0, 9, "3C 23 D7 0A", 1, 0, 0), 3, Result::Reading},
-                 {shortPayload("3F C0 00 00", 0, 1), 1, Result::Reading},
-                 {hex("02 A1 00 07 05 00"), 5, Result::Ready},
-                 {hex("82 01 00"), 2, Result::NoReading}};
+        FrameKind kind;
+    } cases[] = {
+        {recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0), 3, FrameKind::Reading},
+        {recordPayload(TypeRecord, 0, 9, "3C 23 D7 0A", 1, 0, 0), 3, FrameKind::Reading},
+        {shortPayload("3F C0 00 00", 0, 1), 1, FrameKind::Reading},
+        {hex("02 A1 00 07 05 00"), 5, FrameKind::Ready},
+        {hex("82 01 00"), 2, FrameKind::NoReading}};
     for (const auto& c : cases) {
         QByteArray payload = c.payload;
         payload[c.spare] = char(payload.at(c.spare) ^ tarvoChecksum(payload) ^ 0x03);
@@ -248,30 +248,30 @@ TEST_F(TarvoCodec, FrameCutAtAChecksumOf03ReadsForEachTypeOfKnownLength) {
         const auto work = unescapeFrame(buildTarvoFrame(payload).chopped(1));
         ASSERT_TRUE(work.has_value());
         const Message m = interpret(*work);
-        EXPECT_EQ(m.result, c.result) << toHex(payload).toStdString();
+        EXPECT_EQ(m.kind, c.kind) << toHex(payload).toStdString();
         EXPECT_FALSE(m.tooShort);
     }
 }
 
 TEST_F(TarvoCodec, ValueScalingAndUnits) {
-    MeasurementRecord r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0), 0x86);
+    MeasurementRecord r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3C 23 D7 0A", 1, 0, 0));
     EXPECT_EQ(r.Value, "10");
     EXPECT_EQ(r.Units, "mR/h");
-    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3F 80 00 00", 1, 0, 0), 0x86);
+    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3F 80 00 00", 1, 0, 0));
     EXPECT_EQ(r.Value, "1000"); // 1000 is not above 1000
     EXPECT_EQ(r.Units, "mR/h");
-    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3F C0 00 00", 1, 0, 0), 0x86);
+    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3F C0 00 00", 1, 0, 0));
     EXPECT_EQ(r.Value, "1.5");
     EXPECT_EQ(r.Units, "R/h");
     // Codes 3 and 4 scale by a million: 0.0015 Sv/h -> 1.5 mSv/h.
-    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3A C4 9B A6", 3, 0, 0), 0x86);
+    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "3A C4 9B A6", 3, 0, 0));
     EXPECT_EQ(r.Value, "1.5");
     EXPECT_EQ(r.Units, "mSv/h");
     // Counts are not scaled, but large counts still switch to the K name.
-    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "44 FA 20 00", 6, 0, 0), 0x86);
+    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "44 FA 20 00", 6, 0, 0));
     EXPECT_EQ(r.Value, "2.001");
     EXPECT_EQ(r.Units, "Kcounts");
-    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "40 00 00 00", 99, 0, 0), 0x86);
+    r = parsed(recordPayload(TypeOnline, 0xFF, 0, "40 00 00 00", 99, 0, 0));
     EXPECT_EQ(r.Value, "2");
     EXPECT_EQ(r.Units, "99");
 
@@ -295,40 +295,38 @@ TEST_F(TarvoCodec, StatusAndDetectorTexts) {
     EXPECT_EQ(statusText(5), "5");
     EXPECT_EQ(statusText(0xA1), "A1");
 
-    MeasurementRecord r =
-        parsed(recordPayload(TypeRecord, 0, 1, "3F 80 00 00", 1, 161, 72), TypeOnline);
+    MeasurementRecord r = parsed(recordPayload(TypeRecord, 0, 1, "3F 80 00 00", 1, 161, 72));
     EXPECT_EQ(r.Detector, "DX24");
     EXPECT_EQ(r.Status, "Underflow");
     EXPECT_EQ(r.AlarmCode, 72);
-    EXPECT_EQ(parsed(recordPayload(TypeRecord, 0, 1, "3F 80 00 00", 1, 7, 0), 0x86).Detector, "7");
+    EXPECT_EQ(parsed(recordPayload(TypeRecord, 0, 1, "3F 80 00 00", 1, 7, 0)).Detector, "7");
 
-    r = parsed(shortPayload("3F 80 00 00", 6, 1), TypeShort, 161);
+    r = parsed(shortPayload("3F 80 00 00", 6, 1), 161);
     EXPECT_EQ(r.Detector, "DX23");
     EXPECT_EQ(r.Status, "Battery fail");
-    EXPECT_EQ(parsed(shortPayload("3F 80 00 00", 0, 1), TypeShort, 7).Detector, "Unknown");
+    EXPECT_EQ(parsed(shortPayload("3F 80 00 00", 0, 1), 7).Detector, "Unknown");
     EXPECT_EQ(detectorText(160, true), "Internal");
     EXPECT_EQ(detectorText(162, false), "DX23");
     EXPECT_EQ(detectorText(165, true), "DX21");
 }
 
 TEST_F(TarvoCodec, RecordNumberAndTimes) {
-    MeasurementRecord r =
-        parsed(recordPayload(TypeRecord, 0x01, 0x02, "3F 80 00 00", 1, 0, 0), TypeOnline);
+    MeasurementRecord r = parsed(recordPayload(TypeRecord, 0x01, 0x02, "3F 80 00 00", 1, 0, 0));
     EXPECT_EQ(r.InstrumentId, "257");
     EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 0))));
     EXPECT_TRUE(r.OverMark.isEmpty());
 
-    r = parsed(recordPayload(TypeOnline, 0xFF, 0x02, "3F 80 00 00", 1, 0, 0), TypeOnline);
+    r = parsed(recordPayload(TypeOnline, 0xFF, 0x02, "3F 80 00 00", 1, 0, 0));
     EXPECT_EQ(r.InstrumentId, "On-Line");
     EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(kNow));
 
     // The short form always reads "now"; value at 4..7, status 8, units 9.
-    r = parsed(shortPayload("3C 23 D7 0A", 0, 17), TypeShort);
+    r = parsed(shortPayload("3C 23 D7 0A", 0, 17));
     EXPECT_EQ(r.InstrumentId, "On-Line");
     EXPECT_EQ(r.ReadingTime, formatGeneralDateTime(kNow));
     EXPECT_EQ(r.Value, "0.01");
     EXPECT_EQ(r.Units, "mR/h L"); // 17 is not a scaled code
-    r = parsed(shortPayload("3C 23 D7 0A", 0, 1), TypeShort);
+    r = parsed(shortPayload("3C 23 D7 0A", 0, 1));
     EXPECT_EQ(r.Value, "10");
 
     // Date fields that name no date within 1930..2099 are not turned into
@@ -349,7 +347,7 @@ TEST_F(TarvoCodec, RecordNumberAndTimes) {
         const int fields[] = {d.month, d.day, d.year, d.hour, d.minute};
         for (int i = 0; i < 5; ++i)
             p[15 + i] = char(fields[i]);
-        r = parsed(p, TypeOnline);
+        r = parsed(p);
         EXPECT_EQ(r.ReadingTime, *d.time ? QString(d.time) : formatGeneralDateTime(kNow))
             << d.status;
         EXPECT_EQ(r.Status, d.status);
@@ -376,17 +374,17 @@ TEST(PortablesCodec, ReplyCheck) {
         f[k - 1] = char(0x04);
         return f;
     };
-    EXPECT_EQ(checkPortablesReply(reply(26)), Result::Reading);
-    EXPECT_EQ(checkPortablesReply(reply(30)), Result::Reading);
-    EXPECT_EQ(checkPortablesReply(reply(31)), Result::Calibration);
-    EXPECT_EQ(checkPortablesReply(reply(20)), Result::Reading);
-    EXPECT_EQ(checkPortablesReply(reply(19)), Result::NoReading);
+    EXPECT_EQ(portables::classify(reply(26)).kind, FrameKind::Reading);
+    EXPECT_EQ(portables::classify(reply(30)).kind, FrameKind::Reading);
+    EXPECT_EQ(portables::classify(reply(31)).kind, FrameKind::Calibration);
+    EXPECT_EQ(portables::classify(reply(20)).kind, FrameKind::Reading);
+    EXPECT_EQ(portables::classify(reply(19)).kind, FrameKind::NoReading);
     QByteArray bad = reply(26);
     bad[5] = char(bad[5] + 1);
-    EXPECT_EQ(checkPortablesReply(bad), Result::BadChecksum);
+    EXPECT_EQ(portables::classify(bad).kind, FrameKind::Damaged);
     bad = reply(31);
     bad[0] = 0; // byte 0 is not part of the sum
-    EXPECT_EQ(checkPortablesReply(bad), Result::Calibration);
+    EXPECT_EQ(portables::classify(bad).kind, FrameKind::Calibration);
 }
 
 TEST(AmpCodec, CommandFrame) {
@@ -398,23 +396,27 @@ TEST(AmpCodec, ReplyCheck) {
     // Pairs 12 34 56 00 00 00 12 30 12 30 sum to 0x120; the 21st character
     // is outside the sum; the checksum is 0x100 - 0x20 = E0.
     const QByteArray good = "\n123456000000123012300E0\r";
-    EXPECT_EQ(checkAmpReply(good), Result::AmpReading);
-    EXPECT_EQ(checkAmpReply("\n123456000000123012300e0\r"), Result::AmpReading);
-    EXPECT_EQ(checkAmpReply("\n123456000000123012309E0\r"), Result::AmpReading);
-    EXPECT_EQ(checkAmpReply("\n123456000000123012310E0\r"), Result::BadChecksum);
-    EXPECT_EQ(checkAmpReply("\n123456000000123012300E1\r"), Result::BadChecksum);
+    EXPECT_EQ(amp::classify(good).kind, FrameKind::ReadingWhileCollecting);
+    EXPECT_EQ(amp::classify("\n123456000000123012300e0\r").kind, FrameKind::ReadingWhileCollecting);
+    EXPECT_EQ(amp::classify("\n123456000000123012309E0\r").kind, FrameKind::ReadingWhileCollecting);
+    EXPECT_EQ(amp::classify("\n123456000000123012310E0\r").kind, FrameKind::Damaged);
+    EXPECT_EQ(amp::classify("\n123456000000123012300E1\r").kind, FrameKind::Damaged);
     // Noise in place of hex digits is an error, not a reading.
-    EXPECT_EQ(checkAmpReply("\n12345600000012301230\xff"
-                            "E0\r"),
-              Result::AmpReading);
-    EXPECT_EQ(checkAmpReply("\n1234560000001230123Z0E0\r"), Result::BadChecksum);
-    EXPECT_EQ(checkAmpReply("\n123456000000123012300G0\r"), Result::BadChecksum);
+    EXPECT_EQ(amp::classify("\n12345600000012301230\xff"
+                            "E0\r")
+                  .kind,
+              FrameKind::ReadingWhileCollecting);
+    EXPECT_EQ(amp::classify("\n1234560000001230123Z0E0\r").kind, FrameKind::Damaged);
+    EXPECT_EQ(amp::classify("\n123456000000123012300G0\r").kind, FrameKind::Damaged);
 
-    EXPECT_EQ(checkAmpReply("\n12345678\r"), Result::NoReading);   // 9 with the CR
-    EXPECT_EQ(checkAmpReply("\n123456064\r"), Result::AmpReading); // 10 is checked
-    EXPECT_EQ(checkAmpReply(QByteArray("\n") + QByteArray(25, 'Z') + "\r"), Result::AmpSetup);
-    EXPECT_EQ(checkAmpReply(QByteArray("\n") + QByteArray(24, 'Z') + "\r"), Result::BadChecksum);
-    EXPECT_EQ(checkAmpReply(QByteArray()), Result::NoReading);
+    EXPECT_EQ(amp::classify("\n12345678\r").kind, FrameKind::NoReading); // 9 with the CR
+    EXPECT_EQ(amp::classify("\n123456064\r").kind,
+              FrameKind::ReadingWhileCollecting); // 10 is checked
+    EXPECT_EQ(amp::classify(QByteArray("\n") + QByteArray(25, 'Z') + "\r").kind,
+              FrameKind::SetupReply);
+    EXPECT_EQ(amp::classify(QByteArray("\n") + QByteArray(24, 'Z') + "\r").kind,
+              FrameKind::Damaged);
+    EXPECT_EQ(amp::classify(QByteArray()).kind, FrameKind::NoReading);
 }
 
 TEST(OrvanCodec, CommandFrame) {

@@ -1,7 +1,6 @@
 // The Orvan replies: which frames are answers, readings or error reports,
 // what lands in which field, and the reading-time forms.
 #include "common/datetime.h"
-#include "protocol/instrument.h"
 #include "protocol/orvan.h"
 #include "support/orvan_frames.h"
 #include "support/reading_rows.h"
@@ -34,53 +33,53 @@ TEST_F(OrvanReplies, ReplyCheckTable) {
     struct Case {
         const char* what;
         QByteArray frame;
-        int16_t result;
+        FrameKind kind;
         const char* units;
     };
     const Case cases[] = {
-        {"R11 sievert", orvanR11('0'), Result::OrvanConnected, "uSv/h"},
-        {"R11 roentgen", orvanR11('1'), Result::OrvanConnected, "uR/h"},
-        {"R11 other digit", orvanR11('7'), Result::OrvanConnected, "uR/h"},
-        {"R11 blank digit", orvanR11(' '), Result::OrvanConnected, "uSv/h"},
-        {"R19", r19, Result::Reading, ""},
-        {"R19 without ETX", r19.chopped(1), Result::Reading, ""},
+        {"R11 sievert", orvanR11('0'), FrameKind::Connected, "uSv/h"},
+        {"R11 roentgen", orvanR11('1'), FrameKind::Connected, "uR/h"},
+        {"R11 other digit", orvanR11('7'), FrameKind::Connected, "uR/h"},
+        {"R11 blank digit", orvanR11(' '), FrameKind::Connected, "uSv/h"},
+        {"R19", r19, FrameKind::Reading, ""},
+        {"R19 without ETX", r19.chopped(1), FrameKind::Reading, ""},
         {"E00",
          QByteArray("\x02"
                     "E00\x03"),
-         Result::OrvanError0, ""},
+         FrameKind::InstrumentError, ""},
         {"E01",
          QByteArray("\x02"
                     "E01\x03"),
-         Result::OrvanError1, ""},
+         FrameKind::InstrumentError, ""},
         {"E02",
          QByteArray("\x02"
                     "E02\x03"),
-         Result::Nothing, ""},
+         FrameKind::NoReading, ""},
         {"C reply",
          QByteArray("\x02"
                     "C11\x03"),
-         Result::Nothing, ""},
-        {"other R number", QByteArray("\x02R12") + r19.mid(4), Result::Nothing, ""},
+         FrameKind::NoReading, ""},
+        {"other R number", QByteArray("\x02R12") + r19.mid(4), FrameKind::NoReading, ""},
         // A reply that ends before the column it is read from is a
         // communication error, whatever came earlier on the line.
-        {"R11 without units digit", orvanR11('0').remove(28, 1), Result::Nothing, ""},
-        {"R19 one short", QByteArray(r19).remove(41, 1), Result::Nothing, ""},
-        {"R19 header only", QByteArray("\x02R19\x03"), Result::Nothing, ""},
+        {"R11 without units digit", orvanR11('0').remove(28, 1), FrameKind::NoReading, ""},
+        {"R19 one short", QByteArray(r19).remove(41, 1), FrameKind::NoReading, ""},
+        {"R19 header only", QByteArray("\x02R19\x03"), FrameKind::NoReading, ""},
         {"E with one digit",
          QByteArray("\x02"
                     "E0\x03"),
-         Result::Nothing, ""},
+         FrameKind::NoReading, ""},
         {"E without a number",
          QByteArray("\x02"
                     "EAB\x03"),
-         Result::Nothing, ""},
-        {"STX ETX", QByteArray("\x02\x03"), Result::Nothing, ""},
-        {"ETX", QByteArray("\x03"), Result::Nothing, ""},
-        {"empty", QByteArray(), Result::Nothing, ""},
+         FrameKind::NoReading, ""},
+        {"STX ETX", QByteArray("\x02\x03"), FrameKind::NoReading, ""},
+        {"ETX", QByteArray("\x03"), FrameKind::NoReading, ""},
+        {"empty", QByteArray(), FrameKind::NoReading, ""},
     };
     for (const Case& c : cases) {
-        const OrvanReply reply = checkOrvanReply(c.frame);
-        EXPECT_EQ(reply.result, c.result) << c.what;
+        const orvan::Reply reply = orvan::readReply(c.frame);
+        EXPECT_EQ(reply.kind, c.kind) << c.what;
         EXPECT_EQ(reply.unitText, QString::fromLatin1(c.units)) << c.what;
     }
 }
@@ -89,9 +88,9 @@ TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
     // GM rate 12345 after a sievert R11 shows 123.45.
     const QByteArray frame = orvanR19("00012", " 3.5 ", "00007", "00042", "00100", "12345");
     const auto reading =
-        parseOrvanReading(frame, orvan::gmFactor(orvan::Sievert), kNow, OrvanTimeForm::DateTime);
+        orvan::parseReading(frame, orvan::gmFactor(orvan::Sievert), kNow, OrvanTimeForm::DateTime);
     ASSERT_TRUE(reading);
-    const MeasurementRecord r = test::rowOf(reading->reading, Orvan);
+    const MeasurementRecord r = test::rowOf(*reading, Orvan);
     EXPECT_EQ(r.InstrumentId, "12");
     EXPECT_EQ(r.ReadingTime, "3/14/2026 10:00:00");
     EXPECT_EQ(r.Value, "123.45");
@@ -100,23 +99,23 @@ TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
     EXPECT_EQ(r.Detector, "7");
     EXPECT_EQ(r.OverMark, "42");
     EXPECT_EQ(r.AlarmCode, 0);
-    EXPECT_EQ(reading->countRate, 42.0);
+    EXPECT_EQ(orvan::countRateOf(*reading), 42.0);
 
     const auto roentgen =
-        parseOrvanReading(frame, orvan::gmFactor(orvan::Roentgen), kNow, OrvanTimeForm::DateTime);
-    EXPECT_EQ(test::rowOf(roentgen->reading, Orvan).Value, "12345.00");
+        orvan::parseReading(frame, orvan::gmFactor(orvan::Roentgen), kNow, OrvanTimeForm::DateTime);
+    EXPECT_EQ(test::rowOf(*roentgen, Orvan).Value, "12345.00");
     // Before the instrument named its unit the GM rate is shown as sent.
     EXPECT_EQ(orvan::gmFactor(QString()), 1.0);
 
     // Fields that hold no number read as 0, as a blank display would.
     const auto odd =
-        parseOrvanReading(orvanR19("     ", "-0012", "ab   ", "  7.6", "00000", "00001"), 1.0, kNow,
-                          OrvanTimeForm::DateTime);
+        orvan::parseReading(orvanR19("     ", "-0012", "ab   ", "  7.6", "00000", "00001"), 1.0,
+                            kNow, OrvanTimeForm::DateTime);
     ASSERT_TRUE(odd);
-    EXPECT_EQ(test::rowOf(odd->reading, Orvan).InstrumentId, "0");
-    EXPECT_EQ(test::rowOf(odd->reading, Orvan).Status, "-12");
-    EXPECT_EQ(test::rowOf(odd->reading, Orvan).Detector, "0");
-    EXPECT_EQ(test::rowOf(odd->reading, Orvan).OverMark, "8");
+    EXPECT_EQ(test::rowOf(*odd, Orvan).InstrumentId, "0");
+    EXPECT_EQ(test::rowOf(*odd, Orvan).Status, "-12");
+    EXPECT_EQ(test::rowOf(*odd, Orvan).Detector, "0");
+    EXPECT_EQ(test::rowOf(*odd, Orvan).OverMark, "8");
 }
 
 TEST_F(OrvanReplies, ErrorRepliesBecomeRowsWithValueZero) {
@@ -130,17 +129,17 @@ TEST_F(OrvanReplies, ErrorRepliesBecomeRowsWithValueZero) {
                           Case{"\x02"
                                "E01\x03",
                                "Ilgl Par"}}) {
-        const auto reading = parseOrvanReading(c.frame, 0.01, kNow, OrvanTimeForm::Milliseconds);
+        const auto reading = orvan::parseReading(c.frame, 0.01, kNow, OrvanTimeForm::Milliseconds);
         ASSERT_TRUE(reading) << c.status;
-        EXPECT_EQ(test::rowOf(reading->reading, Orvan).Value, "0");
-        EXPECT_EQ(test::rowOf(reading->reading, Orvan).Status, c.status);
-        EXPECT_EQ(test::rowOf(reading->reading, Orvan).ReadingTime, "3/14/2026 10:00:00");
-        EXPECT_FALSE(reading->countRate) << "an error report leaves the count rate";
+        EXPECT_EQ(test::rowOf(*reading, Orvan).Value, "0");
+        EXPECT_EQ(test::rowOf(*reading, Orvan).Status, c.status);
+        EXPECT_EQ(test::rowOf(*reading, Orvan).ReadingTime, "3/14/2026 10:00:00");
+        EXPECT_FALSE(orvan::countRateOf(*reading)) << "an error report leaves the count rate";
     }
-    EXPECT_FALSE(parseOrvanReading(orvanR11('0'), 1.0, kNow, OrvanTimeForm::DateTime));
-    EXPECT_FALSE(parseOrvanReading("\x02"
-                                   "E05\x03",
-                                   1.0, kNow, OrvanTimeForm::DateTime));
+    EXPECT_FALSE(orvan::parseReading(orvanR11('0'), 1.0, kNow, OrvanTimeForm::DateTime));
+    EXPECT_FALSE(orvan::parseReading("\x02"
+                                     "E05\x03",
+                                     1.0, kNow, OrvanTimeForm::DateTime));
 }
 
 TEST_F(OrvanReplies, ReadingTimeFormsBelowOneSecond) {

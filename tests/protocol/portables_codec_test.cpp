@@ -1,7 +1,6 @@
 // The Portables codec: commands, the reading parser and its tables, the
 // calibration record, and replies too short for their layout.
 #include "common/datetime.h"
-#include "protocol/instrument.h"
 #include "protocol/portables.h"
 #include "support/portables_frames.h"
 #include "support/reading_rows.h"
@@ -22,8 +21,8 @@ QString hexOf(const QByteArray& b) {
 const QDateTime kNow(QDate(2026, 5, 6), QTime(7, 8, 9));
 
 MeasurementRecord parsed(const QByteArray& frame, bool logged = false) {
-    EXPECT_EQ(checkPortablesReply(frame), Result::Reading);
-    const auto r = test::rowOf(parsePortablesReading(frame, logged, kNow), Portables);
+    EXPECT_EQ(portables::classify(frame).kind, FrameKind::Reading);
+    const auto r = test::rowOf(portables::parseReading(frame, logged, kNow), Portables);
     EXPECT_TRUE(r.has_value());
     return r.value_or(MeasurementRecord{});
 }
@@ -169,12 +168,12 @@ TEST(PortablesCodec, Tables) {
 TEST(PortablesCodec, OverMarkFollowsTheThresholdBits) {
     for (int status : {0, 1, 2, 3, 16, 32, 48, 0x13}) {
         const auto r =
-            parsePortablesReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
+            portables::parseReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
         EXPECT_EQ(r->overMark, " ") << status;
     }
     for (int status : {4, 8, 12, 0x24, 0xFF}) {
         const auto r =
-            parsePortablesReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
+            portables::parseReading(portablesReading(10500, 1, 0, uint8_t(status)), false, kNow);
         EXPECT_EQ(r->overMark, "*") << status;
     }
 }
@@ -185,25 +184,25 @@ TEST(PortablesCodec, ShortRepliesGiveNoReadingAndNoRecord) {
     for (int k = 20; k <= 25; ++k) {
         const QByteArray cut = portablesFrame(full.mid(1, k - 3));
         ASSERT_EQ(cut.size(), k);
-        EXPECT_EQ(checkPortablesReply(cut), Result::Reading) << k;
-        EXPECT_FALSE(parsePortablesReading(cut, true, kNow)) << k;
+        EXPECT_EQ(portables::classify(cut).kind, FrameKind::Reading) << k;
+        EXPECT_FALSE(portables::parseReading(cut, true, kNow)) << k;
     }
-    EXPECT_FALSE(parsePortablesReading(QByteArray(), false, kNow));
+    EXPECT_FALSE(portables::parseReading(QByteArray(), false, kNow));
     // A calibration record needs byte 32: 35 bytes in all.
     const QByteArray cal = portablesCalibration();
     ASSERT_EQ(cal.size(), 35);
     for (int k = 31; k <= 34; ++k) {
         const QByteArray cut = portablesFrame(cal.mid(1, k - 3));
-        EXPECT_EQ(checkPortablesReply(cut), Result::Calibration) << k;
-        EXPECT_FALSE(parsePortablesCalibration(cut)) << k;
+        EXPECT_EQ(portables::classify(cut).kind, FrameKind::Calibration) << k;
+        EXPECT_FALSE(portables::parseCalibration(cut)) << k;
     }
-    EXPECT_FALSE(parsePortablesCalibration(QByteArray(3, 'x')));
+    EXPECT_FALSE(portables::parseCalibration(QByteArray(3, 'x')));
 }
 
 TEST(PortablesCodec, CalibrationRecord) {
     const QByteArray cal = portablesCalibration("00471123", "1250", "D. Levin", "15092026");
-    EXPECT_EQ(checkPortablesReply(cal), Result::Calibration);
-    const auto c = parsePortablesCalibration(cal);
+    EXPECT_EQ(portables::classify(cal).kind, FrameKind::Calibration);
+    const auto c = portables::parseCalibration(cal);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->meter, "00471123");
     EXPECT_EQ(c->factor, "1.25");
@@ -211,7 +210,7 @@ TEST(PortablesCodec, CalibrationRecord) {
     EXPECT_EQ(c->due, "15/09/2026");
     // A longer record (a spare byte) reads the same fields.
     QByteArray longer = cal.mid(1, 32) + 'x';
-    EXPECT_EQ(parsePortablesCalibration(portablesFrame(longer)), c);
-    EXPECT_EQ(parsePortablesCalibration(portablesCalibration("1", "0999"))->factor, "0.999");
-    EXPECT_EQ(parsePortablesCalibration(portablesCalibration("1", "12a4"))->factor, "0.012");
+    EXPECT_EQ(portables::parseCalibration(portablesFrame(longer)), c);
+    EXPECT_EQ(portables::parseCalibration(portablesCalibration("1", "0999"))->factor, "0.999");
+    EXPECT_EQ(portables::parseCalibration(portablesCalibration("1", "12a4"))->factor, "0.012");
 }

@@ -1,5 +1,4 @@
 #include "protocol/amp.h"
-#include "protocol/instrument.h"
 #include "protocol/orvan.h"
 #include "protocol/portables.h"
 #include "protocol/receiver.h"
@@ -15,13 +14,14 @@ using zel::test::toHex;
 
 namespace {
 
-// Records every frame and answers with a scripted result (1 by default).
+// Records every frame and answers with a scripted kind (a reading by
+// default).
 struct Sink {
     QStringList frames;
-    QList<int16_t> results;
-    int16_t operator()(const QByteArray& f) {
+    QList<FrameKind> results;
+    FrameKind operator()(const QByteArray& f) {
         frames.append(toHex(f));
-        return results.isEmpty() ? int16_t(1) : results.takeFirst();
+        return results.isEmpty() ? FrameKind::Reading : results.takeFirst();
     }
 };
 
@@ -91,7 +91,7 @@ TEST(Receiver, TarvoNoiseCostsOnlyTheDamagedFrame) {
     struct Case {
         const char* name;
         QList<QByteArray> batches;
-        QList<int16_t> results;
+        QList<FrameKind> results;
         QStringList frames;
     };
     const QString good = "02 04 04 03";
@@ -104,11 +104,11 @@ TEST(Receiver, TarvoNoiseCostsOnlyTheDamagedFrame) {
         {"a checksum of 02 is no start", {hex("02 06 04 02 03")}, {}, {"02 06 04 02 03"}},
         {"a bad frame keeps the frame behind it",
          {hex("02 05 06 03 02 04 04 03")},
-         {2},
+         {FrameKind::Damaged},
          {"02 05 06 03", good}},
         {"junk with an ETX keeps the frame behind it",
          {hex("41 03 02 04 04 03")},
-         {2},
+         {FrameKind::Damaged},
          {"41 03", good}},
     };
     for (const Case& c : cases) {
@@ -153,18 +153,18 @@ TEST(Receiver, ChecksumErrorDropsRestOfBatchOnlyWithoutAStartByte) {
     auto cb = [&](const QByteArray& f) { return sink(f); };
     const QByteArray reply = QByteArray(25, '1') + char(0x04);
     const QByteArray two = reply + reply;
-    sink.results = {2};
+    sink.results = {FrameKind::Damaged};
     rx.feed(two, cb);
     EXPECT_EQ(sink.frames, QStringList({toHex(reply)}));
     EXPECT_EQ(rx.receiveCount(), 0);
     rx.feed(reply, cb);
     EXPECT_EQ(sink.frames.size(), 2);
 
-    for (int16_t r : {int16_t(0), int16_t(3)}) {
+    for (FrameKind r : {FrameKind::NoReading, FrameKind::Reading}) {
         Sink s;
         s.results = {r};
         rx.feed(two, [&](const QByteArray& f) { return s(f); });
-        EXPECT_EQ(s.frames.size(), 2) << r;
+        EXPECT_EQ(s.frames.size(), 2) << int(r);
     }
 }
 
@@ -172,6 +172,6 @@ TEST(Receiver, DebugTextListsEveryByteInHex) {
     Receiver rx = receiverFor(Tarvo5);
     QString debug;
     rx.feed(
-        hex("02 AB 0F 00 A4 03"), [](const QByteArray&) { return int16_t(1); }, &debug);
+        hex("02 AB 0F 00 A4 03"), [](const QByteArray&) { return FrameKind::Reading; }, &debug);
     EXPECT_EQ(debug, "Part  2 AB F 0 A4 3");
 }

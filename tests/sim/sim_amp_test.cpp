@@ -1,6 +1,5 @@
 // The simulated amplifier: confirmations, the parameter block, readings at
 // its interval once started, and its command line.
-#include "protocol/instrument.h"
 #include "sim/sim_amp.h"
 #include "sim/sim_cli.h"
 
@@ -36,7 +35,7 @@ TEST(SimAmp, ConfirmsEveryCommandAndKeepsWhatWasSet) {
     };
     for (const Case& c : cases) {
         const QByteArray reply = sim.receive(c.command.bytes);
-        EXPECT_EQ(checkAmpReply(reply), Result::AmpSetup) << c.reply;
+        EXPECT_EQ(amp::classify(reply).kind, FrameKind::SetupReply) << c.reply;
         EXPECT_EQ(amp::replyCode(reply), c.reply - '0');
         EXPECT_EQ(amp::replyCode(reply), c.command.awaited) << "the pair the station waits for";
     }
@@ -69,14 +68,14 @@ TEST(SimAmp, SendsReadingsAtItsIntervalOnlyWhileStarted) {
     sim.receive(amp::startCommand().bytes);
     EXPECT_TRUE(ticks(sim, 19).isEmpty());
     const QByteArray line = ticks(sim, 1);
-    ASSERT_EQ(checkAmpReply(line), Result::AmpReading);
-    const auto r = amp::parseReading(line, 0);
+    ASSERT_EQ(amp::classify(line).kind, FrameKind::ReadingWhileCollecting);
+    const auto r = amp::parseReading(line, 0, QDateTime());
     ASSERT_TRUE(r);
     EXPECT_EQ(amp::readingText(r->value), "12.3");
-    EXPECT_EQ(r->units, "uSv/h");
+    EXPECT_EQ(r->unit, "uSv/h");
     EXPECT_EQ(r->status, "O.K.");
-    EXPECT_EQ(checkAmpReply(ticks(sim, 20)), Result::AmpReading);
-    EXPECT_EQ(checkAmpReply(ticks(sim, 20)), Result::BadChecksum) << "every third is damaged";
+    EXPECT_EQ(amp::classify(ticks(sim, 20)).kind, FrameKind::ReadingWhileCollecting);
+    EXPECT_EQ(amp::classify(ticks(sim, 20)).kind, FrameKind::Damaged) << "every third is damaged";
     EXPECT_FALSE(sim.parameterBlock().startsWith("\n9")) << "AmpA has one threshold";
     sim.receive(amp::stopCommand().bytes);
     EXPECT_TRUE(ticks(sim, 50).isEmpty());

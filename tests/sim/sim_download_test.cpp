@@ -1,6 +1,8 @@
 // Log downloads of the station against the simulated instruments, in memory,
 // with damaged replies: whatever comes, the download ends, in success or with
 // a message, and keeps what came.
+#include "protocol/portables.h"
+#include "protocol/tarvo.h"
 #include "sim/sim_portables.h"
 #include "sim/sim_tarvo.h"
 #include "support/station_fixture.h"
@@ -28,9 +30,7 @@ void converse(test::StationRig& rig, SimInstrument& sim) {
 }
 
 struct Download : test::StationRig {
-    explicit Download(InstrumentType family) : StationRig(family) {
-        view.answers.assign(8, Answer::Yes);
-    }
+    explicit Download(int16_t family) : StationRig(family) { view.answers.assign(8, Answer::Yes); }
     // Get Data until the download stops, as often as `presses`.
     void getData(SimInstrument& sim, int presses = 1) {
         for (int i = 0; i < presses; ++i) {

@@ -2,7 +2,6 @@
 // station's own codec, so a character out of its column shows up as a wrong
 // field.
 #include "common/datetime.h"
-#include "protocol/instrument.h"
 #include "protocol/orvan.h"
 #include "protocol/receiver.h"
 #include "sim/sim_cli.h"
@@ -21,13 +20,13 @@ const QByteArray G11("\x02G11\x03");
 const QByteArray G19("\x02G19\x03");
 
 // The station's receiver cuts the answer stream into frames and checks each.
-QList<OrvanReply> repliesOf(const QByteArray& stream) {
+QList<orvan::Reply> repliesOf(const QByteArray& stream) {
     Receiver rx;
     rx.setRules(orvan::Framing);
-    QList<OrvanReply> out;
+    QList<orvan::Reply> out;
     rx.feed(stream, [&](const QByteArray& frame) {
-        out.append(checkOrvanReply(frame));
-        return out.last().result;
+        out.append(orvan::readReply(frame));
+        return out.last().kind;
     });
     return out;
 }
@@ -44,17 +43,17 @@ TEST(SimOrvan, AnswersTestAndPollInTheStationsColumns) {
     o.neutrons = 123456; // more than five characters can show
     SimOrvan sim(o, &clock);
 
-    const QList<OrvanReply> test = repliesOf(sim.receive(G11));
+    const QList<orvan::Reply> test = repliesOf(sim.receive(G11));
     ASSERT_EQ(test.size(), 1);
-    EXPECT_EQ(test[0].result, Result::OrvanConnected);
+    EXPECT_EQ(test[0].kind, FrameKind::Connected);
     EXPECT_EQ(test[0].unitText, orvan::Sievert);
 
     // A poll cut anywhere is still one poll.
     EXPECT_TRUE(sim.receive(G19.left(2)).isEmpty());
     const QByteArray reply = sim.receive(G19.mid(2));
-    const auto reading = parseOrvanReading(reply, 0.01, clock.now(), OrvanTimeForm::DateTime);
+    const auto reading = orvan::parseReading(reply, 0.01, clock.now(), OrvanTimeForm::DateTime);
     ASSERT_TRUE(reading);
-    const MeasurementRecord r = test::rowOf(reading->reading, Orvan);
+    const MeasurementRecord r = test::rowOf(*reading, Orvan);
     EXPECT_EQ(r.InstrumentId, "1");
     EXPECT_EQ(r.Status, "2");
     EXPECT_EQ(r.Detector, "3");
@@ -72,21 +71,21 @@ TEST(SimOrvan, ErrorRepliesSilenceAndGarbage) {
     OrvanOptions o;
     o.errorEvery = 2;
     SimOrvan errors(o, &clock);
-    const QList<OrvanReply> polls = repliesOf(errors.receive(G19 + G19 + G19 + G19));
+    const QList<orvan::Reply> polls = repliesOf(errors.receive(G19 + G19 + G19 + G19));
     ASSERT_EQ(polls.size(), 4);
-    EXPECT_EQ(polls[0].result, Result::Reading);
-    EXPECT_EQ(polls[1].result, Result::OrvanError1);
+    EXPECT_EQ(polls[0].kind, FrameKind::Reading);
+    EXPECT_EQ(polls[1].kind, FrameKind::InstrumentError);
     // Commands it does not know.
-    EXPECT_EQ(repliesOf(errors.receive("\x02G42\x03"))[0].result, Result::OrvanError1);
-    EXPECT_EQ(repliesOf(errors.receive("\x02X11\x03"))[0].result, Result::OrvanError0);
+    EXPECT_EQ(repliesOf(errors.receive("\x02G42\x03"))[0].kind, FrameKind::InstrumentError);
+    EXPECT_EQ(repliesOf(errors.receive("\x02X11\x03"))[0].kind, FrameKind::InstrumentError);
 
     o = {};
     o.garbageEvery = 1;
     SimOrvan garbage(o, &clock);
-    const QList<OrvanReply> junk = repliesOf(garbage.receive(G19 + G11 + G19));
+    const QList<orvan::Reply> junk = repliesOf(garbage.receive(G19 + G11 + G19));
     ASSERT_EQ(junk.size(), 3);
-    for (const OrvanReply& r : junk)
-        EXPECT_EQ(r.result, Result::Nothing);
+    for (const orvan::Reply& r : junk)
+        EXPECT_EQ(r.kind, FrameKind::NoReading);
 
     o = {};
     o.stopAfter = 1;

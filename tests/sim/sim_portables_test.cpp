@@ -1,7 +1,6 @@
 // The simulated portable instrument, driven in memory. Its replies are read
 // back with the station's own codec.
 #include "protocol/checksums.h"
-#include "protocol/instrument.h"
 #include "protocol/portables.h"
 #include "sim/sim_cli.h"
 #include "sim/sim_portables.h"
@@ -22,8 +21,9 @@ QByteArray command(uint8_t c, const QByteArray& params = QByteArray()) {
 }
 
 MeasurementRecord reading(const QByteArray& reply, bool logged = false) {
-    EXPECT_EQ(checkPortablesReply(reply), Result::Reading) << reply.toHex(' ').toStdString();
-    return test::rowOf(parsePortablesReading(reply, logged, kNow), Portables)
+    EXPECT_EQ(portables::classify(reply).kind, FrameKind::Reading)
+        << reply.toHex(' ').toStdString();
+    return test::rowOf(portables::parseReading(reply, logged, kNow), Portables)
         .value_or(MeasurementRecord{});
 }
 
@@ -77,8 +77,8 @@ TEST_F(SimPortablesTest, TestCommandAndCalibrationAreAnsweredInTheStationsLayout
 
     const QByteArray cal = sim.receive(command(8));
     ASSERT_EQ(cal.size(), 35);
-    EXPECT_EQ(checkPortablesReply(cal), Result::Calibration);
-    const auto c = parsePortablesCalibration(cal);
+    EXPECT_EQ(portables::classify(cal).kind, FrameKind::Calibration);
+    const auto c = portables::parseCalibration(cal);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->meter, "00471123");
     EXPECT_EQ(c->factor, "1.25");
@@ -97,8 +97,8 @@ TEST_F(SimPortablesTest, CalibrationChecksumNeverEndsTheFrameEarly) {
     SimPortables sim(o, &clock);
     const QByteArray cal = sim.receive(command(8));
     EXPECT_EQ(cal.indexOf('\x04', 25), cal.size() - 1);
-    EXPECT_EQ(checkPortablesReply(cal), Result::Calibration);
-    EXPECT_EQ(parsePortablesCalibration(cal)->meter, o.calibration.left(8));
+    EXPECT_EQ(portables::classify(cal).kind, FrameKind::Calibration);
+    EXPECT_EQ(portables::parseCalibration(cal)->meter, o.calibration.left(8));
 }
 
 TEST_F(SimPortablesTest, DownloadServesTheLogThenTheEndRecord) {
@@ -117,7 +117,8 @@ TEST_F(SimPortablesTest, DownloadServesTheLogThenTheEndRecord) {
     EXPECT_EQ(values, QStringList({"0.50", "7.25", "0.50"}));
     EXPECT_EQ(times.size(), 3);
     EXPECT_NE(times[0], times[1]) << "records are a minute apart";
-    EXPECT_EQ(checkPortablesReply(r), Result::Reading) << "the end record is a valid reply";
+    EXPECT_EQ(portables::classify(r).kind, FrameKind::EndOfLog)
+        << "the end record is a valid reply";
     // Asked again, the log starts from its beginning.
     EXPECT_EQ(reading(sim.receive(command(4)), true).Value, "0.50");
 }
@@ -135,11 +136,11 @@ TEST_F(SimPortablesTest, FaultOptions) {
     o = opts();
     o.corruptEvery = 2;
     SimPortables corrupt(o, &clock);
-    EXPECT_EQ(checkPortablesReply(corrupt.receive(command(6))), Result::Reading);
-    EXPECT_EQ(checkPortablesReply(corrupt.receive(command(6))), Result::BadChecksum);
+    EXPECT_EQ(portables::classify(corrupt.receive(command(6))).kind, FrameKind::Reading);
+    EXPECT_EQ(portables::classify(corrupt.receive(command(6))).kind, FrameKind::Damaged);
     const QByteArray cal = corrupt.receive(command(8));
     EXPECT_EQ(corrupt.receive(command(8)).indexOf('\x04', 25), 34);
-    EXPECT_EQ(checkPortablesReply(cal), Result::Calibration);
+    EXPECT_EQ(portables::classify(cal).kind, FrameKind::Calibration);
 
     o = opts();
     o.stopAfter = 1;

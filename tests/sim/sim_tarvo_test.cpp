@@ -1,6 +1,5 @@
 // The simulated Tarvo-5, driven in memory. Its answers are read back with the
 // station's own codec, so a byte out of place shows up as a wrong reading.
-#include "protocol/instrument.h"
 #include "protocol/tarvo.h"
 #include "sim/sim_tarvo.h"
 #include "station/clock.h"
@@ -127,7 +126,7 @@ TEST_F(SimTarvoTest, TestIsAnsweredByAnnounceAndAcknowledgeByInitialised) {
     SimTarvo sim(o, &clock);
     const t::Message a = only(sim.receive(t::testFrame()));
     EXPECT_EQ(a.type, t::TypeAnnounce);
-    EXPECT_EQ(a.result, Result::Ready);
+    EXPECT_EQ(a.kind, FrameKind::Ready);
     EXPECT_EQ(a.probeCode, 162);
 
     // The station echoes bytes 2 and 4 of the announce.
@@ -153,12 +152,12 @@ TEST_F(SimTarvoTest, PollGivesOnlineReadingOfNow) {
     QByteArray work;
     const t::Message m = only(sim.receive(t::pollFrame()), &work);
     EXPECT_EQ(m.type, t::TypeOnline);
-    EXPECT_EQ(m.result, Result::Reading);
+    EXPECT_EQ(m.kind, FrameKind::Reading);
     EXPECT_EQ(uint8_t(work[2]), 0xFF);
     EXPECT_EQ(bytes({work[16], work[17], work[18], work[19], work[20]}), bytes({3, 4, 26, 5, 6}));
     EXPECT_FLOAT_EQ(floatAt(work, 21), 0.012f);
 
-    auto r = test::rowOf(t::parseReading(work, t::TypeOnline, 0, kNow), Tarvo5);
+    auto r = test::rowOf(t::parseReading(work, 0, kNow), Tarvo5);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->InstrumentId, "On-Line");
     EXPECT_EQ(r->Value, "12");
@@ -180,7 +179,7 @@ TEST_F(SimTarvoTest, ShortReadingCarriesValueStatusAndUnits) {
     EXPECT_FLOAT_EQ(float(m.shortValue), 1.5f);
     EXPECT_EQ(uint8_t(work[8]), 6);
     EXPECT_EQ(uint8_t(work[9]), 3);
-    auto r = test::rowOf(t::parseReading(work, t::TypeShort, 161, kNow), Tarvo5);
+    auto r = test::rowOf(t::parseReading(work, 161, kNow), Tarvo5);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->Units, "mSv/h");
     EXPECT_EQ(r->Status, "Battery fail");
@@ -212,7 +211,7 @@ TEST_F(SimTarvoTest, DownloadWalksTheLogDownToZeroAndEnds) {
             only(sim.receive(t::buildTarvoFrame(t::requestRecordPayload(uint8_t(next)))), &work);
         ASSERT_EQ(rec.type, t::TypeRecord);
         EXPECT_EQ(rec.recordNumber, next);
-        auto r = test::rowOf(t::parseReading(work, t::TypeOnline, 0, kNow), Tarvo5);
+        auto r = test::rowOf(t::parseReading(work, 0, kNow), Tarvo5);
         ASSERT_TRUE(r);
         ids << r->InstrumentId;
         const QDateTime logged = sim.recordTime(next);
@@ -316,7 +315,7 @@ TEST_F(SimTarvoTest, SilentStopAfterAndCorruptEvery) {
             auto work = t::unescapeFrame(f);
             ASSERT_TRUE(work);
             const t::Message m = t::interpret(*work);
-            EXPECT_EQ(m.result == Result::BadChecksum, i % 2 == 0) << i;
+            EXPECT_EQ(m.kind == FrameKind::Damaged, i % 2 == 0) << i;
             const uint8_t c = uint8_t(f[f.size() - 2]);
             EXPECT_TRUE(c != 0x02 && c != 0x03 && c != 0x1B);
         }

@@ -29,13 +29,13 @@ public:
     void onPollTick() override { sendLogged("\x02P\x03"); }
     void onReplyTimeout() override {}
     bool offersDownload() const override { return false; }
-    CheckedFrame checkFrame(const QByteArray& frame) override {
+    Verdict classify(const QByteArray& frame) const override {
         const QByteArray body = frame.mid(1, frame.size() - 2);
         if (body == "OK")
-            return {Result::Ready, body};
-        return {body.contains(' ') ? Result::Reading : Result::Nothing, body};
+            return {FrameKind::Ready, body};
+        return {body.contains(' ') ? FrameKind::Reading : FrameKind::NoReading, body};
     }
-    std::optional<Reading> parseReading(const QByteArray& bytes) override {
+    std::optional<Reading> parseReading(const QByteArray& bytes) const override {
         const QList<QByteArray> parts = bytes.split(' ');
         Reading r;
         r.instrumentId = QStringLiteral("LM-1");
@@ -54,12 +54,8 @@ const bool lineMeterRegistered = [] {
     f.simulatorName = QStringLiteral("linemeter");
     f.frameRules = FrameRules{0x02, 0x03, 1};
     f.commands.interval = true;
-    f.list = familyOrDefault(Tarvo5).list;
-    f.record = familyOrDefault(Tarvo5).record;
     f.fileColumns = QStringLiteral("Id,Time,Value(%1),Units,Status,Detector,Over");
-    f.makeConversation = [](ConversationContext& link) -> std::unique_ptr<InstrumentConversation> {
-        return std::make_unique<LineMeterConversation>(link);
-    };
+    f.makeConversation = &makeConversationOf<LineMeterConversation>;
     return registerFamily(f);
 }();
 
@@ -87,7 +83,7 @@ TEST(Families, EveryRowIsCompleteAndDistinct) {
     }
     // An id taken is refused; an unknown id falls back to the first row.
     Family again;
-    again.id = Orvan;
+    again.id = families().back().id;
     EXPECT_FALSE(registerFamily(again));
     EXPECT_EQ(findFamily(99), nullptr);
     EXPECT_EQ(familyOrDefault(99).id, families().front().id);

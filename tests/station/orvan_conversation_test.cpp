@@ -2,6 +2,7 @@
 // "G11", polling with "G19", the rows, read-outs and file lines of readings
 // and error reports, and what a damaged reply does.
 #include "common/datetime.h"
+#include "protocol/orvan.h"
 #include "station/station.h"
 #include "support/orvan_frames.h"
 #include "support/station_fixture.h"
