@@ -126,7 +126,7 @@ Expected<FiledAfter> readingsFiledAfter(const QString& path, const DiskQueue::Id
             out.how = QStringLiteral("not in the file");
         }
     }
-    std::deque<FiledLine> found;
+    std::deque<WorkingFileLine> found;
     const bool read = eachLine(file, from, [&](const QByteArray& line, qint64 end) {
         if (!isReadingLine(line))
             return true;

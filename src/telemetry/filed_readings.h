@@ -20,13 +20,13 @@ namespace zel {
 // A fingerprint of one reading line, without its line end.
 quint64 lineFingerprint(QByteArrayView line);
 
-struct FiledLine {
+struct WorkingFileLine {
     QByteArray text; // without the line end
     qint64 end = 0;  // offset just past its line end
 };
 
 struct FiledAfter {
-    std::vector<FiledLine> lines; // oldest first, the newest `limit` of them
+    std::vector<WorkingFileLine> lines; // oldest first, the newest `limit` of them
     qint64 beyondLimit = 0;       // older ones that did not fit
     // How the last queued reading was found: "at its place", "by its text",
     // "by the reading before it", or "not in the file" (the file was begun

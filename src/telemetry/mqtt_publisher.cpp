@@ -289,7 +289,7 @@ qsizetype MqttPublisher::catchUp(const QString& workingPath, const RecordLayout&
         return 0;
     }
     const FiledAfter& after = *filed;
-    for (const FiledLine& line : after.lines) {
+    for (const WorkingFileLine& line : after.lines) {
         const Reading r = readingFromLine(line.text, layout);
         enqueue(r, alarmOf(r), {line.end, lineFingerprint(line.text), 0}, true);
     }

@@ -85,7 +85,7 @@ TEST(FiledReadings, TheReadingsAfterTheLastQueuedAreFoundByTheirLines) {
         ASSERT_TRUE(read) << read.error().text.toStdString();
         const FiledAfter& found = *read;
         QStringList texts;
-        for (const FiledLine& l : found.lines)
+        for (const WorkingFileLine& l : found.lines)
             texts << QString::fromUtf8(l.text);
         EXPECT_EQ(texts, c.after);
         EXPECT_EQ(found.how, QString::fromUtf8(c.how));
