@@ -1,7 +1,7 @@
 #include "ui/family_commands.h"
 
 #include "data/settings.h"
-#include "protocol/instrument.h"
+#include "protocol/amp.h"
 #include "station/amp_conversation.h"
 #include "station/station.h"
 #include "ui/amp_setup_dialog.h"
