@@ -109,7 +109,10 @@ bool MqttPublisher::start(const IniFile& ini, const QString& queueFolder,
         return false;
     }
     reportOpenedQueue(*opened);
-    queue_->setDeferredWrites(true);
+    // The queue writes each reading and each acknowledgement at once: its
+    // marks must know every number given and every reading delivered before
+    // a kill, or a restart would give a number twice and send a delivered
+    // reading again.
     const std::vector<DiskQueue::Entry>& waiting = opened->waiting;
     reportQueueFile();
     run_ = QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
