@@ -273,12 +273,13 @@ void ArchiveWriter::run() {
         finished_ += count - items.size();
         if (ok) {
             status_.waitingForDisk = false;
-            done_.notify_all();
+            // Said before a flush() returns, so whoever waited hears it.
             if (wasWaiting) {
                 lock.unlock();
                 say(QStringLiteral("The archive writes again and has caught up."));
                 lock.lock();
             }
+            done_.notify_all();
             if (stop)
                 break;
             continue;
