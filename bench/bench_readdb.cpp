@@ -96,7 +96,7 @@ void BM_ReadDbFile(benchmark::State& state) {
     for (auto _ : state) {
         const zel::Expected<int32_t> r = zel::readDataFile(path, series);
         if (!r.has_value()) {
-            state.SkipWithError(qPrintable(r.error));
+            state.SkipWithError(qPrintable(r.error().text));
             break;
         }
         readings = r.value();

@@ -7,8 +7,12 @@
 # every instance is stopped with SIGTERM and the counts are compared per
 # instance: readings sent by its simulator, readings filed in its ZelTemp.csv,
 # readings published (unique (run, seq) seen by a subscriber with a lasting
-# session). Also resident memory and processor share. Not part of CI. Needs
-# a build in build/ and mosquitto.
+# session). Also resident memory and processor share, each in the first and
+# the last quarter of the run (flat when they agree: memory within 2 MB), and
+# the station's record: readings archived against readings filed, and bytes
+# of ZelArchive.sqlite per reading. An hour at 10 readings/s:
+# `scripts/soak.sh 3600 0.1`. Not part of CI. Needs a build in build/ and
+# mosquitto.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
@@ -78,14 +82,19 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
 hz=$(getconf CLK_TCK)
 t0=$(date +%s.%N)
-declare -A c0
-for n in "${names[@]}"; do c0[$n]=$(ticks "${mon[$n]}"); done
+declare -A c0 samples
+for n in "${names[@]}"; do c0[$n]=$(ticks "${mon[$n]}"); samples[$n]="0 ${c0[$n]} $(rss "${mon[$n]}")"; done
 
 # Twelve steps: the broker goes down at 2, 5 and 8 (for 3 s each); north's
 # port goes at 3 and 9, south's at 4 and 10 (for 2 s each).
 step=$(echo "$seconds / 12" | bc -l)
 for i in $(seq 1 12); do
   sleep "$step"
+  # Time, processor ticks and resident memory after each step: the first
+  # three steps are the first quarter, the last three the last.
+  for n in "${names[@]}"; do
+    samples[$n]+=$'\n'"$(echo "$(date +%s.%N) - $t0" | bc) $(ticks "${mon[$n]}") $(rss "${mon[$n]}")"
+  done
   case $i in
     2 | 5 | 8) kill -TERM "$broker"; wait "$broker" || true; sleep 3; start_broker
                echo "$(date +%T) broker restarted" ;;
@@ -122,5 +131,19 @@ print(len(seen))' "$work/published.txt" "$run")
     "stop: $(grep ' stop ' "$work/$n/events.log" | cut -d' ' -f3-4)," \
     "broker connections lost $(grep -c 'lost the connection' "$work/$n/events.log" || true)," \
     "rss ${mem[$n]} KiB, cpu $(echo "scale=1; 100 * (${c1[$n]} - ${c0[$n]}) / $hz / $secs" | bc) %"
+  # Quarters: rows 0-3 and 9-12 of the samples (time, ticks, KiB).
+  echo "${samples[$n]}" | awk -v hz="$hz" -v n="$n" '
+    { t[NR-1] = $1; c[NR-1] = $2; m[NR-1] = $3 }
+    END {
+      m1 = (m[1] + m[2] + m[3]) / 3; m4 = (m[10] + m[11] + m[12]) / 3
+      p1 = 100 * (c[3] - c[0]) / hz / (t[3] - t[0]); p4 = 100 * (c[12] - c[9]) / hz / (t[12] - t[9])
+      printf "%s: rss first quarter %.0f KiB, last quarter %.0f KiB (%+.0f KiB, %s); cpu first quarter %.2f %%, last quarter %.2f %%\n",
+        n, m1, m4, m4 - m1, (m4 - m1 < 2048 && m1 - m4 < 2048) ? "flat" : "NOT flat", p1, p4
+    }'
+  archived=$("$root/build/zel-archive" stats --home "$work/$n/program" 2>/dev/null |
+    sed -n 's/^readings: \([0-9]*\).*/\1/p')
+  bytes=$(cat "$work/$n/program"/ZelArchive.sqlite* 2>/dev/null | wc -c)
+  echo "$n: archived ${archived:-?} of $filed filed, archive $bytes bytes," \
+    "$( [ "${archived:-0}" -gt 0 ] && echo "scale=1; $bytes / $archived" | bc || echo '?') bytes per reading"
 done
 echo "folder kept: $work"

@@ -71,7 +71,7 @@ void ArchiveWriter::record(ArchiveEventKind kind, const QString& detail) {
     record(ArchiveEvent{nowMs(), kind, detail});
 }
 
-void ArchiveWriter::catchUp(const QString& workingFilePath) {
+void ArchiveWriter::catchUp(const QString& workingFilePath, const QString& family) {
     // The size now, on the caller's thread: what is filed from here on comes
     // through file(), so nothing is taken twice and nothing falls between.
     const qint64 bytes = QFileInfo(workingFilePath).size();
@@ -85,7 +85,7 @@ void ArchiveWriter::catchUp(const QString& workingFilePath) {
         });
     {
         std::lock_guard lock(mutex_);
-        queue_.emplace_back(CatchUp{workingFilePath, bytes, std::move(descriptor)});
+        queue_.emplace_back(CatchUp{workingFilePath, bytes, std::move(descriptor), family});
         ++handedOver_;
     }
     wake_.notify_all();
@@ -193,6 +193,7 @@ bool ArchiveWriter::writeItems(std::deque<Item>& items) {
             o.source = ReadingSource::WorkingFile;
             o.maxBytes = c->bytes;
             o.openDescriptor = c->descriptor ? *c->descriptor : -1;
+            o.family = c->family;
             const ImportResult r = importDataFile(archive_, c->path, o);
             if (!r.ok && !r.notADataFile && (c->descriptor || QFileInfo::exists(c->path)))
                 return false;
@@ -201,6 +202,7 @@ bool ArchiveWriter::writeItems(std::deque<Item>& items) {
                 status_.archived += r.counts.added;
                 status_.alreadyThere += r.counts.alreadyThere;
                 workingFile_ = c->path;
+                workingFamily_ = c->family;
             }
             items.pop_front();
             continue;
@@ -271,12 +273,13 @@ void ArchiveWriter::run() {
         finished_ += count - items.size();
         if (ok) {
             status_.waitingForDisk = false;
-            done_.notify_all();
+            // Said before a flush() returns, so whoever waited hears it.
             if (wasWaiting) {
                 lock.unlock();
                 say(QStringLiteral("The archive writes again and has caught up."));
                 lock.lock();
             }
+            done_.notify_all();
             if (stop)
                 break;
             continue;
@@ -309,7 +312,8 @@ void ArchiveWriter::run() {
             finished_ += queue_.size() - kept.size();
             status_.queued = 0;
             queue_.swap(kept);
-            queue_.emplace_back(CatchUp{workingFile_, QFileInfo(workingFile_).size(), nullptr});
+            queue_.emplace_back(
+                CatchUp{workingFile_, QFileInfo(workingFile_).size(), nullptr, workingFamily_});
             ++handedOver_;
         }
         wake_.wait_for(lock, options_.retryInterval, [&] { return stopping_; });

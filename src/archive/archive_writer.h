@@ -60,8 +60,10 @@ public:
     void record(ArchiveEventKind kind, const QString& detail = {});
     // Archives whatever of the working file is not archived yet: the file as
     // far as it is written at this call (its size is taken now); readings
-    // filed after the call come through file().
-    void catchUp(const QString& workingFilePath);
+    // filed after the call come through file(). `family` is the caption of
+    // the family that files into it, so its lines are recognised as the
+    // readings file() handed over (empty when not known).
+    void catchUp(const QString& workingFilePath, const QString& family = {});
 
     // Waits until everything handed over before the call is written, or a
     // write tried after the call failed, or the time is up. True when written.
@@ -91,6 +93,7 @@ private:
         // begun before the writer gets to it must not hide the old one's
         // readings. Null when it could not be opened (then `path` is read).
         std::shared_ptr<const int> descriptor;
+        QString family;
     };
     using Item = std::variant<FiledReading, ArchivedReading, ArchiveEvent, CatchUp>;
 
@@ -114,6 +117,7 @@ private:
     quint64 failedWrites_ = 0;
     Status status_;
     QString workingFile_; // the last file caught up from
+    QString workingFamily_;
     std::function<void(const QString&)> onMessage_;
 
     std::chrono::steady_clock::time_point nextThin_{};

@@ -209,7 +209,10 @@ std::optional<ArchivedReading> archivedReading(const FiledReading& filed) {
     if (filed.reading.date.isValid() && filed.reading.time.isValid() &&
         filed.reading.timeStyle != TimeStyle::SecondsOfDay) {
         line.wallDate = filed.reading.date;
-        line.wallTime = filed.reading.time;
+        // The file keeps whole seconds: a catch-up of the same line must
+        // find the same instant, or the reading would be archived twice.
+        const QTime t = filed.reading.time;
+        line.wallTime = QTime(t.hour(), t.minute(), t.second());
         line.timeStyle = filed.reading.timeStyle;
     }
     line.family = filed.family;

@@ -29,7 +29,7 @@ StationArchive::StationArchive(Station& station, const QString& archivePath,
     });
     // Before anything new is filed: what the working file holds now is
     // caught up, what is filed from here on is handed over as it comes.
-    writer_->catchUp(workingFilePath);
+    writer_->catchUp(workingFilePath, station.family().caption);
 
     connect(&station, &Station::readingFiled, this, &StationArchive::fileReading);
     connect(&station, &Station::writeFailed, this, &StationArchive::noteWriteFailed);

@@ -173,6 +173,7 @@ void snapGraph(const QString& folder, Language language, const QString& suffix) 
 // The graph of a working file as the program reads it.
 void snapFile(const QString& path, const QString& folder, const QString& name) {
     Series series;
+    ASSERT_TRUE(readDataFile(path, series).has_value());
     GraphWindow w;
     w.resize(1000, 620);
     w.load(requestFromSeries(series, false));
