@@ -99,10 +99,9 @@ void TarvosetController::sendRequest() {
     armRetryTimer();
 }
 
-bool TarvosetController::sendFrame(const QByteArray& frame) {
-    if (settings_.OpenPort == 0 || !transport_.isOpen())
-        return false;
-    return transport_.write(frame);
+void TarvosetController::sendFrame(const QByteArray& frame) {
+    if (settings_.OpenPort != 0 && transport_.isOpen())
+        transport_.write(frame);
 }
 
 void TarvosetController::onRetryTick() {

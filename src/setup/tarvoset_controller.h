@@ -71,8 +71,9 @@ public:
     // Writes 02 04 04 03 and (re)arms the retry timer. With no port open it
     // writes nothing and shows the port error instead.
     void sendRequest();
-    // Writes one built frame to the open port, nothing else.
-    bool sendFrame(const QByteArray& frame);
+    // Writes one built frame to the open port, nothing else; a frame that
+    // does not go out is answered by the retry timer.
+    void sendFrame(const QByteArray& frame);
     // Handles the frame held in the receive buffer (index 0 to bufferedBytes - 1,
     // ETX last). Returns the XOR over payload and checksum: 0 when valid.
     int handleFrame();

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -647,4 +648,32 @@ TEST_F(MainWindowTest, ChangingLabelsSpeakTheirText) {
 
     QAccessible::setActive(false);
     QAccessible::installUpdateHandler(nullptr);
+}
+
+// A command is one action: what the station enables or disables holds for
+// its button, its menu entry and its toolbar entry alike, and a click on the
+// button runs the menu entry's action.
+TEST_F(MainWindowTest, ButtonMenuAndToolbarFollowOneCommand) {
+    writeSettings("InsType=1\r\n");
+    start();
+    struct Case {
+        Command command;
+        const char* button;
+        const char* menu;
+        const char* tool;
+    };
+    const Case cases[] = {{Command::Start, "btStart", "mnStart", "tb_mnStart"},
+                          {Command::GetData, "btGetData", "mnGetData", "tb_mnGetData"}};
+    for (const Case& c : cases) {
+        for (bool on : {true, false, true}) {
+            window->enableCommand(c.command, on);
+            EXPECT_EQ(find<QPushButton>(c.button)->isEnabled(), on) << c.button;
+            EXPECT_EQ(find<QAction>(c.menu)->isEnabled(), on) << c.menu;
+            EXPECT_EQ(find<QAction>(c.tool)->isEnabled(), on) << c.tool;
+        }
+        QSignalSpy ran(find<QAction>(c.menu), &QAction::triggered);
+        find<QPushButton>(c.button)->click();
+        find<QAction>(c.tool)->trigger();
+        EXPECT_EQ(ran.size(), 2) << c.menu;
+    }
 }
