@@ -338,6 +338,19 @@ void GraphWindow::refresh() {
     request.mode = scaleMode_;
     request.manualTop = leadingNumber(manualTop_->text());
     request.displayed = displayedSeries();
+    if (history_) {
+        // The bars of a history range reach past its means: a spike must
+        // stand inside the scale, not be cut at its top.
+        std::pair<double, double> extremes{HUGE_VAL, 0};
+        for (size_t i = 0; i < history_->times.size(); ++i) {
+            if (isValue(history_->minimum[i]))
+                extremes.first = std::min(extremes.first, history_->minimum[i]);
+            if (isValue(history_->maximum[i]))
+                extremes.second = std::max(extremes.second, history_->maximum[i]);
+        }
+        if (extremes.first <= extremes.second)
+            request.firstSlotExtremes = extremes;
+    }
     for (int s = 0; s < SlotCount; ++s)
         request.specificTops[size_t(s)] = leadingNumber(scaleBox_[size_t(s)]->text());
     if (computeScale(store_, request, scales_) && scaleMode_ == ScaleMode::Auto) {
