@@ -1182,6 +1182,10 @@ Möchten Sie sie zuerst speichern?</translation>
         <source>Each reading counted for its own count time, the time since the reading before.</source>
         <translation>Jede Messung zählte über ihre eigene Zählzeit, die Zeit seit der Messung davor.</translation>
     </message>
+    <message>
+        <source>The range is too long to load its single readings; zoom in for their distribution.</source>
+        <translation>Der Zeitraum ist zu lang, um seine einzelnen Messwerte zu laden; vergrößern Sie für ihre Verteilung.</translation>
+    </message>
 </context>
 <context>
     <name>zel::graph::GraphWindow</name>
@@ -1400,6 +1404,69 @@ Möchten Sie sie zuerst speichern?</translation>
     <message>
         <source>Zoom marked from %1</source>
         <translation>Zoom markiert ab %1</translation>
+    </message>
+    <message>
+        <source>History…</source>
+        <translation>Verlauf…</translation>
+    </message>
+    <message>
+        <source>Another export is being written.</source>
+        <translation>Ein anderer Export wird gerade geschrieben.</translation>
+    </message>
+    <message>
+        <source>An export is being written.</source>
+        <translation>Ein Export wird gerade geschrieben.</translation>
+    </message>
+    <message>
+        <source>The list is not open.</source>
+        <translation>Die Liste ist nicht geöffnet.</translation>
+    </message>
+    <message>
+        <source>The archive holds no readings in this range.</source>
+        <translation>Das Archiv enthält keine Messwerte in diesem Zeitraum.</translation>
+    </message>
+    <message>
+        <source>Too few readings in this range to draw.</source>
+        <translation>Zu wenige Messwerte in diesem Zeitraum zum Zeichnen.</translation>
+    </message>
+    <message>
+        <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4</source>
+        <translation>Messwerte: %1   Mittelwert: %2   Minimum: %3   Maximum: %4</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::HistoryDialog</name>
+    <message>
+        <source>History</source>
+        <translation>Verlauf</translation>
+    </message>
+    <message>
+        <source>&amp;From:</source>
+        <translation>&amp;Von:</translation>
+    </message>
+    <message>
+        <source>&amp;To:</source>
+        <translation>&amp;Bis:</translation>
+    </message>
+    <message>
+        <source>Last &amp;day</source>
+        <translation>Letzter &amp;Tag</translation>
+    </message>
+    <message>
+        <source>Last &amp;week</source>
+        <translation>Letzte &amp;Woche</translation>
+    </message>
+    <message>
+        <source>Last &amp;month</source>
+        <translation>Letzter &amp;Monat</translation>
+    </message>
+    <message>
+        <source>Last &amp;year</source>
+        <translation>Letztes &amp;Jahr</translation>
+    </message>
+    <message>
+        <source>&amp;All</source>
+        <translation>&amp;Alles</translation>
     </message>
 </context>
 </TS>

@@ -1180,6 +1180,10 @@ Do you want to save them first?</source>
         <source>Each reading counted for its own count time, the time since the reading before.</source>
         <translation>כל קריאה נספרה במשך זמן הספירה שלה, הזמן שעבר מהקריאה הקודמת.</translation>
     </message>
+    <message>
+        <source>The range is too long to load its single readings; zoom in for their distribution.</source>
+        <translation>הטווח ארוך מדי לטעינת המדידות הבודדות; יש להגדיל כדי לראות את התפלגותן.</translation>
+    </message>
 </context>
 <context>
     <name>zel::graph::GraphWindow</name>
@@ -1398,6 +1402,69 @@ Do you want to save them first?</source>
     <message>
         <source>Zoom marked from %1</source>
         <translation>הגדלה מסומנת מ-%1</translation>
+    </message>
+    <message>
+        <source>History…</source>
+        <translation>היסטוריה…</translation>
+    </message>
+    <message>
+        <source>Another export is being written.</source>
+        <translation>ייצוא אחר נכתב כעת.</translation>
+    </message>
+    <message>
+        <source>An export is being written.</source>
+        <translation>ייצוא נכתב כעת.</translation>
+    </message>
+    <message>
+        <source>The list is not open.</source>
+        <translation>הרשימה אינה פתוחה.</translation>
+    </message>
+    <message>
+        <source>The archive holds no readings in this range.</source>
+        <translation>בארכיון אין מדידות בטווח זה.</translation>
+    </message>
+    <message>
+        <source>Too few readings in this range to draw.</source>
+        <translation>מעט מדי מדידות בטווח זה לשרטוט.</translation>
+    </message>
+    <message>
+        <source>Readings: %1   Mean: %2   Minimum: %3   Maximum: %4</source>
+        <translation>מדידות: %1   ממוצע: %2   מינימום: %3   מקסימום: %4</translation>
+    </message>
+</context>
+<context>
+    <name>zel::graph::HistoryDialog</name>
+    <message>
+        <source>History</source>
+        <translation>היסטוריה</translation>
+    </message>
+    <message>
+        <source>&amp;From:</source>
+        <translation>&amp;מ:</translation>
+    </message>
+    <message>
+        <source>&amp;To:</source>
+        <translation>&amp;עד:</translation>
+    </message>
+    <message>
+        <source>Last &amp;day</source>
+        <translation>&amp;יום אחרון</translation>
+    </message>
+    <message>
+        <source>Last &amp;week</source>
+        <translation>&amp;שבוע אחרון</translation>
+    </message>
+    <message>
+        <source>Last &amp;month</source>
+        <translation>&amp;חודש אחרון</translation>
+    </message>
+    <message>
+        <source>Last &amp;year</source>
+        <translation>&amp;שנה אחרונה</translation>
+    </message>
+    <message>
+        <source>&amp;All</source>
+        <translation>&amp;הכל</translation>
     </message>
 </context>
 </TS>

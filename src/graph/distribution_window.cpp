@@ -203,6 +203,15 @@ void DistributionWindow::follow() {
     units_ = shown ? store.seriesSlots[size_t(slot)].units.trimmed() : QString();
     seriesName_ = shown ? store.seriesSlots[size_t(slot)].name : QString();
     failure_.clear();
+    // A history range drawn from summaries holds no single readings: a
+    // distribution of step means would pass for one of readings.
+    if (const HistorySeries* history = graph_->history(); history && !history->singleReadings) {
+        distribution_ = Distribution{};
+        failure_ = tr("The range is too long to load its single readings; zoom in for their "
+                      "distribution.");
+        showFigures();
+        return;
+    }
     try {
         WindowValues values = shown ? collectWindowValues(store, slot, window_) : WindowValues{};
         distribution_ = computeDistribution(std::move(values), units_, rule_, typedWidth_);

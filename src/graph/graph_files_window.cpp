@@ -46,6 +46,16 @@ QString GraphFileActions::suggestedName() const {
     return n;
 }
 
+QString GraphFileActions::chooseExport(const QString& filter, FileKind kind) {
+    const bool csv = kind == FileKind::Csv;
+    const QString chosen = chooseSaveFile(exportFolder(), suggestedName(), filter,
+                                          csv ? QStringLiteral("csv") : QStringLiteral("pdf"));
+    if (chosen.isEmpty())
+        return {};
+    const QString target = csv ? csvTargetName(chosen) : pdfTargetName(chosen);
+    return refusesTarget(target) ? QString() : target;
+}
+
 bool GraphFileActions::refusesTarget(const QString& target) {
     // Writing over the working file would leave its append handle on a
     // deleted file: every later reading would go nowhere.
@@ -141,13 +151,9 @@ Expected<RunOutcome> GraphFileActions::writeCsv(ExportSource source, const QStri
 void GraphFileActions::exportCsv(ExportSource source) {
     if (busy_)
         return;
-    const QString chosen =
-        chooseSaveFile(exportFolder(), suggestedName(),
-                       GraphWindow::tr("Csv Files (*.csv);;All Files (*)"), QStringLiteral("csv"));
-    if (chosen.isEmpty())
-        return;
-    const QString target = csvTargetName(chosen);
-    if (refusesTarget(target))
+    const QString target =
+        chooseExport(GraphWindow::tr("Csv Files (*.csv);;All Files (*)"), FileKind::Csv);
+    if (target.isEmpty())
         return;
     const Expected<RunOutcome> outcome = writeCsv(source, target);
     if (!outcome) {
@@ -258,13 +264,9 @@ Expected<void> GraphFileActions::writePdf(const QString& path) {
 void GraphFileActions::printToPdf() {
     if (busy_)
         return;
-    const QString chosen =
-        chooseSaveFile(exportFolder(), suggestedName(),
-                       GraphWindow::tr("PDF Files (*.pdf);;All Files (*)"), QStringLiteral("pdf"));
-    if (chosen.isEmpty())
-        return;
-    const QString target = pdfTargetName(chosen);
-    if (refusesTarget(target))
+    const QString target =
+        chooseExport(GraphWindow::tr("PDF Files (*.pdf);;All Files (*)"), FileKind::Pdf);
+    if (target.isEmpty())
         return;
     if (const Expected<void> written = writePdf(target); !written) {
         reportFailure(GraphWindow::tr("The graph could not be printed."), written.error().text);

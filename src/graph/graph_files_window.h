@@ -79,6 +79,11 @@ private:
                                const std::function<int()>& progress);
     // The active series' name as the start of a suggested file name.
     QString suggestedName() const;
+    enum class FileKind { Csv, Pdf };
+    // Asks for the export file in the export folder, its extension made
+    // right; empty when cancelled or when it is a file nothing may be
+    // written onto.
+    QString chooseExport(const QString& filter, FileKind kind);
 
     GraphWindow& window_;
     QStringList protectedFiles_;

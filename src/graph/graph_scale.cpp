@@ -55,6 +55,11 @@ bool computeScale(const GraphStore& store, const ScaleRequest& request, Scales& 
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
             }
+            if (s == 0 && request.firstSlotExtremes) {
+                found = true;
+                lo = std::min(lo, request.firstSlotExtremes->first);
+                hi = std::max(hi, request.firstSlotExtremes->second);
+            }
             if (!found) {
                 // No reading at all: an empty range of 0..1, not an upside
                 // down one.

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <array>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace zel::graph {
@@ -29,6 +31,9 @@ struct ScaleRequest {
     double manualTop = 0;                         // the Manual box
     std::array<double, SlotCount> specificTops{}; // the per-series scale boxes
     std::array<bool, SlotCount> displayed{};      // named and ticked
+    // Lowest and highest value slot 0 draws beyond its points (a history
+    // range's bars from minimum to maximum), for the Auto scale to hold.
+    std::optional<std::pair<double, double>> firstSlotExtremes;
 };
 
 struct Scales {

@@ -1,6 +1,5 @@
 #include "graph/graph_window.h"
 
-#include "archive/archive.h"
 #include "common/datetime.h"
 #include "common/paths.h"
 #include "common/strings.h"
@@ -9,7 +8,6 @@
 #include "graph/data_list_window.h"
 #include "graph/distribution_window.h"
 #include "graph/format_value.h"
-#include "graph/history_dialog.h"
 #include "widgets/accelerators.h"
 #include "widgets/prompts.h"
 #include "widgets/spoken_text.h"
@@ -18,7 +16,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,64 +111,6 @@ LoadResult GraphWindow::load(const LoadRequest& request) {
     clearReadOut();
     refresh();
     return LoadResult::Drawn;
-}
-
-// ---------------------------------------------------------------- history
-
-// Points of a history range: a few short of the store's thousand, so the
-// empty points that mark gaps between single readings still fit unreduced.
-constexpr int HistorySteps = 900;
-
-QString GraphWindow::archivePath() const {
-    return archivePath_.isEmpty() ? Archive::pathIn(programFolder()) : archivePath_;
-}
-
-Expected<void> GraphWindow::showHistory(const HistoryRange& range) {
-    Expected<HistorySeries> read = readHistory(archivePath(), range, HistorySteps);
-    if (!read)
-        return tl::unexpected(read.error());
-    if (read->times.size() < size_t(MinWindowRecords))
-        return fail(Failure::Kind::NotFound, tr("Too few readings in this range to draw."));
-    // Back and forward move between the ranges looked at in this history.
-    WindowHistory looked = history_ ? store_.history() : WindowHistory{};
-    if (!history_) {
-        startAfresh();
-        historyWhole_ = range;
-    }
-    if (online_) {
-        setOnline(false);
-        tellOnline();
-    }
-    history_ = std::move(*read);
-    store_.load(history_->request());
-    store_.windowToAll();
-    store_.reduce(false);
-    looked.add({dayCountOfMs(range.fromMs), dayCountOfMs(range.toMs)});
-    store_.history() = looked;
-    takeSlotInformation();
-    updateHistoryMenu();
-    clearReadOut();
-    refresh();
-    return {};
-}
-
-void GraphWindow::chooseHistory() {
-    Archive archive;
-    if (!archive.open(archivePath(), Archive::OpenMode::Inspect)) {
-        prompts_->warning(this, archive.lastError(), windowTitle());
-        return;
-    }
-    const Archive::Stats figures = archive.stats();
-    archive.close();
-    const qint64 now = QDateTime::currentDateTimeUtc().toMSecsSinceEpoch();
-    const HistoryRange initial =
-        history_ ? history_->range : historyRangeOf(HistorySpan::LastDay, now, figures.firstMs);
-    const std::optional<HistoryRange> range = HistoryDialog::ask(this, initial, figures.firstMs);
-    if (!range)
-        return;
-    history_.reset(); // a new choice starts a new history
-    if (const Expected<void> shown = showHistory(*range); !shown)
-        prompts_->warning(this, shown.error().text, windowTitle());
 }
 
 void GraphWindow::startAfresh() {
@@ -338,6 +277,19 @@ void GraphWindow::refresh() {
     request.mode = scaleMode_;
     request.manualTop = leadingNumber(manualTop_->text());
     request.displayed = displayedSeries();
+    if (history_) {
+        // The bars of a history range reach past its means: a spike must
+        // stand inside the scale, not be cut at its top.
+        std::pair<double, double> extremes{HUGE_VAL, 0};
+        for (size_t i = 0; i < history_->times.size(); ++i) {
+            if (isValue(history_->minimum[i]))
+                extremes.first = std::min(extremes.first, history_->minimum[i]);
+            if (isValue(history_->maximum[i]))
+                extremes.second = std::max(extremes.second, history_->maximum[i]);
+        }
+        if (extremes.first <= extremes.second)
+            request.firstSlotExtremes = extremes;
+    }
     for (int s = 0; s < SlotCount; ++s)
         request.specificTops[size_t(s)] = leadingNumber(scaleBox_[size_t(s)]->text());
     if (computeScale(store_, request, scales_) && scaleMode_ == ScaleMode::Auto) {

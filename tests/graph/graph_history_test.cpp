@@ -2,14 +2,18 @@
 // two days of readings with a stretch where collection stopped and one
 // reading far above the rest. The spike stands in its step, the stretch stays
 // empty, and a zoom reads the single readings back from the archive.
+#include "graph/distribution_window.h"
 #include "graph/graph_window.h"
 #include "support/archive_fixture.h"
+#include "support/picture_folder.h"
 #include "support/recording_prompts.h"
 
 #include <QAction>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace zel::graph {
@@ -71,8 +75,10 @@ protected:
             return pixelAt(layout, pic.scales, dayCountOfMs(ms) - base, 0).x();
         };
         int found = 0, top = -1;
-        const int plotTop = int(layout.plot.top()) + 1;
-        const int plotBottom = int(layout.plot.bottom()) - 1;
+        // The frame's own rows too: the Auto scale holds a spike, so the
+        // background lies on the bottom edge.
+        const int plotTop = int(layout.plot.top()) - 1;
+        const int plotBottom = int(layout.plot.bottom()) + 2;
         for (int x = int(xOf(fromMs)) + 1; x < int(xOf(toMs)); ++x)
             for (int y = plotTop; y < plotBottom; ++y)
                 if (isBluish(img.pixel(x, y))) {
@@ -111,14 +117,20 @@ TEST_F(GraphHistoryTest, AGapStaysEmptyASpikeStandsAndAZoomReadsSingleReadings) 
     // ...while the readings either side of it are.
     EXPECT_GT(bluishIn(gapFrom() - 2 * HourMs, gapFrom() - HourMs).first, 0);
     EXPECT_GT(bluishIn(gapTo() + HourMs, gapTo() + 2 * HourMs).first, 0);
-    // The one-minute spike reaches the top of the plot in its step; the
-    // hours beside it stay low.
-    const int plotTop = int(window.plot()->layout().plot.top());
+    // The one-minute spike reaches the top of the plot in its step (the
+    // scale holds it); the hours beside it stay low.
+    const QRectF plot = window.plot()->layout().plot;
     const auto spike = bluishIn(spikeAt() - 10 * MinuteMs, spikeAt() + 10 * MinuteMs);
     ASSERT_GT(spike.first, 0);
-    EXPECT_LT(spike.second, plotTop + 20) << "the spike was averaged away";
+    EXPECT_LT(spike.second, plot.top() + 0.2 * plot.height()) << "the spike was averaged away";
     const auto beside = bluishIn(spikeAt() - 3 * HourMs, spikeAt() - 2 * HourMs);
-    EXPECT_GT(beside.second, plotTop + 200);
+    EXPECT_GT(beside.second, plot.center().y());
+
+    // The distribution needs single readings, and says so.
+    window.showDistribution();
+    auto* range = window.distributionWindow()->findChild<QLabel*>("lblRange");
+    ASSERT_NE(range, nullptr);
+    EXPECT_TRUE(range->text().startsWith("The range is too long")) << range->text().toStdString();
 
     // A zoom to two hours around the spike reads the single readings.
     window.showWindow(
@@ -127,8 +139,8 @@ TEST_F(GraphHistoryTest, AGapStaysEmptyASpikeStandsAndAZoomReadsSingleReadings) 
     EXPECT_TRUE(window.history()->singleReadings);
     EXPECT_EQ(window.history()->readings, 120) << "the range's end is not part of it";
     EXPECT_EQ(window.store().step(), 1);
+    EXPECT_TRUE(range->text().startsWith("From ")) << "a distribution of the readings";
     EXPECT_DOUBLE_EQ(window.store().rawValue(0, 60), 50) << "the spike is one reading";
-    const QRectF plot = window.plot()->layout().plot;
     EXPECT_LT(bluishIn(spikeAt() - MinuteMs, spikeAt() + MinuteMs).second, plot.center().y());
 
     // Back returns to the two days; going on line leaves the history.
@@ -145,6 +157,63 @@ TEST_F(GraphHistoryTest, AGapStaysEmptyASpikeStandsAndAZoomReadsSingleReadings) 
     const Expected<void> empty = window.showHistory({end() + HourMs, end() + 2 * HourMs});
     ASSERT_FALSE(empty);
     EXPECT_EQ(empty.error().kind, Failure::Kind::NotFound);
+}
+
+// A year of a reading a minute (half a million), with a week in August and
+// three days in March without collection and one reading of 4 uSv/h on
+// 14 June: the year at once and the day of the spike.
+TEST(GraphHistoryScreenshots, SaveWhenAsked) {
+    const test::PictureFolder pictures;
+    test::ArchiveFolder folder;
+    GraphWindow::setPlacementFile(folder.file("placement.ini"));
+    setDateLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    const qint64 from = QDateTime(QDate(2025, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
+    const qint64 to = QDateTime(QDate(2026, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
+    const qint64 spike = QDateTime(QDate(2025, 6, 14), QTime(13, 37)).toMSecsSinceEpoch();
+    auto inGap = [](const QDate& d) {
+        return (d >= QDate(2025, 3, 10) && d < QDate(2025, 3, 13)) ||
+               (d >= QDate(2025, 8, 4) && d < QDate(2025, 8, 11));
+    };
+    Archive archive;
+    ASSERT_TRUE(archive.open(folder.archivePath())) << archive.lastError().toStdString();
+    std::vector<ArchivedReading> batch;
+    for (qint64 t = from; t < to; t += MinuteMs) {
+        const QDateTime wall = QDateTime::fromMSecsSinceEpoch(t);
+        if (inGap(wall.date()))
+            continue;
+        // Background with a daily swing, a slow seasonal rise and noise.
+        const double day = double(t - from) / (24 * HourMs);
+        const double v = t == spike ? 4.0
+                                    : 0.11 + 0.02 * std::sin(day * 2 * M_PI) +
+                                          0.01 * std::sin(day / 365 * 2 * M_PI) +
+                                          0.004 * ((t / MinuteMs * 7919) % 11) / 10.0;
+        batch.push_back(test::archivedAt(wall, QString::number(v, 'f', 3)));
+        if (batch.size() == 50'000) {
+            ASSERT_TRUE(archive.add(batch)) << archive.lastError().toStdString();
+            batch.clear();
+        }
+    }
+    ASSERT_TRUE(archive.add(batch));
+    archive.close();
+
+    GraphWindow w;
+    test::RecordingPrompts prompts;
+    w.setPrompts(prompts);
+    w.setArchivePath(folder.archivePath());
+    w.resize(1100, 620);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto snap = [&](const char* name) {
+        QTest::qWait(100);
+        w.grab().save(QDir(pictures.path()).filePath(QLatin1String(name)));
+    };
+    ASSERT_TRUE(w.showHistory({from, to}));
+    snap("graph-history-year-en.png");
+    const qint64 dayStart = QDateTime(QDate(2025, 6, 14), QTime(0, 0)).toMSecsSinceEpoch();
+    w.showWindow(false, TimeWindow{dayCountOfMs(dayStart), dayCountOfMs(dayStart + 24 * HourMs)});
+    ASSERT_NE(w.history(), nullptr);
+    snap("graph-history-day-en.png");
+    GraphWindow::setPlacementFile(QString());
 }
 
 } // namespace
