@@ -3,6 +3,7 @@
 // filed after the last one queued are found by their lines, whatever
 // happened to the file in between.
 #include "data/data_files.h"
+#include "protocol/orvan.h"
 #include "protocol/tarvo.h"
 #include "station/families.h"
 #include "support/station_fixture.h"
