@@ -254,8 +254,10 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments) {
     a.status = std::clamp(t.status, 0, 9);
     a.silent = t.silent;
     a.corruptEvery = t.corruptEvery;
-    if (cmd.family == QLatin1String("orvan") && bad.isEmpty())
-        bad = readOrvanOptions(parser, cmd.orvan);
+    if (cmd.family == QLatin1String("orvan") && bad.isEmpty()) {
+        if (const Expected<void> read = readOrvanOptions(parser, cmd.orvan); !read)
+            bad = read.error().text;
+    }
     if (!bad.isEmpty())
         return fail(cmd, bad);
     return cmd;

@@ -168,18 +168,19 @@ QList<QCommandLineOption> orvanCommandLineOptions() {
     return out;
 }
 
-QString readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& o) {
-    const auto whole = [&](const QString& name, int lo, int hi, int& into) -> QString {
+Expected<void> readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& o) {
+    const auto refuse = [](const QString& text) { return fail(Failure::Kind::Settings, text); };
+    const auto whole = [&](const QString& name, int lo, int hi, int& into) -> Expected<void> {
         if (!parser.isSet(name))
             return {};
         bool ok = false;
         const int v = parser.value(name).toInt(&ok);
         if (!ok || v < lo || v > hi)
-            return QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
-                .arg(name)
-                .arg(lo)
-                .arg(hi)
-                .arg(parser.value(name));
+            return refuse(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
+                              .arg(name)
+                              .arg(lo)
+                              .arg(hi)
+                              .arg(parser.value(name)));
         into = v;
         return {};
     };
@@ -190,20 +191,17 @@ QString readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& o) {
         bool ok = false;
         const double v = parser.value(name).toDouble(&ok);
         if (!ok || !std::isfinite(v) || v < 0 || v > 99999)
-            return QStringLiteral("--%1 wants a number from 0 to 99999, not '%2'")
-                .arg(name, parser.value(name));
+            return refuse(QStringLiteral("--%1 wants a number from 0 to 99999, not '%2'")
+                              .arg(name, parser.value(name)));
         o.*n.member = v;
     }
-    QString bad = whole(QStringLiteral("units"), 0, 9, o.unitsDigit);
-    if (bad.isEmpty())
-        bad = whole(QStringLiteral("error-every"), 0, 1000000, o.errorEvery);
-    if (bad.isEmpty())
-        bad = whole(QStringLiteral("garbage-every"), 0, 1000000, o.garbageEvery);
-    if (bad.isEmpty())
-        bad = whole(QStringLiteral("stop-after"), 0, 1000000000, o.stopAfter);
     o.steady = parser.isSet(QStringLiteral("steady"));
     o.silent = parser.isSet(QStringLiteral("silent"));
-    return bad;
+    return whole(QStringLiteral("units"), 0, 9, o.unitsDigit)
+        .and_then([&] { return whole(QStringLiteral("error-every"), 0, 1000000, o.errorEvery); })
+        .and_then(
+            [&] { return whole(QStringLiteral("garbage-every"), 0, 1000000, o.garbageEvery); })
+        .and_then([&] { return whole(QStringLiteral("stop-after"), 0, 1000000000, o.stopAfter); });
 }
 
 } // namespace zel::sim

@@ -2,6 +2,7 @@
 // Simulated Orvan: answers "G11" with its "R11" line (the units digit) and
 // "G19" with an "R19" reading, fixed columns between STX and ETX. It can
 // answer with error reports, fall silent or send garbage instead.
+#include "common/failure.h"
 #include "sim/sim_instrument.h"
 #include "station/clock.h"
 #include <QByteArray>
@@ -81,8 +82,8 @@ private:
 
 // The command-line options only the Orvan has, and their reading (together
 // with the shared --units, --steady, --silent and --stop-after). The reader
-// returns an error text, empty when all is well.
+// says which option it could not take.
 QList<QCommandLineOption> orvanCommandLineOptions();
-QString readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& options);
+Expected<void> readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& options);
 
 } // namespace zel::sim

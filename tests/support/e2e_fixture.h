@@ -4,6 +4,11 @@
 // under cfg/zel; then either zel's main window in this process (SimE2e) or
 // zel-monitor as a program of its own (MonitorE2e).
 #include "support/full_disk.h"
+// The families the tests start, by the number each is stored under.
+#include "protocol/amp.h"
+#include "protocol/orvan.h"
+#include "protocol/portables.h"
+#include "protocol/tarvo.h"
 #include "support/recording_prompts.h"
 #include "ui/main_window.h"
 

@@ -3,6 +3,11 @@
 // pinned clock and real files in a throw-away folder, built by a Session as
 // the programs build theirs.
 #include "common/datetime.h"
+// The families the tests start, by the number each is stored under.
+#include "protocol/amp.h"
+#include "protocol/orvan.h"
+#include "protocol/portables.h"
+#include "protocol/tarvo.h"
 #include "station/session.h"
 #include "station/station.h"
 #include "support/fake_view.h"
