@@ -1437,6 +1437,10 @@ Möchten Sie sie zuerst speichern?</translation>
 <context>
     <name>zel::graph::HistoryDialog</name>
     <message>
+        <source>The range must begin before it ends.</source>
+        <translation>Der Zeitraum muss beginnen, bevor er endet.</translation>
+    </message>
+    <message>
         <source>History</source>
         <translation>Verlauf</translation>
     </message>

@@ -1435,6 +1435,10 @@ Do you want to save them first?</source>
 <context>
     <name>zel::graph::HistoryDialog</name>
     <message>
+        <source>The range must begin before it ends.</source>
+        <translation>הטווח חייב להתחיל לפני שהוא מסתיים.</translation>
+    </message>
+    <message>
         <source>History</source>
         <translation>היסטוריה</translation>
     </message>

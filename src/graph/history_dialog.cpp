@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -43,8 +44,15 @@ HistoryDialog::HistoryDialog(const HistoryRange& initial, qint64 firstMs, QWidge
         spans->addWidget(b);
     }
     top->addLayout(spans);
+    // Said in the dialog rather than in a box over it, so the person can
+    // mend the range where they typed it.
+    problem_ = new QLabel(tr("The range must begin before it ends."), this);
+    problem_->setObjectName(QStringLiteral("lbRangeProblem"));
+    problem_->setWordWrap(true);
+    problem_->hide();
+    top->addWidget(problem_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &HistoryDialog::acceptRange);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     top->addWidget(buttons);
 }
@@ -56,6 +64,16 @@ void HistoryDialog::choose(HistorySpan span) {
     to_->setDateTime(QDateTime::fromMSecsSinceEpoch(r.toMs));
 }
 
+void HistoryDialog::acceptRange() {
+    const HistoryRange r = range();
+    if (r.fromMs < r.toMs) {
+        accept();
+        return;
+    }
+    problem_->show();
+    from_->setFocus();
+}
+
 HistoryRange HistoryDialog::range() const {
     return {from_->dateTime().toMSecsSinceEpoch(), to_->dateTime().toMSecsSinceEpoch()};
 }
@@ -65,10 +83,7 @@ std::optional<HistoryRange> HistoryDialog::ask(QWidget* parent, const HistoryRan
     HistoryDialog dialog(initial, firstMs, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    const HistoryRange r = dialog.range();
-    if (r.fromMs >= r.toMs)
-        return std::nullopt;
-    return r;
+    return dialog.range();
 }
 
 } // namespace zel::graph

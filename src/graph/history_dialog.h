@@ -7,6 +7,7 @@
 #include <optional>
 
 class QDateTimeEdit;
+class QLabel;
 
 namespace zel::graph {
 
@@ -16,8 +17,9 @@ public:
     // `firstMs`: the archive's first reading, where "All" begins.
     HistoryDialog(const HistoryRange& initial, qint64 firstMs, QWidget* parent = nullptr);
 
-    // Shows the dialog; the range chosen, or nothing when cancelled or
-    // when from is not before to.
+    // Shows the dialog; the range chosen, or nothing when cancelled. A range
+    // whose from is not before its to is not taken: the dialog says so and
+    // stays open.
     static std::optional<HistoryRange> ask(QWidget* parent, const HistoryRange& initial,
                                            qint64 firstMs);
 
@@ -25,9 +27,11 @@ public:
 
 private:
     void choose(HistorySpan span);
+    void acceptRange();
 
     QDateTimeEdit* from_;
     QDateTimeEdit* to_;
+    QLabel* problem_;
     qint64 firstMs_;
 };
 

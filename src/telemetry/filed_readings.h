@@ -27,7 +27,7 @@ struct WorkingFileLine {
 
 struct FiledAfter {
     std::vector<WorkingFileLine> lines; // oldest first, the newest `limit` of them
-    qint64 beyondLimit = 0;       // older ones that did not fit
+    qint64 beyondLimit = 0;             // older ones that did not fit
     // How the last queued reading was found: "at its place", "by its text",
     // "by the reading before it", or "not in the file" (the file was begun
     // anew since: all its readings come after it).

@@ -207,7 +207,8 @@ TEST_F(DataFilesTest, FailedSaveLeavesTheWorkingFileAsItWas) {
     // A target that is a folder, and one below a plain file.
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
     EXPECT_FALSE(store.saveToFile(file("folder"), file("Data4Excel.csv"), "X\r\n").has_value());
-    EXPECT_FALSE(store.saveToFile(file("a.csv/b.csv"), file("Data4Excel.csv"), "X\r\n").has_value());
+    EXPECT_FALSE(
+        store.saveToFile(file("a.csv/b.csv"), file("Data4Excel.csv"), "X\r\n").has_value());
     EXPECT_EQ(bytes(file("ZelTemp.csv")), before);
 
     // A read-only folder (root ignores permissions, so only as a user).

@@ -4,14 +4,18 @@
 // empty, and a zoom reads the single readings back from the archive.
 #include "graph/distribution_window.h"
 #include "graph/graph_window.h"
+#include "graph/history_dialog.h"
 #include "support/archive_fixture.h"
 #include "support/picture_folder.h"
 #include "support/recording_prompts.h"
 
 #include <QAction>
+#include <QDateTimeEdit>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -157,6 +161,27 @@ TEST_F(GraphHistoryTest, AGapStaysEmptyASpikeStandsAndAZoomReadsSingleReadings) 
     const Expected<void> empty = window.showHistory({end() + HourMs, end() + 2 * HourMs});
     ASSERT_FALSE(empty);
     EXPECT_EQ(empty.error().kind, Failure::Kind::NotFound);
+}
+
+// A range that ends before it begins is not taken: the dialog says why and
+// stays open until the range is mended.
+TEST(HistoryDialogTest, ARangeEndingBeforeItBeginsIsSaidAndNotTaken) {
+    const qint64 day = 86'400'000;
+    HistoryDialog dialog({10 * day, 11 * day}, 0);
+    dialog.show();
+    auto* from = dialog.findChild<QDateTimeEdit*>(QStringLiteral("dtFrom"));
+    auto* problem = dialog.findChild<QLabel*>(QStringLiteral("lbRangeProblem"));
+    auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    ASSERT_TRUE(from && problem && ok);
+    from->setDateTime(QDateTime::fromMSecsSinceEpoch(12 * day));
+    ok->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(problem->isVisible());
+    from->setDateTime(QDateTime::fromMSecsSinceEpoch(9 * day));
+    ok->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.range().fromMs, 9 * day);
 }
 
 // A year of a reading a minute (half a million), with a week in August and
