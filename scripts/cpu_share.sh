@@ -3,6 +3,8 @@
 # virtual display, polling a simulated instrument (default tarvo5 every 0.1 s
 # for 60 s), and the share of one processor core it used while collecting.
 # Set QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 to measure with screen-reader support.
+# The instructions zel ran while collecting are counted too when perf can
+# read them (a loaded machine changes the time, far less the count).
 # Not part of CI. Needs a build in build-rel/ (or ZEL_BUILD=DIR, else
 # build/), xvfb-run and xdotool.
 set -euo pipefail
@@ -42,10 +44,21 @@ sleep 2
 ticks() { awk '{print $14 + $15}' "/proc/$zel/stat"; }
 lines() { wc -l <"$ZEL_HOME/ZelTemp.csv"; }
 c0=$(ticks); l0=$(lines); t0=$(date +%s.%N)
-sleep "$seconds"
+counted="$work/instructions"
+if ! perf stat -x, -e instructions -p "$zel" -o "$counted" -- sleep "$seconds" 2>/dev/null; then
+  rm -f "$counted"
+  sleep "$seconds"
+fi
 c1=$(ticks); l1=$(lines); t1=$(date +%s.%N)
 hz=$(getconf CLK_TCK)
 secs=$(echo "$t1 - $t0" | bc)
 echo "readings: $((l1 - l0)) in ${secs%.*} s ($(echo "scale=2; ($l1 - $l0) / $secs" | bc)/s)"
 echo "processor: $((c1 - c0)) ticks of $(echo "$secs * $hz" | bc | cut -d. -f1) = $(echo "scale=2; 100 * ($c1 - $c0) / $hz / $secs" | bc) % of one core"
 echo "resident memory: $(awk '/VmRSS/ {print $2}' "/proc/$zel/status") KiB"
+if [ -s "$counted" ]; then
+  count=$(awk -F, '/instructions/ {print $1}' "$counted")
+  case "$count" in
+    ''|*[!0-9]*) ;;
+    *) echo "instructions: $count ($((count / (l1 - l0 > 0 ? l1 - l0 : 1))) per reading)" ;;
+  esac
+fi

@@ -3,6 +3,7 @@
 #include "common/text.h"
 
 #include <QEvent>
+#include <QLayoutItem>
 #include <QResizeEvent>
 #include <cmath>
 
@@ -86,11 +87,18 @@ void FittedLabel::changeEvent(QEvent* event) {
     case QEvent::StyleChange:
     case QEvent::ContentsRectChange:
         lineHeights_ = QSize(-1, -1);
-        break;
+        QLabel::changeEvent(event);
+        followedByHolder();
+        return;
     default:
         break;
     }
     QLabel::changeEvent(event);
+}
+
+void FittedLabel::followedByHolder() {
+    if (auto* holder = qobject_cast<FittedLabelHolder*>(parentWidget()))
+        holder->followLabel();
 }
 
 void FittedLabel::resizeEvent(QResizeEvent* event) {
@@ -101,8 +109,12 @@ void FittedLabel::resizeEvent(QResizeEvent* event) {
 void FittedLabel::fit() {
     const int room = contentsRect().width() - 2 * margin() - indent();
     const QString shown = fittedText(full_, fontMetrics(), std::max(room, 0));
-    if (shown != text())
+    if (shown != text()) {
         setText(shown);
+        // An empty label and one line of text differ in height, and the
+        // holder hears of it only here while the window is hidden.
+        followedByHolder();
+    }
     const bool cut = shown != full_;
     // Both send an event to the label and to a screen reader even when
     // nothing changes, as most readings do not.
@@ -113,6 +125,49 @@ void FittedLabel::fit() {
     const QString name = cut ? full_ : QString();
     if (accessibleName() != name)
         setAccessibleName(name);
+}
+
+FittedLabelHolder::FittedLabelHolder(FittedLabel* label, QWidget* parent)
+    : QWidget(parent), label_(label) {
+    label_->setParent(this);
+    followLabel();
+}
+
+// The label is measured and placed as a layout would place it in the
+// holder's area, so the window looks as it did with the label in its grid.
+QSize FittedLabelHolder::sizeHint() const {
+    return QWidgetItem(label_).sizeHint();
+}
+
+QSize FittedLabelHolder::minimumSizeHint() const {
+    return QWidgetItem(label_).minimumSize();
+}
+
+bool FittedLabelHolder::event(QEvent* event) {
+    // The label's updateGeometry() ends here, as its parent has no layout.
+    if (event->type() == QEvent::LayoutRequest)
+        followLabel();
+    return QWidget::event(event);
+}
+
+void FittedLabelHolder::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    QWidgetItem(label_).setGeometry(rect());
+}
+
+void FittedLabelHolder::followLabel() {
+    // Each setter asks the window's layout again only when its value changes.
+    const QWidgetItem item(label_);
+    setSizePolicy(label_->sizePolicy());
+    setMinimumSize(item.minimumSize());
+    setMaximumSize(item.maximumSize());
+    const QSize hint = item.sizeHint();
+    const QSize minimumHint = item.minimumSize();
+    if (hint == hint_ && minimumHint == minimumHint_)
+        return;
+    hint_ = hint;
+    minimumHint_ = minimumHint;
+    updateGeometry();
 }
 
 } // namespace zel

@@ -28,6 +28,8 @@ protected:
 
 private:
     void fit();
+    // Lets a FittedLabelHolder holding the label take its new hints.
+    void followedByHolder();
     // The heights of QLabel's size hint and minimum size hint for the text
     // shown now.
     QSize labelHintHeights() const;
@@ -37,6 +39,35 @@ private:
     // while not measured in the current font, style and margins.
     mutable QSize lineHeights_{-1, -1};
     mutable int lineHeightsMinimum_ = -1; // the minimum height they were measured with
+};
+
+// Holds one FittedLabel in a window's layout. QLabel asks its parent's
+// layout to lay out again on every new text, and in the main window that is
+// a pass over every widget for each reading, though a fitted label's size
+// hints do not follow its text. The holder has no layout: it gives the label
+// its whole area and asks the window for room again only when the label's
+// hints or limits really change.
+class FittedLabelHolder : public QWidget {
+    Q_OBJECT
+public:
+    // Takes `label` in, with the limits and size policy set on it so far.
+    explicit FittedLabelHolder(FittedLabel* label, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // Takes the label's hints and limits again and asks the window for
+    // room when they changed. The label calls it after a new text or a
+    // change of font, style or margins, which reach the holder no other
+    // way while the window is hidden.
+    void followLabel();
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    FittedLabel* label_;
+    QSize hint_, minimumHint_;
 };
 
 } // namespace zel

@@ -11,6 +11,7 @@
 #include "widgets/spoken_text.h"
 #include "widgets/window_arrangement.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -18,16 +19,85 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QPointer>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QStatusBar>
+#include <QStyleFactory>
+#include <QStyleOptionFrame>
 #include <QTableView>
 
 namespace zel {
 
 namespace {
 
+// Draws a read-out's panel from a picture kept per size, state and colours.
+// The style draws the panel antialiased, which costs more than the text in
+// it, and the count and the activity read-outs are drawn again for every
+// reading. The picture is drawn over the window's own solid background, so
+// copying it gives the same pixels as drawing the panel in place.
+class CachedPanelStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+        const QBrush under = widget ? widget->palette().brush(QPalette::Window) : QBrush();
+        if (element != PE_PanelLineEdit || !frame || under.style() != Qt::SolidPattern ||
+            option->rect.isEmpty() || !painter->transform().isIdentity()) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const qreal ratio = painter->device()->devicePixelRatio();
+        const QString key = QStringLiteral("zel-readout-panel:%1x%2:%3:%4:%5:%6:%7")
+                                .arg(option->rect.width())
+                                .arg(option->rect.height())
+                                .arg(int(option->state))
+                                .arg(frame->lineWidth)
+                                .arg(option->palette.cacheKey())
+                                .arg(under.color().rgba())
+                                .arg(ratio);
+        QPixmap picture;
+        if (!QPixmapCache::find(key, &picture)) {
+            picture = QPixmap(option->rect.size() * ratio);
+            picture.setDevicePixelRatio(ratio);
+            picture.fill(under.color());
+            QPainter paint(&picture);
+            paint.setPen(painter->pen());
+            paint.setBrush(painter->brush());
+            paint.setFont(painter->font());
+            paint.setRenderHints(painter->renderHints());
+            QStyleOptionFrame atOrigin = *frame;
+            atOrigin.rect.moveTo(0, 0);
+            QProxyStyle::drawPrimitive(element, &atOrigin, &paint, widget);
+            paint.end();
+            QPixmapCache::insert(key, picture);
+        }
+        painter->drawPixmap(option->rect.topLeft(), picture);
+    }
+};
+
+// One for all read-outs, over the application's style; none when that
+// style cannot be made again by name.
+QStyle* readoutStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        QStyle* base = QStyleFactory::create(QApplication::style()->name());
+        if (!base)
+            return nullptr;
+        style = new CachedPanelStyle(base);
+        style->setParent(qApp);
+    }
+    return style;
+}
+
 QLineEdit* makeReadout(const QString& name, const QString& accessible, QWidget* parent) {
     auto* e = new QLineEdit(parent);
+    if (QStyle* style = readoutStyle())
+        e->setStyle(style);
     e->setObjectName(name);
     e->setReadOnly(true);
     e->setAccessibleName(accessible);
@@ -94,7 +164,7 @@ void MainWindow::buildReadouts(QGridLayout* readouts, QWidget* central) {
     valueLabel_->setFrameShadow(QFrame::Sunken);
     valueLabel_->setCursor(Qt::PointingHandCursor);
     valueLabel_->installEventFilter(this);
-    readouts->addWidget(valueLabel_, 0, 0, 1, 4);
+    readouts->addWidget(new FittedLabelHolder(valueLabel_, central), 0, 0, 1, 4);
 
     doseLabel_ = new FittedLabel(central);
     doseLabel_->setObjectName(QStringLiteral("lblDose"));
@@ -102,7 +172,7 @@ void MainWindow::buildReadouts(QGridLayout* readouts, QWidget* central) {
     QFont mid = doseLabel_->font();
     mid.setPointSize(14);
     doseLabel_->setFont(mid);
-    readouts->addWidget(doseLabel_, 1, 0, 1, 2);
+    readouts->addWidget(new FittedLabelHolder(doseLabel_, central), 1, 0, 1, 2);
 
     connectionLamp_ = new QFrame(central);
     connectionLamp_->setObjectName(QStringLiteral("spOk"));
@@ -117,7 +187,7 @@ void MainWindow::buildReadouts(QGridLayout* readouts, QWidget* central) {
     speakText(statusLabel_, tr("Status"));
     statusLabel_->setFont(mid);
     statusLabel_->setMinimumWidth(300);
-    readouts->addWidget(statusLabel_, 2, 0, 1, 4);
+    readouts->addWidget(new FittedLabelHolder(statusLabel_, central), 2, 0, 1, 4);
 
     idCaption_ = new QLabel(tr("ID No.:"), central);
     detectorCaption_ = new QLabel(tr("Detector:"), central);

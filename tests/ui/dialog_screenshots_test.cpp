@@ -157,6 +157,16 @@ void snapAll(const QString& folder, const QString& suffix, Language language) {
     main.setPrompts(prompts);
     main.loadSettingsAndStart();
     snap(main, folder, "main-window-" + suffix);
+    // The read-outs a reading fills, as a person sees them while readings
+    // arrive.
+    main.setConnected(true);
+    main.setAlarmLevel(AlarmLevel::High1);
+    main.setValueText(QStringLiteral("123.4 uSv/h"));
+    main.setStatus(QStringLiteral("Reading 1234 received"), StatusKind::Note);
+    main.setReadingDetails(QStringLiteral("00042"), QStringLiteral("OK"), QStringLiteral("GM"));
+    main.setCount(1234);
+    main.setProgress(QStringLiteral("/"));
+    snap(main, folder, "main-window-reading-" + suffix);
 }
 
 TEST(DialogScreenshots, SaveWhenAsked) {

@@ -6,9 +6,12 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 using zel::FittedLabel;
+using zel::FittedLabelHolder;
 
 namespace {
 
@@ -82,4 +85,47 @@ TEST(FittedLabel, CutTextNamesTheWholeAndFittingTextRests) {
     EXPECT_EQ(label.text(), QStringLiteral("1"));
     EXPECT_EQ(label.toolTip(), QStringLiteral("Latest reading"));
     EXPECT_TRUE(label.accessibleName().isEmpty());
+}
+
+// In a held label a new text reaches the window without laying it out
+// again; a new font, which changes the label's height, does, and the label
+// always fills its holder.
+TEST(FittedLabel, HolderLaysTheWindowOutOnlyWhenTheLabelNeedsRoom) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new FittedLabel;
+    label->setMinimumWidth(150);
+    auto* holder = new FittedLabelHolder(label, &window);
+    layout->addWidget(holder);
+    layout->addWidget(new QLabel(QStringLiteral("below")));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    EXPECT_GE(holder->width(), 150);
+
+    struct LayoutRequests : QObject {
+        int seen = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            seen += event->type() == QEvent::LayoutRequest;
+            return false;
+        }
+    } requests;
+    window.installEventFilter(&requests);
+    for (const char* text : {"1.23 uSv/h", "45.6 uSv/h", "Instrument Succesfully Connected"}) {
+        label->setFullText(QString::fromLatin1(text));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(requests.seen, 0);
+    EXPECT_NE(label->text(), label->fullText()); // fitted to the holder's width
+
+    const int heightBefore = holder->height();
+    QFont big = label->font();
+    big.setPointSize(big.pointSize() * 3);
+    label->setFont(big);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_GT(requests.seen, 0);
+    EXPECT_GT(holder->height(), heightBefore);
+    EXPECT_GE(holder->height(), label->minimumSizeHint().height());
+    EXPECT_EQ(label->geometry(), holder->rect());
 }
