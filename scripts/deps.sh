@@ -11,7 +11,7 @@ pkgs=(build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
       xvfb xauth imagemagick fonts-dejavu-core ccache desktop-file-utils
       pkg-config libmosquitto-dev mosquitto mosquitto-clients libsystemd-dev libboost-math-dev
       prometheus prometheus-cpp-dev prometheus-alertmanager libsqlite3-dev sqlite3
-      libexpected-dev rapidjson-dev libfmt-dev)
+      libexpected-dev rapidjson-dev libfmt-dev xdotool)
 if [ "${1:-}" = --compare ]; then
   pkgs=(python3-pandas)
 fi
