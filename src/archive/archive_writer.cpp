@@ -239,6 +239,13 @@ bool ArchiveWriter::writeItems(std::deque<Item>& items) {
             status_.alreadyThere += counts.alreadyThere;
             status_.queued -= qint64(readings.size());
         }
+        // Only an instrument stuck on one time stamp gets here (the key has
+        // room for 256 readings a millisecond): say it rather than let the
+        // archive fall silently behind the working file.
+        if (counts.refused > 0)
+            say(QStringLiteral("%1 readings were not archived: more readings than the archive "
+                               "keeps carry one time stamp. They stay in the working file.")
+                    .arg(counts.refused));
         items.erase(items.begin(), items.begin() + std::ptrdiff_t(taken));
     }
     return true;

@@ -77,6 +77,28 @@ TEST(ArchiveWriter, LiveReadingsAndCatchUpsArchiveEachReadingOnce) {
                   i % 2 ? ArchiveEventKind::ProgramStopped : ArchiveEventKind::ProgramStarted);
 }
 
+// An instrument stuck on one time stamp outruns the key's room for equal
+// instants: what does not fit is said, never dropped without a word.
+TEST(ArchiveWriter, ReadingsBeyondTheRoomOfOneInstantAreSaid) {
+    ArchiveFolder folder;
+    ArchiveWriter writer(quickOptions(folder.archivePath()));
+    QStringList messages;
+    QMutex guard;
+    writer.setMessageHandler([&](const QString& m) {
+        QMutexLocker lock(&guard);
+        messages << m;
+    });
+    const QDateTime t = wallAt(20, 9, 0, 0);
+    for (int i = 0; i < int(ArchiveSlotsPerMs) + 4; ++i)
+        fileLive(folder, writer, t, QString::number(i));
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(writer.status().archived, qint64(ArchiveSlotsPerMs));
+    QMutexLocker lock(&guard);
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.last().startsWith(QLatin1String("4 readings were not archived")))
+        << messages.last().toStdString();
+}
+
 TEST(ArchiveWriter, KeepDaysComesFromTheSettingsFile) {
     const struct {
         const char* text;
