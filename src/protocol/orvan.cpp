@@ -106,27 +106,23 @@ double shownGmRate(double n, double gmFactor, const QString& picture) {
 }
 
 // The names of the quantities, made once: a reading carries all five.
-const QString& quantityName(const char* name) {
-    static const QString americium = QString::fromLatin1(orvan::AmericiumName);
-    static const QString cesium = QString::fromLatin1(orvan::CesiumName);
-    static const QString cobalt = QString::fromLatin1(orvan::CobaltName);
-    static const QString countRate = QString::fromLatin1(orvan::CountRateName);
-    static const QString neutrons = QString::fromLatin1(orvan::NeutronsName);
-    if (name == orvan::AmericiumName)
-        return americium;
-    if (name == orvan::CesiumName)
-        return cesium;
-    if (name == orvan::CobaltName)
-        return cobalt;
-    if (name == orvan::CountRateName)
-        return countRate;
-    return neutrons;
+struct QuantityNames {
+    QString americium = QString::fromLatin1(orvan::AmericiumName);
+    QString neutrons = QString::fromLatin1(orvan::NeutronsName);
+    QString cesium = QString::fromLatin1(orvan::CesiumName);
+    QString cobalt = QString::fromLatin1(orvan::CobaltName);
+    QString countRate = QString::fromLatin1(orvan::CountRateName);
+};
+
+const QuantityNames& quantityNames() {
+    static const QuantityNames names;
+    return names;
 }
 
 // A column's quantity, written as its number reads.
-Quantity quantity(const char* name, const ReplyText& text, const orvan::Column& c) {
+Quantity quantity(const QString& name, const ReplyText& text, const orvan::Column& c) {
     const double n = text.number(c);
-    return Quantity{quantityName(name), fieldText(n), n};
+    return Quantity{name, fieldText(n), n};
 }
 
 } // namespace
@@ -197,26 +193,29 @@ std::optional<Reading> parseReading(const QByteArray& frame, double gmFactor, co
         r.valuePicture = QStringLiteral("0.00");
         r.value = shownGmRate(text.number(orvan::GmRate), gmFactor, r.valuePicture);
         const double counts = shownField(text.number(orvan::CountRate), QStringLiteral("0"));
-        r.extras = {quantity(orvan::AmericiumName, text, orvan::Americium),
-                    quantity(orvan::NeutronsName, text, orvan::Neutrons),
-                    quantity(orvan::CesiumName, text, orvan::Cesium),
-                    quantity(orvan::CobaltName, text, orvan::Cobalt),
-                    Quantity{quantityName(orvan::CountRateName), fieldText(counts), counts}};
+        const QuantityNames& names = quantityNames();
+        r.extras = {quantity(names.americium, text, orvan::Americium),
+                    quantity(names.neutrons, text, orvan::Neutrons),
+                    quantity(names.cesium, text, orvan::Cesium),
+                    quantity(names.cobalt, text, orvan::Cobalt),
+                    Quantity{names.countRate, fieldText(counts), counts}};
         // An instrument cannot report such a value: the reading is a fault.
         if (text.overRange())
             r.alarmCode = orvan::OverRangeAlarm;
         return r;
     }
-    case FrameKind::InstrumentError:
+    case FrameKind::InstrumentError: {
         // The quantities are there, without numbers, so every report of
         // the instrument names the same ones.
-        for (const char* name : {orvan::AmericiumName, orvan::NeutronsName, orvan::CesiumName,
-                                 orvan::CobaltName, orvan::CountRateName})
-            r.extras.append(Quantity{quantityName(name), QString()});
+        const QuantityNames& names = quantityNames();
+        for (const QString* name :
+             {&names.americium, &names.neutrons, &names.cesium, &names.cobalt, &names.countRate})
+            r.extras.append(Quantity{*name, QString()});
         r.value = 0;
         r.status = reply.number == 0 ? QStringLiteral("Ilgl com") : QStringLiteral("Ilgl Par");
         r.error = r.status;
         return r;
+    }
     default:
         return std::nullopt;
     }
