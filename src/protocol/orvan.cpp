@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "common/text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zel {
@@ -28,6 +29,10 @@ namespace {
 
 constexpr char Etx = 0x03;
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The characters of a reply before its closing ETX. A column is only read
 // when the reply really reaches it: the bytes beyond belong to no reply.
 // Columns are read in place: a reading comes with every poll, and copying
@@ -49,7 +54,8 @@ public:
     // "9E999" or a text that is no finite number is over range and reads as
     // the largest, so it is shown and filed as that, not as 300 digits.
     double number(const orvan::Column& c) const {
-        const double v = leadingNumberOfBytes(column(c));
+        const double v =
+            digitsOnly(column(c)) ? wholeNumber(column(c)) : leadingNumberOfBytes(column(c));
         if (std::abs(v) <= orvan::LargestField)
             return v;
         overRange_ = true;
@@ -58,14 +64,22 @@ public:
     bool overRange() const { return overRange_; }
 
 private:
+    // A field of digits alone (what a working instrument sends) is summed
+    // up directly; it is the same number the general reading gives.
+    static bool digitsOnly(QByteArrayView field) {
+        return !field.isEmpty() && std::all_of(field.begin(), field.end(), isDigit);
+    }
+    static double wholeNumber(QByteArrayView digits) {
+        int64_t n = 0;
+        for (char d : digits)
+            n = n * 10 + (d - '0');
+        return double(n);
+    }
+
     const QByteArray& frame_;
     qsizetype end_;
     mutable bool overRange_ = false;
 };
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // The reply number: two digits, or -1.
 int replyNumber(const ReplyText& text) {
