@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "common/text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zel {
@@ -28,8 +29,14 @@ namespace {
 
 constexpr char Etx = 0x03;
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The characters of a reply before its closing ETX. A column is only read
 // when the reply really reaches it: the bytes beyond belong to no reply.
+// Columns are read in place: a reading comes with every poll, and copying
+// each field into its own array cost more than the rest of its parsing.
 class ReplyText {
 public:
     explicit ReplyText(const QByteArray& frame)
@@ -39,14 +46,16 @@ public:
     char at(int character) const {
         return character >= 1 && character <= end_ ? frame_.at(character - 1) : 0;
     }
-    QByteArray column(const orvan::Column& c) const {
-        return reaches(c) ? frame_.mid(c.first - 1, c.length) : QByteArray();
+    QByteArrayView column(const orvan::Column& c) const {
+        return reaches(c) ? QByteArrayView(frame_.constData() + c.first - 1, c.length)
+                          : QByteArrayView();
     }
     // The field's number, held to what five characters of digits report:
     // "9E999" or a text that is no finite number is over range and reads as
     // the largest, so it is shown and filed as that, not as 300 digits.
     double number(const orvan::Column& c) const {
-        const double v = leadingNumber(QString::fromLatin1(column(c)));
+        const double v =
+            digitsOnly(column(c)) ? wholeNumber(column(c)) : leadingNumberOfBytes(column(c));
         if (std::abs(v) <= orvan::LargestField)
             return v;
         overRange_ = true;
@@ -55,28 +64,79 @@ public:
     bool overRange() const { return overRange_; }
 
 private:
+    // A field of digits alone (what a working instrument sends) is summed
+    // up directly; it is the same number the general reading gives.
+    static bool digitsOnly(QByteArrayView field) {
+        return !field.isEmpty() && std::all_of(field.begin(), field.end(), isDigit);
+    }
+    static double wholeNumber(QByteArrayView digits) {
+        int64_t n = 0;
+        for (char d : digits)
+            n = n * 10 + (d - '0');
+        return double(n);
+    }
+
     const QByteArray& frame_;
     qsizetype end_;
     mutable bool overRange_ = false;
 };
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The reply number: two digits, or -1.
 int replyNumber(const ReplyText& text) {
-    const QByteArray digits = text.column(orvan::ReplyNumber);
+    const QByteArrayView digits = text.column(orvan::ReplyNumber);
     if (digits.size() != 2 || !isDigit(digits[0]) || !isDigit(digits[1]))
         return -1;
     return (digits[0] - '0') * 10 + (digits[1] - '0');
 }
 
-// A field's number as plain decimal text ("00012" gives "12").
+// Every field a working instrument sends is a whole number of at most five
+// digits. Such a number is exact in every form it is written in, so its
+// texts and its rounding are written directly, without the general
+// formatter's digit strings; any other field takes the general way.
+bool isWhole(double n) {
+    return n == std::trunc(n);
+}
+
+// The shortest text of a field's number.
+QString fieldText(double n) {
+    return isWhole(n) ? QString::number(qint64(n)) : shortestText(n);
+}
+
+// A field's number as the reading shows it with `picture`. "+ 0.0" turns a
+// "-0" field into the 0 that reading the shown text back gives.
+double shownField(double n, const QString& picture) {
+    return isWhole(n) ? n + 0.0 : shownNumber(n, picture);
+}
+
+// The GM rate as shown with two places: a whole count of microroentgen, or
+// of hundredths of a microsievert, already is exact at two places (the
+// number nearest n / 100 is what the text "n/100" reads back as).
+double shownGmRate(double n, double gmFactor, const QString& picture) {
+    if (isWhole(n) && gmFactor == 1.0)
+        return n + 0.0;
+    if (isWhole(n) && gmFactor == 0.01)
+        return n / 100.0 + 0.0;
+    return shownNumber(n * gmFactor, picture);
+}
+
+// The names of the quantities, made once: a reading carries all five.
+struct QuantityNames {
+    QString americium = QString::fromLatin1(orvan::AmericiumName);
+    QString neutrons = QString::fromLatin1(orvan::NeutronsName);
+    QString cesium = QString::fromLatin1(orvan::CesiumName);
+    QString cobalt = QString::fromLatin1(orvan::CobaltName);
+    QString countRate = QString::fromLatin1(orvan::CountRateName);
+};
+
+const QuantityNames& quantityNames() {
+    static const QuantityNames names;
+    return names;
+}
+
 // A column's quantity, written as its number reads.
-Quantity quantity(const char* name, const ReplyText& text, const orvan::Column& c) {
+Quantity quantity(const QString& name, const ReplyText& text, const orvan::Column& c) {
     const double n = text.number(c);
-    return Quantity{QString::fromLatin1(name), shortestText(n), n};
+    return Quantity{name, fieldText(n), n};
 }
 
 } // namespace
@@ -145,29 +205,31 @@ std::optional<Reading> parseReading(const QByteArray& frame, double gmFactor, co
     case FrameKind::Reading: {
         r.timeStyle = orvanTimeStyle(form);
         r.valuePicture = QStringLiteral("0.00");
-        r.value = shownNumber(text.number(orvan::GmRate) * gmFactor, r.valuePicture);
-        const double counts = shownNumber(text.number(orvan::CountRate), QStringLiteral("0"));
-        r.extras = {quantity(orvan::AmericiumName, text, orvan::Americium),
-                    quantity(orvan::NeutronsName, text, orvan::Neutrons),
-                    quantity(orvan::CesiumName, text, orvan::Cesium),
-                    quantity(orvan::CobaltName, text, orvan::Cobalt),
-                    Quantity{QString::fromLatin1(orvan::CountRateName),
-                             formatPicture(counts, QStringLiteral("0")), counts}};
+        r.value = shownGmRate(text.number(orvan::GmRate), gmFactor, r.valuePicture);
+        const double counts = shownField(text.number(orvan::CountRate), QStringLiteral("0"));
+        const QuantityNames& names = quantityNames();
+        r.extras = {quantity(names.americium, text, orvan::Americium),
+                    quantity(names.neutrons, text, orvan::Neutrons),
+                    quantity(names.cesium, text, orvan::Cesium),
+                    quantity(names.cobalt, text, orvan::Cobalt),
+                    Quantity{names.countRate, fieldText(counts), counts}};
         // An instrument cannot report such a value: the reading is a fault.
         if (text.overRange())
             r.alarmCode = orvan::OverRangeAlarm;
         return r;
     }
-    case FrameKind::InstrumentError:
+    case FrameKind::InstrumentError: {
         // The quantities are there, without numbers, so every report of
         // the instrument names the same ones.
-        for (const char* name : {orvan::AmericiumName, orvan::NeutronsName, orvan::CesiumName,
-                                 orvan::CobaltName, orvan::CountRateName})
-            r.extras.append(Quantity{QString::fromLatin1(name), QString()});
+        const QuantityNames& names = quantityNames();
+        for (const QString* name :
+             {&names.americium, &names.neutrons, &names.cesium, &names.cobalt, &names.countRate})
+            r.extras.append(Quantity{*name, QString()});
         r.value = 0;
         r.status = reply.number == 0 ? QStringLiteral("Ilgl com") : QStringLiteral("Ilgl Par");
         r.error = r.status;
         return r;
+    }
     default:
         return std::nullopt;
     }

@@ -1,10 +1,12 @@
 // The Orvan replies: which frames are answers, readings or error reports,
 // what lands in which field, and the reading-time forms.
 #include "common/datetime.h"
+#include "common/text.h"
 #include "protocol/orvan.h"
 #include "support/orvan_frames.h"
 #include "support/reading_rows.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace zel;
@@ -116,6 +118,38 @@ TEST_F(OrvanReplies, ReadingFieldsFollowTheOrvanColumns) {
     EXPECT_EQ(test::rowOf(*odd, Orvan).Status, "-12");
     EXPECT_EQ(test::rowOf(*odd, Orvan).Detector, "0");
     EXPECT_EQ(test::rowOf(*odd, Orvan).OverMark, "8");
+}
+
+// Whole fields are written without the general number formatter: for every
+// field an instrument can send, in both units and with a sign, the reading
+// must hold what that formatter gives.
+TEST_F(OrvanReplies, WholeFieldsReadAsTheGeneralFormatterWritesThem) {
+    auto check = [](const QByteArray& text, double field) {
+        const QByteArray frame = orvanR19(text, text, text, text, text, text);
+        for (const QString& unit : {orvan::Sievert, orvan::Roentgen}) {
+            const double factor = orvan::gmFactor(unit);
+            const auto reading = orvan::parseReading(frame, factor, kNow, OrvanTimeForm::DateTime);
+            ASSERT_TRUE(reading) << text.constData();
+            const double value = shownNumber(field * factor, QStringLiteral("0.00"));
+            ASSERT_EQ(reading->value, value) << text.constData();
+            ASSERT_EQ(std::signbit(reading->value), std::signbit(value)) << text.constData();
+            ASSERT_EQ(reading->extras.size(), 5);
+            for (const Quantity& q : reading->extras.first(4)) {
+                ASSERT_EQ(q.number, field);
+                ASSERT_EQ(q.text, shortestText(field)) << text.constData();
+            }
+            const double counts = shownNumber(field, QStringLiteral("0"));
+            ASSERT_EQ(reading->extras.last().number, counts) << text.constData();
+            ASSERT_EQ(std::signbit(reading->extras.last().number), std::signbit(counts));
+            ASSERT_EQ(reading->extras.last().text, formatPicture(counts, QStringLiteral("0")));
+        }
+    };
+    check("-0000", -0.0);
+    for (int field = -9999; field <= 99999; field += field < 2000 ? 1 : 7) {
+        const QByteArray text = field < 0 ? "-" + QByteArray::number(-field).rightJustified(4, '0')
+                                          : test::orvanField(field);
+        check(text, field);
+    }
 }
 
 TEST_F(OrvanReplies, ErrorRepliesBecomeRowsWithValueZero) {
