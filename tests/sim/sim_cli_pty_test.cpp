@@ -62,7 +62,7 @@ TEST(SimCommandLine, DefaultsAndOptions) {
     SimCommandLine c = parse({"tarvo5"});
     EXPECT_EQ(c.exitCode, -1);
     EXPECT_EQ(c.family, "tarvo5");
-    EXPECT_EQ(c.tarvo.stopAfter, -1);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().stopAfter, -1);
 
     c = parse({"tarvo5",
                "--link",
@@ -91,17 +91,18 @@ TEST(SimCommandLine, DefaultsAndOptions) {
                "--any-checksum"});
     ASSERT_EQ(c.exitCode, -1) << c.message.toStdString();
     EXPECT_EQ(c.link, "/tmp/x");
-    EXPECT_EQ(c.tarvo.detector, 162);
-    EXPECT_DOUBLE_EQ(c.tarvo.value, 1.5);
-    EXPECT_EQ(c.tarvo.units, 3);
-    EXPECT_EQ(c.tarvo.status, 4);
-    EXPECT_TRUE(c.tarvo.shortReadings);
-    EXPECT_EQ(c.tarvo.records, 300);
-    EXPECT_DOUBLE_EQ(c.tarvo.pushEverySeconds, 0.5);
-    EXPECT_TRUE(c.tarvo.silent && c.tarvo.announceOnly && c.verbose && c.tarvo.steady);
-    EXPECT_EQ(c.tarvo.corruptEvery, 3);
-    EXPECT_EQ(c.tarvo.stopAfter, 0);
-    EXPECT_FALSE(c.tarvo.padChecksum);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().detector, 162);
+    EXPECT_DOUBLE_EQ(c.optionsAs<TarvoOptions>().value, 1.5);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().units, 3);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().status, 4);
+    EXPECT_TRUE(c.optionsAs<TarvoOptions>().shortReadings);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().records, 300);
+    EXPECT_DOUBLE_EQ(c.optionsAs<TarvoOptions>().pushEverySeconds, 0.5);
+    EXPECT_TRUE(c.optionsAs<TarvoOptions>().silent && c.optionsAs<TarvoOptions>().announceOnly &&
+                c.verbose && c.optionsAs<TarvoOptions>().steady);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().corruptEvery, 3);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().stopAfter, 0);
+    EXPECT_FALSE(c.optionsAs<TarvoOptions>().padChecksum);
 }
 
 TEST(SimCommandLine, EveryFamilyOfTheStationHasItsSimulator) {
