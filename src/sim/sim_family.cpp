@@ -15,11 +15,11 @@ QString SimOptionReader::value(const QString& name) const {
     return parser_.value(name);
 }
 
-int SimOptionReader::whole(const QString& name, int lo, int hi, int fallback) {
+int SimOptionReader::whole(const QString& name, int lo, int hi, int fallback, int base) {
     if (!isSet(name))
         return fallback;
     bool ok = false;
-    const int v = value(name).toInt(&ok, 0);
+    const int v = value(name).toInt(&ok, base);
     if (!ok || v < lo || v > hi) {
         refuse(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
                    .arg(name)

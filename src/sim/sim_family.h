@@ -29,8 +29,9 @@ public:
     bool isSet(const QString& name) const;
     QString value(const QString& name) const;
 
-    // Whole numbers in decimal or 0x hex, within [lo, hi].
-    int whole(const QString& name, int lo, int hi, int fallback);
+    // Whole numbers within [lo, hi]; base 0 takes decimal, 0x hex and a
+    // leading 0 as octal, base 10 decimal only.
+    int whole(const QString& name, int lo, int hi, int fallback, int base = 0);
     // A finite number of at least lo.
     double real(const QString& name, double lo, double fallback);
 

@@ -172,22 +172,6 @@ OrvanOptions readOrvanOptions(SimOptionReader& read) {
     OrvanOptions o;
     if (read.family() != QLatin1String("orvan"))
         return o;
-    // Decimal only, unlike the shared whole numbers.
-    const auto whole = [&](const QString& name, int lo, int hi, int& into) {
-        if (!read.isSet(name))
-            return;
-        bool ok = false;
-        const int v = read.value(name).toInt(&ok);
-        if (!ok || v < lo || v > hi) {
-            read.refuse(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
-                            .arg(name)
-                            .arg(lo)
-                            .arg(hi)
-                            .arg(read.value(name)));
-            return;
-        }
-        into = v;
-    };
     for (const NumberOption& n : kNumbers) {
         const QString name = QString::fromLatin1(n.name);
         if (!read.isSet(name))
@@ -203,10 +187,11 @@ OrvanOptions readOrvanOptions(SimOptionReader& read) {
     }
     o.steady = read.isSet(QStringLiteral("steady"));
     o.silent = read.isSet(QStringLiteral("silent"));
-    whole(QStringLiteral("units"), 0, 9, o.unitsDigit);
-    whole(QStringLiteral("error-every"), 0, 1000000, o.errorEvery);
-    whole(QStringLiteral("garbage-every"), 0, 1000000, o.garbageEvery);
-    whole(QStringLiteral("stop-after"), 0, 1000000000, o.stopAfter);
+    // Decimal only, as the Orvan's digits are written.
+    o.unitsDigit = read.whole(QStringLiteral("units"), 0, 9, o.unitsDigit, 10);
+    o.errorEvery = read.whole(QStringLiteral("error-every"), 0, 1000000, o.errorEvery, 10);
+    o.garbageEvery = read.whole(QStringLiteral("garbage-every"), 0, 1000000, o.garbageEvery, 10);
+    o.stopAfter = read.whole(QStringLiteral("stop-after"), 0, 1000000000, o.stopAfter, 10);
     return o;
 }
 

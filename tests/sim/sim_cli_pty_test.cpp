@@ -138,6 +138,38 @@ TEST(SimCommandLine, RefusalsExitWithTwo) {
     EXPECT_TRUE(help.message.contains("--push-every"));
 }
 
+// Every simulator brings its options to the one command line: the help lists
+// them all, and each simulator reads every command line, so a value one of
+// them cannot take is refused whichever family runs (the first refusal is the
+// one said). The Orvan's own options and the portable's --value are read only
+// when that family runs.
+TEST(SimCommandLine, OptionsComeFromEverySimulator) {
+    const QString help = parse({"--help"}).message;
+    for (const char* option : {"--detector", "--log-values", "--meter-type", "--gm", "--delay"})
+        EXPECT_TRUE(help.contains(option)) << option;
+    EXPECT_TRUE(help.contains("tarvo5, portables, amp or orvan")) << help.toStdString();
+
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char* said;
+    } cases[] = {
+        {{"orvan", "--detector", "300"}, 2, "--detector wants a whole number from 0 to 255"},
+        {{"tarvo5", "--meter-type", "9"}, 2, "--meter-type wants a whole number from 0 to 4"},
+        {{"amp", "--log-values", "1,x"}, 2, "--log-values wants numbers of 0 and up, not 'x'"},
+        {{"tarvo5", "--detector", "300", "--delay", "-5"}, 2, "--detector"},
+        {{"orvan", "--units", "0x5"}, 2, "--units wants a whole number from 0 to 9"},
+        {{"tarvo5", "--units", "0x5", "--gm", "-1"}, -1, ""},
+        {{"tarvo5", "--value", "-1"}, -1, ""},
+        {{"portables", "--value", "-1"}, 2, "--value wants a number, not '-1'"},
+    };
+    for (const auto& c : cases) {
+        const SimCommandLine got = parse(c.args);
+        EXPECT_EQ(got.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(got.message.contains(c.said)) << got.message.toStdString();
+    }
+}
+
 TEST(SimPty, AnswersTheTestFrameThroughTheSlaveAndKeepsServingAfterReopen) {
     SimTarvo sim;
     SimPty pty(sim);
