@@ -181,4 +181,42 @@ QByteArray SimAmp::onTimer() {
     return line;
 }
 
+// --- command line ------------------------------------------------------------
+
+namespace {
+
+QList<QCommandLineOption> ampCommandLineOptions() {
+    return {
+        {QStringLiteral("meter-type"),
+         QStringLiteral("Amp: meter type 0-4 (AmpA, AmpB, AmpC, Vessa-1, Vessa1D; default 3). "
+                        "Types 3 and 4 have a background and five thresholds."),
+         QStringLiteral("N"), QStringLiteral("3")},
+        {QStringLiteral("roentgen"), QStringLiteral("Amp: count in mR/h instead of uSv/h.")},
+        {QStringLiteral("interval"),
+         QStringLiteral("Amp: seconds between readings once started (default 1)."),
+         QStringLiteral("SECONDS"), QStringLiteral("1")},
+    };
+}
+
+// The shared --value and --status are the meter's own only when given: its
+// value is never below zero, its status a single digit.
+AmpOptions readAmpOptions(SimOptionReader& read) {
+    AmpOptions a;
+    a.meterType = read.whole(QStringLiteral("meter-type"), 0, 4, a.meterType);
+    a.sievert = !read.isSet(QStringLiteral("roentgen"));
+    a.intervalSeconds = read.whole(QStringLiteral("interval"), 1, 9999, a.intervalSeconds);
+    if (read.isSet(QStringLiteral("value")))
+        a.value = std::max(0.0, read.real(QStringLiteral("value"), -1e30, a.value));
+    a.status = std::clamp(read.whole(QStringLiteral("status"), 0, 255, 0), 0, 9);
+    a.silent = read.isSet(QStringLiteral("silent"));
+    a.corruptEvery = read.whole(QStringLiteral("corrupt-every"), 0, 1000000, 0);
+    return a;
+}
+
+} // namespace
+
+SimFamily ampSimulator() {
+    return simFamily<SimAmp, readAmpOptions>("amp", ampCommandLineOptions);
+}
+
 } // namespace zel::sim

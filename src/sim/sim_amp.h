@@ -3,6 +3,7 @@
 // confirmation, reports its parameter block, and once started sends a
 // reading line at its interval.
 #include "protocol/amp.h"
+#include "sim/sim_family.h"
 #include "sim/sim_instrument.h"
 #include <QByteArray>
 
@@ -56,5 +57,9 @@ private:
     qint64 readings_ = 0;
     double dose_ = 12.3; // accumulated since the meter was reset, in its unit times hours
 };
+
+// zel-sim's "amp": its own meter type, units and interval, and the shared
+// options that mean the same for it.
+SimFamily ampSimulator();
 
 } // namespace zel::sim

@@ -1,6 +1,5 @@
 #include "sim/sim_orvan.h"
 
-#include <QCommandLineParser>
 #include <algorithm>
 #include <cmath>
 
@@ -151,8 +150,6 @@ const NumberOption kNumbers[] = {
     {"neutrons", "Orvan neutron value (default 2).", &OrvanOptions::neutrons},
 };
 
-} // namespace
-
 QList<QCommandLineOption> orvanCommandLineOptions() {
     QList<QCommandLineOption> out;
     for (const NumberOption& n : kNumbers)
@@ -168,40 +165,40 @@ QList<QCommandLineOption> orvanCommandLineOptions() {
     return out;
 }
 
-Expected<void> readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& o) {
-    const auto refuse = [](const QString& text) { return fail(Failure::Kind::Settings, text); };
-    const auto whole = [&](const QString& name, int lo, int hi, int& into) -> Expected<void> {
-        if (!parser.isSet(name))
-            return {};
-        bool ok = false;
-        const int v = parser.value(name).toInt(&ok);
-        if (!ok || v < lo || v > hi)
-            return refuse(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
-                              .arg(name)
-                              .arg(lo)
-                              .arg(hi)
-                              .arg(parser.value(name)));
-        into = v;
-        return {};
-    };
+// Orvan's own options and the shared --units (its units digit), --steady,
+// --silent and --stop-after. They are read only when the Orvan runs: --units
+// means a digit here and a code byte elsewhere.
+OrvanOptions readOrvanOptions(SimOptionReader& read) {
+    OrvanOptions o;
+    if (read.family() != QLatin1String("orvan"))
+        return o;
     for (const NumberOption& n : kNumbers) {
         const QString name = QString::fromLatin1(n.name);
-        if (!parser.isSet(name))
+        if (!read.isSet(name))
             continue;
         bool ok = false;
-        const double v = parser.value(name).toDouble(&ok);
-        if (!ok || !std::isfinite(v) || v < 0 || v > 99999)
-            return refuse(QStringLiteral("--%1 wants a number from 0 to 99999, not '%2'")
-                              .arg(name, parser.value(name)));
+        const double v = read.value(name).toDouble(&ok);
+        if (!ok || !std::isfinite(v) || v < 0 || v > 99999) {
+            read.refuse(QStringLiteral("--%1 wants a number from 0 to 99999, not '%2'")
+                            .arg(name, read.value(name)));
+            return o;
+        }
         o.*n.member = v;
     }
-    o.steady = parser.isSet(QStringLiteral("steady"));
-    o.silent = parser.isSet(QStringLiteral("silent"));
-    return whole(QStringLiteral("units"), 0, 9, o.unitsDigit)
-        .and_then([&] { return whole(QStringLiteral("error-every"), 0, 1000000, o.errorEvery); })
-        .and_then(
-            [&] { return whole(QStringLiteral("garbage-every"), 0, 1000000, o.garbageEvery); })
-        .and_then([&] { return whole(QStringLiteral("stop-after"), 0, 1000000000, o.stopAfter); });
+    o.steady = read.isSet(QStringLiteral("steady"));
+    o.silent = read.isSet(QStringLiteral("silent"));
+    // Decimal only, as the Orvan's digits are written.
+    o.unitsDigit = read.whole(QStringLiteral("units"), 0, 9, o.unitsDigit, 10);
+    o.errorEvery = read.whole(QStringLiteral("error-every"), 0, 1000000, o.errorEvery, 10);
+    o.garbageEvery = read.whole(QStringLiteral("garbage-every"), 0, 1000000, o.garbageEvery, 10);
+    o.stopAfter = read.whole(QStringLiteral("stop-after"), 0, 1000000000, o.stopAfter, 10);
+    return o;
+}
+
+} // namespace
+
+SimFamily orvanSimulator() {
+    return simFamily<SimOrvan, readOrvanOptions>("orvan", orvanCommandLineOptions);
 }
 
 } // namespace zel::sim

@@ -2,15 +2,12 @@
 // Simulated Orvan: answers "G11" with its "R11" line (the units digit) and
 // "G19" with an "R19" reading, fixed columns between STX and ETX. It can
 // answer with error reports, fall silent or send garbage instead.
-#include "common/failure.h"
+#include "sim/sim_family.h"
 #include "sim/sim_instrument.h"
 #include "station/clock.h"
 #include <QByteArray>
-#include <QCommandLineOption>
 #include <QList>
 #include <memory>
-
-class QCommandLineParser;
 
 namespace zel::sim {
 
@@ -80,10 +77,7 @@ private:
     int garbageSent_ = 0;
 };
 
-// The command-line options only the Orvan has, and their reading (together
-// with the shared --units, --steady, --silent and --stop-after). The reader
-// says which option it could not take.
-QList<QCommandLineOption> orvanCommandLineOptions();
-Expected<void> readOrvanOptions(const QCommandLineParser& parser, OrvanOptions& options);
+// zel-sim's "orvan": its rates and fault options, and its units digit.
+SimFamily orvanSimulator();
 
 } // namespace zel::sim

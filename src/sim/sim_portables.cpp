@@ -220,4 +220,59 @@ QByteArray SimPortables::onTimer() {
     return reply(readingPayload(instrumentNow(), currentValue()));
 }
 
+// --- command line ------------------------------------------------------------
+
+namespace {
+
+QList<QCommandLineOption> portablesCommandLineOptions() {
+    return {
+        {QStringLiteral("id"),
+         QStringLiteral("Portables: instrument identification, 12 characters (default \"QUORIN "
+                        "00042\")."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("log-values"),
+         QStringLiteral("Portables: values of the logged records in turn, comma-separated."),
+         QStringLiteral("LIST")},
+    };
+}
+
+// The portable instrument shares the fault options with Tarvo-5; its reading
+// is given in the unit it shows (12 mR/h by default), so --value is its own
+// only when it runs.
+PortablesOptions readPortablesOptions(SimOptionReader& read) {
+    PortablesOptions p;
+    p.detector = read.whole(QStringLiteral("detector"), 0, 255, p.detector);
+    if (read.family() == QLatin1String("portables"))
+        p.value = read.real(QStringLiteral("value"), 0, p.value);
+    p.units = read.whole(QStringLiteral("units"), 0, 255, p.units);
+    p.status = read.whole(QStringLiteral("status"), 0, 255, p.status);
+    p.records = read.whole(QStringLiteral("records"), 0, 255 * 255 + 254, p.records);
+    p.steady = read.isSet(QStringLiteral("steady"));
+    p.silent = read.isSet(QStringLiteral("silent"));
+    p.corruptEvery = read.whole(QStringLiteral("corrupt-every"), 0, 1000000, 0);
+    p.stopAfter = read.whole(QStringLiteral("stop-after"), 0, 1000000000, -1);
+    p.stopAfterRecord = read.whole(QStringLiteral("stop-after-record"), 0, 1000000000, -1);
+    if (read.isSet(QStringLiteral("id")))
+        p.id = read.value(QStringLiteral("id")).toLatin1();
+    if (read.isSet(QStringLiteral("log-values"))) {
+        for (const QString& v : read.value(QStringLiteral("log-values")).split(QLatin1Char(','))) {
+            bool ok = false;
+            const double x = v.trimmed().toDouble(&ok);
+            if (!ok || !std::isfinite(x) || x < 0) {
+                read.refuse(
+                    QStringLiteral("--log-values wants numbers of 0 and up, not '%1'").arg(v));
+                break;
+            }
+            p.logValues << x;
+        }
+    }
+    return p;
+}
+
+} // namespace
+
+SimFamily portablesSimulator() {
+    return simFamily<SimPortables, readPortablesOptions>("portables", portablesCommandLineOptions);
+}
+
 } // namespace zel::sim

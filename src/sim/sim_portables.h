@@ -2,6 +2,7 @@
 // Simulated portable instrument: answers the station's 10-byte commands with
 // reading and calibration replies in the Portables frame, sends on-line
 // readings at the interval of command 9, and serves its log record by record.
+#include "sim/sim_family.h"
 #include "sim/sim_instrument.h"
 #include "station/clock.h"
 #include <QByteArray>
@@ -87,5 +88,9 @@ private:
     int heard_ = 0;
     int sent_ = 0;
 };
+
+// zel-sim's "portables": reads the options it shares with Tarvo-5 and adds
+// --id and --log-values.
+SimFamily portablesSimulator();
 
 } // namespace zel::sim

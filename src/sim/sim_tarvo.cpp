@@ -375,4 +375,74 @@ QByteArray SimTarvo::onTimer() {
     return frame(p);
 }
 
+// --- command line ------------------------------------------------------------
+
+namespace {
+
+QList<QCommandLineOption> tarvoCommandLineOptions() {
+    return {
+        {QStringLiteral("detector"), QStringLiteral("Tarvo-5 detector code (default 161)."),
+         QStringLiteral("CODE"), QStringLiteral("161")},
+        {QStringLiteral("value"),
+         QStringLiteral("Base value in the instrument's unit (default 0.012, shown as 12 mR/h)."),
+         QStringLiteral("X"), QStringLiteral("0.012")},
+        {QStringLiteral("units"),
+         QStringLiteral("Units code (default 1); Orvan: units digit, 0 sievert (default), other "
+                        "roentgen."),
+         QStringLiteral("CODE"), QStringLiteral("1")},
+        {QStringLiteral("status"), QStringLiteral("Status byte (default 0)."), QStringLiteral("S"),
+         QStringLiteral("0")},
+        {QStringLiteral("short"), QStringLiteral("Answer polls with short (0x10) readings.")},
+        {QStringLiteral("records"), QStringLiteral("Logged records to download (default 20)."),
+         QStringLiteral("N"), QStringLiteral("20")},
+        {QStringLiteral("push-every"),
+         QStringLiteral("Send a reading unasked every SECONDS (fractions allowed; 0 = never, "
+                        "default)."),
+         QStringLiteral("SECONDS"), QStringLiteral("0")},
+        {QStringLiteral("steady"),
+         QStringLiteral("Keep the value at the base value instead of letting it drift slowly.")},
+        {QStringLiteral("silent"), QStringLiteral("Never answer.")},
+        {QStringLiteral("announce-only"),
+         QStringLiteral("Answer the test with the announce, never confirm initialisation.")},
+        {QStringLiteral("corrupt-every"),
+         QStringLiteral("Give every N-th frame sent a wrong checksum."), QStringLiteral("N")},
+        {QStringLiteral("stop-after"), QStringLiteral("Fall silent after N received messages."),
+         QStringLiteral("N")},
+        {QStringLiteral("any-checksum"),
+         QStringLiteral("Do not steer the checksum away from the bytes 02, 03 and 1B.")},
+        {QStringLiteral("stop-after-record"),
+         QStringLiteral("During a download, leave the request that follows the K-th record "
+                        "unanswered (once)."),
+         QStringLiteral("K")},
+    };
+}
+
+TarvoOptions readTarvoOptions(SimOptionReader& read) {
+    TarvoOptions t;
+    t.detector = read.whole(QStringLiteral("detector"), 0, 255, t.detector);
+    t.value = read.real(QStringLiteral("value"), -1e30, t.value);
+    t.units = read.whole(QStringLiteral("units"), 0, 255, t.units);
+    t.status = read.whole(QStringLiteral("status"), 0, 255, t.status);
+    t.shortReadings = read.isSet(QStringLiteral("short"));
+    t.records = read.whole(QStringLiteral("records"), 0, 255 * 255 + 254, t.records);
+    // Longer than a day is no use, and keeps the milliseconds in an int.
+    t.pushEverySeconds = read.real(QStringLiteral("push-every"), 0, t.pushEverySeconds);
+    if (t.pushEverySeconds > 86400)
+        read.refuse(QStringLiteral("--push-every wants at most 86400 seconds"));
+    t.steady = read.isSet(QStringLiteral("steady"));
+    t.silent = read.isSet(QStringLiteral("silent"));
+    t.announceOnly = read.isSet(QStringLiteral("announce-only"));
+    t.corruptEvery = read.whole(QStringLiteral("corrupt-every"), 0, 1000000, 0);
+    t.stopAfter = read.whole(QStringLiteral("stop-after"), 0, 1000000000, -1);
+    t.padChecksum = !read.isSet(QStringLiteral("any-checksum"));
+    t.stopAfterRecord = read.whole(QStringLiteral("stop-after-record"), 0, 1000000000, -1);
+    return t;
+}
+
+} // namespace
+
+SimFamily tarvoSimulator() {
+    return simFamily<SimTarvo, readTarvoOptions>("tarvo5", tarvoCommandLineOptions);
+}
+
 } // namespace zel::sim

@@ -1,6 +1,7 @@
 #pragma once
 // Simulated Tarvo-5: answers the station's test, acknowledge, poll, download
 // and clock messages in the Tarvo-5 frame, and can push readings unasked.
+#include "sim/sim_family.h"
 #include "sim/sim_instrument.h"
 #include "station/clock.h"
 #include <QByteArray>
@@ -121,5 +122,9 @@ private:
 // Keeps the XOR of `payload` clear of 02, 03 and 1B by changing the byte at
 // `padIndex`, which the reader of that message does not interpret.
 void padTarvoChecksum(QByteArray& payload, int padIndex);
+
+// zel-sim's "tarvo5": the options every simulator of this kind shares
+// (detector, value, units, status, the fault options) and Tarvo-5's own.
+SimFamily tarvoSimulator();
 
 } // namespace zel::sim

@@ -102,13 +102,13 @@ TEST(SimAmp, CommandLine) {
         {"zel-sim", "amp", "--meter-type", "1", "--roentgen", "--interval", "5", "--value", "3.5",
          "--status", "2", "--silent", "--corrupt-every", "4"});
     ASSERT_EQ(c.exitCode, -1) << c.message.toStdString();
-    EXPECT_EQ(c.amp.meterType, 1);
-    EXPECT_FALSE(c.amp.sievert);
-    EXPECT_EQ(c.amp.intervalSeconds, 5);
-    EXPECT_DOUBLE_EQ(c.amp.value, 3.5);
-    EXPECT_EQ(c.amp.status, 2);
-    EXPECT_TRUE(c.amp.silent);
-    EXPECT_EQ(c.amp.corruptEvery, 4);
+    EXPECT_EQ(c.optionsAs<AmpOptions>().meterType, 1);
+    EXPECT_FALSE(c.optionsAs<AmpOptions>().sievert);
+    EXPECT_EQ(c.optionsAs<AmpOptions>().intervalSeconds, 5);
+    EXPECT_DOUBLE_EQ(c.optionsAs<AmpOptions>().value, 3.5);
+    EXPECT_EQ(c.optionsAs<AmpOptions>().status, 2);
+    EXPECT_TRUE(c.optionsAs<AmpOptions>().silent);
+    EXPECT_EQ(c.optionsAs<AmpOptions>().corruptEvery, 4);
     EXPECT_EQ(makeInstrument(c)->family(), "amp");
     EXPECT_EQ(parseSimCommandLine({"zel-sim", "amp", "--meter-type", "5"}).exitCode, 2);
     EXPECT_EQ(parseSimCommandLine({"zel-sim", "amp", "--interval", "0"}).exitCode, 2);

@@ -62,7 +62,7 @@ TEST(SimCommandLine, DefaultsAndOptions) {
     SimCommandLine c = parse({"tarvo5"});
     EXPECT_EQ(c.exitCode, -1);
     EXPECT_EQ(c.family, "tarvo5");
-    EXPECT_EQ(c.tarvo.stopAfter, -1);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().stopAfter, -1);
 
     c = parse({"tarvo5",
                "--link",
@@ -91,17 +91,18 @@ TEST(SimCommandLine, DefaultsAndOptions) {
                "--any-checksum"});
     ASSERT_EQ(c.exitCode, -1) << c.message.toStdString();
     EXPECT_EQ(c.link, "/tmp/x");
-    EXPECT_EQ(c.tarvo.detector, 162);
-    EXPECT_DOUBLE_EQ(c.tarvo.value, 1.5);
-    EXPECT_EQ(c.tarvo.units, 3);
-    EXPECT_EQ(c.tarvo.status, 4);
-    EXPECT_TRUE(c.tarvo.shortReadings);
-    EXPECT_EQ(c.tarvo.records, 300);
-    EXPECT_DOUBLE_EQ(c.tarvo.pushEverySeconds, 0.5);
-    EXPECT_TRUE(c.tarvo.silent && c.tarvo.announceOnly && c.verbose && c.tarvo.steady);
-    EXPECT_EQ(c.tarvo.corruptEvery, 3);
-    EXPECT_EQ(c.tarvo.stopAfter, 0);
-    EXPECT_FALSE(c.tarvo.padChecksum);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().detector, 162);
+    EXPECT_DOUBLE_EQ(c.optionsAs<TarvoOptions>().value, 1.5);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().units, 3);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().status, 4);
+    EXPECT_TRUE(c.optionsAs<TarvoOptions>().shortReadings);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().records, 300);
+    EXPECT_DOUBLE_EQ(c.optionsAs<TarvoOptions>().pushEverySeconds, 0.5);
+    EXPECT_TRUE(c.optionsAs<TarvoOptions>().silent && c.optionsAs<TarvoOptions>().announceOnly &&
+                c.verbose && c.optionsAs<TarvoOptions>().steady);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().corruptEvery, 3);
+    EXPECT_EQ(c.optionsAs<TarvoOptions>().stopAfter, 0);
+    EXPECT_FALSE(c.optionsAs<TarvoOptions>().padChecksum);
 }
 
 TEST(SimCommandLine, EveryFamilyOfTheStationHasItsSimulator) {
@@ -135,6 +136,38 @@ TEST(SimCommandLine, RefusalsExitWithTwo) {
     const SimCommandLine help = parse({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.message.contains("--push-every"));
+}
+
+// Every simulator brings its options to the one command line: the help lists
+// them all, and each simulator reads every command line, so a value one of
+// them cannot take is refused whichever family runs (the first refusal is the
+// one said). The Orvan's own options and the portable's --value are read only
+// when that family runs.
+TEST(SimCommandLine, OptionsComeFromEverySimulator) {
+    const QString help = parse({"--help"}).message;
+    for (const char* option : {"--detector", "--log-values", "--meter-type", "--gm", "--delay"})
+        EXPECT_TRUE(help.contains(option)) << option;
+    EXPECT_TRUE(help.contains("tarvo5, portables, amp or orvan")) << help.toStdString();
+
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char* said;
+    } cases[] = {
+        {{"orvan", "--detector", "300"}, 2, "--detector wants a whole number from 0 to 255"},
+        {{"tarvo5", "--meter-type", "9"}, 2, "--meter-type wants a whole number from 0 to 4"},
+        {{"amp", "--log-values", "1,x"}, 2, "--log-values wants numbers of 0 and up, not 'x'"},
+        {{"tarvo5", "--detector", "300", "--delay", "-5"}, 2, "--detector"},
+        {{"orvan", "--units", "0x5"}, 2, "--units wants a whole number from 0 to 9"},
+        {{"tarvo5", "--units", "0x5", "--gm", "-1"}, -1, ""},
+        {{"tarvo5", "--value", "-1"}, -1, ""},
+        {{"portables", "--value", "-1"}, 2, "--value wants a number, not '-1'"},
+    };
+    for (const auto& c : cases) {
+        const SimCommandLine got = parse(c.args);
+        EXPECT_EQ(got.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(got.message.contains(c.said)) << got.message.toStdString();
+    }
 }
 
 TEST(SimPty, AnswersTheTestFrameThroughTheSlaveAndKeepsServingAfterReopen) {

@@ -100,17 +100,17 @@ TEST(SimOrvan, CommandLine) {
                                             "--cps", "7", "--americium", "1.5", "--error-every",
                                             "5", "--garbage-every", "7", "--silent", "--steady"});
     ASSERT_EQ(c.exitCode, -1) << c.message.toStdString();
-    EXPECT_EQ(c.orvan.unitsDigit, 1);
-    EXPECT_EQ(c.orvan.gm, 250);
-    EXPECT_EQ(c.orvan.countRate, 7);
-    EXPECT_EQ(c.orvan.americium, 1.5);
-    EXPECT_EQ(c.orvan.errorEvery, 5);
-    EXPECT_EQ(c.orvan.garbageEvery, 7);
-    EXPECT_TRUE(c.orvan.silent);
-    EXPECT_TRUE(c.orvan.steady);
+    EXPECT_EQ(c.optionsAs<OrvanOptions>().unitsDigit, 1);
+    EXPECT_EQ(c.optionsAs<OrvanOptions>().gm, 250);
+    EXPECT_EQ(c.optionsAs<OrvanOptions>().countRate, 7);
+    EXPECT_EQ(c.optionsAs<OrvanOptions>().americium, 1.5);
+    EXPECT_EQ(c.optionsAs<OrvanOptions>().errorEvery, 5);
+    EXPECT_EQ(c.optionsAs<OrvanOptions>().garbageEvery, 7);
+    EXPECT_TRUE(c.optionsAs<OrvanOptions>().silent);
+    EXPECT_TRUE(c.optionsAs<OrvanOptions>().steady);
     ASSERT_TRUE(makeInstrument(c));
     EXPECT_EQ(makeInstrument(c)->family(), "orvan");
-    EXPECT_EQ(parseSimCommandLine({"zel-sim", "orvan"}).orvan.unitsDigit, 0);
+    EXPECT_EQ(parseSimCommandLine({"zel-sim", "orvan"}).optionsAs<OrvanOptions>().unitsDigit, 0);
 
     for (const QStringList& bad : QList<QStringList>{
              {"--units", "10"}, {"--gm", "-1"}, {"--cps", "1e6"}, {"--error-every", "x"}}) {

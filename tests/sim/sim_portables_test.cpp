@@ -4,6 +4,7 @@
 #include "protocol/portables.h"
 #include "sim/sim_cli.h"
 #include "sim/sim_portables.h"
+#include "sim/sim_tarvo.h"
 #include "station/clock.h"
 #include "support/reading_rows.h"
 
@@ -171,14 +172,17 @@ TEST(SimPortablesCommandLine, SharedAndOwnOptions) {
         {"zel-sim", "portables", "--records", "7", "--log-values", "1, 2.5,3", "--id", "AB",
          "--delay", "700", "--stop-after-record", "3", "--corrupt-every", "4", "--value", "0.5"});
     ASSERT_EQ(c.exitCode, -1) << c.message.toStdString();
-    EXPECT_EQ(c.portables.records, 7);
-    EXPECT_EQ(c.portables.logValues, QList<double>({1, 2.5, 3}));
-    EXPECT_EQ(c.portables.id, "AB");
+    EXPECT_EQ(c.optionsAs<PortablesOptions>().records, 7);
+    EXPECT_EQ(c.optionsAs<PortablesOptions>().logValues, QList<double>({1, 2.5, 3}));
+    EXPECT_EQ(c.optionsAs<PortablesOptions>().id, "AB");
     EXPECT_EQ(c.replyDelayMs, 700);
-    EXPECT_EQ(c.portables.stopAfterRecord, 3);
-    EXPECT_EQ(c.tarvo.stopAfterRecord, 3);
-    EXPECT_EQ(c.portables.corruptEvery, 4);
-    EXPECT_DOUBLE_EQ(c.portables.value, 0.5);
+    EXPECT_EQ(c.optionsAs<PortablesOptions>().stopAfterRecord, 3);
+    EXPECT_EQ(parseSimCommandLine({"zel-sim", "tarvo5", "--stop-after-record", "3"})
+                  .optionsAs<TarvoOptions>()
+                  .stopAfterRecord,
+              3);
+    EXPECT_EQ(c.optionsAs<PortablesOptions>().corruptEvery, 4);
+    EXPECT_DOUBLE_EQ(c.optionsAs<PortablesOptions>().value, 0.5);
     EXPECT_TRUE(makeInstrument(c));
     for (const QStringList& bad :
          QList<QStringList>{{"zel-sim", "portables", "--log-values", "1,x"},
