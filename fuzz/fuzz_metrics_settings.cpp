@@ -20,9 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QRegularExpression numeric(QStringLiteral("^(\\[.*|[0-9.]*:[^:]*)$"));
     if (!numeric.match(s.listen).hasMatch())
         return 0;
-    const zel::ListenAddress a = zel::resolveListen(s.listen);
-    if (!a.problem.isEmpty())
+    const zel::Expected<zel::ListenAddress> resolved = zel::resolveListen(s.listen);
+    if (!resolved)
         return 0;
+    const zel::ListenAddress& a = *resolved;
     if (a.port < 1 || a.port > 65535 || a.numeric.isEmpty() || a.serverForm().isEmpty())
         std::abort();
     return 0;

@@ -42,12 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quint64 next = 0;
     {
         zel::DiskQueue q(path, 64);
-        const zel::DiskQueue::Opened o = q.open();
-        if (!o.usable) {
+        const zel::Expected<zel::DiskQueue::Opened> opened = q.open();
+        if (!opened) {
             if (bytesOf(path) != bytes)
                 std::abort();
             return 0;
         }
+        const zel::DiskQueue::Opened& o = *opened;
         check(q, o);
         for (const auto& e : o.waiting)
             seqs.push_back(e.seq);
@@ -64,9 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             seqs.erase(seqs.begin());
     }
     zel::DiskQueue again(path, 64);
-    const zel::DiskQueue::Opened o = again.open();
-    if (!o.usable || again.nextSeq() != next)
+    const zel::Expected<zel::DiskQueue::Opened> reopened = again.open();
+    if (!reopened || again.nextSeq() != next)
         std::abort();
+    const zel::DiskQueue::Opened& o = *reopened;
     check(again, o);
     std::vector<quint64> back;
     for (const auto& e : o.waiting)

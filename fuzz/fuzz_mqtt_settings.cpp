@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     if (s.clientId.isEmpty())
         s.clientId = zel::defaultClientId(s.station, QFileInfo(path).path());
-    if (!zel::mqttSettingsProblem(s).isEmpty())
+    if (!zel::checkMqttSettings(s))
         return 0;
     if (s.port < 1 || s.port > 65535 || s.queueLimit < 1)
         std::abort();
