@@ -13,21 +13,20 @@ namespace zel {
 
 struct Failure {
     enum class Kind {
-        DiskFull,  // no space left: waiting and trying again can mend it
-        NotFound,  // a file, folder, port or record that is not there
-        Refused,   // permission, a planted link, a read-only file system
-        InUse,     // another program holds it (the folder lock, a busy port)
-        Protocol,  // the instrument or a file said something we cannot read
-        TimedOut,  // no answer in time
-        Settings,  // a setting or a user's entry that cannot be used
-        Other,     // any other system error; the text says which
+        DiskFull, // no space left: waiting and trying again can mend it
+        NotFound, // a file, folder, port or record that is not there
+        Refused,  // permission, a planted link, a read-only file system
+        InUse,    // another program holds it (the folder lock, a busy port)
+        Protocol, // the instrument or a file said something we cannot read
+        TimedOut, // no answer in time
+        Settings, // a setting or a user's entry that cannot be used
+        Other,    // any other system error; the text says which
     };
     Kind kind = Kind::Other;
     QString text;
 };
 
-template <typename T>
-using Expected = tl::expected<T, Failure>;
+template <typename T> using Expected = tl::expected<T, Failure>;
 
 // The failure side of an Expected, for `return fail(...)`.
 inline tl::unexpected<Failure> fail(Failure::Kind kind, QString text) {
