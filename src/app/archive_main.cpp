@@ -3,6 +3,7 @@
 #include "archive/archive.h"
 #include "archive/archive_files.h"
 #include "common/datetime.h"
+#include "common/local_zone.h"
 #include "common/paths.h"
 
 #include <QCoreApplication>
@@ -273,6 +274,8 @@ int runCheck(const CommandLine& c) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread exists: it sets the environment.
+    zel::pinLocalTimeZone();
     QCoreApplication app(argc, argv);
     zel::setProgramIdentity(QStringLiteral("zel-archive"));
     const QStringList args = QCoreApplication::arguments();

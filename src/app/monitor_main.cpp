@@ -1,6 +1,7 @@
 // zel-monitor: unattended collection from one instrument, without a window.
 #include "app/program_identity.h"
 #include "common/folder_lock.h"
+#include "common/local_zone.h"
 #include "common/paths.h"
 #include "monitor/monitor.h"
 #include "station/serial_link.h"
@@ -37,7 +38,10 @@ void onSignal(int signal) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread exists: it sets the environment.
+    zel::pinLocalTimeZone();
     QCoreApplication app(argc, argv);
+    zel::watchLocalTimeZone(&app);
     zel::setProgramIdentity(QStringLiteral("zel-monitor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION_TEXT));
 

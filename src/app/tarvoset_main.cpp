@@ -1,5 +1,6 @@
 // tarvoset: initialises a Tarvo-5 on the port named in "dax.ini".
 #include "app/program_identity.h"
+#include "common/local_zone.h"
 #include "common/paths.h"
 #include "setup/tarvoset_controller.h"
 #include "setup/tarvoset_window.h"
@@ -10,6 +11,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Before any thread exists: it sets the environment.
+    zel::pinLocalTimeZone();
     const int answered = zel::answerUsageQuestions(
         argc, argv,
         {QStringLiteral("tarvoset"),

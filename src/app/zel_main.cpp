@@ -1,5 +1,6 @@
 #include "app/program_identity.h"
 #include "common/folder_lock.h"
+#include "common/local_zone.h"
 #include "common/paths.h"
 #include "ui/command_line.h"
 #include "ui/main_window.h"
@@ -10,6 +11,8 @@
 #include <QMessageBox>
 
 int main(int argc, char** argv) {
+    // Before any thread exists: it sets the environment.
+    zel::pinLocalTimeZone();
     const int answered = zel::answerUsageQuestions(
         argc, argv,
         {QStringLiteral("zel"),
@@ -20,6 +23,7 @@ int main(int argc, char** argv) {
     if (answered >= 0)
         return answered;
     QApplication app(argc, argv);
+    zel::watchLocalTimeZone(&app);
     zel::setProgramIdentity(QStringLiteral("Zel"));
     QApplication::setApplicationVersion(QStringLiteral(ZEL_VERSION_TEXT));
     zel::useLocale(QLocale::system());
