@@ -159,8 +159,11 @@ Expected<void> WorkingFile::writeWhole(const QByteArray& bytes) {
     // caller's retry writes it once, whole.
     const qint64 before = file_.size();
     errno = 0;
-    if (file_.write(bytes) == bytes.size())
+    lastLineEnd_ = -1;
+    if (file_.write(bytes) == bytes.size()) {
+        lastLineEnd_ = before + bytes.size();
         return {};
+    }
     // QFile says "Unknown error" for a failed unbuffered write; the system's
     // own reason is still in errno.
     const int err = errno;
@@ -173,6 +176,7 @@ Expected<void> WorkingFile::writeWhole(const QByteArray& bytes) {
 }
 
 void WorkingFile::close() {
+    lastLineEnd_ = -1;
     if (file_.isOpen())
         file_.close();
 }

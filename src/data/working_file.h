@@ -39,6 +39,10 @@ public:
     Expected<void> startNew(const QByteArray& header);
     // Appends one reading line and flushes it to the disk.
     Expected<void> appendReading(const MeasurementRecord& r);
+    // Where the line appendReading() wrote last ends in the file (its size
+    // then), which tells that line apart for the feed without asking the
+    // file system again; -1 before the first line since opening.
+    qint64 lastLineEnd() const { return lastLineEnd_; }
 
 private:
     Expected<void> writeWhole(const QByteArray& bytes);
@@ -48,6 +52,7 @@ private:
     QString path_;
     QFile file_;
     QString notice_;
+    qint64 lastLineEnd_ = -1;
 };
 
 // Copies `from` to `to` through a temporary file in the target folder and a

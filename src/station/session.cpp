@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace zel {
 
@@ -132,16 +131,16 @@ void Session::wirePublisher() {
     MqttPublisher* p = publisher_.get();
     Station* station = station_.get();
     const QString workingPath = paths_.workingFile();
-    const QByteArray workingName = QFile::encodeName(workingPath);
+    const WorkingFile& working = data_->workingFile();
     QObject::connect(
         station, &Station::readingFiled, p,
-        [p, station, workingName](const Reading& r, AlarmLevel level) {
-            // The line just written ends the working file.
-            struct stat st {};
+        [p, station, &working](const Reading& r, AlarmLevel level) {
+            // The line just written ends the working file: the row the
+            // Station wrote, where the file says it ended.
             DiskQueue::Identity filedAs;
-            if (::stat(workingName.constData(), &st) == 0)
-                filedAs = {qint64(st.st_size),
-                           lineFingerprint(readingLine(recordOf(r, station->family().record))), 0};
+            const MeasurementRecord* row = station->rowBeingFiled();
+            if (row && working.lastLineEnd() >= 0)
+                filedAs = {working.lastLineEnd(), lineFingerprint(readingLine(*row)), 0};
             p->publishReading(r, level, filedAs);
         });
     p->catchUp(workingPath, station->family().record, [station](const Reading& r) -> AlarmLevel {

@@ -116,6 +116,8 @@ TEST_F(DataFilesTest, NewWorkingFileThenReadingsAreExactBytes) {
     // Flushed at once: another reader sees the line while the file is open.
     EXPECT_EQ(bytes(file("ZelTemp.csv")),
               EmptyPortablesHeader + "ID1,2024-01-02 10:00:00,1,mR/h,OK,GM, \r\n");
+    // The feed finds the line by where it ends: the file's size, not asked again.
+    EXPECT_EQ(store.workingFile().lastLineEnd(), bytes(file("ZelTemp.csv")).size());
 }
 
 TEST_F(DataFilesTest, QuotedFieldsReadBack) {
