@@ -3,11 +3,12 @@
 # on a virtual display, polling a simulated instrument (default tarvo5 every
 # 0.1 s), and the share of one processor core it used while collecting
 # SECONDS (default 60); prints every run and the median of RUNS (default 3).
-# GRAPH=1: the graph window is opened once readings come and follows them on
-# line (Utility > Graph, then its OnLine command).
+# GRAPH=1: the graph window is opened once readings come (Utility > Graph)
+# and follows them on line.
 # INSTRUCTIONS=1: one more run counts zel's instructions per reading under
 # callgrind (counters zeroed when the measured SECONDS begin and dumped when
 # they end); the machine's load changes the time, not the count.
+# CALLGRIND_KEEP=FILE keeps that run's profile for callgrind_annotate.
 # Set QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 to measure with screen-reader support.
 # Not part of CI. Needs a build in build-rel/ (or ZEL_BUILD=DIR, else
 # build/), xvfb-run and xdotool (and valgrind for INSTRUCTIONS=1).
@@ -58,11 +59,8 @@ one_run() {
   for _ in $(seq 300); do [ "$(lines)" -gt 20 ] && break; sleep 0.5; done
   if [ "${GRAPH:-}" = 1 ]; then
     xdotool windowfocus --sync "$win" key alt+u g
-    local graph
-    graph=$(xdotool search --sync --name '^Graph' | head -n 1)
-    sleep 2
-    # OnLine is the graph's menu-bar command; its key comes from its caption.
-    xdotool windowfocus --sync "$graph" key "${GRAPH_ONLINE_KEY:-alt+o}"
+    # Opened while collecting, the graph follows the readings on line.
+    xdotool search --sync --name '^Graph' >/dev/null
   fi
   sleep 2
   ticks() { awk '{print $14 + $15}' "/proc/$zel/stat"; }
@@ -80,6 +78,7 @@ one_run() {
     dump=$(ls "$work"/run/callgrind.out.* | sort -V | head -1)
     total=$(awk '/^summary:/ {print $2; exit}' "$dump")
     per_reading=$((total / (l1 - l0 > 0 ? l1 - l0 : 1)))
+    [ -n "${CALLGRIND_KEEP:-}" ] && cp "$dump" "$CALLGRIND_KEEP"
   fi
   kill "$zel" "$sim" 2>/dev/null || true
   wait "$zel" "$sim" 2>/dev/null || true

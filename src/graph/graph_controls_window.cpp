@@ -3,6 +3,8 @@
 // The graph window's menus, legend, scale column, plot and buttons: every
 // objectName and caption the window is known by.
 
+#include "graph/wrapped_label_widget.h"
+
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -213,7 +215,7 @@ void GraphWindow::buildControls() {
     // A long line of figures (German, or "newest … of …") wraps rather than
     // widening the window past the screen.
     stats_->setWordWrap(true);
-    top->addWidget(stats_);
+    top->addWidget(new WrappedLabelHolder(stats_, central));
 
     auto* buttons = new QHBoxLayout;
     auto button = [&](const char* name, const QString& caption) {
