@@ -51,7 +51,7 @@ one_run() {
   "${launch[@]}" "$build/zel" >/dev/null 2>&1 &
   zel=$!
   local win
-  win=$(xdotool search --sync --name '^Zel$' | head -n 1)
+  win=$(xdotool search --sync --onlyvisible --name '^Zel$' | head -n 1)
   sleep 2
   # Start (F5) unless the family starts by itself.
   [ "$family" != amp ] && xdotool windowfocus --sync "$win" key F5

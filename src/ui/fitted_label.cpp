@@ -73,8 +73,10 @@ QSize FittedLabel::labelHintHeights() const {
 }
 
 QSize FittedLabel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
-            labelHintHeights().width()};
+    // Measured once per font: the holder asks for the hint on every text.
+    if (hintWidth_ < 0)
+        hintWidth_ = fontMetrics().horizontalAdvance(QStringLiteral("0000000000"));
+    return {hintWidth_, labelHintHeights().width()};
 }
 
 QSize FittedLabel::minimumSizeHint() const {
@@ -87,6 +89,7 @@ void FittedLabel::changeEvent(QEvent* event) {
     case QEvent::StyleChange:
     case QEvent::ContentsRectChange:
         lineHeights_ = QSize(-1, -1);
+        hintWidth_ = -1;
         QLabel::changeEvent(event);
         followedByHolder();
         return;

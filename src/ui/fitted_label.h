@@ -39,6 +39,7 @@ private:
     // while not measured in the current font, style and margins.
     mutable QSize lineHeights_{-1, -1};
     mutable int lineHeightsMinimum_ = -1; // the minimum height they were measured with
+    mutable int hintWidth_ = -1;          // the hint's width in this font; -1: not measured
 };
 
 // Holds one FittedLabel in a window's layout. QLabel asks its parent's
