@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,21 +44,31 @@ quint32 checksum(QByteArrayView bytes) {
     return h;
 }
 
-QByteArray padded(quint64 v, int base, int width) {
-    return QByteArray::number(v, base).rightJustified(width, '0');
-}
-
+// Written for every batch: built in place rather than from a dozen
+// temporary strings.
 QByteArray markLine(char flag, const Mark& m) {
-    QByteArray body;
-    body.reserve(MarkBytes);
-    body += flag;
-    body += ' ' + padded(m.next, 10, 16);
-    body += ' ' + padded(m.safeSeq, 10, 16);
-    body += ' ' + padded(m.safe.known() ? quint64(m.safe.end) : ~quint64(0), 16, 16);
-    body += ' ' + padded(m.safe.fp, 16, 16);
-    body += ' ' + padded(m.safe.prevFp, 16, 16);
-    body += ' ' + padded(checksum(body), 16, 8) + '\n';
-    return body;
+    QByteArray line(MarkBytes, '0');
+    char* const out = line.data();
+    out[0] = flag;
+    // Each field: a space, then the number right-aligned in `width` digits
+    // (every value fits its width).
+    qsizetype at = 1;
+    const auto field = [&](quint64 v, int base, int width) {
+        out[at] = ' ';
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, v, base);
+        const qsizetype n = written.ptr - digits;
+        std::memcpy(out + at + 1 + width - n, digits, size_t(n));
+        at += 1 + width;
+    };
+    field(m.next, 10, 16);
+    field(m.safeSeq, 10, 16);
+    field(m.safe.known() ? quint64(m.safe.end) : ~quint64(0), 16, 16);
+    field(m.safe.fp, 16, 16);
+    field(m.safe.prevFp, 16, 16);
+    field(checksum(QByteArrayView(out, at)), 16, 8);
+    out[at] = '\n';
+    return line;
 }
 
 // Digits only, no sign, no space; nothing on overflow.
@@ -117,16 +128,36 @@ std::optional<Mark> parseLegacyMark(QByteArrayView line) {
     return m;
 }
 
+// Appends the line of one reading to `out`.
+void appendLine(QByteArray& out, char flag, quint64 seq, const Identity& id,
+                const QByteArray& payload) {
+    char digits[24];
+    const auto hex = [&](quint64 v) {
+        const auto r = std::to_chars(digits, digits + sizeof digits, v, 16);
+        out.append(digits, r.ptr - digits);
+    };
+    out += flag;
+    out += ' ';
+    const auto r = std::to_chars(digits, digits + sizeof digits, seq);
+    out.append(digits, r.ptr - digits);
+    out += ' ';
+    if (id.known()) {
+        out += '@';
+        hex(quint64(id.end));
+        out += ':';
+        hex(id.fp);
+        out += ':';
+        hex(id.prevFp);
+        out += ' ';
+    }
+    out += payload;
+    out += '\n';
+}
+
 QByteArray lineOf(char flag, quint64 seq, const Identity& id, const QByteArray& payload) {
     QByteArray line;
     line.reserve(payload.size() + 64);
-    line += flag;
-    line += ' ' + QByteArray::number(seq) + ' ';
-    if (id.known())
-        line += '@' + QByteArray::number(quint64(id.end), 16) + ':' +
-                QByteArray::number(id.fp, 16) + ':' + QByteArray::number(id.prevFp, 16) + ' ';
-    line += payload;
-    line += '\n';
+    appendLine(line, flag, seq, id, payload);
     return line;
 }
 
@@ -291,6 +322,8 @@ DiskQueue::DiskQueue(QString path, qsizetype capacity, int retryMs)
     : path_(std::move(path)), capacity_(std::max<qsizetype>(capacity, 1)), retryMs_(retryMs) {}
 
 DiskQueue::~DiskQueue() {
+    if (deferWrites_)
+        writePending();
     closeFile();
 }
 
@@ -298,6 +331,8 @@ void DiskQueue::closeFile() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    // Whatever replaces the file holds only the readings that still wait.
+    deliveredLines_.clear();
 }
 
 Expected<DiskQueue::Opened> DiskQueue::open() {
@@ -513,12 +548,10 @@ bool DiskQueue::writeMark() {
     if (fd_ < 0)
         return false;
     const Mark mark{nextSeq_, safeSeq_, safe_};
-    // One copy after the other: a write torn by a power cut leaves the other
-    // whole.
-    int error = writeAt(fd_, markLine('N', mark), 0);
-    if (error == 0)
-        error = writeAt(fd_, markLine('M', mark), MarkBytes);
-    if (error != 0) {
+    // Both copies in one write: they share a page of the file, so two writes
+    // would reach the disk together all the same. A copy torn by a power cut
+    // is told by its checksum and recovered from the other.
+    if (const int error = writeAt(fd_, markLine('N', mark) + markLine('M', mark), 0); error != 0) {
         fail(error, true);
         return false;
     }
@@ -534,10 +567,14 @@ void DiskQueue::appendWaiting() {
         return;
     if (notOnDisk_ > 1) {
         QByteArray lines;
+        qsizetype bytes = 0;
+        for (auto it = entries_.end() - notOnDisk_; it != entries_.end(); ++it)
+            bytes += it->payload.size() + 64;
+        lines.reserve(bytes);
         std::vector<qint64> ends;
         ends.reserve(size_t(notOnDisk_));
         for (auto it = entries_.end() - notOnDisk_; it != entries_.end(); ++it) {
-            lines += lineOf('P', it->seq, it->id, it->payload);
+            appendLine(lines, 'P', it->seq, it->id, it->payload);
             ends.push_back(fileEnd_ + lines.size());
         }
         if (writeAt(fd_, lines, fileEnd_) == 0) {
@@ -617,7 +654,9 @@ void DiskQueue::markDone(quint64 seq) {
     if (it == entries_.end() || it->seq != seq)
         return;
     bool newSafe = false;
-    if (it->offset >= 0) {
+    if (it->offset >= 0 && deferWrites_) {
+        deliveredLines_.push_back(it->offset);
+    } else if (it->offset >= 0) {
         if (const int error = writeAt(fd_, "D", it->offset); error != 0)
             fail(error, true);
     } else if (it == entries_.end() - notOnDisk_ && it->id.known() && it->seq > safeSeq_) {
@@ -629,14 +668,20 @@ void DiskQueue::markDone(quint64 seq) {
     if (it->offset < 0)
         --notOnDisk_;
     entries_.erase(it);
-    if (newSafe && deferWrites_)
-        marksBehind_ = true;
-    else if (newSafe)
+    if (deferWrites_) {
+        marksBehind_ = marksBehind_ || newSafe;
+        deliveredSinceWrite_ = true;
+        return;
+    }
+    if (newSafe)
         writeMark();
     giveSpaceBack();
 }
 
 void DiskQueue::writePending() {
+    if (fd_ >= 0 && deliveredSinceWrite_)
+        writeDeliveries();
+    deliveredSinceWrite_ = false;
     if (fd_ < 0) {
         retryIfDue();
     } else if (notOnDisk_ > 0) {
@@ -645,6 +690,23 @@ void DiskQueue::writePending() {
         writeMark();
     }
     marksBehind_ = false;
+}
+
+// What the broker took since the last batch: when nothing in the file waits
+// any more, the file is cut back to its marks and the flags are never
+// written; otherwise each delivered line gets its flag.
+void DiskQueue::writeDeliveries() {
+    // The readings whose lines are in the file are the oldest ones.
+    if (qsizetype(entries_.size()) > notOnDisk_) {
+        for (const qint64 offset : deliveredLines_) {
+            if (const int error = writeAt(fd_, "D", offset); error != 0) {
+                fail(error, true);
+                return;
+            }
+        }
+    }
+    deliveredLines_.clear();
+    giveSpaceBack();
 }
 
 void DiskQueue::giveSpaceBack() {

@@ -89,11 +89,16 @@ public:
     // Takes the reading; writes its line at once unless writes are deferred.
     Pushed push(const QByteArray& payload, const Identity& filedAs = {});
     // Deferred: push() and markDone() only change the memory, and
-    // writePending() writes the lines and the marks of a whole batch (a
-    // line per reading the broker has not taken by then, two marks). A kill
+    // writePending() writes a whole batch: the flags of the lines the
+    // broker took (or the cut back to the marks when none waits any more),
+    // then the new lines in one write and the marks in another. A kill
     // before it loses no reading: the marks never name one that is not on
     // disk or delivered, and the readings after them are taken again from
-    // the working file at the next start.
+    // the working file at the next start, under the same numbers: so a
+    // reading pushed since the last batch must not be sent before
+    // writePending(). A delivered line whose flag was not written yet is
+    // sent once more after a kill, under its own number. Destroying the
+    // queue writes what is pending.
     void setDeferredWrites(bool deferred) { deferWrites_ = deferred; }
     void writePending();
     // The newest reading taken without a push (the one the working file
@@ -127,6 +132,7 @@ private:
     void fail(int error, bool closeFile);
     void closeFile();
     void noteSafe(const Slot& s);
+    void writeDeliveries();
 
     QString path_;
     qsizetype capacity_;
@@ -145,6 +151,10 @@ private:
     QElapsedTimer sinceFailure_;
     bool deferWrites_ = false;
     bool marksBehind_ = false; // deferred: a delivery moved what the marks should say
+    // Deferred: lines in the file the broker took since the last batch,
+    // by the offset of their flag.
+    std::vector<qint64> deliveredLines_;
+    bool deliveredSinceWrite_ = false;
 };
 
 } // namespace zel

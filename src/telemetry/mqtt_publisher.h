@@ -4,7 +4,8 @@
 // station's own record; this is a copy for others.
 //
 // The receive path never waits for the network: a reading is written to the
-// queue file and handed to a client thread, which alone talks to libmosquitto
+// queue file (in batches a few tens of milliseconds apart) and then handed
+// to a client thread, which alone talks to libmosquitto
 // (connects, publishes with QoS 1, reconnects with a growing pause) and hands
 // acknowledgements and problems back through the event loop. A reading
 // leaves the queue file only when the broker has acknowledged it.
@@ -13,14 +14,17 @@
 #include "data/reading.h"
 #include "telemetry/disk_queue.h"
 #include "telemetry/mqtt_settings.h"
+#include "telemetry/send_order.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace zel {
 
@@ -99,6 +103,8 @@ private:
     // has not taken by then, and the marks.
     void writeQueueSoon();
     void writeQueueNow();
+    void handOver();
+    void shareAlarm(AlarmChange change);
 
     std::function<QDateTime()> now_;
     MqttSettings settings_;
@@ -106,6 +112,9 @@ private:
     std::shared_ptr<MqttShared> shared_;
     std::thread thread_;
     QTimer queueWriteTimer_;
+    // Queued since the last batch was written, not yet the client thread's.
+    std::deque<DiskQueue::Entry> unsent_;
+    std::vector<AlarmChange> unsentAlarms_;
     int wakeFd_ = -1;
     bool connected_ = false;
     bool fullReported_ = false;

@@ -10,7 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <deque>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +55,36 @@ std::vector<quint64> seqs(const std::vector<DiskQueue::Entry>& entries) {
     std::vector<quint64> out;
     for (const auto& e : entries)
         out.push_back(e.seq);
+    return out;
+}
+
+// Runs `steps` on a queue of the file `path` in a child process that then
+// ends the way a kill -9 leaves things: no destructor, no pending write
+// (unless the steps destroy the queue themselves). False when the child
+// could not open the queue or a check in it failed.
+bool killedAfter(const QString& path, qsizetype capacity,
+                 const std::function<void(std::optional<DiskQueue>&)>& steps) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto* q = new std::optional<DiskQueue>(std::in_place, path, capacity); // never freed
+        if (!(*q)->open().has_value())
+            ::_exit(2);
+        steps(*q);
+        std::fflush(nullptr);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// "P 3", "D 1", ...: flag and number of each line after the marks.
+QStringList queueLinesOf(const QString& path) {
+    QStringList out;
+    const QList<QByteArray> lines = linesOf(path);
+    for (qsizetype i = 2; i < lines.size(); ++i)
+        out << QString::fromUtf8(lines[i].left(lines[i].indexOf(' ', 2)));
     return out;
 }
 
@@ -99,21 +134,20 @@ TEST(DiskQueue, WaitingReadingsSurviveARestartInOrder) {
 TEST(DiskQueue, DeferredWritesKeepOnlyWhatWaitsAndNeverNameAnUnwrittenReading) {
     QTemporaryDir dir;
     const QString path = dir.filePath("q.txt");
-    {
-        DiskQueue q(path, 100);
-        ASSERT_TRUE(q.open().has_value());
-        q.setDeferredWrites(true);
+    ASSERT_TRUE(killedAfter(path, 100, [&](std::optional<DiskQueue>& q) {
+        q->setDeferredWrites(true);
         for (quint64 i = 1; i <= 4; ++i)
-            q.push(body(i), {qint64(100 * i), 1000 + i});
+            q->push(body(i), {qint64(100 * i), 1000 + i});
         EXPECT_EQ(linesOf(path).size(), 2) << "nothing is written before the batch";
-        q.markDone(1);
-        q.markDone(2);
-        q.writePending();
+        q->markDone(1);
+        q->markDone(2);
+        q->writePending();
         EXPECT_EQ(linesOf(path).size(), 4) << "the marks and the two that wait";
-        q.markDone(3);
-        q.push(body(5), {500, 1005});
-        q.push(body(6), {600, 1006}); // the process ends before its batch
-    }
+        q->markDone(3);
+        q->writePending();
+        q->push(body(5), {500, 1005});
+        q->push(body(6), {600, 1006}); // the process is killed before its batch
+    }));
     {
         DiskQueue q(path, 100);
         const Expected<DiskQueue::Opened> o = q.open();
@@ -130,6 +164,85 @@ TEST(DiskQueue, DeferredWritesKeepOnlyWhatWaitsAndNeverNameAnUnwrittenReading) {
     ASSERT_TRUE(o.has_value());
     EXPECT_TRUE(o->waiting.empty());
     EXPECT_EQ(linesOf(path).size(), 2) << "delivered: back to its marks";
+}
+
+// Batches cut short by a kill at any point, against what a publisher does
+// with them: it sends a reading only once a batch (w) is written after its
+// push (p), and the broker acknowledges (d<n>) only what was sent. Whatever
+// the point, every reading is delivered, waits in the file, or comes after
+// the marks (then it is taken again from the working file under the number
+// that follows them), and no number that reached the broker is given again.
+TEST(DiskQueue, BatchesCutShortByAKillNeitherReuseANumberNorLoseAReading) {
+    struct Case {
+        const char* steps; // p, w, d<n>, and c: the queue is closed
+        qsizetype capacity;
+        QStringList file;             // the lines after the marks, at the kill
+        std::vector<quint64> waiting; // after the restart
+        quint64 safe;                 // the last reading the marks name (0: none)
+    };
+    const Case cases[] = {
+        {"p p p", 100, {}, {}, 0},
+        {"p p w", 100, {"P 1", "P 2"}, {1, 2}, 2},
+        {"p p w d1 d2 p", 100, {"P 1", "P 2"}, {1, 2}, 2}, // sent again: a QoS 1 repeat
+        {"p p w d1 d2 p w", 100, {"P 3"}, {3}, 3},
+        {"p p w d2 p w", 100, {"P 1", "D 2", "P 3"}, {1, 3}, 3},
+        {"p p w d2 d1 w", 100, {}, {}, 2},
+        {"p p w d1 p p", 100, {"P 1", "P 2"}, {1, 2}, 2},
+        {"p p p w", 2, {"P 2", "P 3"}, {2, 3}, 3}, // 1 dropped by the full queue
+        {"p p w d1 p c", 100, {"D 1", "P 2", "P 3"}, {2, 3}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.steps);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("q.txt");
+        const QStringList steps = QString::fromLatin1(c.steps).split(' ');
+        // What the publisher and the broker make of the steps.
+        std::deque<quint64> queued;
+        std::set<quint64> sent, gone; // gone: delivered, or dropped by a full queue
+        quint64 pushed = 0;
+        for (const QString& step : steps) {
+            if (step == "p") {
+                queued.push_back(++pushed);
+                if (qsizetype(queued.size()) > c.capacity) {
+                    gone.insert(queued.front());
+                    queued.pop_front();
+                }
+            } else if (step == "w" || step == "c") {
+                sent.insert(queued.begin(), queued.end());
+            } else {
+                gone.insert(step.mid(1).toULongLong());
+            }
+        }
+        ASSERT_TRUE(killedAfter(path, c.capacity, [&](std::optional<DiskQueue>& q) {
+            q->setDeferredWrites(true);
+            for (const QString& step : steps) {
+                if (step == "p") {
+                    const quint64 n = q->nextSeq();
+                    q->push(body(n), {qint64(100 * n), 1000 + n});
+                } else if (step == "w") {
+                    q->writePending();
+                } else if (step == "c") {
+                    q.reset();
+                    return;
+                } else {
+                    q->markDone(step.mid(1).toULongLong());
+                }
+            }
+        }));
+        EXPECT_EQ(queueLinesOf(path), c.file);
+        DiskQueue q(path, c.capacity);
+        const Expected<DiskQueue::Opened> o = q.open();
+        ASSERT_TRUE(o.has_value()) << refusalOf(o).toStdString();
+        EXPECT_EQ(seqs(o->waiting), c.waiting);
+        const quint64 safe = o->lastQueued.known() ? quint64(o->lastQueued.end / 100) : 0;
+        EXPECT_EQ(safe, c.safe);
+        EXPECT_EQ(q.nextSeq(), safe + 1) << "the readings after the marks get their numbers again";
+        for (quint64 i = 1; i <= pushed; ++i) {
+            const bool waits = std::count(c.waiting.begin(), c.waiting.end(), i) > 0;
+            EXPECT_TRUE(gone.count(i) || waits || i > safe) << "reading " << i << " is lost";
+            EXPECT_TRUE(i <= safe || !sent.count(i)) << "number " << i << " is given twice";
+        }
+    }
 }
 
 TEST(DiskQueue, AFullQueueDropsTheOldestAndALowerLimitCountsWhatItDrops) {
