@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace zel {
 
@@ -36,7 +37,7 @@ std::optional<QDateTime> Reading::localMoment() const {
 
 const Quantity* Reading::extra(QAnyStringView name) const {
     for (const Quantity& q : extras)
-        if (QAnyStringView::compare(q.name, name) == 0)
+        if (QAnyStringView::equal(q.name, name))
             return &q;
     return nullptr;
 }
@@ -132,22 +133,22 @@ QString timeText(const Reading& r) {
 
 namespace {
 
-QString singleSourceText(const Reading& r, QLatin1StringView s) {
-    if (s == QLatin1String("id"))
+QString singleSourceText(const Reading& r, std::string_view s) {
+    if (s == "id")
         return r.instrumentId;
-    if (s == QLatin1String("time"))
+    if (s == "time")
         return timeText(r);
-    if (s == QLatin1String("value"))
+    if (s == "value")
         return valueText(r);
-    if (s == QLatin1String("unit"))
+    if (s == "unit")
         return r.unit;
-    if (s == QLatin1String("status"))
+    if (s == "status")
         return r.status;
-    if (s == QLatin1String("detector"))
+    if (s == "detector")
         return r.detector;
-    if (s == QLatin1String("over"))
+    if (s == "over")
         return r.overMark;
-    const Quantity* q = r.extra(s);
+    const Quantity* q = r.extra(QLatin1StringView(s.data(), qsizetype(s.size())));
     return q ? q->text : QString();
 }
 
@@ -155,13 +156,13 @@ QString singleSourceText(const Reading& r, QLatin1StringView s) {
 QString sourceText(const Reading& r, const char* source) {
     if (!source)
         return {};
-    QLatin1StringView rest(source);
+    std::string_view rest(source);
     while (true) {
-        const qsizetype bar = rest.indexOf(QLatin1Char('|'));
-        const QString text = singleSourceText(r, bar < 0 ? rest : rest.left(bar));
-        if (bar < 0 || !text.isEmpty())
+        const size_t bar = rest.find('|');
+        const QString text = singleSourceText(r, rest.substr(0, bar));
+        if (bar == std::string_view::npos || !text.isEmpty())
             return text;
-        rest = rest.mid(bar + 1);
+        rest.remove_prefix(bar + 1);
     }
 }
 
