@@ -133,6 +133,17 @@ QString timeText(const Reading& r) {
 
 namespace {
 
+// The names of sources and quantities are ASCII.
+bool sameName(const QString& name, std::string_view source) {
+    if (name.size() != qsizetype(source.size()))
+        return false;
+    const char16_t* p = reinterpret_cast<const char16_t*>(name.utf16());
+    for (size_t i = 0; i < source.size(); ++i)
+        if (p[i] != char16_t(uint8_t(source[i])))
+            return false;
+    return true;
+}
+
 QString singleSourceText(const Reading& r, std::string_view s) {
     if (s == "id")
         return r.instrumentId;
@@ -148,8 +159,10 @@ QString singleSourceText(const Reading& r, std::string_view s) {
         return r.detector;
     if (s == "over")
         return r.overMark;
-    const Quantity* q = r.extra(QLatin1StringView(s.data(), qsizetype(s.size())));
-    return q ? q->text : QString();
+    for (const Quantity& q : r.extras)
+        if (sameName(q.name, s))
+            return q.text;
+    return {};
 }
 
 // "cesium|status": the first of the sources that has a text.

@@ -27,7 +27,7 @@ struct Digits {
 
 // The digits of a finite, non-zero |value| rounded to 15 significant
 // digits, as printf's "%.14e" gives them.
-Digits significantDigits(double value) {
+Digits roundedDigits(double value) {
     Digits out;
     char buffer[40];
     const std::to_chars_result r =
@@ -37,10 +37,46 @@ Digits significantDigits(double value) {
     out.d[0] = buffer[0];
     std::memcpy(out.d + 1, buffer + 2, SignificantDigits - 1);
     const char* e = buffer + 1 + SignificantDigits;
-    int exponent = 0;
-    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), r.ptr, exponent);
-    out.exponent = exponent;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), r.ptr, out.exponent);
     return out;
+}
+
+// Exact in a double up to 10^22.
+constexpr double PowersOfTen[MostFractionPlaces + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                                        1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                                        1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
+
+// The whole number k of at most 15 digits whose k / 10^places is |value|'s
+// nearest decimal, when |value| is the double nearest to such a decimal:
+// its 15 significant digits are then k's digits, and rounding them to
+// `places` changes nothing. Readings are mostly such numbers (12.5, 0.37,
+// a count of hundredths).
+bool exactPlaces(double value, int places, int64_t& k) {
+    const double magnitude = std::fabs(value);
+    const double scaledUp = magnitude * PowersOfTen[places];
+    if (!(scaledUp < 1e15))
+        return false;
+    k = std::llround(scaledUp);
+    return k > 0 && double(k) / PowersOfTen[places] == magnitude;
+}
+
+// The same digits. Most readings are the nearest double to a decimal of
+// few places, and for those the digits are the decimal's.
+Digits significantDigits(double value) {
+    const double magnitude = std::fabs(value);
+    int64_t k = 0;
+    for (int places = 0; places <= MostFractionPlaces; ++places) {
+        if (exactPlaces(value, places, k)) {
+            Digits out;
+            const int length = int(std::to_chars(out.d, out.d + SignificantDigits, k).ptr - out.d);
+            std::memset(out.d + length, '0', size_t(SignificantDigits - length));
+            out.exponent = length - 1 - places;
+            return out;
+        }
+        if (!(magnitude * PowersOfTen[places] < 1e15))
+            break;
+    }
+    return roundedDigits(value);
 }
 
 bool allZero(const char* p, int n) {
@@ -111,8 +147,11 @@ bool writeFixedPicture(double value, QStringView picture, NumberChars& out) {
     // a carry.
     char scaled[64];
     int n = 0;
-    if (value != 0) {
-        const Digits d = significantDigits(value);
+    int64_t exact = 0;
+    if (value != 0 && exactPlaces(value, p.fracMax, exact)) {
+        n = int(std::to_chars(scaled, scaled + sizeof scaled, exact).ptr - scaled);
+    } else if (value != 0) {
+        const Digits d = roundedDigits(value);
         const int keep = d.exponent + 1 + p.fracMax;
         if (keep >= SignificantDigits) {
             std::memcpy(scaled, d.d, SignificantDigits);

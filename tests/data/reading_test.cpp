@@ -192,7 +192,14 @@ TEST(Reading, ValueTextsAreTheGeneralFormattersTexts) {
         values.push_back(i / 100.0 + 0.005);
         values.push_back(i / 1000.0);
     }
+    for (double v : {0.1 + 0.2, 4.35, 0.07, 8.2e-7, 123456789012345.0, 1234567890123456.0})
+        values.push_back(v);
     std::mt19937_64 random(40);
+    // Decimals of few places, as instruments send them.
+    std::uniform_int_distribution<int64_t> whole(-1000000000, 1000000000);
+    std::uniform_int_distribution<int> places(0, 12);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(double(whole(random)) / std::pow(10.0, places(random)));
     std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
     std::uniform_int_distribution<int> exponent(-25, 25);
     for (int i = 0; i < 20000; ++i)
