@@ -4,6 +4,7 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace zel {
@@ -99,7 +100,11 @@ bool isWhole(double n) {
 
 // The shortest text of a field's number.
 QString fieldText(double n) {
-    return isWhole(n) ? QString::number(qint64(n)) : shortestText(n);
+    if (!isWhole(n))
+        return shortestText(n);
+    char digits[24];
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, int64_t(n));
+    return QString::fromLatin1(digits, r.ptr - digits);
 }
 
 // A field's number as the reading shows it with `picture`. "+ 0.0" turns a

@@ -5,6 +5,7 @@
 #include "protocol/checksums.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace zel {
@@ -123,8 +124,16 @@ QString portablesUnitsText(int code) {
 QString portablesDetectorText(int code) {
     if (code == 0)
         return QStringLiteral("Internal");
-    if (code >= 1 && code <= 10)
-        return QStringLiteral("DX%1").arg(10 + code);
+    if (code >= 1 && code <= 10) {
+        // Made once: every reading names its detector.
+        static const std::array<QString, 10> probes = [] {
+            std::array<QString, 10> names;
+            for (int i = 0; i < 10; ++i)
+                names[size_t(i)] = QStringLiteral("DX%1").arg(11 + i);
+            return names;
+        }();
+        return probes[size_t(code - 1)];
+    }
     if (code == 254)
         return QStringLiteral("Skylance");
     if (code == 255)
@@ -153,13 +162,24 @@ QString portablesStatusText(int s) {
 double portablesValue(int code) {
     // Codes below 10000 have fewer digits: the missing characters read as
     // nothing, which is 0, as the instrument's own reader takes them.
-    const QString digits = QString::number(std::max(code, 0)).right(5);
-    const auto digitAt = [&digits](int i) {
-        return i < digits.size() ? digits.at(i).digitValue() : 0;
+    // The code's last five decimal digits (leading zeros kept when there
+    // are more), read from the left.
+    const int whole = std::max(code, 0);
+    int length = 1;
+    for (int rest = whole; rest >= 10 && length < 5; rest /= 10)
+        ++length;
+    if (whole >= 100000)
+        length = 5;
+    const int digits = whole % 100000;
+    const auto digitAt = [&](int i) {
+        int d = digits;
+        for (int k = length - 1; k > i; --k)
+            d /= 10;
+        return i < length ? d % 10 : 0;
     };
     const int sign = digitAt(0);
     const int exponent = digitAt(1);
-    const double mantissa = digits.size() > 2 ? digits.mid(2).toInt() : 0;
+    const double mantissa = length > 2 ? digits % (length == 5 ? 1000 : length == 4 ? 100 : 10) : 0;
     return sign == 5 ? mantissa * std::pow(10.0, exponent) : mantissa * std::pow(10.0, -exponent);
 }
 

@@ -13,7 +13,7 @@ int Receiver::frameBegin() const {
     return 0;
 }
 
-void Receiver::feed(const QByteArray& batch,
+void Receiver::feed(QByteArrayView batch,
                     const std::function<FrameKind(const QByteArray&)>& onFrame,
                     QString* debugText) {
     if (debugText)

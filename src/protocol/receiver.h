@@ -3,6 +3,7 @@
 // state machine: no port, no timers.
 #include "protocol/verdict.h"
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <functional>
 
@@ -32,7 +33,9 @@ public:
     // start byte to find the next frame by, an overflow always does. When
     // `debugText` is given it receives "Part " and " XX" for every byte of
     // the batch (upper-case hex, no leading zero).
-    void feed(const QByteArray& batch, const std::function<FrameKind(const QByteArray&)>& onFrame,
+    // The batch is only read during the call: a port may hand over the
+    // array it reads into again.
+    void feed(QByteArrayView batch, const std::function<FrameKind(const QByteArray&)>& onFrame,
               QString* debugText = nullptr);
 
     int receiveCount() const { return count_; }

@@ -171,32 +171,34 @@ std::optional<QByteArray> unescapeFrame(const QByteArray& frame) {
         start = 1;
 
     const int n = static_cast<int>(frame.size());
-    QByteArray work;
-    work.reserve(n - start);
-    work.append(frame.at(start));
+    // Written in place: the unescaped frame is never longer than the frame.
+    QByteArray work(n - start, Qt::Uninitialized);
+    char* out = work.data();
+    *out++ = frame.at(start);
     for (int i = start + 1; i < n; ++i) {
         const uint8_t b = at(frame, i);
         if (b != ESC) {
-            work.append(char(b));
+            *out++ = char(b);
             continue;
         }
         // The checksum goes out unescaped: an ESC directly before the
         // closing ETX is a checksum of 0x1B, not an escape.
         if (i == n - 2 && at(frame, n - 1) == ETX) {
-            work.append(char(b));
+            *out++ = char(b);
             continue;
         }
         if (i + 1 >= n)
             return std::nullopt;
         const uint8_t next = at(frame, i + 1);
         if (next == ESC)
-            work.append(char(ESC));
+            *out++ = char(ESC);
         else if (next >= '0' && next <= '9')
-            work.append(char(next - '0'));
+            *out++ = char(next - '0');
         else
             return std::nullopt; // no rule for it: treat as a damaged frame
         ++i;
     }
+    work.truncate(out - work.constData());
     return work;
 }
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -168,6 +169,18 @@ QByteArray SerialLink::readAll() {
     if (!port_.isOpen())
         return QByteArray();
     return port_.readAll();
+}
+
+QByteArrayView SerialLink::readAvailable() {
+    if (!port_.isOpen())
+        return {};
+    // Room for one byte more than is waiting: the port then also looks for
+    // more, as readAll() does.
+    const qint64 room = port_.bytesAvailable() + 1;
+    if (readBuffer_.size() < room)
+        readBuffer_.resize(std::max<qint64>(room, MinReadBuffer));
+    const qint64 n = port_.read(readBuffer_.data(), readBuffer_.size());
+    return n > 0 ? QByteArrayView(readBuffer_.constData(), n) : QByteArrayView();
 }
 
 bool SerialLink::hungUp() const {

@@ -21,6 +21,7 @@ public:
     bool isOpen() const override { return port_.isOpen(); }
     bool write(const QByteArray& bytes) override;
     QByteArray readAll() override;
+    QByteArrayView readAvailable() override;
     QString lastError() const override { return lastError_; }
     bool lastErrorIsPermission() const override { return permission_; }
     bool lastErrorIsInUse() const override { return inUse_; }
@@ -33,8 +34,12 @@ private:
     bool hungUp() const;
 
     static constexpr int kMaxReadErrors = 10;
+    // What a read of a few milliseconds of a fast line brings at most.
+    static constexpr qint64 MinReadBuffer = 4096;
 
     QSerialPort port_;
+    // What readAvailable() hands over; it keeps its size between reads.
+    QByteArray readBuffer_;
     QString device_;
     QString lastError_;
     bool permission_ = false;

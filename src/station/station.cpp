@@ -424,16 +424,28 @@ void Station::watchPace(bool endedLostContact) {
 // ---------------------------------------------------------------- receive path
 
 void Station::onBytesArrived() {
-    const QByteArray batch = transport_.readAll();
+    // Bytes that arrive while a box's loop runs inside the receive path
+    // wait in the port until the batch before them is through.
+    if (receiving_) {
+        moreWaiting_ = true;
+        return;
+    }
+    const QByteArrayView batch = transport_.readAvailable();
     if (batch.isEmpty())
         return;
     QString debug;
     const bool wantDebug = view_.showAll();
+    receiving_ = true;
     receiver_.feed(
         batch, [this](const QByteArray& frame) { return dispatchFrame(frame); },
         wantDebug ? &debug : nullptr);
+    receiving_ = false;
     if (wantDebug)
         view_.debugLine(debug);
+    if (moreWaiting_) {
+        moreWaiting_ = false;
+        later([this] { onBytesArrived(); });
+    }
 }
 
 FrameKind Station::dispatchFrame(const QByteArray& frame) {

@@ -268,6 +268,10 @@ private:
     const Family* family_ = nullptr;
     std::unique_ptr<InstrumentConversation> conversation_;
     Receiver receiver_;
+    // A batch is being cut into frames: it is a view into the port's read
+    // buffer, which a read from a nested event loop would refill under it.
+    bool receiving_ = false;
+    bool moreWaiting_ = false;
     AlarmLevel alarmLevel_ = AlarmLevel::Normal;
     int32_t lostContact_ = 0;
     // The pace watch: when the last reading came, the pause before it when

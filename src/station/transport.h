@@ -2,6 +2,7 @@
 // The byte pipe to the instrument. SerialLink is the real port; the
 // loopback double lets tests feed bytes and see what was written.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
@@ -22,6 +23,14 @@ public:
     virtual bool write(const QByteArray& bytes) = 0;
     // All bytes waiting now.
     virtual QByteArray readAll() = 0;
+    // The same, in an array the transport keeps and fills again on the next
+    // read: the view is valid until then. Bytes arrive a few at a time, and
+    // a new array for each read cost more than cutting them into frames.
+    // Without a buffer of its own a transport hands over readAll()'s array.
+    virtual QByteArrayView readAvailable() {
+        lastRead_ = readAll();
+        return lastRead_;
+    }
     virtual QString lastError() const = 0;
     // True when the last failed open was refused for lack of permission.
     virtual bool lastErrorIsPermission() const { return false; }
@@ -34,6 +43,9 @@ signals:
     void bytesArrived();
     // The port went away under us (adapter pulled out, device error).
     void portLost(const QString& reason);
+
+private:
+    QByteArray lastRead_;
 };
 
 // In-memory transport for tests: records every write, delivers injected

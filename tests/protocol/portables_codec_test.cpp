@@ -5,7 +5,9 @@
 #include "support/portables_frames.h"
 #include "support/reading_rows.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace zel;
 using test::portablesCalibration;
@@ -62,6 +64,20 @@ TEST(PortablesCodec, ValueCodes) {
         const MeasurementRecord r = parsed(portablesReading(c.code));
         EXPECT_EQ(r.Value, c.shown) << c.code;
     }
+
+    // Every code of the two bytes, and codes no reply carries, give what
+    // reading the code's last five digits as text gives.
+    const auto byText = [](int code) {
+        const QString digits = QString::number(std::max(code, 0)).right(5);
+        const auto digitAt = [&](int i) { return i < digits.size() ? digits[i].digitValue() : 0; };
+        const double mantissa = digits.size() > 2 ? digits.mid(2).toInt() : 0;
+        return digitAt(0) == 5 ? mantissa * std::pow(10.0, digitAt(1))
+                               : mantissa * std::pow(10.0, -digitAt(1));
+    };
+    for (int code : {-7, 100012, 150999, 2000000005, std::numeric_limits<int>::max()})
+        EXPECT_EQ(portablesValue(code), byText(code)) << code;
+    for (int code = 0; code <= 0xFFFF; ++code)
+        ASSERT_EQ(portablesValue(code), byText(code)) << code;
 }
 
 TEST_F(PortablesReading, ReadingFields) {

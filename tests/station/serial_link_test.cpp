@@ -87,6 +87,30 @@ TEST(SerialLink, CarriesRawBytesBothWays) {
     EXPECT_FALSE(link.write("x"));
 }
 
+// The receive path reads into the link's own array: each read hands over
+// what waits, a longer read after a short one and a short one after a long
+// one alike, and nothing once the port is closed.
+TEST(SerialLink, ReadsIntoTheArrayItKeeps) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    SerialLink link;
+    ASSERT_TRUE(link.open(peer.slaveName(), 9600)) << link.lastError().toStdString();
+    for (const QByteArray& sent :
+         {QByteArray("\x02R19 00012\x03"), QByteArray(6000, '\x7f'), QByteArray("AB")}) {
+        peer.send(sent);
+        QByteArray got;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                got.append(link.readAvailable());
+                return got.size() >= sent.size();
+            },
+            3000));
+        EXPECT_EQ(got, sent);
+    }
+    link.close();
+    EXPECT_TRUE(link.readAvailable().isEmpty());
+}
+
 TEST(SerialLink, LostPortIsReportedOnceAndClosed) {
     PtyPeer peer;
     ASSERT_TRUE(peer.ok());

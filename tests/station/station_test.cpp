@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
@@ -131,6 +132,23 @@ TEST_F(StationTest, TooShortReadingIsAnErrorNotARow) {
     receive(hex("86FF00"));
     EXPECT_EQ(list.rowIndex, 0);
     EXPECT_EQ(station->state().totalErrors, 1u);
+}
+
+// A box's event loop inside the receive path lets the port say that more
+// bytes came: they are taken after the batch in hand, in the order they came.
+TEST_F(StationTest, BytesArrivingWhileABatchIsHandledComeAfterIt) {
+    openPort();
+    QList<double> filed;
+    QObject::connect(station, &Station::readingFiled, [&](const Reading& r, AlarmLevel) {
+        filed << r.value;
+        if (filed.size() == 1)
+            receive(readingPayload(0x86, 0.03f, 1));
+    });
+    port.inject(tarvo::buildTarvoFrame(readingPayload(0x86, 0.01f, 1)) +
+                tarvo::buildTarvoFrame(readingPayload(0x86, 0.02f, 1)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return filed.size() >= 3; }, 2000));
+    EXPECT_EQ(filed, (QList<double>{10, 20, 30}));
+    EXPECT_EQ(fileLines().size(), 8 + 3);
 }
 
 TEST_F(StationTest, ReadingTravelsToListFileAndReadouts) {
