@@ -528,7 +528,7 @@ void Station::takeReading(const QByteArray& bytes) {
     MeasurementRecord row = recordOf(r, family_->record);
     list_.listStep(row, autoMode, probeNumber);
     noteReadingCounted(r);
-    view_.refreshControls();
+    view_.refreshListCommands();
 
     const Readouts readouts = conversation_->readouts(r);
     const bool endedLostContact = alarmLevel_ == AlarmLevel::LostContact;

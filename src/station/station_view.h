@@ -71,6 +71,9 @@ public:
     virtual void showOnline(bool running) = 0;
     // Re-evaluates the enabling rules of the window (SetControls).
     virtual void refreshControls() = 0;
+    // After each reading: only the commands that follow the list's rows
+    // (Clear, Save, Graph), not every rule.
+    virtual void refreshListCommands() { refreshControls(); }
 
     virtual Answer ask(const QString& text, const QString& title, bool withCancel) = 0;
     virtual void critical(const QString& text, const QString& title,

@@ -90,6 +90,7 @@ public:
     void enableCommand(Command command, bool enabled) override;
     void showOnline(bool running) override;
     void refreshControls() override { updateControls(); }
+    void refreshListCommands() override { updateListCommands(); }
     Answer ask(const QString& text, const QString& title, bool withCancel) override;
     void critical(const QString& text, const QString& title, const QString& detail) override;
     void information(const QString& text, const QString& title) override;
@@ -100,6 +101,9 @@ public:
 
 public slots:
     void updateControls();
+    // The part of updateControls() a new reading can change; each reading
+    // costs no look into the program folder.
+    void updateListCommands();
     void toggleOnline();
     // The Automatic command: asks for a probe and measures it, again and
     // again until the probe dialog is cancelled.

@@ -284,7 +284,7 @@ void MainWindow::showOnline(bool running) {
     refreshAccelerators(*this);
 }
 
-void MainWindow::updateControls() {
+void MainWindow::updateListCommands() {
     if (!list_ || !data_)
         return;
     const bool rows = list_->rowIndex > 0;
@@ -292,6 +292,12 @@ void MainWindow::updateControls() {
     // Save writes CSV itself: it needs no spreadsheet program to work.
     saveAction_->setEnabled(rows);
     graphAction_->setEnabled(data_->series().seriesLast >= 7);
+}
+
+void MainWindow::updateControls() {
+    if (!list_ || !data_)
+        return;
+    updateListCommands();
     calibrationProgramButton_->setVisible(QFileInfo::exists(daxPath()));
     const FamilyCommands& can = familyOrDefault(settings_.InstrumentType).commands;
     command(Command::Calibration)->setVisible(can.calibration);
