@@ -11,13 +11,16 @@
 # the last quarter of the run (flat when they agree: memory within 2 MB), and
 # the station's record: readings archived against readings filed, and bytes
 # of ZelArchive.sqlite per reading. An hour at 10 readings/s:
-# `scripts/soak.sh 3600 0.1`. Not part of CI. Needs a build in build/ and
+# `scripts/soak.sh 3600 0.1`. Not part of CI. Needs a build in build-rel/
+# (or ZEL_BUILD=DIR, else build/) and
 # mosquitto.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 interval=${2:-0.05}
 family=${3:-tarvo5}
+build=${ZEL_BUILD:-$root/build-rel}
+[ -x "$build/zel-monitor" ] || build=$root/build
 case "$family" in
   portables) instype=0 ;; tarvo5) instype=1 ;; amp) instype=2 ;; orvan) instype=3 ;;
   *) echo "family must be portables, tarvo5, amp or orvan"; exit 2 ;;
@@ -55,7 +58,7 @@ sim_args=()
 names=(north south)
 start_sim() { # name
   local n=$1
-  "$root/build/zel-sim" "$family" --link "$work/$n/tty" "${sim_args[@]}" \
+  "$build/zel-sim" "$family" --link "$work/$n/tty" "${sim_args[@]}" \
     >/dev/null 2>>"$work/$n/sim.err" &
   sim[$n]=$!
   pids+=("${sim[$n]}")
@@ -74,7 +77,7 @@ for n in "${names[@]}"; do
   : >"$work/$n/sim.err"
   start_sim "$n"
   ZEL_HOME="$work/$n/program" XDG_CONFIG_HOME="$work/$n/config" \
-    "$root/build/zel-monitor" --reopen-seconds 1 >"$work/$n/events.log" 2>&1 &
+    "$build/zel-monitor" --reopen-seconds 1 >"$work/$n/events.log" 2>&1 &
   mon[$n]=$!
   pids+=("${mon[$n]}")
 done
@@ -140,7 +143,7 @@ print(len(seen))' "$work/published.txt" "$run")
       printf "%s: rss first quarter %.0f KiB, last quarter %.0f KiB (%+.0f KiB, %s); cpu first quarter %.2f %%, last quarter %.2f %%\n",
         n, m1, m4, m4 - m1, (m4 - m1 < 2048 && m1 - m4 < 2048) ? "flat" : "NOT flat", p1, p4
     }'
-  archived=$("$root/build/zel-archive" stats --home "$work/$n/program" 2>/dev/null |
+  archived=$("$build/zel-archive" stats --home "$work/$n/program" 2>/dev/null |
     sed -n 's/^readings: \([0-9]*\).*/\1/p')
   bytes=$(cat "$work/$n/program"/ZelArchive.sqlite* 2>/dev/null | wc -c)
   echo "$n: archived ${archived:-?} of $filed filed, archive $bytes bytes," \
