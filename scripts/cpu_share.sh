@@ -30,7 +30,8 @@ fi
 work=$(mktemp -d /tmp/zel-cpu.XXXXXX)
 sim="" zel=""
 trap 'kill $sim $zel 2>/dev/null || true; rm -rf "$work"' EXIT
-hz=$(getconf CLK_TCK)
+. "$root/scripts/lib/cpu_time.sh"
+hz=1000 # cpu_ms counts milliseconds
 
 # one_run [callgrind]: prints "<percent of a core> <readings> <seconds>
 # <resident KiB> <instructions per reading, or 0>"
@@ -63,7 +64,7 @@ one_run() {
     xdotool search --sync --name '^Graph' >/dev/null
   fi
   sleep 2
-  ticks() { awk '{print $14 + $15}' "/proc/$zel/stat"; }
+  ticks() { cpu_ms "$zel"; }
   local c0 c1 t0 t1 l0 l1
   [ -n "$counting" ] && callgrind_control -z "$zel" >/dev/null 2>&1
   c0=$(ticks); l0=$(lines); t0=$(date +%s.%N)

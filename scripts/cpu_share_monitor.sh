@@ -27,7 +27,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-hz=$(getconf CLK_TCK)
+. "$root/scripts/lib/cpu_time.sh"
+hz=1000 # cpu_ms counts milliseconds
 . "$root/scripts/lib/private_broker.sh"
 start_private_broker "$work"
 
@@ -64,9 +65,9 @@ one_run() {
   done
   local c0 c1 t0 t1 l0 l1
   [ -n "$counting" ] && callgrind_control -z "$mon" >/dev/null 2>&1
-  c0=$(awk '{print $14 + $15}' "/proc/$mon/stat"); l0=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t0=$(date +%s.%N)
+  c0=$(cpu_ms "$mon"); l0=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t0=$(date +%s.%N)
   sleep "$seconds"
-  c1=$(awk '{print $14 + $15}' "/proc/$mon/stat"); l1=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t1=$(date +%s.%N)
+  c1=$(cpu_ms "$mon"); l1=$(wc -l <"$ZEL_HOME/ZelTemp.csv"); t1=$(date +%s.%N)
   [ -n "$counting" ] && callgrind_control -d "$mon" >/dev/null 2>&1
   kill -TERM "$mon"; wait "$mon" 2>/dev/null || true
   sleep 1

@@ -81,9 +81,10 @@ for n in "${names[@]}"; do
   mon[$n]=$!
   pids+=("${mon[$n]}")
 done
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+. "$root/scripts/lib/cpu_time.sh"
+ticks() { cpu_ms "$1"; }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
-hz=$(getconf CLK_TCK)
+hz=1000 # cpu_ms counts milliseconds
 t0=$(date +%s.%N)
 declare -A c0 samples
 for n in "${names[@]}"; do c0[$n]=$(ticks "${mon[$n]}"); samples[$n]="0 ${c0[$n]} $(rss "${mon[$n]}")"; done
