@@ -31,7 +31,6 @@ work=$(mktemp -d /tmp/zel-cpu.XXXXXX)
 sim="" zel=""
 trap 'kill $sim $zel 2>/dev/null || true; rm -rf "$work"' EXIT
 . "$root/scripts/lib/cpu_time.sh"
-hz=1000 # cpu_ms counts milliseconds
 
 # one_run [callgrind]: prints "<percent of a core> <readings> <seconds>
 # <resident KiB> <instructions per reading, or 0>"
@@ -83,11 +82,10 @@ one_run() {
   fi
   kill "$zel" "$sim" 2>/dev/null || true
   wait "$zel" "$sim" 2>/dev/null || true
-  echo "$(echo "scale=3; 100 * ($c1 - $c0) / $hz / ($t1 - $t0)" | bc)" \
+  echo "$(share_percent "$c0" "$c1" "$t0" "$t1")" \
     "$((l1 - l0))" "$(echo "$t1 - $t0" | bc)" "$rss" "$per_reading"
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 shares=()
 for r in $(seq "$runs"); do
   read -r cpu readings secs rss _ < <(one_run)

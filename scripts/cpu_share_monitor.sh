@@ -28,7 +28,6 @@ cleanup() {
 }
 trap cleanup EXIT
 . "$root/scripts/lib/cpu_time.sh"
-hz=1000 # cpu_ms counts milliseconds
 . "$root/scripts/lib/private_broker.sh"
 start_private_broker "$work"
 
@@ -85,11 +84,10 @@ one_run() {
     total=$(awk '/^summary:/ {print $2; exit}' "$window")
     per_reading=$((total / (l1 - l0)))
   fi
-  echo "$(echo "scale=3; 100 * ($c1 - $c0) / $hz / ($t1 - $t0)" | bc)" \
+  echo "$(share_percent "$c0" "$c1" "$t0" "$t1")" \
     "$(echo "scale=1; ($l1 - $l0) / ($t1 - $t0)" | bc)" "$filed" "$delivered" "$per_reading"
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 shares=()
 for r in $(seq "$runs"); do
   read -r cpu rate filed delivered _ < <(one_run)
