@@ -72,7 +72,7 @@ void BM_ReadDbOriginalForm(benchmark::State& state) {
     for (auto _ : state) {
         const zel::Expected<int32_t> r = zel::readDataFile(path, series);
         benchmark::DoNotOptimize(r.value());
-        if (series.seriesLast != std::min<int64_t>(state.range(0), 10001) - 1)
+        if (series.lastIndex() != std::min<int64_t>(state.range(0), 10001) - 1)
             state.SkipWithError("readings not read");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -100,9 +100,9 @@ void BM_ReadDbFile(benchmark::State& state) {
             break;
         }
         readings = r.value();
-        benchmark::DoNotOptimize(series.seriesLast);
+        benchmark::DoNotOptimize(series.lastIndex());
     }
-    if (readings > 0 && series.seriesLast < 0)
+    if (readings > 0 && series.lastIndex() < 0)
         state.SkipWithError("no reading time was understood");
     state.counters["readings"] = readings;
     state.SetItemsProcessed(state.iterations() * readings);

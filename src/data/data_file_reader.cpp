@@ -179,17 +179,40 @@ FieldSpans plainFields(const QByteArray& record) {
 } // namespace
 
 void Series::append(double time, double value) {
-    if (seriesLast + 1 < Capacity) {
-        ++seriesLast;
-    } else {
-        // Full: the oldest reading makes room, so the newest is always held.
-        std::move(seriesTimes.begin() + 1, seriesTimes.end(), seriesTimes.begin());
-        std::move(seriesValues.begin() + 1, seriesValues.end(), seriesValues.begin());
-        seriesLast = Capacity - 1;
+    if (count_ == Capacity) {
+        ++first_; // the oldest makes room, so the newest is always held
+        --count_;
     }
-    seriesTimes[size_t(seriesLast)] = time;
-    seriesValues[size_t(seriesLast)] = value;
+    size_t at = size_t(first_) + size_t(count_);
+    if (at == Room) {
+        std::copy(times_.begin() + first_, times_.end(), times_.begin());
+        std::copy(values_.begin() + first_, values_.end(), values_.begin());
+        first_ = 0;
+        at = size_t(count_);
+    }
+    if (at < times_.size()) {
+        times_[at] = time;
+        values_[at] = value;
+    } else {
+        if (times_.size() == times_.capacity()) {
+            // Grown as readings come, up to the room and no further.
+            const size_t more = std::min(Room, std::max<size_t>(256, times_.capacity() * 2));
+            times_.reserve(more);
+            values_.reserve(more);
+        }
+        times_.push_back(time);
+        values_.push_back(value);
+    }
+    ++count_;
     ++usableReadings;
+}
+
+void Series::clear() {
+    times_.clear();
+    values_.clear();
+    first_ = 0;
+    count_ = 0;
+    usableReadings = 0;
 }
 
 Expected<int32_t> readDataFile(const QString& path, Series& series, bool lastLineMayBeTorn) {
@@ -199,7 +222,7 @@ Expected<int32_t> readDataFile(const QString& path, Series& series, bool lastLin
         return fail(QFile::exists(path) ? Failure::Kind::Other : Failure::Kind::NotFound,
                     QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
     }
-    series.seriesLast = -1;
+    series.clear();
     series.units.clear();
     series.titleId.clear();
 
@@ -209,8 +232,6 @@ Expected<int32_t> readDataFile(const QString& path, Series& series, bool lastLin
         if (!source.next(line))
             return readingCount;
 
-    // The series keeps the newest readings: the entries are filled round and
-    // round, and put back in file order at the end.
     int64_t stored = 0;
     DayCounter times;
     const QByteArray& record = line.bytes;
@@ -254,24 +275,13 @@ Expected<int32_t> readDataFile(const QString& path, Series& series, bool lastLin
             units = fields.value(3);
             titleId = fields[0];
         }
-        const size_t entry = size_t(stored % Series::Capacity);
-        series.seriesTimes[entry] = *time;
-        series.seriesValues[entry] = value;
+        series.append(*time, value);
         if (stored == 1) {
             series.units = units;
             series.titleId = titleId;
         }
         ++stored;
     }
-    if (stored > Series::Capacity) {
-        const auto oldest = std::ptrdiff_t(stored % Series::Capacity);
-        std::rotate(series.seriesTimes.begin(), series.seriesTimes.begin() + oldest,
-                    series.seriesTimes.end());
-        std::rotate(series.seriesValues.begin(), series.seriesValues.begin() + oldest,
-                    series.seriesValues.end());
-    }
-    series.seriesLast = int32_t(std::min<int64_t>(stored, Series::Capacity) - 1);
-    series.usableReadings = stored;
     return readingCount;
 }
 

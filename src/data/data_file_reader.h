@@ -7,15 +7,23 @@
 #include <QFile>
 #include <QString>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zel {
 
-struct Series {
+// The readings the graph draws: the newest Capacity of those the series was
+// filled with, in the order they came.
+class Series {
+public:
     static constexpr int Capacity = 10001; // indexes 0 .. 10000
-    std::vector<double> seriesTimes = std::vector<double>(Capacity, 0.0);
-    std::vector<double> seriesValues = std::vector<double>(Capacity, 0.0);
-    int32_t seriesLast = -1;
+
+    // Index of the newest reading held (-1: none).
+    int32_t lastIndex() const { return count_ - 1; }
+    // The readings held, oldest first.
+    std::span<const double> times() const { return {times_.data() + first_, size_t(count_)}; }
+    std::span<const double> values() const { return {values_.data() + first_, size_t(count_)}; }
+
     // Every usable reading the series was filled with, of which it holds
     // the newest Capacity: the graph says when it shows only part.
     int64_t usableReadings = 0;
@@ -25,6 +33,19 @@ struct Series {
     // Adds a reading after the last; when the series is full the oldest
     // makes room, so it always ends with the newest.
     void append(double time, double value);
+    // Forgets the readings (units and title stay until a file says others).
+    void clear();
+
+private:
+    // The held readings lie at [first_, first_ + count_) of a room a quarter
+    // larger than Capacity: a full series slides along it and moves back to
+    // the front once per Capacity / 4 readings, so a reading never costs a
+    // move of all the others.
+    static constexpr size_t Room = size_t(Capacity) + size_t(Capacity) / 4;
+    std::vector<double> times_;
+    std::vector<double> values_;
+    int32_t first_ = 0;
+    int32_t count_ = 0;
 };
 
 // Longest reading line the reader looks at; the rest of a longer line is

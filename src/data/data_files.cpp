@@ -17,8 +17,7 @@ QByteArray DataStore::currentHeader() const {
 }
 
 void DataStore::forgetReadings() {
-    series_.seriesLast = -1;
-    series_.usableReadings = 0;
+    series_.clear();
     readingCount_ = 0;
 }
 

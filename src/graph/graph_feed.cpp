@@ -14,12 +14,11 @@ LoadRequest requestFromSeries(const Series& series, bool keepSlots) {
         s.indicatorCode = 2;
         s.kindCode = 0;
     }
-    const int32_t last = std::clamp(series.seriesLast, int32_t(-1), int32_t(Series::Capacity - 1));
-    const size_t n = size_t(last + 1);
-    r.times = std::span<const double>(series.seriesTimes.data(), n);
-    r.values[0] = std::span<const double>(series.seriesValues.data(), n);
+    const int32_t last = series.lastIndex();
+    r.times = series.times();
+    r.values[0] = series.values();
     // The newest reading is part of the picture: every entry up to
-    // seriesLast is filled when its reading is taken.
+    // lastIndex() is filled when its reading is taken.
     r.lastIndex = std::max(last, int32_t(0));
     r.activeSeries = 1;
     r.keepSlots = keepSlots;

@@ -6,7 +6,7 @@
 
 namespace zel::graph {
 
-// Records 0 .. seriesLast of the series in slot 0 (the other slots unused),
+// Records 0 .. lastIndex() of the series in slot 0 (the other slots unused),
 // reference level 0, indicator code 2, kind code 0. Live readings keep the
 // slot information the graph command set.
 LoadRequest requestFromSeries(const Series& series, bool keepSlots);

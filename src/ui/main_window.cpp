@@ -240,7 +240,7 @@ void MainWindow::getOfflineData() {
 
 void MainWindow::showGraph() {
     station_->readWorkingFile();
-    if (data_->series().seriesLast < 7)
+    if (data_->series().lastIndex() < 7)
         return;
     if (!graph_) {
         graph_ = new graph::GraphWindow(this);

@@ -291,7 +291,7 @@ void MainWindow::updateListCommands() {
     clearListButton_->setEnabled(rows);
     // Save writes CSV itself: it needs no spreadsheet program to work.
     saveAction_->setEnabled(rows);
-    graphAction_->setEnabled(data_->series().seriesLast >= 7);
+    graphAction_->setEnabled(data_->series().lastIndex() >= 7);
 }
 
 void MainWindow::updateControls() {

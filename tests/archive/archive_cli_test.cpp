@@ -100,9 +100,9 @@ TEST(ZelArchiveCommand, ImportExportStatsAndCheck) {
     const Expected<int32_t> back = readDataFile(folder.file(QStringLiteral("back.csv")), series);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back.value(), 51);
-    ASSERT_EQ(series.seriesLast, 50);
+    ASSERT_EQ(series.lastIndex(), 50);
     for (int i = 0; i < 50; ++i)
-        EXPECT_DOUBLE_EQ(series.seriesValues[size_t(i)], 0.1 + i / 100.0) << i;
+        EXPECT_DOUBLE_EQ(series.values()[size_t(i)], 0.1 + i / 100.0) << i;
     EXPECT_EQ(series.units, QStringLiteral("uSv/h"));
     Series cpm;
     EXPECT_EQ(readDataFile(folder.file(QStringLiteral("both-cpm.csv")), cpm).value(), 20);

@@ -111,7 +111,7 @@ TEST_F(DataFilesTest, NewWorkingFileThenReadingsAreExactBytes) {
     DataStore store(file("ZelTemp.csv"));
     ASSERT_TRUE(store.openNewTempFile(header()));
     EXPECT_EQ(store.readingCount(), 0);
-    EXPECT_EQ(store.series().seriesLast, -1);
+    EXPECT_EQ(store.series().lastIndex(), -1);
     ASSERT_TRUE(store.appendReading(reading(1)));
     // Flushed at once: another reader sees the line while the file is open.
     EXPECT_EQ(bytes(file("ZelTemp.csv")),
@@ -132,10 +132,10 @@ TEST_F(DataFilesTest, QuotedFieldsReadBack) {
     const Expected<int32_t> r = store.readDb();
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(r.value(), 3);
-    EXPECT_EQ(store.series().seriesLast, 2);
+    EXPECT_EQ(store.series().lastIndex(), 2);
     EXPECT_EQ(store.series().titleId, odd.InstrumentId);
     EXPECT_EQ(store.series().units, odd.Units);
-    EXPECT_DOUBLE_EQ(store.series().seriesValues[2], 3);
+    EXPECT_DOUBLE_EQ(store.series().values()[2], 3);
 }
 
 TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
@@ -168,11 +168,11 @@ TEST_F(DataFilesTest, SaveCopiesRestartsAndReadsBackPastTheHeader) {
     Series series;
     const Expected<int32_t> r = readDataFile(file("ZelData0.csv"), series);
     EXPECT_EQ(r.value(), 10);
-    ASSERT_EQ(series.seriesLast, 9);
-    EXPECT_DOUBLE_EQ(series.seriesValues[0], 0);
-    EXPECT_DOUBLE_EQ(series.seriesValues[9], 9);
-    EXPECT_NEAR(series.seriesTimes[9] - series.seriesTimes[0], 9.0 / 86400, 1e-9);
-    EXPECT_DOUBLE_EQ(series.seriesTimes[0], toDayCount(t0));
+    ASSERT_EQ(series.lastIndex(), 9);
+    EXPECT_DOUBLE_EQ(series.values()[0], 0);
+    EXPECT_DOUBLE_EQ(series.values()[9], 9);
+    EXPECT_NEAR(series.times()[9] - series.times()[0], 9.0 / 86400, 1e-9);
+    EXPECT_DOUBLE_EQ(series.times()[0], toDayCount(t0));
     EXPECT_EQ(series.units, "mR/h");
     EXPECT_EQ(series.titleId, "ID1");
 
@@ -240,19 +240,29 @@ TEST_F(DataFilesTest, SeriesKeepsTheNewest10001OfManyReadings) {
     Series series;
     const Expected<int32_t> r = readDataFile(file("big.csv"), series);
     EXPECT_EQ(r.value(), 200000);
-    ASSERT_EQ(series.seriesLast, 10000);
-    EXPECT_DOUBLE_EQ(series.seriesValues[0], 189999);
-    EXPECT_DOUBLE_EQ(series.seriesValues[10000], 199999);
+    ASSERT_EQ(series.lastIndex(), 10000);
+    EXPECT_DOUBLE_EQ(series.values()[0], 189999);
+    EXPECT_DOUBLE_EQ(series.values()[10000], 199999);
     // Units and title still come from the file's second reading.
     EXPECT_EQ(series.units, "cps");
 
     // Live readings past the capacity push the oldest out.
     for (int n = 0; n < 3; ++n)
         series.append(50000 + n, 200000 + n);
-    EXPECT_EQ(series.seriesLast, 10000);
-    EXPECT_DOUBLE_EQ(series.seriesValues[0], 190002);
-    EXPECT_DOUBLE_EQ(series.seriesValues[10000], 200002);
-    EXPECT_DOUBLE_EQ(series.seriesTimes[10000], 50002);
+    EXPECT_EQ(series.lastIndex(), 10000);
+    EXPECT_DOUBLE_EQ(series.values()[0], 190002);
+    EXPECT_DOUBLE_EQ(series.values()[10000], 200002);
+    EXPECT_DOUBLE_EQ(series.times()[10000], 50002);
+    // Hours of live readings slide the held ones along and back again: after
+    // every reading the series is still the newest 10001, oldest first.
+    for (int n = 3; n < 40000; ++n) {
+        series.append(50000 + n, 200000 + n);
+        ASSERT_EQ(series.lastIndex(), 10000) << n;
+        ASSERT_DOUBLE_EQ(series.values()[0], 200000 + n - 10000) << n;
+        ASSERT_DOUBLE_EQ(series.times()[10000], 50000 + n) << n;
+    }
+    for (int k = 0; k <= 10000; ++k)
+        ASSERT_DOUBLE_EQ(series.values()[size_t(k)], 200000 + 40000 - 10001 + k) << k;
 
     // Exactly full and one short of it stay in file order.
     for (int lines : {10000, 10001, 10002}) {
@@ -261,9 +271,9 @@ TEST_F(DataFilesTest, SeriesKeepsTheNewest10001OfManyReadings) {
             some += "ID,2024-01-02 10:00:00," + QByteArray::number(n) + "\r\n";
         writeBytes(file("some.csv"), some);
         readDataFile(file("some.csv"), series);
-        ASSERT_EQ(series.seriesLast, std::min(lines, 10001) - 1) << lines;
-        EXPECT_DOUBLE_EQ(series.seriesValues[0], std::max(0, lines - 10001)) << lines;
-        EXPECT_DOUBLE_EQ(series.seriesValues[size_t(series.seriesLast)], lines - 1) << lines;
+        ASSERT_EQ(series.lastIndex(), std::min(lines, 10001) - 1) << lines;
+        EXPECT_DOUBLE_EQ(series.values()[0], std::max(0, lines - 10001)) << lines;
+        EXPECT_DOUBLE_EQ(series.values()[size_t(series.lastIndex())], lines - 1) << lines;
     }
 }
 
@@ -278,22 +288,23 @@ TEST_F(DataFilesTest, UnusableLinesAreCountedNotStored) {
     series.units = QStringLiteral("stale");
     const Expected<int32_t> r = readDataFile(file("mixed.csv"), series);
     EXPECT_EQ(r.value(), 6);
-    ASSERT_EQ(series.seriesLast, 2);
-    EXPECT_DOUBLE_EQ(series.seriesValues[0], 1.5);
-    EXPECT_DOUBLE_EQ(series.seriesValues[1], 3);
-    EXPECT_DOUBLE_EQ(series.seriesValues[2], 4);
+    ASSERT_EQ(series.lastIndex(), 2);
+    EXPECT_DOUBLE_EQ(series.values()[0], 1.5);
+    EXPECT_DOUBLE_EQ(series.values()[1], 3);
+    EXPECT_DOUBLE_EQ(series.values()[2], 4);
     EXPECT_EQ(series.units, "uSv/h");
     EXPECT_EQ(series.titleId, "D");
 
     // Eight lines or fewer: no readings, the series empty.
     writeBytes(file("short.csv"), header());
     EXPECT_EQ(readDataFile(file("short.csv"), series).value(), 0);
-    EXPECT_EQ(series.seriesLast, -1);
+    EXPECT_EQ(series.lastIndex(), -1);
 
     // A file that cannot be opened leaves the series alone.
-    series.seriesLast = 4;
+    for (int n = 0; n < 5; ++n)
+        series.append(n, n);
     EXPECT_FALSE(readDataFile(file("absent.csv"), series).has_value());
-    EXPECT_EQ(series.seriesLast, 4);
+    EXPECT_EQ(series.lastIndex(), 4);
 }
 
 // The reader reuses a repeated date; every answer must still be the date
@@ -306,11 +317,11 @@ void expectParserTimes(const QString& path, const QStringList& times) {
         const auto parsed = parseGeneralDateTime(t);
         if (!parsed)
             continue;
-        ASSERT_LE(entry, series.seriesLast) << t.toStdString();
-        EXPECT_DOUBLE_EQ(series.seriesTimes[size_t(entry)], toDayCount(*parsed)) << t.toStdString();
+        ASSERT_LE(entry, series.lastIndex()) << t.toStdString();
+        EXPECT_DOUBLE_EQ(series.times()[size_t(entry)], toDayCount(*parsed)) << t.toStdString();
         ++entry;
     }
-    EXPECT_EQ(entry, series.seriesLast + 1);
+    EXPECT_EQ(entry, series.lastIndex() + 1);
 }
 
 TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
@@ -341,10 +352,10 @@ TEST_F(DataFilesTest, TimesReadAsTheDateParserReadsThem) {
     // half past two is kept, neither dropped nor moved.
     Series series;
     ASSERT_EQ(readDataFile(file("dst.csv"), series).value(), clockChange.size());
-    ASSERT_EQ(series.seriesLast, clockChange.size() - 1);
+    ASSERT_EQ(series.lastIndex(), clockChange.size() - 1);
     for (int i = 0; i < clockChange.size(); ++i) {
         const QDateTime wall = QDateTime::fromString(clockChange[i], "M/d/yyyy HH:mm:ss");
-        EXPECT_DOUBLE_EQ(series.seriesTimes[size_t(i)],
+        EXPECT_DOUBLE_EQ(series.times()[size_t(i)],
                          QDate(1899, 12, 30).daysTo(wall.date()) +
                              wall.time().msecsSinceStartOfDay() / 86400000.0)
             << clockChange[i].toStdString();
@@ -372,15 +383,15 @@ TEST_F(DataFilesTest, FilesWrittenElsewhereReadBackWhole) {
             Series series;
             const Expected<int32_t> r = readDataFile(files.filePath(name), series);
             EXPECT_EQ(r.value(), 10) << where;
-            EXPECT_EQ(series.seriesLast, 9) << where;
-            if (series.seriesLast != 9)
+            EXPECT_EQ(series.lastIndex(), 9) << where;
+            if (series.lastIndex() != 9)
                 continue;
             for (int k = 0; k < 10; ++k) {
                 const QDateTime moment = first.addSecs(k * (3600 + 17 * 60 + 3));
-                EXPECT_DOUBLE_EQ(series.seriesTimes[size_t(k)], toDayCount(moment))
+                EXPECT_DOUBLE_EQ(series.times()[size_t(k)], toDayCount(moment))
                     << where << " reading " << k;
                 const double value = name == "iso.csv" ? (k + 0.25) * 1e-20 : k + 0.25;
-                EXPECT_DOUBLE_EQ(series.seriesValues[size_t(k)], value) << where;
+                EXPECT_DOUBLE_EQ(series.values()[size_t(k)], value) << where;
             }
             EXPECT_EQ(series.units, "mR/h") << where;
             EXPECT_EQ(series.titleId, "On-Line") << where;
@@ -396,8 +407,8 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
     Series series;
     Expected<int32_t> r = readDataFile(file("huge.csv"), series);
     EXPECT_EQ(r.value(), 2);
-    ASSERT_EQ(series.seriesLast, 0);
-    EXPECT_DOUBLE_EQ(series.seriesValues[0], 7);
+    ASSERT_EQ(series.lastIndex(), 0);
+    EXPECT_DOUBLE_EQ(series.values()[0], 7);
 
     // An unclosed quote cannot swallow more than the line limit.
     QByteArray open = header() + "\"unclosed,2024-01-02 10:00:00,1\r\n";
@@ -406,7 +417,7 @@ TEST_F(DataFilesTest, GarbageBinaryAndHugeLinesNeverHurt) {
     writeBytes(file("open.csv"), open);
     r = readDataFile(file("open.csv"), series);
     EXPECT_GT(r.value(), 1);
-    EXPECT_GT(series.seriesLast, 0);
+    EXPECT_GT(series.lastIndex(), 0);
 }
 
 TEST_F(DataFilesTest, WorkingFileAtStartUp) {
@@ -452,7 +463,7 @@ TEST_F(DataFilesTest, CountersStayInsideTheSeries) {
     DataStore store(file("ZelTemp.csv"));
     for (int n = 0; n < Series::Capacity + 50; ++n)
         store.takeReading(0, 0);
-    EXPECT_EQ(store.series().seriesLast, Series::Capacity - 1);
+    EXPECT_EQ(store.series().lastIndex(), Series::Capacity - 1);
     EXPECT_EQ(store.readingCount(), Series::Capacity + 50);
 }
 

@@ -105,8 +105,8 @@ TEST_F(WorkingFileDamage, LinesWithNulBytesAreNoReadings) {
     Series series;
     const Expected<int32_t> r = readDataFile(working, series);
     EXPECT_EQ(r.value(), 2);
-    EXPECT_EQ(series.seriesLast, 1);
-    EXPECT_EQ(series.seriesValues[1], 4.0);
+    EXPECT_EQ(series.lastIndex(), 1);
+    EXPECT_EQ(series.values()[1], 4.0);
 }
 
 // A link planted at the working file's name is refused with a message

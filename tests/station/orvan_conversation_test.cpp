@@ -156,7 +156,7 @@ TEST_F(OrvanStation, HundredMillisecondPollingWritesMillisecondsOrSecondsSinceMi
     port.inject(orvanR19(1, 2, 3, 4, 5, 6));
     EXPECT_EQ(list.cell(1, 1), formatGeneralDateTime(clock.now()) + ":007");
     // The graph series takes the reading's own moment.
-    EXPECT_EQ(data.series().seriesTimes[0], toDayCount(clock.now()));
+    EXPECT_EQ(data.series().times()[0], toDayCount(clock.now()));
 
     settings.TimeFormat = 1;
     port.inject(orvanR19(1, 2, 3, 4, 5, 6));

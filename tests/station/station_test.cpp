@@ -318,7 +318,7 @@ TEST_F(StationTest, ValuesWithAnExponentKeepTheirSize) {
         EXPECT_TRUE(fileLines().last().contains("," + c.fileValue + ","))
             << fileLines().last().toStdString();
         EXPECT_DOUBLE_EQ(view.shown.last().filedValue, c.taken);
-        EXPECT_DOUBLE_EQ(data.series().seriesValues[size_t(data.series().seriesLast)], c.shown);
+        EXPECT_DOUBLE_EQ(data.series().values()[size_t(data.series().lastIndex())], c.shown);
     }
     EXPECT_EQ(view.sounds, 1) << "only the red reading sounds";
 }
