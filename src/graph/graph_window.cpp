@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <cmath>
 
 namespace zel::graph {
@@ -85,6 +86,10 @@ GraphWindow::GraphWindow(QWidget* parent)
     setObjectName(QStringLiteral("frmGraph"));
     setWindowFlag(Qt::Window);
     setWindowTitle(tr("Graph for point: "));
+    pacerClock_.start();
+    pacedRedraw_ = new QTimer(this);
+    pacedRedraw_->setSingleShot(true);
+    connect(pacedRedraw_, &QTimer::timeout, this, &GraphWindow::refresh);
     buildMenus();
     buildControls();
     resize(820, 560);
@@ -110,6 +115,26 @@ LoadResult GraphWindow::load(const LoadRequest& request) {
         return LoadResult::NoReadings;
     clearReadOut();
     refresh();
+    return LoadResult::Drawn;
+}
+
+LoadResult GraphWindow::follow(const LoadRequest& request) {
+    if (dragging_)
+        return LoadResult::Ignored;
+    history_.reset();
+    const int32_t count = store_.load(request);
+    updateHistoryMenu();
+    if (count <= 0)
+        return LoadResult::NoReadings;
+    clearReadOut();
+    // A redraw already waiting draws this reading with the others.
+    if (!pacedRedraw_->isActive()) {
+        const qint64 wait = pacer_.waitFor(pacerClock_.elapsed());
+        if (wait == 0)
+            refresh();
+        else
+            pacedRedraw_->start(int(wait));
+    }
     return LoadResult::Drawn;
 }
 
@@ -273,6 +298,9 @@ void GraphWindow::updateManualEnabled() {
 // ---------------------------------------------------------------- drawing
 
 void GraphWindow::refresh() {
+    // Every redraw draws what the store holds, the newest readings too.
+    pacedRedraw_->stop();
+    pacer_.drew(pacerClock_.elapsed());
     ScaleRequest request;
     request.mode = scaleMode_;
     request.manualTop = leadingNumber(manualTop_->text());
@@ -321,18 +349,24 @@ void GraphWindow::redraw() {
     int& active = store_.activeSeries;
     if (active < 0 || active >= SlotCount || !store_.seriesSlots[size_t(active)].isNamed())
         active = std::max(highestNamed, 0);
+    // A restyle costs far more than the redraw around it: a style sheet is
+    // set only when it changes (the active series, the series' colours).
+    auto restyle = [](QWidget* w, const QString& sheet) {
+        if (w->styleSheet() != sheet)
+            w->setStyleSheet(sheet);
+    };
     for (int s = 0; s < SlotCount; ++s)
-        legend_[size_t(s)]->setStyleSheet(
-            QStringLiteral("color: %1; background: %2; padding: 1px 4px;")
-                .arg(styleColor(seriesColor(s)),
-                     styleColor(s == active ? ActiveLegend : QColor(Qt::white))));
+        restyle(legend_[size_t(s)],
+                QStringLiteral("color: %1; background: %2; padding: 1px 4px;")
+                    .arg(styleColor(seriesColor(s)),
+                         styleColor(s == active ? ActiveLegend : QColor(Qt::white))));
 
     const GraphSlot& slot = store_.seriesSlots[size_t(active)];
     setWindowTitle(tr("Graph for point: ") + slot.name);
     units_->setText(scales_.slot[size_t(active)].labelDivisor == 1000
                         ? slot.units + QStringLiteral("*") + QStringLiteral("1000")
                         : slot.units);
-    units_->setStyleSheet(QStringLiteral("color: %1;").arg(styleColor(seriesColor(active))));
+    restyle(units_, QStringLiteral("color: %1;").arg(styleColor(seriesColor(active))));
 
     GraphPicture picture;
     picture.store = &store_;

@@ -9,7 +9,9 @@
 #include "graph/graph_print_widget.h"
 #include "graph/graph_scale.h"
 #include "graph/graph_store.h"
+#include "graph/redraw_pacer.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -21,6 +23,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace zel {
 class DataHandleDialog;
@@ -55,6 +58,10 @@ public:
 
     // Takes a load from the owner; a history range on screen gives way.
     LoadResult load(const LoadRequest& request);
+    // Takes the owner's series with a live reading more while on line: the
+    // readings are in the store at once, the picture follows at the
+    // pacer's rate.
+    LoadResult follow(const LoadRequest& request);
 
     // Loads `range` from the station's archive in place of the graph's
     // content, as a load does; zooming inside it loads finer data, down to
@@ -190,6 +197,9 @@ private:
     QPointer<DataHandleDialog> dataHandling_;
     GraphFileActions* files_;
     DistributionWindow* distribution_ = nullptr;
+    RedrawPacer pacer_;
+    QTimer* pacedRedraw_; // runs while live readings wait to be drawn
+    QElapsedTimer pacerClock_;
 };
 
 } // namespace zel::graph

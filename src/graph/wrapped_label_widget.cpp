@@ -1,6 +1,7 @@
 #include "graph/wrapped_label_widget.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QWidgetItem>
 
@@ -40,12 +41,39 @@ void WrappedLabelHolder::resizeEvent(QResizeEvent* event) {
     height_ = item.heightForWidth(width());
 }
 
+bool WrappedLabelHolder::surelyOneLine(int width) const {
+    // Summed from the glyphs' own advances, which needs no shaping of the
+    // whole text; the margin covers kerning and the label's own insets.
+    // Only Latin-1 text: another script may come from a font of another
+    // height.
+    const QFontMetrics metrics(label_->font());
+    int advance = 0;
+    for (const QChar c : label_->text()) {
+        if (c.unicode() > 0xff || !c.isPrint())
+            return false;
+        advance += metrics.horizontalAdvance(c);
+    }
+    return advance + 4 * metrics.averageCharWidth() <= width;
+}
+
 void WrappedLabelHolder::followLabel() {
     // Only the height at the width the label has is asked here: a wrapped
     // label's minimum lays its text out at the narrowest width, which cost
     // more than all the rest. The minimum (its longest word) is taken again
     // whenever the window lays out for another reason.
-    const int height = QWidgetItem(label_).heightForWidth(width());
+    const int width = this->width();
+    const bool oneLine = surelyOneLine(width);
+    const bool measured =
+        oneLineHeight_ >= 0 && oneLineWidth_ == width && oneLineFont_ == label_->font();
+    // A new text that still fits one line needs the line's height, known
+    // already: laying the text out to learn it cost more than drawing it.
+    const int height =
+        oneLine && measured ? oneLineHeight_ : QWidgetItem(label_).heightForWidth(width);
+    if (oneLine && !measured) {
+        oneLineHeight_ = height;
+        oneLineWidth_ = width;
+        oneLineFont_ = label_->font();
+    }
     if (height == height_)
         return;
     height_ = height;

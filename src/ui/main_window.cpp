@@ -223,9 +223,9 @@ void MainWindow::showReading(const ShownReading& r) {
     valueLabel_->setFullText(r.value);
     setReadingDetails(r.id, r.status, r.detector);
     // The station has already put the reading into the series; a graph that
-    // follows live readings shows it at once.
+    // follows live readings takes it at once and draws it at its pace.
     if (graph_ && graph_->isVisible() && graph_->isOnline())
-        feedGraph(true);
+        graph_->follow(graph::requestFromSeries(data_->series(), true));
     emit liveReading(r.filedValue);
 }
 

@@ -2,6 +2,7 @@
 #include "graph/format_value.h"
 #include "graph/graph_scale.h"
 #include "graph/graph_store.h"
+#include "graph/redraw_pacer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -200,6 +201,26 @@ TEST(GraphStoreReduce, WindowsTooSmallOrReversed) {
     EXPECT_EQ(store.displayCount(), 40);
     EXPECT_EQ(store.window(), (TimeWindow{s.times[20], s.times[60]}));
     EXPECT_NE(store.window(), shown);
+}
+
+TEST(RedrawPacer, AQuietSpellDrawsAtOnceAFasterReadingWaitsForTheInterval) {
+    struct Case {
+        qint64 lastDraw; // -1: never drawn
+        qint64 now;
+        qint64 wait;
+    } cases[] = {
+        {-1, 0, 0},        // the first reading
+        {1000, 1100, 400}, // 100 ms after a redraw
+        {1000, 1500, 0},   // a whole interval after
+        {1000, 9000, 0},   // long quiet
+        {1000, 200, 500},  // a clock behind the last redraw never waits longer
+    };
+    for (const Case& c : cases) {
+        graph::RedrawPacer pacer(500);
+        if (c.lastDraw >= 0)
+            pacer.drew(c.lastDraw);
+        EXPECT_EQ(pacer.waitFor(c.now), c.wait) << c.lastDraw << " " << c.now;
+    }
 }
 
 TEST(WindowHistory, BackAndForward) {

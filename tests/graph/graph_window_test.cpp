@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -522,6 +523,34 @@ TEST_F(GraphFromMainWindowTest, GraphCommandShowsTheFileAndFollowsLiveReadings) 
     EXPECT_FALSE(g->isOnline());
     take(1);
     EXPECT_EQ(g->store().lastIndex(), 41) << "a closed graph takes no readings";
+}
+
+// Readings faster than the graph redraws are drawn together: each one is in
+// the store at once, none is left undrawn, and a reading after a quiet
+// spell is drawn at once.
+TEST_F(GraphFromMainWindowTest, LiveReadingsAreDrawnInPacedRedraws) {
+    writeWorkingFile(40);
+    start();
+    window->showGraph();
+    GraphWindow* g = window->graphWindow();
+    ASSERT_TRUE(g && g->isOnline());
+    int taken = 0;
+    int redraws = 0;
+    int takenWhenDrawn = -1;
+    QObject::connect(g, &GraphWindow::pictureChanged, g, [&] {
+        ++redraws;
+        takenWhenDrawn = taken;
+    });
+    while (taken < 5)
+        take(float(++taken));
+    EXPECT_EQ(g->store().lastIndex(), 44) << "every reading in the store at once";
+    QTRY_COMPARE_WITH_TIMEOUT(takenWhenDrawn, 5, 5000);
+    QTest::qWait(int(RedrawPacer::DefaultIntervalMs) + 100);
+    EXPECT_LE(redraws, 2) << "five readings within one interval";
+
+    const int before = redraws;
+    take(9);
+    EXPECT_EQ(redraws, before + 1) << "after a quiet spell, at once";
 }
 
 TEST_F(GraphFromMainWindowTest, LeavingTheProgramClosesTheGraphWithItsLastGraphSet) {
