@@ -24,7 +24,7 @@ QSize WrappedLabelHolder::minimumSizeHint() const {
 }
 
 int WrappedLabelHolder::heightForWidth(int width) const {
-    return QWidgetItem(label_).heightForWidth(width);
+    return labelHeightAt(width);
 }
 
 bool WrappedLabelHolder::event(QEvent* event) {
@@ -46,6 +46,9 @@ bool WrappedLabelHolder::surelyOneLine(int width) const {
     // whole text; the margin covers kerning and the label's own insets.
     // Only Latin-1 text: another script may come from a font of another
     // height.
+    // An empty label has no line at all.
+    if (label_->text().isEmpty())
+        return false;
     const QFontMetrics metrics(label_->font());
     int advance = 0;
     for (const QChar c : label_->text()) {
@@ -56,24 +59,29 @@ bool WrappedLabelHolder::surelyOneLine(int width) const {
     return advance + 4 * metrics.averageCharWidth() <= width;
 }
 
+int WrappedLabelHolder::labelHeightAt(int width) const {
+    // A new text that still fits one line needs the line's height, known
+    // already: laying the text out to learn it cost more than drawing it,
+    // and the window's layout asks for it on every new text.
+    const bool oneLine = surelyOneLine(width);
+    if (oneLine && oneLineHeight_ >= 0 && oneLineWidth_ == width &&
+        oneLineFontKey_ == label_->font().key())
+        return oneLineHeight_;
+    const int height = QWidgetItem(label_).heightForWidth(width);
+    if (oneLine) {
+        oneLineHeight_ = height;
+        oneLineWidth_ = width;
+        oneLineFontKey_ = label_->font().key();
+    }
+    return height;
+}
+
 void WrappedLabelHolder::followLabel() {
     // Only the height at the width the label has is asked here: a wrapped
     // label's minimum lays its text out at the narrowest width, which cost
     // more than all the rest. The minimum (its longest word) is taken again
     // whenever the window lays out for another reason.
-    const int width = this->width();
-    const bool oneLine = surelyOneLine(width);
-    const bool measured =
-        oneLineHeight_ >= 0 && oneLineWidth_ == width && oneLineFont_ == label_->font();
-    // A new text that still fits one line needs the line's height, known
-    // already: laying the text out to learn it cost more than drawing it.
-    const int height =
-        oneLine && measured ? oneLineHeight_ : QWidgetItem(label_).heightForWidth(width);
-    if (oneLine && !measured) {
-        oneLineHeight_ = height;
-        oneLineWidth_ = width;
-        oneLineFont_ = label_->font();
-    }
+    const int height = labelHeightAt(width());
     if (height == height_)
         return;
     height_ = height;

@@ -6,7 +6,7 @@
 // reading. The holder has no layout of its own; it gives the label its
 // whole area and asks the window for room again only when the label needs
 // another height at its width (a line more or fewer).
-#include <QFont>
+#include <QString>
 #include <QWidget>
 
 class QLabel;
@@ -32,14 +32,16 @@ private:
     void followLabel();
     // True when the label's text surely stays on one line at `width`.
     bool surelyOneLine(int width) const;
+    // The label's height at the holder's `width`, as a layout measures it.
+    int labelHeightAt(int width) const;
 
     QLabel* label_;
     int height_ = -1; // the label's height at the holder's width, as last told
     // The height of one line of the label's text, measured at oneLineWidth_
-    // in oneLineFont_ (-1: not measured).
-    int oneLineHeight_ = -1;
-    int oneLineWidth_ = -1;
-    QFont oneLineFont_;
+    // in the font of oneLineFontKey_ (-1: not measured).
+    mutable int oneLineHeight_ = -1;
+    mutable int oneLineWidth_ = -1;
+    mutable QString oneLineFontKey_;
 };
 
 } // namespace zel::graph

@@ -6,6 +6,7 @@
 #include "common/paths.h"
 #include "common/strings.h"
 #include "graph/graph_window.h"
+#include "graph/wrapped_label_widget.h"
 #include "protocol/tarvo.h"
 #include "support/recording_prompts.h"
 #include "support/tarvo_frames.h"
@@ -26,6 +27,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
+#include <QWidgetItem>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -434,6 +437,48 @@ QByteArray reading(float value) {
     return tarvo::buildTarvoFrame(test::readingPayload(0x86, value, 6, 0, 0xFF, 0, 0));
 }
 
+// The holder of a wrapped label takes the height the label needs whatever
+// its text: a line more, a line fewer, a larger font, another script.
+TEST(WrappedLabelHolder, FollowsTheHeightTheTextNeeds) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel;
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* holder = new WrappedLabelHolder(label);
+    layout->addWidget(holder);
+    layout->addStretch();
+    window.resize(500, 400);
+    window.show();
+    const QString shortText = QStringLiteral("Readings: 12   Mean: 1.5");
+    const QString longText = QString(QStringLiteral("Readings: 12   Mean: 1.5   ")).repeated(6);
+    QFont large = label->font();
+    large.setPointSize(large.pointSize() * 2);
+    struct Step {
+        QString text;
+        QFont font;
+    } steps[] = {{QString(), window.font()},
+                 {shortText, window.font()},
+                 {QStringLiteral("Readings: 13   Mean: 1.6"), window.font()},
+                 {longText, window.font()},
+                 {shortText, window.font()},
+                 {shortText, large},
+                 {QStringLiteral("Readings: 14   \u4e2d\u6587"), window.font()}};
+    std::vector<int> heights;
+    for (const Step& step : steps) {
+        label->setFont(step.font);
+        label->setText(step.text);
+        const auto needed = [&] { return QWidgetItem(label).heightForWidth(holder->width()); };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return holder->height() == needed(); }, 2000))
+            << step.text.toStdString() << ": " << holder->height() << " for " << needed();
+        EXPECT_EQ(holder->heightForWidth(holder->width()), needed()) << step.text.toStdString();
+        EXPECT_EQ(label->geometry(), holder->rect()) << step.text.toStdString();
+        heights.push_back(holder->height());
+    }
+    EXPECT_GT(heights[3], heights[2]) << "the long text takes more lines";
+    EXPECT_GT(heights[5], heights[4]) << "the larger font is taller";
+}
+
 class GraphFromMainWindowTest : public GraphWindowTest {
 protected:
     void SetUp() override {
@@ -544,7 +589,7 @@ TEST_F(GraphFromMainWindowTest, LiveReadingsAreDrawnInPacedRedraws) {
     while (taken < 5)
         take(float(++taken));
     EXPECT_EQ(g->store().lastIndex(), 44) << "every reading in the store at once";
-    QTRY_COMPARE_WITH_TIMEOUT(takenWhenDrawn, 5, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return takenWhenDrawn == 5; }, 5000)) << takenWhenDrawn;
     QTest::qWait(int(RedrawPacer::DefaultIntervalMs) + 100);
     EXPECT_LE(redraws, 2) << "five readings within one interval";
 
