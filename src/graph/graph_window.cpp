@@ -440,11 +440,17 @@ void GraphWindow::clearReadOut() {
     // A rebuilt display has other points: an old read-out would name a
     // value that is no longer under the cursor.
     selectedPoint_ = -1;
-    showTime_->clear();
-    showTime_->setAccessibleName(QString());
-    describeKeys();
+    // Only what shows something is cleared: clearing even an empty label
+    // lays the window out again, and live readings come here each time.
+    if (!showTime_->text().isEmpty())
+        showTime_->clear();
+    if (!showTime_->accessibleName().isEmpty()) {
+        showTime_->setAccessibleName(QString());
+        describeKeys();
+    }
     for (QLabel* l : data_)
-        l->clear();
+        if (!l->text().isEmpty())
+            l->clear();
 }
 
 void GraphWindow::readOutPoint(int32_t index) {
