@@ -116,10 +116,56 @@ QDateTime readingMoment(const Reading& r, const QDateTime& received) {
     return received;
 }
 
+namespace {
+
+struct WallClock {
+    qint64 wallMs;
+    int offset; // seconds east of UTC
+};
+
+// The wall time of a moment and its offset from UTC. Asking the zone for
+// the offset of a local time costs more than the rest of the text (two
+// conversions through mktime); readings come many a minute, so the offset
+// of the last wall minute is kept, for a minute at most, and never within
+// three hours of a change of the offset, where a wall minute may come twice
+// or not at all.
+WallClock wallClockOf(const QDateTime& moment) {
+    constexpr qint64 MsPerDay = 86400000;
+    constexpr qint64 JulianDayOf1970 = 2440588;
+    const auto slow = [&moment] {
+        const int offset = moment.offsetFromUtc();
+        return WallClock{moment.toMSecsSinceEpoch() + qint64(offset) * 1000, offset};
+    };
+    if (moment.timeSpec() != Qt::LocalTime || !moment.isValid())
+        return slow();
+    thread_local qint64 keptMinute = std::numeric_limits<qint64>::min();
+    thread_local int keptOffset = 0;
+    thread_local std::chrono::steady_clock::time_point keptAt;
+    const qint64 wallMs = (moment.date().toJulianDay() - JulianDayOf1970) * MsPerDay +
+                          moment.time().msecsSinceStartOfDay();
+    const qint64 minute = wallMs >= 0 ? wallMs / 60000 : (wallMs - 59999) / 60000;
+    const auto now = std::chrono::steady_clock::now();
+    if (minute == keptMinute && now - keptAt < std::chrono::minutes(1))
+        return {wallMs, keptOffset};
+    const WallClock exact = slow();
+    keptMinute = std::numeric_limits<qint64>::min();
+    const qint64 utcMs = exact.wallMs - qint64(exact.offset) * 1000;
+    constexpr qint64 ThreeHoursMs = 3 * 3600 * 1000;
+    if (exact.wallMs == wallMs &&
+        QDateTime::fromMSecsSinceEpoch(utcMs - ThreeHoursMs).offsetFromUtc() == exact.offset &&
+        QDateTime::fromMSecsSinceEpoch(utcMs + ThreeHoursMs).offsetFromUtc() == exact.offset) {
+        keptMinute = minute;
+        keptOffset = exact.offset;
+        keptAt = now;
+    }
+    return exact;
+}
+
+} // namespace
+
 qsizetype writeIsoWithOffset(const QDateTime& moment, char* text, bool milliseconds) {
     using namespace std::chrono;
-    const int offset = moment.offsetFromUtc();
-    const qint64 wallMs = moment.toMSecsSinceEpoch() + qint64(offset) * 1000;
+    const auto [wallMs, offset] = wallClockOf(moment);
     const qint64 msPerDay = 86400000;
     const qint64 day = wallMs >= 0 ? wallMs / msPerDay : (wallMs - msPerDay + 1) / msPerDay;
     const qint64 ms = wallMs - day * msPerDay;
