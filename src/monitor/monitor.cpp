@@ -104,8 +104,9 @@ void Monitor::publishHealth() {
     // current to whoever looks later.
     const bool stopped = stopping_ && !session_.station().portOpen();
     o.insert(QStringLiteral("lastReadingSeconds"),
-             lastReadingAt_ > 0 && !stopped
-                 ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_) / 1000)
+             !lastReadingAt_.isNull() && !stopped
+                 ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_.toMSecsSinceEpoch()) /
+                              1000)
                  : QJsonValue());
     o.insert(QStringLiteral("port"), stopped                         ? QStringLiteral("closed")
                                      : session_.station().portOpen() ? QStringLiteral("open")
@@ -360,7 +361,7 @@ void Monitor::setStatus(const QString& text, StatusKind kind) {
     // for the journal. Statuses that come back with every reading
     // ("Instrument Succesfully Connected", a family's own greeting) are told
     // once a minute at most, and again at once after the connection was lost.
-    if (text.isEmpty() || kind == StatusKind::Progress)
+    if (text.isEmpty() || kind == StatusKind::Progress || text == lastStatus_)
         return;
     const qint64 now = clock_.now().toMSecsSinceEpoch();
     const auto told = toldStatuses_.constFind(text);
@@ -427,14 +428,32 @@ void Monitor::information(const QString& text, const QString& title) {
 
 void Monitor::showReading(const ShownReading& r) {
     ++readingsTaken_;
-    lastReadingAt_ = clock_.now().toMSecsSinceEpoch();
+    // Kept as the moment: its milliseconds are needed only for the health.
+    lastReadingAt_ = clock_.now();
     const AlarmLevel alarm = r.level;
+    // Built by appending: a hundred lines a second.
+    QString text;
+    text.reserve(200);
+    text += QLatin1String("time=");
+    text += field(r.time);
+    text += QLatin1String(" value=");
+    text += shortestText(r.filedValue);
+    text += QLatin1String(" readout=");
+    text += field(r.value);
+    text += QLatin1String(" dose=");
+    text += field(r.dose);
+    text += QLatin1String(" alarm=");
+    text += alarmLevelName(alarm);
+    text += QLatin1String(" level=");
+    text += QString::number(int(alarm));
+    text += QLatin1String(" id=");
+    text += field(r.id.trimmed());
+    text += QLatin1String(" status=");
+    text += field(r.status.trimmed());
+    text += QLatin1String(" detector=");
+    text += field(r.detector.trimmed());
     logEvent(alarm == AlarmLevel::Normal ? Level::Info : Level::Warning, QStringLiteral("reading"),
-             QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 level=%6 id=%7 "
-                            "status=%8 detector=%9")
-                 .arg(field(r.time), shortestText(r.filedValue), field(r.value), field(r.dose),
-                      alarmLevelName(alarm), QString::number(int(alarm)), field(r.id.trimmed()),
-                      field(r.status.trimmed()), field(r.detector.trimmed())));
+             text);
     if (alarm != lastAlarm_) {
         const AlarmLevel was = lastAlarm_;
         lastAlarm_ = alarm;

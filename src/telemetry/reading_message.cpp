@@ -4,11 +4,14 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fmt/compile.h>
 #include <fmt/format.h>
 #include <limits>
+#include <optional>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 #include <string_view>
@@ -16,12 +19,43 @@
 
 namespace zel {
 
+namespace {
+
+// The number of a text of plain digits, a point, a sign and an exponent,
+// read without QString::toDouble's conversions (the same correctly rounded
+// double); nothing for any other text, which toDouble reads.
+std::optional<double> plainNumber(const QString& text) {
+    char bytes[40];
+    if (text.isEmpty() || text.size() > qsizetype(sizeof bytes))
+        return std::nullopt;
+    qsizetype n = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || u == '.' || u == '-' || u == 'e' || u == 'E'))
+            return std::nullopt;
+        bytes[n++] = char(u);
+    }
+    double number = 0;
+    const auto [end, error] = std::from_chars(bytes, bytes + n, number);
+    if (error != std::errc() || end != bytes + n)
+        return std::nullopt;
+    return number;
+}
+
+double numberOfText(const QString& text, double otherwise) {
+    if (const std::optional<double> plain = plainNumber(text))
+        return *plain;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    return ok ? number : otherwise;
+}
+
+} // namespace
+
 double filedValue(const Reading& r) {
     if (!r.error.isEmpty() || !std::isfinite(r.value))
         return std::numeric_limits<double>::quiet_NaN();
-    bool ok = false;
-    const double number = valueText(r).toDouble(&ok);
-    return ok ? number : r.value;
+    return numberOfText(valueText(r), r.value);
 }
 
 namespace {
@@ -32,9 +66,7 @@ using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 double quantityNumber(const Quantity& q) {
     if (!std::isfinite(q.number))
         return q.number;
-    bool ok = false;
-    const double number = shortestText(q.number).toDouble(&ok);
-    return ok ? number : q.number;
+    return numberOfText(shortestText(q.number), q.number);
 }
 
 void writeKey(JsonWriter& w, std::string_view key) {
@@ -58,7 +90,7 @@ void writeNumber(JsonWriter& w, double number) {
         return;
     }
     char text[40];
-    const auto written = fmt::format_to_n(text, sizeof text, "{}", number);
+    const auto written = fmt::format_to_n(text, sizeof text, FMT_COMPILE("{}"), number);
     w.RawValue(text, written.size, rapidjson::kNumberType);
 }
 
@@ -173,15 +205,15 @@ qsizetype writeIsoWithOffset(const QDateTime& moment, char* text, bool milliseco
     const int offsetMinutes = std::abs(offset) / 60;
     // Years of four digits: what the clock of a running station gives.
     char* end =
-        fmt::format_to_n(text, 20, "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}",
+        fmt::format_to_n(text, 20, FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}"),
                          std::clamp(int(date.year()), 0, 9999), unsigned(date.month()),
                          unsigned(date.day()), ms / 3600000, ms / 60000 % 60, ms / 1000 % 60)
             .out;
     if (milliseconds)
-        end = fmt::format_to_n(end, 4, ".{:03}", ms % 1000).out;
+        end = fmt::format_to_n(end, 4, FMT_COMPILE(".{:03}"), ms % 1000).out;
     // A zero offset is "+00:00", not "Z": the field keeps one shape.
-    end = fmt::format_to_n(end, 6, "{}{:02}:{:02}", offset < 0 ? '-' : '+', offsetMinutes / 60,
-                           offsetMinutes % 60)
+    end = fmt::format_to_n(end, 6, FMT_COMPILE("{}{:02}:{:02}"), offset < 0 ? '-' : '+',
+                           offsetMinutes / 60, offsetMinutes % 60)
               .out;
     return qsizetype(end - text);
 }

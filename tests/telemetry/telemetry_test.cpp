@@ -297,6 +297,11 @@ TEST(ReadingMessage, ValuesGoOutAsFiled) {
         {double(7.935311f), "", "", "7.93531084060669"}, // a Tarvo-5 float, as the file writes it
         {7.9353110000000004, "", "", "7.935311"},
         {123.45, "0.00", "", "123.45"},
+        {-2.5, "", "", "-2.5"},
+        {1e-5, "", "", "1e-05"},
+        {0.1 + 0.2, "", "", "0.3"},
+        {1.5e300, "", "", "1.5e+300"},
+        {-0.004, "0.00", "", "0"},
         {0, "", "Ilgl com", "null"}, // an Orvan "E00" reply
     };
     for (const Case& c : cases) {
