@@ -83,13 +83,13 @@ private:
     }
 
     void post(MqttShared::Event event) {
-        bool first = false;
+        bool wake = false;
         {
             std::lock_guard lock(shared_->mutex);
-            first = shared_->events.empty();
+            wake = shared_->events.empty() && !shared_->drainComing;
             shared_->events.push_back(std::move(event));
         }
-        if (first)
+        if (wake)
             QMetaObject::invokeMethod(c_.owner, c_.drain, Qt::QueuedConnection);
     }
 
@@ -169,7 +169,7 @@ private:
     void passOnAcknowledgements() {
         if (acked_.empty())
             return;
-        bool first = false;
+        bool wake = false;
         {
             std::lock_guard lock(shared_->mutex);
             auto& q = shared_->readings;
@@ -178,12 +178,12 @@ private:
                 if (e != q.end() && e->seq == seq)
                     q.erase(e);
             }
-            first = shared_->events.empty();
+            wake = shared_->events.empty() && !shared_->drainComing;
             for (const quint64 seq : acked_)
                 shared_->events.push_back({MqttShared::Kind::Acked, seq, {}});
         }
         acked_.clear();
-        if (first)
+        if (wake)
             QMetaObject::invokeMethod(c_.owner, c_.drain, Qt::QueuedConnection);
     }
 

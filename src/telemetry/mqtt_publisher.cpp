@@ -44,25 +44,41 @@ MqttPublisher::MqttPublisher(std::function<QDateTime()> now, QObject* parent)
 }
 
 void MqttPublisher::writeQueueSoon() {
-    if (!queueWriteTimer_.isActive())
-        queueWriteTimer_.start();
+    if (writingQueue_ || queueWriteTimer_.isActive())
+        return;
+    queueWriteTimer_.start();
+    // The client thread leaves its news for the batch instead of waking
+    // this thread for it.
+    if (shared_) {
+        std::lock_guard lock(shared_->mutex);
+        shared_->drainComing = true;
+    }
 }
 
 void MqttPublisher::writeQueueNow() {
     queueWriteTimer_.stop();
     if (!queue_)
         return;
+    // Acknowledgements that came since the last batch: their marks go to
+    // the file with this one.
+    writingQueue_ = true;
+    drainEvents();
+    writingQueue_ = false;
     queue_->writePending();
     reportQueueFile();
-    handOver();
+    // The acknowledgements of what was handed over are taken up by the next
+    // batch: at 100 readings a second they no longer wake this thread a few
+    // times between two batches.
+    if (handOver() && running())
+        writeQueueSoon();
 }
 
 // The readings of a written batch, and the alarm changes they caused, go to
 // the client thread with one wake-up. A reading the disk refused goes too:
 // the marks, written in place, already count its number.
-void MqttPublisher::handOver() {
+bool MqttPublisher::handOver() {
     if (unsent_.empty() && unsentAlarms_.empty())
-        return;
+        return false;
     {
         std::lock_guard lock(shared_->mutex);
         auto& readings = shared_->readings;
@@ -74,6 +90,7 @@ void MqttPublisher::handOver() {
     unsent_.clear();
     unsentAlarms_.clear();
     wake();
+    return true;
 }
 
 // Changes wait like readings do, within a bound of their own; the newest is
@@ -200,6 +217,7 @@ void MqttPublisher::drainEvents() {
     {
         std::lock_guard lock(shared_->mutex);
         events.swap(shared_->events);
+        shared_->drainComing = queueWriteTimer_.isActive();
     }
     for (const MqttShared::Event& e : events) {
         switch (e.kind) {
