@@ -25,10 +25,16 @@ namespace {
 // \xHH, so one event is always one line that a terminal shows as it is.
 QString field(const QString& value) {
     bool plain = !value.isEmpty();
-    for (QChar c : value)
-        if (c.isSpace() || c == QLatin1Char('"') || c == QLatin1Char('=') ||
-            c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        // ASCII answered here (a reading's fields are): spaces and controls
+        // are at or below the blank, and DEL.
+        if (u < 0x80 ? u <= 0x20 || u == 0x7f || u == '"' || u == '=' || u == '\\'
+                     : c.isSpace() || c.category() == QChar::Other_Control) {
             plain = false;
+            break;
+        }
+    }
     if (plain)
         return value;
     QString quoted;

@@ -74,6 +74,21 @@ void writeKey(JsonWriter& w, std::string_view key) {
 }
 
 void writeText(JsonWriter& w, const QString& text) {
+    // A reading's texts are short and ASCII: copied as they are, without a
+    // UTF-8 array on the heap for each.
+    char ascii[128];
+    if (text.size() <= qsizetype(sizeof ascii)) {
+        qsizetype n = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80)
+                break;
+            ascii[n++] = char(c.unicode());
+        }
+        if (n == text.size()) {
+            w.String(ascii, rapidjson::SizeType(n));
+            return;
+        }
+    }
     const QByteArray utf8 = text.toUtf8();
     w.String(utf8.constData(), rapidjson::SizeType(utf8.size()));
 }
@@ -90,8 +105,9 @@ void writeNumber(JsonWriter& w, double number) {
         return;
     }
     char text[40];
-    const auto written = fmt::format_to_n(text, sizeof text, FMT_COMPILE("{}"), number);
-    w.RawValue(text, written.size, rapidjson::kNumberType);
+    // The shortest form of a finite double is at most 24 characters.
+    const char* end = fmt::format_to(text, FMT_COMPILE("{}"), number);
+    w.RawValue(text, size_t(end - text), rapidjson::kNumberType);
 }
 
 void writeInteger(JsonWriter& w, qint64 number) {
@@ -204,17 +220,17 @@ qsizetype writeIsoWithOffset(const QDateTime& moment, char* text, bool milliseco
     const year_month_day date{sys_days{days{day}}};
     const int offsetMinutes = std::abs(offset) / 60;
     // Years of four digits: what the clock of a running station gives.
-    char* end =
-        fmt::format_to_n(text, 20, FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}"),
-                         std::clamp(int(date.year()), 0, 9999), unsigned(date.month()),
-                         unsigned(date.day()), ms / 3600000, ms / 60000 % 60, ms / 1000 % 60)
-            .out;
+    // Every field has its width (29 characters at most): no truncation to
+    // watch for.
+    char* end = fmt::format_to(text, FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}"),
+                               std::clamp(int(date.year()), 0, 9999), unsigned(date.month()),
+                               unsigned(date.day()), unsigned(ms / 3600000),
+                               unsigned(ms / 60000 % 60), unsigned(ms / 1000 % 60));
     if (milliseconds)
-        end = fmt::format_to_n(end, 4, FMT_COMPILE(".{:03}"), ms % 1000).out;
+        end = fmt::format_to(end, FMT_COMPILE(".{:03}"), unsigned(ms % 1000));
     // A zero offset is "+00:00", not "Z": the field keeps one shape.
-    end = fmt::format_to_n(end, 6, FMT_COMPILE("{}{:02}:{:02}"), offset < 0 ? '-' : '+',
-                           offsetMinutes / 60, offsetMinutes % 60)
-              .out;
+    end = fmt::format_to(end, FMT_COMPILE("{}{:02}:{:02}"), offset < 0 ? '-' : '+',
+                         unsigned(offsetMinutes / 60), unsigned(offsetMinutes % 60));
     return qsizetype(end - text);
 }
 
