@@ -40,18 +40,29 @@ QString field(const QString& value) {
     QString quoted;
     quoted.reserve(value.size() + 2);
     quoted += QLatin1Char('"');
-    for (QChar c : value) {
+    // Runs of characters that stay as they are go in at once (a reading's
+    // time, "8 Dec 2026 17:42:49", is quoted for its blanks).
+    const QStringView all(value);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const QChar c = all[i];
+        const char16_t u = c.unicode();
+        const bool asIs = u < 0x80 ? u >= 0x20 && u != 0x7f && u != '"' && u != '\\'
+                                   : c.category() != QChar::Other_Control;
+        if (asIs)
+            continue;
+        quoted += all.sliced(run, i - run);
+        run = i + 1;
         if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
             quoted += QLatin1Char('\\') + QString(c);
         else if (c == QLatin1Char('\n'))
             quoted += QLatin1String("\\n");
         else if (c == QLatin1Char('\r'))
             quoted += QLatin1String("\\r");
-        else if (c.category() == QChar::Other_Control)
-            quoted += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
         else
-            quoted += c;
+            quoted += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
     }
+    quoted += all.sliced(run);
     quoted += QLatin1Char('"');
     return quoted;
 }
