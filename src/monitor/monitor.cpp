@@ -75,6 +75,7 @@ QString eventValue(const QString& value) {
 
 // How long an ordinary reading line may wait for the next write.
 constexpr int JournalFlushMs = 100;
+constexpr int JournalDueMs = 10;
 
 QString eventTime(const QDateTime& moment) {
     // With the offset: a journal read in another zone, or across a change
@@ -223,10 +224,15 @@ void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     // A reading is in the working file before its line is written: a line
     // held back a moment loses nothing, and at 100 readings a second one
     // write a batch costs far less than one a line.
+    // Lines nearly due go with this one rather than on a wake-up of their
+    // own a moment later.
     if (level == Level::Info && kind == QLatin1String("reading")) {
-        if (!journalFlush_.isActive())
+        if (!journalFlush_.isActive()) {
             journalFlush_.start();
-        return;
+            return;
+        }
+        if (journalFlush_.remainingTime() > JournalDueMs)
+            return;
     }
     journalFlush_.stop();
     out_.flush();

@@ -33,6 +33,9 @@ constexpr int QueueWriteDelayMs = 50;
 // A batch this large is written at once (a catch-up after a restart takes
 // thousands of readings in one go).
 constexpr size_t LargestBatch = 256;
+// A batch due within this many milliseconds is written with the reading at
+// hand.
+constexpr int BatchDueMs = 5;
 
 } // namespace
 
@@ -418,7 +421,10 @@ void MqttPublisher::enqueue(const Reading& reading, AlarmLevel level,
                 .arg(queue_->capacity()),
             true);
     }
-    if (unsent_.size() >= LargestBatch)
+    // A batch that is nearly due goes with this reading: the thread is awake
+    // for it anyway, and the timer would wake it again a moment later.
+    if (unsent_.size() >= LargestBatch ||
+        (queueWriteTimer_.isActive() && queueWriteTimer_.remainingTime() <= BatchDueMs))
         writeQueueNow();
     else
         writeQueueSoon();
