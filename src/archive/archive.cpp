@@ -191,6 +191,26 @@ struct Archive::Dictionaries {
 struct Archive::Pending {
     // (level, series, bucket) -> what the transaction added there.
     std::map<std::tuple<int, int, qint64>, Aggregate> summaries;
+
+    // The rows of the millisecond last written to, as the table holds them.
+    // An instrument whose file keeps whole seconds gives a hundred readings
+    // one instant at 100 a second: asking the table for that instant's rows
+    // before every insert cost more than everything else the archive does.
+    // Only this connection writes while it is known (another connection's
+    // commit, a rollback or a thinning forgets it).
+    struct SlotRow {
+        int series = 0;
+        int label = 0;
+        qint64 slot = 0;
+        qint64 shape = 0;
+        qint64 wall = 0;
+        bool isNull = true;
+        double value = 0;
+        QString extras;
+    };
+    bool instantKnown = false;
+    qint64 instantBase = 0;
+    std::vector<SlotRow> instantRows;
 };
 
 Archive::Archive() = default;
@@ -507,6 +527,7 @@ bool Archive::loadDictionaries() {
     }
     if (!dict_->insertReading->ok() || !dict_->readSlots->ok() || !dict_->upsert[2]->ok())
         return fail(path_);
+    dataVersion_ = dataVersion();
     return true;
 }
 
@@ -603,8 +624,22 @@ bool Archive::begin() {
     if (!exec("BEGIN IMMEDIATE"))
         return false;
     inTransaction_ = true;
+    // Another program (zel-archive import) may have written since: what
+    // this connection remembers of the tables is read again, or an insert
+    // would collide with rows it does not know of.
+    if (dataVersion() != dataVersion_ && !loadDictionaries()) {
+        const QString keepError = error_;
+        rollback();
+        error_ = keepError;
+        return false;
+    }
     pending_->summaries.clear();
     return true;
+}
+
+qint64 Archive::dataVersion() const {
+    Statement q(db_, "PRAGMA data_version");
+    return q.step() == SQLITE_ROW ? q.i64(0) : -1;
 }
 
 void Archive::rollback() {
@@ -679,32 +714,29 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
     const qint64 w = qint64(r.wallOffsetS) * 4 + qint64(r.timeStyle);
     const qint64 base = r.instantMs * ArchiveSlotsPerMs;
     qint64 slot = 0;
+    Pending& p = *pending_;
     if (base <= maxKey_) {
-        Statement& q = *dict_->readSlots;
-        q.bind(1, base);
-        q.bind(2, base + ArchiveSlotsPerMs - 1);
+        if (!p.instantKnown || p.instantBase != base) {
+            if (!loadInstantRows(base))
+                return false;
+        }
         const auto& mine = dict_->seriesById[s];
         qint64 same = 0;
         qint64 last = -1;
-        int rc;
-        while ((rc = q.step()) == SQLITE_ROW) {
-            last = q.i64(0) - base;
-            const int rs = int(q.i64(1));
-            bool match = rs == s;
+        for (const Pending::SlotRow& row : p.instantRows) {
+            last = std::max(last, row.slot);
+            bool match = row.series == s;
             if (!match) {
-                const auto& other = dict_->seriesById[rs];
+                const auto& other = dict_->seriesById[row.series];
                 match = other.instrument == mine.instrument && other.unit == mine.unit &&
                         (other.family.isEmpty() || mine.family.isEmpty());
             }
-            match = match && q.i64(3) == shape && q.i64(4) == w && q.i64(5) == l &&
-                    (isNumber ? storedValue(q, 2, q.i64(3)) == r.value : q.isNull(2)) &&
-                    q.text(6) == r.extras;
+            match = match && row.shape == shape && row.wall == w && row.label == l &&
+                    (isNumber ? !row.isNull && row.value == r.value : row.isNull) &&
+                    row.extras == r.extras;
             if (match)
                 ++same;
         }
-        q.reset();
-        if (rc != SQLITE_DONE)
-            return fail(path_);
         if (same > r.occurrence) {
             if (counts)
                 ++counts->alreadyThere;
@@ -716,6 +748,11 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
                 ++counts->refused;
             return true;
         }
+    } else {
+        // Nothing is kept at or after this instant yet.
+        p.instantKnown = true;
+        p.instantBase = base;
+        p.instantRows.clear();
     }
     Statement& ins = *dict_->insertReading;
     ins.bind(1, base + slot);
@@ -744,6 +781,9 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
     if (rc != SQLITE_DONE)
         return fail(path_);
     maxKey_ = std::max(maxKey_, base + slot);
+    if (p.instantKnown && p.instantBase == base)
+        p.instantRows.push_back(
+            {s, l, slot, shape, w, !isNumber, isNumber ? r.value : 0.0, r.extras});
     if (counts)
         ++counts->added;
     for (int level = 0; level < 3; ++level) {
@@ -759,6 +799,35 @@ bool Archive::insertOne(const ArchivedReading& r, AddCounts* counts) {
             ++a.numbers;
         }
     }
+    return true;
+}
+
+// The rows already kept at the instant of `base`, read from the table.
+bool Archive::loadInstantRows(qint64 base) {
+    Pending& p = *pending_;
+    p.instantKnown = false;
+    p.instantRows.clear();
+    Statement& q = *dict_->readSlots;
+    q.bind(1, base);
+    q.bind(2, base + ArchiveSlotsPerMs - 1);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        Pending::SlotRow row;
+        row.slot = q.i64(0) - base;
+        row.series = int(q.i64(1));
+        row.shape = q.i64(3);
+        row.isNull = q.isNull(2);
+        row.value = row.isNull ? 0.0 : storedValue(q, 2, row.shape);
+        row.wall = q.i64(4);
+        row.label = int(q.i64(5));
+        row.extras = q.text(6);
+        p.instantRows.push_back(std::move(row));
+    }
+    q.reset();
+    if (rc != SQLITE_DONE)
+        return fail(path_);
+    p.instantKnown = true;
+    p.instantBase = base;
     return true;
 }
 
@@ -837,6 +906,7 @@ qint64 Archive::thin(int keepDays, qint64 nowMs) {
         return -1;
     }
     const qint64 dropped = sqlite3_changes64(db_);
+    pending_->instantKnown = false;
     if (!setMeta(QStringLiteral("raw_from"), QString::number(cutoff)) || !commit()) {
         rollback();
         return -1;

@@ -176,6 +176,8 @@ private:
     int textId(const QString& text);
     QString textOf(int id) const;
     bool insertOne(const ArchivedReading& r, AddCounts* counts);
+    bool loadInstantRows(qint64 base);
+    qint64 dataVersion() const;
     bool flushSummaries();
     std::vector<int> selectedSeries(const Selection& which) const;
 
@@ -187,6 +189,9 @@ private:
     mutable bool diskFull_ = false;
     bool inTransaction_ = false;
     qint64 maxKey_ = -1;
+    // PRAGMA data_version when the dictionaries were read: it changes when
+    // another connection commits.
+    qint64 dataVersion_ = 0;
     std::unique_ptr<Dictionaries> dict_;
     std::unique_ptr<Pending> pending_;
 };

@@ -25,27 +25,44 @@ namespace {
 // \xHH, so one event is always one line that a terminal shows as it is.
 QString field(const QString& value) {
     bool plain = !value.isEmpty();
-    for (QChar c : value)
-        if (c.isSpace() || c == QLatin1Char('"') || c == QLatin1Char('=') ||
-            c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        // ASCII answered here (a reading's fields are): spaces and controls
+        // are at or below the blank, and DEL.
+        if (u < 0x80 ? u <= 0x20 || u == 0x7f || u == '"' || u == '=' || u == '\\'
+                     : c.isSpace() || c.category() == QChar::Other_Control) {
             plain = false;
+            break;
+        }
+    }
     if (plain)
         return value;
     QString quoted;
     quoted.reserve(value.size() + 2);
     quoted += QLatin1Char('"');
-    for (QChar c : value) {
+    // Runs of characters that stay as they are go in at once (a reading's
+    // time, "8 Dec 2026 17:42:49", is quoted for its blanks).
+    const QStringView all(value);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const QChar c = all[i];
+        const char16_t u = c.unicode();
+        const bool asIs = u < 0x80 ? u >= 0x20 && u != 0x7f && u != '"' && u != '\\'
+                                   : c.category() != QChar::Other_Control;
+        if (asIs)
+            continue;
+        quoted += all.sliced(run, i - run);
+        run = i + 1;
         if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
             quoted += QLatin1Char('\\') + QString(c);
         else if (c == QLatin1Char('\n'))
             quoted += QLatin1String("\\n");
         else if (c == QLatin1Char('\r'))
             quoted += QLatin1String("\\r");
-        else if (c.category() == QChar::Other_Control)
-            quoted += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
         else
-            quoted += c;
+            quoted += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
     }
+    quoted += all.sliced(run);
     quoted += QLatin1Char('"');
     return quoted;
 }
@@ -58,6 +75,7 @@ QString eventValue(const QString& value) {
 
 // How long an ordinary reading line may wait for the next write.
 constexpr int JournalFlushMs = 100;
+constexpr int JournalDueMs = 10;
 
 QString eventTime(const QDateTime& moment) {
     // With the offset: a journal read in another zone, or across a change
@@ -104,8 +122,9 @@ void Monitor::publishHealth() {
     // current to whoever looks later.
     const bool stopped = stopping_ && !session_.station().portOpen();
     o.insert(QStringLiteral("lastReadingSeconds"),
-             lastReadingAt_ > 0 && !stopped
-                 ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_) / 1000)
+             !lastReadingAt_.isNull() && !stopped
+                 ? QJsonValue(double(now.toMSecsSinceEpoch() - lastReadingAt_.toMSecsSinceEpoch()) /
+                              1000)
                  : QJsonValue());
     o.insert(QStringLiteral("port"), stopped                         ? QStringLiteral("closed")
                                      : session_.station().portOpen() ? QStringLiteral("open")
@@ -205,10 +224,15 @@ void Monitor::logEvent(Level level, const QString& kind, const QString& text) {
     // A reading is in the working file before its line is written: a line
     // held back a moment loses nothing, and at 100 readings a second one
     // write a batch costs far less than one a line.
+    // Lines nearly due go with this one rather than on a wake-up of their
+    // own a moment later.
     if (level == Level::Info && kind == QLatin1String("reading")) {
-        if (!journalFlush_.isActive())
+        if (!journalFlush_.isActive()) {
             journalFlush_.start();
-        return;
+            return;
+        }
+        if (journalFlush_.remainingTime() > JournalDueMs)
+            return;
     }
     journalFlush_.stop();
     out_.flush();
@@ -360,7 +384,7 @@ void Monitor::setStatus(const QString& text, StatusKind kind) {
     // for the journal. Statuses that come back with every reading
     // ("Instrument Succesfully Connected", a family's own greeting) are told
     // once a minute at most, and again at once after the connection was lost.
-    if (text.isEmpty() || kind == StatusKind::Progress)
+    if (text.isEmpty() || kind == StatusKind::Progress || text == lastStatus_)
         return;
     const qint64 now = clock_.now().toMSecsSinceEpoch();
     const auto told = toldStatuses_.constFind(text);
@@ -427,14 +451,32 @@ void Monitor::information(const QString& text, const QString& title) {
 
 void Monitor::showReading(const ShownReading& r) {
     ++readingsTaken_;
-    lastReadingAt_ = clock_.now().toMSecsSinceEpoch();
+    // Kept as the moment: its milliseconds are needed only for the health.
+    lastReadingAt_ = clock_.now();
     const AlarmLevel alarm = r.level;
+    // Built by appending: a hundred lines a second.
+    QString text;
+    text.reserve(200);
+    text += QLatin1String("time=");
+    text += field(r.time);
+    text += QLatin1String(" value=");
+    text += shortestText(r.filedValue);
+    text += QLatin1String(" readout=");
+    text += field(r.value);
+    text += QLatin1String(" dose=");
+    text += field(r.dose);
+    text += QLatin1String(" alarm=");
+    text += alarmLevelName(alarm);
+    text += QLatin1String(" level=");
+    text += QString::number(int(alarm));
+    text += QLatin1String(" id=");
+    text += field(r.id.trimmed());
+    text += QLatin1String(" status=");
+    text += field(r.status.trimmed());
+    text += QLatin1String(" detector=");
+    text += field(r.detector.trimmed());
     logEvent(alarm == AlarmLevel::Normal ? Level::Info : Level::Warning, QStringLiteral("reading"),
-             QStringLiteral("time=%1 value=%2 readout=%3 dose=%4 alarm=%5 level=%6 id=%7 "
-                            "status=%8 detector=%9")
-                 .arg(field(r.time), shortestText(r.filedValue), field(r.value), field(r.dose),
-                      alarmLevelName(alarm), QString::number(int(alarm)), field(r.id.trimmed()),
-                      field(r.status.trimmed()), field(r.detector.trimmed())));
+             text);
     if (alarm != lastAlarm_) {
         const AlarmLevel was = lastAlarm_;
         lastAlarm_ = alarm;

@@ -108,7 +108,7 @@ private:
     // Ordinary reading lines go out together, a few times a second; any
     // other line takes them along at once.
     QTimer journalFlush_;
-    qint64 lastReadingAt_ = 0; // ms since the epoch; 0 before the first
+    QDateTime lastReadingAt_; // null before the first
     qint64 lastReopenAttempt_ = 0;
     bool portWasLost_ = false;
     bool connected_ = false;

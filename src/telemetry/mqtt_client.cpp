@@ -83,13 +83,13 @@ private:
     }
 
     void post(MqttShared::Event event) {
-        bool first = false;
+        bool wake = false;
         {
             std::lock_guard lock(shared_->mutex);
-            first = shared_->events.empty();
+            wake = shared_->events.empty() && !shared_->drainComing;
             shared_->events.push_back(std::move(event));
         }
-        if (first)
+        if (wake)
             QMetaObject::invokeMethod(c_.owner, c_.drain, Qt::QueuedConnection);
     }
 
@@ -159,16 +159,32 @@ private:
         const auto it = inflight_.find(mid);
         if (it == inflight_.end())
             return;
-        const quint64 seq = it->second;
+        acked_.push_back(it->second);
         inflight_.erase(it);
+    }
+
+    // The acknowledgements one read of the socket brought go to the
+    // publisher's thread together: a burst of them wakes it once, not once
+    // each.
+    void passOnAcknowledgements() {
+        if (acked_.empty())
+            return;
+        bool wake = false;
         {
             std::lock_guard lock(shared_->mutex);
             auto& q = shared_->readings;
-            const auto e = findReading(q, seq);
-            if (e != q.end() && e->seq == seq)
-                q.erase(e);
+            for (const quint64 seq : acked_) {
+                const auto e = findReading(q, seq);
+                if (e != q.end() && e->seq == seq)
+                    q.erase(e);
+            }
+            wake = shared_->events.empty() && !shared_->drainComing;
+            for (const quint64 seq : acked_)
+                shared_->events.push_back({MqttShared::Kind::Acked, seq, {}});
         }
-        post({MqttShared::Kind::Acked, seq, {}});
+        acked_.clear();
+        if (wake)
+            QMetaObject::invokeMethod(c_.owner, c_.drain, Qt::QueuedConnection);
     }
 
     // Sends what waits, in order, keeping a bounded number unacknowledged.
@@ -251,8 +267,10 @@ private:
         if (fds[1].revents)
             takeWakeUps(c_.wakeFd);
         int rc = MOSQ_ERR_SUCCESS;
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             rc = mosquitto_loop_read(m, 64);
+            passOnAcknowledgements();
+        }
         if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(m) >= 0 && mosquitto_want_write(m))
             rc = mosquitto_loop_write(m, 64);
         if (rc == MOSQ_ERR_SUCCESS)
@@ -422,6 +440,7 @@ private:
                 break;
             }
         }
+        passOnAcknowledgements();
         mosquitto_destroy(m);
         if (up)
             firstSession_ = false;
@@ -433,6 +452,7 @@ private:
     std::shared_ptr<MqttShared> shared_;
     QByteArray host_, clientId_, readingTopic_, alarmTopic_, statusTopic_, healthTopic_;
     std::unordered_map<int, quint64> inflight_; // message id -> reading number
+    std::vector<quint64> acked_;                // read from the socket, not yet passed on
     quint64 nextSeq_ = 0;
     bool alarmRepeated_ = false;
     bool healthRepeated_ = false;

@@ -38,6 +38,9 @@ struct MqttShared {
     bool stop = false;
     std::chrono::steady_clock::time_point flushUntil;
     std::vector<Event> events; // for the publisher's thread
+    // The publisher's thread takes the events up within a batch interval
+    // without being woken (its queue-write timer runs).
+    bool drainComing = false;
 };
 
 struct MqttClientConfig {

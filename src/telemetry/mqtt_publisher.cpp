@@ -33,6 +33,9 @@ constexpr int QueueWriteDelayMs = 50;
 // A batch this large is written at once (a catch-up after a restart takes
 // thousands of readings in one go).
 constexpr size_t LargestBatch = 256;
+// A batch due within this many milliseconds is written with the reading at
+// hand.
+constexpr int BatchDueMs = 5;
 
 } // namespace
 
@@ -44,25 +47,41 @@ MqttPublisher::MqttPublisher(std::function<QDateTime()> now, QObject* parent)
 }
 
 void MqttPublisher::writeQueueSoon() {
-    if (!queueWriteTimer_.isActive())
-        queueWriteTimer_.start();
+    if (writingQueue_ || queueWriteTimer_.isActive())
+        return;
+    queueWriteTimer_.start();
+    // The client thread leaves its news for the batch instead of waking
+    // this thread for it.
+    if (shared_) {
+        std::lock_guard lock(shared_->mutex);
+        shared_->drainComing = true;
+    }
 }
 
 void MqttPublisher::writeQueueNow() {
     queueWriteTimer_.stop();
     if (!queue_)
         return;
+    // Acknowledgements that came since the last batch: their marks go to
+    // the file with this one.
+    writingQueue_ = true;
+    drainEvents();
+    writingQueue_ = false;
     queue_->writePending();
     reportQueueFile();
-    handOver();
+    // The acknowledgements of what was handed over are taken up by the next
+    // batch: at 100 readings a second they no longer wake this thread a few
+    // times between two batches.
+    if (handOver() && running())
+        writeQueueSoon();
 }
 
 // The readings of a written batch, and the alarm changes they caused, go to
 // the client thread with one wake-up. A reading the disk refused goes too:
 // the marks, written in place, already count its number.
-void MqttPublisher::handOver() {
+bool MqttPublisher::handOver() {
     if (unsent_.empty() && unsentAlarms_.empty())
-        return;
+        return false;
     {
         std::lock_guard lock(shared_->mutex);
         auto& readings = shared_->readings;
@@ -74,6 +93,7 @@ void MqttPublisher::handOver() {
     unsent_.clear();
     unsentAlarms_.clear();
     wake();
+    return true;
 }
 
 // Changes wait like readings do, within a bound of their own; the newest is
@@ -200,6 +220,7 @@ void MqttPublisher::drainEvents() {
     {
         std::lock_guard lock(shared_->mutex);
         events.swap(shared_->events);
+        shared_->drainComing = queueWriteTimer_.isActive();
     }
     for (const MqttShared::Event& e : events) {
         switch (e.kind) {
@@ -400,7 +421,10 @@ void MqttPublisher::enqueue(const Reading& reading, AlarmLevel level,
                 .arg(queue_->capacity()),
             true);
     }
-    if (unsent_.size() >= LargestBatch)
+    // A batch that is nearly due goes with this reading: the thread is awake
+    // for it anyway, and the timer would wake it again a moment later.
+    if (unsent_.size() >= LargestBatch ||
+        (queueWriteTimer_.isActive() && queueWriteTimer_.remainingTime() <= BatchDueMs))
         writeQueueNow();
     else
         writeQueueSoon();

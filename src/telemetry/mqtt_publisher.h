@@ -103,7 +103,8 @@ private:
     // has not taken by then, and the marks.
     void writeQueueSoon();
     void writeQueueNow();
-    void handOver();
+    // True when something was handed over.
+    bool handOver();
     void shareAlarm(AlarmChange change);
 
     std::function<QDateTime()> now_;
@@ -118,6 +119,7 @@ private:
     int wakeFd_ = -1;
     bool connected_ = false;
     bool fullReported_ = false;
+    bool writingQueue_ = false; // in writeQueueNow()
     qint64 published_ = 0;
     qint64 queued_ = 0;
     qint64 dropped_ = 0;

@@ -4,11 +4,14 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fmt/compile.h>
 #include <fmt/format.h>
 #include <limits>
+#include <optional>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 #include <string_view>
@@ -16,12 +19,43 @@
 
 namespace zel {
 
+namespace {
+
+// The number of a text of plain digits, a point, a sign and an exponent,
+// read without QString::toDouble's conversions (the same correctly rounded
+// double); nothing for any other text, which toDouble reads.
+std::optional<double> plainNumber(const QString& text) {
+    char bytes[40];
+    if (text.isEmpty() || text.size() > qsizetype(sizeof bytes))
+        return std::nullopt;
+    qsizetype n = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || u == '.' || u == '-' || u == 'e' || u == 'E'))
+            return std::nullopt;
+        bytes[n++] = char(u);
+    }
+    double number = 0;
+    const auto [end, error] = std::from_chars(bytes, bytes + n, number);
+    if (error != std::errc() || end != bytes + n)
+        return std::nullopt;
+    return number;
+}
+
+double numberOfText(const QString& text, double otherwise) {
+    if (const std::optional<double> plain = plainNumber(text))
+        return *plain;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    return ok ? number : otherwise;
+}
+
+} // namespace
+
 double filedValue(const Reading& r) {
     if (!r.error.isEmpty() || !std::isfinite(r.value))
         return std::numeric_limits<double>::quiet_NaN();
-    bool ok = false;
-    const double number = valueText(r).toDouble(&ok);
-    return ok ? number : r.value;
+    return numberOfText(valueText(r), r.value);
 }
 
 namespace {
@@ -32,9 +66,7 @@ using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 double quantityNumber(const Quantity& q) {
     if (!std::isfinite(q.number))
         return q.number;
-    bool ok = false;
-    const double number = shortestText(q.number).toDouble(&ok);
-    return ok ? number : q.number;
+    return numberOfText(shortestText(q.number), q.number);
 }
 
 void writeKey(JsonWriter& w, std::string_view key) {
@@ -42,6 +74,21 @@ void writeKey(JsonWriter& w, std::string_view key) {
 }
 
 void writeText(JsonWriter& w, const QString& text) {
+    // A reading's texts are short and ASCII: copied as they are, without a
+    // UTF-8 array on the heap for each.
+    char ascii[128];
+    if (text.size() <= qsizetype(sizeof ascii)) {
+        qsizetype n = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80)
+                break;
+            ascii[n++] = char(c.unicode());
+        }
+        if (n == text.size()) {
+            w.String(ascii, rapidjson::SizeType(n));
+            return;
+        }
+    }
     const QByteArray utf8 = text.toUtf8();
     w.String(utf8.constData(), rapidjson::SizeType(utf8.size()));
 }
@@ -58,8 +105,9 @@ void writeNumber(JsonWriter& w, double number) {
         return;
     }
     char text[40];
-    const auto written = fmt::format_to_n(text, sizeof text, "{}", number);
-    w.RawValue(text, written.size, rapidjson::kNumberType);
+    // The shortest form of a finite double is at most 24 characters.
+    const char* end = fmt::format_to(text, FMT_COMPILE("{}"), number);
+    w.RawValue(text, size_t(end - text), rapidjson::kNumberType);
 }
 
 void writeInteger(JsonWriter& w, qint64 number) {
@@ -116,27 +164,73 @@ QDateTime readingMoment(const Reading& r, const QDateTime& received) {
     return received;
 }
 
+namespace {
+
+struct WallClock {
+    qint64 wallMs;
+    int offset; // seconds east of UTC
+};
+
+// The wall time of a moment and its offset from UTC. Asking the zone for
+// the offset of a local time costs more than the rest of the text (two
+// conversions through mktime); readings come many a minute, so the offset
+// of the last wall minute is kept, for a minute at most, and never within
+// three hours of a change of the offset, where a wall minute may come twice
+// or not at all.
+WallClock wallClockOf(const QDateTime& moment) {
+    constexpr qint64 MsPerDay = 86400000;
+    constexpr qint64 JulianDayOf1970 = 2440588;
+    const auto slow = [&moment] {
+        const int offset = moment.offsetFromUtc();
+        return WallClock{moment.toMSecsSinceEpoch() + qint64(offset) * 1000, offset};
+    };
+    if (moment.timeSpec() != Qt::LocalTime || !moment.isValid())
+        return slow();
+    thread_local qint64 keptMinute = std::numeric_limits<qint64>::min();
+    thread_local int keptOffset = 0;
+    thread_local std::chrono::steady_clock::time_point keptAt;
+    const qint64 wallMs = (moment.date().toJulianDay() - JulianDayOf1970) * MsPerDay +
+                          moment.time().msecsSinceStartOfDay();
+    const qint64 minute = wallMs >= 0 ? wallMs / 60000 : (wallMs - 59999) / 60000;
+    const auto now = std::chrono::steady_clock::now();
+    if (minute == keptMinute && now - keptAt < std::chrono::minutes(1))
+        return {wallMs, keptOffset};
+    const WallClock exact = slow();
+    keptMinute = std::numeric_limits<qint64>::min();
+    const qint64 utcMs = exact.wallMs - qint64(exact.offset) * 1000;
+    constexpr qint64 ThreeHoursMs = 3 * 3600 * 1000;
+    if (exact.wallMs == wallMs &&
+        QDateTime::fromMSecsSinceEpoch(utcMs - ThreeHoursMs).offsetFromUtc() == exact.offset &&
+        QDateTime::fromMSecsSinceEpoch(utcMs + ThreeHoursMs).offsetFromUtc() == exact.offset) {
+        keptMinute = minute;
+        keptOffset = exact.offset;
+        keptAt = now;
+    }
+    return exact;
+}
+
+} // namespace
+
 qsizetype writeIsoWithOffset(const QDateTime& moment, char* text, bool milliseconds) {
     using namespace std::chrono;
-    const int offset = moment.offsetFromUtc();
-    const qint64 wallMs = moment.toMSecsSinceEpoch() + qint64(offset) * 1000;
+    const auto [wallMs, offset] = wallClockOf(moment);
     const qint64 msPerDay = 86400000;
     const qint64 day = wallMs >= 0 ? wallMs / msPerDay : (wallMs - msPerDay + 1) / msPerDay;
     const qint64 ms = wallMs - day * msPerDay;
     const year_month_day date{sys_days{days{day}}};
     const int offsetMinutes = std::abs(offset) / 60;
     // Years of four digits: what the clock of a running station gives.
-    char* end =
-        fmt::format_to_n(text, 20, "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}",
-                         std::clamp(int(date.year()), 0, 9999), unsigned(date.month()),
-                         unsigned(date.day()), ms / 3600000, ms / 60000 % 60, ms / 1000 % 60)
-            .out;
+    // Every field has its width (29 characters at most): no truncation to
+    // watch for.
+    char* end = fmt::format_to(text, FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}"),
+                               std::clamp(int(date.year()), 0, 9999), unsigned(date.month()),
+                               unsigned(date.day()), unsigned(ms / 3600000),
+                               unsigned(ms / 60000 % 60), unsigned(ms / 1000 % 60));
     if (milliseconds)
-        end = fmt::format_to_n(end, 4, ".{:03}", ms % 1000).out;
+        end = fmt::format_to(end, FMT_COMPILE(".{:03}"), unsigned(ms % 1000));
     // A zero offset is "+00:00", not "Z": the field keeps one shape.
-    end = fmt::format_to_n(end, 6, "{}{:02}:{:02}", offset < 0 ? '-' : '+', offsetMinutes / 60,
-                           offsetMinutes % 60)
-              .out;
+    end = fmt::format_to(end, FMT_COMPILE("{}{:02}:{:02}"), offset < 0 ? '-' : '+',
+                         unsigned(offsetMinutes / 60), unsigned(offsetMinutes % 60));
     return qsizetype(end - text);
 }
 

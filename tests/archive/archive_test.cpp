@@ -94,6 +94,58 @@ TEST(ArchiveCatchUp, KeepsEveryFieldAsFiled) {
     EXPECT_EQ(back[0].wallTime(), t.time());
 }
 
+// Readings of one instant written in turns by two connections (the station's
+// writer and a zel-archive import beside it), in units either of them sees
+// first, and a write that is rolled back: each connection takes up what the
+// other committed, and what was rolled back is written again.
+TEST(ArchiveCatchUp, TwoWritersShareOneInstant) {
+    ArchiveFolder folder;
+    Archive station;
+    Archive import;
+    ASSERT_TRUE(station.open(folder.archivePath()));
+    ASSERT_TRUE(import.open(folder.archivePath()));
+    const QDateTime t = wallAt(12, 9, 0, 0);
+    struct Turn {
+        Archive* writer;
+        ArchivedReading reading;
+        bool rolledBack;
+        qint64 added;
+        qint64 alreadyThere;
+    };
+    const Turn turns[] = {
+        {&station, archivedAt(t, "0.12"), false, 1, 0},
+        {&import, archivedAt(t, "0.13"), false, 1, 0},
+        {&station, archivedAt(t, "0.14"), false, 1, 0},
+        {&import, archivedAt(t, "0.14", QStringLiteral("mR/h")), false, 1, 0},
+        {&station, archivedAt(t, "0.14", QStringLiteral("mR/h")), false, 0, 1},
+        {&station, archivedAt(t, "0.15", QStringLiteral("mR/h")), true, 1, 0},
+        {&station, archivedAt(t, "0.15", QStringLiteral("mR/h")), false, 1, 0},
+        {&import, archivedAt(t, "0.12"), false, 0, 1},
+        {&import, archivedAt(t, "0.16"), false, 1, 0},
+    };
+    int n = 0;
+    for (const Turn& turn : turns) {
+        SCOPED_TRACE(n++);
+        Archive::AddCounts counts;
+        if (turn.rolledBack) {
+            ASSERT_TRUE(turn.writer->begin());
+            ASSERT_TRUE(turn.writer->addInTransaction({turn.reading}, &counts));
+            turn.writer->rollback();
+        } else {
+            ASSERT_TRUE(turn.writer->add({turn.reading}, &counts))
+                << turn.writer->lastError().toStdString();
+        }
+        EXPECT_EQ(counts.added, turn.added);
+        EXPECT_EQ(counts.alreadyThere, turn.alreadyThere);
+    }
+    std::vector<QString> values;
+    for (const ArchivedReading& r : allReadings(station))
+        values.push_back(r.valueText + QLatin1Char(' ') + r.unit);
+    EXPECT_EQ(values, (std::vector<QString>{"0.12 uSv/h", "0.13 uSv/h", "0.14 uSv/h", "0.14 mR/h",
+                                            "0.15 mR/h", "0.16 uSv/h"}));
+    EXPECT_EQ(station.stats().readings, 6);
+}
+
 // A year of hourly readings with one day of second-by-second readings: a
 // single second's spike survives every reduction down to the raw readings.
 TEST(ArchiveReduced, ASpikeOfOneSecondSurvivesEveryZoom) {

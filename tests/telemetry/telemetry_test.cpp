@@ -297,6 +297,11 @@ TEST(ReadingMessage, ValuesGoOutAsFiled) {
         {double(7.935311f), "", "", "7.93531084060669"}, // a Tarvo-5 float, as the file writes it
         {7.9353110000000004, "", "", "7.935311"},
         {123.45, "0.00", "", "123.45"},
+        {-2.5, "", "", "-2.5"},
+        {1e-5, "", "", "1e-05"},
+        {0.1 + 0.2, "", "", "0.3"},
+        {1.5e300, "", "", "1.5e+300"},
+        {-0.004, "0.00", "", "0"},
         {0, "", "Ilgl com", "null"}, // an Orvan "E00" reply
     };
     for (const Case& c : cases) {
@@ -337,6 +342,41 @@ TEST(ReadingMessage, AWallTimeTheClockSkippedKeepsItsTime) {
                   .time(),
               QTime(7, 30))
         << "an existing wall time keeps its own offset";
+    if (old.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", old);
+    tzset();
+}
+
+// Local moments through both changes of the clock, in time order and each
+// twice: the texts carry the offset in force at that moment, also in the
+// hour that comes twice, as the zone tells it for each moment on its own.
+TEST(ReadingMessage, LocalTimesKeepTheirOffsetAcrossClockChanges) {
+    const QByteArray old = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const auto expected = [](const QDateTime& moment) {
+        const int offset = moment.offsetFromUtc();
+        const QDateTime fixed = moment.toOffsetFromUtc(offset);
+        return fixed.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+               (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+               QTime(0, 0).addSecs(std::abs(offset)).toString(QStringLiteral("HH:mm"));
+    };
+    for (const QDateTime& change :
+         {QDateTime(QDate(2026, 3, 29), QTime(1, 0), QTimeZone::utc()),
+          QDateTime(QDate(2026, 10, 25), QTime(1, 0), QTimeZone::utc())}) {
+        // Each moment twice, then the moment an hour later: in the hour
+        // that comes twice that one has the same wall time.
+        for (qint64 s = -5 * 3600; s <= 5 * 3600; s += 599) {
+            for (const qint64 later : {0, 0, 3600}) {
+                const QDateTime moment = QDateTime::fromMSecsSinceEpoch(
+                    change.toMSecsSinceEpoch() + (s + later) * 1000 + 250, Qt::LocalTime);
+                EXPECT_EQ(isoWithOffset(moment), expected(moment))
+                    << change.toString(Qt::ISODate).toStdString() << " " << s + later;
+            }
+        }
+    }
     if (old.isNull())
         qunsetenv("TZ");
     else
