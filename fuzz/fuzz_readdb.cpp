@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     zel::Series series;
     const zel::Expected<int32_t> result = zel::readDataFile(path, series);
-    if (series.seriesLast < -1 || series.seriesLast >= zel::Series::Capacity || !result ||
-        *result < series.seriesLast + 1)
+    if (series.lastIndex() < -1 || series.lastIndex() >= zel::Series::Capacity || !result ||
+        *result < series.lastIndex() + 1)
         std::abort();
 
     (void)zel::splitDataLine(bytes);

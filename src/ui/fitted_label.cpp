@@ -9,8 +9,29 @@
 
 namespace zel {
 
+namespace {
+
+// True when `text` surely fits `width`: summed from the glyphs' own
+// advances, which needs no shaping of the whole text (a reading's three
+// read-outs were shaped on every reading only to learn that they fit). The
+// margin covers kerning; Latin-1 only, as another script may be drawn by
+// another font.
+bool surelyFits(const QString& text, const QFontMetrics& metrics, int width) {
+    int advance = 2 * metrics.averageCharWidth();
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF || !c.isPrint())
+            return false;
+        advance += metrics.horizontalAdvance(c);
+        if (advance > width)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QString fittedText(const QString& text, const QFontMetrics& metrics, int width) {
-    if (metrics.horizontalAdvance(text) <= width)
+    if (surelyFits(text, metrics, width) || metrics.horizontalAdvance(text) <= width)
         return text;
     const qsizetype space = text.indexOf(QLatin1Char(' '));
     const QString number = space < 0 ? text : text.left(space);

@@ -4,6 +4,8 @@
 // text no longer has.
 #include "ui/fitted_label.h"
 
+#include <QApplication>
+
 #include <QFont>
 #include <QLabel>
 #include <QTest>
@@ -72,6 +74,28 @@ TEST(FittedLabel, HeightFollowsFontAndKindOfText) {
 
 // Most readings keep their tool tip and their spoken name; a cut text puts
 // the whole one in both, and the next text that fits takes it back.
+// A text is shown whole exactly when it fits, at every width and in large
+// and small fonts, whichever way the fit is found.
+TEST(FittedLabel, TextIsShownWholeExactlyWhenItFits) {
+    const QStringList texts = {
+        QStringLiteral("14.83768 mR/h"),       QStringLiteral("0 mR"),
+        QStringLiteral("8 Dec 2026 18:33:08"), QStringLiteral("Instrument Succesfully Connected"),
+        QStringLiteral("0.25 \u00b5Sv/h"),     QStringLiteral("AVAVAV WAWA ffi"),
+        QStringLiteral("\u4e2d\u6587 12"),     QStringLiteral("")};
+    QFont large = QApplication::font();
+    large.setPointSize(36);
+    large.setBold(true);
+    for (const QFont& font : {QApplication::font(), large}) {
+        const QFontMetrics metrics(font);
+        for (const QString& text : texts)
+            for (int width = 0; width < 800; width += 3) {
+                const bool fits = metrics.horizontalAdvance(text) <= width;
+                EXPECT_EQ(zel::fittedText(text, metrics, width) == text, fits)
+                    << text.toStdString() << " in " << width << " px";
+            }
+    }
+}
+
 TEST(FittedLabel, CutTextNamesTheWholeAndFittingTextRests) {
     FittedLabel label;
     label.setRestingToolTip(QStringLiteral("Latest reading"));
