@@ -1,7 +1,8 @@
 #include "graph/wrapped_label_widget.h"
 
+#include "widgets/text_fit.h"
+
 #include <QEvent>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QWidgetItem>
 
@@ -42,21 +43,8 @@ void WrappedLabelHolder::resizeEvent(QResizeEvent* event) {
 }
 
 bool WrappedLabelHolder::surelyOneLine(int width) const {
-    // Summed from the glyphs' own advances, which needs no shaping of the
-    // whole text; the margin covers kerning and the label's own insets.
-    // Only Latin-1 text: another script may come from a font of another
-    // height.
     // An empty label has no line at all.
-    if (label_->text().isEmpty())
-        return false;
-    const QFontMetrics metrics(label_->font());
-    int advance = 0;
-    for (const QChar c : label_->text()) {
-        if (c.unicode() > 0xff || !c.isPrint())
-            return false;
-        advance += metrics.horizontalAdvance(c);
-    }
-    return advance + 4 * metrics.averageCharWidth() <= width;
+    return !label_->text().isEmpty() && surelyFits(label_->text(), label_->fontMetrics(), width);
 }
 
 int WrappedLabelHolder::labelHeightAt(int width) const {

@@ -1,6 +1,7 @@
 #include "ui/fitted_label.h"
 
 #include "common/text.h"
+#include "widgets/text_fit.h"
 
 #include <QEvent>
 #include <QLayoutItem>
@@ -8,27 +9,6 @@
 #include <cmath>
 
 namespace zel {
-
-namespace {
-
-// True when `text` surely fits `width`: summed from the glyphs' own
-// advances, which needs no shaping of the whole text (a reading's three
-// read-outs were shaped on every reading only to learn that they fit). The
-// margin covers kerning; Latin-1 only, as another script may be drawn by
-// another font.
-bool surelyFits(const QString& text, const QFontMetrics& metrics, int width) {
-    int advance = 2 * metrics.averageCharWidth();
-    for (const QChar c : text) {
-        if (c.unicode() > 0xFF || !c.isPrint())
-            return false;
-        advance += metrics.horizontalAdvance(c);
-        if (advance > width)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 QString fittedText(const QString& text, const QFontMetrics& metrics, int width) {
     if (surelyFits(text, metrics, width) || metrics.horizontalAdvance(text) <= width)
