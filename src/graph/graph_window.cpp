@@ -102,6 +102,14 @@ GraphWindow::~GraphWindow() = default;
 // ---------------------------------------------------------------- loading
 
 LoadResult GraphWindow::load(const LoadRequest& request) {
+    return take(request, false);
+}
+
+LoadResult GraphWindow::follow(const LoadRequest& request) {
+    return take(request, true);
+}
+
+LoadResult GraphWindow::take(const LoadRequest& request, bool paced) {
     if (dragging_)
         return LoadResult::Ignored;
     history_.reset();
@@ -114,21 +122,10 @@ LoadResult GraphWindow::load(const LoadRequest& request) {
     if (count <= 0)
         return LoadResult::NoReadings;
     clearReadOut();
-    refresh();
-    return LoadResult::Drawn;
-}
-
-LoadResult GraphWindow::follow(const LoadRequest& request) {
-    if (dragging_)
-        return LoadResult::Ignored;
-    history_.reset();
-    const int32_t count = store_.load(request);
-    updateHistoryMenu();
-    if (count <= 0)
-        return LoadResult::NoReadings;
-    clearReadOut();
-    // A redraw already waiting draws this reading with the others.
-    if (!pacedRedraw_->isActive()) {
+    if (!paced) {
+        refresh();
+    } else if (!pacedRedraw_->isActive()) {
+        // A redraw already waiting draws this reading with the others.
         const qint64 wait = pacer_.waitFor(pacerClock_.elapsed());
         if (wait == 0)
             refresh();

@@ -141,6 +141,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A load, drawn at once or at the pacer's rate.
+    LoadResult take(const LoadRequest& request, bool paced);
     void buildMenus();
     void buildControls();
     void startAfresh();
