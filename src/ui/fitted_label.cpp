@@ -5,7 +5,13 @@
 
 #include <QEvent>
 #include <QLayoutItem>
+#include <QMovie>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTextLayout>
 #include <cmath>
 
 namespace zel {
@@ -91,6 +97,7 @@ void FittedLabel::changeEvent(QEvent* event) {
     case QEvent::ContentsRectChange:
         lineHeights_ = QSize(-1, -1);
         hintWidth_ = -1;
+        forgetPlaces(event->type() != QEvent::ContentsRectChange);
         QLabel::changeEvent(event);
         followedByHolder();
         return;
@@ -100,6 +107,14 @@ void FittedLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
 }
 
+void FittedLabel::forgetPlaces(bool fontToo) {
+    placedText_.clear();
+    if (fontToo) {
+        digitReach_ = unmeasured;
+        pairsKeptApart_.clear();
+    }
+}
+
 void FittedLabel::followedByHolder() {
     if (auto* holder = qobject_cast<FittedLabelHolder*>(parentWidget()))
         holder->followLabel();
@@ -107,6 +122,7 @@ void FittedLabel::followedByHolder() {
 
 void FittedLabel::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
+    forgetPlaces(false);
     fit();
 }
 
@@ -114,7 +130,7 @@ void FittedLabel::fit() {
     const int room = contentsRect().width() - 2 * margin() - indent();
     const QString shown = fittedText(full_, fontMetrics(), std::max(room, 0));
     if (shown != text()) {
-        setText(shown);
+        showText(shown);
         // An empty label and one line of text differ in height, and the
         // holder hears of it only here while the window is hidden.
         followedByHolder();
@@ -129,6 +145,179 @@ void FittedLabel::fit() {
     const QString name = cut ? full_ : QString();
     if (accessibleName() != name)
         setAccessibleName(name);
+}
+
+void FittedLabel::showText(const QString& shown) {
+    // QLabel repaints its whole area for a new text. For the value read-out
+    // that is a panel of a quarter of a million pixels filled and a row of
+    // large glyphs blended ten times a second, where a new reading mostly
+    // changes a few digits. The text is taken with updates held back (the
+    // flag alone: setUpdatesEnabled(true) would repaint everything), and a
+    // change of digits for digits repaints only their columns.
+    const QString before = text();
+    const bool held = !updatesEnabled();
+    setAttribute(Qt::WA_UpdatesDisabled, true);
+    setText(shown);
+    setAttribute(Qt::WA_UpdatesDisabled, held);
+    if (held)
+        return;
+    const QRect changed = changedDigitsArea(before, shown);
+    if (changed.isEmpty()) {
+        placedText_.clear();
+        update();
+    } else {
+        placedText_ = shown;
+        update(changed);
+    }
+}
+
+namespace {
+
+// Plain text of one line that QLabel draws as is, left to right, character
+// after character: Latin-1 without markup QLabel might take for rich text.
+bool drawnCharacterByCharacter(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() > 0xFF || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+            c == QLatin1Char('<') || c == QLatin1Char('&'))
+            return false;
+    return true;
+}
+
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+int FittedLabel::digitReach() const {
+    if (digitReach_ == unmeasured) {
+        // How far a digit's ink reaches out of its advance, whole pixels
+        // and one more for where the text starts between pixels; or
+        // none when digits differ in width and a change moves the rest.
+        const QFontMetricsF metrics(font());
+        const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
+        qreal reach = 0;
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            if (metrics.horizontalAdvance(QLatin1Char(digit)) != advance) {
+                digitReach_ = none;
+                return digitReach_;
+            }
+            const QRectF ink = metrics.boundingRect(QLatin1Char(digit));
+            reach = std::max({reach, -ink.left(), ink.right() - advance});
+        }
+        digitReach_ = int(std::ceil(reach)) + 1;
+    }
+    return digitReach_;
+}
+
+bool FittedLabel::keptApart(QChar left, QChar right) const {
+    // Whether the font draws the pair side by side, neither kerned nor
+    // joined: asked once per pair and font.
+    const quint32 key = (quint32(left.unicode()) << 16) | right.unicode();
+    const auto known = pairsKeptApart_.constFind(key);
+    if (known != pairsKeptApart_.cend())
+        return *known;
+    const QFontMetricsF metrics(font());
+    const bool apart = metrics.horizontalAdvance(QString(left) + right) ==
+                       metrics.horizontalAdvance(left) + metrics.horizontalAdvance(right);
+    pairsKeptApart_.insert(key, apart);
+    return apart;
+}
+
+FittedLabel::Placement FittedLabel::placement() const {
+    return {contentsRect(), int(alignment()), indent(), margin()};
+}
+
+Qt::Alignment FittedLabel::textAlignment() const {
+    return QStyle::visualAlignment(Qt::LeftToRight, alignment());
+}
+
+QRect FittedLabel::textArea() const {
+    // The rectangle QLabel lays its text out in, found as QLabel finds it.
+    QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    const Qt::Alignment align = textAlignment();
+    int inset = indent();
+    if (inset < 0 && frameWidth())
+        inset = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin();
+    if (inset > 0) {
+        if (align & Qt::AlignLeft)
+            area.setLeft(area.left() + inset);
+        if (align & Qt::AlignRight)
+            area.setRight(area.right() - inset);
+    }
+    return area;
+}
+
+bool FittedLabel::drawnAsPlainLine(const QString& shown) const {
+    return drawnCharacterByCharacter(shown) && textFormat() != Qt::RichText &&
+           !(textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)) &&
+           !wordWrap() && pixmap().isNull() && !movie() && !buddy();
+}
+
+void FittedLabel::paintEvent(QPaintEvent* event) {
+    // A repaint of changed digits lies inside the frame, where QLabel would
+    // draw the whole frame again only to have it clipped away: for the
+    // value's sunken panel, a fifth of such a repaint. Inside, the label
+    // draws its text as QLabel draws a plain line.
+    if (frameWidth() == 0 || !contentsRect().contains(event->rect()) || !drawnAsPlainLine(text())) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawItemText(&painter, textArea(), int(textAlignment()) | Qt::TextForceLeftToRight,
+                          option.palette, isEnabled(), text(), foregroundRole());
+}
+
+void FittedLabel::placeText(const QString& shown) {
+    const int left =
+        style()
+            ->itemTextRect(fontMetrics(), textArea(),
+                           int(textAlignment()) | Qt::TextForceLeftToRight, isEnabled(), shown)
+            .left();
+    QTextLayout layout(shown, font());
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    placedEdges_.resize(shown.size() + 1);
+    for (qsizetype i = 0; i <= shown.size(); ++i)
+        placedEdges_[i] = left + line.cursorToX(int(i));
+    placedText_ = shown;
+    placedFor_ = placement();
+}
+
+QRect FittedLabel::changedDigitsArea(const QString& before, const QString& after) {
+    if (before.size() != after.size() || before.isEmpty() || !drawnAsPlainLine(after) ||
+        digitReach() == none)
+        return {};
+    // Every character that changes is a digit for a digit, and neither it
+    // nor its neighbours are kerned against it: then every glyph keeps its
+    // place, and only the changed ones need drawing again.
+    qsizetype first = -1, last = -1;
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        if (before[i] == after[i])
+            continue;
+        if (!isAsciiDigit(before[i]) || !isAsciiDigit(after[i]))
+            return {};
+        for (const QString* text : {&before, &after})
+            if ((i > 0 && !keptApart(text->at(i - 1), text->at(i))) ||
+                (i + 1 < text->size() && !keptApart(text->at(i), text->at(i + 1))))
+                return {};
+        if (first < 0)
+            first = i;
+        last = i;
+    }
+    if (first < 0)
+        return {};
+    // Measured once for a text; while digits change, its places hold.
+    if (placedText_ != before || placedFor_ != placement())
+        placeText(before);
+    const int reach = digitReach();
+    const QRect contents = contentsRect();
+    return QRect(QPoint(int(placedEdges_[first]) - reach, contents.top()),
+                 QPoint(int(placedEdges_[last + 1]) + reach, contents.bottom()))
+        .intersected(contents);
 }
 
 FittedLabelHolder::FittedLabelHolder(FittedLabel* label, QWidget* parent)

@@ -3,7 +3,9 @@
 // than the label is shown with its leading number in exponent form, or cut
 // with an ellipsis, and the whole text stays in the tool tip and in what a
 // screen reader hears.
+#include <QHash>
 #include <QLabel>
+#include <vector>
 
 namespace zel {
 
@@ -25,9 +27,37 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void fit();
+    // Shows `shown`, repainting only where it differs from the text shown.
+    void showText(const QString& shown);
+    // The columns that a change of digits for digits from `before` to
+    // `after` repaints; an empty rectangle for any other change.
+    QRect changedDigitsArea(const QString& before, const QString& after);
+    // Whether QLabel draws `shown` as one plain line of glyphs side by side.
+    bool drawnAsPlainLine(const QString& shown) const;
+    // Where and how QLabel aligns such a line.
+    QRect textArea() const;
+    Qt::Alignment textAlignment() const;
+    // Measures where the characters of `shown` lie in the label.
+    void placeText(const QString& shown);
+    // What the places depend on besides the font.
+    struct Placement {
+        QRect contents;
+        int alignment = 0, indent = 0, margin = 0;
+        bool operator==(const Placement&) const = default;
+    };
+    Placement placement() const;
+    // How far past its advance a digit of the font may draw, in pixels;
+    // `none` when the digits differ in width.
+    int digitReach() const;
+    static constexpr int unmeasured = -2, none = -1;
+    bool keptApart(QChar left, QChar right) const;
+    // After a new size or margins the places are measured again; after a
+    // new font or style also what the font does with digits and pairs.
+    void forgetPlaces(bool fontToo);
     // Lets a FittedLabelHolder holding the label take its new hints.
     void followedByHolder();
     // The heights of QLabel's size hint and minimum size hint for the text
@@ -40,6 +70,13 @@ private:
     mutable QSize lineHeights_{-1, -1};
     mutable int lineHeightsMinimum_ = -1; // the minimum height they were measured with
     mutable int hintWidth_ = -1;          // the hint's width in this font; -1: not measured
+    // The text whose character edges (x in the label) placedEdges_ holds;
+    // empty when not measured.
+    QString placedText_;
+    std::vector<qreal> placedEdges_;
+    Placement placedFor_;
+    mutable int digitReach_ = unmeasured;
+    mutable QHash<quint32, bool> pairsKeptApart_;
 };
 
 // Holds one FittedLabel in a window's layout. QLabel asks its parent's

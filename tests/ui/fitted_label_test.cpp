@@ -7,9 +7,14 @@
 #include <QApplication>
 
 #include <QFont>
+#include <QImage>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QPixmap>
+#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
+#include <functional>
 #include <gtest/gtest.h>
 
 using zel::FittedLabel;
@@ -152,4 +157,130 @@ TEST(FittedLabel, HolderLaysTheWindowOutOnlyWhenTheLabelNeedsRoom) {
     EXPECT_GT(holder->height(), heightBefore);
     EXPECT_GE(holder->height(), label->minimumSizeHint().height());
     EXPECT_EQ(label->geometry(), holder->rect());
+}
+
+// A new text repaints only where it differs from the old one. Whatever the
+// alignment, frame, font and direction, the window must then show what a
+// whole repaint draws, pixel for pixel, and a changed digit of the big
+// read-out must not repaint the whole panel.
+TEST(FittedLabel, RepaintingOnlyTheChangeShowsWhatAWholeRepaintDraws) {
+    struct Case {
+        const char* what;
+        Qt::Alignment alignment;
+        bool framed;
+        int pointSize;
+        bool italic;
+        Qt::LayoutDirection direction;
+        QStringList texts;
+    };
+    const Case cases[] = {
+        {"big centred value",
+         Qt::AlignCenter,
+         true,
+         36,
+         false,
+         Qt::LeftToRight,
+         {"---", "123.4 uSv/h", "123.5 uSv/h", "128.9 uSv/h", "99.7 uSv/h", "1.00E+03 cps",
+          "1.01E+03 cps", "", "7 cps", "AVAVAV", "AVAWAV", "ffiffi", "ffiffl"}},
+        {"left-aligned status",
+         Qt::AlignLeft | Qt::AlignVCenter,
+         false,
+         14,
+         false,
+         Qt::LeftToRight,
+         {"12:00:00", "12:00:01", "12:00:59", "12:01:00", "Reading 1234 received",
+          "Reading 1235 received", "Lost contact", "W", "i", "Tj", "Ty", "a < b", "a & b"}},
+        {"right-aligned in a mirrored window",
+         Qt::AlignRight | Qt::AlignVCenter,
+         true,
+         14,
+         false,
+         Qt::RightToLeft,
+         {"1 cps", "11 cps", "AVWAV", "AVWAW", QString::fromUtf8("\u05de\u05d3\u05d9\u05d3\u05d4"),
+          "123", "124"}},
+        {"italic",
+         Qt::AlignLeft | Qt::AlignVCenter,
+         false,
+         30,
+         true,
+         Qt::LeftToRight,
+         {"1f 2", "2f 2", "2f 3", "fjord", "fjore", "If", "Iff", "T.1", "T.2", "Y,1", "Y,2", "10",
+          "17", "47", "41"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QWidget window;
+        window.setLayoutDirection(c.direction);
+        auto* layout = new QVBoxLayout(&window);
+        auto* label = new FittedLabel;
+        label->setAlignment(c.alignment);
+        if (c.framed) {
+            label->setFrameShape(QFrame::Panel);
+            label->setFrameShadow(QFrame::Sunken);
+        }
+        QFont font = label->font();
+        font.setPointSize(c.pointSize);
+        font.setBold(c.pointSize > 20);
+        font.setItalic(c.italic);
+        label->setFont(font);
+        label->setAutoFillBackground(true);
+        label->setStyleSheet(QStringLiteral("background: yellow; color: blue"));
+        layout->addWidget(new FittedLabelHolder(label, &window));
+        window.resize(520, c.pointSize * 5);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+        struct PaintedArea : QObject {
+            QRect last;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint)
+                    last = static_cast<QPaintEvent*>(event)->rect();
+                return false;
+            }
+        } painted;
+        label->installEventFilter(&painted);
+        const auto showAndCompare = [&](const QString& text) {
+            SCOPED_TRACE(text.toStdString());
+            painted.last = QRect();
+            label->setFullText(text);
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            const QRect repainted = painted.last; // before grab() paints it all
+            const QImage shown = window.screen()
+                                     ->grabWindow(window.winId())
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
+            const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            EXPECT_EQ(shown.size(), whole.size());
+            EXPECT_TRUE(shown == whole);
+            return repainted;
+        };
+        for (const QString& text : c.texts) {
+            const QRect repainted = showAndCompare(text);
+            if (text == QStringLiteral("123.5 uSv/h")) {
+                EXPECT_FALSE(repainted.isEmpty());
+                EXPECT_LT(repainted.width(), label->width() / 2);
+            }
+        }
+        // Where the characters lie is measured once for a run of readings;
+        // it must not outlive what it depends on.
+        const std::function<void()> changes[] = {
+            [] {},
+            [&] { label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter); },
+            [&] { label->setIndent(40); },
+            [&] { window.resize(window.width() + 60, window.height()); },
+            [&] {
+                font.setPointSize(c.pointSize + 4);
+                label->setFont(font);
+            },
+        };
+        showAndCompare(QStringLiteral("100.0 cps"));
+        int digit = 1;
+        for (const auto& change : changes) {
+            change();
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            showAndCompare(QStringLiteral("100.%1 cps").arg(digit++));
+        }
+    }
 }
