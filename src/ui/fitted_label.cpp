@@ -161,7 +161,27 @@ void FittedLabel::showText(const QString& shown) {
     setAttribute(Qt::WA_UpdatesDisabled, held);
     if (held)
         return;
-    const QRect changed = changedDigitsArea(before, shown);
+    if (!repaintUndecided_)
+        drawnText_ = before;
+    repaintUndecided_ = true;
+    // A reading may pass the label through several texts at once (the
+    // status is cleared, then shows the reading's time): in a holder the
+    // repaint is decided when the holder takes the layout request that
+    // setText() has just posted, against the text the pixels show.
+    const bool holderDecides = qobject_cast<FittedLabelHolder*>(parentWidget()) && isVisible() &&
+                               minimumSize() != maximumSize();
+    if (!holderDecides)
+        decideRepaint();
+}
+
+void FittedLabel::decideRepaint() {
+    if (!repaintUndecided_)
+        return;
+    repaintUndecided_ = false;
+    const QString shown = text();
+    if (shown == drawnText_)
+        return;
+    const QRect changed = changedDigitsArea(drawnText_, shown);
     if (changed.isEmpty()) {
         placedText_.clear();
         update();
@@ -338,8 +358,10 @@ QSize FittedLabelHolder::minimumSizeHint() const {
 
 bool FittedLabelHolder::event(QEvent* event) {
     // The label's updateGeometry() ends here, as its parent has no layout.
-    if (event->type() == QEvent::LayoutRequest)
+    if (event->type() == QEvent::LayoutRequest) {
+        label_->decideRepaint();
         followLabel();
+    }
     return QWidget::event(event);
 }
 

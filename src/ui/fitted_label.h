@@ -33,6 +33,10 @@ private:
     void fit();
     // Shows `shown`, repainting only where it differs from the text shown.
     void showText(const QString& shown);
+    // Asks for the repaint that takes the pixels from drawnText_ to the
+    // text shown now.
+    void decideRepaint();
+    friend class FittedLabelHolder;
     // The columns that a change of digits for digits from `before` to
     // `after` repaints; an empty rectangle for any other change.
     QRect changedDigitsArea(const QString& before, const QString& after);
@@ -73,6 +77,10 @@ private:
     // The text whose character edges (x in the label) placedEdges_ holds;
     // empty when not measured.
     QString placedText_;
+    // The text the pixels show, or will show once the repaints asked for
+    // are done, while a repaint is undecided.
+    QString drawnText_;
+    bool repaintUndecided_ = false;
     std::vector<qreal> placedEdges_;
     Placement placedFor_;
     mutable int digitReach_ = unmeasured;

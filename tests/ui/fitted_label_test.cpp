@@ -275,6 +275,13 @@ TEST(FittedLabel, RepaintingOnlyTheChangeShowsWhatAWholeRepaintDraws) {
             },
         };
         showAndCompare(QStringLiteral("100.0 cps"));
+        // Cleared and given a new reading at once, as the status is, the
+        // label repaints only the digit that differs from what it showed.
+        label->setFullText(QString());
+        const QRect repainted = showAndCompare(QStringLiteral("100.9 cps"));
+        EXPECT_FALSE(repainted.isEmpty());
+        EXPECT_LT(repainted.width(), label->width() / 2);
+        showAndCompare(QStringLiteral("100.0 cps"));
         int digit = 1;
         for (const auto& change : changes) {
             change();
