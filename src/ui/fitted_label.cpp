@@ -111,6 +111,7 @@ void FittedLabel::forgetPlaces(bool fontToo) {
     placedText_.clear();
     if (fontToo) {
         digitReach_ = unmeasured;
+        advances_.reset();
         pairsKeptApart_.clear();
     }
 }
@@ -128,7 +129,13 @@ void FittedLabel::resizeEvent(QResizeEvent* event) {
 
 void FittedLabel::fit() {
     const int room = contentsRect().width() - 2 * margin() - indent();
-    const QString shown = fittedText(full_, fontMetrics(), std::max(room, 0));
+    // Most readings surely fit: that is learned from the font's advances,
+    // taken once, before any measuring.
+    if (!advances_)
+        advances_.emplace(fontMetrics());
+    const QString shown = advances_->surelyFits(full_, room)
+                              ? full_
+                              : fittedText(full_, fontMetrics(), std::max(room, 0));
     if (shown != text()) {
         showText(shown);
         // An empty label and one line of text differ in height, and the

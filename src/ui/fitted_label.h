@@ -5,7 +5,10 @@
 // screen reader hears.
 #include <QHash>
 #include <QLabel>
+#include <optional>
 #include <vector>
+
+#include "widgets/text_fit.h"
 
 namespace zel {
 
@@ -85,6 +88,7 @@ private:
     Placement placedFor_;
     mutable int digitReach_ = unmeasured;
     mutable QHash<quint32, bool> pairsKeptApart_;
+    std::optional<Latin1Advances> advances_; // of the font; empty until asked
 };
 
 // Holds one FittedLabel in a window's layout. QLabel asks its parent's

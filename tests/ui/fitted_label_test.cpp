@@ -92,10 +92,13 @@ TEST(FittedLabel, TextIsShownWholeExactlyWhenItFits) {
     large.setBold(true);
     for (const QFont& font : {QApplication::font(), large}) {
         const QFontMetrics metrics(font);
+        const zel::Latin1Advances advances(metrics);
         for (const QString& text : texts)
             for (int width = 0; width < 800; width += 3) {
                 const bool fits = metrics.horizontalAdvance(text) <= width;
                 EXPECT_EQ(zel::fittedText(text, metrics, width) == text, fits)
+                    << text.toStdString() << " in " << width << " px";
+                EXPECT_TRUE(!advances.surelyFits(text, width) || fits)
                     << text.toStdString() << " in " << width << " px";
             }
     }
