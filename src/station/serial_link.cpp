@@ -155,8 +155,29 @@ void SerialLink::close() {
 bool SerialLink::write(const QByteArray& bytes) {
     if (!port_.isOpen())
         return false;
-    const qint64 n = port_.write(bytes);
-    if (n != bytes.size()) {
+    // With nothing queued in the port, a request goes straight to the
+    // driver. QSerialPort would switch its write notifier on and off around
+    // every request: two wake-ups of the event loop for each reading. What
+    // the driver does not take now, and any failure, takes QSerialPort's
+    // own way, behind nothing, in order, reported as before.
+    qint64 sent = 0;
+    if (port_.bytesToWrite() == 0) {
+        const int fd = static_cast<int>(port_.handle());
+        while (sent < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + sent, size_t(bytes.size() - sent));
+            if (n > 0)
+                sent += n;
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else
+                break;
+        }
+        if (sent == bytes.size())
+            return true;
+    }
+    const QByteArray rest = sent == 0 ? bytes : bytes.mid(sent);
+    const qint64 n = port_.write(rest);
+    if (n != rest.size()) {
         fail(port_.errorString());
         return false;
     }
