@@ -4,6 +4,7 @@
 #include "widgets/text_fit.h"
 
 #include <QEvent>
+#include <QLayout>
 #include <QLayoutItem>
 #include <QMovie>
 #include <QPaintEvent>
@@ -12,7 +13,9 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextLayout>
+#include <QTimer>
 #include <cmath>
+#include <memory>
 
 namespace zel {
 
@@ -171,20 +174,30 @@ void FittedLabel::showText(const QString& shown) {
     if (!repaintUndecided_)
         drawnText_ = before;
     repaintUndecided_ = true;
-    // A reading may pass the label through several texts at once (the
-    // status is cleared, then shows the reading's time): in a holder the
-    // repaint is decided when the holder takes the layout request that
-    // setText() has just posted, against the text the pixels show.
-    const bool holderDecides = qobject_cast<FittedLabelHolder*>(parentWidget()) && isVisible() &&
-                               minimumSize() != maximumSize();
-    if (!holderDecides)
-        decideRepaint();
+    // A reading may pass the label through an empty text: each Tarvo-5
+    // reading clears the status and then shows the reading's time. An
+    // emptied label waits for the end of the event loop's turn; the next
+    // text, or that turn's end, decides the repaint against the text the
+    // pixels show, so a new second repaints a digit or two, not the line.
+    if (shown.isEmpty() && !drawnText_.isEmpty()) {
+        if (!repaintTimer_) {
+            repaintTimer_ = new QTimer(this);
+            repaintTimer_->setSingleShot(true);
+            repaintTimer_->setInterval(0);
+            connect(repaintTimer_, &QTimer::timeout, this, &FittedLabel::decideRepaint);
+        }
+        repaintTimer_->start();
+        return;
+    }
+    decideRepaint();
 }
 
 void FittedLabel::decideRepaint() {
     if (!repaintUndecided_)
         return;
     repaintUndecided_ = false;
+    if (repaintTimer_)
+        repaintTimer_->stop();
     const QString shown = text();
     if (shown == drawnText_)
         return;
@@ -347,9 +360,64 @@ QRect FittedLabel::changedDigitsArea(const QString& before, const QString& after
         .intersected(contents);
 }
 
+namespace {
+
+// The holder's layout places the label over the whole holder and, when the
+// label's hints may have changed (QLabel says so for every new text), has
+// the holder follow them at once. A parent without a layout is posted a
+// layout request instead, and each post wakes the event loop: for two
+// read-outs that was two wake-ups and their system calls per reading.
+class HolderLayout final : public QLayout {
+public:
+    HolderLayout(FittedLabelHolder* holder, FittedLabel* label)
+        : holder_(holder), item_(std::make_unique<QWidgetItem>(label)) {
+        setContentsMargins(0, 0, 0, 0);
+        // The holder sets its own limits from the label's.
+        setSizeConstraint(QLayout::SetNoConstraint);
+    }
+    void addItem(QLayoutItem* item) override { delete item; } // holds its label only
+    int count() const override { return item_ ? 1 : 0; }
+    QLayoutItem* itemAt(int index) const override { return index == 0 ? item_.get() : nullptr; }
+    QLayoutItem* takeAt(int index) override { return index == 0 ? item_.release() : nullptr; }
+    QSize sizeHint() const override { return item_ ? item_->sizeHint() : QSize(); }
+    QSize minimumSize() const override { return item_ ? item_->minimumSize() : QSize(); }
+    QSize maximumSize() const override {
+        return item_ ? item_->maximumSize() : QLayout::maximumSize();
+    }
+    // The window lays the holder out as it would the label: a layout
+    // grows in both directions unless it says otherwise.
+    Qt::Orientations expandingDirections() const override {
+        return item_ ? item_->expandingDirections() : Qt::Orientations();
+    }
+    bool hasHeightForWidth() const override { return item_ && item_->hasHeightForWidth(); }
+    int heightForWidth(int width) const override {
+        return item_ ? item_->heightForWidth(width) : -1;
+    }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        if (item_)
+            item_->setGeometry(rect);
+    }
+    void invalidate() override {
+        // No layout request is posted: the holder asks its window for room
+        // itself, and only when the label's hints or limits changed.
+        if (!item_)
+            return;
+        item_->invalidate();
+        holder_->followLabel();
+    }
+
+private:
+    FittedLabelHolder* holder_;
+    std::unique_ptr<QWidgetItem> item_;
+};
+
+} // namespace
+
 FittedLabelHolder::FittedLabelHolder(FittedLabel* label, QWidget* parent)
     : QWidget(parent), label_(label) {
     label_->setParent(this);
+    setLayout(new HolderLayout(this, label_));
     followLabel();
 }
 
@@ -361,15 +429,6 @@ QSize FittedLabelHolder::sizeHint() const {
 
 QSize FittedLabelHolder::minimumSizeHint() const {
     return QWidgetItem(label_).minimumSize();
-}
-
-bool FittedLabelHolder::event(QEvent* event) {
-    // The label's updateGeometry() ends here, as its parent has no layout.
-    if (event->type() == QEvent::LayoutRequest) {
-        label_->decideRepaint();
-        followLabel();
-    }
-    return QWidget::event(event);
 }
 
 void FittedLabelHolder::resizeEvent(QResizeEvent* event) {

@@ -10,6 +10,8 @@
 
 #include "widgets/text_fit.h"
 
+class QTimer;
+
 namespace zel {
 
 // `text` as it fits into `width` pixels of `metrics`: unchanged when it
@@ -39,7 +41,6 @@ private:
     // Asks for the repaint that takes the pixels from drawnText_ to the
     // text shown now.
     void decideRepaint();
-    friend class FittedLabelHolder;
     // The columns that a change of digits for digits from `before` to
     // `after` repaints; an empty rectangle for any other change.
     QRect changedDigitsArea(const QString& before, const QString& after);
@@ -84,6 +85,7 @@ private:
     // are done, while a repaint is undecided.
     QString drawnText_;
     bool repaintUndecided_ = false;
+    QTimer* repaintTimer_ = nullptr; // decides after an emptied text; made when first needed
     std::vector<qreal> placedEdges_;
     Placement placedFor_;
     mutable int digitReach_ = unmeasured;
@@ -94,9 +96,9 @@ private:
 // Holds one FittedLabel in a window's layout. QLabel asks its parent's
 // layout to lay out again on every new text, and in the main window that is
 // a pass over every widget for each reading, though a fitted label's size
-// hints do not follow its text. The holder has no layout: it gives the label
-// its whole area and asks the window for room again only when the label's
-// hints or limits really change.
+// hints do not follow its text. The holder's own layout gives the label its
+// whole area and has the holder ask the window for room again only when the
+// label's hints or limits really change.
 class FittedLabelHolder : public QWidget {
     Q_OBJECT
 public:
@@ -112,7 +114,6 @@ public:
     void followLabel();
 
 protected:
-    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
