@@ -286,6 +286,9 @@ GraphPlotWidget::GraphPlotWidget(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
     setMinimumSize(200, 120);
+    // The cached picture covers every pixel: nothing beneath it need be
+    // painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // Time runs left to right in every language.
     setLayoutDirection(Qt::LeftToRight);
     band_ = new QRubberBand(QRubberBand::Rectangle, this);
@@ -369,6 +372,8 @@ void GraphPlotWidget::paintEvent(QPaintEvent*) {
     }
     QPainter p(this);
     p.drawImage(0, 0, cache_);
+    if (picture_.cursorPoint < 0)
+        return;
     // The cursor alone, over the cached picture.
     p.setFont(font());
     p.setLayoutDirection(Qt::LeftToRight);
