@@ -255,6 +255,7 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
     // Time labels (date over clock time) and the vertical grid.
     const int cols = layout.gridColumns;
     const double stepX = (sc.last - sc.first) / (cols - 1);
+    const double timeWidth = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
     for (int i = 0; i < cols; ++i) {
         const double t = sc.first + i * stepX;
         const double x = pixelAt(layout, sc, t, base.min).x();
@@ -262,8 +263,7 @@ void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic)
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         painter.setPen(pic.gridColor);
         const double absolute = store->baseTime() + t;
-        const double w = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
-        const QRectF box(x - w / 2, plot.bottom() + 3, w, 2 * fm.height());
+        const QRectF box(x - timeWidth / 2, plot.bottom() + 3, timeWidth, 2 * fm.height());
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop,
                          dateText(absolute) + QLatin1Char('\n') + clockText(absolute));
     }
@@ -360,9 +360,13 @@ void GraphPlotWidget::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     if (!cacheValid_ || cache_.size() != size() * ratio) {
         // The picture without its cursor is kept, so moving the cursor
-        // repaints a copy instead of every line.
-        cache_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        cache_.setDevicePixelRatio(ratio);
+        // repaints a copy instead of every line. It is opaque (drawGraph
+        // fills it white first), so it is copied onto the screen rather
+        // than blended, and a picture of the same size reuses its memory.
+        if (cache_.size() != size() * ratio || cache_.devicePixelRatio() != ratio) {
+            cache_ = QImage(size() * ratio, QImage::Format_RGB32);
+            cache_.setDevicePixelRatio(ratio);
+        }
         QPainter p(&cache_);
         p.setFont(font());
         GraphPicture still = picture_;
