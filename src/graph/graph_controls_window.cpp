@@ -209,12 +209,11 @@ void GraphWindow::buildControls() {
     describeKeys();
 
     // Figures of the period on screen.
-    stats_ = new QLabel(central);
-    stats_->setObjectName(QStringLiteral("lblStats"));
-    stats_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long line of figures (German, or "newest … of …") wraps rather than
     // widening the window past the screen.
-    stats_->setWordWrap(true);
+    stats_ = new PlainWrappedLabel(central);
+    stats_->setObjectName(QStringLiteral("lblStats"));
+    stats_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(new WrappedLabelHolder(stats_, central));
 
     auto* buttons = new QHBoxLayout;

@@ -218,52 +218,120 @@ void drawSeries(QPainter& painter, const PlotLayout& layout, const GraphPicture&
     }
 }
 
-void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic) {
+namespace {
+
+// Where the grid lines lie: pixel rows of the value levels and columns of
+// the times; none without something to draw.
+struct GridLines {
+    std::vector<double> rows, columns;
+    bool operator==(const GridLines&) const = default;
+};
+
+bool hasSomethingToDraw(const GraphPicture& pic) {
+    return pic.store && pic.store->displayCount() > 0 && hasExtent(pic.scales);
+}
+
+GridLines gridLines(const PlotLayout& layout, const GraphPicture& pic) {
+    GridLines grid;
+    if (!hasSomethingToDraw(pic))
+        return grid;
+    const Scales& sc = pic.scales;
+    const SlotScale& base = sc.slot[0];
+    for (int i = 0; i < layout.gridRows; ++i) {
+        const double level = base.max - i * (base.max - base.min) / (layout.gridRows - 1);
+        grid.rows.push_back(pixelAt(layout, sc, sc.first, level).y());
+    }
+    const double stepX = (sc.last - sc.first) / (layout.gridColumns - 1);
+    for (int i = 0; i < layout.gridColumns; ++i)
+        grid.columns.push_back(pixelAt(layout, sc, sc.first + i * stepX, base.min).x());
+    return grid;
+}
+
+// The white ground, the plot's frame and the dotted grid: what stays while
+// only the readings and the labels change.
+void drawBackdrop(QPainter& painter, const QRectF& target, const PlotLayout& layout,
+                  const QColor& gridColor, const GridLines& grid) {
+    painter.fillRect(target, Qt::white);
+    const QRectF& plot = layout.plot;
+    painter.setPen(QPen(gridColor, 0));
+    painter.drawRect(plot);
+    painter.setPen(QPen(gridColor, 0, Qt::DotLine));
+    for (const double y : grid.rows)
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    for (const double x : grid.columns)
+        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+}
+
+} // namespace
+
+// What a backdrop was drawn for: the same key draws the same pixels.
+struct GraphBackdrop::Key {
+    QSize size;
+    qreal ratio = 0;
+    QRectF target, plot;
+    QColor gridColor;
+    GridLines grid;
+    bool operator==(const Key&) const = default;
+};
+
+GraphBackdrop::GraphBackdrop() = default;
+GraphBackdrop::~GraphBackdrop() = default;
+
+void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& pic,
+               GraphBackdrop* backdrop) {
     painter.save();
     // Numbers, times and units read left to right in every language.
     painter.setLayoutDirection(Qt::LeftToRight);
-    painter.fillRect(target, Qt::white);
     const PlotLayout layout = plotLayout(painter.font(), target, &pic);
     const QRectF& plot = layout.plot;
-    const QFontMetricsF fm(painter.font());
-    painter.setPen(QPen(pic.gridColor, 0));
-    painter.drawRect(plot);
-
-    const GraphStore* store = pic.store;
-    const Scales& sc = pic.scales;
-    if (!store || store->displayCount() <= 0 || !hasExtent(sc)) {
+    const GridLines grid = gridLines(layout, pic);
+    // The backdrop is an image of the whole device: it is used only where
+    // the target is the whole device, untransformed.
+    QImage* device = backdrop ? dynamic_cast<QImage*>(painter.device()) : nullptr;
+    if (device && painter.transform().isIdentity() &&
+        target == QRectF(QPointF(0, 0), device->deviceIndependentSize())) {
+        GraphBackdrop::Key key{
+            device->size(), device->devicePixelRatio(), target, plot, pic.gridColor, grid};
+        if (!backdrop->key_ || !(*backdrop->key_ == key)) {
+            backdrop->image_ = QImage(device->size(), device->format());
+            backdrop->image_.setDevicePixelRatio(device->devicePixelRatio());
+            QPainter ground(&backdrop->image_);
+            drawBackdrop(ground, target, layout, pic.gridColor, grid);
+            backdrop->key_ = std::make_unique<GraphBackdrop::Key>(std::move(key));
+        }
+        // Copied, not blended: the backdrop is opaque and covers the target.
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPointF(0, 0), backdrop->image_);
+        painter.restore();
+    } else {
+        drawBackdrop(painter, target, layout, pic.gridColor, grid);
+    }
+    if (!hasSomethingToDraw(pic)) {
         painter.restore();
         return;
     }
+    const QFontMetricsF fm(painter.font());
+    const GraphStore* store = pic.store;
+    const Scales& sc = pic.scales;
     const int active = std::clamp(pic.activeSeries, 0, SlotCount - 1);
 
-    // Value labels of the active series and the horizontal grid.
-    QPen gridPen(pic.gridColor, 0, Qt::DotLine);
-    const SlotScale& base = sc.slot[0];
-    const int rows = layout.gridRows;
-    for (int i = 0; i < rows; ++i) {
-        const double level = base.max - i * (base.max - base.min) / (rows - 1);
-        const double y = pixelAt(layout, sc, sc.first, level).y();
-        painter.setPen(gridPen);
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        painter.setPen(seriesColor(active));
-        const QRectF box(target.left(), y - fm.height() / 2, plot.left() - target.left() - 2,
-                         fm.height());
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, layout.valueLabels.at(size_t(i)));
+    // Value labels of the active series beside the grid's rows.
+    painter.setPen(seriesColor(active));
+    for (size_t i = 0; i < grid.rows.size(); ++i) {
+        const QRectF box(target.left(), grid.rows[i] - fm.height() / 2,
+                         plot.left() - target.left() - 2, fm.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, layout.valueLabels.at(i));
     }
 
-    // Time labels (date over clock time) and the vertical grid.
-    const int cols = layout.gridColumns;
-    const double stepX = (sc.last - sc.first) / (cols - 1);
-    for (int i = 0; i < cols; ++i) {
-        const double t = sc.first + i * stepX;
-        const double x = pixelAt(layout, sc, t, base.min).x();
-        painter.setPen(gridPen);
-        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        painter.setPen(pic.gridColor);
-        const double absolute = store->baseTime() + t;
-        const double w = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
-        const QRectF box(x - w / 2, plot.bottom() + 3, w, 2 * fm.height());
+    // Time labels (date over clock time) below the grid's columns.
+    painter.setPen(pic.gridColor);
+    const double stepX = (sc.last - sc.first) / (layout.gridColumns - 1);
+    const double timeWidth = fm.horizontalAdvance(QStringLiteral("00.00.0000")) + 8;
+    for (size_t i = 0; i < grid.columns.size(); ++i) {
+        const double absolute = store->baseTime() + (sc.first + double(i) * stepX);
+        const QRectF box(grid.columns[i] - timeWidth / 2, plot.bottom() + 3, timeWidth,
+                         2 * fm.height());
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop,
                          dateText(absolute) + QLatin1Char('\n') + clockText(absolute));
     }
@@ -286,6 +354,9 @@ GraphPlotWidget::GraphPlotWidget(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
     setMinimumSize(200, 120);
+    // The cached picture covers every pixel: nothing beneath it need be
+    // painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // Time runs left to right in every language.
     setLayoutDirection(Qt::LeftToRight);
     band_ = new QRubberBand(QRubberBand::Rectangle, this);
@@ -357,18 +428,24 @@ void GraphPlotWidget::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     if (!cacheValid_ || cache_.size() != size() * ratio) {
         // The picture without its cursor is kept, so moving the cursor
-        // repaints a copy instead of every line.
-        cache_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        cache_.setDevicePixelRatio(ratio);
+        // repaints a copy instead of every line. It is opaque (drawGraph
+        // fills it white first), so it is copied onto the screen rather
+        // than blended, and a picture of the same size reuses its memory.
+        if (cache_.size() != size() * ratio || cache_.devicePixelRatio() != ratio) {
+            cache_ = QImage(size() * ratio, QImage::Format_RGB32);
+            cache_.setDevicePixelRatio(ratio);
+        }
         QPainter p(&cache_);
         p.setFont(font());
         GraphPicture still = picture_;
         still.cursorPoint = -1;
-        drawGraph(p, QRectF(rect()), still);
+        drawGraph(p, QRectF(rect()), still, &backdrop_);
         cacheValid_ = true;
     }
     QPainter p(this);
     p.drawImage(0, 0, cache_);
+    if (picture_.cursorPoint < 0)
+        return;
     // The cursor alone, over the cached picture.
     p.setFont(font());
     p.setLayoutDirection(Qt::LeftToRight);

@@ -7,9 +7,11 @@
 #include "graph/graph_store.h"
 
 #include <QColor>
+#include <QImage>
 #include <QRectF>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,9 +52,28 @@ struct PlotLayout {
 PlotLayout plotLayout(const QFont& font, const QRectF& target,
                       const GraphPicture* picture = nullptr);
 
+// The white ground, frame and grid of a picture drawn into an image, kept
+// for the next picture of the same size and grid: a graph following live
+// readings redraws only its labels and lines over a copy.
+class GraphBackdrop {
+public:
+    GraphBackdrop();
+    ~GraphBackdrop();
+    GraphBackdrop(const GraphBackdrop&) = delete;
+    GraphBackdrop& operator=(const GraphBackdrop&) = delete;
+
+private:
+    friend void drawGraph(QPainter&, const QRectF&, const GraphPicture&, GraphBackdrop*);
+    struct Key;
+    std::unique_ptr<Key> key_;
+    QImage image_;
+};
+
 // Paints the whole picture into `target`. Draws only the frame and grid when
-// there is nothing to show.
-void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& picture);
+// there is nothing to show. With a `backdrop`, a painter on an image (not
+// transformed) takes the ground, frame and grid from it, or draws it anew.
+void drawGraph(QPainter& painter, const QRectF& target, const GraphPicture& picture,
+               GraphBackdrop* backdrop = nullptr);
 
 // Draws series `slot` (its reference line, line and marks) into the plot of
 // `layout`, mapped onto slot 0's scale: the screen and the printed page
@@ -117,6 +138,7 @@ private:
     GraphPicture picture_;
     QImage cache_;
     bool cacheValid_ = false;
+    GraphBackdrop backdrop_;
     QRubberBand* band_;
     bool dragging_ = false;
     double dragStartTime_ = 0;

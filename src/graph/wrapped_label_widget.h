@@ -6,10 +6,10 @@
 // reading. The holder has no layout of its own; it gives the label its
 // whole area and asks the window for room again only when the label needs
 // another height at its width (a line more or fewer).
+#include <QLabel>
 #include <QString>
+#include <QTextDocument>
 #include <QWidget>
-
-class QLabel;
 
 namespace zel::graph {
 
@@ -42,6 +42,35 @@ private:
     mutable int oneLineHeight_ = -1;
     mutable int oneLineWidth_ = -1;
     mutable QString oneLineFontKey_;
+};
+
+// A word-wrapped label of plain text that is given a new text again and
+// again, as the statistics line is while the graph follows live readings.
+// QLabel lays each new text out five times over (filled in, aligned, its
+// margin, its width, then measured at a width and put back) before it draws
+// it once; this one keeps its own document, fills it once per text and
+// measures and draws from that one layout. The picture is QLabel's: the
+// same document settings, palette and place. Whatever this does not follow
+// (a selection or focus, rich text, a frame, a margin, an indent, a buddy,
+// a style sheet) is left to QLabel.
+class PlainWrappedLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit PlainWrappedLabel(QWidget* parent = nullptr);
+    int heightForWidth(int width) const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // True when the label is drawn and measured from its own document.
+    bool drawsItself() const;
+    // The document holding the label's text, laid out `width` wide.
+    const QTextDocument& laidOut(int width) const;
+
+    mutable QTextDocument document_;
+    mutable QString documentText_;
+    mutable bool filled_ = false;
 };
 
 } // namespace zel::graph

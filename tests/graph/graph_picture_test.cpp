@@ -128,6 +128,57 @@ TEST_F(GraphPictureTest, ScreenShowsTheWholeLineWithLabelsThatFitAndDiffer) {
     }
 }
 
+// A backdrop kept from picture to picture, as a graph following readings
+// keeps it, never changes a pixel: every picture over it is the one drawn
+// whole, whether its grid is the kept one or another, at either size, and
+// whichever series (labels and colour over the same grid) is active.
+TEST_F(GraphPictureTest, KeptBackdropDrawsTheSamePixels) {
+    const struct Step {
+        const Sample& sample;
+        int points;
+        QSize size;
+        int active = 0;
+    } steps[] = {{Samples[0], 240, {420, 260}},    {Samples[0], 241, {420, 260}},
+                 {Samples[0], 241, {420, 260}, 1}, {Samples[0], 260, {420, 260}},
+                 {Samples[2], 260, {420, 260}},    {Samples[6], 100, {420, 260}},
+                 {Samples[6], 101, {1200, 700}},   {Samples[1], 240, {1200, 700}},
+                 {Samples[1], 0, {1200, 700}},     {Samples[1], 240, {1200, 700}}};
+    GraphBackdrop backdrop;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::string(step.sample.name) + ", " + std::to_string(step.points) +
+                     " readings at " + std::to_string(step.size.width()) + ", series " +
+                     std::to_string(step.active));
+        GraphWindow w;
+        const Series series(step.sample, std::max(step.points, 1));
+        // A second series, three times the first, on the first one's scale.
+        LoadRequest request = series.request;
+        std::vector<double> tripled;
+        for (const double v : series.values)
+            tripled.push_back(3 * v);
+        request.seriesSlots[1].name = "Station 8";
+        request.seriesSlots[1].units = step.sample.units;
+        request.values[1] = tripled;
+        if (step.points > 0) {
+            w.load(request);
+            w.setScaleMode(step.sample.mode);
+        }
+        GraphPicture pic = w.plot()->picture();
+        pic.activeSeries = step.active;
+        auto draw = [&](GraphBackdrop* kept, const QRectF& target) {
+            QImage img(step.size, QImage::Format_RGB32);
+            img.fill(Qt::gray);
+            QPainter p(&img);
+            drawGraph(p, target, pic, kept);
+            return img;
+        };
+        const QRectF whole(QPointF(0, 0), step.size);
+        EXPECT_EQ(draw(&backdrop, whole), draw(nullptr, whole));
+        // A part of the image is drawn in place, the rest left alone.
+        const QRectF part = whole.adjusted(10, 20, -30, -5);
+        EXPECT_EQ(draw(&backdrop, part), draw(nullptr, part));
+    }
+}
+
 TEST_F(GraphPictureTest, PrintedPageKeepsEveryReadingAndEveryLabelWhole) {
     for (const Sample& sample : Samples) {
         SCOPED_TRACE(sample.name);

@@ -479,6 +479,48 @@ TEST(WrappedLabelHolder, FollowsTheHeightTheTextNeeds) {
     EXPECT_GT(heights[5], heights[4]) << "the larger font is taller";
 }
 
+// The statistics line draws and measures itself from its own document: the
+// picture and the height are QLabel's, whatever the text, width, colour and
+// room around the text.
+TEST(PlainWrappedLabel, DrawsAndMeasuresAsQLabel) {
+    const QString figures = QStringLiteral("Readings: 1234   Mean: 0.123 \u00b5Sv/h   Minimum: 0.1 "
+                                           "\u00b5Sv/h   Maximum: 0.2 \u00b5Sv/h   Standard "
+                                           "deviation: 0.01 \u00b5Sv/h");
+    const struct Case {
+        QString text;
+        int width;
+        int roomBelow; // pixels beyond the height the text needs
+        bool blue;
+    } cases[] = {{QString(), 300, 0, false},
+                 {QStringLiteral("Readings: 12   Mean: 1.5"), 480, 0, false},
+                 {figures, 480, 0, false},
+                 {figures, 170, 9, false},
+                 {figures, 900, 5, true},
+                 {QStringLiteral("\u05e7\u05e8\u05d9\u05d0\u05d5\u05ea: \u200e12\u200e   "
+                                 "Mittelwert: 1,5 \u00e4\u00f6\u00fc   \u4e2d\u6587"),
+                  160, 0, false}};
+    for (const Case& c : cases) {
+        QLabel reference;
+        reference.setWordWrap(true);
+        PlainWrappedLabel label;
+        for (QLabel* l : {&reference, static_cast<QLabel*>(&label)}) {
+            l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            if (c.blue) {
+                QPalette blue = l->palette();
+                blue.setColor(QPalette::WindowText, Qt::blue);
+                l->setPalette(blue);
+            }
+            l->setText(c.text);
+        }
+        const std::string what = c.text.toStdString() + " at " + std::to_string(c.width);
+        const int height = reference.heightForWidth(c.width);
+        EXPECT_EQ(label.heightForWidth(c.width), height) << what;
+        for (QLabel* l : {&reference, static_cast<QLabel*>(&label)})
+            l->resize(c.width, height + c.roomBelow);
+        EXPECT_EQ(label.grab().toImage(), reference.grab().toImage()) << what;
+    }
+}
+
 class GraphFromMainWindowTest : public GraphWindowTest {
 protected:
     void SetUp() override {
