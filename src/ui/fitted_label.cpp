@@ -174,22 +174,33 @@ void FittedLabel::showText(const QString& shown) {
     if (!repaintUndecided_)
         drawnText_ = before;
     repaintUndecided_ = true;
-    // A reading may pass the label through an empty text: each Tarvo-5
-    // reading clears the status and then shows the reading's time. An
-    // emptied label waits for the end of the event loop's turn; the next
-    // text, or that turn's end, decides the repaint against the text the
-    // pixels show, so a new second repaints a digit or two, not the line.
-    if (shown.isEmpty() && !drawnText_.isEmpty()) {
-        if (!repaintTimer_) {
-            repaintTimer_ = new QTimer(this);
-            repaintTimer_->setSingleShot(true);
-            repaintTimer_->setInterval(0);
-            connect(repaintTimer_, &QTimer::timeout, this, &FittedLabel::decideRepaint);
-        }
-        repaintTimer_->start();
-        return;
+    // A reading passes the status through several texts in one turn of the
+    // event loop: cleared, "Instrument Succesfully Connected", then the
+    // reading's time. The repaint is decided once, when the window is about
+    // to paint, against the text the pixels show, so a new second repaints
+    // a digit or two, not the line. Should nothing else ask the window to
+    // paint, a zero timer, which wakes nothing, decides after the turn.
+    if (QWidget* top = window(); top != watchedWindow_) {
+        if (watchedWindow_)
+            watchedWindow_->removeEventFilter(this);
+        top->installEventFilter(this);
+        watchedWindow_ = top;
     }
-    decideRepaint();
+    if (!repaintTimer_) {
+        repaintTimer_ = new QTimer(this);
+        repaintTimer_->setSingleShot(true);
+        repaintTimer_->setInterval(0);
+        connect(repaintTimer_, &QTimer::timeout, this, &FittedLabel::decideRepaint);
+    }
+    if (!repaintTimer_->isActive())
+        repaintTimer_->start();
+}
+
+bool FittedLabel::eventFilter(QObject* watched, QEvent* event) {
+    // Updates asked for here still join the paint that is about to begin.
+    if (event->type() == QEvent::UpdateRequest)
+        decideRepaint();
+    return QLabel::eventFilter(watched, event);
 }
 
 void FittedLabel::decideRepaint() {
