@@ -242,9 +242,10 @@ bool isAsciiDigit(QChar c) {
 
 int FittedLabel::digitReach() const {
     if (digitReach_ == unmeasured) {
-        // How far a digit's ink reaches out of its advance, whole pixels
-        // and one more for where the text starts between pixels; or
-        // none when digits differ in width and a change moves the rest.
+        // How far a digit's ink reaches out of its advance and its line,
+        // whole pixels and one more for where the text starts between
+        // pixels; or none when digits differ in width and a change moves
+        // the rest.
         const QFontMetricsF metrics(font());
         const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
         qreal reach = 0;
@@ -253,8 +254,10 @@ int FittedLabel::digitReach() const {
                 digitReach_ = none;
                 return digitReach_;
             }
+            // Also above the ascent or below the descent of the line.
             const QRectF ink = metrics.boundingRect(QLatin1Char(digit));
-            reach = std::max({reach, -ink.left(), ink.right() - advance});
+            reach = std::max({reach, -ink.left(), ink.right() - advance,
+                              -ink.top() - metrics.ascent(), ink.bottom() - metrics.descent()});
         }
         digitReach_ = int(std::ceil(reach)) + 1;
     }
@@ -322,18 +325,18 @@ void FittedLabel::paintEvent(QPaintEvent* event) {
 }
 
 void FittedLabel::placeText(const QString& shown) {
-    const int left =
-        style()
-            ->itemTextRect(fontMetrics(), textArea(),
-                           int(textAlignment()) | Qt::TextForceLeftToRight, isEnabled(), shown)
-            .left();
+    const QRect line =
+        style()->itemTextRect(fontMetrics(), textArea(),
+                              int(textAlignment()) | Qt::TextForceLeftToRight, isEnabled(), shown);
+    const int left = line.left();
+    placedRows_ = {line.top(), line.bottom()};
     QTextLayout layout(shown, font());
     layout.beginLayout();
-    const QTextLine line = layout.createLine();
+    const QTextLine laidOut = layout.createLine();
     layout.endLayout();
     placedEdges_.resize(shown.size() + 1);
     for (qsizetype i = 0; i <= shown.size(); ++i)
-        placedEdges_[i] = left + line.cursorToX(int(i));
+        placedEdges_[i] = left + laidOut.cursorToX(int(i));
     placedText_ = shown;
     placedFor_ = placement();
 }
@@ -365,10 +368,9 @@ QRect FittedLabel::changedDigitsArea(const QString& before, const QString& after
     if (placedText_ != before || placedFor_ != placement())
         placeText(before);
     const int reach = digitReach();
-    const QRect contents = contentsRect();
-    return QRect(QPoint(int(placedEdges_[first]) - reach, contents.top()),
-                 QPoint(int(placedEdges_[last + 1]) + reach, contents.bottom()))
-        .intersected(contents);
+    return QRect(QPoint(int(placedEdges_[first]) - reach, placedRows_.first - reach),
+                 QPoint(int(placedEdges_[last + 1]) + reach, placedRows_.second + reach))
+        .intersected(contentsRect());
 }
 
 namespace {

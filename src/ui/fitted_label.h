@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "widgets/text_fit.h"
@@ -90,6 +91,7 @@ private:
     QTimer* repaintTimer_ = nullptr;  // decides after the turn; made when first needed
     QPointer<QWidget> watchedWindow_; // whose paints decide the repaint
     std::vector<qreal> placedEdges_;
+    std::pair<int, int> placedRows_; // the first and last row of its line
     Placement placedFor_;
     mutable int digitReach_ = unmeasured;
     mutable QHash<quint32, bool> pairsKeptApart_;
