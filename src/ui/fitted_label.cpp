@@ -174,22 +174,33 @@ void FittedLabel::showText(const QString& shown) {
     if (!repaintUndecided_)
         drawnText_ = before;
     repaintUndecided_ = true;
-    // A reading may pass the label through an empty text: each Tarvo-5
-    // reading clears the status and then shows the reading's time. An
-    // emptied label waits for the end of the event loop's turn; the next
-    // text, or that turn's end, decides the repaint against the text the
-    // pixels show, so a new second repaints a digit or two, not the line.
-    if (shown.isEmpty() && !drawnText_.isEmpty()) {
-        if (!repaintTimer_) {
-            repaintTimer_ = new QTimer(this);
-            repaintTimer_->setSingleShot(true);
-            repaintTimer_->setInterval(0);
-            connect(repaintTimer_, &QTimer::timeout, this, &FittedLabel::decideRepaint);
-        }
-        repaintTimer_->start();
-        return;
+    // A reading passes the status through several texts in one turn of the
+    // event loop: cleared, "Instrument Succesfully Connected", then the
+    // reading's time. The repaint is decided once, when the window is about
+    // to paint, against the text the pixels show, so a new second repaints
+    // a digit or two, not the line. Should nothing else ask the window to
+    // paint, a zero timer, which wakes nothing, decides after the turn.
+    if (QWidget* top = window(); top != watchedWindow_) {
+        if (watchedWindow_)
+            watchedWindow_->removeEventFilter(this);
+        top->installEventFilter(this);
+        watchedWindow_ = top;
     }
-    decideRepaint();
+    if (!repaintTimer_) {
+        repaintTimer_ = new QTimer(this);
+        repaintTimer_->setSingleShot(true);
+        repaintTimer_->setInterval(0);
+        connect(repaintTimer_, &QTimer::timeout, this, &FittedLabel::decideRepaint);
+    }
+    if (!repaintTimer_->isActive())
+        repaintTimer_->start();
+}
+
+bool FittedLabel::eventFilter(QObject* watched, QEvent* event) {
+    // Updates asked for here still join the paint that is about to begin.
+    if (event->type() == QEvent::UpdateRequest)
+        decideRepaint();
+    return QLabel::eventFilter(watched, event);
 }
 
 void FittedLabel::decideRepaint() {
@@ -231,9 +242,10 @@ bool isAsciiDigit(QChar c) {
 
 int FittedLabel::digitReach() const {
     if (digitReach_ == unmeasured) {
-        // How far a digit's ink reaches out of its advance, whole pixels
-        // and one more for where the text starts between pixels; or
-        // none when digits differ in width and a change moves the rest.
+        // How far a digit's ink reaches out of its advance and its line,
+        // whole pixels and one more for where the text starts between
+        // pixels; or none when digits differ in width and a change moves
+        // the rest.
         const QFontMetricsF metrics(font());
         const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
         qreal reach = 0;
@@ -242,8 +254,10 @@ int FittedLabel::digitReach() const {
                 digitReach_ = none;
                 return digitReach_;
             }
+            // Also above the ascent or below the descent of the line.
             const QRectF ink = metrics.boundingRect(QLatin1Char(digit));
-            reach = std::max({reach, -ink.left(), ink.right() - advance});
+            reach = std::max({reach, -ink.left(), ink.right() - advance,
+                              -ink.top() - metrics.ascent(), ink.bottom() - metrics.descent()});
         }
         digitReach_ = int(std::ceil(reach)) + 1;
     }
@@ -311,18 +325,18 @@ void FittedLabel::paintEvent(QPaintEvent* event) {
 }
 
 void FittedLabel::placeText(const QString& shown) {
-    const int left =
-        style()
-            ->itemTextRect(fontMetrics(), textArea(),
-                           int(textAlignment()) | Qt::TextForceLeftToRight, isEnabled(), shown)
-            .left();
+    const QRect line =
+        style()->itemTextRect(fontMetrics(), textArea(),
+                              int(textAlignment()) | Qt::TextForceLeftToRight, isEnabled(), shown);
+    const int left = line.left();
+    placedRows_ = {line.top(), line.bottom()};
     QTextLayout layout(shown, font());
     layout.beginLayout();
-    const QTextLine line = layout.createLine();
+    const QTextLine laidOut = layout.createLine();
     layout.endLayout();
     placedEdges_.resize(shown.size() + 1);
     for (qsizetype i = 0; i <= shown.size(); ++i)
-        placedEdges_[i] = left + line.cursorToX(int(i));
+        placedEdges_[i] = left + laidOut.cursorToX(int(i));
     placedText_ = shown;
     placedFor_ = placement();
 }
@@ -354,10 +368,9 @@ QRect FittedLabel::changedDigitsArea(const QString& before, const QString& after
     if (placedText_ != before || placedFor_ != placement())
         placeText(before);
     const int reach = digitReach();
-    const QRect contents = contentsRect();
-    return QRect(QPoint(int(placedEdges_[first]) - reach, contents.top()),
-                 QPoint(int(placedEdges_[last + 1]) + reach, contents.bottom()))
-        .intersected(contents);
+    return QRect(QPoint(int(placedEdges_[first]) - reach, placedRows_.first - reach),
+                 QPoint(int(placedEdges_[last + 1]) + reach, placedRows_.second + reach))
+        .intersected(contentsRect());
 }
 
 namespace {

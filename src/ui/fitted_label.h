@@ -5,7 +5,9 @@
 // screen reader hears.
 #include <QHash>
 #include <QLabel>
+#include <QPointer>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "widgets/text_fit.h"
@@ -33,6 +35,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fit();
@@ -85,8 +88,10 @@ private:
     // are done, while a repaint is undecided.
     QString drawnText_;
     bool repaintUndecided_ = false;
-    QTimer* repaintTimer_ = nullptr; // decides after an emptied text; made when first needed
+    QTimer* repaintTimer_ = nullptr;  // decides after the turn; made when first needed
+    QPointer<QWidget> watchedWindow_; // whose paints decide the repaint
     std::vector<qreal> placedEdges_;
+    std::pair<int, int> placedRows_; // the first and last row of its line
     Placement placedFor_;
     mutable int digitReach_ = unmeasured;
     mutable QHash<quint32, bool> pairsKeptApart_;

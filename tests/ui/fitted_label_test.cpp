@@ -280,9 +280,11 @@ TEST(FittedLabel, RepaintingOnlyTheChangeShowsWhatAWholeRepaintDraws) {
             },
         };
         showAndCompare(QStringLiteral("100.0 cps"));
-        // Cleared and given a new reading at once, as the status is, the
-        // label repaints only the digit that differs from what it showed.
+        // Passed through other texts to a new reading in one turn, as the
+        // status is, the label repaints only the digit that differs from
+        // what it showed.
         label->setFullText(QString());
+        label->setFullText(QStringLiteral("Instrument Succesfully Connected"));
         const QRect repainted = showAndCompare(QStringLiteral("100.9 cps"));
         EXPECT_FALSE(repainted.isEmpty());
         EXPECT_LT(repainted.width(), label->width() / 2);
