@@ -56,13 +56,16 @@ namespace {
 
 // One line of text that the label's own font draws: its height is the same
 // whatever the characters.
-bool isPlainLine(const QString& text) {
-    if (text.isEmpty())
-        return false;
+bool isLatin1Line(const QString& text) {
     for (QChar c : text)
         if (c.unicode() > 0xFF || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
             return false;
     return true;
+}
+
+// Such a line that shows something: an empty label is lower.
+bool isPlainLine(const QString& text) {
+    return !text.isEmpty() && isLatin1Line(text);
 }
 
 } // namespace
@@ -227,11 +230,8 @@ namespace {
 // Plain text of one line that QLabel draws as is, left to right, character
 // after character: Latin-1 without markup QLabel might take for rich text.
 bool drawnCharacterByCharacter(const QString& text) {
-    for (QChar c : text)
-        if (c.unicode() > 0xFF || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
-            c == QLatin1Char('<') || c == QLatin1Char('&'))
-            return false;
-    return true;
+    return isLatin1Line(text) && !text.contains(QLatin1Char('<')) &&
+           !text.contains(QLatin1Char('&'));
 }
 
 bool isAsciiDigit(QChar c) {
